@@ -1,0 +1,65 @@
+#include "bitmapimage.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <string>
+
+namespace Vantorum
+{
+
+namespace
+{
+
+// Pixels are addressed with 32-bit indices (PixelAddress), so the pixel
+// count must stay below 2^32, and the byte count must fit in size_t.
+size_t CheckedPixelCount(uint32_t width, uint32_t height)
+{
+  const uint64_t count = static_cast<uint64_t>(width) * height;
+  if (count > std::numeric_limits<uint32_t>::max()
+      || count > std::numeric_limits<size_t>::max() / sizeof(uint32_t))
+  {
+    throw BitmapImage::SizeError("Image too large: " + std::to_string(width) + " x "
+                                 + std::to_string(height) + " pixels");
+  }
+  return static_cast<size_t>(count);
+}
+
+} // namespace
+
+BitmapImage::BitmapImage(uint32_t width, uint32_t height, uint32_t fill)
+{
+  SetSize(width, height);
+  std::fill_n(pixels, static_cast<size_t>(width) * height, fill);
+}
+
+BitmapImage::BitmapImage(const BitmapImage &other)
+{
+  *this = other;
+}
+
+BitmapImage &BitmapImage::operator=(const BitmapImage &other)
+{
+  if (this == &other)
+    return *this;
+  SetSize(other.width, other.height);
+  std::copy_n(other.pixels, static_cast<size_t>(width) * height, pixels);
+  return *this;
+}
+
+BitmapImage::~BitmapImage()
+{
+  delete[] pixels;
+}
+
+void BitmapImage::SetSize(uint32_t newWidth, uint32_t newHeight)
+{
+  const size_t count = CheckedPixelCount(newWidth, newHeight);
+  uint32_t *buffer = count == 0 ? nullptr : new uint32_t[count]();
+  delete[] pixels;
+  pixels = buffer;
+  width = newWidth;
+  height = newHeight;
+}
+
+} // namespace Vantorum

@@ -1,0 +1,51 @@
+// The one in-memory raster: 32-bit pixels (bytes blue, green, red, alpha),
+// row 0 at the top, no row padding. The layout is that of a top-down 32-bit
+// DIB, so a capture can have GetDIBits fill the buffer in place.
+#ifndef VANTORUM_BITMAPIMAGE_H
+#define VANTORUM_BITMAPIMAGE_H
+
+#include <cstdint>
+#include <stdexcept>
+
+namespace Vantorum
+{
+
+class BitmapImage
+{
+public:
+  // Thrown by SetSize when width x height pixels cannot be addressed with a
+  // 32-bit pixel index or their byte count does not fit in memory sizes.
+  class SizeError : public std::length_error
+  {
+  public:
+    explicit SizeError(const std::string &message) : std::length_error(message) {}
+  };
+
+  BitmapImage() = default;
+  BitmapImage(uint32_t width, uint32_t height, uint32_t fill);
+  BitmapImage(const BitmapImage &other);
+  BitmapImage &operator=(const BitmapImage &other);
+  virtual ~BitmapImage();
+
+  // Discards the old pixels; the new ones are all 0. Checks the size before
+  // touching the old buffer, so a rejected size leaves the image as it was.
+  void SetSize(uint32_t width, uint32_t height);
+
+  uint32_t GetWidth() const { return width; }
+  uint32_t GetHeight() const { return height; }
+
+  // No bounds check: callers pass row x GetWidth() for the start of a row.
+  uint32_t *PixelAddress(uint32_t index) { return pixels + index; }
+  const uint32_t *PixelAddress(uint32_t index) const { return pixels + index; }
+  uint32_t *GetPixels() { return pixels; }
+  const uint32_t *GetPixels() const { return pixels; }
+
+private:
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t *pixels = nullptr;  // width x height words, null until sized
+};
+
+} // namespace Vantorum
+
+#endif
