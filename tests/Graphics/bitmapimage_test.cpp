@@ -1,0 +1,67 @@
+#include "bitmapimage.h"
+#include "testimages.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+using Vantorum::BitmapImage;
+using namespace testing_support;
+
+TEST(BitmapImage, SizingGivesZeroedRowsWithoutPadding)
+{
+  BitmapImage image;
+  EXPECT_EQ(image.GetWidth(), 0u);
+  EXPECT_EQ(image.GetPixels(), nullptr);
+
+  image.SetSize(3, 2);
+  for (uint32_t i = 0; i < 6; ++i)
+    EXPECT_EQ(*image.PixelAddress(i), 0u);
+  EXPECT_EQ(image.PixelAddress(3), image.GetPixels() + 3);  // start of row 1
+
+  *image.PixelAddress(4) = 0xAABBCCDD;
+  image.SetSize(2, 2);
+  for (uint32_t i = 0; i < 4; ++i)
+    EXPECT_EQ(*image.PixelAddress(i), 0u) << "SetSize keeps no old pixels";
+}
+
+TEST(BitmapImage, CopiesOwnTheirPixels)
+{
+  BitmapImage source = LetterF();
+  BitmapImage copy(source);
+  SetPixel(copy, 0, 0, {1, 2, 3});
+  EXPECT_EQ(GetPixel(source, 0, 0).blue, 255);
+
+  BitmapImage assigned;
+  assigned = source;
+  assigned = assigned;
+  EXPECT_EQ(assigned.GetWidth(), 6u);
+  EXPECT_EQ(GetPixel(assigned, 1, 0).red, 255);
+  EXPECT_NE(assigned.GetPixels(), source.GetPixels());
+}
+
+TEST(BitmapImage, EmptyDimensionsAreAValidState)
+{
+  BitmapImage image(0, 7, 0xFFFFFFFF);
+  EXPECT_EQ(image.GetWidth(), 0u);
+  EXPECT_EQ(image.GetHeight(), 7u);
+}
+
+TEST(BitmapImage, OversizedImagesAreRejectedBeforeTheOldBufferIsTouched)
+{
+  BitmapImage image(2, 2, 0x01020304);
+  const uint32_t huge = std::numeric_limits<uint32_t>::max();
+  EXPECT_THROW(image.SetSize(huge, huge), BitmapImage::SizeError);
+  EXPECT_THROW(image.SetSize(0x10000, 0x10000), BitmapImage::SizeError);  // 2^32 pixels
+  EXPECT_EQ(image.GetWidth(), 2u);
+  EXPECT_EQ(*image.PixelAddress(3), 0x01020304u);
+  try
+  {
+    image.SetSize(70000, 70000);
+    FAIL();
+  }
+  catch (const BitmapImage::SizeError &error)
+  {
+    EXPECT_STREQ(error.what(), "Image too large: 70000 x 70000 pixels");
+  }
+}

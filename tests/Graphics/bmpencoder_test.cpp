@@ -1,0 +1,246 @@
+#include "bmpencoder.h"
+#include "decoders.h"
+#include "testimages.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+using Vantorum::BitmapImage;
+using Vantorum::BmpEncoder;
+using Vantorum::GraphicsAbort;
+using Vantorum::GraphicsException;
+using Vantorum::ImageEncoder;
+using namespace testing_support;
+
+namespace
+{
+
+std::vector<uint8_t> Encode(const BitmapImage &image, int bits, bool alpha = true)
+{
+  BmpEncoder encoder;
+  encoder.SetBitDepth(bits);
+  encoder.SetAlphaChannel(alpha);
+  std::ostringstream stream;
+  encoder.WriteImage(stream, image);
+  const std::string text = stream.str();
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+struct ProgressLog
+{
+  std::vector<uint32_t> percents;
+  int cancelAt = -1;  // call index that sets cancel
+};
+
+void RecordProgress(ImageEncoder &, void *data, uint32_t pass, uint32_t count, uint32_t percent, bool &cancel)
+{
+  ProgressLog &log = *static_cast<ProgressLog *>(data);
+  EXPECT_EQ(pass, 1u);
+  EXPECT_EQ(count, 1u);
+  EXPECT_FALSE(cancel);
+  if (static_cast<int>(log.percents.size()) == log.cancelAt)
+    cancel = true;
+  log.percents.push_back(percent);
+}
+
+} // namespace
+
+TEST(BmpEncoder, TwentyFourBitFilesUseTheShortHeaderAndBottomUpRows)
+{
+  BitmapImage one(1, 1, PixelWord({0x30, 0x20, 0x10}, 0x99));
+  const std::vector<uint8_t> file = Encode(one, 24);
+  ASSERT_EQ(file.size(), 58u);
+  EXPECT_EQ(file[0], 'B');
+  EXPECT_EQ(file[1], 'M');
+  EXPECT_EQ(ReadLittle32(file, 2), 58u);
+  EXPECT_EQ(ReadLittle32(file, 10), 54u);
+  EXPECT_EQ(ReadLittle32(file, 14), 40u);
+  EXPECT_EQ(ReadLittle32(file, 22), 1u);
+  EXPECT_EQ(ReadLittle16(file, 28), 24u);
+  EXPECT_EQ(ReadLittle32(file, 30), 0u);
+  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 54, file.end()), (std::vector<uint8_t>{0x10, 0x20, 0x30, 0}));
+
+  // Row order: the last image row comes first.
+  BitmapImage tall(1, 2, 0);
+  SetPixel(tall, 0, 0, {1, 1, 1});
+  SetPixel(tall, 0, 1, {2, 2, 2});
+  const std::vector<uint8_t> rows = Encode(tall, 24);
+  EXPECT_EQ(rows[54], 2);
+  EXPECT_EQ(rows[58], 1);
+
+  EXPECT_EQ(Encode(BitmapImage(800, 600, 0), 24).size(), 1440054u);
+}
+
+TEST(BmpEncoder, SixteenBitFilesPackFiveFiveFiveTopDown)
+{
+  BitmapImage one(1, 1, PixelWord({0x07, 0x08, 0xFF}));
+  std::vector<uint8_t> file = Encode(one, 16);
+  ASSERT_EQ(file.size(), 126u);
+  EXPECT_EQ(ReadLittle32(file, 14), 108u);
+  EXPECT_EQ(ReadLittle32(file, 22), 0xFFFFFFFFu);  // -1: top down
+  EXPECT_EQ(ReadLittle32(file, 30), 3u);
+  EXPECT_EQ(ReadLittle32(file, 54), 0x7C00u);
+  EXPECT_EQ(ReadLittle32(file, 58), 0x03E0u);
+  EXPECT_EQ(ReadLittle32(file, 62), 0x001Fu);
+  EXPECT_EQ(ReadLittle32(file, 66), 0xFF000000u);
+  EXPECT_EQ(ReadLittle16(file, 122), 0x003F);
+  EXPECT_EQ(ReadLittle16(file, 124), 0);  // pad
+
+  EXPECT_EQ(Encode(BitmapImage(3, 1, 0), 16).size(), 122u + 8);
+  EXPECT_EQ(Encode(BitmapImage(2, 2, 0), 16).size(), 122u + 8);
+  EXPECT_EQ(ReadLittle32(Encode(one, 16, false), 66), 0u);
+}
+
+TEST(BmpEncoder, ThirtyTwoBitFilesCarryTheBufferUnchanged)
+{
+  const BitmapImage image = NoiseImage(2, 3, 5);
+  const std::vector<uint8_t> file = Encode(image, 32);
+  ASSERT_EQ(file.size(), 146u);
+  EXPECT_EQ(ReadLittle32(file, 22), static_cast<uint32_t>(-3));
+  EXPECT_EQ(ReadLittle32(file, 54), 0x00FF0000u);
+  EXPECT_EQ(ReadLittle32(file, 66), 0xFF000000u);
+  const uint8_t *pixels = reinterpret_cast<const uint8_t *>(image.GetPixels());
+  EXPECT_TRUE(std::equal(file.begin() + 122, file.end(), pixels));
+}
+
+TEST(BmpEncoder, ProgressFallsWithTheBottomUpRowsAndCancelKeepsTheHeaders)
+{
+  BmpEncoder encoder;
+  ProgressLog log;
+  encoder.SetProgressCallback(RecordProgress, &log);
+  std::ostringstream stream;
+  encoder.WriteImage(stream, BitmapImage(800, 600, 0));
+  ASSERT_EQ(log.percents.size(), 602u);
+  EXPECT_EQ(log.percents.front(), 0u);
+  EXPECT_EQ(log.percents[1], 99u);
+  EXPECT_EQ(log.percents[600], 0u);
+  EXPECT_EQ(log.percents.back(), 100u);
+
+  ProgressLog cancelling;
+  cancelling.cancelAt = 0;
+  encoder.SetProgressCallback(RecordProgress, &cancelling);
+  const std::string path = TempPath("cancel.bmp");
+  EXPECT_THROW(encoder.WriteImageFile(path, BitmapImage(10, 10, 0)), GraphicsAbort);
+  EXPECT_EQ(std::filesystem::file_size(path), 54u);
+
+  // Without a callback the same file comes out.
+  ProgressLog quiet;
+  encoder.SetProgressCallback(RecordProgress, &quiet);
+  encoder.SetBitDepth(16);
+  std::ostringstream withCallback;
+  encoder.WriteImage(withCallback, LetterF());
+  encoder.SetProgressCallback(nullptr, nullptr);
+  std::ostringstream without;
+  encoder.WriteImage(without, LetterF());
+  EXPECT_EQ(withCallback.str(), without.str());
+  EXPECT_EQ(quiet.percents, (std::vector<uint32_t>{0, 0, 20, 40, 60, 80, 100}));
+}
+
+TEST(BmpEncoder, ReportedPercentIsLimitedTo100)
+{
+  struct Reporter : ImageEncoder
+  {
+    void WriteImageFile(const std::string &, const BitmapImage &) override { CallProgress(1, 1, 250); }
+  } reporter;
+  ProgressLog log;
+  reporter.SetProgressCallback(RecordProgress, &log);
+  reporter.WriteImageFile("", BitmapImage());
+  EXPECT_EQ(log.percents, std::vector<uint32_t>{100});
+}
+
+TEST(BmpEncoder, Failures)
+{
+  BmpEncoder encoder;
+  try
+  {
+    encoder.SetBitDepth(8);
+    FAIL();
+  }
+  catch (const GraphicsException &error)
+  {
+    EXPECT_STREQ(error.what(), "Invalid Bit Depth");
+  }
+  EXPECT_EQ(encoder.GetBitDepth(), 24);
+
+  const std::string empty = TempPath("empty.bmp");
+  try
+  {
+    encoder.WriteImageFile(empty, BitmapImage(0, 5, 0));
+    FAIL();
+  }
+  catch (const BmpEncoder::BmpError &error)
+  {
+    EXPECT_STREQ(error.what(), "Empty Image");
+  }
+  EXPECT_EQ(std::filesystem::file_size(empty), 0u);
+
+  const std::string missing = TempPath("missing") + "/x.bmp";
+  try
+  {
+    encoder.WriteImageFile(missing, LetterF());
+    FAIL();
+  }
+  catch (const BmpEncoder::BmpError &error)
+  {
+    EXPECT_EQ(error.what(), "Cannot Open Input File " + missing);
+  }
+
+  // A full disk is a failure, not a short file reported as success.
+  for (uint32_t side : {4u, 1000u})
+  {
+    try
+    {
+      encoder.WriteImageFile("/dev/full", BitmapImage(side, side, 0));
+      FAIL() << side;
+    }
+    catch (const BmpEncoder::BmpError &error)
+    {
+      EXPECT_NE(std::string(error.what()).find("/dev/full"), std::string::npos) << error.what();
+    }
+  }
+}
+
+TEST(BmpEncoder, EveryDepthRoundTripsThroughIndependentDecoders)
+{
+  const BitmapImage images[] = {LetterF(), NoiseImage(17, 9, 3), NoiseImage(1, 1, 4), GradientImage(33, 7)};
+  for (const char *decoder : {"pillow", "magick"})
+    for (int bits : {16, 24, 32})
+      for (const BitmapImage &image : images)
+      {
+        SCOPED_TRACE(std::string(decoder) + " " + std::to_string(bits) + " bits, "
+                     + std::to_string(image.GetWidth()) + " x " + std::to_string(image.GetHeight()));
+        const std::string path = TempPath("round.bmp");
+        BmpEncoder encoder;
+        encoder.SetBitDepth(bits);
+        encoder.WriteImageFile(path, image);
+        const DecodedImage decoded = DecodeImage(decoder, path);
+        ASSERT_TRUE(decoded.ok) << decoded.messages;
+        EXPECT_FALSE(decoded.warned) << decoded.messages;
+        ASSERT_EQ(decoded.width, image.GetWidth());
+        ASSERT_EQ(decoded.height, image.GetHeight());
+        int mismatches = 0;
+        for (uint32_t y = 0; y < image.GetHeight(); ++y)
+          for (uint32_t x = 0; x < image.GetWidth(); ++x)
+          {
+            const uint32_t word = *image.PixelAddress(y * image.GetWidth() + x);
+            const uint8_t *got = &decoded.rgba[(static_cast<size_t>(y) * decoded.width + x) * 4];
+            const uint8_t want[4] = {static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 8),
+                                     static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 24)};
+            for (int c = 0; c < 3; ++c)
+            {
+              // 16 bits keep the top five bits of each colour.
+              const bool same = bits == 16 ? (got[c] >> 3) == (want[c] >> 3) : got[c] == want[c];
+              mismatches += !same;
+            }
+            if (bits == 32 && decoded.hasAlpha)
+              mismatches += got[3] != want[3];
+          }
+        EXPECT_EQ(mismatches, 0);
+        if (bits == 32 && std::string(decoder) == "pillow")
+        {
+          EXPECT_TRUE(decoded.hasAlpha) << "the alpha mask must be honoured";
+        }
+      }
+}

@@ -1,0 +1,179 @@
+#include "graphicsexception.h"
+#include "outputbytestream.h"
+#include "testimages.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+using Vantorum::GraphicsException;
+using Vantorum::OutputByteStream;
+using Vantorum::OutputFileStream;
+using namespace testing_support;
+
+namespace
+{
+
+// A small in-memory destination that records each flush separately.
+class RecordingStream : public OutputByteStream
+{
+public:
+  explicit RecordingStream(size_t size) : buffer(size)
+  {
+    current = buffer.data();
+    bufferEnd = buffer.data() + size;
+  }
+  void Flush() override
+  {
+    flushes.emplace_back(buffer.data(), current);
+    current = buffer.data();
+    bufferEnd = buffer.data() + buffer.size();
+  }
+  const uint8_t *Current() const { return current; }
+  const uint8_t *Start() const { return buffer.data(); }
+
+  std::vector<uint8_t> buffer;
+  std::vector<std::vector<uint8_t>> flushes;
+};
+
+} // namespace
+
+TEST(OutputByteStream, WordsAreBigEndianAndFlushWhenLessThanThreeBytesAreFree)
+{
+  RecordingStream stream(4);
+  stream.PutWord(0xFFD8);
+  EXPECT_TRUE(stream.flushes.empty());
+  EXPECT_EQ(stream.buffer[0], 0xFF);
+  EXPECT_EQ(stream.buffer[1], 0xD8);
+  stream.PutWord(0x1234);  // exactly two bytes free: flushes first
+  ASSERT_EQ(stream.flushes.size(), 1u);
+  EXPECT_EQ(stream.flushes[0], (std::vector<uint8_t>{0xFF, 0xD8}));
+}
+
+TEST(OutputByteStream, BlocksArriveCompleteAndInOrder)
+{
+  RecordingStream stream(7);
+  std::vector<uint8_t> data(30);
+  for (size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<uint8_t>(i);
+  stream.PutByte(0xAA);
+  stream.PutBytes(data.data(), static_cast<int32_t>(data.size()));
+  stream.PutBytes(data.data(), 0);
+  stream.PutBytes(data.data(), -5);
+  stream.Flush();
+  std::vector<uint8_t> all;
+  for (const auto &piece : stream.flushes)
+  {
+    EXPECT_LE(piece.size(), 7u);
+    all.insert(all.end(), piece.begin(), piece.end());
+  }
+  ASSERT_EQ(all.size(), 31u);
+  EXPECT_EQ(all[0], 0xAA);
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), all.begin() + 1));
+}
+
+TEST(OutputByteStream, BitModeBytesAreClearedInPlace)
+{
+  RecordingStream stream(2);
+  std::fill(stream.buffer.begin(), stream.buffer.end(), 0x55);
+  stream.EnterBitMode(8);
+  EXPECT_EQ(stream.Current(), stream.Start());
+  EXPECT_EQ(stream.buffer[0], 0);
+  stream.NextByte();
+  EXPECT_EQ(stream.buffer[1], 0);
+  stream.NextByte();  // past the end: flushes at once to clear the new byte
+  ASSERT_EQ(stream.flushes.size(), 1u);
+  EXPECT_EQ(stream.flushes[0].size(), 2u);
+  EXPECT_EQ(stream.Current(), stream.Start());
+}
+
+TEST(OutputFileStream, FullBufferIsWrittenOnlyWhenTheNextByteNeedsRoom)
+{
+  const std::string path = TempPath("bytes.bin");
+  {
+    OutputFileStream stream;
+    stream.Open(path);
+    ASSERT_TRUE(stream.IsGood());
+    for (int i = 0; i < 262144; ++i)
+      stream.PutByte(static_cast<uint8_t>(i));
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    stream.PutByte(0x42);
+    EXPECT_EQ(std::filesystem::file_size(path), 262144u);
+  }
+  const std::vector<uint8_t> bytes = ReadFileBytes(path);
+  ASSERT_EQ(bytes.size(), 262145u);
+  EXPECT_EQ(bytes[262143], 0xFF);
+  EXPECT_EQ(bytes[262144], 0x42);
+}
+
+TEST(OutputFileStream, LargeBlockIsWrittenWithOneFlushBetween)
+{
+  const std::string path = TempPath("block.bin");
+  std::vector<uint8_t> data(300000);
+  for (size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<uint8_t>(i * 7 + (i >> 11));
+  {
+    OutputFileStream stream;
+    stream.Open(path);
+    stream.PutBytes(data.data(), static_cast<int32_t>(data.size()));
+    EXPECT_EQ(std::filesystem::file_size(path), 262144u);
+  }
+  EXPECT_EQ(ReadFileBytes(path), data);
+}
+
+TEST(OutputFileStream, OpenFailuresAndSecondOpens)
+{
+  {
+    OutputFileStream stream;
+    stream.Open(TempPath("no-such-folder") + "/x.bin");
+    EXPECT_FALSE(stream.IsGood());
+  }  // destroying a stream that never opened writes nothing and does not crash
+
+  const std::string first = TempPath("first.bin");
+  OutputFileStream stream;
+  stream.Open(first);
+  stream.PutByte(1);
+  try
+  {
+    stream.Open(TempPath("second.bin"));
+    FAIL() << "second Open must throw";
+  }
+  catch (const GraphicsException &)
+  {
+    FAIL() << "StreamError lies outside GraphicsException";
+  }
+  catch (const OutputByteStream::StreamError &error)
+  {
+    EXPECT_STREQ(error.what(), "Already Open");
+  }
+  EXPECT_FALSE(std::filesystem::exists(TempPath("second.bin")));
+  stream.Close();
+  EXPECT_EQ(ReadFileBytes(first), std::vector<uint8_t>{1});
+}
+
+TEST(OutputFileStream, WriteErrorsAreReportedNotSwallowed)
+{
+  // Small: the error shows only when the file is closed.
+  {
+    OutputFileStream stream;
+    stream.Open("/dev/full");
+    ASSERT_TRUE(stream.IsGood());
+    stream.PutBytes("abc", 3);
+    try
+    {
+      stream.Close();
+      FAIL() << "a failed write must not look like success";
+    }
+    catch (const OutputByteStream::StreamError &error)
+    {
+      EXPECT_NE(std::string(error.what()).find("/dev/full"), std::string::npos) << error.what();
+    }
+  }
+  // Large: the error shows at the first full buffer.
+  OutputFileStream stream;
+  stream.Open("/dev/full");
+  std::vector<uint8_t> data(300000, 7);
+  EXPECT_THROW(stream.PutBytes(data.data(), static_cast<int32_t>(data.size())),
+               OutputByteStream::StreamError);
+}
