@@ -1,0 +1,138 @@
+// The JPEG writer: baseline sequential (SOF0) or progressive (SOF2), colour
+// (Y, Cb, Cr) or greyscale, with Huffman tables optimised per scan. Every
+// Huffman-coded scan runs twice over the stored coefficients: once to count
+// symbols, once to write them with the tables built from the counts.
+#ifndef VANTORUM_JPEGENCODER_H
+#define VANTORUM_JPEGENCODER_H
+
+#include <cstdint>
+#include <string>
+
+#include "imageencoder.h"
+#include "jpgencodercomponent.h"
+#include "jpghuffmantable.h"
+#include "jpgquantizationtable.h"
+
+namespace Vantorum
+{
+
+class JpegOutputStream;
+
+// One entry of the scan plan. Components are named by a mask in which
+// component id n is bit value 2^n (Y 2, Cb 4, Cr 8).
+struct ScanDefinition
+{
+  int32_t componentMask;      // components in the scan
+  int32_t spectralStart;      // derived: first coefficient of the band
+  int32_t spectralEnd;        // last coefficient of the band; 0 marks a DC scan
+  int32_t approximationBits;  // successive-approximation depth
+  int32_t approximationHigh;  // derived: Ah of the next emission
+  int32_t approximationLow;   // derived: Al of the next emission; below 0 when used up
+};
+
+class JpegEncoder : public ImageEncoder
+{
+public:
+  class JpegError : public GraphicsException
+  {
+  public:
+    explicit JpegError(const std::string &message) : GraphicsException(message) {}
+  };
+
+  static const unsigned int MaxScans = 256;
+  // Frame and restart fields are 16 bits wide.
+  static const uint32_t MaxDimension = 65535;
+
+  JpegEncoder();
+  // Copies the parameters; sampling frequencies are not copied (a copy has
+  // 1 x 1 everywhere, an assigned encoder keeps its own).
+  JpegEncoder(const JpegEncoder &other);
+  JpegEncoder &operator=(const JpegEncoder &other);
+  ~JpegEncoder() override = default;
+
+  void SetQuality(uint32_t value);
+  uint32_t GetQuality() const { return quality; }
+  // Installs the new mode's default plan, but only when the mode changes.
+  void SetProgressive(bool value);
+  bool GetProgressive() const { return progressive; }
+  void SetGreyscale(bool value) { greyscale = value; }
+  bool GetGreyscale() const { return greyscale; }
+  // Rows of MCUs (or data units) per restart interval; 0 = no restart markers.
+  void SetRestartRows(uint32_t value) { restartRows = value; }
+  uint32_t GetRestartRows() const { return restartRows; }
+  void SetSamplingFrequency(uint32_t componentId, uint32_t horizontal, uint32_t vertical);
+  void GetSamplingFrequency(uint32_t componentId, uint32_t &horizontal, uint32_t &vertical) const;
+  // Nothing is validated until the next write.
+  void SetScan(uint32_t index, int32_t componentMask, int32_t spectralEnd, int32_t approximationBits);
+  void GetScan(uint32_t index, int32_t &componentMask, int32_t &spectralEnd, int32_t &approximationBits) const;
+  // Written as an extra COM segment when not empty; at most 65532 bytes.
+  void SetComment(const std::string &text);
+  const std::string &GetComment() const { return comment; }
+
+  const QuantizationTable &GetQuantizationTable(unsigned int index) const { return quantizationTables[index]; }
+  uint32_t GetScanCount() const { return scanCount; }
+  uint32_t GetPassCount() const { return passCount; }
+
+  // A write error throws OutputByteStream::StreamError naming the file.
+  void WriteImageFile(const std::string &fileName, const BitmapImage &image) override;
+  virtual void WriteImage(JpegOutputStream &stream, const BitmapImage &image);
+
+  // For the encoder and its component pipeline: reports the current pass.
+  void ReportProgress(uint32_t percent) { CallProgress(currentPass, passCount, percent); }
+
+private:
+
+  void InstallDefaultPlan();
+  void ComputeMcuLayout();
+  void CheckScanPlan();
+  void CheckImageLimits(const BitmapImage &image) const;
+  void CountProgressPasses();
+  uint32_t SelectScanComponents(int32_t mask);
+  uint32_t RestartInterval(uint32_t componentCount) const;
+
+  void WriteMarker(uint8_t code);
+  void WriteComment(const std::string &text);
+  void WriteFrameHeader(uint8_t marker);
+  void WriteQuantizationTables();
+  void WriteRestartIntervalSegment(uint32_t interval);
+  void WriteHuffmanSegment(int32_t mask, bool withDc, bool withAc);
+  void WriteScanHeader(int Ss, int Se, int Ah, int Al, bool dcRefinement);
+  void WriteRestartMarker(uint32_t number);
+  void ResetDcPredictions();
+  void ResetTables(int32_t mask, bool dc, bool ac);
+  void BuildTables(int32_t mask, bool dc, bool ac);
+
+  void WriteSequentialFrame(const BitmapImage &image);
+  void WriteSequentialScan(int32_t mask);
+  void WriteProgressiveFrame(const BitmapImage &image);
+  void WriteProgressiveScan(const ScanDefinition &scan, int32_t mask);
+  void ConvertImage(const BitmapImage &image);
+
+  template <class Coder> void RunInterleavedPass(bool writing, Coder code);
+  template <class Coder, class Flush> void RunSingleComponentPass(bool writing, Coder code, Flush flush);
+
+  QuantizationTable quantizationTables[4];
+  JpegHuffmanTable acTables[2];
+  JpegHuffmanTable dcTables[2];
+  bool greyscale = false;
+  uint32_t restartRows = 0;
+  uint32_t lastRestartInterval = 0;  // interval in force in the stream being written
+  uint32_t quality = 75;
+  std::string comment;
+  bool progressive = false;
+  uint32_t passCount = 0, currentPass = 0;
+  uint32_t imageWidth = 0, imageHeight = 0;
+  uint32_t maxHorizontalFrequency = 1, maxVerticalFrequency = 1;
+  uint32_t mcuRows = 0, mcuColumns = 0;
+  uint32_t scanCount = 0;
+  ScanDefinition scans[MaxScans];
+  JpegEncoderComponent components[4];  // index = component id; 0 is never written
+  uint32_t quantizationSelectors[3] = {0, 1, 1};
+  uint32_t scanComponentCount = 0;
+  JpegEncoderComponent *scanComponents[3] = {};
+  JpegOutputStream *outputStream = nullptr;
+};
+
+} // namespace Vantorum
+
+#endif

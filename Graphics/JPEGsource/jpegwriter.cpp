@@ -1,0 +1,526 @@
+// The JPEG stream: marker segments, sequential and progressive frames, the
+// two passes of each Huffman-coded scan, restart intervals and progress.
+#include "jpegencoder.h"
+
+#include "jpeg/jpgoutputstream.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace Vantorum
+{
+
+namespace
+{
+
+const int32_t MaskY = 2;
+const char LibraryComment[] = "Created using the Vantorum Builders JPEG library";
+
+enum Marker : uint8_t
+{
+  SOF0 = 0xC0,
+  SOF2 = 0xC2,
+  DHT = 0xC4,
+  RST0 = 0xD0,
+  SOI = 0xD8,
+  EOI = 0xD9,
+  SOS = 0xDA,
+  DQT = 0xDB,
+  DRI = 0xDD,
+  APP0 = 0xE0,
+  COM = 0xFE,
+};
+
+// Progress of one data-unit loop in 1/256 percent: a statistics pass runs
+// 0 to 50, an output pass 50 to 100.
+class PassProgress
+{
+public:
+  PassProgress(bool writing, uint32_t rows)
+    : accumulator(writing ? 12800 : 0), step(25600 / (2 * rows)), last(writing ? 100 : 50)
+  {
+  }
+  uint32_t Row()
+  {
+    accumulator += step;
+    return accumulator / 256;
+  }
+  uint32_t End() const { return last; }
+
+private:
+  uint32_t accumulator;
+  uint32_t step;
+  uint32_t last;
+};
+
+} // namespace
+
+void JpegEncoder::WriteImageFile(const std::string &fileName, const BitmapImage &image)
+{
+  JpegOutputFileStream stream;
+  errno = 0;
+  stream.Open(fileName);
+  if (!stream.IsGood())
+    throw JpegError(std::string("Cannot Open Input File ") + std::strerror(errno));
+  WriteImage(stream, image);
+  stream.Close();
+}
+
+void JpegEncoder::WriteImage(JpegOutputStream &stream, const BitmapImage &image)
+{
+  outputStream = &stream;
+  for (int id = 1; id <= 3; ++id)
+    components[id].SetOutputStream(stream);
+
+  for (QuantizationTable &table : quantizationTables)
+    table.SetInUse(false);
+  quantizationTables[quantizationSelectors[0]].SetInUse(true);
+  if (!greyscale)
+  {
+    quantizationTables[quantizationSelectors[1]].SetInUse(true);
+    quantizationTables[quantizationSelectors[2]].SetInUse(true);
+  }
+  for (QuantizationTable &table : quantizationTables)
+    if (table.IsInUse())
+      table.PrepareScaleFactors();
+
+  imageHeight = image.GetHeight();
+  imageWidth = image.GetWidth();
+  ComputeMcuLayout();
+  CheckScanPlan();
+  CheckImageLimits(image);
+  CountProgressPasses();
+  currentPass = 0;
+  lastRestartInterval = 0;
+
+  WriteMarker(SOI);
+  static const uint8_t jfif[] = {0x00, 0x10, 'J', 'F', 'I', 'F', 0x00, 1, 1, 0, 0, 1, 0, 1, 0, 0};
+  WriteMarker(APP0);
+  outputStream->PutBytes(jfif, sizeof jfif);
+  if (!comment.empty())
+    WriteComment(comment);
+  WriteComment(LibraryComment);
+
+  // The coefficient grids are released also when the write is abandoned.
+  struct Release
+  {
+    JpegEncoderComponent *components;
+    ~Release()
+    {
+      for (int id = 1; id <= 3; ++id)
+        components[id].FreeCoefficients();
+    }
+  } release{components};
+
+  if (progressive)
+    WriteProgressiveFrame(image);
+  else
+    WriteSequentialFrame(image);
+  WriteMarker(EOI);
+}
+
+// --- Segments ---------------------------------------------------------------
+
+void JpegEncoder::WriteMarker(uint8_t code)
+{
+  outputStream->PutByte(0xFF);
+  outputStream->PutByte(code);
+}
+
+void JpegEncoder::WriteComment(const std::string &text)
+{
+  WriteMarker(COM);
+  outputStream->PutWord(static_cast<uint16_t>(text.size() + 3));
+  outputStream->PutBytes(text.data(), static_cast<int32_t>(text.size()));
+  outputStream->PutByte(0);
+}
+
+void JpegEncoder::WriteFrameHeader(uint8_t marker)
+{
+  const int componentCount = greyscale ? 1 : 3;
+  WriteMarker(marker);
+  outputStream->PutWord(static_cast<uint16_t>(8 + 3 * componentCount));
+  outputStream->PutByte(8);  // sample precision
+  outputStream->PutWord(static_cast<uint16_t>(imageHeight));
+  outputStream->PutWord(static_cast<uint16_t>(imageWidth));
+  outputStream->PutByte(static_cast<uint8_t>(componentCount));
+  for (int id = 1; id <= componentCount; ++id)
+  {
+    outputStream->PutByte(static_cast<uint8_t>(id));
+    outputStream->PutByte(static_cast<uint8_t>(components[id].GetHorizontalFrequency() * 16
+                                               + components[id].GetVerticalFrequency()));
+    outputStream->PutByte(static_cast<uint8_t>(quantizationSelectors[id - 1]));
+  }
+}
+
+void JpegEncoder::WriteQuantizationTables()
+{
+  int inUse = 0;
+  for (const QuantizationTable &table : quantizationTables)
+    inUse += table.IsInUse();
+  WriteMarker(DQT);
+  outputStream->PutWord(static_cast<uint16_t>(2 + 65 * inUse));
+  for (int index = 0; index < 4; ++index)
+  {
+    if (!quantizationTables[index].IsInUse())
+      continue;
+    outputStream->PutByte(static_cast<uint8_t>(index));  // precision 0: 8-bit values
+    for (int k = 0; k < 64; ++k)
+      outputStream->PutByte(static_cast<uint8_t>(quantizationTables[index].GetValue(JpegZigZagToNatural[k])));
+  }
+}
+
+void JpegEncoder::WriteRestartIntervalSegment(uint32_t interval)
+{
+  if (interval == lastRestartInterval)
+    return;
+  lastRestartInterval = interval;
+  WriteMarker(DRI);
+  outputStream->PutWord(4);
+  outputStream->PutWord(static_cast<uint16_t>(interval));
+}
+
+// Table 0 serves Y, table 1 Cb and Cr: a Y-only scan uses table 0, a scan
+// without Y table 1, an interleaved scan with Y both.
+void JpegEncoder::WriteHuffmanSegment(int32_t mask, bool withDc, bool withAc)
+{
+  struct Entry
+  {
+    uint8_t classAndIndex;
+    const JpegHuffmanTable *table;
+  } entries[4];
+  int count = 0;
+  const bool hasY = (mask & MaskY) != 0;
+  const bool withTable0 = hasY;
+  const bool withTable1 = !hasY || scanComponentCount > 1;
+  if (withTable0 && withDc)
+    entries[count++] = {0x00, &dcTables[0]};
+  if (withTable0 && withAc)
+    entries[count++] = {0x10, &acTables[0]};
+  if (withTable1 && withDc)
+    entries[count++] = {0x01, &dcTables[1]};
+  if (withTable1 && withAc)
+    entries[count++] = {0x11, &acTables[1]};
+
+  uint32_t length = 2;
+  for (int i = 0; i < count; ++i)
+    length += entries[i].table->TableLength();
+  WriteMarker(DHT);
+  outputStream->PutWord(static_cast<uint16_t>(length));
+  for (int i = 0; i < count; ++i)
+  {
+    outputStream->PutByte(entries[i].classAndIndex);
+    entries[i].table->WriteTable(*outputStream);
+  }
+}
+
+void JpegEncoder::WriteScanHeader(int Ss, int Se, int Ah, int Al, bool dcRefinement)
+{
+  WriteMarker(SOS);
+  outputStream->PutWord(static_cast<uint16_t>(6 + 2 * scanComponentCount));
+  outputStream->PutByte(static_cast<uint8_t>(scanComponentCount));
+  for (uint32_t i = 0; i < scanComponentCount; ++i)
+  {
+    const JpegEncoderComponent *component = scanComponents[i];
+    outputStream->PutByte(static_cast<uint8_t>(component - components));
+    outputStream->PutByte(dcRefinement || component == &components[1] ? 0x00 : 0x11);
+  }
+  outputStream->PutByte(static_cast<uint8_t>(Ss));
+  outputStream->PutByte(static_cast<uint8_t>(Se));
+  outputStream->PutByte(static_cast<uint8_t>(Ah * 16 + Al));
+}
+
+void JpegEncoder::WriteRestartMarker(uint32_t number)
+{
+  outputStream->ExitBitMode();
+  WriteMarker(static_cast<uint8_t>(RST0 + number));
+  outputStream->EnterBitMode(8);
+}
+
+// --- Scan bookkeeping ---------------------------------------------------------
+
+uint32_t JpegEncoder::SelectScanComponents(int32_t mask)
+{
+  scanComponentCount = 0;
+  if ((mask & 2) != 0)
+    scanComponents[scanComponentCount++] = &components[1];
+  if (!greyscale && (mask & 4) != 0)
+    scanComponents[scanComponentCount++] = &components[2];
+  if (!greyscale && (mask & 8) != 0)
+    scanComponents[scanComponentCount++] = &components[3];
+  return scanComponentCount;
+}
+
+void JpegEncoder::ResetDcPredictions()
+{
+  for (uint32_t i = 0; i < scanComponentCount; ++i)
+    scanComponents[i]->ResetDcPrediction();
+}
+
+void JpegEncoder::ResetTables(int32_t mask, bool dc, bool ac)
+{
+  const bool hasY = (mask & MaskY) != 0;
+  for (int index = 0; index < 2; ++index)
+  {
+    const bool used = index == 0 ? hasY : !hasY || scanComponentCount > 1;
+    if (!used)
+      continue;
+    if (dc)
+      dcTables[index].Reset();
+    if (ac)
+      acTables[index].Reset();
+  }
+}
+
+void JpegEncoder::BuildTables(int32_t mask, bool dc, bool ac)
+{
+  const bool hasY = (mask & MaskY) != 0;
+  for (int index = 0; index < 2; ++index)
+  {
+    const bool used = index == 0 ? hasY : !hasY || scanComponentCount > 1;
+    if (!used)
+      continue;
+    if (dc)
+      dcTables[index].Build();
+    if (ac)
+      acTables[index].Build();
+  }
+}
+
+uint32_t JpegEncoder::RestartInterval(uint32_t componentCount) const
+{
+  const uint32_t unitsPerRow = componentCount > 1 ? mcuColumns : scanComponents[0]->GetDataUnitColumns();
+  return restartRows * unitsPerRow;
+}
+
+// --- Data-unit loops ----------------------------------------------------------
+
+template <class Coder> void JpegEncoder::RunInterleavedPass(bool writing, Coder code)
+{
+  PassProgress progress(writing, mcuRows);
+  uint32_t restartNumber = 0, count = 0;
+  ResetDcPredictions();
+  for (uint32_t mcuRow = 0; mcuRow < mcuRows; ++mcuRow)
+  {
+    for (uint32_t mcuColumn = 0; mcuColumn < mcuColumns; ++mcuColumn)
+    {
+      if (lastRestartInterval != 0 && count == lastRestartInterval)
+      {
+        if (writing)
+          WriteRestartMarker(restartNumber);
+        ResetDcPredictions();
+        restartNumber = (restartNumber + 1) % 8;
+        count = 0;
+      }
+      for (uint32_t i = 0; i < scanComponentCount; ++i)
+      {
+        JpegEncoderComponent &component = *scanComponents[i];
+        const uint32_t v = component.GetVerticalFrequency();
+        const uint32_t h = component.GetHorizontalFrequency();
+        for (uint32_t row = 0; row < v; ++row)
+          for (uint32_t column = 0; column < h; ++column)
+            code(component, mcuRow * v + row, mcuColumn * h + column);
+      }
+      ++count;
+    }
+    ReportProgress(progress.Row());
+  }
+  ReportProgress(progress.End());
+}
+
+// flush ends a pending end-of-band run before a restart and after the last
+// unit; it does nothing in sequential and DC scans.
+template <class Coder, class Flush> void JpegEncoder::RunSingleComponentPass(bool writing, Coder code, Flush flush)
+{
+  JpegEncoderComponent &component = *scanComponents[0];
+  PassProgress progress(writing, component.GetDataUnitRows());
+  uint32_t restartNumber = 0, count = 0;
+  ResetDcPredictions();
+  for (uint32_t row = 0; row < component.GetNoninterleavedRows(); ++row)
+  {
+    for (uint32_t column = 0; column < component.GetNoninterleavedColumns(); ++column)
+    {
+      if (lastRestartInterval != 0 && count == lastRestartInterval)
+      {
+        flush(component);
+        if (writing)
+          WriteRestartMarker(restartNumber);
+        ResetDcPredictions();
+        restartNumber = (restartNumber + 1) % 8;
+        count = 0;
+      }
+      code(component, row, column);
+      ++count;
+    }
+    ReportProgress(progress.Row());
+  }
+  flush(component);
+  ReportProgress(progress.End());
+}
+
+// --- Frames and scans ---------------------------------------------------------
+
+void JpegEncoder::ConvertImage(const BitmapImage &image)
+{
+  ++currentPass;
+  if (greyscale)
+  {
+    JpegEncoderComponent::ConvertGreyscale(*this, image, components[1]);
+    return;
+  }
+  JpegEncoderComponent::ConvertRgb(*this, image, maxHorizontalFrequency, maxVerticalFrequency, components[1],
+                                   components[2], components[3]);
+  for (int id = 1; id <= 3; ++id)
+  {
+    ++currentPass;
+    components[id].SampleAndTransform(*this, maxHorizontalFrequency, maxVerticalFrequency);
+  }
+}
+
+void JpegEncoder::WriteSequentialFrame(const BitmapImage &image)
+{
+  ConvertImage(image);
+  WriteFrameHeader(SOF0);
+  WriteQuantizationTables();
+  if (greyscale)
+  {
+    ++currentPass;
+    SelectScanComponents(MaskY);
+    WriteSequentialScan(MaskY);
+    return;
+  }
+  for (uint32_t i = 0; i < scanCount; ++i)
+  {
+    ++currentPass;
+    if (scans[i].componentMask != 0 && SelectScanComponents(scans[i].componentMask) > 0)
+      WriteSequentialScan(scans[i].componentMask);
+  }
+}
+
+void JpegEncoder::WriteSequentialScan(int32_t mask)
+{
+  WriteRestartIntervalSegment(RestartInterval(scanComponentCount));
+  ResetTables(mask, true, true);
+
+  auto coder = [](JpegEncoderComponent::DcSink dcSink, JpegEncoderComponent::AcSink acSink) {
+    return [dcSink, acSink](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
+      component.EncodeSequential(row, column, dcSink, acSink);
+    };
+  };
+  auto noFlush = [](JpegEncoderComponent &) {};
+  for (const bool writing : {false, true})
+  {
+    const auto code = writing ? coder(&JpegEncoderComponent::WriteDc, &JpegEncoderComponent::WriteAc)
+                              : coder(&JpegEncoderComponent::CountDc, &JpegEncoderComponent::CountAc);
+    if (writing)
+    {
+      BuildTables(mask, true, true);
+      WriteHuffmanSegment(mask, true, true);
+      WriteScanHeader(0, 63, 0, 0, false);
+      outputStream->EnterBitMode(8);
+    }
+    if (scanComponentCount > 1)
+      RunInterleavedPass(writing, code);
+    else
+      RunSingleComponentPass(writing, code, noFlush);
+  }
+  outputStream->ExitBitMode();
+}
+
+void JpegEncoder::WriteProgressiveFrame(const BitmapImage &image)
+{
+  ConvertImage(image);
+  WriteFrameHeader(SOF2);
+  WriteQuantizationTables();
+  // Each sweep emits, in plan order, every entry with approximation bits
+  // left: first with Ah 0 and Al = its bits, then Ah = the previous Al.
+  bool emitted;
+  do
+  {
+    emitted = false;
+    for (uint32_t i = 0; i < scanCount; ++i)
+    {
+      ScanDefinition &scan = scans[i];
+      const int32_t mask = greyscale ? (scan.componentMask & MaskY) : scan.componentMask;
+      if (SelectScanComponents(mask) == 0 || scan.approximationLow < 0)
+        continue;
+      ++currentPass;
+      WriteProgressiveScan(scan, mask);
+      emitted = true;
+      scan.approximationHigh = scan.approximationLow;
+      --scan.approximationLow;
+    }
+  } while (emitted);
+}
+
+void JpegEncoder::WriteProgressiveScan(const ScanDefinition &scan, int32_t mask)
+{
+  const int Ss = scan.spectralStart, Se = scan.spectralEnd;
+  const int Ah = scan.approximationHigh, Al = scan.approximationLow;
+  auto noFlush = [](JpegEncoderComponent &) {};
+
+  if (Ss == 0 && Ah != 0)
+  {
+    // DC refinement: one raw bit per data unit, no tables, output pass only.
+    WriteScanHeader(0, 0, Ah, Al, true);
+    outputStream->EnterBitMode(8);
+    auto code = [Al](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
+      component.EncodeDcRefine(row, column, Al);
+    };
+    if (scanComponentCount > 1)
+      RunInterleavedPass(true, code);
+    else
+      RunSingleComponentPass(true, code, noFlush);
+    outputStream->ExitBitMode();
+    return;
+  }
+
+  const bool dc = Ss == 0;
+  ResetTables(mask, dc, !dc);
+  WriteRestartIntervalSegment(lastRestartInterval);
+  for (const bool writing : {false, true})
+  {
+    const JpegEncoderComponent::DcSink dcSink = writing ? &JpegEncoderComponent::WriteDc : &JpegEncoderComponent::CountDc;
+    const JpegEncoderComponent::AcSink acSink = writing ? &JpegEncoderComponent::WriteAc : &JpegEncoderComponent::CountAc;
+    if (writing)
+    {
+      BuildTables(mask, dc, !dc);
+      WriteHuffmanSegment(mask, dc, !dc);
+      WriteScanHeader(Ss, Se, Ah, Al, false);
+      outputStream->EnterBitMode(8);
+    }
+    if (dc)
+    {
+      auto code = [dcSink, Al](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
+        component.EncodeDcFirst(row, column, dcSink, Al);
+      };
+      if (scanComponentCount > 1)
+        RunInterleavedPass(writing, code);
+      else
+        RunSingleComponentPass(writing, code, noFlush);
+    }
+    else if (Ah == 0)
+    {
+      scanComponents[0]->ResetEobRun();
+      RunSingleComponentPass(
+        writing,
+        [=](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
+          component.EncodeAcFirst(row, column, acSink, Ss, Se, Al);
+        },
+        [acSink](JpegEncoderComponent &component) { component.FlushEobRun(acSink); });
+    }
+    else
+    {
+      scanComponents[0]->ResetEobRun();
+      RunSingleComponentPass(
+        writing,
+        [=](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
+          component.EncodeAcRefine(row, column, acSink, Ss, Se, Al);
+        },
+        [=](JpegEncoderComponent &component) { component.FlushRefineEobRun(acSink, Ss, Se, Al); });
+    }
+  }
+  outputStream->ExitBitMode();
+}
+
+} // namespace Vantorum

@@ -1,0 +1,302 @@
+// Colour conversion, sampling and the forward DCT of one component.
+#include "jpgencodercomponent.h"
+
+#include "jpegencoder.h"
+#include "jpgquantizationtable.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace Vantorum
+{
+
+namespace
+{
+
+// Forward DCT constants, fixed once at static initialisation.
+const double Pi = std::acos(-1.0);
+const double C4 = std::cos(Pi * 4 / 16);        // cos(4 pi / 16)
+const double K2 = 0.5 / std::cos(Pi * 2 / 16);  // K2 (1 + C4) = cos(pi / 8), K2 C4 = sin(pi / 8)
+const double K3 = 0.5 / std::cos(Pi * 6 / 16);  // K3 C4 = cos(pi / 8), K3 (C4 - 1) = -sin(pi / 8)
+
+uint32_t RoundUp(uint32_t value, uint32_t multiple)
+{
+  return (value + multiple - 1) / multiple * multiple;
+}
+
+uint32_t CeilDivide(uint32_t value, uint32_t divisor)
+{
+  return (value + divisor - 1) / divisor;
+}
+
+uint8_t Clamp(int32_t value)
+{
+  return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+}
+
+// YCbCr weights x 4096, truncated; 2048 rounds, 0x80800 = 128 x 4096 + 2048.
+inline uint8_t LuminanceOf(int32_t red, int32_t green, int32_t blue)
+{
+  return Clamp((1224 * red + 2404 * green + 466 * blue + 2048) >> 12);
+}
+
+inline void ConvertPixel(const uint8_t *pixel, uint8_t &y, uint8_t &cb, uint8_t &cr)
+{
+  const int32_t blue = pixel[0], green = pixel[1], red = pixel[2];
+  y = LuminanceOf(red, green, blue);
+  cb = Clamp((-690 * red - 1357 * green + 2048 * blue + 0x80800) >> 12);
+  cr = Clamp((2048 * red - 1714 * green - 333 * blue + 0x80800) >> 12);
+}
+
+// The 8-point AAN butterfly, shared by the column and row passes.
+inline void Butterfly(double tmp0, double tmp1, double tmp2, double tmp3, double tmp4, double tmp5,
+                      double tmp6, double tmp7, double out[8])
+{
+  // Even part.
+  const double t10 = tmp0 + tmp3;
+  const double t13 = tmp0 - tmp3;
+  const double t11 = tmp1 + tmp2;
+  const double t12 = tmp1 - tmp2;
+  out[0] = t10 + t11;
+  out[4] = t10 - t11;
+  const double z1 = C4 * (t12 + t13);
+  out[2] = t13 + z1;
+  out[6] = t13 - z1;
+
+  // Odd part: the rotation is formed from C4, K2 and K3 only.
+  const double u10 = tmp4 + tmp5;
+  const double u11 = tmp5 + tmp6;
+  const double u12 = tmp6 + tmp7;
+  const double w = C4 * (u10 + u12);
+  const double z4 = K2 * (w + u12);
+  const double z2 = K3 * (w - u12);
+  const double z3 = C4 * u11;
+  const double z11 = tmp7 + z3;
+  const double z13 = tmp7 - z3;
+  out[5] = z13 + z2;
+  out[3] = z13 - z2;
+  out[1] = z11 + z4;
+  out[7] = z11 - z4;
+}
+
+// Progress in 1/256 percent: the step is added after each of count rows.
+class RowProgress
+{
+public:
+  RowProgress(JpegEncoder &owner, uint32_t count) : encoder(owner), step(25600 / count) {}
+  void Row()
+  {
+    accumulator += step;
+    encoder.ReportProgress(accumulator / 256);
+  }
+  void Done() { encoder.ReportProgress(100); }
+
+private:
+  JpegEncoder &encoder;
+  uint32_t step;
+  uint32_t accumulator = 0;
+};
+
+const char FrequencyAssertion[] =
+  "Assertion Failure (Bad Parameter): value <= JPEGMAXSAMPLINGFREQUENCY && value >= JPEGMINSAMPLINGFREQUENCY "
+  "Graphics\\JPEGsource\\jpgencodercomponent";
+
+} // namespace
+
+const uint8_t JpegZigZagToNatural[64] = {
+  0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+  41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+  30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+};
+
+JpegEncoderComponent::~JpegEncoderComponent()
+{
+  FreeCoefficients();
+  FreeSamples();  // a write abandoned between conversion and transform
+}
+
+void JpegEncoderComponent::SetHorizontalFrequency(uint32_t value)
+{
+  if (value > JPEGMAXSAMPLINGFREQUENCY || value < JPEGMINSAMPLINGFREQUENCY)
+    throw AssertionFailure(FrequencyAssertion);
+  horizontalFrequency = value;
+}
+
+void JpegEncoderComponent::SetVerticalFrequency(uint32_t value)
+{
+  if (value > JPEGMAXSAMPLINGFREQUENCY || value < JPEGMINSAMPLINGFREQUENCY)
+    throw AssertionFailure(FrequencyAssertion);
+  verticalFrequency = value;
+}
+
+void JpegEncoderComponent::FreeCoefficients()
+{
+  delete[] coefficients;
+  coefficients = nullptr;
+}
+
+void JpegEncoderComponent::FreeSamples()
+{
+  delete[] samples;
+  samples = nullptr;
+}
+
+void JpegEncoderComponent::AllocateCoefficients(uint32_t rows, uint32_t columns)
+{
+  FreeCoefficients();
+  dataUnitRows = rows;
+  dataUnitColumns = columns;
+  coefficients = new int16_t[static_cast<size_t>(rows) * columns * 64];
+}
+
+void JpegEncoderComponent::AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH,
+                                                uint32_t maxV)
+{
+  sampleColumns = RoundUp(imageWidth, 8 * maxH);
+  sampleRows = RoundUp(imageHeight, 8 * maxV);
+  FreeSamples();
+  samples = new uint8_t[static_cast<size_t>(sampleColumns) * sampleRows];
+  // ITU-T T.81 A.2.2: the extent of a scan holding this component alone.
+  noninterleavedColumns = CeilDivide(CeilDivide(imageWidth * horizontalFrequency, maxH), 8);
+  noninterleavedRows = CeilDivide(CeilDivide(imageHeight * verticalFrequency, maxV), 8);
+}
+
+void JpegEncoderComponent::ConvertRgb(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH,
+                                      uint32_t maxV, JpegEncoderComponent &y, JpegEncoderComponent &cb,
+                                      JpegEncoderComponent &cr)
+{
+  const uint32_t width = image.GetWidth();
+  const uint32_t height = image.GetHeight();
+  y.AllocateSampleBuffer(width, height, maxH, maxV);
+  cb.AllocateSampleBuffer(width, height, maxH, maxV);
+  cr.AllocateSampleBuffer(width, height, maxH, maxV);
+  const size_t stride = y.sampleColumns;
+  RowProgress progress(encoder, height);
+  for (uint32_t row = 0; row < height; ++row)
+  {
+    const uint8_t *pixel = reinterpret_cast<const uint8_t *>(image.PixelAddress(row * width));
+    uint8_t *yRow = y.samples + stride * row;
+    uint8_t *cbRow = cb.samples + stride * row;
+    uint8_t *crRow = cr.samples + stride * row;
+    for (uint32_t x = 0; x < width; ++x, pixel += 4)
+      ConvertPixel(pixel, yRow[x], cbRow[x], crRow[x]);
+    std::memset(yRow + width, yRow[width - 1], stride - width);
+    std::memset(cbRow + width, cbRow[width - 1], stride - width);
+    std::memset(crRow + width, crRow[width - 1], stride - width);
+    progress.Row();
+  }
+  for (JpegEncoderComponent *component : {&y, &cb, &cr})
+    for (uint32_t row = height; row < component->sampleRows; ++row)
+      std::memcpy(component->samples + stride * row, component->samples + stride * (row - 1), stride);
+  progress.Done();
+}
+
+void JpegEncoderComponent::SampleAndTransform(JpegEncoder &encoder, uint32_t maxH, uint32_t maxV)
+{
+  AllocateCoefficients(verticalFrequency * sampleRows / 8 / maxV, horizontalFrequency * sampleColumns / 8 / maxH);
+  const uint32_t vf = maxV / verticalFrequency;
+  const uint32_t hf = maxH / horizontalFrequency;
+  const uint32_t divisor = vf * hf;
+  const size_t stride = sampleColumns;
+  RowProgress progress(encoder, dataUnitRows);
+  uint8_t block[8][8];
+  for (uint32_t r = 0; r < dataUnitRows; ++r)
+  {
+    for (uint32_t c = 0; c < dataUnitColumns; ++c)
+    {
+      if (divisor == 1)
+      {
+        for (int i = 0; i < 8; ++i)
+          std::memcpy(block[i], samples + stride * (8 * r + i) + 8 * c, 8);
+      }
+      else
+      {
+        for (uint32_t i = 0; i < 8; ++i)
+          for (uint32_t k = 0; k < 8; ++k)
+          {
+            uint32_t sum = 0;
+            for (uint32_t a = 0; a < vf; ++a)
+            {
+              const uint8_t *source = samples + stride * (8 * vf * r + vf * i + a) + 8 * hf * c + hf * k;
+              for (uint32_t b = 0; b < hf; ++b)
+                sum += source[b];
+            }
+            block[i][k] = static_cast<uint8_t>(sum / divisor);
+          }
+      }
+      ForwardDct(block, *quantizationTable, DataUnit(r, c));
+    }
+    progress.Row();
+  }
+  progress.Done();
+  FreeSamples();
+}
+
+void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapImage &image,
+                                            JpegEncoderComponent &y)
+{
+  const uint32_t width = image.GetWidth();
+  const uint32_t height = image.GetHeight();
+  y.AllocateCoefficients(CeilDivide(height, 8), CeilDivide(width, 8));
+  y.noninterleavedRows = y.dataUnitRows;
+  y.noninterleavedColumns = y.dataUnitColumns;
+  RowProgress progress(encoder, y.dataUnitRows);
+  uint8_t block[8][8];
+  for (uint32_t r = 0; r < y.dataUnitRows; ++r)
+  {
+    for (uint32_t c = 0; c < y.dataUnitColumns; ++c)
+    {
+      for (uint32_t i = 0; i < 8; ++i)
+      {
+        const uint32_t row = 8 * r + i;
+        for (uint32_t k = 0; k < 8; ++k)
+        {
+          const uint32_t column = 8 * c + k;
+          if (row < height && column < width)
+          {
+            const uint8_t *pixel = reinterpret_cast<const uint8_t *>(image.PixelAddress(row * width + column));
+            block[i][k] = LuminanceOf(pixel[2], pixel[1], pixel[0]);
+          }
+          else
+          {
+            block[i][k] = 128;
+          }
+        }
+      }
+      ForwardDct(block, *y.quantizationTable, y.DataUnit(r, c));
+    }
+    progress.Row();
+  }
+  progress.Done();
+}
+
+void JpegEncoderComponent::ForwardDct(const uint8_t block[8][8], const QuantizationTable &table, int16_t output[64])
+{
+  double work[8][8];
+  double out[8];
+  // Columns, with the level shift by 128 of both samples done in integers.
+  for (int x = 0; x < 8; ++x)
+  {
+    const int d0 = block[0][x], d1 = block[1][x], d2 = block[2][x], d3 = block[3][x];
+    const int d4 = block[4][x], d5 = block[5][x], d6 = block[6][x], d7 = block[7][x];
+    Butterfly(d0 + d7 - 256, d1 + d6 - 256, d2 + d5 - 256, d3 + d4 - 256, d3 - d4, d2 - d5, d1 - d6, d0 - d7, out);
+    for (int v = 0; v < 8; ++v)
+      work[v][x] = out[v];
+  }
+  // Rows, then quantisation rounded half away from zero.
+  const double *scale = table.GetScaleFactors();
+  for (int v = 0; v < 8; ++v)
+  {
+    const double *d = work[v];
+    Butterfly(d[0] + d[7], d[1] + d[6], d[2] + d[5], d[3] + d[4], d[3] - d[4], d[2] - d[5], d[1] - d[6],
+              d[0] - d[7], out);
+    for (int u = 0; u < 8; ++u)
+    {
+      const double product = out[u] * scale[v * 8 + u];
+      const int32_t value = product >= 0 ? static_cast<int32_t>(product + 0.5) : static_cast<int32_t>(product - 0.5);
+      output[v * 8 + u] = static_cast<int16_t>(value);
+    }
+  }
+}
+
+} // namespace Vantorum

@@ -1,0 +1,126 @@
+// One colour component of a JPEG write: its sample plane, its grid of
+// quantised DCT coefficients, and the coders that turn data units into
+// Huffman symbols. All coefficients stay in memory for the whole write, so
+// every scan and both passes of a scan re-read them without a second DCT.
+#ifndef VANTORUM_JPGENCODERCOMPONENT_H
+#define VANTORUM_JPGENCODERCOMPONENT_H
+
+#include <cstdint>
+
+#include "bitmapimage.h"
+
+namespace Vantorum
+{
+
+class JpegEncoder;
+class JpegHuffmanTable;
+class JpegOutputStream;
+class QuantizationTable;
+
+const uint32_t JPEGMINSAMPLINGFREQUENCY = 1;
+const uint32_t JPEGMAXSAMPLINGFREQUENCY = 4;
+
+// Natural-order index of each zigzag position (ITU-T T.81 Figure A.6).
+extern const uint8_t JpegZigZagToNatural[64];
+
+class JpegEncoderComponent
+{
+public:
+  // Symbol sinks. The coders do not know which pass they run in: counting
+  // sinks gather statistics, writing sinks emit codes, so both passes of a
+  // scan see the same symbols in the same order.
+  typedef void (JpegEncoderComponent::*DcSink)(int size, int extraBits);
+  // symbol -1: raw bits only (correction bits).
+  typedef void (JpegEncoderComponent::*AcSink)(int symbol, int extraBits, int bitCount);
+
+  JpegEncoderComponent() = default;
+  JpegEncoderComponent(const JpegEncoderComponent &) = delete;
+  JpegEncoderComponent &operator=(const JpegEncoderComponent &) = delete;
+  virtual ~JpegEncoderComponent();
+
+  void SetHorizontalFrequency(uint32_t value);
+  void SetVerticalFrequency(uint32_t value);
+  uint32_t GetHorizontalFrequency() const { return horizontalFrequency; }
+  uint32_t GetVerticalFrequency() const { return verticalFrequency; }
+
+  void SetHuffmanTables(JpegHuffmanTable &dc, JpegHuffmanTable &ac)
+  {
+    dcTable = &dc;
+    acTable = &ac;
+  }
+  void SetQuantizationTable(QuantizationTable &table) { quantizationTable = &table; }
+  void SetOutputStream(JpegOutputStream &stream) { outputStream = &stream; }
+  void ResetDcPrediction() { lastDc = 0; }
+
+  uint32_t GetDataUnitRows() const { return dataUnitRows; }
+  uint32_t GetDataUnitColumns() const { return dataUnitColumns; }
+  uint32_t GetNoninterleavedRows() const { return noninterleavedRows; }
+  uint32_t GetNoninterleavedColumns() const { return noninterleavedColumns; }
+
+  // Sizes the plane to whole MCUs and sets the single-component extent.
+  void AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH, uint32_t maxV);
+  // Fills the three planes, replicating the right and bottom edges.
+  static void ConvertRgb(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH, uint32_t maxV,
+                         JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr);
+  // Plane to coefficient grid, downsampling by truncated means; frees the plane.
+  void SampleAndTransform(JpegEncoder &encoder, uint32_t maxH, uint32_t maxV);
+  // Pixels straight to Y coefficients; padding is mid-grey, not replication.
+  static void ConvertGreyscale(JpegEncoder &encoder, const BitmapImage &image, JpegEncoderComponent &y);
+  static void ForwardDct(const uint8_t block[8][8], const QuantizationTable &table, int16_t output[64]);
+  void FreeCoefficients();
+
+  // The coefficients of data unit (row, column), natural order.
+  const int16_t *DataUnit(uint32_t row, uint32_t column) const
+  {
+    return coefficients + (static_cast<size_t>(row) * dataUnitColumns + column) * 64;
+  }
+  int16_t *DataUnit(uint32_t row, uint32_t column)
+  {
+    return coefficients + (static_cast<size_t>(row) * dataUnitColumns + column) * 64;
+  }
+  const uint8_t *GetSamples() const { return samples; }
+  uint32_t GetSampleRows() const { return sampleRows; }
+  uint32_t GetSampleColumns() const { return sampleColumns; }
+
+  // Data-unit coders (ITU-T T.81 F.1.2 and G.1.2).
+  void EncodeSequential(uint32_t row, uint32_t column, DcSink dcSink, AcSink acSink);
+  void EncodeDcFirst(uint32_t row, uint32_t column, DcSink dcSink, int Al);
+  void EncodeDcRefine(uint32_t row, uint32_t column, int Al);
+  void EncodeAcFirst(uint32_t row, uint32_t column, AcSink acSink, int Ss, int Se, int Al);
+  void EncodeAcRefine(uint32_t row, uint32_t column, AcSink acSink, int Ss, int Se, int Al);
+  void ResetEobRun();
+  void FlushEobRun(AcSink acSink);
+  void FlushRefineEobRun(AcSink acSink, int Ss, int Se, int Al);
+
+  void CountDc(int size, int extraBits);
+  void CountAc(int symbol, int extraBits, int bitCount);
+  void WriteDc(int size, int extraBits);
+  void WriteAc(int symbol, int extraBits, int bitCount);
+
+private:
+  void AllocateCoefficients(uint32_t rows, uint32_t columns);
+  void FreeSamples();
+  void CorrectionBits(const int16_t *block, int from, int to, AcSink acSink, int Al);
+
+  uint32_t dataUnitRows = 0;
+  uint32_t dataUnitColumns = 0;
+  int16_t *coefficients = nullptr;  // rows x columns blocks of 64, natural order
+  uint32_t eobRun = 0;              // data units whose end-of-band is still owed
+  uint32_t bandRow = 0, bandColumn = 0, bandStart = 0;  // first unit and position of a pending refinement run
+  uint32_t verticalFrequency = 1;
+  uint32_t horizontalFrequency = 1;
+  JpegHuffmanTable *acTable = nullptr;
+  JpegHuffmanTable *dcTable = nullptr;
+  QuantizationTable *quantizationTable = nullptr;
+  JpegOutputStream *outputStream = nullptr;
+  int32_t lastDc = 0;               // DC prediction of the scan being coded
+  uint8_t *samples = nullptr;       // padded plane, between conversion and transform
+  uint32_t sampleRows = 0;
+  uint32_t sampleColumns = 0;       // also the plane's row stride
+  uint32_t noninterleavedRows = 0;
+  uint32_t noninterleavedColumns = 0;
+};
+
+} // namespace Vantorum
+
+#endif
