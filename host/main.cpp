@@ -1,0 +1,171 @@
+// zulan: the replacement host. Loads the module, runs the typed commands,
+// exports and menu items given on the command line in their order, and
+// reports through its exit status whether an error box was shown.
+#include "host.h"
+
+#include <CLI/CLI.hpp>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <unistd.h>
+
+namespace
+{
+
+const int ExitErrorBox = 1;
+const int ExitUsage = 2;
+const int ExitModule = 3;
+
+const char HelpFooter[] = R"(Inputs:
+  The words after a command answer its requests in order: a point as x,y,
+  a file name as it is, esc to cancel. JPEGOPT's words set the dialog's
+  controls and must end with ok or cancel:
+    zulan -c 'JPEGOPT 1010=off Width=1024 Quality=90 Progressive=on Crop ok'
+  A control is named by its text or its label (without regard to case; a
+  leading word such as Quality will do) or by its id; edits take whole
+  numbers, check boxes on or off, radio buttons on (or just their name).
+  When the inputs run out and stdin is a terminal, zulan asks there with the
+  module's own prompt; otherwise the request is cancelled.
+
+Order:
+  -c, --export and -m run in the order given, all within one run of the
+  host. The module's menu is added at start-up, so JPEGMENUON/JPEGMENUOFF
+  show at the next run.
+
+Registry:
+  Values the module stores persist in a text file (default
+  $XDG_CONFIG_HOME/zulan/registry.reg); every value is shown byte by byte.
+
+Exit status:
+  0 all went well, 1 an error box was shown, 2 a command, input or option
+  was refused, 3 the module could not be loaded.)";
+
+std::string DefaultModulePath()
+{
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error)
+    return "rastello.so";
+  return (self.parent_path() / "rastello.so").string();
+}
+
+std::string DefaultRegistryPath()
+{
+  const char *config = std::getenv("XDG_CONFIG_HOME");
+  std::string folder;
+  if (config != nullptr && config[0] == '/')
+    folder = config;
+  else if (const char *home = std::getenv("HOME"))
+    folder = std::string(home) + "/.config";
+  else
+    folder = ".";
+  return folder + "/zulan/registry.reg";
+}
+
+bool ParseSize(const std::string &text, std::pair<int32_t, int32_t> &size)
+{
+  const size_t cross = text.find_first_of("xX");
+  if (cross == std::string::npos)
+    return false;
+  char *end = nullptr;
+  const long width = std::strtol(text.c_str(), &end, 10);
+  if (end != text.c_str() + cross)
+    return false;
+  const long height = std::strtol(text.c_str() + cross + 1, &end, 10);
+  if (*end != '\0' || width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX)
+    return false;
+  size = {static_cast<int32_t>(width), static_cast<int32_t>(height)};
+  return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+  CLI::App app{"zulan: a replacement host for Quorvel/Tamblin modules (XPs) such as Rastello."};
+  app.footer(HelpFooter);
+  std::string drawing;
+  std::vector<std::string> commandLines, exportArguments, menuItems;
+  std::string modulePath = DefaultModulePath();
+  std::string registryPath = DefaultRegistryPath();
+  std::string clipboard;
+  bool showDialogs = false, listMenus = false, listCommands = false;
+
+  app.add_option("drawing", drawing, "Drawing to open (none: an empty drawing)");
+  CLI::Option *commandOption =
+      app.add_option("-c,--command", commandLines, "Run a typed command with its inputs, e.g. 'JPEGMENUOFF'");
+  CLI::Option *exportOption = app.add_option("--export", exportArguments,
+                                             "Run an export filter, e.g. --export 'PNG File' out.png")
+                                  ->expected(2)
+                                  ->type_name("FILTER FILE");
+  CLI::Option *menuOption = app.add_option("-m,--menu-item", menuItems,
+                                           "Run a menu item's command: 'Label' or 'Label: inputs...'");
+  app.add_option("--module", modulePath, "Module to load (default: rastello.so beside zulan)");
+  app.add_option("--registry", registryPath, "Registry file (default: $XDG_CONFIG_HOME/zulan/registry.reg)");
+  app.add_option("--clipboard", clipboard,
+                 "Offer a clipboard bitmap of WIDTHxHEIGHT pixels through \"_GetSysVAdr@4\"")
+      ->type_name("WxH");
+  app.add_flag("--show-dialog", showDialogs, "Print each dialog as it stands when it opens and closes");
+  app.add_flag("--menus", listMenus, "List the menus the module added, after everything else");
+  app.add_flag("--commands", listCommands, "List the registered commands and export filters");
+  CLI11_PARSE(app, argc, argv);
+
+  zulan::HostSettings settings;
+  settings.registryPath = registryPath;
+  settings.interactive = isatty(STDIN_FILENO) != 0;
+  settings.liveStatus = isatty(STDERR_FILENO) != 0;
+  settings.showDialogs = showDialogs;
+  if (!clipboard.empty())
+  {
+    std::pair<int32_t, int32_t> size;
+    if (!ParseSize(clipboard, size))
+    {
+      std::cerr << "zulan: --clipboard wants WIDTHxHEIGHT, such as 1024x768, not " << clipboard << "\n";
+      return ExitUsage;
+    }
+    settings.clipboardSize = size;
+  }
+  if (!drawing.empty())
+  {
+    if (!std::filesystem::exists(drawing))
+    {
+      std::cerr << "zulan: drawing " << drawing << " not found\n";
+      return ExitUsage;
+    }
+    std::cerr << "zulan: this host cannot read drawings yet; starting with an empty drawing\n";
+  }
+
+  zulan::Host host(settings);
+  const std::string loadError = host.LoadModule(modulePath);
+  if (!loadError.empty())
+  {
+    std::cerr << "zulan: cannot load module " << modulePath << ": " << loadError << "\n";
+    return ExitModule;
+  }
+
+  size_t nextCommand = 0, nextExport = 0, nextMenuItem = 0;
+  for (CLI::Option *option : app.parse_order())
+  {
+    if (option == commandOption && nextCommand < commandLines.size())
+      host.RunCommandLine(commandLines[nextCommand++]);
+    else if (option == exportOption && nextExport + 1 < exportArguments.size())
+    {
+      host.RunExport(exportArguments[nextExport], exportArguments[nextExport + 1]);
+      nextExport += 2;
+    }
+    else if (option == menuOption && nextMenuItem < menuItems.size())
+      host.RunMenuItem(menuItems[nextMenuItem++]);
+  }
+  if (listCommands)
+    std::cout << host.FormatCommands();
+  if (listMenus)
+    std::cout << zulan::FormatMenus(host.GetMenus());
+  const bool errorShown = host.ErrorBoxShown();
+  const bool refused = host.InputRefused();
+  host.UnloadModule();
+  if (errorShown)
+    return ExitErrorBox;
+  return refused ? ExitUsage : 0;
+}

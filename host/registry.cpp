@@ -1,0 +1,256 @@
+// Registry file: read strictly (anything not understood makes the whole file
+// count as corrupt, so that a half-read value never reaches the module), and
+// written through a temporary file so that a crash cannot truncate it.
+#include "registry.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace zulan
+{
+
+namespace
+{
+
+const char FileHeader[] = "; zulan registry: values the module stored through RMSetValue.\n"
+                          "; Each value is shown byte by byte; hex: is type 3 (raw bytes).\n";
+
+std::string Fold(const std::string &text)
+{
+  std::string folded = text;
+  while (!folded.empty() && folded.back() == '\\')
+    folded.pop_back();
+  std::transform(folded.begin(), folded.end(), folded.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return folded;
+}
+
+std::string Trim(const std::string &text)
+{
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos)
+    return "";
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+int HexDigit(char c)
+{
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  return -1;
+}
+
+// "hex:01,02" or "hex(4):01,02,03,04" after the '='.
+RegistryValue ParseValueData(const std::string &text)
+{
+  RegistryValue value;
+  size_t position;
+  if (text.rfind("hex:", 0) == 0)
+    position = 4;
+  else if (text.rfind("hex(", 0) == 0)
+  {
+    const size_t close = text.find("):");
+    if (close == std::string::npos || close == 4)
+      throw std::runtime_error("value type not understood");
+    const std::string type = text.substr(4, close - 4);
+    if (type.find_first_not_of("0123456789") != std::string::npos || type.size() > 9)
+      throw std::runtime_error("value type not understood");
+    value.type = std::stoi(type);
+    position = close + 2;
+  }
+  else
+    throw std::runtime_error("value is not hex: data");
+  const std::string bytes = text.substr(position);
+  if (bytes.empty())
+    return value;
+  for (size_t i = 0;; i += 3)
+  {
+    if (i + 2 > bytes.size() || HexDigit(bytes[i]) < 0 || HexDigit(bytes[i + 1]) < 0)
+      throw std::runtime_error("byte " + std::to_string(value.bytes.size()) + " is not two hex digits");
+    value.bytes.push_back(static_cast<uint8_t>(HexDigit(bytes[i]) * 16 + HexDigit(bytes[i + 1])));
+    if (i + 2 == bytes.size())
+      break;
+    if (bytes[i + 2] != ',')
+      throw std::runtime_error("bytes must be separated by commas");
+  }
+  return value;
+}
+
+std::string FormatValueData(const RegistryValue &value)
+{
+  std::string text = value.type == 3 ? "hex:" : "hex(" + std::to_string(value.type) + "):";
+  char byte[4];
+  for (size_t i = 0; i < value.bytes.size(); ++i)
+  {
+    std::snprintf(byte, sizeof byte, i == 0 ? "%02x" : ",%02x", value.bytes[i]);
+    text += byte;
+  }
+  return text;
+}
+
+} // namespace
+
+std::string RegistryKeyName(uintptr_t rootKey, const std::string &keyPath)
+{
+  std::string root;
+  switch (rootKey)
+  {
+  case 0x80000000u: root = "HKEY_CLASSES_ROOT"; break;
+  case 0x80000001u: root = "HKEY_CURRENT_USER"; break;
+  case 0x80000002u: root = "HKEY_LOCAL_MACHINE"; break;
+  default: root = "HKEY_" + std::to_string(rootKey); break;
+  }
+  std::string path = keyPath;
+  while (!path.empty() && path.back() == '\\')
+    path.pop_back();
+  return path.empty() ? root : root + "\\" + path;
+}
+
+void Registry::Parse(const std::string &text)
+{
+  std::map<std::string, Key> parsed;
+  Key *current = nullptr;
+  std::istringstream lines(text);
+  std::string line;
+  int lineNumber = 0;
+  while (std::getline(lines, line))
+  {
+    ++lineNumber;
+    try
+    {
+      line = Trim(line);
+      if (line.empty() || line[0] == ';')
+        continue;
+      if (line.front() == '[')
+      {
+        if (line.back() != ']' || line.size() < 3)
+          throw std::runtime_error("key line without its closing ]");
+        const std::string name = line.substr(1, line.size() - 2);
+        Key &key = parsed[Fold(name)];
+        if (key.name.empty())
+          key.name = name;
+        current = &key;
+        continue;
+      }
+      if (line.front() != '"')
+        throw std::runtime_error("neither a [key] nor a \"value\"=... line");
+      const size_t close = line.find("\"=", 1);
+      if (close == std::string::npos)
+        throw std::runtime_error("value line without \"=");
+      if (current == nullptr)
+        throw std::runtime_error("value before any [key] line");
+      const std::string name = line.substr(1, close - 1);
+      const RegistryValue value = ParseValueData(line.substr(close + 2));
+      current->valueNames[Fold(name)] = name;
+      current->values[Fold(name)] = value;
+    }
+    catch (const std::exception &problem)
+    {
+      throw std::runtime_error("line " + std::to_string(lineNumber) + ": " + problem.what());
+    }
+  }
+  keys = std::move(parsed);
+}
+
+void Registry::Load(const std::string &filePath)
+{
+  path = filePath;
+  loadProblem.clear();
+  keepCorruptCopy = false;
+  keys.clear();
+  std::ifstream file(path, std::ios::binary);
+  if (!file)
+    return;
+  std::ostringstream text;
+  text << file.rdbuf();
+  try
+  {
+    Parse(text.str());
+  }
+  catch (const std::exception &problem)
+  {
+    keys.clear();
+    loadProblem = problem.what();
+    keepCorruptCopy = true;
+  }
+}
+
+std::optional<RegistryValue> Registry::Get(const std::string &key, const std::string &name) const
+{
+  const auto foundKey = keys.find(Fold(key));
+  if (foundKey == keys.end())
+    return std::nullopt;
+  const auto foundValue = foundKey->second.values.find(Fold(name));
+  if (foundValue == foundKey->second.values.end())
+    return std::nullopt;
+  return foundValue->second;
+}
+
+std::string Registry::Set(const std::string &keyPath, const std::string &name, const RegistryValue &value)
+{
+  Key &key = keys[Fold(keyPath)];
+  if (key.name.empty())
+  {
+    key.name = keyPath;
+    while (!key.name.empty() && key.name.back() == '\\')
+      key.name.pop_back();
+  }
+  if (key.valueNames.count(Fold(name)) == 0)
+    key.valueNames[Fold(name)] = name;
+  key.values[Fold(name)] = value;
+  return Save();
+}
+
+std::string Registry::Format() const
+{
+  std::string text = FileHeader;
+  for (const auto &[folded, key] : keys)
+  {
+    text += "\n[" + key.name + "]\n";
+    for (const auto &[foldedName, value] : key.values)
+      text += "\"" + key.valueNames.at(foldedName) + "\"=" + FormatValueData(value) + "\n";
+  }
+  return text;
+}
+
+std::string Registry::Save()
+{
+  if (path.empty())
+    return "";
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path target(path);
+  if (target.has_parent_path())
+    fs::create_directories(target.parent_path(), error);
+  // The corrupt file is the user's: keep it beside the new one.
+  if (keepCorruptCopy)
+  {
+    fs::rename(target, fs::path(path + ".corrupt"), error);
+    keepCorruptCopy = false;
+  }
+  const std::string temporary = path + ".new";
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file << Format();
+    file.close();
+    if (!file)
+    {
+      fs::remove(temporary, error);
+      return "cannot write " + temporary;
+    }
+  }
+  fs::rename(temporary, target, error);
+  if (error)
+    return "cannot replace " + path + ": " + error.message();
+  return "";
+}
+
+} // namespace zulan

@@ -1,0 +1,20 @@
+// The library entry: registers the command table and the two export filters
+// on attach, unregisters the table on detach.
+#include "commandtable.h"
+
+extern "C" __attribute__((visibility("default"))) BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason,
+                                                                      LPVOID)
+{
+  if (reason == DLL_PROCESS_ATTACH)
+  {
+    commandTable.moduleInstance = instance;
+    XPRegCmd(&commandTable);
+    XPRegExport(JpegExport, "JPEG File", "JPG");
+    XPRegExport(PngExport, "PNG File", "PNG");
+  }
+  else if (reason == DLL_PROCESS_DETACH)
+  {
+    XPUnregCmd(&commandTable);
+  }
+  return TRUE;
+}
