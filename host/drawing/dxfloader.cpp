@@ -1,0 +1,988 @@
+// DXF files into host entity records, read with libdime. The file is first
+// checked by hand (empty, binary, no EOF marker), because libdime accepts
+// some truncations and prints its own complaints; what it prints is captured
+// and folded into one message that names the file.
+// INSERTs are expanded here: block contents on layer 0 take the insert's
+// layer, BYBLOCK takes its colour, and geometry is transformed to world
+// coordinates, conics as centre and axis vectors so that any scale is exact.
+#include <dime/Input.h>
+#include <dime/Model.h>
+#include <dime/entities/Arc.h>
+#include <dime/entities/Block.h>
+#include <dime/entities/Circle.h>
+#include <dime/entities/Ellipse.h>
+#include <dime/entities/Insert.h>
+#include <dime/entities/LWPolyline.h>
+#include <dime/entities/Line.h>
+#include <dime/entities/Point.h>
+#include <dime/entities/Polyline.h>
+#include <dime/entities/Solid.h>
+#include <dime/entities/Text.h>
+#include <dime/entities/Trace.h>
+#include <dime/entities/Vertex.h>
+#include <dime/records/Record.h>
+#include <dime/sections/EntitiesSection.h>
+#include <dime/sections/HeaderSection.h>
+#include <dime/sections/TablesSection.h>
+#include <dime/tables/LayerTable.h>
+#include <dime/tables/Table.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <sstream>
+
+#include "drawing.h"
+#include "drawinginternal.h"
+
+namespace zulan
+{
+namespace
+{
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDegrees = kPi / 180;
+constexpr int kMaxBlockDepth = 32;
+constexpr size_t kMaxEntities = 4000000; // after expanding inserts
+constexpr int kMaxArrayCells = 100000;   // rows x columns of one MINSERT
+constexpr double kBulgeStep = 2 * kDegrees;
+const char kBinarySentinel[] = "AutoCAD Binary DXF";
+
+// x' = a·x + c·y + e, y' = b·x + d·y + f.
+struct Affine
+{
+  double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+  Point Apply(double x, double y) const { return {a * x + c * y + e, b * x + d * y + f}; }
+  Point ApplyVector(double x, double y) const { return {a * x + c * y, b * x + d * y}; }
+};
+
+Affine Compose(const Affine &outer, const Affine &inner)
+{
+  Affine r;
+  r.a = outer.a * inner.a + outer.c * inner.b;
+  r.b = outer.b * inner.a + outer.d * inner.b;
+  r.c = outer.a * inner.c + outer.c * inner.d;
+  r.d = outer.b * inner.c + outer.d * inner.d;
+  r.e = outer.a * inner.e + outer.c * inner.f + outer.e;
+  r.f = outer.b * inner.e + outer.d * inner.f + outer.f;
+  return r;
+}
+
+Affine Translation(double x, double y)
+{
+  Affine m;
+  m.e = x;
+  m.f = y;
+  return m;
+}
+
+Affine RotationScale(double degrees, double sx, double sy)
+{
+  const double cs = std::cos(degrees * kDegrees), sn = std::sin(degrees * kDegrees);
+  Affine m;
+  m.a = cs * sx;
+  m.b = sn * sx;
+  m.c = -sn * sy;
+  m.d = cs * sy;
+  return m;
+}
+
+std::string Upper(const char *text)
+{
+  std::string s = text ? text : "";
+  for (char &ch : s)
+    ch = char(std::toupper(static_cast<unsigned char>(ch)));
+  return s;
+}
+
+[[noreturn]] void Fail(const std::string &path, const std::string &problem)
+{
+  throw Document::LoadError(path + ": " + problem);
+}
+
+// One group-code/value pair of an entity libdime does not model.
+struct RawRecord
+{
+  int code;
+  double number;
+  std::string text;
+};
+
+std::vector<RawRecord> RawRecords(const dimeEntity *entity)
+{
+  std::vector<RawRecord> out;
+  for (int i = 0; i < entity->getNumRecordsInRecordHolder(); ++i)
+  {
+    const dimeRecord *record = entity->getRecordInRecordHolder(i);
+    dimeParam param;
+    record->getValue(param);
+    RawRecord raw{record->getGroupCode(), 0, {}};
+    switch (record->typeId())
+    {
+    case dimeBase::dimeStringRecordType:
+    case dimeBase::dimeHexRecordType: raw.text = param.string_data ? param.string_data : ""; break;
+    case dimeBase::dimeFloatRecordType: raw.number = param.float_data; break;
+    case dimeBase::dimeDoubleRecordType: raw.number = param.double_data; break;
+    case dimeBase::dimeInt8RecordType: raw.number = param.int8_data; break;
+    case dimeBase::dimeInt16RecordType: raw.number = param.int16_data; break;
+    case dimeBase::dimeInt32RecordType: raw.number = param.int32_data; break;
+    default: break;
+    }
+    out.push_back(raw);
+  }
+  return out;
+}
+
+// Reads raw records strictly in the order the DXF reference lays them out.
+class RawCursor
+{
+public:
+  explicit RawCursor(const std::vector<RawRecord> &records) : records_(records) {}
+  bool At(int code) const { return i_ < records_.size() && records_[i_].code == code; }
+  double Take(int code)
+  {
+    if (!At(code))
+      throw std::runtime_error("unexpected group code");
+    return records_[i_++].number;
+  }
+  bool Seek(int code)
+  {
+    while (i_ < records_.size() && records_[i_].code != code)
+      ++i_;
+    return i_ < records_.size();
+  }
+
+private:
+  const std::vector<RawRecord> &records_;
+  size_t i_ = 0;
+};
+
+// Appends the points of a bulged segment after p0, ending exactly at p1.
+void AppendBulge(Point p0, Point p1, double bulge, std::vector<Point> *out)
+{
+  const double theta = 4 * std::atan(bulge);
+  const double dx = p1.x - p0.x, dy = p1.y - p0.y;
+  const double chord = std::hypot(dx, dy);
+  if (bulge != 0 && chord > 0 && std::isfinite(theta))
+  {
+    // Centre off the chord's midpoint along its left normal.
+    const double h = (1 - bulge * bulge) / (4 * bulge);
+    const double cx = p0.x + dx / 2 - dy * h, cy = p0.y + dy / 2 + dx * h;
+    const int steps = std::min(720, int(std::ceil(std::fabs(theta) / kBulgeStep)));
+    for (int k = 1; k < steps; ++k)
+    {
+      const double t = theta * k / steps;
+      const double cs = std::cos(t), sn = std::sin(t);
+      out->push_back(
+          {cx + (p0.x - cx) * cs - (p0.y - cy) * sn, cy + (p0.x - cx) * sn + (p0.y - cy) * cs});
+    }
+  }
+  out->push_back(p1);
+}
+
+// Conic arc points from t0 to t1 (for hatch edges, which are filled).
+void AppendConic(Point c, Point u, Point v, double t0, double t1, std::vector<Point> *out)
+{
+  const int steps = std::max(2, std::min(720, int(std::ceil(std::fabs(t1 - t0) / kBulgeStep))));
+  for (int k = 0; k <= steps; ++k)
+  {
+    const double t = t0 + (t1 - t0) * k / steps;
+    out->push_back(
+        {c.x + u.x * std::cos(t) + v.x * std::sin(t), c.y + u.y * std::cos(t) + v.y * std::sin(t)});
+  }
+}
+
+// MTEXT inline codes reduced to the first line of plain text.
+std::string PlainMText(const std::string &text)
+{
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i)
+  {
+    const char ch = text[i];
+    if (ch == '{' || ch == '}')
+      continue;
+    if (ch != '\\' || i + 1 >= text.size())
+    {
+      out += ch;
+      continue;
+    }
+    const char code = text[++i];
+    if (code == 'P' || code == 'X')
+      break; // paragraph: one line is enough
+    if (code == '~')
+    {
+      out += ' ';
+    }
+    else if (code == '\\' || code == '{' || code == '}')
+    {
+      out += code;
+    }
+    else if (code == 'S')
+    { // stacked fraction: a^b, a/b, a#b as a/b
+      for (++i; i < text.size() && text[i] != ';'; ++i)
+      {
+        out += (text[i] == '^' || text[i] == '#') ? '/' : text[i];
+      }
+    }
+    else if (std::strchr("ACFfHQTWp", code))
+    {
+      while (i < text.size() && text[i] != ';')
+        ++i;
+    } // other codes (underline, overline, strike toggles) are dropped
+  }
+  return out;
+}
+
+// Redirects stderr into a temporary file while libdime reads, so its
+// complaints end up in our message instead of on the terminal.
+class StderrCapture
+{
+public:
+  StderrCapture()
+  {
+    std::fflush(stderr);
+    file_ = std::tmpfile();
+    if (file_)
+      saved_ = dup(2);
+    if (saved_ >= 0)
+      dup2(fileno(file_), 2);
+  }
+  ~StderrCapture()
+  {
+    Restore();
+    if (file_)
+      std::fclose(file_);
+  }
+  std::string Finish()
+  {
+    Restore();
+    std::string text;
+    if (!file_)
+      return text;
+    std::rewind(file_);
+    char buffer[512];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0 && text.size() < 4096)
+    {
+      text.append(buffer, n);
+    }
+    return text;
+  }
+
+private:
+  void Restore()
+  {
+    if (saved_ < 0)
+      return;
+    std::fflush(stderr);
+    dup2(saved_, 2);
+    close(saved_);
+    saved_ = -1;
+  }
+  std::FILE *file_ = nullptr;
+  int saved_ = -1;
+};
+
+// The last line libdime printed, which says where reading stopped.
+std::string LastLine(const std::string &text)
+{
+  std::istringstream lines(text);
+  std::string line, last;
+  while (std::getline(lines, line))
+  {
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
+      line.pop_back();
+    if (!line.empty())
+      last = line;
+  }
+  return last;
+}
+
+// The checks libdime does not make, on the raw bytes.
+void CheckFileText(const std::string &path)
+{
+  std::ifstream file(path, std::ios::binary);
+  if (!file)
+    Fail(path, std::string("cannot open the drawing: ") + std::strerror(errno));
+  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (file.bad())
+    Fail(path, "cannot read the drawing");
+  if (bytes.empty())
+    Fail(path, "the drawing file is empty (0 bytes)");
+  if (bytes.compare(0, sizeof kBinarySentinel - 1, kBinarySentinel) == 0)
+  {
+    Fail(path, "binary DXF is not supported; save the drawing as ASCII DXF");
+  }
+  if (bytes.find('\0') != std::string::npos)
+  {
+    Fail(path, "not a DXF file (it contains binary data)");
+  }
+  std::istringstream lines(bytes);
+  std::string line;
+  std::vector<std::string> tail; // the last two non-blank lines
+  bool first = true;
+  while (std::getline(lines, line))
+  {
+    const size_t begin = line.find_first_not_of(" \t\r");
+    if (begin == std::string::npos)
+      continue;
+    const size_t end = line.find_last_not_of(" \t\r");
+    line = line.substr(begin, end - begin + 1);
+    if (first)
+    {
+      char *rest = nullptr;
+      std::strtol(line.c_str(), &rest, 10);
+      if (rest == line.c_str() || *rest != '\0')
+      {
+        Fail(path, "not a DXF file (it does not start with a group code)");
+      }
+      first = false;
+    }
+    tail.push_back(line);
+    if (tail.size() > 2)
+      tail.erase(tail.begin());
+  }
+  if (first)
+    Fail(path, "the drawing file is empty (only blank lines)");
+  if (tail.size() < 2 || tail[0] != "0" || tail[1] != "EOF")
+  {
+    Fail(path, "the DXF file is truncated (it does not end with EOF)");
+  }
+}
+
+} // namespace
+
+class DocumentBuilder
+{
+public:
+  DocumentBuilder(const std::string &path, dimeModel &model, Document &document)
+      : path_(path), model_(model), doc_(document)
+  {
+  }
+
+  void Build()
+  {
+    ReadLayers();
+    dimeSection *section = model_.findSection("ENTITIES");
+    if (section && section->typeId() == dimeBase::dimeEntitiesSectionType)
+    {
+      auto *entities = static_cast<dimeEntitiesSection *>(section);
+      const Context top{Affine(), -1, 7, 0};
+      for (int i = 0; i < entities->getNumEntities(); ++i)
+      {
+        AddEntity(entities->getEntity(i), top);
+      }
+    }
+    ReadLimits();
+    Finish();
+  }
+
+private:
+  struct Context
+  {
+    Affine m;  // block coordinates to world
+    int layer; // layer that layer-0 contents take, -1 outside blocks
+    int aci;   // colour that BYBLOCK contents take
+    int depth;
+  };
+
+  int LayerIndex(const char *name)
+  {
+    std::string key = Upper(name);
+    if (key.empty())
+      key = "0";
+    auto found = layerByName_.find(key);
+    if (found != layerByName_.end())
+      return found->second;
+    if (doc_.layers_.size() >= size_t(std::numeric_limits<int16_t>::max()))
+    {
+      Fail(path_, "too many layers (more than 32767)");
+    }
+    doc_.layers_.push_back(Layer{name && *name ? name : "0", 7, false, false});
+    layerByName_[key] = int(doc_.layers_.size() - 1);
+    return int(doc_.layers_.size() - 1);
+  }
+
+  // Walks the LAYER table itself: libdime's own layer list drops the
+  // off (negative colour) and frozen flags.
+  void ReadLayers()
+  {
+    LayerIndex("0");
+    dimeSection *section = model_.findSection("TABLES");
+    if (!section || section->typeId() != dimeBase::dimeTablesSectionType)
+      return;
+    auto *tables = static_cast<dimeTablesSection *>(section);
+    for (int t = 0; t < tables->getNumTables(); ++t)
+    {
+      dimeTable *table = tables->getTable(t);
+      if (Upper(table->tableName()) != "LAYER")
+        continue;
+      for (int i = 0; i < table->getNumTableEntries(); ++i)
+      {
+        dimeTableEntry *entry = table->getTableEntry(i);
+        if (entry->typeId() != dimeBase::dimeLayerTableType)
+          continue;
+        auto *layerEntry = static_cast<dimeLayerTable *>(entry);
+        Layer &layer = doc_.layers_[LayerIndex(layerEntry->getLayerName())];
+        const int color = layerEntry->getColorNumber();
+        layer.off = color < 0;
+        layer.aci = int16_t(std::abs(color) >= 1 && std::abs(color) <= 255 ? std::abs(color) : 7);
+        dimeParam flags;
+        layer.frozen = layerEntry->getRecord(70, flags) && (flags.int16_data & 1);
+      }
+    }
+  }
+
+  void ReadLimits()
+  {
+    dimeSection *section = model_.findSection("HEADER");
+    if (!section || section->typeId() != dimeBase::dimeHeaderSectionType)
+      return;
+    auto *header = static_cast<dimeHeaderSection *>(section);
+    int codes[3];
+    dimeParam lo[3], hi[3], check[1];
+    if (header->getVariable("$LIMMIN", codes, lo, 3) < 2
+        || header->getVariable("$LIMMAX", codes, hi, 3) < 2)
+    {
+      return;
+    }
+    DrawingHeader &h = doc_.header_;
+    h.limMinX = lo[0].double_data;
+    h.limMinY = lo[1].double_data;
+    h.limMaxX = hi[0].double_data;
+    h.limMaxY = hi[1].double_data;
+    if (header->getVariable("$LIMCHECK", codes, check, 1) < 1 || check[0].int16_data == 0)
+    {
+      return;
+    }
+    Entity &marker = NewRecord(kLimits, Shape::kNone, 0, 7);
+    const double box[4] = {h.limMinX, h.limMinY, h.limMaxX, h.limMaxY};
+    std::copy(box, box + 4, marker.geometry);
+  }
+
+  int EffectiveLayer(const dimeEntity *entity, const Context &ctx)
+  {
+    const char *name = entity->getLayerName();
+    if (ctx.layer >= 0 && (!name || std::strcmp(name, "0") == 0))
+      return ctx.layer;
+    return LayerIndex(name);
+  }
+
+  int ResolveColor(const dimeEntity *entity, int layer, const Context &ctx)
+  {
+    const int color = entity->getColorNumber();
+    if (color == 256)
+      return doc_.layers_[layer].aci; // BYLAYER
+    if (color == 0)
+      return ctx.aci; // BYBLOCK
+    const int aci = std::abs(color);
+    return aci >= 1 && aci <= 255 ? aci : 7;
+  }
+
+  // An extrusion direction of (0, 0, -1) mirrors the entity's own x axis.
+  static Affine ObjectToWorld(const dimeEntity *entity, const Context &ctx)
+  {
+    dimeParam z;
+    if (entity->getRecord(230, z) && z.double_data < 0)
+    {
+      Affine mirror;
+      mirror.a = -1;
+      return Compose(ctx.m, mirror);
+    }
+    return ctx.m;
+  }
+
+  Entity &NewRecord(EntityType type, Shape shape, int layer, int aci)
+  {
+    if (doc_.entities_.size() >= kMaxEntities)
+    {
+      Fail(path_, "the drawing expands to more than " + std::to_string(kMaxEntities) + " entities");
+    }
+    Entity record{};
+    record.serial = uint32_t(doc_.entities_.size());
+    record.type = Upper(doc_.layers_[layer].name.c_str()) == "FRAME" ? kFrame : type;
+    record.shape = shape;
+    record.layer = int16_t(layer);
+    record.aci = int16_t(aci);
+    record.colorIndex = PaletteIndexForAci(aci);
+    doc_.entities_.push_back(record);
+    return doc_.entities_.back();
+  }
+
+  void AddPoints(EntityType type, Shape shape, int layer, int aci, const Affine &m,
+                 const std::vector<Point> &local, bool closed)
+  {
+    if (local.empty())
+      return;
+    Entity &record = NewRecord(type, shape, layer, aci);
+    record.firstPoint = uint32_t(doc_.points_.size());
+    record.pointCount = uint32_t(local.size());
+    record.flags = closed ? kClosed : 0;
+    for (const Point &p : local)
+    {
+      doc_.points_.push_back(std::isnan(p.x) ? p : m.Apply(p.x, p.y));
+    }
+  }
+
+  void AddConic(EntityType type, int layer, int aci, const Affine &m, Point c, Point u, Point v,
+                double t0, double t1)
+  {
+    Entity &record = NewRecord(type, Shape::kConic, layer, aci);
+    const Point wc = m.Apply(c.x, c.y), wu = m.ApplyVector(u.x, u.y), wv = m.ApplyVector(v.x, v.y);
+    const double g[8] = {wc.x, wc.y, wu.x, wu.y, wv.x, wv.y, t0, t1};
+    std::copy(g, g + 8, record.geometry);
+  }
+
+  // A text line: anchor, em size and direction in object coordinates;
+  // alongEms and upEms move the baseline origin off the anchor.
+  void AddLabel(int layer, int aci, const Affine &m, Point anchor, double emSize,
+                double widthFactor, double radians, const std::string &raw, double alongShare,
+                double upEms)
+  {
+    const std::string text = DxfTextToUtf8(raw);
+    if (text.empty() || !(emSize > 0) || !std::isfinite(emSize))
+      return;
+    const double advance = TextAdvanceEms(text);
+    const Point dir{std::cos(radians), std::sin(radians)};
+    const Point up{-dir.y, dir.x};
+    const double along = -alongShare * advance * emSize * widthFactor;
+    const Point origin{anchor.x + dir.x * along + up.x * upEms * emSize,
+                       anchor.y + dir.y * along + up.y * upEms * emSize};
+    Entity &record = NewRecord(kText, Shape::kLabel, layer, aci);
+    const Point wo = m.Apply(origin.x, origin.y);
+    const Point wu = m.ApplyVector(dir.x * emSize * widthFactor, dir.y * emSize * widthFactor);
+    const Point wv = m.ApplyVector(up.x * emSize, up.y * emSize);
+    const double g[7] = {wo.x, wo.y, wu.x, wu.y, wv.x, wv.y, advance};
+    std::copy(g, g + 7, record.geometry);
+    record.text = uint32_t(doc_.texts_.size());
+    doc_.texts_.push_back(text);
+  }
+
+  void AddEntity(dimeEntity *entity, const Context &ctx)
+  {
+    if (!entity || entity->isDeleted())
+      return;
+    const int layer = EffectiveLayer(entity, ctx);
+    const int aci = ResolveColor(entity, layer, ctx);
+    const Affine m = ObjectToWorld(entity, ctx);
+    const std::string name = entity->getEntityName();
+    if (name == "LINE")
+    {
+      auto *line = static_cast<dimeLine *>(entity);
+      const Point p = m.Apply(line->getCoords(0).x, line->getCoords(0).y);
+      const Point q = m.Apply(line->getCoords(1).x, line->getCoords(1).y);
+      Entity &record = NewRecord(kLine, Shape::kSegment, layer, aci);
+      const double g[4] = {p.x, p.y, q.x, q.y};
+      std::copy(g, g + 4, record.geometry);
+    }
+    else if (name == "CIRCLE")
+    {
+      auto *circle = static_cast<dimeCircle *>(entity);
+      const double r = circle->getRadius();
+      AddConic(kCircle, layer, aci, m, {circle->getCenter().x, circle->getCenter().y}, {r, 0},
+               {0, r}, 0, 2 * kPi);
+    }
+    else if (name == "ARC")
+    {
+      auto *arc = static_cast<dimeArc *>(entity);
+      dimeVec3f c;
+      arc->getCenter(c);
+      const double r = arc->getRadius();
+      double a0 = arc->getStartAngle(), a1 = arc->getEndAngle();
+      while (a1 <= a0)
+        a1 += 360;
+      AddConic(kArc, layer, aci, m, {c.x, c.y}, {r, 0}, {0, r}, a0 * kDegrees, a1 * kDegrees);
+    }
+    else if (name == "ELLIPSE")
+    {
+      auto *ellipse = static_cast<dimeEllipse *>(entity);
+      const dimeVec3f &major = ellipse->getMajorAxisEndpoint();
+      const double ratio = ellipse->getMinorMajorRatio();
+      double t0 = ellipse->getStartParam(), t1 = ellipse->getEndParam();
+      while (t1 <= t0)
+        t1 += 2 * kPi;
+      AddConic(kEllipse, layer, aci, m, {ellipse->getCenter().x, ellipse->getCenter().y},
+               {major.x, major.y}, {-major.y * ratio, major.x * ratio}, t0, t1);
+    }
+    else if (name == "LWPOLYLINE")
+    {
+      AddLWPolyline(static_cast<dimeLWPolyline *>(entity), layer, aci, m);
+    }
+    else if (name == "POLYLINE")
+    {
+      AddPolyline(static_cast<dimePolyline *>(entity), layer, aci, m);
+    }
+    else if (name == "POINT")
+    {
+      const dimeVec3f &p = static_cast<dimePoint *>(entity)->getCoords();
+      const Point w = m.Apply(p.x, p.y);
+      Entity &record = NewRecord(kPoint, Shape::kDot, layer, aci);
+      record.geometry[0] = w.x;
+      record.geometry[1] = w.y;
+    }
+    else if (name == "SOLID" || name == "TRACE")
+    {
+      auto *face = static_cast<dimeFaceEntity *>(entity);
+      const dimeVec3f &v0 = face->getVertex(0), &v1 = face->getVertex(1), &v2 = face->getVertex(2),
+                      &v3 = face->getVertex(3);
+      // The third and fourth corners are stored crosswise.
+      AddPoints(kSolid, Shape::kPolygon, layer, aci, m,
+                {{v0.x, v0.y}, {v1.x, v1.y}, {v3.x, v3.y}, {v2.x, v2.y}}, true);
+    }
+    else if (name == "TEXT")
+    {
+      AddText(static_cast<dimeText *>(entity), layer, aci, m);
+    }
+    else if (name == "MTEXT")
+    {
+      AddMText(entity, layer, aci, m);
+    }
+    else if (name == "HATCH")
+    {
+      AddHatch(entity, layer, aci, m);
+    }
+    else if (name == "INSERT")
+    {
+      AddInsert(static_cast<dimeInsert *>(entity), layer, aci, ctx);
+    }
+    // Other entities (dimensions, splines, 3D faces, viewports) are not drawn.
+  }
+
+  void AddLWPolyline(dimeLWPolyline *poly, int layer, int aci, const Affine &m)
+  {
+    const int n = poly->getNumVertices();
+    const dxfdouble *xs = poly->getXCoords(), *ys = poly->getYCoords();
+    const dxfdouble *bulges = poly->getBulges();
+    if (n <= 0 || !xs || !ys)
+      return;
+    const bool closed = poly->getFlags() & 1;
+    std::vector<Point> points{{xs[0], ys[0]}};
+    for (int i = 0; i < n; ++i)
+    {
+      const bool last = i + 1 == n;
+      if (last && !closed)
+        break;
+      const Point next = last ? Point{xs[0], ys[0]} : Point{xs[i + 1], ys[i + 1]};
+      AppendBulge({xs[i], ys[i]}, next, bulges ? bulges[i] : 0, &points);
+    }
+    if (closed && points.size() > 1)
+      points.pop_back(); // back at the start
+    AddPoints(kPolyline, Shape::kPath, layer, aci, m, points, closed);
+  }
+
+  void AddPolyline(dimePolyline *poly, int layer, int aci, const Affine &m)
+  {
+    if (poly->getFlags() & (dimePolyline::IS_POLYFACE_MESH | dimePolyline::IS_POLYMESH_3D))
+    {
+      return;
+    }
+    const int n = poly->getNumCoordVertices();
+    if (n <= 0)
+      return;
+    const bool closed = poly->getFlags() & dimePolyline::CLOSED;
+    auto vertex = [&](int i, double *bulge)
+    {
+      dimeVertex *v = poly->getCoordVertex(i);
+      dimeParam param;
+      *bulge = v->getRecord(42, param) ? param.double_data : 0;
+      return Point{v->getCoords().x, v->getCoords().y};
+    };
+    double bulge;
+    std::vector<Point> points{vertex(0, &bulge)};
+    for (int i = 0; i < n; ++i)
+    {
+      const bool last = i + 1 == n;
+      if (last && !closed)
+        break;
+      const Point p = vertex(i, &bulge);
+      double unused;
+      AppendBulge(p, vertex(last ? 0 : i + 1, &unused), bulge, &points);
+    }
+    if (closed && points.size() > 1)
+      points.pop_back();
+    AddPoints(kPolyline, Shape::kPath, layer, aci, m, points, closed);
+  }
+
+  void AddText(dimeText *text, int layer, int aci, const Affine &m)
+  {
+    if (!text->getTextString())
+      return;
+    const int h = text->getHJust(), v = text->getVJust();
+    dimeVec3f anchor;
+    text->getOrigin(anchor);
+    dimeVec3f second;
+    if ((h != 0 || v != 0) && h != 3 && h != 5 && text->getSecond(second))
+      anchor = second;
+    dimeParam width;
+    const double widthFactor =
+        text->getRecord(41, width) && width.double_data > 0 ? width.double_data : 1;
+    const double along = (h == 1 || h == 4) ? 0.5 : h == 2 ? 1 : 0;
+    double upEms = 0;
+    if (v == 1)
+      upEms = kLabelDescentEms;
+    if (v == 2 || h == 4)
+      upEms = -kCapHeightEms / 2;
+    if (v == 3)
+      upEms = -kCapHeightEms;
+    AddLabel(layer, aci, m, {anchor.x, anchor.y}, text->getHeight() / kCapHeightEms, widthFactor,
+             text->getRotation() * kDegrees, text->getTextString(), along, upEms);
+  }
+
+  void AddMText(dimeEntity *entity, int layer, int aci, const Affine &m)
+  {
+    std::map<int, double> first;
+    std::string text, tail;
+    for (const RawRecord &r : RawRecords(entity))
+    {
+      if (r.code == 3)
+        text += r.text;
+      else if (r.code == 1)
+        tail = r.text;
+      else
+        first.emplace(r.code, r.number);
+    }
+    text = PlainMText(text + tail);
+    double radians = first.count(50) ? first[50] * kDegrees : 0;
+    if (first.count(11) && first.count(21) && (first[11] != 0 || first[21] != 0))
+    {
+      radians = std::atan2(first[21], first[11]);
+    }
+    const int attach = first.count(71) ? int(first[71]) : 1;
+    const int row = attach >= 1 && attach <= 9 ? (attach - 1) / 3 : 0;
+    const int column = attach >= 1 && attach <= 9 ? (attach - 1) % 3 : 0;
+    const double upEms = row == 0 ? -kCapHeightEms : row == 1 ? -kCapHeightEms / 2 : 0;
+    AddLabel(layer, aci, m, {first[10], first[20]}, first[40] / kCapHeightEms, 1, radians, text,
+             column * 0.5, upEms);
+  }
+
+  // Solid fills only; pattern hatches and spline edges are left out.
+  void AddHatch(dimeEntity *entity, int layer, int aci, const Affine &m)
+  {
+    const std::vector<RawRecord> records = RawRecords(entity);
+    RawCursor at(records);
+    std::vector<Point> rings;
+    try
+    {
+      if (!at.Seek(70) || at.Take(70) != 1)
+        return;
+      at.Seek(91);
+      const int paths = int(at.Take(91));
+      for (int p = 0; p < paths && p < 10000; ++p)
+      {
+        if (!rings.empty())
+          rings.push_back({NAN, NAN});
+        const int flags = int(at.Take(92));
+        if (flags & 2)
+        {
+          ReadPolylinePath(at, &rings);
+        }
+        else
+        {
+          ReadEdgePath(at, &rings);
+        }
+        const int sources = int(at.Take(97));
+        for (int s = 0; s < sources && at.At(330); ++s)
+          at.Take(330);
+      }
+    }
+    catch (const std::runtime_error &)
+    {
+      return; // a boundary we cannot follow: leave the fill out
+    }
+    AddPoints(kFill, Shape::kPolygon, layer, aci, m, rings, true);
+  }
+
+  static void ReadPolylinePath(RawCursor &at, std::vector<Point> *rings)
+  {
+    const bool hasBulge = at.Take(72) != 0;
+    at.Take(73);
+    const int n = int(at.Take(93));
+    std::vector<Point> vertices;
+    std::vector<double> bulges;
+    for (int i = 0; i < n && i < 1000000; ++i)
+    {
+      const double x = at.Take(10), y = at.Take(20);
+      vertices.push_back({x, y});
+      bulges.push_back(hasBulge && at.At(42) ? at.Take(42) : 0);
+    }
+    if (vertices.empty())
+      return;
+    rings->push_back(vertices[0]);
+    for (size_t i = 0; i < vertices.size(); ++i)
+    {
+      AppendBulge(vertices[i], vertices[(i + 1) % vertices.size()], bulges[i], rings);
+    }
+  }
+
+  static void ReadEdgePath(RawCursor &at, std::vector<Point> *rings)
+  {
+    const int edges = int(at.Take(93));
+    for (int i = 0; i < edges && i < 1000000; ++i)
+    {
+      const int kind = int(at.Take(72));
+      if (kind == 1)
+      {
+        const double x0 = at.Take(10), y0 = at.Take(20);
+        const double x1 = at.Take(11), y1 = at.Take(21);
+        rings->push_back({x0, y0});
+        rings->push_back({x1, y1});
+      }
+      else if (kind == 2 || kind == 3)
+      {
+        const double cx = at.Take(10), cy = at.Take(20);
+        Point u{0, 0};
+        if (kind == 3)
+          u = {at.Take(11), at.Take(21)};
+        const double r = at.Take(40);
+        double t0 = at.Take(50) * kDegrees, t1 = at.Take(51) * kDegrees;
+        const bool ccw = at.Take(73) != 0;
+        Point v;
+        if (kind == 2)
+        {
+          u = {r, 0};
+          v = {0, r};
+        }
+        else
+        {
+          v = {-u.y * r, u.x * r};
+        }
+        // Clockwise edges keep their angles but run the other way round.
+        if (!ccw)
+        {
+          t0 = -t0;
+          t1 = -t1;
+          v = {-v.x, -v.y};
+        }
+        while (t1 <= t0)
+          t1 += 2 * kPi;
+        AppendConic({cx, cy}, u, v, t0, t1, rings);
+      }
+      else
+      {
+        throw std::runtime_error("spline edge");
+      }
+    }
+  }
+
+  void AddInsert(dimeInsert *insert, int layer, int aci, const Context &ctx)
+  {
+    dimeBlock *block = insert->getBlock();
+    if (!block)
+      return; // a missing block draws nothing, as in CAD programs
+    if (ctx.depth >= kMaxBlockDepth)
+    {
+      Fail(path_, std::string("block \"") + (block->getName() ? block->getName() : "")
+                      + "\" is nested more than " + std::to_string(kMaxBlockDepth)
+                      + " deep (does it insert itself?)");
+    }
+    dimeParam param;
+    const int columns = insert->getRecord(70, param) ? std::max<int>(1, param.int16_data) : 1;
+    const int rows = insert->getRecord(71, param) ? std::max<int>(1, param.int16_data) : 1;
+    const double columnSpacing = insert->getRecord(44, param) ? param.double_data : 0;
+    const double rowSpacing = insert->getRecord(45, param) ? param.double_data : 0;
+    if (long(rows) * columns > kMaxArrayCells)
+    {
+      Fail(path_, "an INSERT array has more than " + std::to_string(kMaxArrayCells) + " cells");
+    }
+    const Affine outer = ObjectToWorld(insert, ctx);
+    const dimeVec3f &at = insert->getInsertionPoint();
+    const dimeVec3f &scale = insert->getScale();
+    const dimeVec3f &base = block->getBasePoint();
+    const Affine rotation = RotationScale(insert->getRotAngle(), 1, 1);
+    const Affine scaling =
+        Compose(RotationScale(0, scale.x, scale.y), Translation(-base.x, -base.y));
+    for (int r = 0; r < rows; ++r)
+    {
+      for (int c = 0; c < columns; ++c)
+      {
+        const Affine placed =
+            Compose(Compose(Translation(at.x, at.y), rotation),
+                    Compose(Translation(c * columnSpacing, r * rowSpacing), scaling));
+        const Context inner{Compose(outer, placed), layer, aci, ctx.depth + 1};
+        for (int i = 0; i < block->getNumEntities(); ++i)
+        {
+          AddEntity(block->getEntity(i), inner);
+        }
+      }
+    }
+  }
+
+  void Finish()
+  {
+    for (const Entity &entity : doc_.entities_)
+    {
+      if (!doc_.IsLayerHidden(entity.layer) || entity.type == kFrame || entity.type == kLimits)
+      {
+        doc_.extents_.Add(EntityExtents(doc_, entity));
+      }
+    }
+    DrawingHeader &h = doc_.header_;
+    std::memcpy(h.signature, "ZDWG", 4);
+    h.entityCount = uint32_t(doc_.entities_.size());
+    h.layerCount = uint32_t(doc_.layers_.size());
+    if (!doc_.extents_.IsEmpty())
+    {
+      h.extMinX = float(doc_.extents_.minX);
+      h.extMinY = float(doc_.extents_.minY);
+      h.extMaxX = float(doc_.extents_.maxX);
+      h.extMaxY = float(doc_.extents_.maxY);
+    }
+    h.backgroundColor = kWhiteIndex;
+  }
+
+  const std::string &path_;
+  dimeModel &model_;
+  Document &doc_;
+  std::map<std::string, int> layerByName_;
+};
+
+std::unique_ptr<Document> Document::Load(const std::string &path)
+{
+  CheckFileText(path);
+  dimeInput input;
+  dimeModel model;
+  bool read = false;
+  std::string complaint;
+  {
+    StderrCapture capture;
+    read = input.setFile(path.c_str()) && model.read(&input);
+    complaint = LastLine(capture.Finish());
+  }
+  if (!read)
+  {
+    Fail(path, "malformed DXF" + (complaint.empty() ? "" : " (" + complaint + ")"));
+  }
+  std::unique_ptr<Document> document(new Document);
+  DocumentBuilder(path, model, *document).Build();
+  return document;
+}
+
+bool Document::IsLayerHidden(int layer) const
+{
+  if (layer < 0 || size_t(layer) >= layers_.size())
+    return true;
+  return layers_[layer].off || layers_[layer].frozen;
+}
+
+const Point *Document::Points(const Entity &entity, uint32_t *count) const
+{
+  const bool valid = (entity.shape == Shape::kPath || entity.shape == Shape::kPolygon)
+                     && size_t(entity.firstPoint) + entity.pointCount <= points_.size();
+  *count = valid ? entity.pointCount : 0;
+  return valid ? points_.data() + entity.firstPoint : points_.data();
+}
+
+const std::string &Document::Text(const Entity &entity) const
+{
+  static const std::string kEmpty;
+  if (entity.shape != Shape::kLabel || entity.text >= texts_.size())
+    return kEmpty;
+  return texts_[entity.text];
+}
+
+} // namespace zulan

@@ -1,0 +1,101 @@
+// The host palette and how DXF colours (ACI) land in it. ACI colours are
+// generated from the usual rule (9 named colours, 24 hues of 10 shades,
+// 6 greys) rather than kept as a table. Entry 15 is the white background and
+// entry 0 the black of ACI 7, so black-and-white output only has to zero
+// every entry but 15.
+#include "drawing.h"
+
+namespace zulan
+{
+namespace
+{
+
+uint32_t Rgb(int r, int g, int b)
+{
+  return (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
+}
+
+// Colours 10..249: hue in 15 degree steps, five brightness levels, and every
+// odd index a paler variant half-way between it and the grey (v, v, v).
+uint32_t HueShade(int aci)
+{
+  static const int kLevels[5] = {255, 204, 153, 127, 76};
+  const int hue = (aci / 10 - 1) * 15; // degrees
+  const int shade = aci % 10;
+  const double v = kLevels[shade / 2];
+  const int sector = hue / 60;
+  const double f = (hue % 60) / 60.0;
+  double r = 0, g = 0, b = 0;
+  switch (sector)
+  {
+  case 0:
+    r = v;
+    g = v * f;
+    break;
+  case 1:
+    r = v * (1 - f);
+    g = v;
+    break;
+  case 2:
+    g = v;
+    b = v * f;
+    break;
+  case 3:
+    g = v * (1 - f);
+    b = v;
+    break;
+  case 4:
+    b = v;
+    r = v * f;
+    break;
+  default:
+    b = v * (1 - f);
+    r = v;
+    break;
+  }
+  if (shade % 2 == 1)
+  {
+    r = v / 2 + r / 2;
+    g = v / 2 + g / 2;
+    b = v / 2 + b / 2;
+  }
+  return Rgb(int(r), int(g), int(b));
+}
+
+uint32_t AciColor(int aci)
+{
+  static const uint32_t kNamed[10] = {0x000000, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF,
+                                      0x0000FF, 0xFF00FF, 0xFFFFFF, 0x808080, 0xC0C0C0};
+  if (aci >= 0 && aci < 10)
+    return kNamed[aci];
+  if (aci >= 250 && aci <= 255)
+  {
+    const int grey = 51 + (aci - 250) * 204 / 5;
+    return Rgb(grey, grey, grey);
+  }
+  return HueShade(aci);
+}
+
+} // namespace
+
+uint8_t PaletteIndexForAci(int aci)
+{
+  if (aci == 7 || aci <= 0 || aci > 255)
+    return kBlackIndex;
+  if (aci == 15)
+    return 7;
+  return uint8_t(aci);
+}
+
+void SetDefaultPalette(Palette &palette)
+{
+  for (int aci = 1; aci < 256; ++aci)
+  {
+    if (aci != 7)
+      palette[PaletteIndexForAci(aci)] = AciColor(aci);
+  }
+  palette[kBlackIndex] = 0x000000;
+  palette[kWhiteIndex] = 0xFFFFFF;
+}
+
+} // namespace zulan
