@@ -68,6 +68,8 @@ public:
   static void ConvertGreyscale(JpegEncoder &encoder, const BitmapImage &image, JpegEncoderComponent &y);
   static void ForwardDct(const uint8_t block[8][8], const QuantizationTable &table, int16_t output[64]);
   void FreeCoefficients();
+  // A grid of rows x columns data units, contents unset.
+  void AllocateCoefficients(uint32_t rows, uint32_t columns);
 
   // The coefficients of data unit (row, column), natural order.
   const int16_t *DataUnit(uint32_t row, uint32_t column) const
@@ -98,7 +100,6 @@ public:
   void WriteAc(int symbol, int extraBits, int bitCount);
 
 private:
-  void AllocateCoefficients(uint32_t rows, uint32_t columns);
   void FreeSamples();
   void CorrectionBits(const int16_t *block, int from, int to, AcSink acSink, int Al);
 

@@ -1,0 +1,220 @@
+#include "jpegencoder.h"
+#include "jpgencodercomponent.h"
+#include "testimages.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+using namespace Vantorum;
+using namespace testing_support;
+
+namespace
+{
+
+struct Planes
+{
+  JpegEncoder encoder;
+  JpegEncoderComponent y, cb, cr;
+  QuantizationTable table;
+  Planes()
+  {
+    int32_t ones[64];
+    std::fill_n(ones, 64, 1);
+    table.SetValues(ones);
+    table.PrepareScaleFactors();
+    for (JpegEncoderComponent *c : {&y, &cb, &cr})
+      c->SetQuantizationTable(table);
+  }
+  void Convert(const BitmapImage &image, uint32_t maxH = 1, uint32_t maxV = 1)
+  {
+    JpegEncoderComponent::ConvertRgb(encoder, image, maxH, maxV, y, cb, cr);
+  }
+};
+
+uint8_t Sample(const JpegEncoderComponent &c, uint32_t row, uint32_t column)
+{
+  return c.GetSamples()[row * c.GetSampleColumns() + column];
+}
+
+// The forward DCT of T.81 A.3.3, evaluated directly.
+double DirectDct(const uint8_t block[8][8], int v, int u)
+{
+  const double pi = std::acos(-1.0);
+  double sum = 0;
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      sum += (block[y][x] - 128.0) * std::cos((2 * x + 1) * u * pi / 16) * std::cos((2 * y + 1) * v * pi / 16);
+  const double cu = u == 0 ? 1 / std::sqrt(2.0) : 1, cv = v == 0 ? 1 / std::sqrt(2.0) : 1;
+  return 0.25 * cu * cv * sum;
+}
+
+} // namespace
+
+TEST(ColourConversion, GreyStaysNeutralAndPrimariesClamp)
+{
+  for (int v = 0; v < 256; ++v)
+  {
+    Planes planes;
+    const uint8_t g = static_cast<uint8_t>(v);
+    planes.Convert(BitmapImage(1, 1, PixelWord({g, g, g})));
+    ASSERT_EQ(Sample(planes.y, 0, 0), v);
+    ASSERT_EQ(Sample(planes.cb, 0, 0), 128);
+    ASSERT_EQ(Sample(planes.cr, 0, 0), 128);
+  }
+  struct Case
+  {
+    Rgb colour;
+    int y, cb, cr;
+  } cases[] = {{{255, 0, 0}, 76, 85, 255}, {{0, 255, 0}, 150, 44, 21}, {{0, 0, 255}, 29, 255, 107}};
+  for (const Case &c : cases)
+  {
+    Planes planes;
+    planes.Convert(BitmapImage(1, 1, PixelWord(c.colour, 0x77)));
+    EXPECT_EQ(Sample(planes.y, 0, 0), c.y);
+    EXPECT_EQ(Sample(planes.cb, 0, 0), c.cb);
+    EXPECT_EQ(Sample(planes.cr, 0, 0), c.cr);
+  }
+}
+
+TEST(ColourConversion, PlanesCoverWholeMcusByReplicatingEdges)
+{
+  Planes planes;
+  const BitmapImage image = NoiseImage(10, 10, 9);
+  planes.Convert(image);
+  EXPECT_EQ(planes.y.GetSampleColumns(), 16u);
+  EXPECT_EQ(planes.y.GetSampleRows(), 16u);
+  for (uint32_t row = 0; row < 16; ++row)
+    for (uint32_t column = 10; column < 16; ++column)
+      ASSERT_EQ(Sample(planes.cb, row, column), Sample(planes.cb, std::min(row, 9u), 9));
+  for (uint32_t row = 10; row < 16; ++row)
+    for (uint32_t column = 0; column < 16; ++column)
+      ASSERT_EQ(Sample(planes.cr, row, column), Sample(planes.cr, 9, column));
+  planes.y.SampleAndTransform(planes.encoder, 1, 1);
+  EXPECT_EQ(planes.y.GetDataUnitRows(), 2u);
+  EXPECT_EQ(planes.y.GetDataUnitColumns(), 2u);
+  EXPECT_EQ(planes.y.GetNoninterleavedRows(), 2u);
+  EXPECT_EQ(planes.y.GetSamples(), nullptr) << "the plane is released after the transform";
+}
+
+TEST(ColourConversion, DownsamplingTakesTruncatedMeans)
+{
+  Planes planes;
+  planes.y.SetHorizontalFrequency(2);
+  planes.y.SetVerticalFrequency(2);
+  const BitmapImage image = NoiseImage(100, 100, 2);
+  planes.Convert(image, 2, 2);
+  EXPECT_EQ(planes.y.GetSampleColumns(), 112u);
+  EXPECT_EQ(planes.y.GetNoninterleavedColumns(), 13u);
+  EXPECT_EQ(planes.cb.GetNoninterleavedColumns(), 7u);
+  EXPECT_EQ(planes.cb.GetNoninterleavedRows(), 7u);
+
+  // The DC of a block is its mean: check the first Cb block against the
+  // truncated 2 x 2 means of the plane.
+  uint32_t sum = 0;
+  for (uint32_t i = 0; i < 8; ++i)
+    for (uint32_t k = 0; k < 8; ++k)
+    {
+      uint32_t quad = 0;
+      for (uint32_t a = 0; a < 2; ++a)
+        for (uint32_t b = 0; b < 2; ++b)
+          quad += Sample(planes.cb, 2 * i + a, 2 * k + b);
+      sum += quad / 4;
+    }
+  planes.y.SampleAndTransform(planes.encoder, 2, 2);
+  planes.cb.SampleAndTransform(planes.encoder, 2, 2);
+  EXPECT_EQ(planes.y.GetDataUnitRows(), 14u);
+  EXPECT_EQ(planes.y.GetDataUnitColumns(), 14u);
+  EXPECT_EQ(planes.cb.GetDataUnitColumns(), 7u);
+  EXPECT_EQ(planes.cb.DataUnit(0, 0)[0], static_cast<int16_t>(std::lround((static_cast<double>(sum) - 8192) / 8)));
+
+  Planes thirds;
+  thirds.y.SetHorizontalFrequency(3);
+  thirds.Convert(NoiseImage(100, 8, 1), 3, 1);
+  EXPECT_EQ(thirds.y.GetSampleColumns(), 120u);
+  thirds.y.SampleAndTransform(thirds.encoder, 3, 1);
+  thirds.cb.SampleAndTransform(thirds.encoder, 3, 1);
+  EXPECT_EQ(thirds.y.GetDataUnitColumns(), 15u);
+  EXPECT_EQ(thirds.cb.GetDataUnitColumns(), 5u);
+}
+
+TEST(ColourConversion, GreyscalePadsWithMidGrey)
+{
+  Planes planes;
+  BitmapImage image(10, 10, PixelWord({255, 255, 255}));
+  JpegEncoderComponent::ConvertGreyscale(planes.encoder, image, planes.y);
+  ASSERT_EQ(planes.y.GetDataUnitRows(), 2u);
+  ASSERT_EQ(planes.y.GetNoninterleavedColumns(), 2u);
+  // Block (1, 1) holds a 2 x 2 white corner on 128: DC = (4 x 127) / 8.
+  EXPECT_EQ(planes.y.DataUnit(1, 1)[0], 64);
+  EXPECT_EQ(planes.y.DataUnit(0, 0)[0], 1016);  // all white: 64 x 127 / 8
+}
+
+TEST(ForwardDct, ConstantBlocksGiveOnlyDc)
+{
+  QuantizationTable table;
+  int32_t values[64];
+  std::fill_n(values, 64, 16);
+  table.SetValues(values);
+  table.PrepareScaleFactors();
+  struct Case
+  {
+    uint8_t sample;
+    int16_t dc;
+  } cases[] = {{128, 0}, {255, 64}, {0, -64}};
+  for (const Case &c : cases)
+  {
+    uint8_t block[8][8];
+    std::memset(block, c.sample, sizeof block);
+    int16_t output[64];
+    JpegEncoderComponent::ForwardDct(block, table, output);
+    EXPECT_EQ(output[0], c.dc);
+    for (int i = 1; i < 64; ++i)
+      EXPECT_EQ(output[i], 0);
+  }
+}
+
+TEST(ForwardDct, MatchesTheDirectFormulaOnRandomBlocks)
+{
+  QuantizationTable table;
+  int32_t ones[64];
+  std::fill_n(ones, 64, 1);
+  table.SetValues(ones);
+  table.PrepareScaleFactors();
+  std::mt19937 random(7);
+  for (int trial = 0; trial < 200; ++trial)
+  {
+    uint8_t block[8][8];
+    for (auto &row : block)
+      for (uint8_t &sample : row)
+        sample = static_cast<uint8_t>(random() % 256);
+    int16_t output[64];
+    JpegEncoderComponent::ForwardDct(block, table, output);
+    for (int v = 0; v < 8; ++v)
+      for (int u = 0; u < 8; ++u)
+        ASSERT_NEAR(output[v * 8 + u], DirectDct(block, v, u), 0.5 + 1e-9) << v << "," << u;
+  }
+}
+
+TEST(JpegEncoderComponent, FrequenciesOutsideOneToFourAreAssertions)
+{
+  JpegEncoderComponent component;
+  const char *message = "Assertion Failure (Bad Parameter): value <= JPEGMAXSAMPLINGFREQUENCY && value >= "
+                        "JPEGMINSAMPLINGFREQUENCY Graphics\\JPEGsource\\jpgencodercomponent";
+  try
+  {
+    component.SetHorizontalFrequency(0);
+    FAIL();
+  }
+  catch (const AssertionFailure &error)
+  {
+    EXPECT_STREQ(error.what(), message);
+  }
+  EXPECT_THROW(component.SetVerticalFrequency(5), AssertionFailure);
+  component.SetHorizontalFrequency(4);
+  component.SetVerticalFrequency(1);
+  EXPECT_EQ(component.GetHorizontalFrequency(), 4u);
+  EXPECT_EQ(component.GetVerticalFrequency(), 1u);
+}
