@@ -1,0 +1,186 @@
+// Every failure of rastello-encode ends with status 1, exactly one line on
+// stderr naming the cause, and no output file (not even a temporary one);
+// a bad command line ends with status 2 and the usage line.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "testimages.h"
+#include "toolharness.h"
+
+namespace
+{
+
+using namespace tool_testing;
+using testing_support::ReadFileBytes;
+using testing_support::TempPath;
+
+void WriteText(const std::string &path, const std::string &bytes)
+{
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class EncodeFailure : public testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    good = TempPath("good.ppm");
+    WriteNetpbm(good, testing_support::GradientImage(20, 12));
+    folder = FolderOf(good);
+  }
+
+  // Runs, then checks status 1, one error line holding `cause`, and that the
+  // folder holds no more than it did before.
+  void ExpectFailure(const std::vector<std::string> &arguments, const std::string &cause,
+                     const std::string &shellPrefix = "")
+  {
+    const std::vector<std::string> before = FolderEntries(folder);
+    const testing_support::CommandResult run = RunEncoder(arguments, shellPrefix);
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_EQ(run.output.rfind("rastello-encode: error: ", 0), 0u) << run.output;
+    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+    EXPECT_NE(run.output.find(cause), std::string::npos) << "expected '" << cause << "' in: " << run.output;
+    EXPECT_EQ(run.output.find(".tmp-"), std::string::npos) << "temporary name leaked: " << run.output;
+    EXPECT_EQ(FolderEntries(folder), before);
+  }
+
+  std::string good, folder;
+};
+
+TEST_F(EncodeFailure, UnreadableOrMalformedInput)
+{
+  const std::string png = TempPath("valid.png");
+  RunPython("from PIL import Image\nImage.new('RGB', (30, 20), (9, 99, 199)).save(argv[0])", {png});
+  const std::vector<uint8_t> pngBytes = ReadFileBytes(png);
+  ASSERT_GT(pngBytes.size(), 60u);
+
+  struct Case
+  {
+    const char *name;
+    std::string bytes;
+    const char *cause;
+  };
+  std::string badCrc(pngBytes.begin(), pngBytes.end());
+  badCrc[29] ^= 0x55;  // inside the IHDR CRC
+  const std::vector<Case> cases = {
+    {"empty.png", "", "file is empty"},
+    {"text.jpg", "this is not an image\n", "unrecognised image format"},
+    {"cut.png", std::string(pngBytes.begin(), pngBytes.begin() + 60), "bad PNG"},
+    {"crc.png", badCrc, "bad PNG"},
+    {"deep.ppm", "P6 2 1 65535\n" + std::string(12, 'x'), "maxval 65535 is not supported"},
+    {"short.ppm", "P6 4 4 255\n" + std::string(47, 'x'), "truncated"},
+    {"words.pgm", "P5\nwide high\n255\n", "malformed PGM header"},
+    {"nothing.pgm", "P5 0 3 255\n", "empty image"},
+    {"plain.ppm", "P3 1 1 255\n1 2 3\n", "unrecognised image format"},
+  };
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    const std::string input = TempPath(c.name);
+    WriteText(input, c.bytes);
+    ExpectFailure({input, folder + "/out.jpg"}, c.cause);
+  }
+  ExpectFailure({folder + "/missing.png", folder + "/out.jpg"}, "No such file or directory");
+  ExpectFailure({folder, folder + "/out.bmp"}, "Is a directory");
+}
+
+TEST_F(EncodeFailure, OptionsOutOfRange)
+{
+  const std::string out = folder + "/out.jpg";
+  ExpectFailure({good, out, "--quality", "0"}, "--quality must be 1..100, got 0");
+  ExpectFailure({good, out, "--quality", "101"}, "--quality must be 1..100, got 101");
+  ExpectFailure({good, out, "--quality", "-5"}, "--quality must be 1..100, got -5");
+  ExpectFailure({good, out, "--sampling", "4:1:1"}, "--sampling component id must be 1..3");
+  ExpectFailure({good, out, "--sampling", "0:1:1"}, "--sampling component id must be 1..3");
+  ExpectFailure({good, out, "--sampling", "1:5:1"}, "horizontal frequency must be 1..4");
+  ExpectFailure({good, out, "--sampling", "1:1:0"}, "vertical frequency must be 1..4");
+  ExpectFailure({good, out, "--restart-rows", "65536"}, "--restart-rows must be 0..65535");
+  ExpectFailure({good, out, "--scan", "256:2:0:0"}, "--scan index must be 0..255");
+  ExpectFailure({good, out, "--progressive", "--scan", "1:2:63:14"}, "approximation bits must be 0..13");
+  ExpectFailure({good, out, "--comment", std::string(65533, 'c')}, "Comment too long");
+  ExpectFailure({good, folder + "/out.bmp", "--bits", "8"}, "--bits must be 16, 24 or 32, got 8");
+}
+
+TEST_F(EncodeFailure, EncoderRejectsThePlanOrTheImage)
+{
+  const std::string out = folder + "/out.jpg";
+  ExpectFailure({good, out, "--progressive", "--scan", "0:2:63:0"}, "AC Scan specified before DC scan for Y Component");
+  ExpectFailure({good, out, "--scan", "0:6:0:0", "--scan", "1:12:0:0"}, "Component in more than one scan");
+  ExpectFailure({good, out, "--sampling", "1:3:1", "--sampling", "2:2:1"}, "Fractional Horizontal Sampling");
+  ExpectFailure({good, out, "--sampling", "1:4:2", "--sampling", "2:2:1"}, "Data units in MCU exceeds 10");
+
+  const std::string wide = TempPath("wide.pgm");
+  WriteText(wide, "P5 70000 1 255\n" + std::string(70000, '\x80'));
+  ExpectFailure({wide, out}, "Image too large for JPEG: 70000 x 1");
+}
+
+TEST_F(EncodeFailure, OutputThatCannotBeWritten)
+{
+  ExpectFailure({good, folder + "/no-such-folder/out.jpg"}, "No such file or directory");
+  const std::string sub = TempPath("folder.jpg");
+  std::filesystem::create_directories(sub);
+  ExpectFailure({good, sub}, "is a directory", "");
+
+  // A file-size limit makes the writes fail part way (SIGXFSZ ignored, so
+  // write returns EFBIG as on a full disk).
+  const std::string noise = TempPath("noise.ppm");
+  WriteNetpbm(noise, testing_support::NoiseImage(200, 150, 7));
+  for (const char *name : {"/big.jpg", "/big.bmp"})
+  {
+    SCOPED_TRACE(name);
+    ExpectFailure({noise, folder + name}, std::string("'") + folder + name + "'", "trap '' XFSZ; ulimit -f 8");
+  }
+}
+
+TEST_F(EncodeFailure, FailedWriteKeepsTheOldOutput)
+{
+  const std::string out = folder + "/kept.jpg";
+  WriteText(out, "previous contents");
+  ExpectFailure({good, out, "--progressive", "--scan", "0:2:63:0"}, "AC Scan");
+  const std::vector<uint8_t> bytes = ReadFileBytes(out);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "previous contents");
+
+  // And a successful one replaces it whole.
+  ASSERT_EQ(RunEncoder({good, out}).status, 0);
+  EXPECT_EQ(ReadFileBytes(out).at(0), 0xFF);
+}
+
+TEST_F(EncodeFailure, BadCommandLinesGiveUsageAndStatusTwo)
+{
+  const std::string jpg = folder + "/out.jpg", bmp = folder + "/out.bmp";
+  const std::vector<std::vector<std::string>> lines = {
+    {},
+    {good},
+    {good, jpg, "extra"},
+    {good, jpg, "--bogus"},
+    {good, jpg, "--quality", "high"},
+    {good, jpg, "--quality"},
+    {good, jpg, "--sampling", "1:2"},
+    {good, jpg, "--sampling", "1:2:x"},
+    {good, jpg, "--scan", "0:14:0"},
+    {good, jpg, "--format", "gif"},
+    {good, folder + "/out.png"},
+    {good, jpg, "--bits", "16"},
+    {good, bmp, "--quality", "50"},
+    {good, bmp, "--progressive"},
+    {good, jpg, "--progress", "--quiet"},
+  };
+  for (const std::vector<std::string> &line : lines)
+  {
+    std::string shown;
+    for (const std::string &word : line)
+      shown += " " + word;
+    SCOPED_TRACE(shown);
+    const std::vector<std::string> before = FolderEntries(folder);
+    const testing_support::CommandResult run = RunEncoder(line);
+    EXPECT_EQ(run.status, 2) << run.output;
+    EXPECT_NE(run.output.find("usage: rastello-encode INPUT OUTPUT"), std::string::npos) << run.output;
+    EXPECT_EQ(FolderEntries(folder), before);
+  }
+}
+
+} // namespace

@@ -1,0 +1,237 @@
+// Every JPEG and BMP option of rastello-encode must reach the encoder: each
+// case checks the markers or header fields the option produces.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "decoders.h"
+#include "jpgencodercomponent.h"
+#include "jpgquantizationtable.h"
+#include "testimages.h"
+#include "toolharness.h"
+
+namespace
+{
+
+using namespace tool_testing;
+using testing_support::ReadFileBytes;
+using testing_support::TempPath;
+
+const uint8_t SOF0 = 0xC0, SOF2 = 0xC2, DQT = 0xDB, DRI = 0xDD, SOS = 0xDA, COM = 0xFE;
+
+class EncodeOptions : public testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    input = TempPath("gradient.ppm");
+    // 37 x 23: five MCU columns and three MCU rows, both partly filled.
+    WriteNetpbm(input, testing_support::GradientImage(37, 23));
+  }
+
+  // Encodes with the options and returns the output's segments.
+  std::vector<Segment> Encode(const std::vector<std::string> &options, const std::string &name = "out.jpg")
+  {
+    const std::string output = TempPath(name);
+    std::vector<std::string> arguments = {input, output};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const testing_support::CommandResult run = RunEncoder(arguments);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "");
+    return JpegSegments(ReadFileBytes(output));
+  }
+
+  // Component count of the frame and each component's sampling byte.
+  static std::vector<uint8_t> FrameSampling(const Segment &frame)
+  {
+    std::vector<uint8_t> sampling;
+    for (size_t i = 0; i < frame.payload[5]; ++i)
+      sampling.push_back(frame.payload[6 + 3 * i + 1]);
+    return sampling;
+  }
+
+  // Component ids of each scan, in stream order.
+  static std::vector<std::vector<uint8_t>> ScanComponents(const std::vector<Segment> &segments)
+  {
+    std::vector<std::vector<uint8_t>> scans;
+    for (const Segment &segment : segments)
+      if (segment.marker == SOS)
+      {
+        std::vector<uint8_t> ids;
+        for (size_t i = 0; i < segment.payload[0]; ++i)
+          ids.push_back(segment.payload[1 + 2 * i]);
+        scans.push_back(ids);
+      }
+    return scans;
+  }
+
+  std::string input;
+};
+
+TEST_F(EncodeOptions, DefaultsGiveBaselineColourWithOneInterleavedScan)
+{
+  const std::vector<Segment> segments = Encode({});
+  ASSERT_NE(FindMarker(segments, SOF0), nullptr);
+  EXPECT_EQ(CountMarkers(segments, SOF2), 0u);
+  EXPECT_EQ(FrameSampling(*FindMarker(segments, SOF0)), (std::vector<uint8_t>{0x11, 0x11, 0x11}));
+  EXPECT_EQ(ScanComponents(segments), (std::vector<std::vector<uint8_t>>{{1, 2, 3}}));
+  EXPECT_EQ(CountMarkers(segments, DRI), 0u);
+  EXPECT_EQ(CountMarkers(segments, COM), 1u);  // the library's own signature only
+}
+
+TEST_F(EncodeOptions, QualityPicksTheEncodersTables)
+{
+  for (unsigned quality : {1u, 30u, 100u})
+  {
+    const std::vector<Segment> segments = Encode({"--quality", std::to_string(quality)});
+    const Segment *tables = FindMarker(segments, DQT);
+    ASSERT_NE(tables, nullptr);
+    // One or two tables per segment: Pq/Tq byte, then 64 steps in zigzag order.
+    for (size_t at = 0; at + 65 <= tables->payload.size(); at += 65)
+    {
+      const unsigned id = tables->payload[at] & 15;
+      const int32_t *expected =
+        id == 0 ? Vantorum::JpegLuminanceTables[Vantorum::QualityToLevel(quality, Vantorum::JpegLuminanceLevels)]
+                : Vantorum::JpegChrominanceTables[Vantorum::QualityToLevel(quality, Vantorum::JpegChrominanceLevels)];
+      for (unsigned k = 0; k < 64; ++k)
+        ASSERT_EQ(tables->payload[at + 1 + k], expected[Vantorum::JpegZigZagToNatural[k]])
+          << "quality " << quality << " table " << id << " zigzag " << k;
+    }
+  }
+}
+
+TEST_F(EncodeOptions, GreyscaleAndProgressiveShapeTheFrameAndScans)
+{
+  std::vector<Segment> segments = Encode({"--greyscale"});
+  ASSERT_NE(FindMarker(segments, SOF0), nullptr);
+  EXPECT_EQ(FrameSampling(*FindMarker(segments, SOF0)).size(), 1u);
+
+  segments = Encode({"--progressive"});
+  ASSERT_NE(FindMarker(segments, SOF2), nullptr);
+  EXPECT_EQ(CountMarkers(segments, SOF0), 0u);
+  EXPECT_EQ(ScanComponents(segments), (std::vector<std::vector<uint8_t>>{{1, 2, 3}, {1}, {2}, {3}}));
+
+  segments = Encode({"--progressive", "--grayscale"});
+  ASSERT_NE(FindMarker(segments, SOF2), nullptr);
+  EXPECT_EQ(CountMarkers(segments, SOS), 2u);
+}
+
+TEST_F(EncodeOptions, SamplingIsWrittenPerComponent)
+{
+  const std::vector<Segment> segments = Encode({"--sampling", "1:2:2", "--sampling", "3:1:2"});
+  EXPECT_EQ(FrameSampling(*FindMarker(segments, SOF0)), (std::vector<uint8_t>{0x22, 0x11, 0x12}));
+}
+
+TEST_F(EncodeOptions, RestartRowsGiveDriAndRestartMarkers)
+{
+  // Five MCUs per row, one row per interval: interval 5 and a marker
+  // between each of the three rows.
+  const std::vector<Segment> segments = Encode({"--restart-rows", "1"});
+  const Segment *dri = FindMarker(segments, DRI);
+  ASSERT_NE(dri, nullptr);
+  EXPECT_EQ((dri->payload[0] << 8) | dri->payload[1], 5);
+  EXPECT_EQ(CountMarkers(segments, 0xD0) + CountMarkers(segments, 0xD1), 2u);
+}
+
+TEST_F(EncodeOptions, ScanEntriesReachThePlan)
+{
+  // Sequential: one scan per component.
+  std::vector<Segment> segments = Encode({"--scan", "0:2:0:0", "--scan", "1:4:0:0", "--scan", "2:8:0:0"});
+  EXPECT_EQ(ScanComponents(segments), (std::vector<std::vector<uint8_t>>{{1}, {2}, {3}}));
+
+  // Progressive with a split Y band and one bit of successive approximation
+  // on the DC scan: the DC scan goes out twice (first and refinement).
+  segments = Encode({"--progressive", "--scan", "0:14:0:1", "--scan", "1:2:5:0", "--scan", "2:4:63:0", "--scan",
+                     "3:8:63:0", "--scan", "4:2:63:0"});
+  EXPECT_EQ(CountMarkers(segments, SOS), 6u);
+  std::vector<std::pair<int, int>> bands;
+  for (const Segment &segment : segments)
+    if (segment.marker == SOS)
+    {
+      const size_t n = segment.payload[0];
+      bands.emplace_back(segment.payload[1 + 2 * n], segment.payload[2 + 2 * n]);
+    }
+  EXPECT_EQ(bands, (std::vector<std::pair<int, int>>{{0, 0}, {1, 5}, {1, 63}, {1, 63}, {6, 63}, {0, 0}}));
+}
+
+TEST_F(EncodeOptions, CommentBecomesAComSegment)
+{
+  const std::vector<Segment> segments = Encode({"--comment", "drawing 7, rev B"});
+  bool found = false;
+  for (const Segment &segment : segments)
+    if (segment.marker == COM)
+      found = found || std::string(segment.payload.begin(), segment.payload.end()) == std::string("drawing 7, rev B") + '\0';
+  EXPECT_TRUE(found);
+}
+
+TEST_F(EncodeOptions, FormatFollowsExtensionInAnyCaseUnlessOverridden)
+{
+  EXPECT_NE(FindMarker(Encode({}, "upper.JPEG"), SOF0), nullptr);
+  const std::string bmp = TempPath("named.Bmp");
+  ASSERT_EQ(RunEncoder({input, bmp}).status, 0);
+  EXPECT_EQ(ReadFileBytes(bmp).at(0), 'B');
+  const std::string forced = TempPath("forced.jpg");
+  ASSERT_EQ(RunEncoder({input, forced, "--format", "bmp"}).status, 0);
+  EXPECT_EQ(ReadFileBytes(forced).at(0), 'B');
+}
+
+TEST_F(EncodeOptions, BmpBitsAndAlphaMask)
+{
+  for (int bits : {16, 24, 32})
+  {
+    const std::string output = TempPath("out" + std::to_string(bits) + ".bmp");
+    ASSERT_EQ(RunEncoder({input, output, "--bits", std::to_string(bits)}).status, 0);
+    const std::vector<uint8_t> bytes = ReadFileBytes(output);
+    EXPECT_EQ(testing_support::ReadLittle16(bytes, 28), bits);
+    if (bits == 32)
+    {
+      EXPECT_EQ(testing_support::ReadLittle32(bytes, 66), 0xFF000000u);
+    }
+  }
+  const std::string output = TempPath("noalpha.bmp");
+  ASSERT_EQ(RunEncoder({input, output, "--bits", "32", "--no-alpha"}).status, 0);
+  EXPECT_EQ(testing_support::ReadLittle32(ReadFileBytes(output), 66), 0u);
+}
+
+TEST_F(EncodeOptions, ProgressBarReportsEveryPass)
+{
+  const testing_support::CommandResult run =
+    RunEncoder({input, TempPath("progress.jpg"), "--progressive", "--progress"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("pass 1/"), std::string::npos);
+  EXPECT_NE(run.output.find("100%"), std::string::npos);
+  // Not a terminal and not asked for: nothing.
+  EXPECT_EQ(RunEncoder({input, TempPath("quiet.jpg")}).output, "");
+}
+
+TEST_F(EncodeOptions, HelpDocumentsEveryOption)
+{
+  const testing_support::CommandResult run = RunEncoder({"--help"});
+  ASSERT_EQ(run.status, 0);
+  for (const char *option : {"--format", "--quality", "--greyscale", "--progressive", "--sampling",
+                             "--restart-rows", "--scan", "--comment", "--bits", "--no-alpha", "--progress",
+                             "--quiet"})
+    EXPECT_NE(run.output.find(option), std::string::npos) << option;
+}
+
+TEST_F(EncodeOptions, DecodersSeeTheInputPicture)
+{
+  // Orientation and channel order survive the whole path: a gradient whose
+  // red rises to the right and green downwards, at quality 100.
+  const std::string output = TempPath("round.jpg");
+  ASSERT_EQ(RunEncoder({input, output, "--quality", "100"}).status, 0);
+  const testing_support::DecodedImage decoded = testing_support::DecodeImage("pillow", output);
+  ASSERT_TRUE(decoded.ok) << decoded.messages;
+  const Vantorum::BitmapImage source = testing_support::GradientImage(37, 23);
+  double error = 0;
+  for (uint32_t y = 0; y < 23; ++y)
+    for (uint32_t x = 0; x < 37; ++x)
+    {
+      const testing_support::Rgb expected = testing_support::GetPixel(source, x, y);
+      const uint8_t *got = &decoded.rgba[(y * 37 + x) * 4];
+      error += std::abs(got[0] - expected.red) + std::abs(got[1] - expected.green) + std::abs(got[2] - expected.blue);
+    }
+  EXPECT_LT(error / (37 * 23 * 3), 3.0);
+}
+
+} // namespace

@@ -1,0 +1,262 @@
+// PNG input goes through libpng's transform interface rather than its
+// simplified one: the simplified reader treats 16-bit samples as linear light
+// and re-encodes them, whereas a plain rescale keeps what the user sees.
+#include "imagereader.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace Rastello
+{
+
+namespace
+{
+
+using Vantorum::BitmapImage;
+
+std::string Quoted(const std::string &path)
+{
+  return "'" + path + "'";
+}
+
+// Sizes the image, turning the library's size refusal and a failed
+// allocation into a read error that names the file.
+void SizeImage(BitmapImage &image, const std::string &path, uint32_t width, uint32_t height)
+{
+  try
+  {
+    image.SetSize(width, height);
+  }
+  catch (const BitmapImage::SizeError &)
+  {
+    throw ImageReadError(Quoted(path) + ": image too large: " + std::to_string(width) + " x "
+                         + std::to_string(height) + " pixels");
+  }
+  catch (const std::bad_alloc &)
+  {
+    throw ImageReadError(Quoted(path) + ": not enough memory for " + std::to_string(width) + " x "
+                         + std::to_string(height) + " pixels");
+  }
+}
+
+// libpng reports errors by longjmp. Everything with a destructor lives in
+// the caller; this struct holds the plain state shared across the jump.
+struct PngState
+{
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  char message[256] = "";
+  BitmapImage *image = nullptr;
+  const char *path = nullptr;
+  std::vector<png_bytep> *rows = nullptr;
+  bool hasAlpha = false;
+  bool sizeFailed = false;
+};
+
+void PngError(png_structp png, png_const_charp text)
+{
+  PngState *state = static_cast<PngState *>(png_get_error_ptr(png));
+  std::snprintf(state->message, sizeof state->message, "%s", text);
+  png_longjmp(png, 1);
+}
+
+void PngWarning(png_structp, png_const_charp)
+{
+  // Ancillary-chunk complaints (bad iCCP, odd tIME) do not stop a read.
+}
+
+// Returns false with state.message set when libpng gives up. The caller
+// sizes the image between the two halves, outside the jump's reach.
+bool ReadPngHeader(PngState &state, FILE *file, uint32_t &width, uint32_t &height)
+{
+  if (setjmp(png_jmpbuf(state.png)))
+    return false;
+  png_init_io(state.png, file);
+  // Lift libpng's default 1,000,000-pixel side limit to what a JPEG can hold.
+  png_set_user_limits(state.png, 0x7fffffff, 0x7fffffff);
+  png_read_info(state.png, state.info);
+  const png_byte colourType = png_get_color_type(state.png, state.info);
+  state.hasAlpha = (colourType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(state.png, state.info, PNG_INFO_tRNS);
+  png_set_expand(state.png);  // palette to RGB, low-bit grey to 8 bits, tRNS to alpha
+  png_set_scale_16(state.png);
+  png_set_gray_to_rgb(state.png);
+  png_set_bgr(state.png);
+  if (!state.hasAlpha)
+    png_set_filler(state.png, 0, PNG_FILLER_AFTER);
+  png_set_interlace_handling(state.png);
+  png_read_update_info(state.png, state.info);
+  if (png_get_rowbytes(state.png, state.info) != static_cast<size_t>(png_get_image_width(state.png, state.info)) * 4)
+  {
+    std::snprintf(state.message, sizeof state.message, "unsupported PNG layout");
+    return false;
+  }
+  width = png_get_image_width(state.png, state.info);
+  height = png_get_image_height(state.png, state.info);
+  return true;
+}
+
+bool ReadPngPixels(PngState &state)
+{
+  if (setjmp(png_jmpbuf(state.png)))
+    return false;
+  png_read_image(state.png, state.rows->data());
+  png_read_end(state.png, nullptr);
+  return true;
+}
+
+class PngReader
+{
+public:
+  explicit PngReader(FILE *file) : file(file) {}
+  ~PngReader()
+  {
+    if (state.png != nullptr)
+      png_destroy_read_struct(&state.png, state.info != nullptr ? &state.info : nullptr, nullptr);
+  }
+
+  BitmapImage Read(const std::string &path)
+  {
+    state.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
+    if (state.png != nullptr)
+      state.info = png_create_info_struct(state.png);
+    if (state.png == nullptr || state.info == nullptr)
+      throw ImageReadError(Quoted(path) + ": cannot start the PNG reader");
+    uint32_t width = 0, height = 0;
+    if (!ReadPngHeader(state, file, width, height))
+      throw ImageReadError(Quoted(path) + ": bad PNG: " + state.message);
+    BitmapImage image;
+    SizeImage(image, path, width, height);
+    std::vector<png_bytep> rows(height);
+    for (uint32_t y = 0; y < height; ++y)
+      rows[y] = reinterpret_cast<png_bytep>(image.PixelAddress(y * width));
+    state.rows = &rows;
+    if (!ReadPngPixels(state))
+      throw ImageReadError(Quoted(path) + ": bad PNG: " + state.message);
+    return image;
+  }
+
+private:
+  FILE *file;
+  PngState state;
+};
+
+struct FileCloser
+{
+  void operator()(FILE *file) const { std::fclose(file); }
+};
+
+// Netpbm header fields are decimal numbers separated by whitespace, with
+// comments from '#' to the end of a line.
+bool ReadHeaderNumber(const std::string &bytes, size_t &at, uint64_t &value)
+{
+  for (;;)
+  {
+    while (at < bytes.size() && std::strchr(" \t\r\n\v\f", bytes[at]) != nullptr && bytes[at] != '\0')
+      ++at;
+    if (at < bytes.size() && bytes[at] == '#')
+    {
+      while (at < bytes.size() && bytes[at] != '\n' && bytes[at] != '\r')
+        ++at;
+      continue;
+    }
+    break;
+  }
+  if (at >= bytes.size() || bytes[at] < '0' || bytes[at] > '9')
+    return false;
+  value = 0;
+  while (at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9')
+  {
+    value = value * 10 + static_cast<uint64_t>(bytes[at++] - '0');
+    if (value > 0xffffffffu)
+      return false;
+  }
+  return true;
+}
+
+} // namespace
+
+BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes)
+{
+  if (bytes.size() < 2 || bytes[0] != 'P' || (bytes[1] != '5' && bytes[1] != '6'))
+    throw ImageReadError(Quoted(name) + ": not a binary PGM (P5) or PPM (P6) file");
+  const bool colour = bytes[1] == '6';
+  size_t at = 2;
+  uint64_t width = 0, height = 0, maxval = 0;
+  if (!ReadHeaderNumber(bytes, at, width) || !ReadHeaderNumber(bytes, at, height)
+      || !ReadHeaderNumber(bytes, at, maxval) || at >= bytes.size()
+      || std::strchr(" \t\r\n\v\f", bytes[at]) == nullptr)
+    throw ImageReadError(Quoted(name) + ": malformed " + (colour ? "PPM" : "PGM") + " header");
+  ++at;  // exactly one whitespace byte before the raster
+  if (width == 0 || height == 0)
+    throw ImageReadError(Quoted(name) + ": empty image (" + std::to_string(width) + " x " + std::to_string(height)
+                         + ")");
+  if (maxval != 255)
+    throw ImageReadError(Quoted(name) + ": maxval " + std::to_string(maxval) + " is not supported (only 255)");
+  const uint64_t channels = colour ? 3 : 1;
+  const uint64_t needed = width * height * channels;  // both below 2^32, so no overflow
+  if (bytes.size() - at < needed)
+    throw ImageReadError(Quoted(name) + ": truncated: " + std::to_string(width) + " x " + std::to_string(height)
+                         + " needs " + std::to_string(needed) + " bytes of pixels, found "
+                         + std::to_string(bytes.size() - at));
+  BitmapImage image;
+  SizeImage(image, name, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+  const uint8_t *source = reinterpret_cast<const uint8_t *>(bytes.data()) + at;
+  uint8_t *target = reinterpret_cast<uint8_t *>(image.GetPixels());
+  const uint64_t count = width * height;
+  for (uint64_t i = 0; i < count; ++i, target += 4)
+  {
+    const uint8_t red = source[0];
+    const uint8_t green = colour ? source[1] : red;
+    const uint8_t blue = colour ? source[2] : red;
+    target[0] = blue;
+    target[1] = green;
+    target[2] = red;
+    target[3] = 0;
+    source += channels;
+  }
+  return image;
+}
+
+BitmapImage ReadImage(const std::string &path)
+{
+  errno = 0;
+  std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file)
+    throw ImageReadError("cannot open " + Quoted(path) + ": " + std::strerror(errno));
+  unsigned char signature[8] = {};
+  const size_t got = std::fread(signature, 1, sizeof signature, file.get());
+  if (std::ferror(file.get()))
+    throw ImageReadError("cannot read " + Quoted(path) + ": " + std::strerror(errno));
+  if (got == 8 && png_sig_cmp(signature, 0, 8) == 0)
+  {
+    std::rewind(file.get());
+    PngReader reader(file.get());
+    return reader.Read(path);
+  }
+  if (got >= 2 && signature[0] == 'P' && (signature[1] == '5' || signature[1] == '6'))
+  {
+    std::rewind(file.get());
+    std::string bytes;
+    char chunk[65536];
+    size_t count;
+    while ((count = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+      bytes.append(chunk, count);
+    if (std::ferror(file.get()))
+      throw ImageReadError("cannot read " + Quoted(path) + ": " + std::strerror(errno));
+    return ReadNetpbm(path, bytes);
+  }
+  if (got == 0)
+    throw ImageReadError(Quoted(path) + ": file is empty");
+  throw ImageReadError(Quoted(path) + ": unrecognised image format (expected PNG, PGM P5 or PPM P6)");
+}
+
+} // namespace Rastello
