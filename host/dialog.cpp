@@ -29,6 +29,21 @@ std::string Normalise(const std::string &text)
   return result;
 }
 
+// "&Size" shows as "Size"; "&&" stands for a real ampersand.
+std::string WithoutMnemonic(const std::string &text)
+{
+  std::string result;
+  for (size_t i = 0; i < text.size(); ++i)
+  {
+    if (text[i] == '&' && i + 1 < text.size() && text[i + 1] == '&')
+      ++i;
+    else if (text[i] == '&')
+      continue;
+    result += text[i];
+  }
+  return result;
+}
+
 bool IsInput(const ControlTemplate &control)
 {
   return control.kind == ControlKind::Edit || control.kind == ControlKind::CheckBox
@@ -83,6 +98,7 @@ Dialog::Dialog(const DialogTemplate &dialogTemplate, XPDialogCallback initCallba
       control.name = source.text;
       pendingLabel.clear();
     }
+    control.name = WithoutMnemonic(control.name);
     while (!control.name.empty() && (control.name.back() == ':' || control.name.back() == ' '))
       control.name.pop_back();
     controls.push_back(control);

@@ -30,9 +30,9 @@ const char HelpFooter[] = R"(Inputs:
   module's own prompt; otherwise the request is cancelled.
 
 Order:
-  -c, --export and -m run in the order given, all within one run of the
-  host. The module's menu is added at start-up, so JPEGMENUON/JPEGMENUOFF
-  show at the next run.
+  -c, --export, -m and --event run in the order given, all within one run
+  of the host. The module's menu is added at start-up, so JPEGMENUON and
+  JPEGMENUOFF show at the next run.
 
 Registry:
   Values the module stores persist in a text file (default
@@ -88,6 +88,7 @@ int main(int argc, char **argv)
   app.footer(HelpFooter);
   std::string drawing;
   std::vector<std::string> commandLines, exportArguments, menuItems;
+  std::vector<int32_t> events;
   std::string modulePath = DefaultModulePath();
   std::string registryPath = DefaultRegistryPath();
   std::string clipboard;
@@ -102,6 +103,8 @@ int main(int argc, char **argv)
                                   ->type_name("FILTER FILE");
   CLI::Option *menuOption = app.add_option("-m,--menu-item", menuItems,
                                            "Run a menu item's command: 'Label' or 'Label: inputs...'");
+  CLI::Option *eventOption =
+      app.add_option("--event", events, "Send the module a host event code (start-up sends 14 by itself)");
   app.add_option("--module", modulePath, "Module to load (default: rastello.so beside zulan)");
   app.add_option("--registry", registryPath, "Registry file (default: $XDG_CONFIG_HOME/zulan/registry.reg)");
   app.add_option("--clipboard", clipboard,
@@ -145,7 +148,7 @@ int main(int argc, char **argv)
     return ExitModule;
   }
 
-  size_t nextCommand = 0, nextExport = 0, nextMenuItem = 0;
+  size_t nextCommand = 0, nextExport = 0, nextMenuItem = 0, nextEvent = 0;
   for (CLI::Option *option : app.parse_order())
   {
     if (option == commandOption && nextCommand < commandLines.size())
@@ -157,6 +160,8 @@ int main(int argc, char **argv)
     }
     else if (option == menuOption && nextMenuItem < menuItems.size())
       host.RunMenuItem(menuItems[nextMenuItem++]);
+    else if (option == eventOption && nextEvent < events.size())
+      host.SendEvent(events[nextEvent++]);
   }
   if (listCommands)
     std::cout << host.FormatCommands();
