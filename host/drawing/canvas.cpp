@@ -109,6 +109,12 @@ std::vector<Point> ClipPolygon(const Rect &r, std::vector<Point> ring)
   return ring;
 }
 
+// Integer coordinates are pixel centres, as in GDI.
+int PixelIndex(double coordinate)
+{
+  return int(std::floor(coordinate + 0.5));
+}
+
 bool Finite(Point p)
 {
   return std::isfinite(p.x) && std::isfinite(p.y);
@@ -261,6 +267,8 @@ void Canvas::ResetContext()
     cairo_destroy(cairo_);
   cairo_ = cairo_create(surface_);
   cairo_set_antialias(cairo_, CAIRO_ANTIALIAS_NONE);
+  // cairo puts pixel centres at half units; ours are at whole ones.
+  cairo_translate(cairo_, 0.5, 0.5);
   cairo_select_font_face(cairo_, kFontFamily, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
   cairo_font_options_t *options = cairo_font_options_create();
   cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_NONE);
@@ -341,7 +349,7 @@ void Canvas::PutLine(int x0, int y0, int x1, int y1, bool withEnd, uint32_t rgb)
 void Canvas::StrokePoints(const std::vector<Point> &device, bool closed, uint32_t rgb)
 {
   // Clipped to the buffer, so that the walk stays inside it and short.
-  const Rect clip{0, 0, width_ - 1e-6, height_ - 1e-6};
+  const Rect clip{-0.5, -0.5, width_ - 0.5 - 1e-6, height_ - 0.5 - 1e-6};
   const size_t n = device.size();
   if (n < 2 || !pixels_)
     return;
@@ -354,8 +362,7 @@ void Canvas::StrokePoints(const std::vector<Point> &device, bool closed, uint32_
     if (!Finite(a) || !Finite(b) || !ClipSegment(clip, &a, &b))
       continue;
     const bool endClipped = b.x != end.x || b.y != end.y;
-    PutLine(int(std::floor(a.x)), int(std::floor(a.y)), int(std::floor(b.x)), int(std::floor(b.y)),
-            endClipped, rgb);
+    PutLine(PixelIndex(a.x), PixelIndex(a.y), PixelIndex(b.x), PixelIndex(b.y), endClipped, rgb);
   }
 }
 
@@ -404,8 +411,7 @@ void Canvas::DrawConic(const double *g, const ViewMapping &view, uint32_t rgb)
   if (!(radius >= 0.5))
   { // smaller than a pixel (or not finite)
     if (Finite(c))
-      FillRect(int(std::floor(c.x)), int(std::floor(c.y)), int(std::floor(c.x)) + 1,
-               int(std::floor(c.y)) + 1, rgb);
+      FillRect(PixelIndex(c.x), PixelIndex(c.y), PixelIndex(c.x) + 1, PixelIndex(c.y) + 1, rgb);
     return;
   }
   const double step = radius > kFlatness ? 2 * std::acos(1 - kFlatness / radius) : 1;
@@ -452,7 +458,7 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
     const Point p = view.ToPixel(g[0], g[1]);
     if (Finite(p) && std::fabs(p.x) < 1e9 && std::fabs(p.y) < 1e9)
     {
-      const int x = int(std::floor(p.x)), y = int(std::floor(p.y));
+      const int x = PixelIndex(p.x), y = PixelIndex(p.y);
       FillRect(x, y, x + 1, y + 1, rgb);
     }
     return;

@@ -165,10 +165,11 @@ uint8_t PaletteIndexForAci(int aci);
 constexpr uint8_t kBlackIndex = 0;
 constexpr uint8_t kWhiteIndex = 15;
 
-// World window onto a pixel rectangle. Pixel coordinates are continuous,
-// pixel (c, r) covering [c, c+1) x [r, r+1); (x1, y2) lands on (xa, ya) and
-// (x2, y1) on (xb, yb), so y grows upwards in the world and downwards in
-// pixels. A window of zero width or height borrows the other axis' scale.
+// World window onto a pixel rectangle, linearly: (x1, y2) lands on (xa, ya)
+// and (x2, y1) on (xb, yb), so y grows upwards in the world and downwards in
+// pixels. As in GDI, integer pixel coordinates are pixel centres: pixel
+// (c, r) covers [c - 0.5, c + 0.5) x [r - 0.5, r + 0.5). A window of zero
+// width or height borrows the other axis' scale.
 class ViewMapping
 {
 public:
