@@ -549,7 +549,8 @@ int32_t Host::RunDialog(XPDIALOG handle)
   const std::string caption = dialog->GetTemplate().caption;
   openDialogs.push_back(dialog);
   dialog->Open();
-  if (settings.showDialogs)
+  // Someone about to answer at the terminal needs to see the controls.
+  if (settings.showDialogs || (settings.interactive && inputs.empty()))
     Print(stdout, dialog->Format());
   Dialog::Outcome outcome = Dialog::Outcome::Continue;
   while (outcome == Dialog::Outcome::Continue)
