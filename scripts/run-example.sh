@@ -6,10 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target rastello-encode
+# Its own build folder, without the tests: only the tool is needed here.
+cmake -S . -B build-example -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRASTELLO_TESTS=OFF >/dev/null
+cmake --build build-example -j"$(nproc)" --target rastello-encode
 
-encode=build/tools/rastello-encode
+encode=build-example/tools/rastello-encode
 input=examples/drawing.png
 mkdir -p out
 "$encode" "$input" out/drawing-baseline.jpg --quality 90 --comment "Rastello example: mounting bracket MB-40"
