@@ -362,7 +362,10 @@ void Canvas::StrokePoints(const std::vector<Point> &device, bool closed, uint32_
     if (!Finite(a) || !Finite(b) || !ClipSegment(clip, &a, &b))
       continue;
     const bool endClipped = b.x != end.x || b.y != end.y;
-    PutLine(PixelIndex(a.x), PixelIndex(a.y), PixelIndex(b.x), PixelIndex(b.y), endClipped, rgb);
+    // Far-away end points leave rounding error in the clipped ones: clamp.
+    auto column = [&](double x) { return std::clamp(PixelIndex(x), 0, width_ - 1); };
+    auto row = [&](double y) { return std::clamp(PixelIndex(y), 0, height_ - 1); };
+    PutLine(column(a.x), row(a.y), column(b.x), row(b.y), endClipped, rgb);
   }
 }
 
