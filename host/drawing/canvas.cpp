@@ -234,6 +234,13 @@ double TextAdvanceEms(const std::string &utf8)
 Canvas::Canvas(uint8_t *pixels, int width, int height)
     : pixels_(pixels), width_(width), height_(height), dirtyTop_(height), dirtyBottom_(0)
 {
+  // Pixels are written as 32-bit words, so a misaligned buffer is refused.
+  if (reinterpret_cast<uintptr_t>(pixels) % 4 != 0)
+  {
+    pixels_ = nullptr;
+    width_ = height_ = 0;
+    return;
+  }
   // cairo's image surfaces stop at 32767 pixels a side; FillRect still works.
   if (!pixels || width <= 0 || height <= 0 || width > 32767 || height > 32767)
   {
@@ -300,14 +307,14 @@ void Canvas::Flush()
   dirtyBottom_ = 0;
 }
 
-void Canvas::FillRect(int xa, int ya, int xb, int yb, uint32_t rgb)
+void Canvas::FillRect(int xa, int ya, int xb, int yb, uint32_t color)
 {
   const int x0 = std::max(0, std::min(xa, xb)), x1 = std::min(width_, std::max(xa, xb));
   const int y0 = std::max(0, std::min(ya, yb)), y1 = std::min(height_, std::max(ya, yb));
   if (!pixels_ || x0 >= x1 || y0 >= y1)
     return;
   BeginDirectWrites();
-  const uint8_t bgrx[4] = {uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16), 0};
+  const uint8_t bgrx[4] = {uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color), 0};
   for (int row = y0; row < y1; ++row)
   {
     uint8_t *p = pixels_ + (size_t(row) * size_t(width_) + size_t(x0)) * 4;
@@ -320,9 +327,9 @@ void Canvas::FillRect(int xa, int ya, int xb, int yb, uint32_t rgb)
 
 // Bresenham between pixels inside the buffer, stepping a pointer along the
 // major axis; the caller has clipped, so no pixel needs a bounds check.
-void Canvas::PutLine(int x0, int y0, int x1, int y1, bool withEnd, uint32_t rgb)
+void Canvas::PutLine(int x0, int y0, int x1, int y1, bool withEnd, uint32_t color)
 {
-  const uint8_t bgrx[4] = {uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16), 0};
+  const uint8_t bgrx[4] = {uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color), 0};
   uint32_t value;
   std::memcpy(&value, bgrx, 4);
   uint32_t *p = reinterpret_cast<uint32_t *>(pixels_) + size_t(y0) * size_t(width_) + x0;
@@ -346,7 +353,7 @@ void Canvas::PutLine(int x0, int y0, int x1, int y1, bool withEnd, uint32_t rgb)
   }
 }
 
-void Canvas::StrokePoints(const std::vector<Point> &device, bool closed, uint32_t rgb)
+void Canvas::StrokePoints(const std::vector<Point> &device, bool closed, uint32_t color)
 {
   // Clipped to the buffer, so that the walk stays inside it and short.
   const Rect clip{-0.5, -0.5, width_ - 0.5 - 1e-6, height_ - 0.5 - 1e-6};
@@ -365,7 +372,7 @@ void Canvas::StrokePoints(const std::vector<Point> &device, bool closed, uint32_
     // Far-away end points leave rounding error in the clipped ones: clamp.
     auto column = [&](double x) { return std::clamp(PixelIndex(x), 0, width_ - 1); };
     auto row = [&](double y) { return std::clamp(PixelIndex(y), 0, height_ - 1); };
-    PutLine(column(a.x), row(a.y), column(b.x), row(b.y), endClipped, rgb);
+    PutLine(column(a.x), row(a.y), column(b.x), row(b.y), endClipped, color);
   }
 }
 
@@ -406,7 +413,7 @@ void Canvas::FillRings(const std::vector<Point> &device)
   cairo_fill(cairo_);
 }
 
-void Canvas::DrawConic(const double *g, const ViewMapping &view, uint32_t rgb)
+void Canvas::DrawConic(const double *g, const ViewMapping &view, uint32_t color)
 {
   const Point c = view.ToPixel(g[0], g[1]);
   const Point u = view.ToPixelVector(g[2], g[3]), v = view.ToPixelVector(g[4], g[5]);
@@ -414,7 +421,7 @@ void Canvas::DrawConic(const double *g, const ViewMapping &view, uint32_t rgb)
   if (!(radius >= 0.5))
   { // smaller than a pixel (or not finite)
     if (Finite(c))
-      FillRect(PixelIndex(c.x), PixelIndex(c.y), PixelIndex(c.x) + 1, PixelIndex(c.y) + 1, rgb);
+      FillRect(PixelIndex(c.x), PixelIndex(c.y), PixelIndex(c.x) + 1, PixelIndex(c.y) + 1, color);
     return;
   }
   const double step = radius > kFlatness ? 2 * std::acos(1 - kFlatness / radius) : 1;
@@ -427,7 +434,7 @@ void Canvas::DrawConic(const double *g, const ViewMapping &view, uint32_t rgb)
     points[k] = {c.x + u.x * std::cos(t) + v.x * std::sin(t),
                  c.y + u.y * std::cos(t) + v.y * std::sin(t)};
   }
-  StrokePoints(points, false, rgb);
+  StrokePoints(points, false, color);
 }
 
 void Canvas::DrawLabel(const double *g, const std::string &text, const ViewMapping &view)
@@ -452,7 +459,7 @@ void Canvas::DrawLabel(const double *g, const std::string &text, const ViewMappi
 void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapping &view,
                   const Palette &palette)
 {
-  const uint32_t rgb = palette[entity.colorIndex] & 0xFFFFFF;
+  const uint32_t color = palette[entity.colorIndex] & 0xFFFFFF;
   const double *g = entity.geometry;
   if (entity.shape == Shape::kNone)
     return;
@@ -462,7 +469,7 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
     if (Finite(p) && std::fabs(p.x) < 1e9 && std::fabs(p.y) < 1e9)
     {
       const int x = PixelIndex(p.x), y = PixelIndex(p.y);
-      FillRect(x, y, x + 1, y + 1, rgb);
+      FillRect(x, y, x + 1, y + 1, color);
     }
     return;
   }
@@ -478,14 +485,14 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
   if (usesCairo && !cairo_)
     return;
   if (usesCairo)
-    cairo_set_source_rgb(cairo_, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0,
-                         (rgb & 0xFF) / 255.0);
+    cairo_set_source_rgb(cairo_, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0,
+                         ((color >> 16) & 0xFF) / 255.0);
   switch (entity.shape)
   {
   case Shape::kSegment:
-    StrokePoints({view.ToPixel(g[0], g[1]), view.ToPixel(g[2], g[3])}, false, rgb);
+    StrokePoints({view.ToPixel(g[0], g[1]), view.ToPixel(g[2], g[3])}, false, color);
     break;
-  case Shape::kConic: DrawConic(g, view, rgb); break;
+  case Shape::kConic: DrawConic(g, view, color); break;
   case Shape::kPath:
   case Shape::kPolygon:
   {
@@ -497,7 +504,7 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
       device[i] = std::isnan(points[i].x) ? points[i] : view.ToPixel(points[i].x, points[i].y);
     }
     if (entity.shape == Shape::kPath)
-      StrokePoints(device, entity.flags & kClosed, rgb);
+      StrokePoints(device, entity.flags & kClosed, color);
     else
       FillRings(device);
     break;

@@ -156,7 +156,8 @@ private:
 // World extents of one entity (empty for an empty text).
 Box EntityExtents(const Document &document, const Entity &entity);
 
-// The palette: 256 entries 0x00RRGGBB. Entry 0 is black, entry 15 white;
+// The palette: 256 entries, Windows COLORREFs 0x00BBGGRR. Entry 0 is black,
+// entry 15 white;
 // DXF colour n uses entry n except 7 (black on white paper) -> 0 and
 // 15 -> 7 (so entry 15 stays free for the white background).
 typedef uint32_t Palette[256];
@@ -203,7 +204,7 @@ public:
             const Palette &palette);
   // Fills pixels between two corners, the larger coordinates exclusive,
   // clipped to the buffer; corners may come in any order.
-  void FillRect(int xa, int ya, int xb, int yb, uint32_t rgb);
+  void FillRect(int xa, int ya, int xb, int yb, uint32_t color);
   // Clears the fourth byte cairo sets, in the rows drawn since last time.
   void Flush();
 
@@ -211,10 +212,10 @@ private:
   void ResetContext();
   void MarkRows(double top, double bottom);
   void BeginDirectWrites();
-  void PutLine(int x0, int y0, int x1, int y1, bool withEnd, uint32_t rgb);
-  void StrokePoints(const std::vector<Point> &device, bool closed, uint32_t rgb);
+  void PutLine(int x0, int y0, int x1, int y1, bool withEnd, uint32_t color);
+  void StrokePoints(const std::vector<Point> &device, bool closed, uint32_t color);
   void FillRings(const std::vector<Point> &device);
-  void DrawConic(const double *geometry, const ViewMapping &view, uint32_t rgb);
+  void DrawConic(const double *geometry, const ViewMapping &view, uint32_t color);
   void DrawLabel(const double *geometry, const std::string &text, const ViewMapping &view);
   uint8_t *pixels_;
   int width_;

@@ -10,9 +10,10 @@ namespace zulan
 namespace
 {
 
+// Entries are Windows COLORREFs: 0x00BBGGRR.
 uint32_t Rgb(int r, int g, int b)
 {
-  return (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
+  return uint32_t(r) | (uint32_t(g) << 8) | (uint32_t(b) << 16);
 }
 
 // Colours 10..249: hue in 15 degree steps, five brightness levels, and every
@@ -64,8 +65,9 @@ uint32_t HueShade(int aci)
 
 uint32_t AciColor(int aci)
 {
-  static const uint32_t kNamed[10] = {0x000000, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF,
-                                      0x0000FF, 0xFF00FF, 0xFFFFFF, 0x808080, 0xC0C0C0};
+  static const uint32_t kNamed[10] = {
+      Rgb(0, 0, 0),   Rgb(255, 0, 0),   Rgb(255, 255, 0),   Rgb(0, 255, 0),     Rgb(0, 255, 255),
+      Rgb(0, 0, 255), Rgb(255, 0, 255), Rgb(255, 255, 255), Rgb(128, 128, 128), Rgb(192, 192, 192)};
   if (aci >= 0 && aci < 10)
     return kNamed[aci];
   if (aci >= 250 && aci <= 255)

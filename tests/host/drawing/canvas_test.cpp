@@ -17,7 +17,9 @@ using test::Groups;
 using test::LayerEntry;
 using test::TempFile;
 
-constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
+// Palette entries and pixels compared as COLORREFs, 0x00BBGGRR.
+constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
+constexpr uint32_t kYellow = 0x00FFFF;
 
 // A 100 x 100 bitmap showing world (0,0)-(100,100), one unit per pixel.
 class CanvasTest : public ::testing::Test
@@ -47,7 +49,7 @@ protected:
   uint32_t At(int x, int y) const
   {
     const uint8_t *p = &pixels[(size_t(y) * kSize + x) * 4];
-    return (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+    return (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
   }
 
   int Count(uint32_t rgb) const
@@ -108,10 +110,10 @@ TEST(PaletteTest, FixedEntriesAndMapping)
   EXPECT_EQ(palette[5], kBlue);
   EXPECT_EQ(palette[8], 0x808080u);
   EXPECT_EQ(palette[10], kRed);      // first hue: red at full brightness
-  EXPECT_EQ(palette[11], 0xFF7F7Fu); // and its pale variant
-  EXPECT_EQ(palette[50], 0xFFFF00u); // 60 degrees on: yellow
+  EXPECT_EQ(palette[11], 0x7F7FFFu); // and its pale variant
+  EXPECT_EQ(palette[50], kYellow);   // 60 degrees on
   EXPECT_EQ(palette[250], 0x333333u);
-  EXPECT_EQ(palette[7], 0x994C4Cu); // ACI 15, moved aside for the background
+  EXPECT_EQ(palette[7], 0x4C4C99u); // ACI 15, moved aside for the background
   EXPECT_EQ(PaletteIndexForAci(7), kBlackIndex);
   EXPECT_EQ(PaletteIndexForAci(15), 7);
   EXPECT_EQ(PaletteIndexForAci(1), 1);
@@ -269,8 +271,8 @@ TEST_F(CanvasTest, FarAwayGeometryIsClippedNotWrapped)
   EXPECT_EQ(At(10, 95), kGreen);
   EXPECT_EQ(At(10, 85), kWhite);
   // The huge circle grazes world y 50 (row 49 or 50) as a flat line.
-  EXPECT_TRUE(Near(20, 50, 0xFFFF00));
-  EXPECT_TRUE(Near(80, 50, 0xFFFF00));
+  EXPECT_TRUE(Near(20, 50, kYellow));
+  EXPECT_TRUE(Near(80, 50, kYellow));
 }
 
 TEST_F(CanvasTest, ClosedPolylineAndPoint)
@@ -304,12 +306,12 @@ TEST(CanvasFillTest, CornersInAnyOrderClippedToTheBuffer)
     canvas.FillRect(5, 3, 100, -100, 0xABCDEF);
   }
   auto at = [&](int x, int y) { return &pixels[(y * 7 + x) * 4]; };
-  EXPECT_EQ(std::memcmp(at(0, 0), "\x56\x34\x12\x00", 4), 0);
-  EXPECT_EQ(std::memcmp(at(2, 1), "\x56\x34\x12\x00", 4), 0);
+  EXPECT_EQ(std::memcmp(at(0, 0), "\x12\x34\x56\x00", 4), 0); // B, G, R, 0
+  EXPECT_EQ(std::memcmp(at(2, 1), "\x12\x34\x56\x00", 4), 0);
   EXPECT_EQ(at(3, 0)[0], 0xEE);
   EXPECT_EQ(at(0, 2)[0], 0xEE);
-  EXPECT_EQ(std::memcmp(at(6, 0), "\xEF\xCD\xAB\x00", 4), 0);
-  EXPECT_EQ(std::memcmp(at(5, 2), "\xEF\xCD\xAB\x00", 4), 0);
+  EXPECT_EQ(std::memcmp(at(6, 0), "\xAB\xCD\xEF\x00", 4), 0);
+  EXPECT_EQ(std::memcmp(at(5, 2), "\xAB\xCD\xEF\x00", 4), 0);
   EXPECT_EQ(at(5, 3)[0], 0xEE);
   EXPECT_EQ(at(4, 0)[0], 0xEE);
 
@@ -319,7 +321,7 @@ TEST(CanvasFillTest, CornersInAnyOrderClippedToTheBuffer)
   std::vector<uint8_t> wide(40000 * 1 * 4);
   Canvas tooWide(wide.data(), 40000, 1);
   tooWide.FillRect(39999, 0, 40000, 1, 0x010203);
-  EXPECT_EQ(wide[39999 * 4 + 2], 1);
+  EXPECT_EQ(wide[39999 * 4 + 2], 3);
 }
 
 } // namespace

@@ -345,6 +345,24 @@ TEST(DxfLoaderTest, NonUniformScaleTurnsCircleIntoEllipse)
   ExpectBox(EntityExtents(*document, document->Entities()[0]), -3, -1, 3, 1);
 }
 
+TEST(DxfLoaderTest, ExtrusionDownwardsMirrors)
+{
+  // Seen from below, the object's x axis points left.
+  auto document = LoadText(DxfFile(LayerEntry("0", 7), "",
+                                   Groups({{0, "ARC"},
+                                           {8, "0"},
+                                           {10, "10"},
+                                           {20, "0"},
+                                           {40, "1"},
+                                           {210, "0"},
+                                           {220, "0"},
+                                           {230, "-1"},
+                                           {50, "0"},
+                                           {51, "90"}})));
+  ASSERT_EQ(document->Entities().size(), 1u);
+  ExpectBox(EntityExtents(*document, document->Entities()[0]), -11, 0, -10, 1);
+}
+
 TEST(DxfLoaderTest, MissingBlockDrawsNothingAndSelfInsertIsAnError)
 {
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", Insert("NOWHERE", "0", {})));
