@@ -48,35 +48,43 @@ inline void ConvertPixel(const uint8_t *pixel, uint8_t &y, uint8_t &cb, uint8_t 
   cr = Clamp((2048 * red - 1714 * green - 333 * blue + 0x80800) >> 12);
 }
 
-// The 8-point AAN butterfly, shared by the column and row passes.
-inline void Butterfly(double tmp0, double tmp1, double tmp2, double tmp3, double tmp4, double tmp5,
-                      double tmp6, double tmp7, double out[8])
+// The 8-point AAN butterfly, shared by the column and row passes. It runs
+// eight independent transforms side by side (lane x of in and out), so the
+// compiler can pair lanes in vector registers; each lane still performs the
+// same IEEE operations in the same order as a single scalar transform.
+inline void Butterflies(const double in[8][8], double out[8][8])
 {
-  // Even part.
-  const double t10 = tmp0 + tmp3;
-  const double t13 = tmp0 - tmp3;
-  const double t11 = tmp1 + tmp2;
-  const double t12 = tmp1 - tmp2;
-  out[0] = t10 + t11;
-  out[4] = t10 - t11;
-  const double z1 = C4 * (t12 + t13);
-  out[2] = t13 + z1;
-  out[6] = t13 - z1;
+  for (int x = 0; x < 8; ++x)
+  {
+    const double tmp0 = in[0][x], tmp1 = in[1][x], tmp2 = in[2][x], tmp3 = in[3][x];
+    const double tmp4 = in[4][x], tmp5 = in[5][x], tmp6 = in[6][x], tmp7 = in[7][x];
 
-  // Odd part: the rotation is formed from C4, K2 and K3 only.
-  const double u10 = tmp4 + tmp5;
-  const double u11 = tmp5 + tmp6;
-  const double u12 = tmp6 + tmp7;
-  const double w = C4 * (u10 + u12);
-  const double z4 = K2 * (w + u12);
-  const double z2 = K3 * (w - u12);
-  const double z3 = C4 * u11;
-  const double z11 = tmp7 + z3;
-  const double z13 = tmp7 - z3;
-  out[5] = z13 + z2;
-  out[3] = z13 - z2;
-  out[1] = z11 + z4;
-  out[7] = z11 - z4;
+    // Even part.
+    const double t10 = tmp0 + tmp3;
+    const double t13 = tmp0 - tmp3;
+    const double t11 = tmp1 + tmp2;
+    const double t12 = tmp1 - tmp2;
+    out[0][x] = t10 + t11;
+    out[4][x] = t10 - t11;
+    const double z1 = C4 * (t12 + t13);
+    out[2][x] = t13 + z1;
+    out[6][x] = t13 - z1;
+
+    // Odd part: the rotation is formed from C4, K2 and K3 only.
+    const double u10 = tmp4 + tmp5;
+    const double u11 = tmp5 + tmp6;
+    const double u12 = tmp6 + tmp7;
+    const double w = C4 * (u10 + u12);
+    const double z4 = K2 * (w + u12);
+    const double z2 = K3 * (w - u12);
+    const double z3 = C4 * u11;
+    const double z11 = tmp7 + z3;
+    const double z13 = tmp7 - z3;
+    out[5][x] = z13 + z2;
+    out[3][x] = z13 - z2;
+    out[1][x] = z11 + z4;
+    out[7][x] = z11 - z4;
+  }
 }
 
 // Progress in 1/256 percent: the step is added after each of count rows.
@@ -272,31 +280,51 @@ void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapIm
 
 void JpegEncoderComponent::ForwardDct(const uint8_t block[8][8], const QuantizationTable &table, int16_t output[64])
 {
-  double work[8][8];
-  double out[8];
+  alignas(16) double in[8][8];
+  alignas(16) double work[8][8];  // [v][x]: vertical frequency v of column x
   // Columns, with the level shift by 128 of both samples done in integers.
   for (int x = 0; x < 8; ++x)
   {
     const int d0 = block[0][x], d1 = block[1][x], d2 = block[2][x], d3 = block[3][x];
     const int d4 = block[4][x], d5 = block[5][x], d6 = block[6][x], d7 = block[7][x];
-    Butterfly(d0 + d7 - 256, d1 + d6 - 256, d2 + d5 - 256, d3 + d4 - 256, d3 - d4, d2 - d5, d1 - d6, d0 - d7, out);
-    for (int v = 0; v < 8; ++v)
-      work[v][x] = out[v];
+    in[0][x] = d0 + d7 - 256;
+    in[1][x] = d1 + d6 - 256;
+    in[2][x] = d2 + d5 - 256;
+    in[3][x] = d3 + d4 - 256;
+    in[4][x] = d3 - d4;
+    in[5][x] = d2 - d5;
+    in[6][x] = d1 - d6;
+    in[7][x] = d0 - d7;
   }
-  // Rows, then quantisation rounded half away from zero.
-  const double *scale = table.GetScaleFactors();
+  Butterflies(in, work);
+
+  // Rows: lane v is row v of work.
   for (int v = 0; v < 8; ++v)
   {
     const double *d = work[v];
-    Butterfly(d[0] + d[7], d[1] + d[6], d[2] + d[5], d[3] + d[4], d[3] - d[4], d[2] - d[5], d[1] - d[6],
-              d[0] - d[7], out);
+    in[0][v] = d[0] + d[7];
+    in[1][v] = d[1] + d[6];
+    in[2][v] = d[2] + d[5];
+    in[3][v] = d[3] + d[4];
+    in[4][v] = d[3] - d[4];
+    in[5][v] = d[2] - d[5];
+    in[6][v] = d[1] - d[6];
+    in[7][v] = d[0] - d[7];
+  }
+  alignas(16) double result[8][8];  // [u][v]
+  Butterflies(in, result);
+
+  // Quantisation rounded half away from zero. Adding copysign(0.5) is the
+  // same IEEE operation as the two-way "+ 0.5 / - 0.5" (x - 0.5 == x + -0.5
+  // exactly; -0 rounds to 0 either way) without a branch that mispredicts
+  // on every other coefficient.
+  const double *scale = table.GetScaleFactors();
+  for (int v = 0; v < 8; ++v)
     for (int u = 0; u < 8; ++u)
     {
-      const double product = out[u] * scale[v * 8 + u];
-      const int32_t value = product >= 0 ? static_cast<int32_t>(product + 0.5) : static_cast<int32_t>(product - 0.5);
-      output[v * 8 + u] = static_cast<int16_t>(value);
+      const double product = result[u][v] * scale[v * 8 + u];
+      output[v * 8 + u] = static_cast<int16_t>(static_cast<int32_t>(product + std::copysign(0.5, product)));
     }
-  }
 }
 
 } // namespace Vantorum

@@ -23,14 +23,8 @@ const uint32_t MaxEobRun = 0x7FFF;
 // Number of significant bits of |value|.
 inline int SizeOf(int32_t value)
 {
-  uint32_t magnitude = static_cast<uint32_t>(value < 0 ? -value : value);
-  int size = 0;
-  while (magnitude != 0)
-  {
-    ++size;
-    magnitude >>= 1;
-  }
-  return size;
+  const uint32_t magnitude = static_cast<uint32_t>(value < 0 ? -value : value);
+  return magnitude == 0 ? 0 : 32 - __builtin_clz(magnitude);
 }
 
 // Negative values are sent as the complement of their magnitude.
@@ -41,19 +35,50 @@ inline int ExtraBits(int32_t value)
 
 int HighestBit(uint32_t value)
 {
-  int n = -1;
-  while (value != 0)
-  {
-    ++n;
-    value >>= 1;
-  }
-  return n;
+  return value == 0 ? -1 : 31 - __builtin_clz(value);
 }
 
 // AC point transform: division truncating toward zero (T.81 G.1.2.2).
 inline int32_t Transformed(const int16_t *block, int k, int Al)
 {
   return block[JpegZigZagToNatural[k]] / (1 << Al);
+}
+
+// Bit k set when zigzag coefficient k (1..63) of the block is not 0, so the
+// coder visits only those instead of testing every position.
+inline uint64_t NonzeroAcMask(const int16_t *block)
+{
+  uint64_t mask = 0;
+  for (int k = 1; k < 64; ++k)
+    mask |= static_cast<uint64_t>(block[JpegZigZagToNatural[k]] != 0) << k;
+  return mask;
+}
+
+// T.81 F.1.2: DC difference, then (run, size) symbols with ZRL for runs of
+// 16 and EOB when the block ends in zeros.
+template <class DcEmit, class AcEmit>
+inline void CodeSequential(const int16_t *block, int32_t &lastDc, DcEmit dc, AcEmit ac)
+{
+  const int32_t diff = block[0] - lastDc;
+  lastDc = block[0];
+  dc(SizeOf(diff), ExtraBits(diff));
+
+  uint64_t nonzero = NonzeroAcMask(block);
+  int previous = 0;  // zigzag position of the last coefficient sent
+  while (nonzero != 0)
+  {
+    const int k = __builtin_ctzll(nonzero);
+    nonzero &= nonzero - 1;
+    int run = k - previous - 1;
+    for (; run >= 16; run -= 16)
+      ac(0xF0, 0, 0);
+    const int32_t value = block[JpegZigZagToNatural[k]];
+    const int size = SizeOf(value);
+    ac(run * 16 + size, ExtraBits(value), size);
+    previous = k;
+  }
+  if (previous < 63)
+    ac(0x00, 0, 0);
 }
 
 } // namespace
@@ -94,28 +119,21 @@ void JpegEncoderComponent::WriteAc(int symbol, int extraBits, int bitCount)
 
 void JpegEncoderComponent::EncodeSequential(uint32_t row, uint32_t column, DcSink dcSink, AcSink acSink)
 {
+  // The two sink pairs the writer uses get their calls inlined; any other
+  // pair goes through the member pointers. Symbols and order are the same.
   const int16_t *block = DataUnit(row, column);
-  const int32_t diff = block[0] - lastDc;
-  lastDc = block[0];
-  (this->*dcSink)(SizeOf(diff), ExtraBits(diff));
-
-  int run = 0;
-  for (int k = 1; k < 64; ++k)
-  {
-    const int32_t value = block[JpegZigZagToNatural[k]];
-    if (value == 0)
-    {
-      ++run;
-      continue;
-    }
-    for (; run >= 16; run -= 16)
-      (this->*acSink)(0xF0, 0, 0);
-    const int size = SizeOf(value);
-    (this->*acSink)(run * 16 + size, ExtraBits(value), size);
-    run = 0;
-  }
-  if (run > 0)
-    (this->*acSink)(0x00, 0, 0);
+  if (dcSink == &JpegEncoderComponent::CountDc && acSink == &JpegEncoderComponent::CountAc)
+    CodeSequential(
+      block, lastDc, [this](int size, int extraBits) { CountDc(size, extraBits); },
+      [this](int symbol, int extraBits, int bitCount) { CountAc(symbol, extraBits, bitCount); });
+  else if (dcSink == &JpegEncoderComponent::WriteDc && acSink == &JpegEncoderComponent::WriteAc)
+    CodeSequential(
+      block, lastDc, [this](int size, int extraBits) { WriteDc(size, extraBits); },
+      [this](int symbol, int extraBits, int bitCount) { WriteAc(symbol, extraBits, bitCount); });
+  else
+    CodeSequential(
+      block, lastDc, [this, dcSink](int size, int extraBits) { (this->*dcSink)(size, extraBits); },
+      [this, acSink](int symbol, int extraBits, int bitCount) { (this->*acSink)(symbol, extraBits, bitCount); });
 }
 
 void JpegEncoderComponent::EncodeDcFirst(uint32_t row, uint32_t column, DcSink dcSink, int Al)

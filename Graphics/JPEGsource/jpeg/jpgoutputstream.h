@@ -16,15 +16,22 @@ class JpegOutputStream : public virtual OutputByteStream
 {
 public:
   // Appends the low count bits of value, highest first; count is 1..16.
+  // Fills the current byte as many bits at a time as it has room for; the
+  // bytes, and the points at which bytes complete, are those of a
+  // bit-at-a-time loop.
   void PutBits(int32_t value, uint32_t count)
   {
     if (count == 0 || count > 16)
       throw AssertionFailure("Assertion Failure (Bad Parameter): count != 0 && count <= 16 jpeg\\jpgoutputstream");
-    for (uint32_t n = count; n > 0; --n)
+    const uint32_t bits = static_cast<uint32_t>(value) & ((1u << count) - 1);
+    while (count > 0)
     {
-      if ((static_cast<uint32_t>(value) & BitMask[n]) != 0)
-        *current |= static_cast<uint8_t>(BitMask[bitPosition]);
-      if (--bitPosition == 0)
+      const uint32_t room = static_cast<uint32_t>(bitPosition);
+      const uint32_t take = count < room ? count : room;
+      count -= take;
+      *current |= static_cast<uint8_t>(((bits >> count) & ((1u << take) - 1)) << (room - take));
+      bitPosition -= static_cast<int32_t>(take);
+      if (bitPosition == 0)
         CompleteByte();
     }
   }
@@ -49,10 +56,6 @@ private:
     NextByte();
     bitPosition = 8;
   }
-
-  // Entry 0 is 0, entry n is 2^(n - 1): bit selector and position mask.
-  static constexpr uint32_t BitMask[17] = {0,     1,     2,     4,     8,      16,     32,     64,    128,
-                                           0x100, 0x200, 0x400, 0x800, 0x1000, 0x2000, 0x4000, 0x8000};
 };
 
 // The encoder's file destination: bytes and bits share one buffer.
