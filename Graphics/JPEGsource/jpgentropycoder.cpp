@@ -94,14 +94,24 @@ void JpegEncoderComponent::CountAc(int symbol, int, int)
     acTable->IncrementFrequency(static_cast<unsigned int>(symbol));
 }
 
+// A code and its extra bits go out in one PutBits call when they fit in 16
+// bits: the bit sequence, and so every byte, is that of two calls. A code of
+// length 0 (a symbol never counted) still reaches PutBits alone and fails.
 void JpegEncoderComponent::WriteDc(int size, int extraBits)
 {
   uint16_t code;
   uint8_t length;
   dcTable->GetCode(static_cast<unsigned int>(size), code, length);
-  outputStream->PutBits(code, length);
-  if (size > 0)
-    outputStream->PutBits(extraBits, static_cast<uint32_t>(size));
+  if (size > 0 && length > 0 && length + size <= 16)
+    outputStream->PutBits(static_cast<int32_t>(static_cast<uint32_t>(code) << size
+                                               | (static_cast<uint32_t>(extraBits) & ((1u << size) - 1))),
+                          length + static_cast<uint32_t>(size));
+  else
+  {
+    outputStream->PutBits(code, length);
+    if (size > 0)
+      outputStream->PutBits(extraBits, static_cast<uint32_t>(size));
+  }
 }
 
 void JpegEncoderComponent::WriteAc(int symbol, int extraBits, int bitCount)
@@ -111,6 +121,13 @@ void JpegEncoderComponent::WriteAc(int symbol, int extraBits, int bitCount)
     uint16_t code;
     uint8_t length;
     acTable->GetCode(static_cast<unsigned int>(symbol), code, length);
+    if (bitCount > 0 && length > 0 && length + bitCount <= 16)
+    {
+      outputStream->PutBits(static_cast<int32_t>(static_cast<uint32_t>(code) << bitCount
+                                                 | (static_cast<uint32_t>(extraBits) & ((1u << bitCount) - 1))),
+                            length + static_cast<uint32_t>(bitCount));
+      return;
+    }
     outputStream->PutBits(code, length);
   }
   if (bitCount > 0)

@@ -22,7 +22,7 @@ public:
   void PutBits(int32_t value, uint32_t count)
   {
     if (count == 0 || count > 16)
-      throw AssertionFailure("Assertion Failure (Bad Parameter): count != 0 && count <= 16 jpeg\\jpgoutputstream");
+      BadBitCount();
     const uint32_t bits = static_cast<uint32_t>(value) & ((1u << count) - 1);
     while (count > 0)
     {
@@ -49,6 +49,12 @@ public:
   }
 
 private:
+  // Kept out of line, so that PutBits stays small enough to inline.
+  [[noreturn, gnu::cold, gnu::noinline]] static void BadBitCount()
+  {
+    throw AssertionFailure("Assertion Failure (Bad Parameter): count != 0 && count <= 16 jpeg\\jpgoutputstream");
+  }
+
   void CompleteByte()
   {
     if (*current == 0xFF)
