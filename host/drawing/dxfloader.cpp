@@ -28,6 +28,8 @@
 #include <dime/tables/Table.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -565,8 +567,8 @@ private:
 
   void AddEntity(dimeEntity *entity, const Context &ctx)
   {
-    if (!entity || entity->isDeleted())
-      return;
+    if (!entity || entity->isDeleted() || (entity->getEntityFlags() & FLAG_PAPERSPACE))
+      return; // paper space is not part of the drawing's model
     const int layer = EffectiveLayer(entity, ctx);
     const int aci = ResolveColor(entity, layer, ctx);
     const Affine m = ObjectToWorld(entity, ctx);
@@ -650,7 +652,11 @@ private:
     {
       AddInsert(static_cast<dimeInsert *>(entity), layer, aci, ctx);
     }
-    // Other entities (dimensions, splines, 3D faces, viewports) are not drawn.
+    else if (name == "DIMENSION")
+    {
+      AddDimension(entity, layer, aci, ctx);
+    }
+    // Other entities (splines, 3D faces, viewports) are not drawn.
   }
 
   void AddLWPolyline(dimeLWPolyline *poly, int layer, int aci, const Affine &m)
@@ -867,6 +873,26 @@ private:
         throw std::runtime_error("spline edge");
       }
     }
+  }
+
+  // A dimension's picture is an anonymous block in world coordinates.
+  void AddDimension(dimeEntity *dimension, int layer, int aci, const Context &ctx)
+  {
+    std::string blockName;
+    for (const RawRecord &record : RawRecords(dimension))
+    {
+      if (record.code == 2)
+        blockName = record.text;
+    }
+    dimeBlock *block = blockName.empty() ? nullptr : model_.findBlock(blockName.c_str());
+    if (!block)
+      return;
+    if (ctx.depth >= kMaxBlockDepth)
+      Fail(path_, "block \"" + blockName + "\" is nested more than "
+                      + std::to_string(kMaxBlockDepth) + " deep (does it insert itself?)");
+    const Context inner{ctx.m, layer, aci, ctx.depth + 1};
+    for (int i = 0; i < block->getNumEntities(); ++i)
+      AddEntity(block->getEntity(i), inner);
   }
 
   void AddInsert(dimeInsert *insert, int layer, int aci, const Context &ctx)

@@ -363,6 +363,22 @@ TEST(DxfLoaderTest, ExtrusionDownwardsMirrors)
   ExpectBox(EntityExtents(*document, document->Entities()[0]), -11, 0, -10, 1);
 }
 
+TEST(DxfLoaderTest, DimensionsDrawTheirBlockPaperSpaceIsLeftOut)
+{
+  const std::string blocks =
+      Block("*D1", Groups({{0, "LINE"}, {8, "0"}, {10, "0"}, {20, "0"}, {11, "5"}, {21, "0"}}));
+  const std::string entities =
+      Groups({{0, "DIMENSION"}, {8, "DIMS"}, {2, "*D1"}, {10, "5"}, {20, "0"}, {70, "0"}})
+      + Groups({{0, "LINE"}, {8, "0"}, {67, "1"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}});
+  auto document = LoadText(DxfFile(LayerEntry("0", 7) + LayerEntry("DIMS", 2), blocks, entities));
+  ASSERT_EQ(document->Entities().size(), 1u);
+  const Entity &line = document->Entities()[0];
+  EXPECT_EQ(line.type, kLine);
+  EXPECT_EQ(document->Layers()[line.layer].name, "DIMS");
+  EXPECT_EQ(line.aci, 2);
+  ExpectBox(EntityExtents(*document, line), 0, 0, 5, 0);
+}
+
 TEST(DxfLoaderTest, MissingBlockDrawsNothingAndSelfInsertIsAnError)
 {
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", Insert("NOWHERE", "0", {})));
