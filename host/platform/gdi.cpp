@@ -110,145 +110,144 @@ int DescribeBitmap(const Bitmap &bitmap, BITMAPINFOHEADER *header)
 
 } // namespace
 
-extern "C"
+extern "C" {
+
+HDC WINAPI CreateICA(LPCSTR driver, LPCSTR, LPCSTR, const DEVMODEA *)
 {
-
-  HDC WINAPI CreateICA(LPCSTR driver, LPCSTR, LPCSTR, const DEVMODEA *)
+  if (!driver || strcasecmp(driver, "DISPLAY") != 0)
   {
-    if (!driver || strcasecmp(driver, "DISPLAY") != 0)
-    {
-      return nullptr;
-    }
-    std::lock_guard<std::mutex> lock(gdiMutex);
-    return NewContext(false);
+    return nullptr;
   }
+  std::lock_guard<std::mutex> lock(gdiMutex);
+  return NewContext(false);
+}
 
-  HDC WINAPI CreateCompatibleDC(HDC hdc)
+HDC WINAPI CreateCompatibleDC(HDC hdc)
+{
+  std::lock_guard<std::mutex> lock(gdiMutex);
+  if (hdc && !FindContext(hdc))
   {
-    std::lock_guard<std::mutex> lock(gdiMutex);
-    if (hdc && !FindContext(hdc))
-    {
-      return nullptr;
-    }
-    return NewContext(true);
+    return nullptr;
   }
+  return NewContext(true);
+}
 
-  HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int width, int height)
+HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int width, int height)
+{
+  std::lock_guard<std::mutex> lock(gdiMutex);
+  if (!FindContext(hdc))
   {
-    std::lock_guard<std::mutex> lock(gdiMutex);
-    if (!FindContext(hdc))
-    {
-      return nullptr;
-    }
-    std::unique_ptr<Bitmap> bitmap(new Bitmap);
-    if (!AllocatePixels(bitmap.get(), width, height))
-    {
-      return nullptr;
-    }
-    bitmaps.insert(bitmap.get());
-    return reinterpret_cast<HBITMAP>(bitmap.release());
+    return nullptr;
   }
+  std::unique_ptr<Bitmap> bitmap(new Bitmap);
+  if (!AllocatePixels(bitmap.get(), width, height))
+  {
+    return nullptr;
+  }
+  bitmaps.insert(bitmap.get());
+  return reinterpret_cast<HBITMAP>(bitmap.release());
+}
 
-  HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ object)
+HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ object)
+{
+  std::lock_guard<std::mutex> lock(gdiMutex);
+  DeviceContext *dc = FindContext(hdc);
+  Bitmap *bitmap = FindBitmap(object);
+  if (!dc || !dc->memory || !bitmap)
   {
-    std::lock_guard<std::mutex> lock(gdiMutex);
-    DeviceContext *dc = FindContext(hdc);
-    Bitmap *bitmap = FindBitmap(object);
-    if (!dc || !dc->memory || !bitmap)
-    {
-      return nullptr;
-    }
-    // A context's initial bitmap belongs to that context alone.
-    const bool foreignInitial = bitmap != &dc->initial && !bitmaps.count(bitmap);
-    if (foreignInitial || (bitmap->selectedInto && bitmap->selectedInto != dc))
-    {
-      return nullptr;
-    }
-    Bitmap *previous = dc->selected;
-    previous->selectedInto = nullptr;
-    bitmap->selectedInto = dc;
-    dc->selected = bitmap;
-    return previous;
+    return nullptr;
   }
+  // A context's initial bitmap belongs to that context alone.
+  const bool foreignInitial = bitmap != &dc->initial && !bitmaps.count(bitmap);
+  if (foreignInitial || (bitmap->selectedInto && bitmap->selectedInto != dc))
+  {
+    return nullptr;
+  }
+  Bitmap *previous = dc->selected;
+  previous->selectedInto = nullptr;
+  bitmap->selectedInto = dc;
+  dc->selected = bitmap;
+  return previous;
+}
 
-  int WINAPI GetDIBits(HDC hdc, HBITMAP hbitmap, UINT start, UINT lines, LPVOID bits,
-                       LPBITMAPINFO info, UINT usage)
+int WINAPI GetDIBits(HDC hdc, HBITMAP hbitmap, UINT start, UINT lines, LPVOID bits,
+                     LPBITMAPINFO info, UINT usage)
+{
+  std::lock_guard<std::mutex> lock(gdiMutex);
+  const Bitmap *bitmap = FindBitmap(hbitmap);
+  if (!FindContext(hdc) || !bitmap || !info || usage != DIB_RGB_COLORS
+      || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER))
   {
-    std::lock_guard<std::mutex> lock(gdiMutex);
-    const Bitmap *bitmap = FindBitmap(hbitmap);
-    if (!FindContext(hdc) || !bitmap || !info || usage != DIB_RGB_COLORS
-        || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER))
-    {
-      return 0;
-    }
-    BITMAPINFOHEADER &header = info->bmiHeader;
-    if (!bits)
-    {
-      return DescribeBitmap(*bitmap, &header);
-    }
-    if (header.biPlanes != 1 || header.biBitCount != 32 || header.biCompression != BI_RGB
-        || header.biWidth <= 0 || header.biHeight == 0 || header.biHeight == INT32_MIN)
-    {
-      return 0;
-    }
-    const bool topDown = header.biHeight < 0;
-    const int64_t dibRows = topDown ? -int64_t(header.biHeight) : header.biHeight;
-    const size_t dibRowBytes = size_t(header.biWidth) * 4;
-    const size_t copyBytes = size_t(std::min<int64_t>(header.biWidth, bitmap->width)) * 4;
-    int copied = 0;
-    for (int64_t scan = start; scan < int64_t(start) + lines && scan < dibRows; ++scan)
-    {
-      // Scan lines count from the DIB's first row in memory: its top row when
-      // top-down, its bottom row otherwise. DIB rows line up with bitmap rows
-      // from the top.
-      const int64_t row = topDown ? scan : dibRows - 1 - scan;
-      if (row >= bitmap->height)
-      {
-        break;
-      }
-      uint8_t *out = static_cast<uint8_t *>(bits) + size_t(scan - start) * dibRowBytes;
-      const uint8_t *in = bitmap->pixels.get() + size_t(row) * size_t(bitmap->width) * 4;
-      std::memcpy(out, in, copyBytes);
-      for (size_t x = 3; x < copyBytes; x += 4)
-      {
-        out[x] = 0;
-      }
-      std::memset(out + copyBytes, 0, dibRowBytes - copyBytes);
-      ++copied;
-    }
-    return copied;
+    return 0;
   }
+  BITMAPINFOHEADER &header = info->bmiHeader;
+  if (!bits)
+  {
+    return DescribeBitmap(*bitmap, &header);
+  }
+  if (header.biPlanes != 1 || header.biBitCount != 32 || header.biCompression != BI_RGB
+      || header.biWidth <= 0 || header.biHeight == 0 || header.biHeight == INT32_MIN)
+  {
+    return 0;
+  }
+  const bool topDown = header.biHeight < 0;
+  const int64_t dibRows = topDown ? -int64_t(header.biHeight) : header.biHeight;
+  const size_t dibRowBytes = size_t(header.biWidth) * 4;
+  const size_t copyBytes = size_t(std::min<int64_t>(header.biWidth, bitmap->width)) * 4;
+  int copied = 0;
+  for (int64_t scan = start; scan < int64_t(start) + lines && scan < dibRows; ++scan)
+  {
+    // Scan lines count from the DIB's first row in memory: its top row when
+    // top-down, its bottom row otherwise. DIB rows line up with bitmap rows
+    // from the top.
+    const int64_t row = topDown ? scan : dibRows - 1 - scan;
+    if (row >= bitmap->height)
+    {
+      break;
+    }
+    uint8_t *out = static_cast<uint8_t *>(bits) + size_t(scan - start) * dibRowBytes;
+    const uint8_t *in = bitmap->pixels.get() + size_t(row) * size_t(bitmap->width) * 4;
+    std::memcpy(out, in, copyBytes);
+    for (size_t x = 3; x < copyBytes; x += 4)
+    {
+      out[x] = 0;
+    }
+    std::memset(out + copyBytes, 0, dibRowBytes - copyBytes);
+    ++copied;
+  }
+  return copied;
+}
 
-  BOOL WINAPI DeleteObject(HGDIOBJ object)
+BOOL WINAPI DeleteObject(HGDIOBJ object)
+{
+  std::lock_guard<std::mutex> lock(gdiMutex);
+  auto *bitmap = static_cast<Bitmap *>(object);
+  if (!bitmaps.count(bitmap) || bitmap->selectedInto)
   {
-    std::lock_guard<std::mutex> lock(gdiMutex);
-    auto *bitmap = static_cast<Bitmap *>(object);
-    if (!bitmaps.count(bitmap) || bitmap->selectedInto)
-    {
-      return FALSE;
-    }
-    bitmaps.erase(bitmap);
-    delete bitmap;
-    return TRUE;
+    return FALSE;
   }
+  bitmaps.erase(bitmap);
+  delete bitmap;
+  return TRUE;
+}
 
-  BOOL WINAPI DeleteDC(HDC hdc)
+BOOL WINAPI DeleteDC(HDC hdc)
+{
+  std::lock_guard<std::mutex> lock(gdiMutex);
+  DeviceContext *dc = FindContext(hdc);
+  if (!dc)
   {
-    std::lock_guard<std::mutex> lock(gdiMutex);
-    DeviceContext *dc = FindContext(hdc);
-    if (!dc)
-    {
-      return FALSE;
-    }
-    // The caller's bitmap outlives the context and may be deleted afterwards.
-    if (dc->selected)
-    {
-      dc->selected->selectedInto = nullptr;
-    }
-    contexts.erase(dc);
-    delete dc;
-    return TRUE;
+    return FALSE;
   }
+  // The caller's bitmap outlives the context and may be deleted afterwards.
+  if (dc->selected)
+  {
+    dc->selected->selectedInto = nullptr;
+  }
+  contexts.erase(dc);
+  delete dc;
+  return TRUE;
+}
 
 } // extern "C"
 
