@@ -112,8 +112,8 @@ def bracket():
                        format="xyb", close=True,
                        dxfattribs={"layer": "OUTLINE"})
     msp.add_blockref("HOLEPAIR", (15, 10), dxfattribs={"layer": "HOLES"})
-    msp.add_blockref("HOLEPAIR", (105, 10), dxfattribs={
-        "layer": "HOLES", "xscale": 1.5, "yscale": 1.5, "rotation": 0})
+    msp.add_blockref("HOLEPAIR", (105, 15), dxfattribs={
+        "layer": "HOLES", "xscale": 0.75, "yscale": 0.75})
     msp.add_blockref("HOLE", (60, 30), dxfattribs={
         "layer": "HOLES", "rotation": 45, "xscale": 2, "yscale": 2})
     msp.add_ellipse((60, 30), major_axis=(20, 0), ratio=0.5,

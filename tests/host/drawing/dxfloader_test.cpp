@@ -131,11 +131,11 @@ TEST(DxfLoaderTest, BracketExample)
       EXPECT_EQ(part->Layers()[entity.layer].name, "HOLES");
     }
   }
-  // Two holes as drawn, two scaled 1.5 times, one twice and turned 45 degrees.
+  // Two holes scaled to 0.75, two as drawn, one twice and turned 45 degrees.
   std::sort(radii.begin(), radii.end());
   ASSERT_EQ(radii.size(), 5u);
-  EXPECT_NEAR(radii[0], 4, 1e-4);
-  EXPECT_NEAR(radii[2], 6, 1e-4);
+  EXPECT_NEAR(radii[0], 3, 1e-4);
+  EXPECT_NEAR(radii[2], 4, 1e-4);
   EXPECT_NEAR(radii[4], 8, 1e-4);
   // The limits marker makes the extents.
   ExpectBox(part->Extents(), -20, -20, 160, 100);
