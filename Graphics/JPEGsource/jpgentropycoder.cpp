@@ -169,26 +169,38 @@ void JpegEncoderComponent::EncodeDcRefine(uint32_t row, uint32_t column, int Al)
 void JpegEncoderComponent::EncodeAcFirst(uint32_t row, uint32_t column, AcSink acSink, int Ss, int Se, int Al)
 {
   const int16_t *block = DataUnit(row, column);
-  int run = 0;
-  for (int k = Ss; k <= Se; ++k)
-  {
-    const int32_t value = Transformed(block, k, Al);
-    if (value == 0)
+  // As in EncodeSequential: the writer's own sinks inlined, the band's
+  // nonzero positions visited through a mask (Se is at most 63 here: the
+  // scan plan check rejects any plan with a band beyond it).
+  auto code = [&](auto ac) {
+    uint64_t nonzero = 0;
+    for (int k = Ss; k <= Se; ++k)
+      nonzero |= static_cast<uint64_t>(Transformed(block, k, Al) != 0) << k;
+    int previous = Ss - 1;  // zigzag position of the last coefficient sent
+    while (nonzero != 0)
     {
-      ++run;
-      continue;
+      const int k = __builtin_ctzll(nonzero);
+      nonzero &= nonzero - 1;
+      FlushEobRun(acSink);
+      int run = k - previous - 1;
+      for (; run >= 16; run -= 16)
+        ac(0xF0, 0, 0);
+      const int32_t value = Transformed(block, k, Al);
+      const int size = SizeOf(value);
+      ac(run * 16 + size, ExtraBits(value), size);
+      previous = k;
     }
-    FlushEobRun(acSink);
-    for (; run >= 16; run -= 16)
-      (this->*acSink)(0xF0, 0, 0);
-    const int size = SizeOf(value);
-    (this->*acSink)(run * 16 + size, ExtraBits(value), size);
-    run = 0;
-    if (k == Se)
+    if (previous == Se)
       return;
-  }
-  if (++eobRun == MaxEobRun)
-    FlushEobRun(acSink);
+    if (++eobRun == MaxEobRun)
+      FlushEobRun(acSink);
+  };
+  if (acSink == &JpegEncoderComponent::CountAc)
+    code([this](int symbol, int extraBits, int bitCount) { CountAc(symbol, extraBits, bitCount); });
+  else if (acSink == &JpegEncoderComponent::WriteAc)
+    code([this](int symbol, int extraBits, int bitCount) { WriteAc(symbol, extraBits, bitCount); });
+  else
+    code([this, acSink](int symbol, int extraBits, int bitCount) { (this->*acSink)(symbol, extraBits, bitCount); });
 }
 
 void JpegEncoderComponent::ResetEobRun()
