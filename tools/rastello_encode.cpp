@@ -175,6 +175,10 @@ void ConfigureBmp(Vantorum::BmpEncoder &encoder, const Options &options)
 // Draws "pass k/n [####----] pp%" in place, redrawing only on change.
 struct ProgressBar
 {
+  // The 24-bit BMP writer goes bottom-up and reports the row it is at: 0
+  // after the header, then a falling figure, then 100. Shown as rows done.
+  bool falling = false;
+  bool started = false;
   bool shown = false;
   uint32_t lastPass = 0, lastPercent = 101;
 
@@ -182,6 +186,9 @@ struct ProgressBar
                        bool &)
   {
     ProgressBar &bar = *static_cast<ProgressBar *>(user);
+    if (bar.falling && bar.started && percent < 100)
+      percent = 100 - percent;
+    bar.started = true;
     if (pass == bar.lastPass && percent == bar.lastPercent)
       return;
     bar.lastPass = pass;
@@ -232,6 +239,7 @@ void Encode(const CLI::App &app, const Options &options, bool showProgress)
 
   AtomicOutput output(options.output);
   ProgressBar bar;
+  bar.falling = format == "bmp" && options.bits == 24;
   if (showProgress)
     encoder.SetProgressCallback(ProgressBar::Callback, &bar);
   // The library's messages name the file it was given: show the user's name.

@@ -2,6 +2,7 @@
 // case checks the markers or header fields the option produces.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "decoders.h"
@@ -200,6 +201,19 @@ TEST_F(EncodeOptions, ProgressBarReportsEveryPass)
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("pass 1/"), std::string::npos);
   EXPECT_NE(run.output.find("100%"), std::string::npos);
+  // The bar only ever rises, for the bottom-up 24-bit BMP writer too.
+  for (const char *bits : {"24", "32"})
+  {
+    const testing_support::CommandResult bmp =
+      RunEncoder({input, TempPath(std::string("progress") + bits + ".bmp"), "--bits", bits, "--progress"});
+    ASSERT_EQ(bmp.status, 0) << bmp.output;
+    std::vector<int> figures;
+    for (size_t at = bmp.output.find('%'); at != std::string::npos; at = bmp.output.find('%', at + 1))
+      figures.push_back(std::stoi(bmp.output.substr(at - 3, 3)));
+    ASSERT_GE(figures.size(), 2u) << bmp.output;
+    EXPECT_TRUE(std::is_sorted(figures.begin(), figures.end())) << bits << " bits: " << bmp.output;
+    EXPECT_EQ(figures.back(), 100);
+  }
   // Not a terminal and not asked for: nothing.
   EXPECT_EQ(RunEncoder({input, TempPath("quiet.jpg")}).output, "");
 }
