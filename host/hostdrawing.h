@@ -1,9 +1,11 @@
 // The host's drawing state as the module reaches it: palette, drawing
-// header and the drawing device. For now the drawing is always empty.
+// header and the drawing device, over the drawing read from a DXF file
+// (empty when none was named).
 #ifndef ZULAN_HOSTDRAWING_H
 #define ZULAN_HOSTDRAWING_H
 
 #include <cstdint>
+#include <string>
 
 namespace zulan
 {
@@ -17,6 +19,10 @@ uint32_t *HostPalette();
 uint8_t *HostHeader();
 typedef uint32_t *(*PaletteEntry)();
 PaletteEntry HostPaletteEntry();
+
+// Reads the drawing; returns the error text naming the file, or "" when the
+// drawing is now the host's.
+std::string OpenHostDrawing(const std::string &path);
 
 } // namespace zulan
 

@@ -2,6 +2,7 @@
 // exports and menu items given on the command line in their order, and
 // reports through its exit status whether an error box was shown.
 #include "host.h"
+#include "hostdrawing.h"
 
 #include <CLI/CLI.hpp>
 
@@ -17,6 +18,7 @@ namespace
 const int ExitErrorBox = 1;
 const int ExitUsage = 2;
 const int ExitModule = 3;
+const int ExitDrawing = 4;
 
 const char HelpFooter[] = R"(Inputs:
   The words after a command answer its requests in order: a point as x,y,
@@ -40,7 +42,8 @@ Registry:
 
 Exit status:
   0 all went well, 1 an error box was shown, 2 a command, input or option
-  was refused, 3 the module could not be loaded.)";
+  was refused, 3 the module could not be loaded, 4 the drawing could not
+  be read.)";
 
 std::string DefaultModulePath()
 {
@@ -132,12 +135,12 @@ int main(int argc, char **argv)
   }
   if (!drawing.empty())
   {
-    if (!std::filesystem::exists(drawing))
+    const std::string drawingError = zulan::OpenHostDrawing(drawing);
+    if (!drawingError.empty())
     {
-      std::cerr << "zulan: drawing " << drawing << " not found\n";
-      return ExitUsage;
+      std::cerr << "zulan: " << drawingError << "\n";
+      return ExitDrawing;
     }
-    std::cerr << "zulan: this host cannot read drawings yet; starting with an empty drawing\n";
   }
 
   zulan::Host host(settings);

@@ -257,3 +257,26 @@ TEST(Commands, HelpAndStartUpFailures)
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_TRUE(Contains(run.output, "Commands: JPEGOPT WBS WBSM JPEGMENUON JPEGMENUOFF SAVEBMP")) << run.output;
 }
+
+TEST(Drawings, ExamplesLoadAndBadDrawingsEndTheRunWithAClearError)
+{
+  const std::string registry = TempPath("registry.reg");
+  for (const char *name : {"floorplan.dxf", "bracket.dxf"})
+  {
+    const CommandResult run = RunZulan(registry, ShellQuote(std::string(RASTELLO_EXAMPLES) + "/" + name) + " --menus");
+    EXPECT_EQ(run.status, 0) << name << "\n" << run.output;
+  }
+
+  const std::string truncated = TempPath("truncated.dxf");
+  const std::vector<uint8_t> whole = ReadFileBytes(std::string(RASTELLO_EXAMPLES) + "/floorplan.dxf");
+  WriteFileBytes(truncated, std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2));
+  const std::string garbage = TempPath("garbage.dxf");
+  WriteFileBytes(garbage, {0x00, 0xFF, 0x13, 0x37, 0x0A, 0x80});
+  for (const std::string &bad : {truncated, garbage, TempPath("missing.dxf")})
+  {
+    const CommandResult run = RunZulan(registry, ShellQuote(bad) + " --menus");
+    EXPECT_EQ(run.status, 4) << run.output;
+    EXPECT_TRUE(Contains(run.output, "zulan: " + bad + ": ")) << run.output;
+    EXPECT_FALSE(Contains(run.output, "JPEG\n")) << "the module must not run on a bad drawing";
+  }
+}
