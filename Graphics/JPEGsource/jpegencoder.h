@@ -101,6 +101,7 @@ private:
   void ResetDcPredictions();
   void ResetTables(int32_t mask, bool dc, bool ac);
   void BuildTables(int32_t mask, bool dc, bool ac);
+  template <class Action> void ForEachScanTable(int32_t mask, bool dc, bool ac, Action action);
 
   void WriteSequentialFrame(const BitmapImage &image);
   void WriteSequentialScan(int32_t mask);

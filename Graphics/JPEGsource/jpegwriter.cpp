@@ -257,34 +257,28 @@ void JpegEncoder::ResetDcPredictions()
     scanComponents[i]->ResetDcPrediction();
 }
 
-void JpegEncoder::ResetTables(int32_t mask, bool dc, bool ac)
+// Table 0 when the scan has Y; table 1 when it lacks Y or interleaves.
+template <class Action> void JpegEncoder::ForEachScanTable(int32_t mask, bool dc, bool ac, Action action)
 {
   const bool hasY = (mask & MaskY) != 0;
   for (int index = 0; index < 2; ++index)
   {
     const bool used = index == 0 ? hasY : !hasY || scanComponentCount > 1;
-    if (!used)
-      continue;
-    if (dc)
-      dcTables[index].Reset();
-    if (ac)
-      acTables[index].Reset();
+    if (used && dc)
+      action(dcTables[index]);
+    if (used && ac)
+      action(acTables[index]);
   }
+}
+
+void JpegEncoder::ResetTables(int32_t mask, bool dc, bool ac)
+{
+  ForEachScanTable(mask, dc, ac, [](JpegHuffmanTable &table) { table.Reset(); });
 }
 
 void JpegEncoder::BuildTables(int32_t mask, bool dc, bool ac)
 {
-  const bool hasY = (mask & MaskY) != 0;
-  for (int index = 0; index < 2; ++index)
-  {
-    const bool used = index == 0 ? hasY : !hasY || scanComponentCount > 1;
-    if (!used)
-      continue;
-    if (dc)
-      dcTables[index].Build();
-    if (ac)
-      acTables[index].Build();
-  }
+  ForEachScanTable(mask, dc, ac, [](JpegHuffmanTable &table) { table.Build(); });
 }
 
 uint32_t JpegEncoder::RestartInterval(uint32_t componentCount) const

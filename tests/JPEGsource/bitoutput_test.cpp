@@ -1,5 +1,7 @@
 #include "jpeg/jpgoutputstream.h"
 
+#include "memorystream.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,24 +12,10 @@ using namespace Vantorum;
 namespace
 {
 
-class MemoryBitStream : public JpegOutputStream
-{
-public:
-  MemoryBitStream() : buffer(64)
-  {
-    current = buffer.data();
-    bufferEnd = buffer.data() + buffer.size();
-  }
-  void Flush() override {}
-  std::vector<uint8_t> Bytes() const { return std::vector<uint8_t>(buffer.data(), static_cast<const uint8_t *>(current)); }
-
-private:
-  std::vector<uint8_t> buffer;
-};
 
 std::vector<uint8_t> Bits(const std::vector<std::pair<int32_t, uint32_t>> &fields, bool exit = true)
 {
-  MemoryBitStream stream;
+  testing_support::MemoryBitStream stream;
   stream.EnterBitMode(8);
   for (const auto &[value, count] : fields)
     stream.PutBits(value, count);
@@ -65,7 +53,7 @@ TEST(BitOutput, CountsOutsideOneToSixteenAreAssertions)
 {
   for (uint32_t count : {0u, 17u})
   {
-    MemoryBitStream stream;
+    testing_support::MemoryBitStream stream;
     stream.EnterBitMode(8);
     try
     {

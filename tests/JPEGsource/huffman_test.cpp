@@ -1,6 +1,8 @@
 #include "jpghuffmantable.h"
 #include "outputbytestream.h"
 
+#include "memorystream.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,20 +13,6 @@ using namespace Vantorum;
 namespace
 {
 
-class MemoryStream : public OutputByteStream
-{
-public:
-  MemoryStream() : buffer(1024)
-  {
-    current = buffer.data();
-    bufferEnd = buffer.data() + buffer.size();
-  }
-  void Flush() override {}
-  std::vector<uint8_t> Bytes() const { return std::vector<uint8_t>(buffer.data(), static_cast<const uint8_t *>(current)); }
-
-private:
-  std::vector<uint8_t> buffer;
-};
 
 struct Code
 {
@@ -55,7 +43,7 @@ TEST(HuffmanTable, NoSymbolGivesAnEmptyTable)
 {
   JpegHuffmanTable table = Built({});
   EXPECT_EQ(table.TableLength(), 17u);
-  MemoryStream stream;
+  testing_support::MemoryBitStream stream;
   table.WriteTable(stream);
   EXPECT_EQ(stream.Bytes(), std::vector<uint8_t>(16, 0));
 }
@@ -72,7 +60,7 @@ TEST(HuffmanTable, SmallAlphabetsAndTies)
   EXPECT_EQ(CodeOf(two, 7).code, 0);
   EXPECT_EQ(CodeOf(two, 3).length, 2);
   EXPECT_EQ(CodeOf(two, 3).code, 2);
-  MemoryStream stream;
+  testing_support::MemoryBitStream stream;
   two.WriteTable(stream);
   std::vector<uint8_t> expected(16, 0);
   expected[0] = 1;
