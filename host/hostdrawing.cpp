@@ -122,6 +122,11 @@ std::string OpenHostDrawing(const std::string &path)
   {
     return error.what();
   }
+  catch (const std::exception &error)
+  {
+    // Whatever the libraries throw on a file they cannot read: still one line.
+    return path + ": cannot read the drawing (" + error.what() + ")";
+  }
   DrawingHeader &loaded = document->Header();
   static_assert(sizeof(DrawingHeader) <= HeaderBytes, "drawing header fits the host's");
   std::memcpy(header, &loaded, sizeof loaded);

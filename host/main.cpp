@@ -99,15 +99,19 @@ int main(int argc, char **argv)
 
   app.add_option("drawing", drawing, "Drawing to open (none: an empty drawing)");
   CLI::Option *commandOption =
-      app.add_option("-c,--command", commandLines, "Run a typed command with its inputs, e.g. 'JPEGMENUOFF'");
+      app.add_option("-c,--command", commandLines, "Run a typed command with its inputs, e.g. 'JPEGMENUOFF'")
+          ->allow_extra_args(false);
   CLI::Option *exportOption = app.add_option("--export", exportArguments,
                                              "Run an export filter, e.g. --export 'PNG File' out.png")
-                                  ->expected(2)
+                                  ->type_size(2)
+                                  ->allow_extra_args(false)
                                   ->type_name("FILTER FILE");
   CLI::Option *menuOption = app.add_option("-m,--menu-item", menuItems,
-                                           "Run a menu item's command: 'Label' or 'Label: inputs...'");
+                                           "Run a menu item's command: 'Label' or 'Label: inputs...'")
+                                  ->allow_extra_args(false);
   CLI::Option *eventOption =
-      app.add_option("--event", events, "Send the module a host event code (start-up sends 14 by itself)");
+      app.add_option("--event", events, "Send the module a host event code (start-up sends 14 by itself)")
+          ->allow_extra_args(false);
   app.add_option("--module", modulePath, "Module to load (default: rastello.so beside zulan)");
   app.add_option("--registry", registryPath, "Registry file (default: $XDG_CONFIG_HOME/zulan/registry.reg)");
   app.add_option("--clipboard", clipboard,
@@ -116,7 +120,16 @@ int main(int argc, char **argv)
   app.add_flag("--show-dialog", showDialogs, "Print each dialog as it stands when it opens and closes");
   app.add_flag("--menus", listMenus, "List the menus the module added, after everything else");
   app.add_flag("--commands", listCommands, "List the registered commands and export filters");
-  CLI11_PARSE(app, argc, argv);
+  try
+  {
+    app.parse(argc, argv);
+  }
+  catch (const CLI::ParseError &error)
+  {
+    // --help is a "success"; every refused command line exits as documented.
+    const int status = app.exit(error);
+    return status == 0 ? 0 : ExitUsage;
+  }
 
   zulan::HostSettings settings;
   settings.registryPath = registryPath;
@@ -151,15 +164,19 @@ int main(int argc, char **argv)
     return ExitModule;
   }
 
-  size_t nextCommand = 0, nextExport = 0, nextMenuItem = 0, nextEvent = 0;
+  size_t nextCommand = 0, nextExport = 0, nextMenuItem = 0, nextEvent = 0, exportValuesSeen = 0;
   for (CLI::Option *option : app.parse_order())
   {
     if (option == commandOption && nextCommand < commandLines.size())
       host.RunCommandLine(commandLines[nextCommand++]);
-    else if (option == exportOption && nextExport + 1 < exportArguments.size())
+    else if (option == exportOption)
     {
-      host.RunExport(exportArguments[nextExport], exportArguments[nextExport + 1]);
-      nextExport += 2;
+      // The parser lists an export once per value: act on its second one.
+      if (++exportValuesSeen % 2 == 0 && nextExport + 1 < exportArguments.size())
+      {
+        host.RunExport(exportArguments[nextExport], exportArguments[nextExport + 1]);
+        nextExport += 2;
+      }
     }
     else if (option == menuOption && nextMenuItem < menuItems.size())
       host.RunMenuItem(menuItems[nextMenuItem++]);

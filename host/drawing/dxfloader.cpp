@@ -34,6 +34,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <map>
@@ -52,6 +53,9 @@ constexpr double kDegrees = kPi / 180;
 constexpr int kMaxBlockDepth = 32;
 constexpr size_t kMaxEntities = 4000000; // after expanding inserts
 constexpr int kMaxArrayCells = 100000;   // rows x columns of one MINSERT
+// Block placements visited while expanding inserts, empty blocks included:
+// nested arrays of nothing add no entities but can still take forever.
+constexpr long kMaxPlacements = 10000000;
 constexpr double kBulgeStep = 2 * kDegrees;
 const char kBinarySentinel[] = "AutoCAD Binary DXF";
 
@@ -308,6 +312,10 @@ std::string LastLine(const std::string &text)
 // The checks libdime does not make, on the raw bytes.
 void CheckFileText(const std::string &path)
 {
+  // Folders, FIFOs and devices would fail or block while being read.
+  std::error_code status;
+  if (std::filesystem::exists(path, status) && !std::filesystem::is_regular_file(path, status))
+    Fail(path, "not a drawing file (a folder or a special file)");
   std::ifstream file(path, std::ios::binary);
   if (!file)
     Fail(path, std::string("cannot open the drawing: ") + std::strerror(errno));
@@ -929,6 +937,11 @@ private:
         const Affine placed =
             Compose(Compose(Translation(at.x, at.y), rotation),
                     Compose(Translation(c * columnSpacing, r * rowSpacing), scaling));
+        if (++placements_ > kMaxPlacements)
+        {
+          Fail(path_, "the drawing's block inserts expand to more than " + std::to_string(kMaxPlacements)
+                          + " placements");
+        }
         const Context inner{Compose(outer, placed), layer, aci, ctx.depth + 1};
         for (int i = 0; i < block->getNumEntities(); ++i)
         {
@@ -965,6 +978,7 @@ private:
   dimeModel &model_;
   Document &doc_;
   std::map<std::string, int> layerByName_;
+  long placements_ = 0;
 };
 
 std::unique_ptr<Document> Document::Load(const std::string &path)

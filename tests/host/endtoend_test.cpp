@@ -228,13 +228,16 @@ TEST(Commands, PlaceholdersAndUnknownsReportThroughExitStatus)
 TEST(Commands, CommandsAndExportsRunInTheOrderGiven)
 {
   const std::string registry = TempPath("registry.reg");
-  const CommandResult run = RunZulan(registry, "-c JPEGMENUOFF --export 'JPEG File' a.jpg -c JPEGMENUON");
+  const CommandResult run = RunZulan(
+    registry, "-c JPEGMENUOFF --export 'JPEG File' a.jpg -c JPEGMENUON --export 'PNG File' b.png");
   const size_t off = run.output.find("menu turned off");
   const size_t exported = run.output.find("\"JPEG File\" export");
   const size_t on = run.output.find("menu turned on");
-  ASSERT_NE(on, std::string::npos) << run.output;
+  const size_t second = run.output.find("\"PNG File\" export");
+  ASSERT_NE(second, std::string::npos) << run.output;
   EXPECT_LT(off, exported);
   EXPECT_LT(exported, on);
+  EXPECT_LT(on, second);
   EXPECT_EQ(StoredValue(registry, "AddMenu"), OptionsBytes({1}));
 }
 
@@ -245,6 +248,10 @@ TEST(Commands, HelpAndStartUpFailures)
   for (const char *option : {"--command", "--export", "--menu-item", "--event", "--module", "--registry",
                              "--clipboard", "--show-dialog", "--menus", "--commands", "Exit status"})
     EXPECT_TRUE(Contains(help.output, option)) << option;
+
+  // Refused command lines exit 2, whatever the parser's own codes are.
+  for (const char *bad : {"--bogus", "--export 'PNG File'", "--event abc"})
+    EXPECT_EQ(RunCommand(ShellQuote(ZULAN_PATH) + " " + bad).status, 2) << bad;
 
   const std::string registry = TempPath("registry.reg");
   CommandResult run = RunCommand(ShellQuote(ZULAN_PATH) + " --module /nonexistent/module.so --registry "
@@ -263,7 +270,9 @@ TEST(Drawings, ExamplesLoadAndBadDrawingsEndTheRunWithAClearError)
   const std::string registry = TempPath("registry.reg");
   for (const char *name : {"floorplan.dxf", "bracket.dxf"})
   {
-    const CommandResult run = RunZulan(registry, ShellQuote(std::string(RASTELLO_EXAMPLES) + "/" + name) + " --menus");
+    // The drawing may also follow the commands.
+    const std::string drawing = ShellQuote(std::string(RASTELLO_EXAMPLES) + "/" + name);
+    const CommandResult run = RunZulan(registry, "-c JPEGMENUON " + drawing + " --menus");
     EXPECT_EQ(run.status, 0) << name << "\n" << run.output;
   }
 
@@ -272,7 +281,10 @@ TEST(Drawings, ExamplesLoadAndBadDrawingsEndTheRunWithAClearError)
   WriteFileBytes(truncated, std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2));
   const std::string garbage = TempPath("garbage.dxf");
   WriteFileBytes(garbage, {0x00, 0xFF, 0x13, 0x37, 0x0A, 0x80});
-  for (const std::string &bad : {truncated, garbage, TempPath("missing.dxf")})
+  const std::string folder = TempPath("folder.dxf");
+  std::filesystem::create_directories(folder);
+  const std::string nested = std::string(RASTELLO_EXAMPLES) + "/../tests/regressions/dxf-nested-empty-arrays.dxf";
+  for (const std::string &bad : {truncated, garbage, TempPath("missing.dxf"), folder, nested})
   {
     const CommandResult run = RunZulan(registry, ShellQuote(bad) + " --menus");
     EXPECT_EQ(run.status, 4) << run.output;
