@@ -61,7 +61,10 @@ void JpegEncoder::WriteImageFile(const std::string &fileName, const BitmapImage 
   errno = 0;
   stream.Open(fileName);
   if (!stream.IsGood())
-    throw JpegError(std::string("Cannot Open Input File ") + std::strerror(errno));
+  {
+    const int error = errno;
+    throw JpegError(std::string("Cannot Open Input File ") + (error != 0 ? std::strerror(error) : "Unknown error"));
+  }
   WriteImage(stream, image);
   stream.Close();
 }

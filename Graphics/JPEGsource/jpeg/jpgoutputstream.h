@@ -40,7 +40,7 @@ public:
   // byte with no bits yet is left as the next free byte.
   void ExitBitMode()
   {
-    if (bitPosition < 8)
+    if (bitPosition > 0 && bitPosition < 8)  // in byte mode (-1) there is nothing to complete
     {
       *current |= static_cast<uint8_t>((1u << bitPosition) - 1);
       CompleteByte();
