@@ -61,11 +61,7 @@ void BmpEncoder::WriteImageFile(const std::string &fileName, const BitmapImage &
       throw;  // not a write failure: "Empty Image" and the like
   }
   if (stream.fail())
-  {
-    const int error = errno;
-    throw BmpError("Cannot write to file " + fileName + ": "
-                   + (error != 0 ? std::strerror(error) : "write failed"));
-  }
+    throw BmpError(WriteFailureText(fileName, errno));
 }
 
 void BmpEncoder::WriteImage(std::ostream &stream, const BitmapImage &image)

@@ -4,6 +4,7 @@
 #ifndef VANTORUM_GRAPHICSEXCEPTION_H
 #define VANTORUM_GRAPHICSEXCEPTION_H
 
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -21,6 +22,12 @@ public:
 private:
   std::string message;
 };
+
+// The text of a failed file write, for the streams and the BMP writer alike.
+inline std::string WriteFailureText(const std::string &fileName, int error)
+{
+  return "Cannot write to file " + fileName + ": " + (error != 0 ? std::strerror(error) : "write failed");
+}
 
 // Thrown by ReportProgress when the callback sets its cancel flag.
 class GraphicsAbort

@@ -1,5 +1,7 @@
 #include "outputbytestream.h"
 
+#include "graphicsexception.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -64,11 +66,7 @@ void OutputFileStream::Flush()
 {
   errno = 0;
   if (!WriteBuffered())
-  {
-    const int error = errno;
-    throw StreamError("Cannot write to file " + name + ": "
-                      + (error != 0 ? std::strerror(error) : "write failed"));
-  }
+    throw StreamError(WriteFailureText(name, errno));
 }
 
 void OutputFileStream::Close()
@@ -76,21 +74,14 @@ void OutputFileStream::Close()
   if (!isOpen)
     return;
   errno = 0;
-  bool good = WriteBuffered();
-  if (good)
+  if (WriteBuffered())
     file.flush();
-  good = good && !file.fail();
-  int error = errno;
-  file.close();
-  if (good && file.fail())
-  {
-    good = false;
-    error = errno;
-  }
+  const bool written = !file.fail();
+  const int error = errno;
+  file.close();  // sets the fail state when the close itself fails
   isOpen = false;
-  if (!good)
-    throw StreamError("Cannot write to file " + name + ": "
-                      + (error != 0 ? std::strerror(error) : "write failed"));
+  if (!written || file.fail())
+    throw StreamError(WriteFailureText(name, written ? errno : error));
 }
 
 } // namespace Vantorum

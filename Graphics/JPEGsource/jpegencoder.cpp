@@ -11,7 +11,6 @@ namespace Vantorum
 namespace
 {
 
-const int32_t MaskY = 2, MaskCb = 4, MaskCr = 8, MaskAll = 14;
 const int64_t Unset = -1;
 
 struct ComponentMessages
@@ -22,13 +21,13 @@ struct ComponentMessages
   const char *overlap;
 };
 
-const ComponentMessages YMessages = {MaskY, "Duplicate Y Component Scan",
+const ComponentMessages YMessages = {JpegEncoder::MaskY, "Duplicate Y Component Scan",
                                      "AC Scan specified before DC scan for Y Component",
                                      "Duplicate or overlapping spectral selection for Y Component"};
-const ComponentMessages CbMessages = {MaskCb, "Duplicate Cb Component Scan",
+const ComponentMessages CbMessages = {JpegEncoder::MaskCb, "Duplicate Cb Component Scan",
                                       "AC Scan specified before DC scan for cb Component",
                                       "Duplicate or overlapping spectral selection for Cb Component"};
-const ComponentMessages CrMessages = {MaskCr, "Duplicate Cr Component Scan",
+const ComponentMessages CrMessages = {JpegEncoder::MaskCr, "Duplicate Cr Component Scan",
                                       "AC Scan specified before DC scan for Cr Component",
                                       "Duplicate or overlapping spectral selection for Cr Component"};
 
@@ -287,7 +286,7 @@ void JpegEncoder::CheckScanPlan()
     }
 }
 
-void JpegEncoder::CheckImageLimits(const BitmapImage &image) const
+void JpegEncoder::CheckImageLimits(const BitmapImage &image)
 {
   const uint32_t width = image.GetWidth(), height = image.GetHeight();
   if (width == 0 || height == 0)
@@ -300,20 +299,9 @@ void JpegEncoder::CheckImageLimits(const BitmapImage &image) const
   // The DRI field is 16 bits wide: check every sequential scan's interval.
   for (uint32_t i = 0; i < scanCount; ++i)
   {
-    const int32_t mask = greyscale ? MaskY : scans[i].componentMask;
-    uint32_t count = 0, id = 0;
-    for (uint32_t c = 1; c <= 3; ++c)
-      if ((mask & (1 << c)) != 0 && (c == 1 || !greyscale))
-      {
-        ++count;
-        id = c;
-      }
-    if (count == 0)
+    if (SelectScanComponents(greyscale ? MaskY : scans[i].componentMask) == 0)
       continue;
-    const uint64_t units = count > 1 ? mcuColumns
-                                     : (greyscale ? (imageWidth + 7) / 8
-                                                  : mcuColumns * components[id].GetHorizontalFrequency());
-    const uint64_t interval = static_cast<uint64_t>(restartRows) * units;
+    const uint64_t interval = RestartInterval();
     if (interval > 65535)
       throw JpegError("Restart interval too large: " + std::to_string(interval)
                       + " data units (limit 65535)");

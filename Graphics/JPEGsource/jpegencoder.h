@@ -39,6 +39,8 @@ public:
     explicit JpegError(const std::string &message) : GraphicsException(message) {}
   };
 
+  // Component masks: component id n is bit value 2^n.
+  static const int32_t MaskY = 2, MaskCb = 4, MaskCr = 8, MaskAll = 14;
   static const unsigned int MaxScans = 256;
   // Frame and restart fields are 16 bits wide.
   static const uint32_t MaxDimension = 65535;
@@ -85,10 +87,12 @@ private:
   void InstallDefaultPlan();
   void ComputeMcuLayout();
   void CheckScanPlan();
-  void CheckImageLimits(const BitmapImage &image) const;
+  void CheckImageLimits(const BitmapImage &image);
   void CountProgressPasses();
   uint32_t SelectScanComponents(int32_t mask);
-  uint32_t RestartInterval(uint32_t componentCount) const;
+  // Data units between restarts for the scan component list, from the MCU
+  // layout alone, so that it can be checked before the grids exist.
+  uint64_t RestartInterval() const;
 
   void WriteMarker(uint8_t code);
   void WriteComment(const std::string &text);

@@ -13,7 +13,6 @@ namespace Vantorum
 namespace
 {
 
-const int32_t MaskY = 2;
 const char LibraryComment[] = "Created using the Vantorum Builders JPEG library";
 
 enum Marker : uint8_t
@@ -245,11 +244,11 @@ void JpegEncoder::WriteRestartMarker(uint32_t number)
 uint32_t JpegEncoder::SelectScanComponents(int32_t mask)
 {
   scanComponentCount = 0;
-  if ((mask & 2) != 0)
+  if ((mask & MaskY) != 0)
     scanComponents[scanComponentCount++] = &components[1];
-  if (!greyscale && (mask & 4) != 0)
+  if (!greyscale && (mask & MaskCb) != 0)
     scanComponents[scanComponentCount++] = &components[2];
-  if (!greyscale && (mask & 8) != 0)
+  if (!greyscale && (mask & MaskCr) != 0)
     scanComponents[scanComponentCount++] = &components[3];
   return scanComponentCount;
 }
@@ -284,9 +283,14 @@ void JpegEncoder::BuildTables(int32_t mask, bool dc, bool ac)
   ForEachScanTable(mask, dc, ac, [](JpegHuffmanTable &table) { table.Build(); });
 }
 
-uint32_t JpegEncoder::RestartInterval(uint32_t componentCount) const
+uint64_t JpegEncoder::RestartInterval() const
 {
-  const uint32_t unitsPerRow = componentCount > 1 ? mcuColumns : scanComponents[0]->GetDataUnitColumns();
+  // One component alone: a row of its grid, ceil(width / 8) in greyscale and
+  // H per MCU column in colour.
+  uint64_t unitsPerRow = mcuColumns;
+  if (scanComponentCount == 1)
+    unitsPerRow = greyscale ? (imageWidth + 7) / 8
+                            : static_cast<uint64_t>(mcuColumns) * scanComponents[0]->GetHorizontalFrequency();
   return restartRows * unitsPerRow;
 }
 
@@ -396,7 +400,7 @@ void JpegEncoder::WriteSequentialFrame(const BitmapImage &image)
 
 void JpegEncoder::WriteSequentialScan(int32_t mask)
 {
-  WriteRestartIntervalSegment(RestartInterval(scanComponentCount));
+  WriteRestartIntervalSegment(static_cast<uint32_t>(RestartInterval()));  // checked before any byte
   ResetTables(mask, true, true);
 
   auto coder = [](JpegEncoderComponent::DcSink dcSink, JpegEncoderComponent::AcSink acSink) {
