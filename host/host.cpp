@@ -61,6 +61,26 @@ std::string JoinWords(const std::deque<std::string> &words)
   return text;
 }
 
+// The 1-based index of the save dialog's filter ("*.EXT") that matches the
+// extension, or 1. Filters are pairs of NUL-ended texts, an empty one last.
+int32_t FilterIndexFor(const char *filters, const std::string &extension)
+{
+  const size_t MaxFilters = 64;
+  if (filters == nullptr)
+    return 1;
+  const char *text = filters;
+  for (size_t index = 1; index <= MaxFilters && text[0] != '\0'; ++index)
+  {
+    const char *pattern = text + std::strlen(text) + 1;
+    if (pattern[0] == '\0')
+      break;
+    if (Upper(std::string("*") + extension) == Upper(pattern))
+      return static_cast<int32_t>(index);
+    text = pattern + std::strlen(pattern) + 1;
+  }
+  return 1;
+}
+
 } // namespace
 
 Host *CurrentHost()
@@ -603,13 +623,31 @@ int32_t Host::AskSaveFileName(const char *title, SaveFileRecord *record)
   const std::optional<std::string> word = NextInput(std::string(title != nullptr ? title : "Save") + ":");
   if (!word || Upper(*word) == "ESC")
     return 0;
-  if (word->size() >= XP_NAME_BYTES)
+  // As a save dialog would: the name is taken in the folder the dialog
+  // opened in (the current one), given the default extension when it has
+  // none, and handed back as a full path.
+  namespace fs = std::filesystem;
+  fs::path chosen(*word);
+  if (!chosen.empty() && !chosen.has_extension() && record->defaultExtension != nullptr
+      && record->defaultExtension[0] != '\0')
+    chosen += std::string(".") + record->defaultExtension;
+  std::error_code error;
+  const std::string full = word->empty() ? "" : fs::absolute(chosen, error).lexically_normal().string();
+  if (full.empty() || error)
+  {
+    Warn("no file name chosen in \"" + std::string(title != nullptr ? title : "Save") + "\"; cancelled");
+    inputRefused = true;
+    return 0;
+  }
+  if (full.size() >= XP_NAME_BYTES)
   {
     Warn("file name longer than " + std::to_string(XP_NAME_BYTES - 1) + " characters refused");
     inputRefused = true;
     return 0;
   }
-  std::memcpy(record->name, word->c_str(), word->size() + 1);
+  std::memcpy(record->name, full.c_str(), full.size() + 1);
+  if (record->filterIndex != nullptr)
+    *record->filterIndex = FilterIndexFor(record->filters, chosen.extension().string());
   return 1;
 }
 

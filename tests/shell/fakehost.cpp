@@ -2,7 +2,9 @@
 
 #include "zulanplatform.h"
 
+#include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace fakehost
 {
@@ -48,6 +50,35 @@ void Reset()
   ShowWindow(GetDlgItem(dialogWindow, 2015), SW_HIDE);
 }
 
+uint32_t *PaletteEntry()
+{
+  return state.palette;
+}
+
+void AnswerPoint(float x, float y)
+{
+  DataRequest *request = state.request;
+  state.request = nullptr;
+  const float point[2] = {x, y};
+  std::memcpy(request->target, point, sizeof point);
+  request->continuation(0, 0, 0);
+}
+
+void AnswerName(const std::string &name)
+{
+  DataRequest *request = state.request;
+  state.request = nullptr;
+  std::memcpy(request->target, name.c_str(), name.size() + 1);
+  request->continuation(0, 0, 0);
+}
+
+void Cancel()
+{
+  DataRequest *request = state.request;
+  state.request = nullptr;
+  request->continuation(1, 0, 0);
+}
+
 std::string RegistryKey(const std::string &name)
 {
   return "Software\\Quorvel\\Tamblin\\XP\\Larnby\\Rastello (Tamblin)\\|" + name;
@@ -78,9 +109,10 @@ int32_t XPRegExport(XPHandler, const char *description, const char *extension)
   return 1;
 }
 
-int32_t ReqData(DataRequest *)
+int32_t ReqData(DataRequest *request)
 {
-  fakehost::Record("ReqData");
+  fakehost::Record(std::string("ReqData(") + request->prompts[0] + "," + std::to_string(request->inputCode) + ")");
+  state.request = request;
   return 0;
 }
 
@@ -94,9 +126,13 @@ void StatusMsg(const char *text)
   fakehost::Record(std::string("StatusMsg(") + (text ? text : "null") + ")");
 }
 
-void FormSt(const StatusFormat *, int32_t)
+void FormSt(const StatusFormat *format, int32_t code)
 {
-  fakehost::Record("FormSt");
+  std::string text = format->text;
+  const size_t figure = text.find("!01");
+  if (figure != std::string::npos && code == 11)
+    text.replace(figure, 3, std::to_string(*format->value));
+  fakehost::Record("FormSt(" + text + ")");
 }
 
 void ErrorBox(const char *text)
@@ -112,6 +148,8 @@ void InfoBox(const char *text)
 const char *RscAdr(int32_t stringId)
 {
   fakehost::Record("RscAdr(" + std::to_string(stringId) + ")");
+  if (stringId == 3307)
+    return state.exportName.c_str();
   return stringId == 3053 ? "Software\\Quorvel\\Tamblin" : "";
 }
 
@@ -190,22 +228,70 @@ void DsAbCtl(int32_t controlId)
   fakehost::Record("DsAbCtl(" + std::to_string(controlId) + ")");
 }
 
-void *GetHeaderAdr() { return nullptr; }
+void *GetHeaderAdr()
+{
+  return state.header;
+}
+
 void DevUseBitmap(HDC) {}
 void DevUsePrior() {}
-void DevUseColor(int32_t) {}
-void DevSRect(const PixelRect *) {}
-void SetBMView(const WorldRect *, const PixelRect *) {}
+
+void DevUseColor(int32_t index)
+{
+  fakehost::Record("DevUseColor(" + std::to_string(index) + ")");
+}
+
+void DevSRect(const PixelRect *r)
+{
+  fakehost::Record("DevSRect(" + std::to_string(r->xa) + "," + std::to_string(r->ya) + "," + std::to_string(r->xb)
+                   + "," + std::to_string(r->yb) + ")");
+}
+
+void SetBMView(const WorldRect *, const PixelRect *r)
+{
+  fakehost::Record("SetBMView(" + std::to_string(r->xb) + "x" + std::to_string(r->yb) + ")");
+}
+
 int32_t DLScan(int32_t, XPEntityCallback, int32_t, int32_t, int32_t) { return 0; }
 int32_t AskLayerHidden(int32_t) { return 0; }
 void EDraw1(const void *) {}
 void BgnPExtents() {}
 void EXCheck(const void *) {}
-void EndPExtents(float *) {}
-void NewCsrOrg(float, float) {}
-void Redraw() {}
-int32_t GetSaveFN(const char *, SaveFileRecord *) { return 0; }
-void FullFileName(const char *, char *output) { output[0] = '\0'; }
+
+void EndPExtents(float *extents)
+{
+  std::memcpy(extents, state.extents, sizeof state.extents);
+}
+
+void NewCsrOrg(float x, float y)
+{
+  char text[64];
+  std::snprintf(text, sizeof text, "NewCsrOrg(%g,%g)", x, y);
+  fakehost::Record(text);
+}
+
+void Redraw()
+{
+  fakehost::Record("Redraw");
+}
+
+int32_t GetSaveFN(const char *title, SaveFileRecord *record)
+{
+  fakehost::Record(std::string("GetSaveFN(") + title + "," + record->name + "," + record->defaultExtension + ","
+                   + std::to_string(record->word4) + "," + std::to_string(record->word5) + ","
+                   + std::to_string(record->word6) + "," + record->mode + ")");
+  char folder[4096];
+  state.folderAtSave = getcwd(folder, sizeof folder) != nullptr ? folder : "";
+  if (state.saveResult != 0)
+    std::memcpy(record->name, state.saveName.c_str(), state.saveName.size() + 1);
+  return state.saveResult;
+}
+
+void FullFileName(const char *name, char *output)
+{
+  const std::string full = std::string(name);
+  std::memmove(output, full.c_str(), full.size() + 1);
+}
 
 void AddMenu(const char *menuText)
 {

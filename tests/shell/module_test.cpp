@@ -201,19 +201,3 @@ TEST_F(ModuleTest, NoClipboardSizeKeepsTheStoredSize)
   EXPECT_EQ(exportOptions.width, 800);
   EXPECT_EQ(exportOptions.height, 600);
 }
-
-TEST_F(ModuleTest, PlaceholdersSayTheyAreNotAvailable)
-{
-  for (XPHandler handler : {WBS, WBSM, SAVEBMP})
-  {
-    state.calls.clear();
-    handler();
-    ASSERT_EQ(state.calls.size(), 2u);
-    EXPECT_NE(state.calls[0].find("is not available yet"), std::string::npos) << state.calls[0];
-    EXPECT_EQ(state.calls[1], "CmdEnd");
-  }
-  state.calls.clear();
-  PngExport();
-  EXPECT_EQ(state.calls, std::vector<std::string>{
-                             "ErrorBox(The \"PNG File\" export is not available yet in this version of Rastello.)"});
-}
