@@ -20,7 +20,13 @@ const int ExitUsage = 2;
 const int ExitModule = 3;
 const int ExitDrawing = 4;
 
-const char HelpFooter[] = R"(Inputs:
+const char HelpFooter[] = R"(Exporting a drawing:
+  zulan plan.dxf --export 'JPEG File' plan.jpg    the whole drawing (or 'PNG File')
+  zulan plan.dxf -c 'SAVEBMP plan.bmp'            the whole drawing as BMP
+  zulan plan.dxf -c 'WBSM part.png 0,0 500,300'   a section picked by two corners
+  The settings (size, quality, progressive...) are set with JPEGOPT and stored.
+
+Inputs:
   The words after a command answer its requests in order: a point as x,y,
   a file name as it is, esc to cancel. JPEGOPT's words set the dialog's
   controls and must end with ok or cancel:
