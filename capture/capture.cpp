@@ -37,6 +37,10 @@ const int PaletteEntries = 256;
 // JPEG's own limit on a side, and the strip count's 32-bit signed product.
 const int32_t MaxBitmapSide = 65535;
 
+const int32_t FormatCodeStatus = 11;
+// The host reads the figure through the record's address.
+int32_t statusPercent = 0;
+
 // What EnterMonochromePalette saved, for LeaveMonochromePalette.
 uint32_t savedPalette[PaletteEntries];
 int16_t savedBackground = 0;
@@ -97,6 +101,13 @@ void FillStrip(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t
 }
 
 } // namespace
+
+void ShowPercent(const char *text, int32_t percent)
+{
+  statusPercent = percent;
+  const StatusFormat format = {text, &statusPercent, {3, 0, 5, 3}};
+  FormSt(&format, FormatCodeStatus);
+}
 
 const char *CheckBitmapSize(int32_t width, int32_t height)
 {
@@ -193,6 +204,11 @@ int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, 
   for (int32_t firstRow = 0; firstRow < height; firstRow += stripRows)
   {
     const int32_t rows = std::min(stripRows, height - firstRow);
+    // A picture of many strips takes a while: say how far it has come.
+    if (strips > 1)
+    {
+      ShowPercent("Preparing image... !01%", int32_t(int64_t(firstRow) * 100 / height));
+    }
     // Bitmap row 0 is image row firstRow; the rectangle's last row, s + 2,
     // lies one row below the bitmap.
     const WorldRect window = {section.x1, float(section.y2 - (double(firstRow) + bitmapRows) * pitch),

@@ -20,6 +20,9 @@ extern int64_t captureStripPixels;
 // Why a capture cannot start; the texts the commands show.
 extern const char ErrorCouldNotCreateBitmap[];
 
+// Shows text on the status line with percent in place of "!01".
+void ShowPercent(const char *text, int32_t percent);
+
 // Checks a bitmap size from the settings: 0 when usable, else the text of
 // the error to show.
 const char *CheckBitmapSize(int32_t width, int32_t height);

@@ -2,6 +2,7 @@
 // drives libpng row by row. All three show a percentage on the host's
 // status line through FormSt.
 #include "writers.h"
+#include "capture.h"
 #include "exportfile.h"
 #include "exportoptions.h"
 
@@ -18,18 +19,8 @@
 namespace
 {
 
-const int32_t FormatCodeStatus = 11;
 const double PngGamma = 0.45454545454545453;   // 1/2.2
 const png_uint_32 PngPixelsPerUnit = 72;
-
-int32_t statusPercent = 0;
-
-void ShowPercent(const char *text, int32_t percent)
-{
-  statusPercent = percent;
-  const StatusFormat format = {text, &statusPercent, {3, 0, 5, 3}};
-  FormSt(&format, FormatCodeStatus);
-}
 
 // Runs write on the export file's path, then puts the file in place. A
 // failure of the libraries becomes an ExportFile::Error naming the file.
