@@ -31,13 +31,17 @@ ExportFile::ExportFile(const std::string &target) : target(target), finalPath(ta
   if (target.empty())
     throw Error("Cannot write the file: no file name was given");
   struct stat info;
-  if (lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+  // Replace the file a link names, keeping the link; a dangling link names
+  // the file to create. Each hop is taken from the link's own folder.
+  const int MaxLinkHops = 40;
+  for (int hops = 0; lstat(finalPath.c_str(), &info) == 0 && S_ISLNK(info.st_mode); ++hops)
   {
-    // Replace the file the link names, keeping the link.
     std::error_code error;
-    finalPath = std::filesystem::weakly_canonical(target, error).string();
-    if (error)
-      throw Error("Cannot write to file " + target + ": " + error.message());
+    const std::filesystem::path link = std::filesystem::read_symlink(finalPath, error);
+    if (error || hops == MaxLinkHops)
+      throw Error("Cannot write to file " + target + ": "
+                  + (error ? error.message() : Reason(ELOOP)));
+    finalPath = (link.is_absolute() ? link : std::filesystem::path(finalPath).parent_path() / link).string();
   }
   const bool exists = stat(finalPath.c_str(), &info) == 0;
   if (exists && S_ISDIR(info.st_mode))
