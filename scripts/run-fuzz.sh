@@ -1,0 +1,55 @@
+#!/bin/bash
+# Builds the libFuzzer targets with clang and runs each for SECONDS (default
+# 60), seeded with the bundled examples, the regression files and the
+# corpora kept in fuzz/corpus/. A crash, leak, hang or sanitizer report
+# stops the run with a nonzero status and leaves the input that caused it
+# in build-fuzz/findings/.
+#   bash scripts/run-fuzz.sh            # a minute each, as CI does
+#   bash scripts/run-fuzz.sh 3600 dxf   # an hour on the DXF reader
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+only=${2:-}
+jobs=$(nproc)
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRASTELLO_FUZZ=ON \
+  -DRASTELLO_TESTS=OFF >/dev/null
+targets=(dxf registry resourcescript menutext imagereader jpegencoder)
+cmake --build build-fuzz -j"$jobs" --target $(printf 'fuzz_%s ' "${targets[@]}")
+
+# Seeds per target: folders and files, whatever exists.
+seeds_for() {
+  case "$1" in
+    dxf) echo examples tests/regressions ;;
+    imagereader) echo examples/drawing.png ;;
+    resourcescript) echo shell/rastello.rc ;;
+    *) ;;
+  esac
+}
+
+mkdir -p build-fuzz/findings
+export ASAN_OPTIONS=detect_leaks=1:alloc_dealloc_mismatch=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+for name in "${targets[@]}"; do
+  if [ -n "$only" ] && [ "$name" != "$only" ]; then continue; fi
+  corpus=build-fuzz/corpus/$name
+  mkdir -p "$corpus" "fuzz/corpus/$name"
+  # Only files of the right kind from the shared folders.
+  seeds=()
+  for seed in $(seeds_for "$name") "fuzz/corpus/$name"; do
+    if [ -d "$seed" ] && [ "$name" = dxf ]; then
+      seeds+=("$seed")
+    elif [ -e "$seed" ]; then
+      cp -r "$seed" "$corpus/" 2>/dev/null || true
+    fi
+  done
+  echo "== fuzz_$name for ${seconds}s"
+  build-fuzz/fuzz/fuzz_$name -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 -max_len=65536 \
+    -print_final_stats=1 -artifact_prefix=build-fuzz/findings/"$name"- "$corpus" "${seeds[@]}" 2>&1 \
+    | grep -E '^(==|#[0-9]+ +DONE|stat::number_of_executed_units|SUMMARY|INFO: Running with|ERROR)|artifact' || true
+  if ls build-fuzz/findings/"$name"-* >/dev/null 2>&1; then
+    echo "fuzz_$name found a problem: see build-fuzz/findings/"
+    exit 1
+  fi
+done
+echo "fuzzing: no findings"
