@@ -134,7 +134,10 @@ std::vector<std::string> SplitWords(const std::string &line)
 Host::Host(const HostSettings &settings) : settings(settings), status(stderr, settings.liveStatus)
 {
   registry.Load(settings.registryPath);
-  if (!registry.GetLoadProblem().empty())
+  if (!registry.GetRefusal().empty())
+    Warn("registry file " + settings.registryPath + " cannot be read (" + registry.GetRefusal()
+         + "); using defaults, and it is left as it is in this run.");
+  else if (!registry.GetLoadProblem().empty())
     Warn("registry file " + settings.registryPath + " is corrupt (" + registry.GetLoadProblem()
          + "); using defaults. It will be kept as " + settings.registryPath + ".corrupt when a value is saved.");
   if (settings.clipboardSize)
@@ -685,17 +688,39 @@ void Host::AddMenuText(const char *text)
 
 void Host::OpenDocument(const std::string &name)
 {
+  if (name.empty())
+  {
+    Warn("document \"\" not found");
+    return;
+  }
+  // The name is typed input: what the file system refuses in it (too long,
+  // a current folder that is gone) is refused input, not the end of the run.
   namespace fs = std::filesystem;
+  std::error_code error, folderError;
   std::vector<fs::path> places;
   if (!modulePath.empty())
     places.push_back(fs::path(modulePath).parent_path() / name);
-  places.push_back(fs::current_path() / name);
+  const fs::path current = fs::current_path(folderError);
+  if (!folderError)
+    places.push_back(current / name);
   for (const fs::path &place : places)
-    if (!name.empty() && fs::exists(place))
+  {
+    if (fs::exists(place, error))
     {
       Print(stdout, "Document: " + place.string() + "\n");
       return;
     }
+    if (error)
+      break;
+  }
+  if (!error)
+    error = folderError;
+  if (error)
+  {
+    Warn("document \"" + name + "\" cannot be looked for: " + error.message());
+    inputRefused = true;
+    return;
+  }
   Warn("document \"" + name + "\" not found");
 }
 

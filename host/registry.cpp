@@ -1,15 +1,22 @@
 // Registry file: read strictly (anything not understood makes the whole file
 // count as corrupt, so that a half-read value never reaches the module), and
-// written through a temporary file so that a crash cannot truncate it.
+// written through a temporary file so that a crash cannot truncate it. The
+// file is the user's: one that cannot be read is never replaced, and other
+// zulan runs may be saving it at the same moment.
 #include "registry.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zulan
 {
@@ -96,6 +103,203 @@ std::string FormatValueData(const RegistryValue &value)
   return text;
 }
 
+const int MaxLinkHops = 40;
+
+// The file a path names, its symbolic links followed hop by hop, each from
+// its own folder: a dangling link names the file to create, and the links
+// stay in place when that file is replaced.
+bool FollowLinks(const std::string &path, std::string &target, std::string &problem)
+{
+  namespace fs = std::filesystem;
+  target = path;
+  struct stat info;
+  for (int hops = 0; lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode); ++hops)
+  {
+    std::error_code error;
+    const fs::path link = fs::read_symlink(target, error);
+    if (error || hops == MaxLinkHops)
+    {
+      problem = error ? error.message() : std::strerror(ELOOP);
+      return false;
+    }
+    target = (link.is_absolute() ? link : fs::path(target).parent_path() / link).string();
+  }
+  return true;
+}
+
+enum class FileRead
+{
+  Missing,
+  Read,
+  Refused
+};
+
+// Reads a regular file of at most MaxFileBytes and opens nothing else: a
+// FIFO would block the run and a device could feed it without end.
+FileRead ReadRegistryFile(const std::string &path, std::string &text, std::string &problem)
+{
+  text.clear();
+  struct stat info;
+  if (lstat(path.c_str(), &info) != 0)
+  {
+    if (errno == ENOENT)
+      return FileRead::Missing;
+    problem = std::strerror(errno);
+    return FileRead::Refused;
+  }
+  const auto refuse = [&](const struct stat &file) {
+    if (S_ISDIR(file.st_mode))
+      problem = "it is a folder";
+    else if (!S_ISREG(file.st_mode))
+      problem = "it is not a regular file";
+    else
+      problem = "it is larger than " + std::to_string(Registry::MaxFileBytes >> 20) + " MiB";
+    return FileRead::Refused;
+  };
+  if (!S_ISREG(info.st_mode) || static_cast<uint64_t>(info.st_size) > Registry::MaxFileBytes)
+    return refuse(info);
+  // Whatever was swapped in since lstat: O_NONBLOCK keeps a FIFO from
+  // blocking the open, and fstat looks at what was opened.
+  const int descriptor = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0)
+  {
+    problem = std::strerror(errno);
+    return FileRead::Refused;
+  }
+  FileRead outcome = FileRead::Read;
+  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode))
+    outcome = refuse(info);
+  char chunk[65536];
+  while (outcome == FileRead::Read)
+  {
+    const ssize_t count = read(descriptor, chunk, sizeof chunk);
+    if (count < 0 && errno == EINTR)
+      continue;
+    if (count < 0)
+    {
+      problem = std::strerror(errno);
+      outcome = FileRead::Refused;
+    }
+    else if (count == 0)
+      break;
+    else if (text.size() + static_cast<size_t>(count) > Registry::MaxFileBytes)
+      outcome = refuse(info);
+    else
+      text.append(chunk, static_cast<size_t>(count));
+  }
+  close(descriptor);
+  if (outcome != FileRead::Read)
+    text.clear();
+  return outcome;
+}
+
+bool WriteAll(int descriptor, const std::string &text)
+{
+  for (size_t done = 0; done < text.size();)
+  {
+    const ssize_t count = write(descriptor, text.data() + done, text.size() - done);
+    if (count < 0 && errno == EINTR)
+      continue;
+    if (count <= 0)
+      return false;
+    done += static_cast<size_t>(count);
+  }
+  return true;
+}
+
+// Writes text through a fresh temporary beside target, then renames it over
+// target, so that readers see the old file or the new one, never a part.
+// The replaced file's permission bits are kept, and the file itself too as
+// keepOldAs when that is given.
+std::string ReplaceFile(const std::string &target, const std::string &text, const std::string &keepOldAs)
+{
+  const std::string folder = std::filesystem::path(target).parent_path().string();
+  std::string temporary = (folder.empty() ? "." : folder) + "/.registry-XXXXXX";
+  const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
+  if (descriptor < 0)
+    return "cannot write a temporary file beside " + target + ": " + std::strerror(errno);
+  struct stat info;
+  mode_t mode;
+  if (stat(target.c_str(), &info) == 0)
+    mode = info.st_mode & 0777;
+  else
+  {
+    // mkstemp makes the file private; give it what a plain create would.
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  std::string problem;
+  if (fchmod(descriptor, mode) != 0 || !WriteAll(descriptor, text) || fsync(descriptor) != 0)
+    problem = "cannot write a temporary file beside " + target + ": " + std::strerror(errno);
+  if (close(descriptor) != 0 && problem.empty())
+    problem = "cannot write a temporary file beside " + target + ": " + std::strerror(errno);
+  if (problem.empty() && !keepOldAs.empty())
+  {
+    // A second name first, so that target never goes missing for readers.
+    unlink(keepOldAs.c_str());
+    if (link(target.c_str(), keepOldAs.c_str()) != 0 && std::rename(target.c_str(), keepOldAs.c_str()) != 0)
+      problem = "cannot keep " + target + " as " + keepOldAs + ": " + std::strerror(errno);
+  }
+  if (problem.empty() && std::rename(temporary.c_str(), target.c_str()) != 0)
+    problem = "cannot replace " + target + ": " + std::strerror(errno);
+  if (!problem.empty())
+  {
+    unlink(temporary.c_str());
+    return problem;
+  }
+  // The rename itself lasts only once the folder is on disk.
+  const int folderDescriptor = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderDescriptor >= 0)
+  {
+    fsync(folderDescriptor);
+    close(folderDescriptor);
+  }
+  return "";
+}
+
+// An exclusive flock on FILE.lock for as long as it lives. The lock file
+// stays: removing it would let a later run lock a new file while an earlier
+// one still holds the old.
+class SaveLock
+{
+public:
+  explicit SaveLock(const std::string &target)
+  {
+    const std::string lockPath = target + ".lock";
+    descriptor = open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (descriptor < 0)
+    {
+      problem = "cannot lock " + lockPath + ": " + std::strerror(errno);
+      return;
+    }
+    struct stat info;
+    if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode))
+    {
+      problem = "cannot lock " + lockPath + ": it is not a regular file";
+      return;
+    }
+    int result;
+    do
+      result = flock(descriptor, LOCK_EX);
+    while (result != 0 && errno == EINTR);
+    if (result != 0)
+      problem = "cannot lock " + lockPath + ": " + std::strerror(errno);
+  }
+  ~SaveLock()
+  {
+    if (descriptor >= 0)
+      close(descriptor);
+  }
+  SaveLock(const SaveLock &) = delete;
+  SaveLock &operator=(const SaveLock &) = delete;
+
+  std::string problem;
+
+private:
+  int descriptor = -1;
+};
+
 } // namespace
 
 std::string RegistryKeyName(uintptr_t rootKey, const std::string &keyPath)
@@ -164,22 +368,21 @@ void Registry::Load(const std::string &filePath)
 {
   path = filePath;
   loadProblem.clear();
-  keepCorruptCopy = false;
+  refusal.clear();
   keys.clear();
-  std::ifstream file(path, std::ios::binary);
-  if (!file)
+  if (path.empty())
     return;
-  std::ostringstream text;
-  text << file.rdbuf();
+  std::string target, text;
+  if (!FollowLinks(path, target, refusal) || ReadRegistryFile(target, text, refusal) != FileRead::Read)
+    return;
   try
   {
-    Parse(text.str());
+    Parse(text);
   }
   catch (const std::exception &problem)
   {
     keys.clear();
     loadProblem = problem.what();
-    keepCorruptCopy = true;
   }
 }
 
@@ -194,7 +397,7 @@ std::optional<RegistryValue> Registry::Get(const std::string &key, const std::st
   return foundValue->second;
 }
 
-std::string Registry::Set(const std::string &keyPath, const std::string &name, const RegistryValue &value)
+void Registry::Put(const std::string &keyPath, const std::string &name, const RegistryValue &value)
 {
   Key &key = keys[Fold(keyPath)];
   if (key.name.empty())
@@ -206,7 +409,16 @@ std::string Registry::Set(const std::string &keyPath, const std::string &name, c
   if (key.valueNames.count(Fold(name)) == 0)
     key.valueNames[Fold(name)] = name;
   key.values[Fold(name)] = value;
-  return Save();
+}
+
+std::string Registry::Set(const std::string &keyPath, const std::string &name, const RegistryValue &value)
+{
+  Put(keyPath, name, value);
+  if (path.empty())
+    return "";
+  if (!refusal.empty())
+    return path + " could not be read (" + refusal + "), so it is left as it is in this run";
+  return Save(keyPath, name, value);
 }
 
 std::string Registry::Format() const
@@ -221,35 +433,42 @@ std::string Registry::Format() const
   return text;
 }
 
-std::string Registry::Save()
+std::string Registry::Save(const std::string &keyPath, const std::string &name, const RegistryValue &value)
 {
-  if (path.empty())
-    return "";
-  namespace fs = std::filesystem;
-  std::error_code error;
-  const fs::path target(path);
-  if (target.has_parent_path())
-    fs::create_directories(target.parent_path(), error);
+  std::string target, problem;
+  if (!FollowLinks(path, target, problem))
+    return "cannot save " + path + ": " + problem;
+  const std::filesystem::path folder = std::filesystem::path(target).parent_path();
+  std::error_code ignored;
+  if (!folder.empty())
+    std::filesystem::create_directories(folder, ignored);
+  const SaveLock lock(target);
+  if (!lock.problem.empty())
+    return lock.problem;
+  // Another run may have saved since this one read the file: set this one
+  // value on the file as it stands now.
+  std::string text;
+  const FileRead read = ReadRegistryFile(target, text, problem);
+  if (read == FileRead::Refused)
+    return path + " cannot be read now (" + problem + "), so it is left as it is";
+  Registry current;
+  bool corrupt = false;
+  try
+  {
+    current.Parse(text);
+    current.Put(keyPath, name, value);
+  }
+  catch (const std::exception &)
+  {
+    // Nothing of it can be used; what this run holds is written instead.
+    corrupt = true;
+    current.keys = keys;
+  }
   // The corrupt file is the user's: keep it beside the new one.
-  if (keepCorruptCopy)
-  {
-    fs::rename(target, fs::path(path + ".corrupt"), error);
-    keepCorruptCopy = false;
-  }
-  const std::string temporary = path + ".new";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << Format();
-    file.close();
-    if (!file)
-    {
-      fs::remove(temporary, error);
-      return "cannot write " + temporary;
-    }
-  }
-  fs::rename(temporary, target, error);
-  if (error)
-    return "cannot replace " + path + ": " + error.message();
+  problem = ReplaceFile(target, current.Format(), corrupt ? target + ".corrupt" : "");
+  if (!problem.empty())
+    return problem;
+  keys = std::move(current.keys);
   return "";
 }
 
