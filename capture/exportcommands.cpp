@@ -26,6 +26,8 @@ const int32_t TargetFileName = 2;
 const int32_t TargetFlagsFileName = 0x80000;
 const uint8_t RequestMarker = 2;
 const DWORD SavedFolderBytes = 255;
+// The host makes no full name of one that would not fit its buffers.
+const char NoFileName[] = "Error: No file written: the file name is empty or too long";
 
 void FileNameStep(int32_t status, int32_t, int32_t);
 void WbsmNameStep(int32_t status, int32_t, int32_t);
@@ -274,9 +276,13 @@ void ExportFilter(Writer writer)
 {
   Guarded(Ending::None, [writer] {
     char name[XP_PATH_BYTES];
+    name[0] = '\0';
     FullFileName(RscAdr(StringExportFileName), name);
     name[sizeof name - 1] = '\0';
-    ExportDrawing(writer, name);
+    if (name[0] == '\0')
+      ShowError(NoFileName);
+    else
+      ExportDrawing(writer, name);
   });
 }
 
@@ -287,7 +293,10 @@ void FileNameStep(int32_t status, int32_t, int32_t)
     {
       saveBmpName[sizeof saveBmpName - 1] = '\0';
       FullFileName(saveBmpName, saveBmpName);
-      ExportDrawing(SaveBmp, saveBmpName);
+      if (saveBmpName[0] == '\0')
+        ShowError(NoFileName);
+      else
+        ExportDrawing(SaveBmp, saveBmpName);
     }
     CmdEnd();
   });
