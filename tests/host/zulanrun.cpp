@@ -3,6 +3,7 @@
 #include "testimages.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -45,6 +46,25 @@ void WriteRegistry(const std::string &registry, const std::string &valueLines)
 {
   std::ofstream file(registry);
   file << "[HKEY_CURRENT_USER\\Software\\Quorvel\\Tamblin\\XP\\Larnby\\Rastello (Tamblin)]\n" << valueLines;
+}
+
+std::string ZulanCommandLine(const std::string &registry, const std::string &arguments)
+{
+  return ShellQuote(ZULAN_PATH) + " --module " + ShellQuote(RASTELLO_MODULE_PATH) + " --registry "
+         + ShellQuote(registry) + " " + arguments;
+}
+
+CommandResult RunZulanIn(const std::string &folder, const std::string &registry, const std::string &arguments)
+{
+  return RunCommand("cd " + ShellQuote(folder) + " && " + ZulanCommandLine(registry, arguments) + " </dev/null");
+}
+
+std::string FreshFolder(const std::string &name)
+{
+  const std::string folder = TempPath(name);
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  return folder;
 }
 
 } // namespace testing_support

@@ -19,6 +19,14 @@ std::vector<uint8_t> StoredValue(const std::string &registry, const std::string 
 std::vector<uint8_t> OptionsBytes(const std::vector<int32_t> &words);
 void WriteRegistry(const std::string &registry, const std::string &valueLines);
 
+// The command line RunZulan runs, without its stdin, for callers that wrap
+// it (limits, another folder).
+std::string ZulanCommandLine(const std::string &registry, const std::string &arguments);
+// RunZulan from within folder, where relative file names then land.
+CommandResult RunZulanIn(const std::string &folder, const std::string &registry, const std::string &arguments);
+// An empty folder of the test's own, emptied again when it already exists.
+std::string FreshFolder(const std::string &name);
+
 } // namespace testing_support
 
 #endif
