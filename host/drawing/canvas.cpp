@@ -109,6 +109,10 @@ std::vector<Point> ClipPolygon(const Rect &r, std::vector<Point> ring)
   return ring;
 }
 
+// Lines whose ends lie closer than this to the origin, in pixels, are drawn
+// from their exact ends; the products of the walk stay far inside 64 bits.
+constexpr double kExactLineReach = 1u << 30;
+
 // Integer coordinates are pixel centres, as in GDI.
 int PixelIndex(double coordinate)
 {
@@ -325,6 +329,53 @@ void Canvas::FillRect(int xa, int ya, int xb, int yb, uint32_t color)
     cairo_surface_mark_dirty_rectangle(surface_, x0, y0, x1 - x0, y1 - y0);
 }
 
+// The pixels PutLine would set from (x0, y0) towards (x1, y1), end left
+// out, that fall inside the buffer. Only the steps whose major coordinate is
+// inside are walked; the walk starts with the error term PutLine would have
+// there.
+void Canvas::PutClippedLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t color)
+{
+  const int64_t dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
+  const bool xMajor = dx >= dy;
+  const int64_t length = std::max(dx, dy), rise = std::min(dx, dy);
+  if (length == 0)
+    return;
+  const int64_t major0 = xMajor ? x0 : y0, minor0 = xMajor ? y0 : x0;
+  const int64_t majorStep = (xMajor ? x1 > x0 : y1 > y0) ? 1 : -1;
+  const int64_t minorStep = (xMajor ? y1 > y0 : x1 > x0) ? 1 : -1;
+  const int64_t majorSize = xMajor ? width_ : height_, minorSize = xMajor ? height_ : width_;
+  // Steps i in [first, last] have their major coordinate inside.
+  int64_t first = majorStep > 0 ? -major0 : major0 - (majorSize - 1);
+  int64_t last = majorStep > 0 ? majorSize - 1 - major0 : major0;
+  first = std::max<int64_t>(first, 0);
+  last = std::min(last, length - 1);
+  if (first > last)
+    return;
+  const int64_t half = length / 2;
+  const int64_t behind = first * rise - half;
+  int64_t minorSteps = behind <= 0 ? 0 : (behind + length - 1) / length;
+  int64_t error = half - first * rise + minorSteps * length;
+  int64_t minor = minor0 + minorSteps * minorStep;
+  const uint8_t bgrx[4] = {uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color), 0};
+  uint32_t value;
+  std::memcpy(&value, bgrx, 4);
+  uint32_t *row = reinterpret_cast<uint32_t *>(pixels_);
+  for (int64_t i = first, major = major0 + first * majorStep; i <= last; ++i, major += majorStep)
+  {
+    if (minor >= 0 && minor < minorSize)
+    {
+      const int64_t x = xMajor ? major : minor, y = xMajor ? minor : major;
+      row[size_t(y) * size_t(width_) + size_t(x)] = value;
+    }
+    error -= rise;
+    if (error < 0)
+    {
+      error += length;
+      minor += minorStep;
+    }
+  }
+}
+
 // Bresenham between pixels inside the buffer, stepping a pointer along the
 // major axis; the caller has clipped, so no pixel needs a bounds check.
 void Canvas::PutLine(int x0, int y0, int x1, int y1, bool withEnd, uint32_t color)
@@ -366,7 +417,17 @@ void Canvas::StrokePoints(const std::vector<Point> &device, bool closed, uint32_
   {
     Point a = device[i], b = device[(i + 1) % n];
     const Point end = b;
-    if (!Finite(a) || !Finite(b) || !ClipSegment(clip, &a, &b))
+    if (!Finite(a) || !Finite(b))
+      continue;
+    // A line with its ends in reach is walked from its own rounded ends, so
+    // a bitmap that shows part of it (a strip of a larger picture) gets the
+    // very pixels the whole line has there.
+    if (std::max({std::fabs(a.x), std::fabs(a.y), std::fabs(b.x), std::fabs(b.y)}) < kExactLineReach)
+    {
+      PutClippedLine(PixelIndex(a.x), PixelIndex(a.y), PixelIndex(b.x), PixelIndex(b.y), color);
+      continue;
+    }
+    if (!ClipSegment(clip, &a, &b))
       continue;
     const bool endClipped = b.x != end.x || b.y != end.y;
     // Far-away end points leave rounding error in the clipped ones: clamp.

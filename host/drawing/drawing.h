@@ -213,6 +213,7 @@ private:
   void MarkRows(double top, double bottom);
   void BeginDirectWrites();
   void PutLine(int x0, int y0, int x1, int y1, bool withEnd, uint32_t color);
+  void PutClippedLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t color);
   void StrokePoints(const std::vector<Point> &device, bool closed, uint32_t color);
   void FillRings(const std::vector<Point> &device);
   void DrawConic(const double *geometry, const ViewMapping &view, uint32_t color);
