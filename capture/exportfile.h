@@ -28,6 +28,10 @@ public:
 
   // The path the writer opens.
   const std::string &WritePath() const { return writePath; }
+  // The temporary behind WritePath, removed unless committed; empty when a
+  // character device is written in place. For callers that must remove it
+  // from a signal handler.
+  std::string TemporaryPath() const { return temporary ? writePath : std::string(); }
   // Puts the written file in the target's place, with the replaced file's
   // permissions and, where allowed, its owner.
   void Commit();

@@ -1,12 +1,10 @@
 #include "atomicoutput.h"
 
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <iterator>
 
 namespace Rastello
 {
@@ -14,78 +12,74 @@ namespace Rastello
 namespace
 {
 
-// The signal handler may only touch plain memory and call unlink.
-char pendingPath[4096];
-volatile sig_atomic_t pendingSet = 0;
+const int CleanedSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+
+// The handler may only read lock-free memory and call async-signal-safe
+// functions.
+std::atomic<const char *> pendingPath{nullptr};
+static_assert(std::atomic<const char *>::is_always_lock_free, "read from a signal handler");
 
 extern "C" void RemovePendingAndExit(int signalNumber)
 {
-  if (pendingSet)
-    unlink(pendingPath);
+  if (const char *path = pendingPath.load())
+    unlink(path);
   _exit(128 + signalNumber);
-}
-
-void InstallHandlers(bool on)
-{
-  struct sigaction action = {};
-  action.sa_handler = on ? RemovePendingAndExit : SIG_DFL;
-  sigemptyset(&action.sa_mask);
-  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
-    sigaction(signalNumber, &action, nullptr);
-}
-
-std::string Quoted(const std::string &path)
-{
-  return "'" + path + "'";
 }
 
 } // namespace
 
-AtomicOutput::AtomicOutput(const std::string &targetPath) : target(targetPath)
+AtomicOutput::SignalCleanup::SignalCleanup()
 {
-  struct stat info;
-  if (stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-    throw Error("cannot write " + Quoted(target) + ": it is a directory");
-  std::string pattern = target + ".tmp-XXXXXX";
-  if (pattern.size() >= sizeof pendingPath)
-    throw Error("cannot write " + Quoted(target) + ": path too long");
-  const int descriptor = mkstemp(pattern.data());
-  if (descriptor < 0)
-    throw Error("cannot create " + Quoted(target) + ": " + std::strerror(errno));
-  // mkstemp makes the file private; give it what a plain create would.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(descriptor, 0666 & ~mask);
-  close(descriptor);
-  temporary = pattern;
-  std::memcpy(pendingPath, temporary.c_str(), temporary.size() + 1);
-  pendingSet = 1;
-  InstallHandlers(true);
+  static_assert(sizeof previous / sizeof *previous == std::size(CleanedSignals), "one saved action per signal");
+  struct sigaction action = {};
+  sigemptyset(&action.sa_mask);
+  for (int signalNumber : CleanedSignals)
+    sigaddset(&action.sa_mask, signalNumber);
+  sigprocmask(SIG_BLOCK, &action.sa_mask, &previousMask);
+  action.sa_handler = RemovePendingAndExit;
+  for (size_t i = 0; i < std::size(CleanedSignals); ++i)
+  {
+    sigaction(CleanedSignals[i], nullptr, &previous[i]);
+    // A signal ignored from the start (nohup, a background job of a
+    // script) is meant to be ignored.
+    if ((previous[i].sa_flags & SA_SIGINFO) != 0 || previous[i].sa_handler != SIG_IGN)
+      sigaction(CleanedSignals[i], &action, nullptr);
+  }
 }
 
-AtomicOutput::~AtomicOutput()
+AtomicOutput::SignalCleanup::~SignalCleanup()
 {
-  if (!committed)
-    unlink(temporary.c_str());
-  pendingSet = 0;
-  InstallHandlers(false);
+  pendingPath.store(nullptr);
+  for (size_t i = 0; i < std::size(CleanedSignals); ++i)
+    sigaction(CleanedSignals[i], &previous[i], nullptr);
+  sigprocmask(SIG_SETMASK, &previousMask, nullptr);
+}
+
+void AtomicOutput::SignalCleanup::Watch(const std::string &path)
+{
+  pendingPath.store(nullptr);
+  watched = path;
+  if (!watched.empty())
+    pendingPath.store(watched.c_str());
+  sigprocmask(SIG_SETMASK, &previousMask, nullptr);
+}
+
+AtomicOutput::AtomicOutput(const std::string &target) : file(target)
+{
+  struct stat info;
+  // Renaming over one name of a file with several would part them: the
+  // other names would keep the old picture.
+  if (!file.TemporaryPath().empty() && stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)
+      && info.st_nlink > 1)
+    throw Error("Cannot write to file " + target + ": it has " + std::to_string(info.st_nlink)
+                + " hard links, and the other names would keep the old contents");
+  cleanup.Watch(file.TemporaryPath());
 }
 
 void AtomicOutput::Commit()
 {
-  const int descriptor = open(temporary.c_str(), O_RDONLY);
-  if (descriptor < 0 || fsync(descriptor) != 0)
-  {
-    const int cause = errno;
-    if (descriptor >= 0)
-      close(descriptor);
-    throw Error("cannot write " + Quoted(target) + ": " + std::strerror(cause));
-  }
-  close(descriptor);
-  if (std::rename(temporary.c_str(), target.c_str()) != 0)
-    throw Error("cannot create " + Quoted(target) + ": " + std::strerror(errno));
-  committed = true;
-  pendingSet = 0;
+  file.Commit();
+  cleanup.Watch("");
 }
 
 } // namespace Rastello

@@ -4,7 +4,9 @@
 #include "imagereader.h"
 
 #include <png.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -28,6 +30,36 @@ std::string Quoted(const std::string &path)
   return "'" + path + "'";
 }
 
+std::string OutOfMemory(const std::string &path, uint64_t width, uint64_t height)
+{
+  return Quoted(path) + ": out of memory: the image of " + std::to_string(width) + " x " + std::to_string(height)
+         + " pixels needs " + std::to_string(width * height * 4) + " bytes";
+}
+
+void CheckClaim(const std::string &path, uint64_t width, uint64_t height, const ImageLimits &limits)
+{
+  if (width > limits.maxSide || height > limits.maxSide)
+    throw ImageReadError(Quoted(path) + ": " + std::to_string(width) + " x " + std::to_string(height)
+                         + " pixels is too large for " + limits.format + " (limit " + std::to_string(limits.maxSide)
+                         + " on a side)");
+}
+
+// Deflate spends at least two bits on a match of at most 258 bytes, so a
+// PNG holds at most 1032 bytes of raw pixels per byte of file. Input that is
+// not a regular file has no size to compare with.
+void CheckClaimFitsFile(const std::string &path, FILE *file, uint64_t width, uint64_t height,
+                        unsigned bitsPerPixel)
+{
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode))
+    return;
+  const uint64_t maxPixelBits = 8 * 1032 * static_cast<uint64_t>(info.st_size);
+  if (width * height > maxPixelBits / bitsPerPixel)
+    throw ImageReadError(Quoted(path) + ": bad PNG: a file of " + std::to_string(info.st_size)
+                         + " bytes cannot hold the " + std::to_string(width) + " x " + std::to_string(height)
+                         + " pixels its header claims");
+}
+
 // Sizes the image, turning the library's size refusal and a failed
 // allocation into a read error that names the file.
 void SizeImage(BitmapImage &image, const std::string &path, uint32_t width, uint32_t height)
@@ -43,10 +75,52 @@ void SizeImage(BitmapImage &image, const std::string &path, uint32_t width, uint
   }
   catch (const std::bad_alloc &)
   {
-    throw ImageReadError(Quoted(path) + ": not enough memory for " + std::to_string(width) + " x "
-                         + std::to_string(height) + " pixels");
+    throw ImageReadError(OutOfMemory(path, width, height));
   }
 }
+
+// Decoded PNG rows in blocks, each allocated when its first row is about to
+// be decoded: a header claiming more rows than the file holds costs only the
+// rows really there. Rows come in order in every interlace pass, so the
+// blocks grow at most eight rows ahead of the data.
+class RowBlocks
+{
+public:
+  RowBlocks(uint32_t width, uint32_t height)
+    : rowBytes(static_cast<size_t>(width) * 4), height(height),
+      rowsPerBlock(static_cast<uint32_t>(std::max<size_t>(1, BlockBytes / rowBytes)))
+  {
+  }
+
+  png_bytep Row(uint32_t y)
+  {
+    const size_t block = y / rowsPerBlock;
+    while (blocks.size() <= block)
+    {
+      const size_t rows = std::min<size_t>(rowsPerBlock, height - blocks.size() * rowsPerBlock);
+      blocks.push_back(std::make_unique<uint8_t[]>(rows * rowBytes));
+    }
+    return blocks[block].get() + (y % rowsPerBlock) * rowBytes;
+  }
+
+  // Copies the rows into the image, freeing each block once copied.
+  void MoveInto(BitmapImage &image)
+  {
+    uint8_t *target = reinterpret_cast<uint8_t *>(image.GetPixels());
+    for (size_t block = 0; block < blocks.size(); ++block)
+    {
+      const size_t bytes = std::min<size_t>(rowsPerBlock, height - block * rowsPerBlock) * rowBytes;
+      target = std::copy_n(blocks[block].get(), bytes, target);
+      blocks[block].reset();
+    }
+  }
+
+private:
+  static const size_t BlockBytes = 4 << 20;
+  size_t rowBytes;
+  uint32_t height, rowsPerBlock;
+  std::vector<std::unique_ptr<uint8_t[]>> blocks;
+};
 
 // libpng reports errors by longjmp. Everything with a destructor lives in
 // the caller; this struct holds the plain state shared across the jump.
@@ -55,11 +129,10 @@ struct PngState
   png_structp png = nullptr;
   png_infop info = nullptr;
   char message[256] = "";
-  BitmapImage *image = nullptr;
-  const char *path = nullptr;
-  std::vector<png_bytep> *rows = nullptr;
+  RowBlocks *rows = nullptr;
+  int passes = 1;
+  unsigned fileBitsPerPixel = 0;  // as stored, before any transform
   bool hasAlpha = false;
-  bool sizeFailed = false;
 };
 
 void PngError(png_structp png, png_const_charp text)
@@ -75,7 +148,7 @@ void PngWarning(png_structp, png_const_charp)
 }
 
 // Returns false with state.message set when libpng gives up. The caller
-// sizes the image between the two halves, outside the jump's reach.
+// checks the claimed size between the two halves, outside the jump's reach.
 bool ReadPngHeader(PngState &state, FILE *file, uint32_t &width, uint32_t &height)
 {
   if (setjmp(png_jmpbuf(state.png)))
@@ -84,6 +157,7 @@ bool ReadPngHeader(PngState &state, FILE *file, uint32_t &width, uint32_t &heigh
   // Lift libpng's default 1,000,000-pixel side limit to what a JPEG can hold.
   png_set_user_limits(state.png, 0x7fffffff, 0x7fffffff);
   png_read_info(state.png, state.info);
+  state.fileBitsPerPixel = png_get_bit_depth(state.png, state.info) * png_get_channels(state.png, state.info);
   const png_byte colourType = png_get_color_type(state.png, state.info);
   state.hasAlpha = (colourType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(state.png, state.info, PNG_INFO_tRNS);
   png_set_expand(state.png);  // palette to RGB, low-bit grey to 8 bits, tRNS to alpha
@@ -92,7 +166,7 @@ bool ReadPngHeader(PngState &state, FILE *file, uint32_t &width, uint32_t &heigh
   png_set_bgr(state.png);
   if (!state.hasAlpha)
     png_set_filler(state.png, 0, PNG_FILLER_AFTER);
-  png_set_interlace_handling(state.png);
+  state.passes = png_set_interlace_handling(state.png);
   png_read_update_info(state.png, state.info);
   if (png_get_rowbytes(state.png, state.info) != static_cast<size_t>(png_get_image_width(state.png, state.info)) * 4)
   {
@@ -104,11 +178,20 @@ bool ReadPngHeader(PngState &state, FILE *file, uint32_t &width, uint32_t &heigh
   return true;
 }
 
-bool ReadPngPixels(PngState &state)
+// Holds nothing to destroy: a libpng error jumps out of it.
+void ReadPngRows(PngState &state, uint32_t height)
+{
+  for (int pass = 0; pass < state.passes; ++pass)
+    for (uint32_t y = 0; y < height; ++y)
+      png_read_row(state.png, state.rows->Row(y), nullptr);
+}
+
+// A failed allocation of a block leaves by exception, past the jump point.
+bool ReadPngPixels(PngState &state, uint32_t height)
 {
   if (setjmp(png_jmpbuf(state.png)))
     return false;
-  png_read_image(state.png, state.rows->data());
+  ReadPngRows(state, height);
   png_read_end(state.png, nullptr);
   return true;
 }
@@ -123,7 +206,7 @@ public:
       png_destroy_read_struct(&state.png, state.info != nullptr ? &state.info : nullptr, nullptr);
   }
 
-  BitmapImage Read(const std::string &path)
+  BitmapImage Read(const std::string &path, const ImageLimits &limits)
   {
     state.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
     if (state.png != nullptr)
@@ -133,14 +216,22 @@ public:
     uint32_t width = 0, height = 0;
     if (!ReadPngHeader(state, file, width, height))
       throw ImageReadError(Quoted(path) + ": bad PNG: " + state.message);
+    CheckClaim(path, width, height, limits);
+    CheckClaimFitsFile(path, file, width, height, state.fileBitsPerPixel);
+    RowBlocks rows(width, height);
+    state.rows = &rows;
+    try
+    {
+      if (!ReadPngPixels(state, height))
+        throw ImageReadError(Quoted(path) + ": bad PNG: " + state.message);
+    }
+    catch (const std::bad_alloc &)
+    {
+      throw ImageReadError(OutOfMemory(path, width, height));
+    }
     BitmapImage image;
     SizeImage(image, path, width, height);
-    std::vector<png_bytep> rows(height);
-    for (uint32_t y = 0; y < height; ++y)
-      rows[y] = reinterpret_cast<png_bytep>(image.PixelAddress(y * width));
-    state.rows = &rows;
-    if (!ReadPngPixels(state))
-      throw ImageReadError(Quoted(path) + ": bad PNG: " + state.message);
+    rows.MoveInto(image);
     return image;
   }
 
@@ -184,7 +275,7 @@ bool ReadHeaderNumber(const std::string &bytes, size_t &at, uint64_t &value)
 
 } // namespace
 
-BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes)
+BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes, const ImageLimits &limits)
 {
   if (bytes.size() < 2 || bytes[0] != 'P' || (bytes[1] != '5' && bytes[1] != '6'))
     throw ImageReadError(Quoted(name) + ": not a binary PGM (P5) or PPM (P6) file");
@@ -201,6 +292,7 @@ BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes)
                          + ")");
   if (maxval != 255)
     throw ImageReadError(Quoted(name) + ": maxval " + std::to_string(maxval) + " is not supported (only 255)");
+  CheckClaim(name, width, height, limits);
   const uint64_t channels = colour ? 3 : 1;
   const uint64_t needed = width * height * channels;  // both below 2^32, so no overflow
   if (bytes.size() - at < needed)
@@ -226,7 +318,7 @@ BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes)
   return image;
 }
 
-BitmapImage ReadImage(const std::string &path)
+BitmapImage ReadImage(const std::string &path, const ImageLimits &limits)
 {
   errno = 0;
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
@@ -240,7 +332,7 @@ BitmapImage ReadImage(const std::string &path)
   {
     std::rewind(file.get());
     PngReader reader(file.get());
-    return reader.Read(path);
+    return reader.Read(path, limits);
   }
   if (got >= 2 && signature[0] == 'P' && (signature[1] == '5' || signature[1] == '6'))
   {
@@ -252,7 +344,7 @@ BitmapImage ReadImage(const std::string &path)
       bytes.append(chunk, count);
     if (std::ferror(file.get()))
       throw ImageReadError("cannot read " + Quoted(path) + ": " + std::strerror(errno));
-    return ReadNetpbm(path, bytes);
+    return ReadNetpbm(path, bytes, limits);
   }
   if (got == 0)
     throw ImageReadError(Quoted(path) + ": file is empty");

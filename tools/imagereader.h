@@ -6,6 +6,7 @@
 #ifndef RASTELLO_TOOLS_IMAGEREADER_H
 #define RASTELLO_TOOLS_IMAGEREADER_H
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -21,10 +22,20 @@ public:
   explicit ImageReadError(const std::string &message) : std::runtime_error(message) {}
 };
 
-Vantorum::BitmapImage ReadImage(const std::string &path);
+// What the image is for can hold; a header claiming more is refused before
+// any pixel is read.
+struct ImageLimits
+{
+  uint32_t maxSide = UINT32_MAX;  // width and height
+  std::string format;             // named in the refusal
+};
+
+// The whole image is allocated only once its pixels have been read, so a
+// header that claims more than the file holds costs no memory.
+Vantorum::BitmapImage ReadImage(const std::string &path, const ImageLimits &limits = {});
 
 // Exposed for tests and for callers that already hold the bytes.
-Vantorum::BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes);
+Vantorum::BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes, const ImageLimits &limits = {});
 
 } // namespace Rastello
 

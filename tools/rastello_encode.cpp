@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <iostream>
 #include <new>
@@ -44,56 +46,73 @@ public:
   explicit UsageFailure(const std::string &message) : std::runtime_error(message) {}
 };
 
+// Numbers stay text until their range is checked, so that a value too
+// large for any integer type is reported as typed.
 struct Options
 {
   std::string input, output, format;
-  long long quality = 75;
+  std::string quality = "75";
   bool greyscale = false, progressive = false;
   std::vector<std::string> sampling, scans;
-  long long restartRows = 0;
+  std::string restartRows = "0";
   std::string comment;
-  long long bits = 24;
+  std::string bits = "24";
   bool noAlpha = false;
   bool progress = false, quiet = false;
 };
 
-// Splits "a:b:c" into exactly count decimal integers (a leading '-' allowed).
-bool SplitIntegers(const std::string &text, size_t count, std::vector<long long> &values)
+// A decimal integer, a leading '-' allowed; anything else is a usage error.
+bool IsInteger(const std::string &text)
 {
-  values.clear();
-  size_t start = 0;
-  for (;;)
-  {
-    const size_t end = std::min(text.find(':', start), text.size());
-    const std::string field = text.substr(start, end - start);
-    size_t digits = field.size() > 0 && field[0] == '-' ? 1 : 0;
-    if (field.size() == digits || field.size() - digits > 12
-        || !std::all_of(field.begin() + static_cast<long>(digits), field.end(),
-                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }))
-      return false;
-    values.push_back(std::stoll(field));
-    if (end == text.size())
-      break;
-    start = end + 1;
-  }
-  return values.size() == count;
+  const size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
+  return text.size() > digits && std::all_of(text.begin() + static_cast<long>(digits), text.end(), [](char c) {
+           return std::isdigit(static_cast<unsigned char>(c)) != 0;
+         });
 }
 
-CLI::Validator FieldsValidator(size_t count, const std::string &shape)
+std::vector<std::string> SplitFields(const std::string &text)
+{
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (size_t end; (end = text.find(':', start)) != std::string::npos; start = end + 1)
+    fields.push_back(text.substr(start, end - start));
+  fields.push_back(text.substr(start));
+  return fields;
+}
+
+// count integers separated by ':' (count 1: a single integer).
+CLI::Validator IntegerFields(size_t count, const std::string &shape)
 {
   return CLI::Validator(
     [count, shape](std::string &text) {
-      std::vector<long long> values;
-      return SplitIntegers(text, count, values) ? std::string() : "expected " + shape + ", got '" + text + "'";
+      const std::vector<std::string> fields = SplitFields(text);
+      return fields.size() == count && std::all_of(fields.begin(), fields.end(), IsInteger)
+               ? std::string()
+               : "expected " + shape + ", got '" + text + "'";
     },
     shape);
 }
 
-void CheckRange(const std::string &what, long long value, long long low, long long high)
+// An integer of the command line (already known to be one); false when it
+// is beyond any long long.
+bool ToInteger(const std::string &text, long long &value)
 {
-  if (value < low || value > high)
-    throw Failure(what + " must be " + std::to_string(low) + ".." + std::to_string(high) + ", got "
-                  + std::to_string(value));
+  errno = 0;
+  value = std::strtoll(text.c_str(), nullptr, 10);
+  return errno != ERANGE;
+}
+
+long long InRange(const std::string &what, const std::string &text, long long low, long long high)
+{
+  long long value;
+  if (!ToInteger(text, value) || value < low || value > high)
+    throw Failure(what + " must be " + std::to_string(low) + ".." + std::to_string(high) + ", got " + text);
+  return value;
+}
+
+void Warn(const std::string &message)
+{
+  std::cerr << "rastello-encode: warning: " << message << "\n";
 }
 
 std::string Lower(std::string text)
@@ -129,46 +148,63 @@ void CheckOptionsFitFormat(const CLI::App &app, const std::string &format)
     if (app.count(name) > 0)
       throw UsageFailure(std::string(name) + " does not apply to " + (format == "jpeg" ? "JPEG" : "BMP")
                          + " output");
+  if (format == "jpeg" && app.count("--progressive") > 0 && app.count("--restart-rows") > 0)
+    throw UsageFailure("--restart-rows does not apply to progressive JPEG output, which has no restart markers");
 }
 
 // Range checks happen here, before the input is read, so a mistyped option
 // fails fast; the scan plan itself is the encoder's to judge at write time.
 void ConfigureJpeg(Vantorum::JpegEncoder &encoder, const Options &options)
 {
-  CheckRange("--quality", options.quality, 1, 100);
-  encoder.SetQuality(static_cast<uint32_t>(options.quality));
+  encoder.SetQuality(static_cast<uint32_t>(InRange("--quality", options.quality, 1, 100)));
   encoder.SetGreyscale(options.greyscale);
   encoder.SetProgressive(options.progressive);  // installs the mode's default plan before --scan edits it
-  std::vector<long long> fields;
   for (const std::string &text : options.sampling)
   {
-    SplitIntegers(text, 3, fields);
-    CheckRange("--sampling component id", fields[0], 1, 3);
-    CheckRange("--sampling horizontal frequency", fields[1], 1, 4);
-    CheckRange("--sampling vertical frequency", fields[2], 1, 4);
-    encoder.SetSamplingFrequency(static_cast<uint32_t>(fields[0]), static_cast<uint32_t>(fields[1]),
-                                 static_cast<uint32_t>(fields[2]));
+    const std::vector<std::string> fields = SplitFields(text);
+    encoder.SetSamplingFrequency(static_cast<uint32_t>(InRange("--sampling component id", fields[0], 1, 3)),
+                                 static_cast<uint32_t>(InRange("--sampling horizontal frequency", fields[1], 1, 4)),
+                                 static_cast<uint32_t>(InRange("--sampling vertical frequency", fields[2], 1, 4)));
   }
-  CheckRange("--restart-rows", options.restartRows, 0, 65535);
-  encoder.SetRestartRows(static_cast<uint32_t>(options.restartRows));
+  // Adjusted to the image once it is read.
+  encoder.SetRestartRows(static_cast<uint32_t>(InRange("--restart-rows", options.restartRows, 0, 65535)));
   for (const std::string &text : options.scans)
   {
-    SplitIntegers(text, 4, fields);
-    CheckRange("--scan index", fields[0], 0, Vantorum::JpegEncoder::MaxScans - 1);
-    CheckRange("--scan component mask", fields[1], 0, 14);
-    CheckRange("--scan spectral end", fields[2], 0, 63);
-    CheckRange("--scan approximation bits", fields[3], 0, 13);
-    encoder.SetScan(static_cast<uint32_t>(fields[0]), static_cast<int32_t>(fields[1]),
-                    static_cast<int32_t>(fields[2]), static_cast<int32_t>(fields[3]));
+    const std::vector<std::string> fields = SplitFields(text);
+    encoder.SetScan(static_cast<uint32_t>(InRange("--scan index", fields[0], 0, Vantorum::JpegEncoder::MaxScans - 1)),
+                    static_cast<int32_t>(InRange("--scan component mask", fields[1], 0, 14)),
+                    static_cast<int32_t>(InRange("--scan spectral end", fields[2], 0, 63)),
+                    static_cast<int32_t>(InRange("--scan approximation bits", fields[3], 0, 13)));
   }
   encoder.SetComment(options.comment);
 }
 
+// An interval of at least the image's rows never reaches a restart in any
+// scan, yet the encoder sizes the 16-bit DRI field from the rows asked for.
+// Such an interval that would not fit is dropped (the same picture, without
+// a DRI segment) rather than refused; a shorter one that does not fit stays
+// the encoder's to refuse.
+uint32_t FittingRestartRows(uint32_t rows, const Vantorum::JpegEncoder &encoder, const Vantorum::BitmapImage &image)
+{
+  uint32_t maxH = 1;
+  for (uint32_t id = 1; id <= 3; ++id)
+  {
+    uint32_t h, v;
+    encoder.GetSamplingFrequency(id, h, v);
+    maxH = std::max(maxH, h);
+  }
+  // Bounds on the data-unit rows of any scan and on its units per row.
+  const uint64_t imageRows = (image.GetHeight() + 7) / 8;
+  const uint64_t unitsPerRow = (image.GetWidth() + 8 * maxH - 1) / (8 * maxH) * maxH;
+  return rows >= imageRows && rows * unitsPerRow > 0xFFFF ? 0 : rows;
+}
+
 void ConfigureBmp(Vantorum::BmpEncoder &encoder, const Options &options)
 {
-  if (options.bits != 16 && options.bits != 24 && options.bits != 32)
-    throw Failure("--bits must be 16, 24 or 32, got " + std::to_string(options.bits));
-  encoder.SetBitDepth(static_cast<int32_t>(options.bits));
+  long long bits;
+  if (!ToInteger(options.bits, bits) || (bits != 16 && bits != 24 && bits != 32))
+    throw Failure("--bits must be 16, 24 or 32, got " + options.bits);
+  encoder.SetBitDepth(static_cast<int32_t>(bits));
   encoder.SetAlphaChannel(!options.noAlpha);
 }
 
@@ -209,12 +245,9 @@ struct ProgressBar
   }
 };
 
-std::string ReplaceAll(std::string text, const std::string &from, const std::string &to)
-{
-  for (size_t at = 0; !from.empty() && (at = text.find(from, at)) != std::string::npos; at += to.size())
-    text.replace(at, from.size(), to);
-  return text;
-}
+// What a JPEG may hold but the common decoders (libjpeg, Pillow,
+// ImageMagick) refuse to read.
+const uint32_t WidelyDecodedSide = 65500;
 
 void Encode(const CLI::App &app, const Options &options, bool showProgress)
 {
@@ -235,36 +268,44 @@ void Encode(const CLI::App &app, const Options &options, bool showProgress)
     throw Failure(std::string("bad option: ") + error.what());
   }
 
-  const Vantorum::BitmapImage image = Rastello::ReadImage(options.input);
-
+  // The output first: a target that cannot be written fails before a long read.
   AtomicOutput output(options.output);
+  Rastello::ImageLimits limits;
+  if (format == "jpeg")
+    limits = {Vantorum::JpegEncoder::MaxDimension, "JPEG"};
+  const Vantorum::BitmapImage image = Rastello::ReadImage(options.input, limits);
+  const std::string size = std::to_string(image.GetWidth()) + " x " + std::to_string(image.GetHeight());
+  if (format == "jpeg")
+    jpeg.SetRestartRows(FittingRestartRows(jpeg.GetRestartRows(), jpeg, image));
+
   ProgressBar bar;
-  bar.falling = format == "bmp" && options.bits == 24;
+  bar.falling = format == "bmp" && bmp.GetBitDepth() == 24;
   if (showProgress)
     encoder.SetProgressCallback(ProgressBar::Callback, &bar);
-  // The library's messages name the file it was given: show the user's name.
-  auto named = [&](const std::string &message) { return ReplaceAll(message, output.TemporaryPath(), options.output); };
   try
   {
-    encoder.WriteImageFile(output.TemporaryPath(), image);
+    encoder.WriteImageFile(output.WritePath(), image);
   }
   catch (const Vantorum::GraphicsException &error)
   {
     bar.Finish();
-    throw Failure("cannot encode '" + options.output + "': " + named(error.what()));
+    throw Failure("cannot encode '" + options.output + "': " + output.ShowingTarget(error.what()));
   }
   catch (const Vantorum::OutputByteStream::StreamError &error)
   {
     bar.Finish();
-    throw Failure("cannot write '" + options.output + "': " + named(error.what()));
+    throw Failure("cannot write '" + options.output + "': " + output.ShowingTarget(error.what()));
   }
   catch (const std::bad_alloc &)
   {
     bar.Finish();
-    throw Failure("not enough memory to encode '" + options.output + "'");
+    throw Failure("out of memory encoding the " + size + " pixel image as '" + options.output + "'");
   }
   bar.Finish();
   output.Commit();
+  if (format == "jpeg" && (image.GetWidth() > WidelyDecodedSide || image.GetHeight() > WidelyDecodedSide))
+    Warn("'" + options.output + "' is " + size + " pixels: a valid JPEG, but libjpeg, Pillow and ImageMagick "
+         "decode at most " + std::to_string(WidelyDecodedSide) + " on a side");
 }
 
 void DefineCommandLine(CLI::App &app, Options &options)
@@ -277,26 +318,33 @@ void DefineCommandLine(CLI::App &app, Options &options)
     ->check(CLI::IsMember({"jpeg", "bmp"}, CLI::ignore_case));
 
   const std::string jpegGroup = "JPEG options";
-  app.add_option("--quality", options.quality, "Quality 1..100 (default 75)")->group(jpegGroup);
+  app.add_option("--quality", options.quality, "Quality 1..100 (default 75)")
+    ->check(IntegerFields(1, "INT"))
+    ->group(jpegGroup);
   app.add_flag("--greyscale,--grayscale", options.greyscale, "Write one luminance component")->group(jpegGroup);
   app.add_flag("--progressive", options.progressive,
                "Progressive (SOF2) instead of baseline; default plan: DC of all, then AC 1..63 per component")
     ->group(jpegGroup);
   app.add_option("--sampling", options.sampling,
                  "Sampling frequencies of component ID (1 = Y, 2 = Cb, 3 = Cr), H and V 1..4; repeatable")
-    ->check(FieldsValidator(3, "ID:H:V"))
+    ->check(IntegerFields(3, "ID:H:V"))
     ->group(jpegGroup);
-  app.add_option("--restart-rows", options.restartRows, "MCU rows per restart interval, 0..65535 (0 = none)")
+  app.add_option("--restart-rows", options.restartRows,
+                 "MCU rows per restart interval, 0..65535 (0 = none); baseline only, progressive output has no "
+                 "restart markers")
+    ->check(IntegerFields(1, "INT"))
     ->group(jpegGroup);
   app.add_option("--scan", options.scans,
                  "Scan plan entry IDX 0..255: MASK of components (Y 2, Cb 4, Cr 8, summed), spectral end SE "
                  "0..63 (0 = DC scan) and successive-approximation BITS 0..13; repeatable")
-    ->check(FieldsValidator(4, "IDX:MASK:SE:BITS"))
+    ->check(IntegerFields(4, "IDX:MASK:SE:BITS"))
     ->group(jpegGroup);
   app.add_option("--comment", options.comment, "Text for a COM segment (at most 65532 bytes)")->group(jpegGroup);
 
   const std::string bmpGroup = "BMP options";
-  app.add_option("--bits", options.bits, "Bits per pixel: 16, 24 or 32 (default 24)")->group(bmpGroup);
+  app.add_option("--bits", options.bits, "Bits per pixel: 16, 24 or 32 (default 24)")
+    ->check(IntegerFields(1, "INT"))
+    ->group(bmpGroup);
   app.add_flag("--no-alpha", options.noAlpha, "16- and 32-bit files declare no alpha mask")->group(bmpGroup);
 
   CLI::Option *progress =
@@ -304,7 +352,9 @@ void DefineCommandLine(CLI::App &app, Options &options)
   app.add_flag("--quiet", options.quiet, "No progress bar")->excludes(progress);
   app.footer("Exit status: 0 written; 1 failed (one line on stderr names the cause, no output file is left);\n"
              "2 bad command line. The output appears only when complete: it is written under a temporary\n"
-             "name beside the target and renamed.");
+             "name beside the target and renamed. A symbolic link is followed and the file it names replaced,\n"
+             "keeping its mode; folders, special files other than character devices (written in place),\n"
+             "files you may not write and files with other hard links are refused.");
 }
 
 } // namespace
@@ -343,7 +393,7 @@ int main(int argc, char **argv)
   }
   catch (const std::bad_alloc &)
   {
-    std::cerr << "rastello-encode: error: not enough memory\n";
+    std::cerr << "rastello-encode: error: out of memory\n";
   }
   catch (const std::exception &error)
   {

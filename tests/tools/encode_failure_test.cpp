@@ -2,6 +2,8 @@
 // stderr naming the cause, and no output file (not even a temporary one);
 // a bad command line ends with status 2 and the usage line.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -36,15 +38,15 @@ protected:
   // Runs, then checks status 1, one error line holding `cause`, and that the
   // folder holds no more than it did before.
   void ExpectFailure(const std::vector<std::string> &arguments, const std::string &cause,
-                     const std::string &shellPrefix = "")
+                     const std::string &shellPrefix = "", const std::string &launcher = "")
   {
     const std::vector<std::string> before = FolderEntries(folder);
-    const testing_support::CommandResult run = RunEncoder(arguments, shellPrefix);
+    const testing_support::CommandResult run = RunEncoder(arguments, shellPrefix, launcher);
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_EQ(run.output.rfind("rastello-encode: error: ", 0), 0u) << run.output;
     EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
     EXPECT_NE(run.output.find(cause), std::string::npos) << "expected '" << cause << "' in: " << run.output;
-    EXPECT_EQ(run.output.find(".tmp-"), std::string::npos) << "temporary name leaked: " << run.output;
+    EXPECT_EQ(run.output.find(".rastello-"), std::string::npos) << "temporary name leaked: " << run.output;
     EXPECT_EQ(FolderEntries(folder), before);
   }
 
@@ -94,6 +96,12 @@ TEST_F(EncodeFailure, OptionsOutOfRange)
   ExpectFailure({good, out, "--quality", "0"}, "--quality must be 1..100, got 0");
   ExpectFailure({good, out, "--quality", "101"}, "--quality must be 1..100, got 101");
   ExpectFailure({good, out, "--quality", "-5"}, "--quality must be 1..100, got -5");
+  // Beyond any integer type: reported as typed, not as a saturated value.
+  ExpectFailure({good, out, "--quality", "99999999999999999999"}, "--quality must be 1..100, got 99999999999999999999");
+  ExpectFailure({good, out, "--sampling", "1:-99999999999999999999:1"},
+                "horizontal frequency must be 1..4, got -99999999999999999999");
+  ExpectFailure({good, folder + "/out.bmp", "--bits", "18446744073709551640"},
+                "--bits must be 16, 24 or 32, got 18446744073709551640");
   ExpectFailure({good, out, "--sampling", "4:1:1"}, "--sampling component id must be 1..3");
   ExpectFailure({good, out, "--sampling", "0:1:1"}, "--sampling component id must be 1..3");
   ExpectFailure({good, out, "--sampling", "1:5:1"}, "horizontal frequency must be 1..4");
@@ -115,7 +123,68 @@ TEST_F(EncodeFailure, EncoderRejectsThePlanOrTheImage)
 
   const std::string wide = TempPath("wide.pgm");
   WriteText(wide, "P5 70000 1 255\n" + std::string(70000, '\x80'));
-  ExpectFailure({wide, out}, "Image too large for JPEG: 70000 x 1");
+  ExpectFailure({wide, out}, "70000 x 1 pixels is too large for JPEG (limit 65535 on a side)");
+
+  // Eight rows of 8192 MCUs make an interval of 65536, and the image has
+  // more rows: the DRI field cannot say it.
+  const std::string broad = TempPath("broad.pgm");
+  WriteText(broad, "P5 65535 72 255\n" + std::string(65535 * 72, '\x80'));
+  ExpectFailure({broad, out, "--greyscale", "--restart-rows", "8"},
+                "Restart interval too large: 65536 data units (limit 65535)");
+}
+
+TEST_F(EncodeFailure, PngHeaderClaimsMoreThanTheFileHolds)
+{
+  RunPython(R"(
+import struct, zlib
+def chunk(kind, data): return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+def png(name, width, height, interlace=0, padding=0):
+    header = chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, interlace))
+    text = chunk(b'tEXt', b'Comment\0' + bytes(padding)) if padding else b''
+    rows = zlib.compress(bytes([0, 1, 2, 3]) * 1000)
+    open(argv[0] + name, 'wb').write(b'\x89PNG\r\n\x1a\n' + header + text + chunk(b'IDAT', rows) + chunk(b'IEND', b''))
+png('tall.png', 1, 500000000)
+png('huge.png', 1, 2147483647)
+# Enough bytes that the size could be true, but the rows stop early.
+png('padded.png', 1, 400000000, padding=1300000)
+png('padded-interlaced.png', 1, 400000000, interlace=1, padding=1300000)
+)",
+            {folder + "/"});
+  const std::string bmp = folder + "/out.bmp";
+  ExpectFailure({folder + "/tall.png", bmp}, "cannot hold the 1 x 500000000 pixels its header claims");
+  ExpectFailure({folder + "/huge.png", bmp}, "cannot hold the 1 x 2147483647 pixels its header claims");
+  ExpectFailure({folder + "/tall.png", folder + "/out.jpg"}, "1 x 500000000 pixels is too large for JPEG");
+  // Memory follows the rows decoded, not the header: 1.6 GB claimed, a few
+  // kilobytes there (address-space limits do not mix with the sanitizers).
+#if defined(__SANITIZE_ADDRESS__)
+  const std::string memoryLimit;
+#else
+  const std::string memoryLimit = "ulimit -v 300000";
+#endif
+  for (const char *name : {"/padded.png", "/padded-interlaced.png"})
+  {
+    SCOPED_TRACE(name);
+    ExpectFailure({folder + name, bmp}, "bad PNG: Not enough image data", memoryLimit);
+  }
+}
+
+TEST_F(EncodeFailure, OutOfMemorySaysWhatWasNeeded)
+{
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "address-space limits do not mix with the sanitizers";
+#endif
+  // 6000 x 6000 pixels of zeros: 100 kB of file, 144 MB as an image.
+  RunPython(R"(
+import struct, zlib
+def chunk(kind, data): return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+packer = zlib.compressobj(9)
+rows = b''.join(packer.compress(bytes(1 + 3 * 6000)) for _ in range(6000)) + packer.flush()
+open(argv[0], 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 6000, 6000, 8, 2, 0, 0, 0))
+                        + chunk(b'IDAT', rows) + chunk(b'IEND', b''))
+)",
+            {folder + "/zeros.png"});
+  ExpectFailure({folder + "/zeros.png", folder + "/out.jpg"},
+                "out of memory: the image of 6000 x 6000 pixels needs 144000000 bytes", "ulimit -v 100000");
 }
 
 TEST_F(EncodeFailure, OutputThatCannotBeWritten)
@@ -123,7 +192,7 @@ TEST_F(EncodeFailure, OutputThatCannotBeWritten)
   ExpectFailure({good, folder + "/no-such-folder/out.jpg"}, "No such file or directory");
   const std::string sub = TempPath("folder.jpg");
   std::filesystem::create_directories(sub);
-  ExpectFailure({good, sub}, "is a directory", "");
+  ExpectFailure({good, sub}, "it is a folder");
 
   // A file-size limit makes the writes fail part way (SIGXFSZ ignored, so
   // write returns EFBIG as on a full disk).
@@ -134,6 +203,41 @@ TEST_F(EncodeFailure, OutputThatCannotBeWritten)
     SCOPED_TRACE(name);
     ExpectFailure({noise, folder + name}, std::string("'") + folder + name + "'", "trap '' XFSZ; ulimit -f 8");
   }
+}
+
+// Each refusal leaves the file as it was.
+TEST_F(EncodeFailure, OutputThatMustNotBeReplaced)
+{
+  const std::string fifo = TempPath("pipe.jpg");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  ExpectFailure({good, fifo}, "it is not a regular file");
+  struct stat info;
+  ASSERT_EQ(lstat(fifo.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+  const std::string first = TempPath("first.jpg"), second = TempPath("second.jpg");
+  WriteText(first, "shared");
+  ASSERT_EQ(link(first.c_str(), second.c_str()), 0);
+  ExpectFailure({good, second}, "it has 2 hard links");
+  const std::vector<uint8_t> bytes = ReadFileBytes(first);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "shared");
+
+  // A file the user may not write, in a folder where the rename would work.
+  // root may write anything, so root runs the encoder as nobody.
+  const std::string open = folder + "/open";
+  std::filesystem::remove_all(open);
+  std::filesystem::create_directory(open);
+  std::filesystem::permissions(open, std::filesystem::perms::all);
+  const std::string locked = open + "/locked.jpg";
+  WriteText(locked, "read only");
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::group_read
+                                         | std::filesystem::perms::others_read);
+  std::filesystem::permissions(good, std::filesystem::perms::others_read, std::filesystem::perm_options::add);
+  const std::string launcher = geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups" : "";
+  const std::vector<std::string> before = FolderEntries(open);
+  ExpectFailure({good, locked}, "locked.jpg: Permission denied", "", launcher);
+  EXPECT_EQ(FolderEntries(open), before);
+  EXPECT_EQ(ReadFileBytes(locked).size(), 9u);
 }
 
 TEST_F(EncodeFailure, FailedWriteKeepsTheOldOutput)
@@ -168,6 +272,7 @@ TEST_F(EncodeFailure, BadCommandLinesGiveUsageAndStatusTwo)
     {good, bmp, "--quality", "50"},
     {good, bmp, "--progressive"},
     {good, jpg, "--progress", "--quiet"},
+    {good, jpg, "--progressive", "--restart-rows", "65535"},
   };
   for (const std::vector<std::string> &line : lines)
   {

@@ -134,6 +134,26 @@ TEST_F(EncodeOptions, RestartRowsGiveDriAndRestartMarkers)
   EXPECT_EQ(CountMarkers(segments, 0xD0) + CountMarkers(segments, 0xD1), 2u);
 }
 
+TEST_F(EncodeOptions, RestartRowsBeyondTheImageWriteNoMarkers)
+{
+  // Three MCU rows: four rows still fit the DRI field and are written as
+  // asked; the documented maximum would not fit and is dropped.
+  std::vector<Segment> segments = Encode({"--restart-rows", "4"});
+  ASSERT_NE(FindMarker(segments, DRI), nullptr);
+  EXPECT_EQ((FindMarker(segments, DRI)->payload[0] << 8) | FindMarker(segments, DRI)->payload[1], 20);
+  const std::vector<std::vector<std::string>> modes = {
+    {}, {"--greyscale"}, {"--sampling", "1:2:2"}, {"--scan", "0:2:0:0", "--scan", "1:12:0:0"}};
+  for (std::vector<std::string> options : modes)
+  {
+    SCOPED_TRACE(testing::PrintToString(options));
+    options.push_back("--restart-rows");
+    options.push_back("65535");
+    segments = Encode(options);
+    EXPECT_EQ(CountMarkers(segments, DRI), 0u);
+    EXPECT_EQ(CountMarkers(segments, 0xD0), 0u);
+  }
+}
+
 TEST_F(EncodeOptions, ScanEntriesReachThePlan)
 {
   // Sequential: one scan per component.
@@ -216,6 +236,25 @@ TEST_F(EncodeOptions, ProgressBarReportsEveryPass)
   }
   // Not a terminal and not asked for: nothing.
   EXPECT_EQ(RunEncoder({input, TempPath("quiet.jpg")}).output, "");
+}
+
+TEST(EncodeSize, WarnsAboveWhatCommonDecodersRead)
+{
+  for (const uint32_t width : {65500u, 65501u})
+  {
+    SCOPED_TRACE(width);
+    const std::string input = TempPath("line.pgm"), output = TempPath("line.jpg");
+    WriteNetpbm(input, Vantorum::BitmapImage(width, 1, 0), true);
+    const testing_support::CommandResult run = RunEncoder({input, output});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(ReadFileBytes(output).at(1), 0xD8);
+    if (width == 65500)
+      EXPECT_EQ(run.output, "");
+    else
+      EXPECT_EQ(run.output, "rastello-encode: warning: '" + output
+                              + "' is 65501 x 1 pixels: a valid JPEG, but libjpeg, Pillow and ImageMagick decode at "
+                                "most 65500 on a side\n");
+  }
 }
 
 TEST_F(EncodeOptions, HelpDocumentsEveryOption)

@@ -15,9 +15,10 @@ using testing_support::CommandResult;
 using testing_support::RunCommand;
 using testing_support::ShellQuote;
 
-CommandResult RunEncoder(const std::vector<std::string> &arguments, const std::string &shellPrefix)
+CommandResult RunEncoder(const std::vector<std::string> &arguments, const std::string &shellPrefix,
+                         const std::string &launcher)
 {
-  std::string command = ShellQuote(RASTELLO_ENCODE);
+  std::string command = (launcher.empty() ? "" : launcher + " ") + ShellQuote(RASTELLO_ENCODE);
   for (const std::string &argument : arguments)
     command += " " + ShellQuote(argument);
   if (!shellPrefix.empty())

@@ -13,8 +13,10 @@ namespace tool_testing
 {
 
 // Arguments are shell-quoted one by one; stdout and stderr come back together.
+// shellPrefix runs first in the same shell; launcher (a command such as
+// setpriv with its options) runs the encoder.
 testing_support::CommandResult RunEncoder(const std::vector<std::string> &arguments,
-                                          const std::string &shellPrefix = "");
+                                          const std::string &shellPrefix = "", const std::string &launcher = "");
 
 // Binary PPM (P6) or, with grey set, PGM (P5) of the image's red channel.
 void WriteNetpbm(const std::string &path, const Vantorum::BitmapImage &image, bool grey = false);
