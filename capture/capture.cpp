@@ -131,19 +131,22 @@ const char *CheckSection(const SectionRect &section)
 
 void CropSizeToSection(const SectionRect &section)
 {
+  // Widening the section by t and taking trunc(W * t / (dx + t)) columns
+  // away leaves, in exact arithmetic, the smallest whole size not below
+  // H * dx / dy (or W * dy / dx); computed so, a 1:2 section at 800 x 600
+  // gives 300 columns, where float rounding of t would leave 301.
   const double width = exportOptions.width, height = exportOptions.height;
   const double dx = double(section.x2) - section.x1, dy = double(section.y2) - section.y1;
+  const double Tolerance = 1e-6;   // relative: far below a pixel, above float noise
   if (height / dy < width / dx)
   {
-    const float t = float(width * dy / height - dx);
-    const float x1 = float(section.x1 - t / 2.0), x2 = float(section.x2 + t / 2.0);
-    exportOptions.width -= int32_t(std::trunc(width * t / (double(x2) - x1)));
+    const double kept = height * dx / dy;
+    exportOptions.width = int32_t(std::min(width, std::ceil(kept * (1 - Tolerance))));
   }
   else
   {
-    const float t = float(height * dx / width - dy);
-    const float y1 = float(section.y1 - t / 2.0), y2 = float(section.y2 + t / 2.0);
-    exportOptions.height -= int32_t(std::trunc(height * t / (double(y2) - y1)));
+    const double kept = width * dy / dx;
+    exportOptions.height = int32_t(std::min(height, std::ceil(kept * (1 - Tolerance))));
   }
   // A section far flatter than one pixel row still gets one row.
   exportOptions.width = std::max(exportOptions.width, int32_t(1));

@@ -49,11 +49,13 @@ template <class Write> void WriteThrough(const char *name, Write write)
 struct PngFailure
 {
   char message[200];
+  int error;   // the system's reason when a write to the file failed
 };
 
 void PngError(png_structp png, png_const_charp message)
 {
   auto *failure = static_cast<PngFailure *>(png_get_error_ptr(png));
+  failure->error = errno;
   std::snprintf(failure->message, sizeof failure->message, "%s", message != nullptr ? message : "libpng error");
   png_longjmp(png, 1);
 }
@@ -115,11 +117,16 @@ void WritePng(const Vantorum::BitmapImage &image, const char *path, const char *
   if (file == nullptr)
     throw ExportFile::Error(std::string("Cannot write to file ") + name + ": " + std::strerror(errno));
   PngFailure failure = {};
+  // libpng says only "Write Error" when the file refuses bytes; errno says why.
+  errno = 0;
   const bool written = WritePngRows(file, image, exportOptions.pngLevel, &failure);
+  const bool refused = std::ferror(file) != 0;
   errno = 0;
   const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
   const int flushError = errno;
   const bool closed = std::fclose(file) == 0;
+  if (!written && refused && failure.error != 0)
+    throw ExportFile::Error(std::string("Cannot write to file ") + name + ": " + std::strerror(failure.error));
   if (!written)
     throw ExportFile::Error(std::string("Error saving PNG file ") + name + ": " + failure.message);
   if (!flushed || !closed)

@@ -24,6 +24,7 @@ namespace
 
 const ExportOptions Defaults = {800, 600, FlagClipboardSize, 75, 2, UnusedNormal, 9, 0};
 const int16_t UserBackground = 7;
+const float WideExtents[6] = {0, 0, 0, 400, 200, 0};
 
 class CommandsTest : public ::testing::Test
 {
@@ -292,6 +293,17 @@ TEST_F(CommandsTest, SaveBmpAndTheFiltersTakeTheWholeDrawing)
   ASSERT_GE(file.size(), 54u);
   EXPECT_EQ(ReadLittle32(file, 18), 800u);
   EXPECT_EQ(ReadLittle32(file, 22), 400u);
+  // Half as wide as high: 300 x 600, not one column more from float
+  // rounding.
+  const float tall[6] = {0, 0, 0, 1, 2, 0};
+  std::memcpy(state.extents, tall, sizeof tall);
+  SAVEBMP();
+  fakehost::AnswerName(name);
+  file = ReadFileBytes(name);
+  ASSERT_GE(file.size(), 54u);
+  EXPECT_EQ(ReadLittle32(file, 18), 300u);
+  EXPECT_EQ(ReadLittle32(file, 22), 600u);
+  std::memcpy(state.extents, WideExtents, sizeof WideExtents);
 
   // Blank: the margins of a 400 x 200 section in 800 x 600 rows are filled
   // in the background colour, top and bottom, never over the section's edge
