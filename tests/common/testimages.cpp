@@ -80,7 +80,9 @@ void WriteFileBytes(const std::string &path, const std::vector<uint8_t> &bytes)
 std::string TempPath(const std::string &name)
 {
   const testing::TestInfo *info = testing::UnitTest::GetInstance()->current_test_info();
-  std::string folder = testing::TempDir() + "rastello-tests/";
+  // Each build folder has its own, so that test runs of two builds at once
+  // never share a file.
+  std::string folder = RASTELLO_TEST_TMP "/";
   if (info != nullptr)
     folder += std::string(info->test_suite_name()) + "." + info->name() + "/";
   std::filesystem::create_directories(folder);
