@@ -241,6 +241,9 @@ Figures Export(const Format &format, const Size &size, const std::string &path, 
   if (CaptureSection(image, size.width, size.height, section) == 0 || host.ErrorBoxShown())
     Fail("the capture failed at " + std::to_string(size.width) + " x " + std::to_string(size.height));
   const double capture = Since(captureStart);
+  // Calls bound past the wrappers would leave the split silently empty.
+  if (wrappedTimes.readBack == 0 || wrappedTimes.image == 0 || wrappedTimes.stripBitmaps == 0)
+    Fail("the host operations were not wrapped at link time; the time split would be empty");
   figures.captureBeyondImage = Bench::HeapPeak() - before - ImageBytes(image);
   figures.draw = wrappedTimes.draw;
   figures.readBack = wrappedTimes.readBack;
