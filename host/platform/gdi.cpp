@@ -16,6 +16,8 @@ namespace
 {
 
 constexpr uint64_t kMaxBitmapBytes = uint64_t(1) << 30;
+// B, G, R of a little-endian pixel word; the fourth byte is 0 in a DIB.
+constexpr uint32_t kColourBytes = 0x00FFFFFFu;
 
 struct DeviceContext;
 
@@ -207,10 +209,14 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbitmap, UINT start, UINT lines, LPVOID bi
     }
     uint8_t *out = static_cast<uint8_t *>(bits) + size_t(scan - start) * dibRowBytes;
     const uint8_t *in = bitmap->pixels.get() + size_t(row) * size_t(bitmap->width) * 4;
-    std::memcpy(out, in, copyBytes);
-    for (size_t x = 3; x < copyBytes; x += 4)
+    // One pass: each pixel copied with its fourth byte cleared, as GDI
+    // hands 32-bit DIBs out.
+    for (size_t x = 0; x < copyBytes; x += 4)
     {
-      out[x] = 0;
+      uint32_t pixel;
+      std::memcpy(&pixel, in + x, 4);
+      pixel &= kColourBytes;
+      std::memcpy(out + x, &pixel, 4);
     }
     std::memset(out + copyBytes, 0, dibRowBytes - copyBytes);
     ++copied;
