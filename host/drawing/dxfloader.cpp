@@ -57,6 +57,7 @@ constexpr int kMaxArrayCells = 100000;   // rows x columns of one MINSERT
 // nested arrays of nothing add no entities but can still take forever.
 constexpr long kMaxPlacements = 10000000;
 constexpr double kBulgeStep = 2 * kDegrees;
+constexpr int kMaxArcSteps = 720;
 const char kBinarySentinel[] = "AutoCAD Binary DXF";
 
 // x' = a·x + c·y + e, y' = b·x + d·y + f.
@@ -109,6 +110,36 @@ std::string Upper(const char *text)
 [[noreturn]] void Fail(const std::string &path, const std::string &problem)
 {
   throw Document::LoadError(path + ": " + problem);
+}
+
+// An angle in [0, period). fmod keeps angles far beyond one turn exact, where
+// adding or taking whole turns would no longer change them.
+double Normalized(double angle, double period)
+{
+  double r = std::fmod(angle, period);
+  if (r < 0)
+    r += period;
+  return r < period ? r : 0; // a tiny negative angle rounds up to period
+}
+
+// The counter-clockwise sweep from direction start to direction end, in
+// (0, period]; ends that meet make a full turn. libdime keeps angles in single
+// precision, so ends a few float steps apart meet: a full ellipse ends at
+// float(2π), just beyond 2π.
+double Sweep(double start, double end, double period)
+{
+  const double sweep = Normalized(end - start, period);
+  const double meet = std::max({std::fabs(start), std::fabs(end), period}) * 0x1p-21;
+  return sweep <= meet || sweep >= period - meet ? period : sweep;
+}
+
+// Segments for an arc of the given sweep, without casting an out-of-range or
+// NaN double to int. A sweep a hair over whole steps (a quarter circle's bulge
+// in full precision) takes no extra one.
+int ArcSteps(double sweep, int fewest)
+{
+  const double steps = std::ceil(std::fabs(sweep) / kBulgeStep - 1e-9);
+  return steps < kMaxArcSteps ? std::max(fewest, int(steps)) : kMaxArcSteps;
 }
 
 // One group-code/value pair of an entity libdime does not model.
@@ -179,7 +210,7 @@ void AppendBulge(Point p0, Point p1, double bulge, std::vector<Point> *out)
     // Centre off the chord's midpoint along its left normal.
     const double h = (1 - bulge * bulge) / (4 * bulge);
     const double cx = p0.x + dx / 2 - dy * h, cy = p0.y + dy / 2 + dx * h;
-    const int steps = std::min(720, int(std::ceil(std::fabs(theta) / kBulgeStep)));
+    const int steps = ArcSteps(theta, 1);
     for (int k = 1; k < steps; ++k)
     {
       const double t = theta * k / steps;
@@ -194,7 +225,7 @@ void AppendBulge(Point p0, Point p1, double bulge, std::vector<Point> *out)
 // Conic arc points from t0 to t1 (for hatch edges, which are filled).
 void AppendConic(Point c, Point u, Point v, double t0, double t1, std::vector<Point> *out)
 {
-  const int steps = std::max(2, std::min(720, int(std::ceil(std::fabs(t1 - t0) / kBulgeStep))));
+  const int steps = ArcSteps(t1 - t0, 2);
   for (int k = 0; k <= steps; ++k)
   {
     const double t = t0 + (t1 - t0) * k / steps;
@@ -603,9 +634,8 @@ private:
       dimeVec3f c;
       arc->getCenter(c);
       const double r = arc->getRadius();
-      double a0 = arc->getStartAngle(), a1 = arc->getEndAngle();
-      while (a1 <= a0)
-        a1 += 360;
+      const double a0 = Normalized(arc->getStartAngle(), 360);
+      const double a1 = a0 + Sweep(arc->getStartAngle(), arc->getEndAngle(), 360);
       AddConic(kArc, layer, aci, m, {c.x, c.y}, {r, 0}, {0, r}, a0 * kDegrees, a1 * kDegrees);
     }
     else if (name == "ELLIPSE")
@@ -613,9 +643,8 @@ private:
       auto *ellipse = static_cast<dimeEllipse *>(entity);
       const dimeVec3f &major = ellipse->getMajorAxisEndpoint();
       const double ratio = ellipse->getMinorMajorRatio();
-      double t0 = ellipse->getStartParam(), t1 = ellipse->getEndParam();
-      while (t1 <= t0)
-        t1 += 2 * kPi;
+      const double t0 = Normalized(ellipse->getStartParam(), 2 * kPi);
+      const double t1 = t0 + Sweep(ellipse->getStartParam(), ellipse->getEndParam(), 2 * kPi);
       AddConic(kEllipse, layer, aci, m, {ellipse->getCenter().x, ellipse->getCenter().y},
                {major.x, major.y}, {-major.y * ratio, major.x * ratio}, t0, t1);
     }
@@ -872,9 +901,8 @@ private:
           t1 = -t1;
           v = {-v.x, -v.y};
         }
-        while (t1 <= t0)
-          t1 += 2 * kPi;
-        AppendConic({cx, cy}, u, v, t0, t1, rings);
+        const double start = Normalized(t0, 2 * kPi);
+        AppendConic({cx, cy}, u, v, start, start + Sweep(t0, t1, 2 * kPi), rings);
       }
       else
       {
