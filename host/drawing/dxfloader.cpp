@@ -1,7 +1,7 @@
 // DXF files into host entity records, read with libdime. The file is first
 // checked by hand (empty, binary, no EOF marker), because libdime accepts
-// some truncations and prints its own complaints; what it prints is captured
-// and folded into one message that names the file.
+// some truncations; what libdime prints is collected (dimeguard.cpp) and
+// folded into one message that names the file.
 // INSERTs are expanded here: block contents on layer 0 take the insert's
 // layer, BYBLOCK takes its colour, and geometry is transformed to world
 // coordinates, conics as centre and axis vectors so that any scale is exact.
@@ -26,7 +26,6 @@
 #include <dime/sections/TablesSection.h>
 #include <dime/tables/LayerTable.h>
 #include <dime/tables/Table.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -40,6 +39,7 @@
 #include <map>
 #include <sstream>
 
+#include "dimeguard.h"
 #include "drawing.h"
 #include "drawinginternal.h"
 
@@ -273,71 +273,6 @@ std::string PlainMText(const std::string &text)
     } // other codes (underline, overline, strike toggles) are dropped
   }
   return out;
-}
-
-// Redirects stderr into a temporary file while libdime reads, so its
-// complaints end up in our message instead of on the terminal.
-class StderrCapture
-{
-public:
-  StderrCapture()
-  {
-    std::fflush(stderr);
-    file_ = std::tmpfile();
-    if (file_)
-      saved_ = dup(2);
-    if (saved_ >= 0)
-      dup2(fileno(file_), 2);
-  }
-  ~StderrCapture()
-  {
-    Restore();
-    if (file_)
-      std::fclose(file_);
-  }
-  std::string Finish()
-  {
-    Restore();
-    std::string text;
-    if (!file_)
-      return text;
-    std::rewind(file_);
-    char buffer[512];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0 && text.size() < 4096)
-    {
-      text.append(buffer, n);
-    }
-    return text;
-  }
-
-private:
-  void Restore()
-  {
-    if (saved_ < 0)
-      return;
-    std::fflush(stderr);
-    dup2(saved_, 2);
-    close(saved_);
-    saved_ = -1;
-  }
-  std::FILE *file_ = nullptr;
-  int saved_ = -1;
-};
-
-// The last line libdime printed, which says where reading stopped.
-std::string LastLine(const std::string &text)
-{
-  std::istringstream lines(text);
-  std::string line, last;
-  while (std::getline(lines, line))
-  {
-    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
-      line.pop_back();
-    if (!line.empty())
-      last = line;
-  }
-  return last;
 }
 
 // The checks libdime does not make, on the raw bytes.
@@ -1012,14 +947,22 @@ private:
 std::unique_ptr<Document> Document::Load(const std::string &path)
 {
   CheckFileText(path);
+  // A libdime fault can surface in read() or, once it has damaged its heap,
+  // in the model's destructor: the note covers the model's whole life.
+  CrashNote note(path);
   dimeInput input;
   dimeModel model;
   bool read = false;
   std::string complaint;
+  try
   {
     StderrCapture capture;
     read = input.setFile(path.c_str()) && model.read(&input);
-    complaint = LastLine(capture.Finish());
+    complaint = capture.LastLine();
+  }
+  catch (const std::exception &error)
+  {
+    Fail(path, std::string("the DXF reader failed (") + error.what() + ")");
   }
   if (!read)
   {

@@ -1,5 +1,7 @@
-// Drawings made to hurt the loader: angles far beyond one turn. Every file
-// that once broke the loader is in tests/regressions/ and is loaded here.
+// Drawings made to hurt the loader: angles far beyond one turn, and a crash
+// while libdime holds the file. Every file that once broke the loader is in
+// tests/regressions/ and is loaded here.
+#include "dimeguard.h"
 #include "drawing.h"
 #include "dxftestfiles.h"
 
@@ -7,6 +9,8 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 
 namespace zulan
@@ -76,6 +80,25 @@ TEST(HostileDxfTest, AnglesBeyondOneTurnAreReducedToIt)
   document->Points(all[5], &count);
   EXPECT_GT(count, 2u);
   EXPECT_LE(count, 721u);
+}
+
+TEST(HostileDxfDeathTest, CrashWhileLibdimeHoldsTheFileNamesIt)
+{
+  const std::string note = "x\\.dxf: the DXF reader crashed while reading the drawing ";
+  EXPECT_DEATH(
+      {
+        CrashNote crash("x.dxf");
+        volatile uintptr_t address = 8;
+        *reinterpret_cast<volatile int *>(address) = 1;
+      },
+      note + "\\(segmentation fault\\)");
+  EXPECT_DEATH(
+      {
+        CrashNote crash("x.dxf");
+        StderrCapture capture; // libdime's stderr is swapped; descriptor 2 is not
+        abort();
+      },
+      note + "\\(aborted\\)");
 }
 
 class RegressionFileTest : public testing::TestWithParam<std::pair<std::string, std::string>>
