@@ -1,7 +1,8 @@
 // DXF files into host entity records, read with libdime. The file is first
-// checked by hand (empty, binary, no EOF marker), because libdime accepts
-// some truncations; what libdime prints is collected (dimeguard.cpp) and
-// folded into one message that names the file.
+// scanned pair by pair (dxfscan.cpp), because libdime accepts truncations and
+// malformed numbers and mishandles LWPOLYLINE vertices; libdime then reads
+// the scanned text, and what it prints is folded into one message that names
+// the file.
 // INSERTs are expanded here: block contents on layer 0 take the insert's
 // layer, BYBLOCK takes its colour, and geometry is transformed to world
 // coordinates, conics as centre and axis vectors so that any scale is exact.
@@ -33,15 +34,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <map>
-#include <sstream>
 
 #include "dimeguard.h"
 #include "drawing.h"
 #include "drawinginternal.h"
+#include "dxflimits.h"
+#include "dxfscan.h"
 
 namespace zulan
 {
@@ -50,15 +50,8 @@ namespace
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegrees = kPi / 180;
-constexpr int kMaxBlockDepth = 32;
-constexpr size_t kMaxEntities = 4000000; // after expanding inserts
-constexpr int kMaxArrayCells = 100000;   // rows x columns of one MINSERT
-// Block placements visited while expanding inserts, empty blocks included:
-// nested arrays of nothing add no entities but can still take forever.
-constexpr long kMaxPlacements = 10000000;
 constexpr double kBulgeStep = 2 * kDegrees;
 constexpr int kMaxArcSteps = 720;
-const char kBinarySentinel[] = "AutoCAD Binary DXF";
 
 // x' = a·x + c·y + e, y' = b·x + d·y + f.
 struct Affine
@@ -105,11 +98,6 @@ std::string Upper(const char *text)
   for (char &ch : s)
     ch = char(std::toupper(static_cast<unsigned char>(ch)));
   return s;
-}
-
-[[noreturn]] void Fail(const std::string &path, const std::string &problem)
-{
-  throw Document::LoadError(path + ": " + problem);
 }
 
 // An angle in [0, period). fmod keeps angles far beyond one turn exact, where
@@ -275,69 +263,14 @@ std::string PlainMText(const std::string &text)
   return out;
 }
 
-// The checks libdime does not make, on the raw bytes.
-void CheckFileText(const std::string &path)
-{
-  // Folders, FIFOs and devices would fail or block while being read.
-  std::error_code status;
-  if (std::filesystem::exists(path, status) && !std::filesystem::is_regular_file(path, status))
-    Fail(path, "not a drawing file (a folder or a special file)");
-  std::ifstream file(path, std::ios::binary);
-  if (!file)
-    Fail(path, std::string("cannot open the drawing: ") + std::strerror(errno));
-  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad())
-    Fail(path, "cannot read the drawing");
-  if (bytes.empty())
-    Fail(path, "the drawing file is empty (0 bytes)");
-  if (bytes.compare(0, sizeof kBinarySentinel - 1, kBinarySentinel) == 0)
-  {
-    Fail(path, "binary DXF is not supported; save the drawing as ASCII DXF");
-  }
-  if (bytes.find('\0') != std::string::npos)
-  {
-    Fail(path, "not a DXF file (it contains binary data)");
-  }
-  std::istringstream lines(bytes);
-  std::string line;
-  std::vector<std::string> tail; // the last two non-blank lines
-  bool first = true;
-  while (std::getline(lines, line))
-  {
-    const size_t begin = line.find_first_not_of(" \t\r");
-    if (begin == std::string::npos)
-      continue;
-    const size_t end = line.find_last_not_of(" \t\r");
-    line = line.substr(begin, end - begin + 1);
-    if (first)
-    {
-      char *rest = nullptr;
-      std::strtol(line.c_str(), &rest, 10);
-      if (rest == line.c_str() || *rest != '\0')
-      {
-        Fail(path, "not a DXF file (it does not start with a group code)");
-      }
-      first = false;
-    }
-    tail.push_back(line);
-    if (tail.size() > 2)
-      tail.erase(tail.begin());
-  }
-  if (first)
-    Fail(path, "the drawing file is empty (only blank lines)");
-  if (tail.size() < 2 || tail[0] != "0" || tail[1] != "EOF")
-  {
-    Fail(path, "the DXF file is truncated (it does not end with EOF)");
-  }
-}
-
 } // namespace
 
 class DocumentBuilder
 {
 public:
-  DocumentBuilder(const std::string &path, dimeModel &model, Document &document)
-      : path_(path), model_(model), doc_(document)
+  DocumentBuilder(const std::string &path, const DxfScan &scan, dimeModel &model,
+                  Document &document)
+      : path_(path), scan_(scan), model_(model), doc_(document)
   {
   }
 
@@ -377,7 +310,7 @@ private:
       return found->second;
     if (doc_.layers_.size() >= size_t(std::numeric_limits<int16_t>::max()))
     {
-      Fail(path_, "too many layers (more than 32767)");
+      ThrowLoadError(path_, "too many layers (more than 32767)");
     }
     doc_.layers_.push_back(Layer{name && *name ? name : "0", 7, false, false});
     layerByName_[key] = int(doc_.layers_.size() - 1);
@@ -477,7 +410,7 @@ private:
   {
     if (doc_.entities_.size() >= kMaxEntities)
     {
-      Fail(path_, "the drawing expands to more than " + std::to_string(kMaxEntities) + " entities");
+      ThrowLoadError(path_, "the drawing expands to more than " + std::to_string(kMaxEntities) + " entities");
     }
     Entity record{};
     record.serial = uint32_t(doc_.entities_.size());
@@ -631,22 +564,20 @@ private:
     // Other entities (splines, 3D faces, viewports) are not drawn.
   }
 
+  // The vertices were read by the scan; the scanned text gives libdime each
+  // LWPOLYLINE's number among them as its vertex count (group 90).
   void AddLWPolyline(dimeLWPolyline *poly, int layer, int aci, const Affine &m)
   {
-    const int n = poly->getNumVertices();
-    const dxfdouble *xs = poly->getXCoords(), *ys = poly->getYCoords();
-    const dxfdouble *bulges = poly->getBulges();
-    if (n <= 0 || !xs || !ys)
+    const std::vector<LwVertex> vertices = scan_.Polyline(poly->getNumVertices());
+    const size_t n = vertices.size();
+    if (n == 0)
       return;
     const bool closed = poly->getFlags() & 1;
-    std::vector<Point> points{{xs[0], ys[0]}};
-    for (int i = 0; i < n; ++i)
+    std::vector<Point> points{{vertices[0].x, vertices[0].y}};
+    for (size_t i = 0; i + 1 < n || (closed && i + 1 == n); ++i)
     {
-      const bool last = i + 1 == n;
-      if (last && !closed)
-        break;
-      const Point next = last ? Point{xs[0], ys[0]} : Point{xs[i + 1], ys[i + 1]};
-      AppendBulge({xs[i], ys[i]}, next, bulges ? bulges[i] : 0, &points);
+      const LwVertex &next = vertices[(i + 1) % n];
+      AppendBulge({vertices[i].x, vertices[i].y}, {next.x, next.y}, vertices[i].bulge, &points);
     }
     if (closed && points.size() > 1)
       points.pop_back(); // back at the start
@@ -859,7 +790,7 @@ private:
     if (!block)
       return;
     if (ctx.depth >= kMaxBlockDepth)
-      Fail(path_, "block \"" + blockName + "\" is nested more than "
+      ThrowLoadError(path_, "block \"" + blockName + "\" is nested more than "
                       + std::to_string(kMaxBlockDepth) + " deep (does it insert itself?)");
     const Context inner{ctx.m, layer, aci, ctx.depth + 1};
     for (int i = 0; i < block->getNumEntities(); ++i)
@@ -873,7 +804,7 @@ private:
       return; // a missing block draws nothing, as in CAD programs
     if (ctx.depth >= kMaxBlockDepth)
     {
-      Fail(path_, std::string("block \"") + (block->getName() ? block->getName() : "")
+      ThrowLoadError(path_, std::string("block \"") + (block->getName() ? block->getName() : "")
                       + "\" is nested more than " + std::to_string(kMaxBlockDepth)
                       + " deep (does it insert itself?)");
     }
@@ -884,7 +815,7 @@ private:
     const double rowSpacing = insert->getRecord(45, param) ? param.double_data : 0;
     if (long(rows) * columns > kMaxArrayCells)
     {
-      Fail(path_, "an INSERT array has more than " + std::to_string(kMaxArrayCells) + " cells");
+      ThrowLoadError(path_, "an INSERT array has more than " + std::to_string(kMaxArrayCells) + " cells");
     }
     const Affine outer = ObjectToWorld(insert, ctx);
     const dimeVec3f &at = insert->getInsertionPoint();
@@ -902,7 +833,7 @@ private:
                     Compose(Translation(c * columnSpacing, r * rowSpacing), scaling));
         if (++placements_ > kMaxPlacements)
         {
-          Fail(path_, "the drawing's block inserts expand to more than " + std::to_string(kMaxPlacements)
+          ThrowLoadError(path_, "the drawing's block inserts expand to more than " + std::to_string(kMaxPlacements)
                           + " placements");
         }
         const Context inner{Compose(outer, placed), layer, aci, ctx.depth + 1};
@@ -938,18 +869,40 @@ private:
   }
 
   const std::string &path_;
+  const DxfScan &scan_;
   dimeModel &model_;
   Document &doc_;
   std::map<std::string, int> layerByName_;
   long placements_ = 0;
 };
 
+namespace
+{
+
+// libdime's complaint ends "at line: N", a line of the scanned text; the user
+// needs the file's.
+std::string InFileLines(const std::string &complaint, const DxfScan &scan)
+{
+  const std::string marker = "line: ";
+  const size_t at = complaint.rfind(marker);
+  if (at == std::string::npos)
+    return complaint;
+  const unsigned long textLine = std::strtoul(complaint.c_str() + at + marker.size(), nullptr, 10);
+  return complaint.substr(0, at) + "line " + std::to_string(scan.FileLine(textLine));
+}
+
+} // namespace
+
 std::unique_ptr<Document> Document::Load(const std::string &path)
 {
-  CheckFileText(path);
+  const DxfScan scan = ScanDxf(path);
   // A libdime fault can surface in read() or, once it has damaged its heap,
   // in the model's destructor: the note covers the model's whole life.
   CrashNote note(path);
+  std::unique_ptr<std::FILE, int (*)(std::FILE *)> text(
+      fmemopen(const_cast<char *>(scan.text.data()), scan.text.size(), "r"), &std::fclose);
+  if (!text)
+    ThrowLoadError(path, std::string("cannot read the drawing: ") + std::strerror(errno));
   dimeInput input;
   dimeModel model;
   bool read = false;
@@ -957,19 +910,20 @@ std::unique_ptr<Document> Document::Load(const std::string &path)
   try
   {
     StderrCapture capture;
-    read = input.setFile(path.c_str()) && model.read(&input);
+    read = input.setFileHandle(text.get()) && model.read(&input);
     complaint = capture.LastLine();
   }
   catch (const std::exception &error)
   {
-    Fail(path, std::string("the DXF reader failed (") + error.what() + ")");
+    ThrowLoadError(path, std::string("the DXF reader failed (") + error.what() + ")");
   }
   if (!read)
   {
-    Fail(path, "malformed DXF" + (complaint.empty() ? "" : " (" + complaint + ")"));
+    ThrowLoadError(path, "malformed DXF"
+                             + (complaint.empty() ? "" : " (" + InFileLines(complaint, scan) + ")"));
   }
   std::unique_ptr<Document> document(new Document);
-  DocumentBuilder(path, model, *document).Build();
+  DocumentBuilder(path, scan, model, *document).Build();
   return document;
 }
 

@@ -1,6 +1,7 @@
-// Drawings made to hurt the loader: angles far beyond one turn, and a crash
-// while libdime holds the file. Every file that once broke the loader is in
-// tests/regressions/ and is loaded here.
+// Drawings made to hurt the loader: sizes beyond libdime's 16-bit vertex
+// index, counts that disagree with their data, angles far beyond one turn,
+// malformed numbers, and a crash while libdime holds the file. Every file
+// that once broke the loader is in tests/regressions/ and is loaded here.
 #include "dimeguard.h"
 #include "drawing.h"
 #include "dxftestfiles.h"
@@ -36,6 +37,12 @@ std::string LoadError(const std::string &path)
   return "(loaded)";
 }
 
+std::string LoadTextError(const std::string &dxf)
+{
+  TempFile file(dxf);
+  return LoadError(file.Path());
+}
+
 std::unique_ptr<Document> LoadText(const std::string &dxf)
 {
   TempFile file(dxf);
@@ -46,6 +53,77 @@ std::string Entities(const std::string &entities)
 {
   return Groups({{0, "SECTION"}, {2, "ENTITIES"}}) + entities
          + Groups({{0, "ENDSEC"}, {0, "EOF"}});
+}
+
+std::string Vertices(int count)
+{
+  std::string text;
+  for (int i = 0; i < count; ++i)
+    text += Groups({{10, std::to_string(i)}, {20, std::to_string(i % 7)}});
+  return text;
+}
+
+TEST(HostileDxfTest, LwPolylineBeyondLibdimesSixteenBitIndexLoads)
+{
+  // libdime counted these vertices in 16 bits and wrote before its arrays.
+  const int n = 32824;
+  auto document = LoadText(Entities(
+      Groups({{0, "LWPOLYLINE"}, {8, "0"}, {90, std::to_string(n)}, {70, "0"}}) + Vertices(n)));
+  ASSERT_EQ(document->Entities().size(), 1u);
+  uint32_t count;
+  const Point *points = document->Points(document->Entities()[0], &count);
+  ASSERT_EQ(count, uint32_t(n));
+  EXPECT_EQ(points[n - 1].x, n - 1);
+  EXPECT_EQ(points[n - 1].y, (n - 1) % 7);
+
+  // Closed, with the closing segment bulged: a half circle from (0,10) back
+  // to (0,0) through (-5,5), ending before the start point.
+  auto closed = LoadText(Entities(Groups({{0, "LWPOLYLINE"}, {8, "0"}, {90, "3"}, {70, "1"},
+                                          {10, "0"}, {20, "0"}, {10, "10.25"}, {20, "0"},
+                                          {10, "0"}, {20, "10"}, {42, "1"}})));
+  ASSERT_EQ(closed->Entities().size(), 1u);
+  const Point *ring = closed->Points(closed->Entities()[0], &count);
+  EXPECT_EQ(count, 3u + 89u); // 180 degrees in 2-degree steps, the start not repeated
+  EXPECT_EQ(ring[1].x, 10.25); // kept exact, not in libdime's single precision
+  EXPECT_NEAR(ring[3 + 44].x, -5, 1e-9);
+  EXPECT_NEAR(ring[3 + 44].y, 5, 1e-9);
+}
+
+TEST(HostileDxfTest, LwPolylineCountMustMatchItsVertices)
+{
+  const std::string start = Groups({{0, "LWPOLYLINE"}, {8, "0"}}); // lines 5-8
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {Groups({{90, "1"}, {10, "0"}, {20, "0"}, {90, "4"}}), "line 15: the LWPOLYLINE starting at "
+                                                             "line 5 gives 4 as its vertex count "
+                                                             "but has 1 vertex"},
+      {Groups({{90, "-1"}}) + Vertices(2), "line 9: the LWPOLYLINE starting at line 5 gives -1"},
+      {Groups({{90, "2"}, {10, "0"}, {20, "0"}, {10, "1"}}), "line 15: an LWPOLYLINE vertex "
+                                                             "without its y coordinate"},
+      {Groups({{90, "1"}, {20, "0"}, {10, "0"}}), "line 11: an LWPOLYLINE y coordinate"},
+      {Groups({{90, "1"}, {42, "1"}, {10, "0"}, {20, "0"}}), "line 11: an LWPOLYLINE bulge"},
+  };
+  for (const auto &[groups, problem] : cases)
+  {
+    const std::string message = LoadTextError(Entities(start + groups));
+    EXPECT_NE(message.find("malformed DXF at " + problem), std::string::npos) << message;
+  }
+  // The count may come twice when it is right both times.
+  auto twice = LoadText(Entities(start + Groups({{90, "2"}, {90, "2"}}) + Vertices(2)));
+  EXPECT_EQ(twice->Entities().size(), 1u);
+}
+
+TEST(HostileDxfTest, NegativeCountsLibdimeAllocatesByAreRefused)
+{
+  // libdime sized arrays by these and threw from new[].
+  for (int code : {72, 73, 74})
+  {
+    const std::string message = LoadTextError(Entities(Groups(
+        {{0, "SPLINE"}, {8, "0"}, {70, "8"}, {71, "3"}, {code, "-1"}, {10, "1"}, {20, "1"}})));
+    EXPECT_NE(message.find("line 14: a SPLINE gives -1 as a count (group code "
+                           + std::to_string(code) + ")"),
+              std::string::npos)
+        << message;
+  }
 }
 
 TEST(HostileDxfTest, AnglesBeyondOneTurnAreReducedToIt)
@@ -80,6 +158,73 @@ TEST(HostileDxfTest, AnglesBeyondOneTurnAreReducedToIt)
   document->Points(all[5], &count);
   EXPECT_GT(count, 2u);
   EXPECT_LE(count, 721u);
+}
+
+TEST(HostileDxfTest, MalformedNumbersAreRefusedWithTheirLine)
+{
+  struct Case
+  {
+    int code;
+    std::string value;
+    std::string problem;
+  };
+  const std::vector<Case> cases = {
+      {10, "1O.5", "\"1O.5\" is not a number (group code 10 takes a real number)"},
+      {10, "-1e400", "-1e400 is out of range (group code 10 takes a real number up to"},
+      {10, "4e38", "4e38 is out of range"},
+      {10, "", "\"\" is not a number"},
+      {10, "nan", "is not a number"},
+      {10, "inf", "is not a number"},
+      {10, "0x1p3", "is not a number"},
+      {10, "1,5", "is not a number"},
+      {10, "1e", "is not a number"},
+      {10, "--1", "is not a number"},
+      {10, "1." + std::string(600, '0'), "a number of 602 characters"},
+      {62, "1.5", "\"1.5\" is not an integer (group code 62 takes a 16-bit integer)"},
+      {62, "40000", "40000 is out of range (group code 62 takes a 16-bit integer, -32768 to 32767)"},
+      {90, "3000000000", "out of range (group code 90 takes a 32-bit integer"},
+      {280, "200", "out of range (group code 280 takes an 8-bit integer, -128 to 127)"},
+      {160, "99999999999999999999", "out of range (group code 160 takes a 64-bit integer"},
+      {330, "ZZ", "\"ZZ\" is not hexadecimal"},
+  };
+  for (const Case &c : cases)
+  {
+    const std::string message = LoadTextError(
+        Entities(Groups({{0, "LINE"}, {8, "0"}, {c.code, c.value}, {20, "0"}})));
+    EXPECT_NE(message.find("malformed DXF at line 10: "), std::string::npos) << message;
+    EXPECT_NE(message.find(c.problem), std::string::npos) << message;
+  }
+  for (const std::string code : {"abc", "1072", "-1", "99999999999999999999"})
+  {
+    const std::string message = LoadTextError(Entities("0\nLINE\n" + code + "\n0\n"));
+    EXPECT_NE(message.find("malformed DXF at line 7: \"" + code + "\" is not a"), std::string::npos)
+        << message;
+  }
+  // Every form a DXF writer uses still reads, blank lines between pairs too.
+  auto document = LoadText(Entities(
+      "0\nLINE\n  8\nL\n\n10\n.5\n 20 \n5.\n11\n+1\n21\n 1E+05 \n\n0\nLINE\n10\n-0.25e-1\n"
+      "20\n1e-400\n11\n 3 \n21\n-0\n"));
+  ASSERT_EQ(document->Entities().size(), 2u);
+  const double *g = document->Entities()[0].geometry;
+  EXPECT_EQ(g[0], 0.5);
+  EXPECT_EQ(g[1], 5);
+  EXPECT_EQ(g[2], 1);
+  EXPECT_EQ(g[3], 1e5);
+  EXPECT_FLOAT_EQ(document->Entities()[1].geometry[0], -0.025f);
+  EXPECT_EQ(document->Entities()[1].geometry[1], 0);
+}
+
+TEST(HostileDxfTest, LibdimesComplaintsGiveTheFilesLine)
+{
+  // Blank lines and LWPOLYLINE vertices are not in the text libdime reads;
+  // its complaint about the unfinished BLOCK still names the file's line.
+  const std::string text =
+      "\n\n" + Groups({{0, "SECTION"}, {2, "ENTITIES"}, {0, "LWPOLYLINE"}, {8, "0"}, {90, "3"}})
+      + Vertices(3) + Groups({{0, "ENDSEC"}, {0, "SECTION"}, {2, "BLOCKS"}, {0, "BLOCK"},
+                              {0, "LINE"}, {0, "ENDSEC"}, {0, "EOF"}});
+  EXPECT_NE(LoadTextError(text).find("malformed DXF (DXF loading failed at line 38)"),
+            std::string::npos)
+      << LoadTextError(text);
 }
 
 TEST(HostileDxfDeathTest, CrashWhileLibdimeHoldsTheFileNamesIt)
@@ -118,7 +263,14 @@ INSTANTIATE_TEST_SUITE_P(
         std::make_pair("dxf-block-inserts-itself.dxf", "nested more than 32 deep"),
         std::make_pair("dxf-ends-inside-entities.dxf", "truncated"),
         std::make_pair("dxf-nested-empty-arrays.dxf", "more than 10000000 placements"),
-        std::make_pair("dxf-arc-start-angle-1e20.dxf", "(loaded)")),
+        std::make_pair("dxf-lwpolyline-count-twice.dxf", "gives 4 as its vertex count"),
+        std::make_pair("dxf-lwpolyline-claims-2e9-vertices.dxf", "gives 2000000000 as its"),
+        std::make_pair("dxf-arc-start-angle-1e20.dxf", "(loaded)"),
+        std::make_pair("dxf-number-letter-o.dxf", "line 10: \"1O.5\" is not a number"),
+        std::make_pair("dxf-number-beyond-double.dxf", "line 10: -1e400 is out of range"),
+        std::make_pair("dxf-number-of-1000-digits.dxf", "a number of 1000 characters"),
+        std::make_pair("dxf-second-entities-section.dxf", "line 19: a second ENTITIES section"),
+        std::make_pair("dxf-table-negative-count.dxf", "line 10: a TABLE gives -1 as a count")),
     [](const testing::TestParamInfo<std::pair<std::string, std::string>> &info)
     {
       std::string name;

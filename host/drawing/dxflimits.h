@@ -1,0 +1,26 @@
+// How much a drawing file may make the loader do. Each limit is far above
+// real drawings and far below what exhausts memory or time; a file beyond one
+// is refused with a message that names it.
+#ifndef ZULAN_DRAWING_DXFLIMITS_H
+#define ZULAN_DRAWING_DXFLIMITS_H
+
+#include <cstddef>
+
+namespace zulan
+{
+
+constexpr int kMaxBlockDepth = 32;
+constexpr size_t kMaxEntities = 4000000; // records, after expanding inserts
+// LWPOLYLINE vertices in the file, all together.
+constexpr size_t kMaxPoints = 16000000;
+constexpr int kMaxArrayCells = 100000; // rows x columns of one MINSERT
+// Block placements visited while expanding inserts, empty blocks included:
+// nested arrays of nothing add no entities but can still take forever.
+constexpr long kMaxPlacements = 10000000;
+// libdime reads numbers through a 512-byte stack buffer; real numbers in DXF
+// files are at most about 25 characters.
+constexpr size_t kMaxNumberLength = 100;
+
+} // namespace zulan
+
+#endif

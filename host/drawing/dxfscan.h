@@ -1,0 +1,51 @@
+// A DXF file read as group-code/value pairs and checked before libdime reads
+// it. libdime takes numbers leniently ("1O.5" as 1, -1e400 as +3.4e38),
+// overruns a stack buffer on numbers of 512 characters, and keeps LWPOLYLINE
+// vertices in arrays sized by the file's count but filled through a 16-bit
+// index. So every number is checked here by its group code's type, and
+// LWPOLYLINE vertices are read here and left out of the text libdime gets.
+#ifndef ZULAN_DRAWING_DXFSCAN_H
+#define ZULAN_DRAWING_DXFSCAN_H
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zulan
+{
+
+struct LwVertex
+{
+  double x;
+  double y;
+  double bulge; // 0 for a straight segment to the next vertex
+};
+
+struct DxfScan
+{
+  // The pairs for libdime, one line each for code and value. Each
+  // LWPOLYLINE's vertex groups are left out, and its one group 90 holds its
+  // number in `polylineStarts` instead of its vertex count.
+  std::string text;
+  std::vector<LwVertex> vertices;
+  std::vector<size_t> polylineStarts; // first vertex of each LWPOLYLINE
+  // (pair number in text, file line of its group code) wherever the text's
+  // lines stop following the file's: skipped blank lines, left-out vertices.
+  std::vector<std::pair<size_t, size_t>> lineJumps;
+
+  // The file line that line textLine (from 1) of text came from.
+  size_t FileLine(size_t textLine) const;
+  // The vertices of LWPOLYLINE number `index`; empty for an unknown number.
+  std::vector<LwVertex> Polyline(long index) const;
+};
+
+// Reads and checks the file. Throws Document::LoadError, "<path>: <problem>",
+// with the line number for anything wrong inside the file.
+DxfScan ScanDxf(const std::string &path);
+
+[[noreturn]] void ThrowLoadError(const std::string &path, const std::string &problem);
+
+} // namespace zulan
+
+#endif
