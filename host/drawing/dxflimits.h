@@ -11,12 +11,14 @@ namespace zulan
 
 constexpr int kMaxBlockDepth = 32;
 constexpr size_t kMaxEntities = 4000000; // records, after expanding inserts
-// LWPOLYLINE vertices in the file, all together.
+// Points of all path and filled records together (16 bytes each), and of all
+// LWPOLYLINE vertices in the file.
 constexpr size_t kMaxPoints = 16000000;
 constexpr int kMaxArrayCells = 100000; // rows x columns of one MINSERT
-// Block placements visited while expanding inserts, empty blocks included:
-// nested arrays of nothing add no entities but can still take forever.
-constexpr long kMaxPlacements = 10000000;
+// Block placements and the entities in them visited while expanding inserts:
+// arrays of empty blocks, or of entities that draw nothing, add no records
+// but can still take forever.
+constexpr long kMaxVisits = 20000000;
 // libdime reads numbers through a 512-byte stack buffer; real numbers in DXF
 // files are at most about 25 characters.
 constexpr size_t kMaxNumberLength = 100;

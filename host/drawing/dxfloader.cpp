@@ -130,6 +130,34 @@ int ArcSteps(double sweep, int fewest)
   return steps < kMaxArcSteps ? std::max(fewest, int(steps)) : kMaxArcSteps;
 }
 
+// Thrown when a record's points would take the drawing beyond kMaxPoints.
+struct TooManyPoints
+{
+};
+
+// The points of one record on their way into the document, bounded by what
+// the document may still take.
+class PointList
+{
+public:
+  explicit PointList(size_t room) : room_(room) {}
+  void Add(Point p)
+  {
+    if (points_.size() >= room_)
+      throw TooManyPoints();
+    points_.push_back(p);
+  }
+  bool Empty() const { return points_.empty(); }
+  void DropLast() { points_.pop_back(); }
+  void Clear() { points_.clear(); }
+  size_t Size() const { return points_.size(); }
+  std::vector<Point> Take() { return std::move(points_); }
+
+private:
+  size_t room_;
+  std::vector<Point> points_;
+};
+
 // One group-code/value pair of an entity libdime does not model.
 struct RawRecord
 {
@@ -163,6 +191,11 @@ std::vector<RawRecord> RawRecords(const dimeEntity *entity)
   return out;
 }
 
+// A boundary the cursor cannot follow; the fill is left out.
+struct BadBoundary
+{
+};
+
 // Reads raw records strictly in the order the DXF reference lays them out.
 class RawCursor
 {
@@ -172,7 +205,7 @@ public:
   double Take(int code)
   {
     if (!At(code))
-      throw std::runtime_error("unexpected group code");
+      throw BadBoundary();
     return records_[i_++].number;
   }
   bool Seek(int code)
@@ -188,7 +221,7 @@ private:
 };
 
 // Appends the points of a bulged segment after p0, ending exactly at p1.
-void AppendBulge(Point p0, Point p1, double bulge, std::vector<Point> *out)
+void AppendBulge(Point p0, Point p1, double bulge, PointList *out)
 {
   const double theta = 4 * std::atan(bulge);
   const double dx = p1.x - p0.x, dy = p1.y - p0.y;
@@ -203,22 +236,20 @@ void AppendBulge(Point p0, Point p1, double bulge, std::vector<Point> *out)
     {
       const double t = theta * k / steps;
       const double cs = std::cos(t), sn = std::sin(t);
-      out->push_back(
-          {cx + (p0.x - cx) * cs - (p0.y - cy) * sn, cy + (p0.x - cx) * sn + (p0.y - cy) * cs});
+      out->Add({cx + (p0.x - cx) * cs - (p0.y - cy) * sn, cy + (p0.x - cx) * sn + (p0.y - cy) * cs});
     }
   }
-  out->push_back(p1);
+  out->Add(p1);
 }
 
 // Conic arc points from t0 to t1 (for hatch edges, which are filled).
-void AppendConic(Point c, Point u, Point v, double t0, double t1, std::vector<Point> *out)
+void AppendConic(Point c, Point u, Point v, double t0, double t1, PointList *out)
 {
   const int steps = ArcSteps(t1 - t0, 2);
   for (int k = 0; k <= steps; ++k)
   {
     const double t = t0 + (t1 - t0) * k / steps;
-    out->push_back(
-        {c.x + u.x * std::cos(t) + v.x * std::sin(t), c.y + u.y * std::cos(t) + v.y * std::sin(t)});
+    out->Add({c.x + u.x * std::cos(t) + v.x * std::sin(t), c.y + u.y * std::cos(t) + v.y * std::sin(t)});
   }
 }
 
@@ -282,9 +313,22 @@ public:
     {
       auto *entities = static_cast<dimeEntitiesSection *>(section);
       const Context top{Affine(), -1, 7, 0};
-      for (int i = 0; i < entities->getNumEntities(); ++i)
+      try
       {
-        AddEntity(entities->getEntity(i), top);
+        Cost cost;
+        for (int i = 0; i < entities->getNumEntities(); ++i)
+          cost += EntityCost(entities->getEntity(i), 0);
+        if (cost.visits > kMaxVisits)
+          TooManyVisits();
+        if (cost.points > kMaxPoints)
+          throw TooManyPoints();
+        for (int i = 0; i < entities->getNumEntities(); ++i)
+          AddEntity(entities->getEntity(i), top);
+      }
+      catch (const TooManyPoints &)
+      {
+        ThrowLoadError(path_, "the drawing expands to more than " + std::to_string(kMaxPoints)
+                                  + " points in polylines, solids and fills");
       }
     }
     ReadLimits();
@@ -299,6 +343,89 @@ private:
     int aci;   // colour that BYBLOCK contents take
     int depth;
   };
+
+  // What expanding something costs: entities and placements visited, points
+  // made. In doubles, since array cells multiply at every level of nesting.
+  struct Cost
+  {
+    double visits = 0;
+    double points = 0;
+    Cost &operator+=(const Cost &other)
+    {
+      visits += other.visits;
+      points += other.points;
+      return *this;
+    }
+  };
+
+  struct BlockCostEntry
+  {
+    Cost cost;
+    bool done = false; // false while the block's own entities are being counted
+  };
+
+  [[noreturn]] void TooDeep(const char *blockName)
+  {
+    ThrowLoadError(path_, std::string("block \"") + (blockName ? blockName : "")
+                              + "\" is nested more than " + std::to_string(kMaxBlockDepth)
+                              + " deep (does it insert itself?)");
+  }
+
+  [[noreturn]] void TooManyVisits()
+  {
+    ThrowLoadError(path_, "the drawing's block inserts expand to more than "
+                              + std::to_string(kMaxVisits) + " placements and entities");
+  }
+
+  // Inserts multiply their block's cost by their cells at every level, so a
+  // small file can ask for billions of visits or points. Each block is
+  // counted once, and the whole drawing before anything is expanded.
+  Cost EntityCost(dimeEntity *entity, int depth)
+  {
+    Cost cost{1, 0};
+    if (!entity || entity->isDeleted() || (entity->getEntityFlags() & FLAG_PAPERSPACE))
+      return cost;
+    const std::string name = entity->getEntityName();
+    if (name == "INSERT")
+    {
+      auto *insert = static_cast<dimeInsert *>(entity);
+      if (!insert->getBlock())
+        return cost;
+      const double cells = ArrayCells(insert);
+      const Cost inner = BlockCost(insert->getBlock(), depth + 1);
+      cost.visits += cells * (1 + inner.visits);
+      cost.points += cells * inner.points;
+    }
+    else if (name == "DIMENSION")
+    {
+      if (dimeBlock *block = DimensionBlock(entity))
+        cost += BlockCost(block, depth + 1);
+    }
+    else if (depth > 0 && MakesPoints(name)) // top-level points are counted as they are made
+    {
+      cost.points += double(LocalPoints(entity, true).size());
+    }
+    return cost;
+  }
+
+  Cost BlockCost(dimeBlock *block, int depth)
+  {
+    auto found = blockCosts_.find(block);
+    if (found != blockCosts_.end())
+    {
+      if (!found->second.done)
+        TooDeep(block->getName());
+      return found->second.cost;
+    }
+    if (depth > kMaxBlockDepth)
+      TooDeep(block->getName());
+    blockCosts_[block] = BlockCostEntry();
+    Cost cost;
+    for (int i = 0; i < block->getNumEntities(); ++i)
+      cost += EntityCost(block->getEntity(i), depth);
+    blockCosts_[block] = BlockCostEntry{cost, true};
+    return cost;
+  }
 
   int LayerIndex(const char *name)
   {
@@ -428,6 +555,8 @@ private:
   {
     if (local.empty())
       return;
+    if (local.size() > kMaxPoints - doc_.points_.size())
+      throw TooManyPoints();
     Entity &record = NewRecord(type, shape, layer, aci);
     record.firstPoint = uint32_t(doc_.points_.size());
     record.pointCount = uint32_t(local.size());
@@ -474,6 +603,7 @@ private:
 
   void AddEntity(dimeEntity *entity, const Context &ctx)
   {
+    CountVisit();
     if (!entity || entity->isDeleted() || (entity->getEntityFlags() & FLAG_PAPERSPACE))
       return; // paper space is not part of the drawing's model
     const int layer = EffectiveLayer(entity, ctx);
@@ -516,13 +646,12 @@ private:
       AddConic(kEllipse, layer, aci, m, {ellipse->getCenter().x, ellipse->getCenter().y},
                {major.x, major.y}, {-major.y * ratio, major.x * ratio}, t0, t1);
     }
-    else if (name == "LWPOLYLINE")
+    else if (name == "LWPOLYLINE" || name == "POLYLINE")
     {
-      AddLWPolyline(static_cast<dimeLWPolyline *>(entity), layer, aci, m);
-    }
-    else if (name == "POLYLINE")
-    {
-      AddPolyline(static_cast<dimePolyline *>(entity), layer, aci, m);
+      const bool closed = name == "LWPOLYLINE"
+                              ? static_cast<dimeLWPolyline *>(entity)->getFlags() & 1
+                              : static_cast<dimePolyline *>(entity)->getFlags() & dimePolyline::CLOSED;
+      AddPoints(kPolyline, Shape::kPath, layer, aci, m, LocalPoints(entity, ctx.depth > 0), closed);
     }
     else if (name == "POINT")
     {
@@ -534,12 +663,7 @@ private:
     }
     else if (name == "SOLID" || name == "TRACE")
     {
-      auto *face = static_cast<dimeFaceEntity *>(entity);
-      const dimeVec3f &v0 = face->getVertex(0), &v1 = face->getVertex(1), &v2 = face->getVertex(2),
-                      &v3 = face->getVertex(3);
-      // The third and fourth corners are stored crosswise.
-      AddPoints(kSolid, Shape::kPolygon, layer, aci, m,
-                {{v0.x, v0.y}, {v1.x, v1.y}, {v3.x, v3.y}, {v2.x, v2.y}}, true);
+      AddPoints(kSolid, Shape::kPolygon, layer, aci, m, LocalPoints(entity, ctx.depth > 0), true);
     }
     else if (name == "TEXT")
     {
@@ -551,7 +675,7 @@ private:
     }
     else if (name == "HATCH")
     {
-      AddHatch(entity, layer, aci, m);
+      AddPoints(kFill, Shape::kPolygon, layer, aci, m, LocalPoints(entity, ctx.depth > 0), true);
     }
     else if (name == "INSERT")
     {
@@ -564,27 +688,78 @@ private:
     // Other entities (splines, 3D faces, viewports) are not drawn.
   }
 
+  static bool MakesPoints(const std::string &name)
+  {
+    return name == "LWPOLYLINE" || name == "POLYLINE" || name == "HATCH" || name == "SOLID"
+           || name == "TRACE";
+  }
+
+  // The points of a path or filled entity in its own coordinates; none for
+  // other entities or for ones that draw nothing.
+  std::vector<Point> MakeLocalPoints(dimeEntity *entity, size_t room) const
+  {
+    const std::string name = entity->getEntityName();
+    PointList points(room);
+    if (name == "LWPOLYLINE")
+    {
+      LwPolylinePoints(static_cast<dimeLWPolyline *>(entity), &points);
+    }
+    else if (name == "POLYLINE")
+    {
+      PolylinePoints(static_cast<dimePolyline *>(entity), &points);
+    }
+    else if (name == "HATCH")
+    {
+      HatchRings(entity, &points);
+    }
+    else if (name == "SOLID" || name == "TRACE")
+    {
+      auto *face = static_cast<dimeFaceEntity *>(entity);
+      // The third and fourth corners are stored crosswise.
+      for (int corner : {0, 1, 3, 2})
+        points.Add({face->getVertex(corner).x, face->getVertex(corner).y});
+    }
+    return points.Take();
+  }
+
+  // Inside blocks the points are made once and kept, since every placement
+  // draws the same ones; each kept point is drawn at least once, so all of
+  // them together are bounded like the document's.
+  const std::vector<Point> &LocalPoints(dimeEntity *entity, bool inBlock)
+  {
+    if (!inBlock)
+    {
+      scratch_ = MakeLocalPoints(entity, kMaxPoints - doc_.points_.size());
+      return scratch_;
+    }
+    auto found = blockPoints_.find(entity);
+    if (found != blockPoints_.end())
+      return found->second;
+    std::vector<Point> points = MakeLocalPoints(entity, kMaxPoints - blockPointCount_);
+    blockPointCount_ += points.size();
+    return blockPoints_.emplace(entity, std::move(points)).first->second;
+  }
+
   // The vertices were read by the scan; the scanned text gives libdime each
   // LWPOLYLINE's number among them as its vertex count (group 90).
-  void AddLWPolyline(dimeLWPolyline *poly, int layer, int aci, const Affine &m)
+  void LwPolylinePoints(dimeLWPolyline *poly, PointList *points) const
   {
     const std::vector<LwVertex> vertices = scan_.Polyline(poly->getNumVertices());
     const size_t n = vertices.size();
     if (n == 0)
       return;
     const bool closed = poly->getFlags() & 1;
-    std::vector<Point> points{{vertices[0].x, vertices[0].y}};
+    points->Add({vertices[0].x, vertices[0].y});
     for (size_t i = 0; i + 1 < n || (closed && i + 1 == n); ++i)
     {
       const LwVertex &next = vertices[(i + 1) % n];
-      AppendBulge({vertices[i].x, vertices[i].y}, {next.x, next.y}, vertices[i].bulge, &points);
+      AppendBulge({vertices[i].x, vertices[i].y}, {next.x, next.y}, vertices[i].bulge, points);
     }
-    if (closed && points.size() > 1)
-      points.pop_back(); // back at the start
-    AddPoints(kPolyline, Shape::kPath, layer, aci, m, points, closed);
+    if (closed && points->Size() > 1)
+      points->DropLast(); // back at the start
   }
 
-  void AddPolyline(dimePolyline *poly, int layer, int aci, const Affine &m)
+  static void PolylinePoints(dimePolyline *poly, PointList *points)
   {
     if (poly->getFlags() & (dimePolyline::IS_POLYFACE_MESH | dimePolyline::IS_POLYMESH_3D))
     {
@@ -602,7 +777,7 @@ private:
       return Point{v->getCoords().x, v->getCoords().y};
     };
     double bulge;
-    std::vector<Point> points{vertex(0, &bulge)};
+    points->Add(vertex(0, &bulge));
     for (int i = 0; i < n; ++i)
     {
       const bool last = i + 1 == n;
@@ -610,11 +785,10 @@ private:
         break;
       const Point p = vertex(i, &bulge);
       double unused;
-      AppendBulge(p, vertex(last ? 0 : i + 1, &unused), bulge, &points);
+      AppendBulge(p, vertex(last ? 0 : i + 1, &unused), bulge, points);
     }
-    if (closed && points.size() > 1)
-      points.pop_back();
-    AddPoints(kPolyline, Shape::kPath, layer, aci, m, points, closed);
+    if (closed && points->Size() > 1)
+      points->DropLast();
   }
 
   void AddText(dimeText *text, int layer, int aci, const Affine &m)
@@ -669,51 +843,50 @@ private:
              column * 0.5, upEms);
   }
 
-  // Solid fills only; pattern hatches and spline edges are left out.
-  void AddHatch(dimeEntity *entity, int layer, int aci, const Affine &m)
+  // Solid fills only; pattern hatches and spline edges are left out. Every
+  // turn of the loops takes a record, so the counts cannot outrun the data.
+  static void HatchRings(dimeEntity *entity, PointList *rings)
   {
     const std::vector<RawRecord> records = RawRecords(entity);
     RawCursor at(records);
-    std::vector<Point> rings;
     try
     {
       if (!at.Seek(70) || at.Take(70) != 1)
         return;
       at.Seek(91);
       const int paths = int(at.Take(91));
-      for (int p = 0; p < paths && p < 10000; ++p)
+      for (int p = 0; p < paths; ++p)
       {
-        if (!rings.empty())
-          rings.push_back({NAN, NAN});
+        if (!rings->Empty())
+          rings->Add({NAN, NAN});
         const int flags = int(at.Take(92));
         if (flags & 2)
         {
-          ReadPolylinePath(at, &rings);
+          ReadPolylinePath(at, rings);
         }
         else
         {
-          ReadEdgePath(at, &rings);
+          ReadEdgePath(at, rings);
         }
         const int sources = int(at.Take(97));
         for (int s = 0; s < sources && at.At(330); ++s)
           at.Take(330);
       }
     }
-    catch (const std::runtime_error &)
+    catch (const BadBoundary &)
     {
-      return; // a boundary we cannot follow: leave the fill out
+      rings->Clear(); // a boundary we cannot follow: leave the fill out
     }
-    AddPoints(kFill, Shape::kPolygon, layer, aci, m, rings, true);
   }
 
-  static void ReadPolylinePath(RawCursor &at, std::vector<Point> *rings)
+  static void ReadPolylinePath(RawCursor &at, PointList *rings)
   {
     const bool hasBulge = at.Take(72) != 0;
     at.Take(73);
     const int n = int(at.Take(93));
     std::vector<Point> vertices;
     std::vector<double> bulges;
-    for (int i = 0; i < n && i < 1000000; ++i)
+    for (int i = 0; i < n; ++i)
     {
       const double x = at.Take(10), y = at.Take(20);
       vertices.push_back({x, y});
@@ -721,25 +894,25 @@ private:
     }
     if (vertices.empty())
       return;
-    rings->push_back(vertices[0]);
+    rings->Add(vertices[0]);
     for (size_t i = 0; i < vertices.size(); ++i)
     {
       AppendBulge(vertices[i], vertices[(i + 1) % vertices.size()], bulges[i], rings);
     }
   }
 
-  static void ReadEdgePath(RawCursor &at, std::vector<Point> *rings)
+  static void ReadEdgePath(RawCursor &at, PointList *rings)
   {
     const int edges = int(at.Take(93));
-    for (int i = 0; i < edges && i < 1000000; ++i)
+    for (int i = 0; i < edges; ++i)
     {
       const int kind = int(at.Take(72));
       if (kind == 1)
       {
         const double x0 = at.Take(10), y0 = at.Take(20);
         const double x1 = at.Take(11), y1 = at.Take(21);
-        rings->push_back({x0, y0});
-        rings->push_back({x1, y1});
+        rings->Add({x0, y0});
+        rings->Add({x1, y1});
       }
       else if (kind == 2 || kind == 3)
       {
@@ -772,13 +945,13 @@ private:
       }
       else
       {
-        throw std::runtime_error("spline edge");
+        throw BadBoundary(); // a spline edge
       }
     }
   }
 
   // A dimension's picture is an anonymous block in world coordinates.
-  void AddDimension(dimeEntity *dimension, int layer, int aci, const Context &ctx)
+  dimeBlock *DimensionBlock(dimeEntity *dimension)
   {
     std::string blockName;
     for (const RawRecord &record : RawRecords(dimension))
@@ -786,12 +959,16 @@ private:
       if (record.code == 2)
         blockName = record.text;
     }
-    dimeBlock *block = blockName.empty() ? nullptr : model_.findBlock(blockName.c_str());
+    return blockName.empty() ? nullptr : model_.findBlock(blockName.c_str());
+  }
+
+  void AddDimension(dimeEntity *dimension, int layer, int aci, const Context &ctx)
+  {
+    dimeBlock *block = DimensionBlock(dimension);
     if (!block)
       return;
     if (ctx.depth >= kMaxBlockDepth)
-      ThrowLoadError(path_, "block \"" + blockName + "\" is nested more than "
-                      + std::to_string(kMaxBlockDepth) + " deep (does it insert itself?)");
+      TooDeep(block->getName());
     const Context inner{ctx.m, layer, aci, ctx.depth + 1};
     for (int i = 0; i < block->getNumEntities(); ++i)
       AddEntity(block->getEntity(i), inner);
@@ -803,20 +980,12 @@ private:
     if (!block)
       return; // a missing block draws nothing, as in CAD programs
     if (ctx.depth >= kMaxBlockDepth)
-    {
-      ThrowLoadError(path_, std::string("block \"") + (block->getName() ? block->getName() : "")
-                      + "\" is nested more than " + std::to_string(kMaxBlockDepth)
-                      + " deep (does it insert itself?)");
-    }
+      TooDeep(block->getName());
+    int columns, rows;
+    ArrayCells(insert, &columns, &rows);
     dimeParam param;
-    const int columns = insert->getRecord(70, param) ? std::max<int>(1, param.int16_data) : 1;
-    const int rows = insert->getRecord(71, param) ? std::max<int>(1, param.int16_data) : 1;
     const double columnSpacing = insert->getRecord(44, param) ? param.double_data : 0;
     const double rowSpacing = insert->getRecord(45, param) ? param.double_data : 0;
-    if (long(rows) * columns > kMaxArrayCells)
-    {
-      ThrowLoadError(path_, "an INSERT array has more than " + std::to_string(kMaxArrayCells) + " cells");
-    }
     const Affine outer = ObjectToWorld(insert, ctx);
     const dimeVec3f &at = insert->getInsertionPoint();
     const dimeVec3f &scale = insert->getScale();
@@ -831,11 +1000,7 @@ private:
         const Affine placed =
             Compose(Compose(Translation(at.x, at.y), rotation),
                     Compose(Translation(c * columnSpacing, r * rowSpacing), scaling));
-        if (++placements_ > kMaxPlacements)
-        {
-          ThrowLoadError(path_, "the drawing's block inserts expand to more than " + std::to_string(kMaxPlacements)
-                          + " placements");
-        }
+        CountVisit();
         const Context inner{Compose(outer, placed), layer, aci, ctx.depth + 1};
         for (int i = 0; i < block->getNumEntities(); ++i)
         {
@@ -843,6 +1008,30 @@ private:
         }
       }
     }
+  }
+
+  // Columns and rows of a MINSERT (1 and 1 for a plain INSERT); the cells.
+  int ArrayCells(dimeInsert *insert, int *columns = nullptr, int *rows = nullptr)
+  {
+    dimeParam param;
+    const int across = insert->getRecord(70, param) ? std::max<int>(1, param.int16_data) : 1;
+    const int down = insert->getRecord(71, param) ? std::max<int>(1, param.int16_data) : 1;
+    if (long(across) * down > kMaxArrayCells)
+    {
+      ThrowLoadError(path_, "an INSERT array has more than " + std::to_string(kMaxArrayCells)
+                                + " cells");
+    }
+    if (columns)
+      *columns = across;
+    if (rows)
+      *rows = down;
+    return across * down;
+  }
+
+  void CountVisit()
+  {
+    if (++visits_ > kMaxVisits)
+      TooManyVisits();
   }
 
   void Finish()
@@ -873,7 +1062,11 @@ private:
   dimeModel &model_;
   Document &doc_;
   std::map<std::string, int> layerByName_;
-  long placements_ = 0;
+  long visits_ = 0; // block placements and entities, see kMaxVisits
+  std::map<const dimeBlock *, BlockCostEntry> blockCosts_;
+  std::map<const dimeEntity *, std::vector<Point>> blockPoints_; // see LocalPoints
+  size_t blockPointCount_ = 0;
+  std::vector<Point> scratch_; // the points of the top-level entity being added
 };
 
 namespace

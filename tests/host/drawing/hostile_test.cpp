@@ -1,7 +1,8 @@
 // Drawings made to hurt the loader: sizes beyond libdime's 16-bit vertex
 // index, counts that disagree with their data, angles far beyond one turn,
-// malformed numbers, and a crash while libdime holds the file. Every file
-// that once broke the loader is in tests/regressions/ and is loaded here.
+// small files that expand without end, malformed numbers, and a crash while
+// libdime holds the file. Every file that once broke the loader is in
+// tests/regressions/ and is loaded here.
 #include "dimeguard.h"
 #include "drawing.h"
 #include "dxftestfiles.h"
@@ -160,6 +161,29 @@ TEST(HostileDxfTest, AnglesBeyondOneTurnAreReducedToIt)
   EXPECT_LE(count, 721u);
 }
 
+TEST(HostileDxfTest, ArrayCellsShareTheirBlocksPoints)
+{
+  // A block's points are made once; every cell still gets its own place.
+  const std::string block =
+      Groups({{0, "BLOCK"}, {8, "0"}, {2, "P"}, {70, "0"}, {10, "0"}, {20, "0"}, {3, "P"}})
+      + Groups({{0, "LWPOLYLINE"}, {8, "0"}, {90, "2"}, {70, "0"}}) + Vertices(2)
+      + Groups({{0, "ENDBLK"}, {8, "0"}});
+  const std::string array = Groups({{0, "INSERT"}, {8, "0"}, {2, "P"}, {10, "0"}, {20, "0"},
+                                    {70, "2"}, {71, "2"}, {44, "10"}, {45, "100"}});
+  auto document = LoadText(Groups({{0, "SECTION"}, {2, "BLOCKS"}}) + block
+                           + Groups({{0, "ENDSEC"}}) + Entities(array));
+  ASSERT_EQ(document->Entities().size(), 4u);
+  const double expected[4][2] = {{0, 0}, {10, 0}, {0, 100}, {10, 100}};
+  for (size_t i = 0; i < 4; ++i)
+  {
+    uint32_t count;
+    const Point *points = document->Points(document->Entities()[i], &count);
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ(points[1].x, expected[i][0] + 1) << "cell " << i;
+    EXPECT_EQ(points[1].y, expected[i][1] + 1) << "cell " << i;
+  }
+}
+
 TEST(HostileDxfTest, MalformedNumbersAreRefusedWithTheirLine)
 {
   struct Case
@@ -262,7 +286,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         std::make_pair("dxf-block-inserts-itself.dxf", "nested more than 32 deep"),
         std::make_pair("dxf-ends-inside-entities.dxf", "truncated"),
-        std::make_pair("dxf-nested-empty-arrays.dxf", "more than 10000000 placements"),
+        std::make_pair("dxf-nested-empty-arrays.dxf", "more than 20000000 placements and entities"),
+        std::make_pair("dxf-minsert-of-undrawn-points.dxf", "more than 20000000 placements"),
+        std::make_pair("dxf-minsert-bulged-polyline.dxf", "more than 16000000 points"),
         std::make_pair("dxf-lwpolyline-count-twice.dxf", "gives 4 as its vertex count"),
         std::make_pair("dxf-lwpolyline-claims-2e9-vertices.dxf", "gives 2000000000 as its"),
         std::make_pair("dxf-arc-start-angle-1e20.dxf", "(loaded)"),
