@@ -1,34 +1,22 @@
 // A drawing from anywhere: read it, then draw every entity into a small
 // bitmap over the drawing's extents, as an export would.
 #include "drawing.h"
+#include "fuzzinput.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-namespace
-{
-
+// The bitmap drawn into, in pixels a side.
 const int Side = 64;
-
-std::string InputPath()
-{
-  return "/tmp/rastello-fuzz-" + std::to_string(getpid()) + ".dxf";
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-  static const std::string path = InputPath();
-  std::FILE *file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr)
+  const std::string path = WriteInputFile(data, size, ".dxf");
+  if (path.empty())
     return 0;
-  std::fwrite(data, 1, size, file);
-  std::fclose(file);
 
   std::unique_ptr<zulan::Document> document;
   try

@@ -2,20 +2,17 @@
 // the format taken from the first bytes.
 #include "imagereader.h"
 
+#include "fuzzinput.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-  static const std::string path = "/tmp/rastello-fuzz-" + std::to_string(getpid()) + ".image";
-  std::FILE *file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr)
+  const std::string path = WriteInputFile(data, size, ".image");
+  if (path.empty())
     return 0;
-  std::fwrite(data, 1, size, file);
-  std::fclose(file);
   Rastello::ImageLimits limits;
   limits.maxSide = 4096;
   limits.format = "fuzz";

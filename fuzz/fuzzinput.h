@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <unistd.h>
 
 class FuzzInput
 {
@@ -34,5 +36,17 @@ private:
   size_t size;
   size_t at = 0;
 };
+
+// For parsers that read files: the input written to a file of this
+// process's own, whose path is returned ("" when it cannot be written).
+inline std::string WriteInputFile(const uint8_t *data, size_t size, const char *suffix)
+{
+  const std::string path = "/tmp/rastello-fuzz-" + std::to_string(getpid()) + suffix;
+  std::FILE *file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr)
+    return "";
+  const bool written = std::fwrite(data, 1, size, file) == size;
+  return std::fclose(file) == 0 && written ? path : "";
+}
 
 #endif

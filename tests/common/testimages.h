@@ -29,6 +29,8 @@ Vantorum::BitmapImage GradientImage(uint32_t width, uint32_t height);
 
 std::vector<uint8_t> ReadFileBytes(const std::string &path);
 void WriteFileBytes(const std::string &path, const std::vector<uint8_t> &bytes);
+// The names in a folder, sorted.
+std::vector<std::string> FolderEntries(const std::string &folder);
 // A fresh path in a per-test temporary folder.
 std::string TempPath(const std::string &name);
 

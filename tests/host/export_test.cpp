@@ -55,15 +55,6 @@ bool Contains(const std::string &text, const std::string &part)
   return text.find(part) != std::string::npos;
 }
 
-std::vector<std::string> FolderEntries(const std::string &folder)
-{
-  std::vector<std::string> names;
-  for (const auto &entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // --- Drawings -------------------------------------------------------------
 
 struct Line

@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using testing_support::FolderEntries;
 using zulan::Registry;
 using zulan::RegistryValue;
 namespace fs = std::filesystem;
@@ -41,15 +42,6 @@ void WriteText(const std::string &path, const std::string &text)
 std::string FolderOf(const std::string &path)
 {
   return fs::path(path).parent_path().string();
-}
-
-std::vector<std::string> FolderEntries(const std::string &folder)
-{
-  std::vector<std::string> names;
-  for (const auto &entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 mode_t FileType(const std::string &path)

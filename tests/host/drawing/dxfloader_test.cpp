@@ -19,6 +19,7 @@ namespace
 using test::DxfFile;
 using test::Groups;
 using test::LayerEntry;
+using test::LoadError;
 using test::TempFile;
 
 const std::string kExamples = ZULAN_EXAMPLES_DIR;
@@ -68,18 +69,6 @@ std::string ReadFile(const std::string &path)
   return text.str();
 }
 
-std::string LoadError(const std::string &path)
-{
-  try
-  {
-    Document::Load(path);
-  }
-  catch (const Document::LoadError &error)
-  {
-    return error.what();
-  }
-  return "(loaded)";
-}
 
 TEST(DxfLoaderTest, FloorPlanExample)
 {

@@ -1,4 +1,5 @@
 #include "dxftestfiles.h"
+#include "drawing.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,19 @@ std::string DxfFile(const std::string &layers, const std::string &blocks,
   text += Groups({{0, "SECTION"}, {2, "BLOCKS"}}) + blocks + Groups({{0, "ENDSEC"}});
   text += Groups({{0, "SECTION"}, {2, "ENTITIES"}}) + entities + Groups({{0, "ENDSEC"}});
   return text + Groups({{0, "EOF"}});
+}
+
+std::string LoadError(const std::string &path)
+{
+  try
+  {
+    Document::Load(path);
+  }
+  catch (const Document::LoadError &error)
+  {
+    return error.what();
+  }
+  return "(loaded)";
 }
 
 TempFile::TempFile(const std::string &contents, const std::string &suffix)

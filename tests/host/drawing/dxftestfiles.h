@@ -22,6 +22,9 @@ std::string LayerEntry(const std::string &name, int color, int flags = 0);
 std::string DxfFile(const std::string &layers, const std::string &blocks,
                     const std::string &entities, const std::string &header = "");
 
+// The message of loading path, or "(loaded)" when it loads.
+std::string LoadError(const std::string &path);
+
 // A file in the test's temporary folder, removed again on destruction.
 class TempFile
 {

@@ -21,22 +21,11 @@ namespace
 {
 
 using test::Groups;
+using test::LoadError;
 using test::TempFile;
 
 constexpr double kPi = 3.14159265358979323846;
 
-std::string LoadError(const std::string &path)
-{
-  try
-  {
-    Document::Load(path);
-  }
-  catch (const Document::LoadError &error)
-  {
-    return error.what();
-  }
-  return "(loaded)";
-}
 
 std::string LoadTextError(const std::string &dxf)
 {
