@@ -28,7 +28,10 @@ seeds_for() {
 }
 
 mkdir -p build-fuzz/findings
+# libdime frees some names with the wrong delete and leaks parts of what it
+# rejects, fontconfig keeps its cache: neither is ours to find.
 export ASAN_OPTIONS=detect_leaks=1:alloc_dealloc_mismatch=0
+export LSAN_OPTIONS=suppressions=$(pwd)/fuzz/lsan-suppressions.txt
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 for name in "${targets[@]}"; do
   if [ -n "$only" ] && [ "$name" != "$only" ]; then continue; fi
