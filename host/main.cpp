@@ -51,12 +51,17 @@ Exit status:
   was refused, 3 the module could not be loaded, 4 the drawing could not
   be read.)";
 
+// Installed, the module lives in its own folder (ZULAN_MODULE_RELATIVE_DIR
+// from zulan's); in the build tree it is beside zulan.
 std::string DefaultModulePath()
 {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error)
     return "rastello.so";
+  const std::filesystem::path installed = self.parent_path() / ZULAN_MODULE_RELATIVE_DIR / "rastello.so";
+  if (std::filesystem::exists(installed, error))
+    return installed.lexically_normal().string();
   return (self.parent_path() / "rastello.so").string();
 }
 
@@ -95,6 +100,7 @@ int main(int argc, char **argv)
 {
   CLI::App app{"zulan: a replacement host for Quorvel/Tamblin modules (XPs) such as Rastello."};
   app.footer(HelpFooter);
+  app.set_version_flag("--version", "zulan " RASTELLO_VERSION);
   std::string drawing;
   std::vector<std::string> commandLines, exportArguments, menuItems;
   std::vector<int32_t> events;
@@ -118,7 +124,9 @@ int main(int argc, char **argv)
   CLI::Option *eventOption =
       app.add_option("--event", events, "Send the module a host event code (start-up sends 14 by itself)")
           ->allow_extra_args(false);
-  app.add_option("--module", modulePath, "Module to load (default: rastello.so beside zulan)");
+  app.add_option("--module", modulePath,
+                 "Module to load (default: " ZULAN_MODULE_RELATIVE_DIR "/rastello.so from zulan's folder, "
+                 "else rastello.so beside zulan)");
   app.add_option("--registry", registryPath, "Registry file (default: $XDG_CONFIG_HOME/zulan/registry.reg)");
   app.add_option("--clipboard", clipboard,
                  "Offer a clipboard bitmap of WIDTHxHEIGHT pixels through \"_GetSysVAdr@4\"")

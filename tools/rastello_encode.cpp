@@ -364,13 +364,14 @@ int main(int argc, char **argv)
   CLI::App app("Writes a PNG, PGM or PPM image as JPEG or BMP with the Vantorum encoders.", "rastello-encode");
   Options options;
   DefineCommandLine(app, options);
+  app.set_version_flag("--version", "rastello-encode " RASTELLO_VERSION);
   try
   {
     app.parse(argc, argv);
   }
-  catch (const CLI::CallForHelp &help)
+  catch (const CLI::Success &helpOrVersion)
   {
-    return app.exit(help);
+    return app.exit(helpOrVersion);
   }
   catch (const CLI::ParseError &error)
   {
