@@ -677,13 +677,17 @@ private:
     {
       AddPoints(kFill, Shape::kPolygon, layer, aci, m, LocalPoints(entity, ctx.depth > 0), true);
     }
-    else if (name == "INSERT")
+    else if (name == "INSERT" || name == "DIMENSION")
     {
-      AddInsert(static_cast<dimeInsert *>(entity), layer, aci, ctx);
-    }
-    else if (name == "DIMENSION")
-    {
-      AddDimension(entity, layer, aci, ctx);
+      // An insert on a layer that is off or frozen hides all it brings,
+      // contents on their own layers too, as CAD programs show it. A frame
+      // layer is drawn even when hidden, so its inserts are kept.
+      if (doc_.IsLayerHidden(layer) && Upper(doc_.layers_[layer].name.c_str()) != "FRAME")
+        return;
+      if (name == "INSERT")
+        AddInsert(static_cast<dimeInsert *>(entity), layer, aci, ctx);
+      else
+        AddDimension(entity, layer, aci, ctx);
     }
     // Other entities (splines, 3D faces, viewports) are not drawn.
   }
