@@ -41,6 +41,7 @@ struct DrawingDevice
 };
 
 Palette palette;
+bool hairlines = false;
 uint8_t header[HeaderBytes];
 DrawingDevice device;
 std::unique_ptr<Document> document;
@@ -75,6 +76,7 @@ Canvas *CurrentCanvas()
       || pixels.width != device.canvasPixels.width || pixels.height != device.canvasPixels.height)
   {
     device.canvas.reset(new Canvas(pixels.pixels, pixels.width, pixels.height));
+    device.canvas->SetHairlines(hairlines);
     device.canvasPixels = pixels;
   }
   return device.canvas.get();
@@ -110,6 +112,12 @@ uint8_t *HostHeader()
 PaletteEntry HostPaletteEntry()
 {
   return GetPaletteAddress;
+}
+
+void SetHostHairlines(bool on)
+{
+  hairlines = on;
+  device.canvas.reset();
 }
 
 std::string OpenHostDrawing(const std::string &path)

@@ -24,6 +24,9 @@ PaletteEntry HostPaletteEntry();
 // drawing is now the host's.
 std::string OpenHostDrawing(const std::string &path);
 
+// Draws every line one pixel wide, whatever its weight (--hairlines).
+void SetHostHairlines(bool on);
+
 } // namespace zulan
 
 #endif

@@ -107,7 +107,7 @@ int main(int argc, char **argv)
   std::string modulePath = DefaultModulePath();
   std::string registryPath = DefaultRegistryPath();
   std::string clipboard;
-  bool showDialogs = false, listMenus = false, listCommands = false;
+  bool showDialogs = false, listMenus = false, listCommands = false, hairlines = false;
 
   app.add_option("drawing", drawing, "Drawing to open (none: an empty drawing)");
   CLI::Option *commandOption =
@@ -134,6 +134,8 @@ int main(int argc, char **argv)
   app.add_flag("--show-dialog", showDialogs, "Print each dialog as it stands when it opens and closes");
   app.add_flag("--menus", listMenus, "List the menus the module added, after everything else");
   app.add_flag("--commands", listCommands, "List the registered commands and export filters");
+  app.add_flag("--hairlines", hairlines,
+               "Draw every line one pixel wide, whatever its line weight");
   try
   {
     app.parse(argc, argv);
@@ -160,6 +162,7 @@ int main(int argc, char **argv)
     }
     settings.clipboardSize = size;
   }
+  zulan::SetHostHairlines(hairlines);
   if (!drawing.empty())
   {
     const std::string drawingError = zulan::OpenHostDrawing(drawing);

@@ -4,7 +4,9 @@
 // rows cairo touched are tracked and x is cleared in Flush. Lines and curves
 // are one-pixel Bresenham walks written directly: cairo's aliased stroke
 // costs about 25 us for a 1700-pixel line (2.7 s for 100,000), the walk is
-// many times faster and, like GDI's LineTo, leaves out the end pixel.
+// many times faster and, like GDI's LineTo, leaves out the end pixel. Only
+// lines whose weight comes to more than a pixel and a half are stroked by
+// cairo.
 // Geometry is clipped near the buffer first: cairo holds coordinates in 24.8
 // fixed point and wraps beyond about eight million.
 #include <cairo.h>
@@ -31,6 +33,14 @@ constexpr double kFlatness = 0.25; // largest chord error of a conic, pixels
 constexpr int kMaxConicSteps = 1 << 16;
 constexpr double kMinTextEmPixels = 1;
 constexpr double kMaxTextEmPixels = 20000;
+// Line weights up to this many pixels are drawn one pixel wide, as lines
+// without a weight are; wider ones are stroked by cairo, up to the largest.
+constexpr double kHairlineWidth = 1.5;
+constexpr double kMaxLineWidth = 1 << 16;
+// Wide lines with their ends this close to the origin, in pixels, are
+// stroked whole: cutting them would move their edges by rounding, and
+// strips of one picture must get the same pixels.
+constexpr double kWideLineReach = 1 << 21;
 
 struct Rect
 {
@@ -437,6 +447,56 @@ void Canvas::StrokePoints(const std::vector<Point> &device, bool closed, uint32_
   }
 }
 
+// Wide lines have round caps and joins, as CAD programs draw them. Segments
+// reaching too far for cairo's fixed point are cut where their caps stay out
+// of sight.
+void Canvas::StrokeWide(const std::vector<Point> &device, bool closed, double width)
+{
+  const size_t n = device.size();
+  if (n == 0)
+    return;
+  const double reach = width / 2 + kGuard;
+  const Rect guard{-reach, -reach, width_ + reach, height_ + reach};
+  const size_t segments = n == 1 ? 1 : closed && n > 2 ? n : n - 1;
+  bool joined = false; // the path ends where the next segment starts
+  for (size_t i = 0; i < segments; ++i)
+  {
+    Point a = device[i], b = device[(i + 1) % n];
+    const Point end = b;
+    if (!Finite(a) || !Finite(b))
+    {
+      joined = false;
+      continue;
+    }
+    const bool inReach =
+        std::max({std::fabs(a.x), std::fabs(a.y), std::fabs(b.x), std::fabs(b.y)}) < kWideLineReach;
+    if (!inReach && !ClipSegment(guard, &a, &b))
+    {
+      joined = false;
+      continue;
+    }
+    if (!joined)
+      cairo_move_to(cairo_, a.x, a.y);
+    cairo_line_to(cairo_, b.x, b.y); // a lone point makes a round dot
+    joined = b.x == end.x && b.y == end.y;
+  }
+  cairo_set_line_width(cairo_, width);
+  cairo_set_line_cap(cairo_, CAIRO_LINE_CAP_ROUND);
+  cairo_set_line_join(cairo_, CAIRO_LINE_JOIN_ROUND);
+  cairo_stroke(cairo_);
+}
+
+// The pixel width of an entity's line weight at this view; 0 for lines
+// drawn one pixel wide.
+double Canvas::LineWidth(const Document &document, const Entity &entity,
+                         const ViewMapping &view) const
+{
+  if (hairlines_ || !cairo_)
+    return 0;
+  const double width = entity.lineWeight / 100.0 * document.UnitsPerMillimetre() * view.Scale();
+  return width > kHairlineWidth ? std::min(width, kMaxLineWidth) : 0; // false for NaN
+}
+
 void Canvas::BeginDirectWrites()
 {
   if (cairoPending_)
@@ -474,14 +534,16 @@ void Canvas::FillRings(const std::vector<Point> &device)
   cairo_fill(cairo_);
 }
 
-void Canvas::DrawConic(const double *g, const ViewMapping &view, uint32_t color)
+void Canvas::DrawConic(const double *g, const ViewMapping &view, double width, uint32_t color)
 {
   const Point c = view.ToPixel(g[0], g[1]);
   const Point u = view.ToPixelVector(g[2], g[3]), v = view.ToPixelVector(g[4], g[5]);
   const double radius = std::max(std::hypot(u.x, u.y), std::hypot(v.x, v.y));
   if (!(radius >= 0.5))
   { // smaller than a pixel (or not finite)
-    if (Finite(c))
+    if (Finite(c) && width > 0)
+      StrokeWide({c}, false, width);
+    else if (Finite(c))
       FillRect(PixelIndex(c.x), PixelIndex(c.y), PixelIndex(c.x) + 1, PixelIndex(c.y) + 1, color);
     return;
   }
@@ -495,7 +557,10 @@ void Canvas::DrawConic(const double *g, const ViewMapping &view, uint32_t color)
     points[k] = {c.x + u.x * std::cos(t) + v.x * std::sin(t),
                  c.y + u.y * std::cos(t) + v.y * std::sin(t)};
   }
-  StrokePoints(points, false, color);
+  if (width > 0)
+    StrokeWide(points, false, width);
+  else
+    StrokePoints(points, false, color);
 }
 
 void Canvas::DrawLabel(const double *g, const std::string &text, const ViewMapping &view)
@@ -537,12 +602,18 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
   const Box world = EntityExtents(document, entity);
   if (world.IsEmpty())
     return;
+  const bool stroked = entity.shape == Shape::kSegment || entity.shape == Shape::kConic
+                       || entity.shape == Shape::kPath;
+  const double width = stroked ? LineWidth(document, entity, view) : 0;
   const Point a = view.ToPixel(world.minX, world.maxY), b = view.ToPixel(world.maxX, world.minY);
-  const Rect box{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+  const double pad = width / 2;
+  const Rect box{std::min(a.x, b.x) - pad, std::min(a.y, b.y) - pad, std::max(a.x, b.x) + pad,
+                 std::max(a.y, b.y) + pad};
   if (!(box.x1 >= -1 && box.x0 <= width_ + 1 && box.y1 >= -1 && box.y0 <= height_ + 1))
     return;
 
-  const bool usesCairo = entity.shape == Shape::kPolygon || entity.shape == Shape::kLabel;
+  const bool usesCairo =
+      entity.shape == Shape::kPolygon || entity.shape == Shape::kLabel || width > 0;
   if (usesCairo && !cairo_)
     return;
   if (usesCairo)
@@ -551,9 +622,12 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
   switch (entity.shape)
   {
   case Shape::kSegment:
-    StrokePoints({view.ToPixel(g[0], g[1]), view.ToPixel(g[2], g[3])}, false, color);
+    if (width > 0)
+      StrokeWide({view.ToPixel(g[0], g[1]), view.ToPixel(g[2], g[3])}, false, width);
+    else
+      StrokePoints({view.ToPixel(g[0], g[1]), view.ToPixel(g[2], g[3])}, false, color);
     break;
-  case Shape::kConic: DrawConic(g, view, color); break;
+  case Shape::kConic: DrawConic(g, view, width, color); break;
   case Shape::kPath:
   case Shape::kPolygon:
   {
@@ -564,7 +638,9 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
     {
       device[i] = std::isnan(points[i].x) ? points[i] : view.ToPixel(points[i].x, points[i].y);
     }
-    if (entity.shape == Shape::kPath)
+    if (entity.shape == Shape::kPath && width > 0)
+      StrokeWide(device, entity.flags & kClosed, width);
+    else if (entity.shape == Shape::kPath)
       StrokePoints(device, entity.flags & kClosed, color);
     else
       FillRings(device);

@@ -72,7 +72,7 @@ struct Entity
   uint8_t colorIndex; // palette index it is drawn with
   uint8_t flags;      // EntityFlags
   int16_t aci;        // resolved DXF colour, 1..255
-  uint16_t reserved;
+  int16_t lineWeight; // resolved, hundredths of a millimetre; 0 the thinnest
   int16_t layer; // index into Document's layers
   uint16_t reserved2;
   uint32_t firstPoint; // kPath, kPolygon: range in Document points
@@ -90,6 +90,7 @@ struct Layer
   int16_t aci; // colour from the LAYER table, always positive
   bool off;    // colour was negative
   bool frozen; // flag 1 in the LAYER table
+  int16_t lineWeight; // hundredths of a millimetre (group 370), 25 by default
 };
 
 // Axis-aligned box in world units; empty until something is added.
@@ -141,6 +142,8 @@ public:
   DrawingHeader &Header() { return header_; }
   // Extents as the module would gather them: visible layers plus types 18, 29.
   const Box &Extents() const { return extents_; }
+  // World units in one millimetre of paper, from $INSUNITS; 1 when unitless.
+  double UnitsPerMillimetre() const { return unitsPerMillimetre_; }
 
 private:
   friend class DocumentBuilder;
@@ -151,6 +154,7 @@ private:
   std::vector<std::string> texts_;
   DrawingHeader header_{};
   Box extents_;
+  double unitsPerMillimetre_ = 1;
 };
 
 // World extents of one entity (empty for an empty text).
@@ -180,6 +184,8 @@ public:
   Point ToPixel(double x, double y) const;
   // Maps a world vector (no translation).
   Point ToPixelVector(double dx, double dy) const;
+  // Pixels per world unit (the geometric mean of the two axes' scales).
+  double Scale() const;
 
 private:
   double x1_ = 0, y2_ = 0, xa_ = 0, ya_ = 0, sx_ = 1, sy_ = 1;
@@ -198,6 +204,8 @@ public:
   Canvas &operator=(const Canvas &) = delete;
 
   int Width() const { return width_; }
+  // Draws every line one pixel wide whatever its weight.
+  void SetHairlines(bool on) { hairlines_ = on; }
   int Height() const { return height_; }
   // Draws one entity in palette[entity.colorIndex].
   void Draw(const Document &document, const Entity &entity, const ViewMapping &view,
@@ -215,8 +223,10 @@ private:
   void PutLine(int x0, int y0, int x1, int y1, bool withEnd, uint32_t color);
   void PutClippedLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t color);
   void StrokePoints(const std::vector<Point> &device, bool closed, uint32_t color);
+  void StrokeWide(const std::vector<Point> &device, bool closed, double width);
+  double LineWidth(const Document &document, const Entity &entity, const ViewMapping &view) const;
   void FillRings(const std::vector<Point> &device);
-  void DrawConic(const double *geometry, const ViewMapping &view, uint32_t color);
+  void DrawConic(const double *geometry, const ViewMapping &view, double width, uint32_t color);
   void DrawLabel(const double *geometry, const std::string &text, const ViewMapping &view);
   uint8_t *pixels_;
   int width_;
@@ -226,6 +236,7 @@ private:
   int dirtyTop_;
   int dirtyBottom_;
   bool cairoPending_ = false; // cairo drew since the last direct write
+  bool hairlines_ = false;
 };
 
 } // namespace zulan

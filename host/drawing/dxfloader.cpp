@@ -53,6 +53,13 @@ constexpr double kDegrees = kPi / 180;
 constexpr double kBulgeStep = 2 * kDegrees;
 constexpr int kMaxArcSteps = 720;
 
+// Group 370 line weights, hundredths of a millimetre, and what stands in for
+// one.
+constexpr int kWeightByLayer = -1;
+constexpr int kWeightByBlock = -2;
+constexpr int kDefaultWeight = 25; // what DEFAULT (-3) means
+constexpr int kMaxWeight = 211;
+
 // x' = a·x + c·y + e, y' = b·x + d·y + f.
 struct Affine
 {
@@ -191,6 +198,31 @@ std::vector<RawRecord> RawRecords(const dimeEntity *entity)
   return out;
 }
 
+// An integer group kept in a record holder, whatever record type libdime
+// read it into.
+bool IntegerGroup(const dimeRecordHolder *holder, int code, int *value)
+{
+  for (int i = 0; i < holder->getNumRecordsInRecordHolder(); ++i)
+  {
+    const dimeRecord *record = holder->getRecordInRecordHolder(i);
+    if (record->getGroupCode() != code)
+      continue;
+    dimeParam param;
+    record->getValue(param);
+    switch (record->typeId())
+    {
+    case dimeBase::dimeInt8RecordType: *value = param.int8_data; return true;
+    case dimeBase::dimeInt16RecordType: *value = param.int16_data; return true;
+    case dimeBase::dimeInt32RecordType: *value = param.int32_data; return true;
+    case dimeBase::dimeStringRecordType:
+      *value = param.string_data ? std::atoi(param.string_data) : 0;
+      return true;
+    default: return false;
+    }
+  }
+  return false;
+}
+
 // A boundary the cursor cannot follow; the fill is left out.
 struct BadBoundary
 {
@@ -308,11 +340,12 @@ public:
   void Build()
   {
     ReadLayers();
+    ReadUnits();
     dimeSection *section = model_.findSection("ENTITIES");
     if (section && section->typeId() == dimeBase::dimeEntitiesSectionType)
     {
       auto *entities = static_cast<dimeEntitiesSection *>(section);
-      const Context top{Affine(), -1, 7, 0};
+      const Context top{Affine(), -1, 7, kDefaultWeight, 0};
       try
       {
         Cost cost;
@@ -341,6 +374,7 @@ private:
     Affine m;  // block coordinates to world
     int layer; // layer that layer-0 contents take, -1 outside blocks
     int aci;   // colour that BYBLOCK contents take
+    int weight; // line weight that BYBLOCK contents take
     int depth;
   };
 
@@ -439,7 +473,7 @@ private:
     {
       ThrowLoadError(path_, "too many layers (more than 32767)");
     }
-    doc_.layers_.push_back(Layer{name && *name ? name : "0", 7, false, false});
+    doc_.layers_.push_back(Layer{name && *name ? name : "0", 7, false, false, kDefaultWeight});
     layerByName_[key] = int(doc_.layers_.size() - 1);
     return int(doc_.layers_.size() - 1);
   }
@@ -470,8 +504,30 @@ private:
         layer.aci = int16_t(std::abs(color) >= 1 && std::abs(color) <= 255 ? std::abs(color) : 7);
         dimeParam flags;
         layer.frozen = layerEntry->getRecord(70, flags) && (flags.int16_data & 1);
+        int weight;
+        if (IntegerGroup(layerEntry, 370, &weight) && weight >= 0 && weight <= kMaxWeight)
+          layer.lineWeight = int16_t(weight);
       }
     }
+  }
+
+  // Line weights are millimetres of paper; $INSUNITS says what a world unit
+  // is. Unitless drawings are taken as millimetres.
+  void ReadUnits()
+  {
+    dimeSection *section = model_.findSection("HEADER");
+    if (!section || section->typeId() != dimeBase::dimeHeaderSectionType)
+      return;
+    int codes[1];
+    dimeParam units[1];
+    if (static_cast<dimeHeaderSection *>(section)->getVariable("$INSUNITS", codes, units, 1) < 1)
+      return;
+    static const std::map<int, double> kMillimetresPerUnit = {
+        {1, 25.4},  {2, 304.8},     {3, 1609344}, {4, 1},     {5, 10},   {6, 1000},
+        {7, 1e6},   {8, 25.4e-6},   {9, 0.0254},  {10, 914.4}, {13, 1e-3}, {14, 100}};
+    const auto found = kMillimetresPerUnit.find(units[0].int16_data);
+    if (found != kMillimetresPerUnit.end())
+      doc_.unitsPerMillimetre_ = 1 / found->second;
   }
 
   void ReadLimits()
@@ -520,6 +576,17 @@ private:
     return aci >= 1 && aci <= 255 ? aci : 7;
   }
 
+  int ResolveWeight(const dimeEntity *entity, int layer, const Context &ctx)
+  {
+    int weight = kWeightByLayer;
+    IntegerGroup(entity, 370, &weight);
+    if (weight == kWeightByLayer)
+      return doc_.layers_[layer].lineWeight;
+    if (weight == kWeightByBlock)
+      return ctx.weight;
+    return weight >= 0 && weight <= kMaxWeight ? weight : kDefaultWeight;
+  }
+
   // An extrusion direction of (0, 0, -1) mirrors the entity's own x axis.
   static Affine ObjectToWorld(const dimeEntity *entity, const Context &ctx)
   {
@@ -546,6 +613,7 @@ private:
     record.layer = int16_t(layer);
     record.aci = int16_t(aci);
     record.colorIndex = PaletteIndexForAci(aci);
+    record.lineWeight = int16_t(weight_);
     doc_.entities_.push_back(record);
     return doc_.entities_.back();
   }
@@ -608,6 +676,8 @@ private:
       return; // paper space is not part of the drawing's model
     const int layer = EffectiveLayer(entity, ctx);
     const int aci = ResolveColor(entity, layer, ctx);
+    const int weight = ResolveWeight(entity, layer, ctx);
+    weight_ = weight; // the records made below take it
     const Affine m = ObjectToWorld(entity, ctx);
     const std::string name = entity->getEntityName();
     if (name == "LINE")
@@ -685,9 +755,9 @@ private:
       if (doc_.IsLayerHidden(layer) && Upper(doc_.layers_[layer].name.c_str()) != "FRAME")
         return;
       if (name == "INSERT")
-        AddInsert(static_cast<dimeInsert *>(entity), layer, aci, ctx);
+        AddInsert(static_cast<dimeInsert *>(entity), layer, aci, weight, ctx);
       else
-        AddDimension(entity, layer, aci, ctx);
+        AddDimension(entity, layer, aci, weight, ctx);
     }
     // Other entities (splines, 3D faces, viewports) are not drawn.
   }
@@ -966,19 +1036,19 @@ private:
     return blockName.empty() ? nullptr : model_.findBlock(blockName.c_str());
   }
 
-  void AddDimension(dimeEntity *dimension, int layer, int aci, const Context &ctx)
+  void AddDimension(dimeEntity *dimension, int layer, int aci, int weight, const Context &ctx)
   {
     dimeBlock *block = DimensionBlock(dimension);
     if (!block)
       return;
     if (ctx.depth >= kMaxBlockDepth)
       TooDeep(block->getName());
-    const Context inner{ctx.m, layer, aci, ctx.depth + 1};
+    const Context inner{ctx.m, layer, aci, weight, ctx.depth + 1};
     for (int i = 0; i < block->getNumEntities(); ++i)
       AddEntity(block->getEntity(i), inner);
   }
 
-  void AddInsert(dimeInsert *insert, int layer, int aci, const Context &ctx)
+  void AddInsert(dimeInsert *insert, int layer, int aci, int weight, const Context &ctx)
   {
     dimeBlock *block = insert->getBlock();
     if (!block)
@@ -1005,7 +1075,7 @@ private:
             Compose(Compose(Translation(at.x, at.y), rotation),
                     Compose(Translation(c * columnSpacing, r * rowSpacing), scaling));
         CountVisit();
-        const Context inner{Compose(outer, placed), layer, aci, ctx.depth + 1};
+        const Context inner{Compose(outer, placed), layer, aci, weight, ctx.depth + 1};
         for (int i = 0; i < block->getNumEntities(); ++i)
         {
           AddEntity(block->getEntity(i), inner);
@@ -1071,6 +1141,7 @@ private:
   std::map<const dimeEntity *, std::vector<Point>> blockPoints_; // see LocalPoints
   size_t blockPointCount_ = 0;
   std::vector<Point> scratch_; // the points of the top-level entity being added
+  int weight_ = 0;             // line weight of the entity being added
 };
 
 namespace

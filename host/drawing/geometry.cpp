@@ -81,6 +81,11 @@ Point ViewMapping::ToPixelVector(double dx, double dy) const
   return {dx * sx_, -dy * sy_};
 }
 
+double ViewMapping::Scale() const
+{
+  return std::sqrt(std::fabs(sx_ * sy_));
+}
+
 Box LabelBox(const double *g)
 {
   Box box;

@@ -35,9 +35,10 @@ public:
     SetDefaultPalette(palette_);
   }
 
-  void Draw(const Document &document, const ViewMapping &view)
+  void Draw(const Document &document, const ViewMapping &view, bool hairlines = false)
   {
     Canvas canvas(pixels_.data(), width_, height_);
+    canvas.SetHairlines(hairlines);
     canvas.FillRect(0, 0, width_, height_, palette_[kWhiteIndex]);
     for (const Entity &entity : document.Entities())
     {
@@ -125,6 +126,101 @@ TEST(HiddenInsertTest, OffOrFrozenInsertLayerHidesAllItBrings)
   for (const Entity &entity : document->Entities())
     onZero += document->Layers()[entity.layer].name == "0";
   EXPECT_EQ(onZero, 2);
+}
+
+TEST(LineWeightTest, ResolvedLikeColours)
+{
+  // THICK weighs 0.5 mm; block contents in BYLAYER on layer 0 take the
+  // insert's layer, BYBLOCK the insert's own weight.
+  const std::string blocks = Block("B", Line("0", 0, 0, 1, 0) + Line("0", 0, 1, 1, 1, {{370, "-2"}})
+                                            + Line("KEEP", 0, 2, 1, 2));
+  const std::string entities =
+      Line("THICK", 0, 0, 1, 0) + Line("THICK", 0, 0, 1, 0, {{370, "-3"}})
+      + Line("THICK", 0, 0, 1, 0, {{370, "0"}}) + Line("0", 0, 0, 1, 0, {{370, "100"}})
+      + Line("0", 0, 0, 1, 0, {{370, "-2"}}) + Line("0", 0, 0, 1, 0, {{370, "999"}})
+      + Groups({{0, "INSERT"}, {8, "THICK"}, {370, "70"}, {2, "B"}, {10, "0"}, {20, "0"}});
+  auto document = LoadText(DxfFile(LayerEntry("0", 7) + LayerEntry("THICK", 1)
+                                       + Groups({{370, "50"}}) + LayerEntry("KEEP", 2),
+                                   blocks, entities));
+  std::vector<int> weights;
+  for (const Entity &entity : document->Entities())
+    weights.push_back(entity.lineWeight);
+  // BYLAYER, DEFAULT, thinnest, own, BYBLOCK outside a block, out of range;
+  // then the block: BYLAYER of the insert's layer, BYBLOCK, a layer without 370.
+  EXPECT_EQ(weights, (std::vector<int>{50, 25, 0, 100, 25, 25, 50, 70, 25}));
+}
+
+// A drawing in the given units with a 1 mm line across the middle, shown at
+// ten pixels a unit: world (0,0)-(10,10) on 100 x 100 pixels.
+std::unique_ptr<Document> WeightedLine(int units, const std::string &weight)
+{
+  return LoadText(DxfFile(LayerEntry("0", 7), "", Line("0", 2, 5, 8, 5, {{370, weight}}),
+                          Groups({{9, "$INSUNITS"}, {70, std::to_string(units)}})));
+}
+
+const ViewMapping kTenView(0, 0, 10, 10, 0, 0, 100, 100);
+
+TEST(LineWeightTest, WidthFollowsUnitsAndScale)
+{
+  // Millimetres: 1 mm is 10 pixels, with round caps 5 pixels past the ends.
+  Picture wide;
+  wide.Draw(*WeightedLine(4, "100"), kTenView);
+  EXPECT_GE(wide.InkColumn(50), 9);
+  EXPECT_LE(wide.InkColumn(50), 11);
+  EXPECT_EQ(wide.InkIn(45, 46, 56, 55), 11 * 9);
+  EXPECT_EQ(wide.InkIn(0, 0, 100, 44) + wide.InkIn(0, 57, 100, 100), 0);
+  EXPECT_TRUE(wide.Ink(17, 50) && wide.Ink(83, 50));
+  EXPECT_FALSE(wide.Ink(13, 50) || wide.Ink(87, 50));
+
+  // One pixel wide as without a weight: --hairlines, centimetres (1 mm is a
+  // pixel), the thinnest weight, and 0.13 mm (1.3 pixels).
+  Picture hair, centimetres, thinnest, under;
+  hair.Draw(*WeightedLine(4, "100"), kTenView, true);
+  centimetres.Draw(*WeightedLine(5, "100"), kTenView);
+  thinnest.Draw(*WeightedLine(4, "0"), kTenView);
+  under.Draw(*WeightedLine(4, "13"), kTenView);
+  for (const Picture *picture : {&hair, &centimetres, &thinnest, &under})
+  {
+    EXPECT_EQ(picture->InkColumn(50), 1);
+    EXPECT_EQ(picture->InkRow(50), 60); // 20 to 79: the end pixel is left out
+  }
+  // Metres: 1 mm is a hundredth of a pixel. Inches: 100 pixels an inch.
+  Picture metres, inches;
+  metres.Draw(*WeightedLine(6, "211"), kTenView);
+  EXPECT_EQ(metres.InkColumn(50), 1);
+  inches.Draw(*WeightedLine(1, "100"), ViewMapping(4.5, 4.5, 5.5, 5.5, 0, 0, 100, 100));
+  EXPECT_GE(inches.InkColumn(50), 3);
+  EXPECT_LE(inches.InkColumn(50), 5);
+}
+
+// A picture drawn whole and drawn as two strips split at a row must agree
+// pixel for pixel, also for wide lines, curves and a line running far off.
+TEST(LineWeightTest, WideLinesJoinAcrossStrips)
+{
+  const std::string entities =
+      Line("0", 1, 1, 9, 8, {{370, "100"}}) + Line("0", 5, 5, 4e5, -3e5, {{370, "70"}})
+      + Groups({{0, "CIRCLE"}, {8, "0"}, {370, "50"}, {10, "5"}, {20, "4"}, {40, "3.3"}})
+      + Groups({{0, "LWPOLYLINE"}, {8, "0"}, {370, "35"}, {90, "3"}, {70, "0"}, {10, "1"},
+                {20, "9"}, {10, "6"}, {20, "2.2"}, {10, "9.5"}, {20, "9"}});
+  auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities,
+                                   Groups({{9, "$INSUNITS"}, {70, "4"}})));
+  Picture whole;
+  whole.Draw(*document, kTenView);
+  EXPECT_GT(whole.InkColumn(30), 10);
+  for (int split : {37, 50, 61})
+  {
+    Picture top(kSize, split), bottom(kSize, kSize - split);
+    top.Draw(*document, kTenView);
+    bottom.Draw(*document, ViewMapping(0, 0, 10, 10, 0, -split, 100, 100 - split));
+    std::vector<uint8_t> joined = top.Pixels();
+    joined.insert(joined.end(), bottom.Pixels().begin(), bottom.Pixels().end());
+    EXPECT_TRUE(joined == whole.Pixels()) << "split at row " << split;
+    // As the module maps a strip: the world window cut at the row.
+    bottom.Draw(*document, ViewMapping(0, 0, 10, 10 - split / 10.0, 0, 0, 100, 100 - split));
+    joined.resize(top.Pixels().size());
+    joined.insert(joined.end(), bottom.Pixels().begin(), bottom.Pixels().end());
+    EXPECT_TRUE(joined == whole.Pixels()) << "window cut at row " << split;
+  }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,7 @@ int32_t CheckExtents(intptr_t, const void *entity, intptr_t, intptr_t)
 
 // Draws world (-500,-500)-(10500,7500) into kWidth x kHeight pixels, 100
 // units a pixel, as one strip of a capture, and returns the image rows.
-std::vector<uint32_t> Capture()
+std::vector<uint32_t> Capture(const WorldRect &window = {-500, -500, 10500, 7500})
 {
   HDC display = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
   HDC memory = CreateCompatibleDC(display);
@@ -57,7 +58,6 @@ std::vector<uint32_t> Capture()
   DevUseColor(background);
   const PixelRect all = {0, 0, kWidth, kHeight + 2};
   DevSRect(&all);
-  const WorldRect window = {-500, -500, 10500, 7500};
   const PixelRect pixels = {0, 0, kWidth, kHeight};
   SetBMView(&window, &pixels);
   DLScan(0, DrawVisible, 0, 0, 0);
@@ -132,6 +132,32 @@ TEST(HostDrawingTest, FloorPlanCapturedWhereTheViewPutsIt)
   std::copy(saved.begin(), saved.end(), palette);
   EXPECT_EQ(Count(mono, 0) + Count(mono, 0xFFFFFF), kWidth * kHeight);
   EXPECT_EQ(Count(mono, 0), kWidth * kHeight - Count(image, white));
+}
+
+TEST(HostDrawingTest, HairlinesDrawWeightedLinesOnePixelWide)
+{
+  // A 2 mm line in a unitless drawing (millimetres), shown at 2 pixels a unit.
+  const std::string path = ::testing::TempDir() + "zulan-weighted.dxf";
+  std::ofstream(path) << "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n370\n200\n"
+                         "10\n5\n20\n20\n11\n50\n21\n20\n0\nENDSEC\n0\nEOF\n";
+  ASSERT_EQ(OpenHostDrawing(path), "");
+  std::remove(path.c_str());
+  const uint32_t black = HostPaletteEntry()()[0];
+  auto inkInColumn = [&](const std::vector<uint32_t> &image)
+  {
+    int count = 0;
+    for (int y = 0; y < kHeight; ++y)
+      count += Colour(image, 50, y) == black;
+    return count;
+  };
+  const WorldRect window = {0, 0, 55, 40};
+  const int wide = inkInColumn(Capture(window));
+  EXPECT_GE(wide, 3);
+  EXPECT_LE(wide, 5);
+  SetHostHairlines(true);
+  EXPECT_EQ(inkInColumn(Capture(window)), 1);
+  SetHostHairlines(false);
+  EXPECT_EQ(inkInColumn(Capture(window)), wide);
 }
 
 TEST(HostDrawingTest, BadDrawingIsReportedAndForeignEntitiesIgnored)
