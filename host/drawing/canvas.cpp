@@ -28,6 +28,7 @@ const char kFontFamily[] = "DejaVu Sans";
 namespace
 {
 
+constexpr double kPi = 3.14159265358979323846;
 constexpr double kGuard = 16;      // pixels kept beyond each edge
 constexpr double kFlatness = 0.25; // largest chord error of a conic, pixels
 constexpr int kMaxConicSteps = 1 << 16;
@@ -563,6 +564,53 @@ void Canvas::DrawConic(const double *g, const ViewMapping &view, double width, u
     StrokePoints(points, false, color);
 }
 
+// The symbol is laid out in world units and mapped like any geometry, so
+// strips of one picture draw the same pixels of it.
+void Canvas::DrawPointSymbol(const Document &document, const double *g, const ViewMapping &view,
+                             uint32_t color)
+{
+  const int mode = document.PointMode();
+  const int figure = PointFigure(mode);
+  const bool circle = mode >= 0 && (mode & 32), square = mode >= 0 && (mode & 64);
+  const Point p = view.ToPixel(g[0], g[1]);
+  if (!Finite(p) || !(std::fabs(p.x) < 1e9 && std::fabs(p.y) < 1e9))
+    return;
+  if (figure == 1 && !circle && !square)
+    return;
+  const double h = document.PointSize() / 2;
+  const double reach = h * view.Scale();
+  if (figure == 0 || !(reach >= 1)) // a symbol within a pixel is a dot
+  {
+    const int x = PixelIndex(p.x), y = PixelIndex(p.y);
+    FillRect(x, y, x + 1, y + 1, color);
+  }
+  if (!(reach >= 1) || p.x + reach < -1 || p.x - reach > width_ + 1 || p.y + reach < -1
+      || p.y - reach > height_ + 1)
+    return;
+  auto at = [&](double dx, double dy) { return view.ToPixel(g[0] + dx, g[1] + dy); };
+  if (figure == 2)
+  {
+    StrokePoints({at(-h, 0), at(h, 0)}, false, color);
+    StrokePoints({at(0, -h), at(0, h)}, false, color);
+  }
+  else if (figure == 3)
+  {
+    StrokePoints({at(-h, -h), at(h, h)}, false, color);
+    StrokePoints({at(-h, h), at(h, -h)}, false, color);
+  }
+  else if (figure == 4)
+  {
+    StrokePoints({at(0, 0), at(0, h)}, false, color);
+  }
+  if (circle)
+  {
+    const double conic[8] = {g[0], g[1], h, 0, 0, h, 0, 2 * kPi};
+    DrawConic(conic, view, 0, color);
+  }
+  if (square)
+    StrokePoints({at(-h, -h), at(h, -h), at(h, h), at(-h, h)}, true, color);
+}
+
 void Canvas::DrawLabel(const double *g, const std::string &text, const ViewMapping &view)
 {
   const Point origin = view.ToPixel(g[0], g[1]);
@@ -591,12 +639,7 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
     return;
   if (entity.shape == Shape::kDot)
   {
-    const Point p = view.ToPixel(g[0], g[1]);
-    if (Finite(p) && std::fabs(p.x) < 1e9 && std::fabs(p.y) < 1e9)
-    {
-      const int x = PixelIndex(p.x), y = PixelIndex(p.y);
-      FillRect(x, y, x + 1, y + 1, color);
-    }
+    DrawPointSymbol(document, g, view, color);
     return;
   }
   const Box world = EntityExtents(document, entity);

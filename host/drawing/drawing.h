@@ -144,6 +144,10 @@ public:
   const Box &Extents() const { return extents_; }
   // World units in one millimetre of paper, from $INSUNITS; 1 when unitless.
   double UnitsPerMillimetre() const { return unitsPerMillimetre_; }
+  // How POINTs are drawn: $PDMODE, and the symbol's size in world units
+  // ($PDSIZE, or a share of the extents' height when it is 0 or negative).
+  int PointMode() const { return pointMode_; }
+  double PointSize() const { return pointSize_; }
 
 private:
   friend class DocumentBuilder;
@@ -155,6 +159,8 @@ private:
   DrawingHeader header_{};
   Box extents_;
   double unitsPerMillimetre_ = 1;
+  int pointMode_ = 0;
+  double pointSize_ = 0;
 };
 
 // World extents of one entity (empty for an empty text).
@@ -227,6 +233,8 @@ private:
   double LineWidth(const Document &document, const Entity &entity, const ViewMapping &view) const;
   void FillRings(const std::vector<Point> &device);
   void DrawConic(const double *geometry, const ViewMapping &view, double width, uint32_t color);
+  void DrawPointSymbol(const Document &document, const double *geometry, const ViewMapping &view,
+                       uint32_t color);
   void DrawLabel(const double *geometry, const std::string &text, const ViewMapping &view);
   uint8_t *pixels_;
   int width_;

@@ -23,6 +23,13 @@ double TextAdvanceEms(const std::string &utf8);
 // valid UTF-8. Also expands the %%d, %%p, %%c escapes and drops %%u, %%o.
 std::string DxfTextToUtf8(const std::string &text);
 
+// The figure of a $PDMODE: 0 dot, 1 nothing, 2 cross, 3 X, 4 tick; 32 adds a
+// circle, 64 a square. Values it does not know draw a dot.
+inline int PointFigure(int mode)
+{
+  return mode >= 0 && (mode & 31) <= 4 ? mode & 31 : 0;
+}
+
 // World box of a kLabel record's geometry.
 Box LabelBox(const double *geometry);
 

@@ -341,6 +341,7 @@ public:
   {
     ReadLayers();
     ReadUnits();
+    ReadPointStyle();
     dimeSection *section = model_.findSection("ENTITIES");
     if (section && section->typeId() == dimeBase::dimeEntitiesSectionType)
     {
@@ -528,6 +529,20 @@ private:
     const auto found = kMillimetresPerUnit.find(units[0].int16_data);
     if (found != kMillimetresPerUnit.end())
       doc_.unitsPerMillimetre_ = 1 / found->second;
+  }
+
+  void ReadPointStyle()
+  {
+    dimeSection *section = model_.findSection("HEADER");
+    if (!section || section->typeId() != dimeBase::dimeHeaderSectionType)
+      return;
+    auto *header = static_cast<dimeHeaderSection *>(section);
+    int codes[1];
+    dimeParam value[1];
+    if (header->getVariable("$PDMODE", codes, value, 1) == 1 && codes[0] == 70)
+      doc_.pointMode_ = value[0].int16_data;
+    if (header->getVariable("$PDSIZE", codes, value, 1) == 1 && codes[0] == 40)
+      pointSizeSetting_ = value[0].double_data;
   }
 
   void ReadLimits()
@@ -1110,12 +1125,29 @@ private:
 
   void Finish()
   {
+    auto counts = [&](const Entity &entity)
+    { return !doc_.IsLayerHidden(entity.layer) || entity.type == kFrame || entity.type == kLimits; };
     for (const Entity &entity : doc_.entities_)
     {
-      if (!doc_.IsLayerHidden(entity.layer) || entity.type == kFrame || entity.type == kLimits)
-      {
+      if (counts(entity))
         doc_.extents_.Add(EntityExtents(doc_, entity));
-      }
+    }
+    // A point symbol's size is absolute, or a share of the drawing's height
+    // (5 % for 0): CAD programs take the share of the view's height, which
+    // would make strips of one picture disagree. Symbols then join the
+    // extents.
+    const double share = pointSizeSetting_ < 0 ? -pointSizeSetting_ / 100 : 0.05;
+    const Box &box = doc_.extents_;
+    double height = 0; // a flat drawing's width stands in
+    if (!box.IsEmpty())
+      height = box.maxY > box.minY ? box.maxY - box.minY : box.maxX - box.minX;
+    doc_.pointSize_ = pointSizeSetting_ > 0 ? pointSizeSetting_ : share * height;
+    if (!std::isfinite(doc_.pointSize_))
+      doc_.pointSize_ = 0;
+    for (const Entity &entity : doc_.entities_)
+    {
+      if (entity.shape == Shape::kDot && counts(entity))
+        doc_.extents_.Add(EntityExtents(doc_, entity));
     }
     DrawingHeader &h = doc_.header_;
     std::memcpy(h.signature, "ZDWG", 4);
@@ -1142,6 +1174,7 @@ private:
   size_t blockPointCount_ = 0;
   std::vector<Point> scratch_; // the points of the top-level entity being added
   int weight_ = 0;             // line weight of the entity being added
+  double pointSizeSetting_ = 0; // $PDSIZE
 };
 
 namespace

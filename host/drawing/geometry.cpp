@@ -110,7 +110,16 @@ Box EntityExtents(const Document &document, const Entity &entity)
     box.Add(g[0], g[1]);
     box.Add(g[2], g[3]);
     break;
-  case Shape::kDot: box.Add(g[0], g[1]); break;
+  case Shape::kDot:
+  {
+    // The symbol $PDMODE draws round the point, when there is one.
+    const double half = PointFigure(document.PointMode()) > 1 || (document.PointMode() & 96)
+                            ? document.PointSize() / 2
+                            : 0;
+    box.Add(g[0] - half, g[1] - half);
+    box.Add(g[0] + half, g[1] + half);
+    break;
+  }
   case Shape::kConic: AddConicExtents(g, &box); break;
   case Shape::kPath:
   case Shape::kPolygon:

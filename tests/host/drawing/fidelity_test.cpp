@@ -223,5 +223,89 @@ TEST(LineWeightTest, WideLinesJoinAcrossStrips)
   }
 }
 
+// One POINT at (50,50), with the given $PDMODE and $PDSIZE, and more.
+std::unique_ptr<Document> PointDrawing(int mode, const std::string &size,
+                                       const std::string &more = "")
+{
+  return LoadText(DxfFile(LayerEntry("0", 7), "",
+                          Groups({{0, "POINT"}, {8, "0"}, {10, "50"}, {20, "50"}}) + more,
+                          Groups({{9, "$PDMODE"}, {70, std::to_string(mode)}, {9, "$PDSIZE"},
+                                  {40, size}})));
+}
+
+Picture PointPicture(int mode, const std::string &size, const std::string &more = "")
+{
+  Picture picture;
+  picture.Draw(*PointDrawing(mode, size, more), kUnitView);
+  return picture;
+}
+
+TEST(PointSymbolTest, FiguresOfPdmode)
+{
+  // Size 20: arms and radius of 10 pixels round pixel (50,50).
+  EXPECT_EQ(PointPicture(0, "20").InkIn(0, 0, kSize, kSize), 1);
+  EXPECT_TRUE(PointPicture(0, "20").Ink(50, 50));
+  EXPECT_EQ(PointPicture(1, "20").InkIn(0, 0, kSize, kSize), 0);
+
+  const Picture cross = PointPicture(2, "20");
+  EXPECT_TRUE(cross.Ink(41, 50) && cross.Ink(59, 50) && cross.Ink(50, 41) && cross.Ink(50, 59));
+  EXPECT_FALSE(cross.Ink(45, 45) || cross.Ink(38, 50));
+  EXPECT_EQ(cross.InkIn(0, 0, kSize, kSize), 39); // 20 each, the end pixel left out
+
+  const Picture x = PointPicture(3, "20");
+  EXPECT_TRUE(x.Ink(45, 45) && x.Ink(55, 55) && x.Ink(45, 55) && x.Ink(55, 45));
+  EXPECT_FALSE(x.Ink(50, 45) || x.Ink(45, 50));
+
+  const Picture tick = PointPicture(4, "20"); // upwards from the point
+  EXPECT_TRUE(tick.Ink(50, 45) && tick.Ink(50, 50));
+  EXPECT_FALSE(tick.Ink(50, 55));
+  EXPECT_EQ(tick.InkColumn(50), tick.InkIn(0, 0, kSize, kSize));
+
+  const Picture dotCircle = PointPicture(32, "20"), circle = PointPicture(33, "20");
+  for (const Picture *picture : {&dotCircle, &circle})
+  {
+    EXPECT_TRUE(picture->Ink(60, 50) && picture->Ink(40, 50) && picture->Ink(50, 40));
+    EXPECT_FALSE(picture->Ink(45, 50) || picture->Ink(53, 53));
+  }
+  EXPECT_TRUE(dotCircle.Ink(50, 50));
+  EXPECT_FALSE(circle.Ink(50, 50));
+
+  const Picture square = PointPicture(65, "20");
+  EXPECT_TRUE(square.Ink(40, 45) && square.Ink(60, 55) && square.Ink(45, 40) && square.Ink(55, 60));
+  EXPECT_FALSE(square.Ink(50, 50) || square.Ink(45, 45));
+
+  const Picture both = PointPicture(98, "20"); // circle, square and cross
+  EXPECT_TRUE(both.Ink(60, 50) && both.Ink(40, 40) && both.Ink(60, 60) && both.Ink(45, 50));
+  EXPECT_FALSE(both.Ink(53, 53));
+  // The symbol belongs to the extents.
+  const Box extents = PointDrawing(2, "20")->Extents();
+  EXPECT_EQ(extents.minX, 40);
+  EXPECT_EQ(extents.maxY, 60);
+}
+
+TEST(PointSymbolTest, RelativeSizesAreSharesOfTheDrawingsHeight)
+{
+  // A line at x = 0 makes the drawing 100 high: size 0 is 5 %, -20 is 20 %.
+  const std::string post = Line("0", 0, 0, 0, 100);
+  const Picture fivePercent = PointPicture(2, "0", post);
+  EXPECT_TRUE(fivePercent.Ink(52, 50));
+  EXPECT_FALSE(fivePercent.Ink(54, 50) || fivePercent.Ink(50, 54));
+  const Picture twentyPercent = PointPicture(2, "-20", post);
+  EXPECT_TRUE(twentyPercent.Ink(59, 50) && twentyPercent.Ink(41, 50));
+  EXPECT_FALSE(twentyPercent.Ink(62, 50));
+  // A symbol smaller than a pixel is a dot; the drawing's height is the
+  // point's alone here.
+  Picture alone = PointPicture(2, "0");
+  EXPECT_EQ(alone.InkIn(0, 0, kSize, kSize), 1);
+  // The same strips of a picture draw the same symbol.
+  auto document = PointDrawing(98, "-20", post);
+  Picture top(kSize, 46), bottom(kSize, kSize - 46);
+  top.Draw(*document, kUnitView);
+  bottom.Draw(*document, ViewMapping(0, 0, 100, 100, 0, -46, 100, 54));
+  std::vector<uint8_t> joined = top.Pixels();
+  joined.insert(joined.end(), bottom.Pixels().begin(), bottom.Pixels().end());
+  EXPECT_TRUE(joined == PointPicture(98, "-20", post).Pixels());
+}
+
 } // namespace
 } // namespace zulan
