@@ -46,8 +46,11 @@ for name in "${targets[@]}"; do
       cp -r "$seed" "$corpus/" 2>/dev/null || true
     fi
   done
+  # A drawing may cost up to the loader's limits (20 million insert visits
+  # take about a second plain, ten times that under the sanitizers): the
+  # timeout is for real hangs.
   echo "== fuzz_$name for ${seconds}s"
-  build-fuzz/fuzz/fuzz_$name -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 -max_len=65536 \
+  build-fuzz/fuzz/fuzz_$name -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2560 -max_len=65536 \
     -print_final_stats=1 -artifact_prefix=build-fuzz/findings/"$name"- "$corpus" "${seeds[@]}" 2>&1 \
     | grep -E '^(==|#[0-9]+ +DONE|stat::number_of_executed_units|SUMMARY|INFO: Running with|ERROR)|artifact' || true
   if ls build-fuzz/findings/"$name"-* >/dev/null 2>&1; then
