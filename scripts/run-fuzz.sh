@@ -7,6 +7,7 @@
 #   bash scripts/run-fuzz.sh            # a minute each, as CI does
 #   bash scripts/run-fuzz.sh 3600 dxf   # an hour on the DXF reader
 set -euo pipefail
+shopt -s extglob
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 only=${2:-}
@@ -55,7 +56,7 @@ for name in "${targets[@]}"; do
     | grep -E '^(==|#[0-9]+ +DONE|stat::number_of_executed_units|SUMMARY|INFO: Running with|ERROR)|artifact' || true
   # Slow units are only reported; crashes, leaks, hangs and memory blow-ups
   # are findings.
-  if ls build-fuzz/findings/"$name"-{crash,leak,timeout,oom}-* >/dev/null 2>&1; then
+  if compgen -G "build-fuzz/findings/$name-@(crash|leak|timeout|oom)-*" >/dev/null; then
     echo "fuzz_$name found a problem: see build-fuzz/findings/"
     exit 1
   fi
