@@ -93,15 +93,6 @@ const Segment *FindMarker(const std::vector<Segment> &segments, uint8_t marker)
   return nullptr;
 }
 
-std::vector<std::string> FolderEntries(const std::string &folder)
-{
-  std::vector<std::string> names;
-  for (const auto &entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 std::string FolderOf(const std::string &path)
 {
   return std::filesystem::path(path).parent_path().string();

@@ -8,6 +8,7 @@
 
 #include "bitmapimage.h"
 #include "decoders.h"
+#include "testimages.h"
 
 namespace tool_testing
 {
@@ -37,7 +38,7 @@ size_t CountMarkers(const std::vector<Segment> &segments, uint8_t marker);
 const Segment *FindMarker(const std::vector<Segment> &segments, uint8_t marker);
 
 // Names in a folder, for checking that no temporary file was left behind.
-std::vector<std::string> FolderEntries(const std::string &folder);
+using testing_support::FolderEntries;
 std::string FolderOf(const std::string &path);
 
 } // namespace tool_testing
