@@ -50,6 +50,7 @@ for name in "${targets[@]}"; do
   # A drawing may cost up to the loader's limits (20 million insert visits
   # take about a second plain, ten times that under the sanitizers): the
   # timeout is for real hangs.
+  rm -f build-fuzz/findings/"$name"-*   # findings of an earlier run are not this run's
   echo "== fuzz_$name for ${seconds}s"
   build-fuzz/fuzz/fuzz_$name -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2560 -max_len=65536 \
     -print_final_stats=1 -artifact_prefix=build-fuzz/findings/"$name"- "$corpus" "${seeds[@]}" 2>&1 \
