@@ -32,12 +32,10 @@ const int32_t TypeFrame = 18;
 const int32_t TypeLimits = 29;
 const size_t EntityTypeOffset = 4;
 const size_t EntityLayerOffset = 12;
-const size_t HeaderBackgroundOffset = 28;
 const int PaletteEntries = 256;
 // JPEG's own limit on a side, and the strip count's 32-bit signed product.
 const int32_t MaxBitmapSide = 65535;
 
-const int32_t FormatCodeStatus = 11;
 // The host reads the figure through the record's address.
 int32_t statusPercent = 0;
 

@@ -20,7 +20,6 @@
 namespace
 {
 
-const int32_t StringExportFileName = 3307;
 const int32_t RequestKind = 49;
 const int32_t TargetFileName = 2;
 const int32_t TargetFlagsFileName = 0x80000;

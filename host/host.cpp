@@ -25,13 +25,6 @@ namespace
 
 Host *currentHost = nullptr;
 
-const int32_t EventStartUp = 14;
-const int32_t StringHostProduct = 3053;
-const int32_t StringExportFileName = 3307;
-const int32_t StringClipboardKey = 3512;
-const int32_t StringClipboardValue = 3420;
-const int32_t FormatCodeStatus = 11;
-const int32_t SystemValuesClipboard = 3;
 // Module names and commands are read up to these limits, so a table without
 // its ending cannot make the host read on forever.
 const size_t MaxCommandNames = 1000;

@@ -12,7 +12,6 @@ namespace zulan
 
 const int PaletteEntries = 256;
 const int HeaderBytes = 512;
-const int HeaderBackgroundOffset = 28;   // signed 16-bit colour index
 
 // 256 entries 0x00BBGGRR, writable by the module ("_GetPalAdr@0").
 uint32_t *HostPalette();

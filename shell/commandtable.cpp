@@ -7,7 +7,6 @@
 namespace
 {
 
-const int32_t EventStartUp = 14;
 
 const char commandNames[] = "JPEGOPT\0WBS\0WBSM\0JPEGMENUON\0JPEGMENUOFF\0SAVEBMP\0";
 

@@ -10,12 +10,7 @@ namespace
 {
 
 const char ModuleName[] = "Rastello (Tamblin)";
-const int32_t HostProductStringId = 3053;
-// String ids the host resolves for the clipboard block's key and value.
-const int32_t ClipboardKeyStringId = 3512;
-const int32_t ClipboardValueStringId = 3420;
 const int32_t ClipboardBlockBytes = 40;
-const int32_t SystemValuesClipboard = 3;
 
 // Fills block with the host's clipboard block; false when none is offered.
 bool ReadClipboardBlock(int32_t (&block)[10])
@@ -31,8 +26,8 @@ bool ReadClipboardBlock(int32_t (&block)[10])
     return true;
   }
   RegValueRecord record = {XP_HKEY_CURRENT_USER,
-                           reinterpret_cast<const char *>(static_cast<uintptr_t>(ClipboardKeyStringId)),
-                           reinterpret_cast<const char *>(static_cast<uintptr_t>(ClipboardValueStringId)),
+                           reinterpret_cast<const char *>(static_cast<uintptr_t>(StringClipboardKey)),
+                           reinterpret_cast<const char *>(static_cast<uintptr_t>(StringClipboardValue)),
                            block,
                            ClipboardBlockBytes,
                            XP_REG_BINARY,
@@ -50,7 +45,7 @@ char registryKeyPath[256];
 void FormatKeyPath()
 {
   // The precision keeps an overlong host string from overrunning the buffer.
-  wsprintfA(registryKeyPath, "%.200s\\XP\\Larnby\\%s\\", RscAdr(HostProductStringId), ModuleName);
+  wsprintfA(registryKeyPath, "%.200s\\XP\\Larnby\\%s\\", RscAdr(StringHostProduct), ModuleName);
 }
 
 RegValueRecord MakeValueRecord(const char *valueName, void *data, int32_t dataSize)

@@ -15,6 +15,22 @@
 const size_t XP_NAME_BYTES = 256;
 const size_t XP_PATH_BYTES = 260;
 
+// Numbers both sides rely on: host string ids for RscAdr, the FormSt code
+// that shows a figure in place of "!01", the start-up event, the block
+// "_GetSysVAdr@4" returns the clipboard size in, and where the drawing
+// header keeps its signed 16-bit background colour index.
+enum : int32_t
+{
+  StringHostProduct = 3053,
+  StringExportFileName = 3307,
+  StringClipboardKey = 3512,
+  StringClipboardValue = 3420,
+  FormatCodeStatus = 11,
+  EventStartUp = 14,
+  SystemValuesClipboard = 3,
+};
+const size_t HeaderBackgroundOffset = 28;
+
 // A module handler or export handler: called by the host with no arguments.
 typedef void (*XPHandler)();
 // Continuation of a data request: status 0 when the input is in the target,
