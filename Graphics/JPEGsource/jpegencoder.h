@@ -16,6 +16,7 @@
 namespace Vantorum
 {
 
+class JpegBitWriter;
 class JpegOutputStream;
 
 // One entry of the scan plan. Components are named by a mask in which
@@ -113,8 +114,11 @@ private:
   void WriteProgressiveScan(const ScanDefinition &scan, int32_t mask);
   void ConvertImage(const BitmapImage &image);
 
-  template <class Coder> void RunInterleavedPass(bool writing, Coder code);
-  template <class Coder, class Flush> void RunSingleComponentPass(bool writing, Coder code, Flush flush);
+  // writer, when not null, is synced before every progress report and
+  // restart marker and reloaded after the marker.
+  template <class Coder> void RunInterleavedPass(bool writing, Coder code, JpegBitWriter *writer);
+  template <class Coder, class Flush>
+  void RunSingleComponentPass(bool writing, Coder code, Flush flush, JpegBitWriter *writer);
 
   QuantizationTable quantizationTables[4];
   JpegHuffmanTable acTables[2];

@@ -296,7 +296,15 @@ uint64_t JpegEncoder::RestartInterval() const
 
 // --- Data-unit loops ----------------------------------------------------------
 
-template <class Coder> void JpegEncoder::RunInterleavedPass(bool writing, Coder code)
+// A writer's pending bits reach the stream before anything can look at it:
+// a progress report or a restart marker.
+inline void Sync(JpegBitWriter *writer)
+{
+  if (writer != nullptr)
+    writer->Sync();
+}
+
+template <class Coder> void JpegEncoder::RunInterleavedPass(bool writing, Coder code, JpegBitWriter *writer)
 {
   PassProgress progress(writing, mcuRows);
   uint32_t restartNumber = 0, count = 0;
@@ -307,8 +315,11 @@ template <class Coder> void JpegEncoder::RunInterleavedPass(bool writing, Coder 
     {
       if (lastRestartInterval != 0 && count == lastRestartInterval)
       {
+        Sync(writer);
         if (writing)
           WriteRestartMarker(restartNumber);
+        if (writer != nullptr)
+          writer->Load();
         ResetDcPredictions();
         restartNumber = (restartNumber + 1) % 8;
         count = 0;
@@ -324,6 +335,7 @@ template <class Coder> void JpegEncoder::RunInterleavedPass(bool writing, Coder 
       }
       ++count;
     }
+    Sync(writer);
     ReportProgress(progress.Row());
   }
   ReportProgress(progress.End());
@@ -331,7 +343,8 @@ template <class Coder> void JpegEncoder::RunInterleavedPass(bool writing, Coder 
 
 // flush ends a pending end-of-band run before a restart and after the last
 // unit; it does nothing in sequential and DC scans.
-template <class Coder, class Flush> void JpegEncoder::RunSingleComponentPass(bool writing, Coder code, Flush flush)
+template <class Coder, class Flush>
+void JpegEncoder::RunSingleComponentPass(bool writing, Coder code, Flush flush, JpegBitWriter *writer)
 {
   JpegEncoderComponent &component = *scanComponents[0];
   PassProgress progress(writing, component.GetDataUnitRows());
@@ -344,8 +357,11 @@ template <class Coder, class Flush> void JpegEncoder::RunSingleComponentPass(boo
       if (lastRestartInterval != 0 && count == lastRestartInterval)
       {
         flush(component);
+        Sync(writer);
         if (writing)
           WriteRestartMarker(restartNumber);
+        if (writer != nullptr)
+          writer->Load();
         ResetDcPredictions();
         restartNumber = (restartNumber + 1) % 8;
         count = 0;
@@ -353,9 +369,11 @@ template <class Coder, class Flush> void JpegEncoder::RunSingleComponentPass(boo
       code(component, row, column);
       ++count;
     }
+    Sync(writer);
     ReportProgress(progress.Row());
   }
   flush(component);
+  Sync(writer);
   ReportProgress(progress.End());
 }
 
@@ -403,28 +421,27 @@ void JpegEncoder::WriteSequentialScan(int32_t mask)
   WriteRestartIntervalSegment(static_cast<uint32_t>(RestartInterval()));  // checked before any byte
   ResetTables(mask, true, true);
 
-  auto coder = [](JpegEncoderComponent::DcSink dcSink, JpegEncoderComponent::AcSink acSink) {
-    return [dcSink, acSink](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
-      component.EncodeSequential(row, column, dcSink, acSink);
-    };
-  };
   auto noFlush = [](JpegEncoderComponent &) {};
-  for (const bool writing : {false, true})
-  {
-    const auto code = writing ? coder(&JpegEncoderComponent::WriteDc, &JpegEncoderComponent::WriteAc)
-                              : coder(&JpegEncoderComponent::CountDc, &JpegEncoderComponent::CountAc);
-    if (writing)
-    {
-      BuildTables(mask, true, true);
-      WriteHuffmanSegment(mask, true, true);
-      WriteScanHeader(0, 63, 0, 0, false);
-      outputStream->EnterBitMode(8);
-    }
-    if (scanComponentCount > 1)
-      RunInterleavedPass(writing, code);
-    else
-      RunSingleComponentPass(writing, code, noFlush);
-  }
+  auto count = [](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
+    component.CountSequential(row, column);
+  };
+  if (scanComponentCount > 1)
+    RunInterleavedPass(false, count, nullptr);
+  else
+    RunSingleComponentPass(false, count, noFlush, nullptr);
+
+  BuildTables(mask, true, true);
+  WriteHuffmanSegment(mask, true, true);
+  WriteScanHeader(0, 63, 0, 0, false);
+  outputStream->EnterBitMode(8);
+  JpegBitWriter writer(*outputStream);
+  auto write = [&writer](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
+    component.WriteSequential(row, column, writer);
+  };
+  if (scanComponentCount > 1)
+    RunInterleavedPass(true, write, &writer);
+  else
+    RunSingleComponentPass(true, write, noFlush, &writer);
   outputStream->ExitBitMode();
 }
 
@@ -469,9 +486,9 @@ void JpegEncoder::WriteProgressiveScan(const ScanDefinition &scan, int32_t mask)
       component.EncodeDcRefine(row, column, Al);
     };
     if (scanComponentCount > 1)
-      RunInterleavedPass(true, code);
+      RunInterleavedPass(true, code, nullptr);
     else
-      RunSingleComponentPass(true, code, noFlush);
+      RunSingleComponentPass(true, code, noFlush, nullptr);
     outputStream->ExitBitMode();
     return;
   }
@@ -479,9 +496,62 @@ void JpegEncoder::WriteProgressiveScan(const ScanDefinition &scan, int32_t mask)
   const bool dc = Ss == 0;
   ResetTables(mask, dc, !dc);
   WriteRestartIntervalSegment(lastRestartInterval);
+  if (Ah == 0)
+  {
+    // First scans of a band: the hot paths, counting into the tables, then
+    // writing through a bit writer.
+    if (dc)
+    {
+      auto count = [Al](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
+        component.CountDcFirst(row, column, Al);
+      };
+      if (scanComponentCount > 1)
+        RunInterleavedPass(false, count, nullptr);
+      else
+        RunSingleComponentPass(false, count, noFlush, nullptr);
+    }
+    else
+    {
+      scanComponents[0]->ResetEobRun();
+      RunSingleComponentPass(
+        false,
+        [=](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
+          component.CountAcFirst(row, column, Ss, Se, Al);
+        },
+        [](JpegEncoderComponent &component) { component.CountEobRun(); }, nullptr);
+    }
+    BuildTables(mask, dc, !dc);
+    WriteHuffmanSegment(mask, dc, !dc);
+    WriteScanHeader(Ss, Se, Ah, Al, false);
+    outputStream->EnterBitMode(8);
+    JpegBitWriter writer(*outputStream);
+    if (dc)
+    {
+      auto write = [Al, &writer](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
+        component.WriteDcFirst(row, column, writer, Al);
+      };
+      if (scanComponentCount > 1)
+        RunInterleavedPass(true, write, &writer);
+      else
+        RunSingleComponentPass(true, write, noFlush, &writer);
+    }
+    else
+    {
+      scanComponents[0]->ResetEobRun();
+      RunSingleComponentPass(
+        true,
+        [=, &writer](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
+          component.WriteAcFirst(row, column, writer, Ss, Se, Al);
+        },
+        [&writer](JpegEncoderComponent &component) { component.WriteEobRun(writer); }, &writer);
+    }
+    outputStream->ExitBitMode();
+    return;
+  }
+
+  // AC refinement: symbols through the sinks.
   for (const bool writing : {false, true})
   {
-    const JpegEncoderComponent::DcSink dcSink = writing ? &JpegEncoderComponent::WriteDc : &JpegEncoderComponent::CountDc;
     const JpegEncoderComponent::AcSink acSink = writing ? &JpegEncoderComponent::WriteAc : &JpegEncoderComponent::CountAc;
     if (writing)
     {
@@ -490,36 +560,13 @@ void JpegEncoder::WriteProgressiveScan(const ScanDefinition &scan, int32_t mask)
       WriteScanHeader(Ss, Se, Ah, Al, false);
       outputStream->EnterBitMode(8);
     }
-    if (dc)
-    {
-      auto code = [dcSink, Al](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
-        component.EncodeDcFirst(row, column, dcSink, Al);
-      };
-      if (scanComponentCount > 1)
-        RunInterleavedPass(writing, code);
-      else
-        RunSingleComponentPass(writing, code, noFlush);
-    }
-    else if (Ah == 0)
-    {
-      scanComponents[0]->ResetEobRun();
-      RunSingleComponentPass(
-        writing,
-        [=](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
-          component.EncodeAcFirst(row, column, acSink, Ss, Se, Al);
-        },
-        [acSink](JpegEncoderComponent &component) { component.FlushEobRun(acSink); });
-    }
-    else
-    {
-      scanComponents[0]->ResetEobRun();
-      RunSingleComponentPass(
-        writing,
-        [=](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
-          component.EncodeAcRefine(row, column, acSink, Ss, Se, Al);
-        },
-        [=](JpegEncoderComponent &component) { component.FlushRefineEobRun(acSink, Ss, Se, Al); });
-    }
+    scanComponents[0]->ResetEobRun();
+    RunSingleComponentPass(
+      writing,
+      [=](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
+        component.EncodeAcRefine(row, column, acSink, Ss, Se, Al);
+      },
+      [=](JpegEncoderComponent &component) { component.FlushRefineEobRun(acSink, Ss, Se, Al); }, nullptr);
   }
   outputStream->ExitBitMode();
 }

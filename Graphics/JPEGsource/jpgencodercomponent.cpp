@@ -3,6 +3,7 @@
 
 #include "jpegencoder.h"
 #include "jpgquantizationtable.h"
+#include "simd.h"
 
 #include <cmath>
 #include <cstring>
@@ -48,10 +49,19 @@ inline uint8_t LuminanceOf(int32_t red, int32_t green, int32_t blue)
 #define VANTORUM_VECTORISE
 #endif
 
+// The hot loops are compiled a second time for AVX2 where the compiler can
+// (x86 with GCC or Clang); simd.cpp picks the copy at run time. AVX2 alone:
+// FMA would fuse the DCT's multiplies and adds and change its doubles.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#define VANTORUM_HAVE_AVX2_CLONES 1
+#else
+#define VANTORUM_HAVE_AVX2_CLONES 0
+#endif
+
 // One row of pixels to the three planes; the planes and the image never
-// overlap.
-VANTORUM_VECTORISE void ConvertRow(const uint8_t *__restrict pixels, uint8_t *__restrict y,
-                                   uint8_t *__restrict cb, uint8_t *__restrict cr, size_t width)
+// overlap. Integer arithmetic, so every instruction set gives the same bytes.
+inline void ConvertRowBody(const uint8_t *__restrict pixels, uint8_t *__restrict y, uint8_t *__restrict cb,
+                           uint8_t *__restrict cr, size_t width)
 {
   for (size_t x = 0; x < width; ++x)
   {
@@ -61,6 +71,24 @@ VANTORUM_VECTORISE void ConvertRow(const uint8_t *__restrict pixels, uint8_t *__
     cr[x] = Clamp((2048 * red - 1714 * green - 333 * blue + 0x80800) >> 12);
   }
 }
+
+typedef void (*RowConverter)(const uint8_t *, uint8_t *, uint8_t *, uint8_t *, size_t);
+
+VANTORUM_VECTORISE void ConvertRowPortable(const uint8_t *__restrict pixels, uint8_t *__restrict y,
+                                           uint8_t *__restrict cb, uint8_t *__restrict cr, size_t width)
+{
+  ConvertRowBody(pixels, y, cb, cr, width);
+}
+
+#if VANTORUM_HAVE_AVX2_CLONES
+VANTORUM_VECTORISE __attribute__((target("avx2"))) void ConvertRowAvx2(const uint8_t *__restrict pixels,
+                                                                        uint8_t *__restrict y,
+                                                                        uint8_t *__restrict cb,
+                                                                        uint8_t *__restrict cr, size_t width)
+{
+  ConvertRowBody(pixels, y, cb, cr, width);
+}
+#endif
 
 // The 8-point AAN butterfly, shared by the column and row passes. It runs
 // eight independent transforms side by side (lane x of in and out), so the
@@ -99,6 +127,131 @@ inline void Butterflies(const double in[8][8], double out[8][8])
     out[1][x] = z11 + z4;
     out[7][x] = z11 - z4;
   }
+}
+
+// The scale factors in the row pass's lane order: entry u * 8 + v scales
+// natural coefficient v * 8 + u.
+struct LaneScales
+{
+  explicit LaneScales(const double *natural)
+  {
+    for (int u = 0; u < 8; ++u)
+      for (int v = 0; v < 8; ++v)
+        values[u * 8 + v] = natural[v * 8 + u];
+  }
+  alignas(32) double values[64];
+};
+
+// The forward DCT and quantisation of one block, into lane order (entry
+// u * 8 + v is natural coefficient v * 8 + u).
+inline void TransformBody(const uint8_t block[8][8], const double *__restrict scale, int16_t *__restrict lanes)
+{
+  alignas(32) double in[8][8];
+  alignas(32) double work[8][8];  // [v][x]: vertical frequency v of column x
+  // Columns, with the level shift by 128 of both samples done in integers.
+  for (int x = 0; x < 8; ++x)
+  {
+    const int d0 = block[0][x], d1 = block[1][x], d2 = block[2][x], d3 = block[3][x];
+    const int d4 = block[4][x], d5 = block[5][x], d6 = block[6][x], d7 = block[7][x];
+    in[0][x] = d0 + d7 - 256;
+    in[1][x] = d1 + d6 - 256;
+    in[2][x] = d2 + d5 - 256;
+    in[3][x] = d3 + d4 - 256;
+    in[4][x] = d3 - d4;
+    in[5][x] = d2 - d5;
+    in[6][x] = d1 - d6;
+    in[7][x] = d0 - d7;
+  }
+  Butterflies(in, work);
+
+  // Rows: lane v is row v of work.
+  for (int v = 0; v < 8; ++v)
+  {
+    const double *d = work[v];
+    in[0][v] = d[0] + d[7];
+    in[1][v] = d[1] + d[6];
+    in[2][v] = d[2] + d[5];
+    in[3][v] = d[3] + d[4];
+    in[4][v] = d[3] - d[4];
+    in[5][v] = d[2] - d[5];
+    in[6][v] = d[1] - d[6];
+    in[7][v] = d[0] - d[7];
+  }
+  alignas(32) double result[8][8];  // [u][v]
+  Butterflies(in, result);
+
+  // Quantisation rounded half away from zero. Adding copysign(0.5) is the
+  // same IEEE operation as the two-way "+ 0.5 / - 0.5" (x - 0.5 == x + -0.5
+  // exactly; -0 rounds to 0 either way) without a branch that mispredicts
+  // on every other coefficient.
+  const double *flat = &result[0][0];
+  for (int i = 0; i < 64; ++i)
+  {
+    const double product = flat[i] * scale[i];
+    lanes[i] = static_cast<int16_t>(static_cast<int32_t>(product + std::copysign(0.5, product)));
+  }
+}
+
+typedef void (*BlockTransform)(const uint8_t block[8][8], const double *scale, int16_t *lanes);
+
+void TransformPortable(const uint8_t block[8][8], const double *scale, int16_t *lanes)
+{
+  TransformBody(block, scale, lanes);
+}
+
+#if VANTORUM_HAVE_AVX2_CLONES
+__attribute__((target("avx2"))) void TransformAvx2(const uint8_t block[8][8], const double *scale, int16_t *lanes)
+{
+  TransformBody(block, scale, lanes);
+}
+#endif
+
+// Zigzag position of lane entry u * 8 + v.
+struct LaneToZigZag
+{
+  LaneToZigZag()
+  {
+    for (int k = 0; k < 64; ++k)
+    {
+      const int natural = JpegZigZagToNatural[k];
+      position[(natural % 8) * 8 + natural / 8] = static_cast<uint8_t>(k);
+    }
+  }
+  uint8_t position[64];
+};
+
+// The transform the current instruction set asks for, and its scales.
+class ZigZagTransform
+{
+public:
+  explicit ZigZagTransform(const QuantizationTable &table) : scales(table.GetScaleFactors())
+  {
+#if VANTORUM_HAVE_AVX2_CLONES
+    if (CurrentInstructionSet() == InstructionSet::Avx2)
+      transform = TransformAvx2;
+#endif
+  }
+  void operator()(const uint8_t block[8][8], int16_t *zigzag) const
+  {
+    static const LaneToZigZag order;
+    alignas(32) int16_t lanes[64];
+    transform(block, scales.values, lanes);
+    for (int i = 0; i < 64; ++i)
+      zigzag[order.position[i]] = lanes[i];
+  }
+
+private:
+  LaneScales scales;
+  BlockTransform transform = TransformPortable;
+};
+
+RowConverter SelectRowConverter()
+{
+#if VANTORUM_HAVE_AVX2_CLONES
+  if (CurrentInstructionSet() == InstructionSet::Avx2)
+    return ConvertRowAvx2;
+#endif
+  return ConvertRowPortable;
 }
 
 // Progress in 1/256 percent: the step is added after each of count rows.
@@ -193,6 +346,7 @@ void JpegEncoderComponent::ConvertRgb(JpegEncoder &encoder, const BitmapImage &i
   cb.AllocateSampleBuffer(width, height, maxH, maxV);
   cr.AllocateSampleBuffer(width, height, maxH, maxV);
   const size_t stride = y.sampleColumns;
+  const RowConverter ConvertRow = SelectRowConverter();
   RowProgress progress(encoder, height);
   for (uint32_t row = 0; row < height; ++row)
   {
@@ -219,6 +373,7 @@ void JpegEncoderComponent::SampleAndTransform(JpegEncoder &encoder, uint32_t max
   const uint32_t hf = maxH / horizontalFrequency;
   const uint32_t divisor = vf * hf;
   const size_t stride = sampleColumns;
+  const ZigZagTransform transform(*quantizationTable);
   RowProgress progress(encoder, dataUnitRows);
   uint8_t block[8][8];
   for (uint32_t r = 0; r < dataUnitRows; ++r)
@@ -245,7 +400,7 @@ void JpegEncoderComponent::SampleAndTransform(JpegEncoder &encoder, uint32_t max
             block[i][k] = static_cast<uint8_t>(sum / divisor);
           }
       }
-      ForwardDct(block, *quantizationTable, DataUnit(r, c));
+      transform(block, DataUnit(r, c));
     }
     progress.Row();
   }
@@ -261,6 +416,7 @@ void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapIm
   y.AllocateCoefficients(CeilDivide(height, 8), CeilDivide(width, 8));
   y.noninterleavedRows = y.dataUnitRows;
   y.noninterleavedColumns = y.dataUnitColumns;
+  const ZigZagTransform transform(*y.quantizationTable);
   RowProgress progress(encoder, y.dataUnitRows);
   uint8_t block[8][8];
   for (uint32_t r = 0; r < y.dataUnitRows; ++r)
@@ -284,7 +440,7 @@ void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapIm
           }
         }
       }
-      ForwardDct(block, *y.quantizationTable, y.DataUnit(r, c));
+      transform(block, y.DataUnit(r, c));
     }
     progress.Row();
   }
@@ -293,51 +449,12 @@ void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapIm
 
 void JpegEncoderComponent::ForwardDct(const uint8_t block[8][8], const QuantizationTable &table, int16_t output[64])
 {
-  alignas(16) double in[8][8];
-  alignas(16) double work[8][8];  // [v][x]: vertical frequency v of column x
-  // Columns, with the level shift by 128 of both samples done in integers.
-  for (int x = 0; x < 8; ++x)
-  {
-    const int d0 = block[0][x], d1 = block[1][x], d2 = block[2][x], d3 = block[3][x];
-    const int d4 = block[4][x], d5 = block[5][x], d6 = block[6][x], d7 = block[7][x];
-    in[0][x] = d0 + d7 - 256;
-    in[1][x] = d1 + d6 - 256;
-    in[2][x] = d2 + d5 - 256;
-    in[3][x] = d3 + d4 - 256;
-    in[4][x] = d3 - d4;
-    in[5][x] = d2 - d5;
-    in[6][x] = d1 - d6;
-    in[7][x] = d0 - d7;
-  }
-  Butterflies(in, work);
-
-  // Rows: lane v is row v of work.
-  for (int v = 0; v < 8; ++v)
-  {
-    const double *d = work[v];
-    in[0][v] = d[0] + d[7];
-    in[1][v] = d[1] + d[6];
-    in[2][v] = d[2] + d[5];
-    in[3][v] = d[3] + d[4];
-    in[4][v] = d[3] - d[4];
-    in[5][v] = d[2] - d[5];
-    in[6][v] = d[1] - d[6];
-    in[7][v] = d[0] - d[7];
-  }
-  alignas(16) double result[8][8];  // [u][v]
-  Butterflies(in, result);
-
-  // Quantisation rounded half away from zero. Adding copysign(0.5) is the
-  // same IEEE operation as the two-way "+ 0.5 / - 0.5" (x - 0.5 == x + -0.5
-  // exactly; -0 rounds to 0 either way) without a branch that mispredicts
-  // on every other coefficient.
-  const double *scale = table.GetScaleFactors();
-  for (int v = 0; v < 8; ++v)
-    for (int u = 0; u < 8; ++u)
-    {
-      const double product = result[u][v] * scale[v * 8 + u];
-      output[v * 8 + u] = static_cast<int16_t>(static_cast<int32_t>(product + std::copysign(0.5, product)));
-    }
+  LaneScales scales(table.GetScaleFactors());
+  int16_t lanes[64];
+  TransformPortable(block, scales.values, lanes);
+  for (int u = 0; u < 8; ++u)
+    for (int v = 0; v < 8; ++v)
+      output[v * 8 + u] = lanes[u * 8 + v];
 }
 
 } // namespace Vantorum

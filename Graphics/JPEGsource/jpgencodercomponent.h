@@ -12,6 +12,7 @@
 namespace Vantorum
 {
 
+class JpegBitWriter;
 class JpegEncoder;
 class JpegHuffmanTable;
 class JpegOutputStream;
@@ -66,12 +67,14 @@ public:
   void SampleAndTransform(JpegEncoder &encoder, uint32_t maxH, uint32_t maxV);
   // Pixels straight to Y coefficients; padding is mid-grey, not replication.
   static void ConvertGreyscale(JpegEncoder &encoder, const BitmapImage &image, JpegEncoderComponent &y);
+  // One block's quantised coefficients in natural order (the portable path).
   static void ForwardDct(const uint8_t block[8][8], const QuantizationTable &table, int16_t output[64]);
   void FreeCoefficients();
   // A grid of rows x columns data units, contents unset.
   void AllocateCoefficients(uint32_t rows, uint32_t columns);
 
-  // The coefficients of data unit (row, column), natural order.
+  // The coefficients of data unit (row, column), in zigzag order: the order
+  // every coder reads them in.
   const int16_t *DataUnit(uint32_t row, uint32_t column) const
   {
     return coefficients + (static_cast<size_t>(row) * dataUnitColumns + column) * 64;
@@ -94,6 +97,18 @@ public:
   void FlushEobRun(AcSink acSink);
   void FlushRefineEobRun(AcSink acSink, int Ss, int Se, int Al);
 
+  // The hot paths of the writer's own passes: the same symbols as the
+  // coders above with the counting or writing sinks, counted straight into
+  // the tables or written through a JpegBitWriter.
+  void CountSequential(uint32_t row, uint32_t column);
+  void WriteSequential(uint32_t row, uint32_t column, JpegBitWriter &writer);
+  void CountDcFirst(uint32_t row, uint32_t column, int Al);
+  void WriteDcFirst(uint32_t row, uint32_t column, JpegBitWriter &writer, int Al);
+  void CountAcFirst(uint32_t row, uint32_t column, int Ss, int Se, int Al);
+  void WriteAcFirst(uint32_t row, uint32_t column, JpegBitWriter &writer, int Ss, int Se, int Al);
+  void CountEobRun();
+  void WriteEobRun(JpegBitWriter &writer);
+
   void CountDc(int size, int extraBits);
   void CountAc(int symbol, int extraBits, int bitCount);
   void WriteDc(int size, int extraBits);
@@ -105,7 +120,7 @@ private:
 
   uint32_t dataUnitRows = 0;
   uint32_t dataUnitColumns = 0;
-  int16_t *coefficients = nullptr;  // rows x columns blocks of 64, natural order
+  int16_t *coefficients = nullptr;  // rows x columns blocks of 64, zigzag order
   uint32_t eobRun = 0;              // data units whose end-of-band is still owed
   uint32_t bandRow = 0, bandColumn = 0, bandStart = 0;  // first unit and position of a pending refinement run
   uint32_t verticalFrequency = 1;

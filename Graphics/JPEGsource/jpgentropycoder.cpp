@@ -11,6 +11,10 @@
 
 #include <cstdlib>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Vantorum
 {
 
@@ -41,18 +45,62 @@ int HighestBit(uint32_t value)
 // AC point transform: division truncating toward zero (T.81 G.1.2.2).
 inline int32_t Transformed(const int16_t *block, int k, int Al)
 {
-  return block[JpegZigZagToNatural[k]] / (1 << Al);
+  return block[k] / (1 << Al);
 }
 
-// Bit k set when zigzag coefficient k (1..63) of the block is not 0, so the
-// coder visits only those instead of testing every position.
+// Bit k set when zigzag coefficient k of the block is not 0, so the coders
+// visit only those instead of testing every position.
+inline uint64_t NonzeroMask(const int16_t *block)
+{
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  uint64_t zeros = 0;
+  for (int i = 0; i < 4; ++i)
+  {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 16 * i));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 16 * i + 8));
+    const __m128i equal = _mm_packs_epi16(_mm_cmpeq_epi16(low, zero), _mm_cmpeq_epi16(high, zero));
+    zeros |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(equal))) << (16 * i);
+  }
+  return ~zeros;
+#else
+  uint64_t mask = 0;
+  for (int k = 0; k < 64; ++k)
+    mask |= static_cast<uint64_t>(block[k] != 0) << k;
+  return mask;
+#endif
+}
+
 inline uint64_t NonzeroAcMask(const int16_t *block)
 {
-  uint64_t mask = 0;
-  for (int k = 1; k < 64; ++k)
-    mask |= static_cast<uint64_t>(block[JpegZigZagToNatural[k]] != 0) << k;
-  return mask;
+  return NonzeroMask(block) & ~static_cast<uint64_t>(1);
 }
+
+// The low size bits of a value's extra bits.
+inline uint32_t Masked(int32_t extraBits, int size)
+{
+  return static_cast<uint32_t>(extraBits) & ((1u << size) - 1);
+}
+
+// Sinks of the hot paths: counts go straight into a table's frequencies;
+// a code and its extra bits go out in one Put.
+struct Counter
+{
+  uint32_t *frequencies;
+  void operator()(int symbol, int32_t, int) const { ++frequencies[symbol]; }
+};
+
+struct Writer
+{
+  const uint16_t *codes;
+  const uint8_t *sizes;
+  JpegBitWriter &bits;
+  void operator()(int symbol, int32_t extraBits, int size) const
+  {
+    bits.Put(static_cast<uint32_t>(codes[symbol]) << size | Masked(extraBits, size),
+             sizes[symbol] + static_cast<uint32_t>(size));
+  }
+};
 
 // T.81 F.1.2: DC difference, then (run, size) symbols with ZRL for runs of
 // 16 and EOB when the block ends in zeros.
@@ -61,7 +109,8 @@ inline void CodeSequential(const int16_t *block, int32_t &lastDc, DcEmit dc, AcE
 {
   const int32_t diff = block[0] - lastDc;
   lastDc = block[0];
-  dc(SizeOf(diff), ExtraBits(diff));
+  const int dcSize = SizeOf(diff);
+  dc(dcSize, ExtraBits(diff), dcSize);
 
   uint64_t nonzero = NonzeroAcMask(block);
   int previous = 0;  // zigzag position of the last coefficient sent
@@ -72,13 +121,52 @@ inline void CodeSequential(const int16_t *block, int32_t &lastDc, DcEmit dc, AcE
     int run = k - previous - 1;
     for (; run >= 16; run -= 16)
       ac(0xF0, 0, 0);
-    const int32_t value = block[JpegZigZagToNatural[k]];
+    const int32_t value = block[k];
     const int size = SizeOf(value);
     ac(run * 16 + size, ExtraBits(value), size);
     previous = k;
   }
   if (previous < 63)
     ac(0x00, 0, 0);
+}
+
+// T.81 G.1.2.2: the band Ss..Se of a first AC scan, point-transformed by Al;
+// a band that ends in zeros joins the end-of-band run, which flush sends.
+// (Se is at most 63: the scan plan check rejects any band beyond it.)
+template <class AcEmit, class FlushEob>
+inline void CodeAcFirst(const int16_t *block, int Ss, int Se, int Al, uint32_t &eobRun, AcEmit ac, FlushEob flush)
+{
+  const uint64_t band = (Se == 63 ? ~static_cast<uint64_t>(0) : (static_cast<uint64_t>(1) << (Se + 1)) - 1)
+                        & ~((static_cast<uint64_t>(1) << Ss) - 1);
+  uint64_t nonzero;
+  if (Al == 0)
+  {
+    nonzero = NonzeroMask(block) & band;
+  }
+  else
+  {
+    nonzero = 0;
+    for (int k = Ss; k <= Se; ++k)
+      nonzero |= static_cast<uint64_t>(Transformed(block, k, Al) != 0) << k;
+  }
+  int previous = Ss - 1;  // zigzag position of the last coefficient sent
+  while (nonzero != 0)
+  {
+    const int k = __builtin_ctzll(nonzero);
+    nonzero &= nonzero - 1;
+    flush();
+    int run = k - previous - 1;
+    for (; run >= 16; run -= 16)
+      ac(0xF0, 0, 0);
+    const int32_t value = Transformed(block, k, Al);
+    const int size = SizeOf(value);
+    ac(run * 16 + size, ExtraBits(value), size);
+    previous = k;
+  }
+  if (previous == Se)
+    return;
+  if (++eobRun == MaxEobRun)
+    flush();
 }
 
 } // namespace
@@ -141,16 +229,27 @@ void JpegEncoderComponent::EncodeSequential(uint32_t row, uint32_t column, DcSin
   const int16_t *block = DataUnit(row, column);
   if (dcSink == &JpegEncoderComponent::CountDc && acSink == &JpegEncoderComponent::CountAc)
     CodeSequential(
-      block, lastDc, [this](int size, int extraBits) { CountDc(size, extraBits); },
+      block, lastDc, [this](int size, int extraBits, int) { CountDc(size, extraBits); },
       [this](int symbol, int extraBits, int bitCount) { CountAc(symbol, extraBits, bitCount); });
   else if (dcSink == &JpegEncoderComponent::WriteDc && acSink == &JpegEncoderComponent::WriteAc)
     CodeSequential(
-      block, lastDc, [this](int size, int extraBits) { WriteDc(size, extraBits); },
+      block, lastDc, [this](int size, int extraBits, int) { WriteDc(size, extraBits); },
       [this](int symbol, int extraBits, int bitCount) { WriteAc(symbol, extraBits, bitCount); });
   else
     CodeSequential(
-      block, lastDc, [this, dcSink](int size, int extraBits) { (this->*dcSink)(size, extraBits); },
+      block, lastDc, [this, dcSink](int size, int extraBits, int) { (this->*dcSink)(size, extraBits); },
       [this, acSink](int symbol, int extraBits, int bitCount) { (this->*acSink)(symbol, extraBits, bitCount); });
+}
+
+void JpegEncoderComponent::CountSequential(uint32_t row, uint32_t column)
+{
+  CodeSequential(DataUnit(row, column), lastDc, Counter{dcTable->Frequencies()}, Counter{acTable->Frequencies()});
+}
+
+void JpegEncoderComponent::WriteSequential(uint32_t row, uint32_t column, JpegBitWriter &writer)
+{
+  CodeSequential(DataUnit(row, column), lastDc, Writer{dcTable->Codes(), dcTable->CodeSizes(), writer},
+                 Writer{acTable->Codes(), acTable->CodeSizes(), writer});
 }
 
 void JpegEncoderComponent::EncodeDcFirst(uint32_t row, uint32_t column, DcSink dcSink, int Al)
@@ -169,38 +268,64 @@ void JpegEncoderComponent::EncodeDcRefine(uint32_t row, uint32_t column, int Al)
 void JpegEncoderComponent::EncodeAcFirst(uint32_t row, uint32_t column, AcSink acSink, int Ss, int Se, int Al)
 {
   const int16_t *block = DataUnit(row, column);
-  // As in EncodeSequential: the writer's own sinks inlined, the band's
-  // nonzero positions visited through a mask (Se is at most 63 here: the
-  // scan plan check rejects any plan with a band beyond it).
-  auto code = [&](auto ac) {
-    uint64_t nonzero = 0;
-    for (int k = Ss; k <= Se; ++k)
-      nonzero |= static_cast<uint64_t>(Transformed(block, k, Al) != 0) << k;
-    int previous = Ss - 1;  // zigzag position of the last coefficient sent
-    while (nonzero != 0)
-    {
-      const int k = __builtin_ctzll(nonzero);
-      nonzero &= nonzero - 1;
-      FlushEobRun(acSink);
-      int run = k - previous - 1;
-      for (; run >= 16; run -= 16)
-        ac(0xF0, 0, 0);
-      const int32_t value = Transformed(block, k, Al);
-      const int size = SizeOf(value);
-      ac(run * 16 + size, ExtraBits(value), size);
-      previous = k;
-    }
-    if (previous == Se)
-      return;
-    if (++eobRun == MaxEobRun)
-      FlushEobRun(acSink);
-  };
+  auto flush = [this, acSink] { FlushEobRun(acSink); };
   if (acSink == &JpegEncoderComponent::CountAc)
-    code([this](int symbol, int extraBits, int bitCount) { CountAc(symbol, extraBits, bitCount); });
+    CodeAcFirst(
+      block, Ss, Se, Al, eobRun, [this](int symbol, int extraBits, int bitCount) { CountAc(symbol, extraBits, bitCount); },
+      flush);
   else if (acSink == &JpegEncoderComponent::WriteAc)
-    code([this](int symbol, int extraBits, int bitCount) { WriteAc(symbol, extraBits, bitCount); });
+    CodeAcFirst(
+      block, Ss, Se, Al, eobRun, [this](int symbol, int extraBits, int bitCount) { WriteAc(symbol, extraBits, bitCount); },
+      flush);
   else
-    code([this, acSink](int symbol, int extraBits, int bitCount) { (this->*acSink)(symbol, extraBits, bitCount); });
+    CodeAcFirst(
+      block, Ss, Se, Al, eobRun,
+      [this, acSink](int symbol, int extraBits, int bitCount) { (this->*acSink)(symbol, extraBits, bitCount); }, flush);
+}
+
+void JpegEncoderComponent::CountAcFirst(uint32_t row, uint32_t column, int Ss, int Se, int Al)
+{
+  CodeAcFirst(DataUnit(row, column), Ss, Se, Al, eobRun, Counter{acTable->Frequencies()}, [this] { CountEobRun(); });
+}
+
+void JpegEncoderComponent::WriteAcFirst(uint32_t row, uint32_t column, JpegBitWriter &writer, int Ss, int Se, int Al)
+{
+  CodeAcFirst(DataUnit(row, column), Ss, Se, Al, eobRun, Writer{acTable->Codes(), acTable->CodeSizes(), writer},
+              [this, &writer] { WriteEobRun(writer); });
+}
+
+void JpegEncoderComponent::CountEobRun()
+{
+  if (eobRun == 0)
+    return;
+  Counter{acTable->Frequencies()}(HighestBit(eobRun) * 16, 0, 0);
+  eobRun = 0;
+}
+
+void JpegEncoderComponent::WriteEobRun(JpegBitWriter &writer)
+{
+  if (eobRun == 0)
+    return;
+  const int n = HighestBit(eobRun);
+  Writer{acTable->Codes(), acTable->CodeSizes(), writer}(n * 16, static_cast<int32_t>(eobRun), n);
+  eobRun = 0;
+}
+
+void JpegEncoderComponent::CountDcFirst(uint32_t row, uint32_t column, int Al)
+{
+  const int32_t value = DataUnit(row, column)[0] >> Al;
+  const int32_t diff = value - lastDc;
+  lastDc = value;
+  ++dcTable->Frequencies()[SizeOf(diff)];
+}
+
+void JpegEncoderComponent::WriteDcFirst(uint32_t row, uint32_t column, JpegBitWriter &writer, int Al)
+{
+  const int32_t value = DataUnit(row, column)[0] >> Al;
+  const int32_t diff = value - lastDc;
+  lastDc = value;
+  const int size = SizeOf(diff);
+  Writer{dcTable->Codes(), dcTable->CodeSizes(), writer}(size, ExtraBits(diff), size);
 }
 
 void JpegEncoderComponent::ResetEobRun()

@@ -29,6 +29,11 @@ public:
     code = codes[symbol];
     length = codeSizes[symbol];
   }
+  // For the coders' hot loops: counts by symbol, and after Build the code
+  // and its length by symbol.
+  uint32_t *Frequencies() { return frequencies; }
+  const uint16_t *Codes() const { return codes; }
+  const uint8_t *CodeSizes() const { return codeSizes; }
   // Bytes the table adds to a DHT segment, its class/identifier byte included.
   uint32_t TableLength() const;
   // The 16 length counts, then the symbols in code order.

@@ -45,7 +45,7 @@ public:
   // Sets the coefficient at zigzag position k of data unit (row, column).
   void Set(uint32_t row, uint32_t column, int k, int16_t value)
   {
-    DataUnit(row, column)[JpegZigZagToNatural[k]] = value;
+    DataUnit(row, column)[k] = value;
   }
 
   const DcSink dcSink = static_cast<DcSink>(&RecordingComponent::Dc);

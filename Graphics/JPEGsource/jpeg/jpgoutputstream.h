@@ -5,6 +5,7 @@
 #define VANTORUM_JPGOUTPUTSTREAM_H
 
 #include <cstdint>
+#include <cstring>
 
 #include "graphicsexception.h"
 #include "outputbytestream.h"
@@ -49,6 +50,8 @@ public:
   }
 
 private:
+  friend class JpegBitWriter;
+
   // Kept out of line, so that PutBits stays small enough to inline.
   [[noreturn, gnu::cold, gnu::noinline]] static void BadBitCount()
   {
@@ -62,6 +65,82 @@ private:
     NextByte();
     bitPosition = 8;
   }
+};
+
+// The encoder's fast path for entropy-coded data: bits gather in a 64-bit
+// word and leave as whole bytes, four at a time when none of them is 0xFF
+// and the buffer has room to spare. Bytes, stuffing and flush points are
+// those of PutBits; only their timing differs, so Sync must run before
+// anything outside the writer can look at the stream (a progress report, a
+// marker, the end of the scan). Between Load and Sync nothing else may write
+// to the stream.
+class JpegBitWriter
+{
+public:
+  explicit JpegBitWriter(JpegOutputStream &target) : stream(target) { Load(); }
+  JpegBitWriter(const JpegBitWriter &) = delete;
+  JpegBitWriter &operator=(const JpegBitWriter &) = delete;
+
+  // Takes over the bits of the stream's partly filled byte.
+  void Load()
+  {
+    count = static_cast<uint32_t>(8 - stream.bitPosition);
+    bits = *stream.current >> stream.bitPosition;
+  }
+
+  // Appends the low n bits of value (value < 2^n, n at most 32).
+  void Put(uint32_t value, uint32_t n)
+  {
+    bits = bits << n | value;
+    count += n;
+    if (count >= 32)
+      EmitWord();
+  }
+
+  // Writes every whole byte and leaves the rest in the stream's current
+  // byte, exactly as PutBits would have.
+  void Sync()
+  {
+    while (count >= 8)
+    {
+      count -= 8;
+      EmitByte(static_cast<uint8_t>(bits >> count));
+    }
+    *stream.current = static_cast<uint8_t>(count == 0 ? 0 : bits << (8 - count));
+    stream.bitPosition = static_cast<int32_t>(8 - count);
+  }
+
+private:
+  void EmitWord()
+  {
+    count -= 32;
+    const uint32_t word = static_cast<uint32_t>(bits >> count);
+    // A byte of 0xFF (and, harmlessly, 0xFE below a carry) sets its top bit here.
+    const bool anyFF = (word & 0x80808080u & ~(word + 0x01010101u)) != 0;
+    if (!anyFF && stream.bufferEnd - stream.current > 8)
+    {
+      const uint8_t bytes[4] = {static_cast<uint8_t>(word >> 24), static_cast<uint8_t>(word >> 16),
+                                static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word)};
+      std::memcpy(stream.current, bytes, 4);
+      stream.current += 4;
+      return;
+    }
+    for (int shift = 24; shift >= 0; shift -= 8)
+      EmitByte(static_cast<uint8_t>(word >> shift));
+  }
+
+  // One completed byte, as CompleteByte handles it.
+  void EmitByte(uint8_t value)
+  {
+    *stream.current = value;
+    if (value == 0xFF)
+      stream.NextByte();
+    stream.NextByte();
+  }
+
+  JpegOutputStream &stream;
+  uint64_t bits = 0;   // the low count bits are pending, oldest highest
+  uint32_t count = 0;  // below 32 between calls
 };
 
 // The encoder's file destination: bytes and bits share one buffer.
