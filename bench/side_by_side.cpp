@@ -208,7 +208,7 @@ int main(int argc, char **argv)
   int runs = 5;
   uint32_t quality = 75;
   bool small = false, withBmp = true;
-  std::string rdPath, folder = "/tmp";
+  std::string rdPath, folder = "/tmp", only;
   std::vector<std::string> files;
   app.add_option("FILES", files, "PNG, PGM or PPM images to use instead of the generated set");
   app.add_option("--runs", runs, "Timed runs per figure; the median is shown")->check(CLI::Range(1, 1000));
@@ -217,6 +217,7 @@ int main(int argc, char **argv)
   app.add_option("--rd", rdPath, "Write rate-distortion CSV (CAD drawing and photo, 800 x 600) and stop");
   app.add_option("--bmp-folder", folder, "Folder for the BMP file writes");
   app.add_flag("!--no-bmp", withBmp, "Skip the BMP comparison");
+  app.add_option("--only", only, "Generated images whose name starts with this (cad, photo, noise) only");
   CLI11_PARSE(app, argc, argv);
 
   std::vector<NamedImage> images;
@@ -246,6 +247,8 @@ int main(int argc, char **argv)
   PrintHeader();
   for (const NamedImage &item : images)
   {
+    if (item.name.compare(0, only.size(), only) != 0)
+      continue;
     BenchJpeg(item, false, quality, runs);
     BenchJpeg(item, true, quality, runs);
     if (withBmp)

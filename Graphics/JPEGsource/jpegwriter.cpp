@@ -387,12 +387,12 @@ void JpegEncoder::ConvertImage(const BitmapImage &image)
     JpegEncoderComponent::ConvertGreyscale(*this, image, components[1]);
     return;
   }
-  JpegEncoderComponent::ConvertRgb(*this, image, maxHorizontalFrequency, maxVerticalFrequency, components[1],
-                                   components[2], components[3]);
+  JpegEncoderComponent::ConvertAndTransform(*this, image, maxHorizontalFrequency, maxVerticalFrequency,
+                                            components[1], components[2], components[3]);
   for (int id = 1; id <= 3; ++id)
   {
     ++currentPass;
-    components[id].SampleAndTransform(*this, maxHorizontalFrequency, maxVerticalFrequency);
+    components[id].ReportTransformProgress(*this);
   }
 }
 

@@ -3,9 +3,9 @@
 
 #include "jpegencoder.h"
 #include "jpgquantizationtable.h"
+#include "jpgtransform.h"
 #include "simd.h"
 
-#include <cmath>
 #include <cstring>
 
 namespace Vantorum
@@ -13,12 +13,6 @@ namespace Vantorum
 
 namespace
 {
-
-// Forward DCT constants, fixed once at static initialisation.
-const double Pi = std::acos(-1.0);
-const double C4 = std::cos(Pi * 4 / 16);        // cos(4 pi / 16)
-const double K2 = 0.5 / std::cos(Pi * 2 / 16);  // K2 (1 + C4) = cos(pi / 8), K2 C4 = sin(pi / 8)
-const double K3 = 0.5 / std::cos(Pi * 6 / 16);  // K3 C4 = cos(pi / 8), K3 (C4 - 1) = -sin(pi / 8)
 
 uint32_t RoundUp(uint32_t value, uint32_t multiple)
 {
@@ -49,9 +43,14 @@ inline uint8_t LuminanceOf(int32_t red, int32_t green, int32_t blue)
 #define VANTORUM_VECTORISE
 #endif
 
-// The hot loops are compiled a second time for AVX2 where the compiler can
-// (x86 with GCC or Clang); simd.cpp picks the copy at run time. AVX2 alone:
-// FMA would fuse the DCT's multiplies and adds and change its doubles.
+#if defined(__GNUC__)
+#define VANTORUM_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define VANTORUM_ALWAYS_INLINE inline
+#endif
+
+// The conversion is compiled a second time for AVX2 where the compiler can
+// (x86 with GCC or Clang), and the copy chosen at run time.
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #define VANTORUM_HAVE_AVX2_CLONES 1
 #else
@@ -60,7 +59,7 @@ inline uint8_t LuminanceOf(int32_t red, int32_t green, int32_t blue)
 
 // One row of pixels to the three planes; the planes and the image never
 // overlap. Integer arithmetic, so every instruction set gives the same bytes.
-inline void ConvertRowBody(const uint8_t *__restrict pixels, uint8_t *__restrict y, uint8_t *__restrict cb,
+VANTORUM_ALWAYS_INLINE void ConvertRowBody(const uint8_t *__restrict pixels, uint8_t *__restrict y, uint8_t *__restrict cb,
                            uint8_t *__restrict cr, size_t width)
 {
   for (size_t x = 0; x < width; ++x)
@@ -89,161 +88,6 @@ VANTORUM_VECTORISE __attribute__((target("avx2"))) void ConvertRowAvx2(const uin
   ConvertRowBody(pixels, y, cb, cr, width);
 }
 #endif
-
-// The 8-point AAN butterfly, shared by the column and row passes. It runs
-// eight independent transforms side by side (lane x of in and out), so the
-// compiler can pair lanes in vector registers; each lane still performs the
-// same IEEE operations in the same order as a single scalar transform.
-inline void Butterflies(const double in[8][8], double out[8][8])
-{
-  for (int x = 0; x < 8; ++x)
-  {
-    const double tmp0 = in[0][x], tmp1 = in[1][x], tmp2 = in[2][x], tmp3 = in[3][x];
-    const double tmp4 = in[4][x], tmp5 = in[5][x], tmp6 = in[6][x], tmp7 = in[7][x];
-
-    // Even part.
-    const double t10 = tmp0 + tmp3;
-    const double t13 = tmp0 - tmp3;
-    const double t11 = tmp1 + tmp2;
-    const double t12 = tmp1 - tmp2;
-    out[0][x] = t10 + t11;
-    out[4][x] = t10 - t11;
-    const double z1 = C4 * (t12 + t13);
-    out[2][x] = t13 + z1;
-    out[6][x] = t13 - z1;
-
-    // Odd part: the rotation is formed from C4, K2 and K3 only.
-    const double u10 = tmp4 + tmp5;
-    const double u11 = tmp5 + tmp6;
-    const double u12 = tmp6 + tmp7;
-    const double w = C4 * (u10 + u12);
-    const double z4 = K2 * (w + u12);
-    const double z2 = K3 * (w - u12);
-    const double z3 = C4 * u11;
-    const double z11 = tmp7 + z3;
-    const double z13 = tmp7 - z3;
-    out[5][x] = z13 + z2;
-    out[3][x] = z13 - z2;
-    out[1][x] = z11 + z4;
-    out[7][x] = z11 - z4;
-  }
-}
-
-// The scale factors in the row pass's lane order: entry u * 8 + v scales
-// natural coefficient v * 8 + u.
-struct LaneScales
-{
-  explicit LaneScales(const double *natural)
-  {
-    for (int u = 0; u < 8; ++u)
-      for (int v = 0; v < 8; ++v)
-        values[u * 8 + v] = natural[v * 8 + u];
-  }
-  alignas(32) double values[64];
-};
-
-// The forward DCT and quantisation of one block, into lane order (entry
-// u * 8 + v is natural coefficient v * 8 + u).
-inline void TransformBody(const uint8_t block[8][8], const double *__restrict scale, int16_t *__restrict lanes)
-{
-  alignas(32) double in[8][8];
-  alignas(32) double work[8][8];  // [v][x]: vertical frequency v of column x
-  // Columns, with the level shift by 128 of both samples done in integers.
-  for (int x = 0; x < 8; ++x)
-  {
-    const int d0 = block[0][x], d1 = block[1][x], d2 = block[2][x], d3 = block[3][x];
-    const int d4 = block[4][x], d5 = block[5][x], d6 = block[6][x], d7 = block[7][x];
-    in[0][x] = d0 + d7 - 256;
-    in[1][x] = d1 + d6 - 256;
-    in[2][x] = d2 + d5 - 256;
-    in[3][x] = d3 + d4 - 256;
-    in[4][x] = d3 - d4;
-    in[5][x] = d2 - d5;
-    in[6][x] = d1 - d6;
-    in[7][x] = d0 - d7;
-  }
-  Butterflies(in, work);
-
-  // Rows: lane v is row v of work.
-  for (int v = 0; v < 8; ++v)
-  {
-    const double *d = work[v];
-    in[0][v] = d[0] + d[7];
-    in[1][v] = d[1] + d[6];
-    in[2][v] = d[2] + d[5];
-    in[3][v] = d[3] + d[4];
-    in[4][v] = d[3] - d[4];
-    in[5][v] = d[2] - d[5];
-    in[6][v] = d[1] - d[6];
-    in[7][v] = d[0] - d[7];
-  }
-  alignas(32) double result[8][8];  // [u][v]
-  Butterflies(in, result);
-
-  // Quantisation rounded half away from zero. Adding copysign(0.5) is the
-  // same IEEE operation as the two-way "+ 0.5 / - 0.5" (x - 0.5 == x + -0.5
-  // exactly; -0 rounds to 0 either way) without a branch that mispredicts
-  // on every other coefficient.
-  const double *flat = &result[0][0];
-  for (int i = 0; i < 64; ++i)
-  {
-    const double product = flat[i] * scale[i];
-    lanes[i] = static_cast<int16_t>(static_cast<int32_t>(product + std::copysign(0.5, product)));
-  }
-}
-
-typedef void (*BlockTransform)(const uint8_t block[8][8], const double *scale, int16_t *lanes);
-
-void TransformPortable(const uint8_t block[8][8], const double *scale, int16_t *lanes)
-{
-  TransformBody(block, scale, lanes);
-}
-
-#if VANTORUM_HAVE_AVX2_CLONES
-__attribute__((target("avx2"))) void TransformAvx2(const uint8_t block[8][8], const double *scale, int16_t *lanes)
-{
-  TransformBody(block, scale, lanes);
-}
-#endif
-
-// Zigzag position of lane entry u * 8 + v.
-struct LaneToZigZag
-{
-  LaneToZigZag()
-  {
-    for (int k = 0; k < 64; ++k)
-    {
-      const int natural = JpegZigZagToNatural[k];
-      position[(natural % 8) * 8 + natural / 8] = static_cast<uint8_t>(k);
-    }
-  }
-  uint8_t position[64];
-};
-
-// The transform the current instruction set asks for, and its scales.
-class ZigZagTransform
-{
-public:
-  explicit ZigZagTransform(const QuantizationTable &table) : scales(table.GetScaleFactors())
-  {
-#if VANTORUM_HAVE_AVX2_CLONES
-    if (CurrentInstructionSet() == InstructionSet::Avx2)
-      transform = TransformAvx2;
-#endif
-  }
-  void operator()(const uint8_t block[8][8], int16_t *zigzag) const
-  {
-    static const LaneToZigZag order;
-    alignas(32) int16_t lanes[64];
-    transform(block, scales.values, lanes);
-    for (int i = 0; i < 64; ++i)
-      zigzag[order.position[i]] = lanes[i];
-  }
-
-private:
-  LaneScales scales;
-  BlockTransform transform = TransformPortable;
-};
 
 RowConverter SelectRowConverter()
 {
@@ -325,15 +169,47 @@ void JpegEncoderComponent::AllocateCoefficients(uint32_t rows, uint32_t columns)
 }
 
 void JpegEncoderComponent::AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH,
-                                                uint32_t maxV)
+                                                uint32_t maxV, uint32_t rows)
 {
   sampleColumns = RoundUp(imageWidth, 8 * maxH);
-  sampleRows = RoundUp(imageHeight, 8 * maxV);
+  sampleRows = rows != 0 ? rows : RoundUp(imageHeight, 8 * maxV);
   FreeSamples();
   samples = new uint8_t[static_cast<size_t>(sampleColumns) * sampleRows];
   // ITU-T T.81 A.2.2: the extent of a scan holding this component alone.
   noninterleavedColumns = CeilDivide(CeilDivide(imageWidth * horizontalFrequency, maxH), 8);
   noninterleavedRows = CeilDivide(CeilDivide(imageHeight * verticalFrequency, maxV), 8);
+}
+
+// Image rows first .. first + count - 1 into rows 0.. of the three planes.
+// Rows below the image repeat its last row and columns right of it repeat
+// the row's last sample: the planes are padded to whole MCUs by replication.
+void JpegEncoderComponent::ConvertRows(const BitmapImage &image, uint32_t first, uint32_t count,
+                                       JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr,
+                                       const std::function<void()> &rowDone)
+{
+  const uint32_t width = image.GetWidth();
+  const uint32_t height = image.GetHeight();
+  const size_t stride = y.sampleColumns;
+  const RowConverter ConvertRow = SelectRowConverter();
+  for (uint32_t i = 0; i < count; ++i)
+  {
+    uint8_t *yRow = y.samples + stride * i;
+    uint8_t *cbRow = cb.samples + stride * i;
+    uint8_t *crRow = cr.samples + stride * i;
+    const uint32_t row = first + i;
+    if (row >= height)
+    {
+      for (JpegEncoderComponent *component : {&y, &cb, &cr})
+        std::memcpy(component->samples + stride * i, component->samples + stride * (i - 1), stride);
+      continue;
+    }
+    const uint8_t *pixel = reinterpret_cast<const uint8_t *>(image.PixelAddress(row * width));
+    ConvertRow(pixel, yRow, cbRow, crRow, width);
+    std::memset(yRow + width, yRow[width - 1], stride - width);
+    std::memset(cbRow + width, cbRow[width - 1], stride - width);
+    std::memset(crRow + width, crRow[width - 1], stride - width);
+    rowDone();
+  }
 }
 
 void JpegEncoderComponent::ConvertRgb(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH,
@@ -345,67 +221,98 @@ void JpegEncoderComponent::ConvertRgb(JpegEncoder &encoder, const BitmapImage &i
   y.AllocateSampleBuffer(width, height, maxH, maxV);
   cb.AllocateSampleBuffer(width, height, maxH, maxV);
   cr.AllocateSampleBuffer(width, height, maxH, maxV);
-  const size_t stride = y.sampleColumns;
-  const RowConverter ConvertRow = SelectRowConverter();
   RowProgress progress(encoder, height);
-  for (uint32_t row = 0; row < height; ++row)
-  {
-    const uint8_t *pixel = reinterpret_cast<const uint8_t *>(image.PixelAddress(row * width));
-    uint8_t *yRow = y.samples + stride * row;
-    uint8_t *cbRow = cb.samples + stride * row;
-    uint8_t *crRow = cr.samples + stride * row;
-    ConvertRow(pixel, yRow, cbRow, crRow, width);
-    std::memset(yRow + width, yRow[width - 1], stride - width);
-    std::memset(cbRow + width, cbRow[width - 1], stride - width);
-    std::memset(crRow + width, crRow[width - 1], stride - width);
-    progress.Row();
-  }
-  for (JpegEncoderComponent *component : {&y, &cb, &cr})
-    for (uint32_t row = height; row < component->sampleRows; ++row)
-      std::memcpy(component->samples + stride * row, component->samples + stride * (row - 1), stride);
+  ConvertRows(image, 0, y.sampleRows, y, cb, cr, [&progress] { progress.Row(); });
   progress.Done();
 }
 
-void JpegEncoderComponent::SampleAndTransform(JpegEncoder &encoder, uint32_t maxH, uint32_t maxV)
+void JpegEncoderComponent::AllocateCoefficientGrid(uint32_t mcuRows, uint32_t mcuColumns)
 {
-  AllocateCoefficients(verticalFrequency * sampleRows / 8 / maxV, horizontalFrequency * sampleColumns / 8 / maxH);
+  AllocateCoefficients(verticalFrequency * mcuRows, horizontalFrequency * mcuColumns);
+}
+
+// Data-unit rows first .. first + count - 1 from the plane rows starting at
+// origin (the first plane row of data-unit row first).
+void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, uint32_t count, uint32_t maxH,
+                                         uint32_t maxV)
+{
   const uint32_t vf = maxV / verticalFrequency;
   const uint32_t hf = maxH / horizontalFrequency;
   const uint32_t divisor = vf * hf;
   const size_t stride = sampleColumns;
-  const ZigZagTransform transform(*quantizationTable);
-  RowProgress progress(encoder, dataUnitRows);
+  const BlockTransform transform(*quantizationTable);
   uint8_t block[8][8];
-  for (uint32_t r = 0; r < dataUnitRows; ++r)
-  {
+  for (uint32_t r = 0; r < count; ++r)
     for (uint32_t c = 0; c < dataUnitColumns; ++c)
     {
       if (divisor == 1)
       {
-        for (int i = 0; i < 8; ++i)
-          std::memcpy(block[i], samples + stride * (8 * r + i) + 8 * c, 8);
+        transform.ToZigZag(origin + stride * 8 * r + 8 * c, stride, DataUnit(first + r, c));
+        continue;
       }
-      else
-      {
-        for (uint32_t i = 0; i < 8; ++i)
-          for (uint32_t k = 0; k < 8; ++k)
+      // Downsampling by truncated means.
+      for (uint32_t i = 0; i < 8; ++i)
+        for (uint32_t k = 0; k < 8; ++k)
+        {
+          uint32_t sum = 0;
+          for (uint32_t a = 0; a < vf; ++a)
           {
-            uint32_t sum = 0;
-            for (uint32_t a = 0; a < vf; ++a)
-            {
-              const uint8_t *source = samples + stride * (8 * vf * r + vf * i + a) + 8 * hf * c + hf * k;
-              for (uint32_t b = 0; b < hf; ++b)
-                sum += source[b];
-            }
-            block[i][k] = static_cast<uint8_t>(sum / divisor);
+            const uint8_t *source = origin + stride * (8 * vf * r + vf * i + a) + 8 * hf * c + hf * k;
+            for (uint32_t b = 0; b < hf; ++b)
+              sum += source[b];
           }
-      }
-      transform(block, DataUnit(r, c));
+          block[i][k] = static_cast<uint8_t>(sum / divisor);
+        }
+      transform.ToZigZag(&block[0][0], 8, DataUnit(first + r, c));
     }
+}
+
+void JpegEncoderComponent::SampleAndTransform(JpegEncoder &encoder, uint32_t maxH, uint32_t maxV)
+{
+  AllocateCoefficientGrid(sampleRows / 8 / maxV, sampleColumns / 8 / maxH);
+  RowProgress progress(encoder, dataUnitRows);
+  for (uint32_t r = 0; r < dataUnitRows; ++r)
+  {
+    TransformRows(samples + static_cast<size_t>(sampleColumns) * 8 * (maxV / verticalFrequency) * r, r, 1, maxH,
+                  maxV);
     progress.Row();
   }
   progress.Done();
   FreeSamples();
+}
+
+void JpegEncoderComponent::ReportTransformProgress(JpegEncoder &encoder) const
+{
+  RowProgress progress(encoder, dataUnitRows);
+  for (uint32_t r = 0; r < dataUnitRows; ++r)
+    progress.Row();
+  progress.Done();
+}
+
+void JpegEncoderComponent::ConvertAndTransform(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH,
+                                               uint32_t maxV, JpegEncoderComponent &y, JpegEncoderComponent &cb,
+                                               JpegEncoderComponent &cr)
+{
+  const uint32_t width = image.GetWidth();
+  const uint32_t height = image.GetHeight();
+  const uint32_t mcuHeight = 8 * maxV;
+  const uint32_t mcuRows = CeilDivide(height, mcuHeight);
+  for (JpegEncoderComponent *component : {&y, &cb, &cr})
+  {
+    component->AllocateSampleBuffer(width, height, maxH, maxV, mcuHeight);
+    component->AllocateCoefficientGrid(mcuRows, component->sampleColumns / 8 / maxH);
+  }
+  RowProgress progress(encoder, height);
+  for (uint32_t mcuRow = 0; mcuRow < mcuRows; ++mcuRow)
+  {
+    ConvertRows(image, mcuRow * mcuHeight, mcuHeight, y, cb, cr, [&progress] { progress.Row(); });
+    for (JpegEncoderComponent *component : {&y, &cb, &cr})
+      component->TransformRows(component->samples, mcuRow * component->verticalFrequency,
+                               component->verticalFrequency, maxH, maxV);
+  }
+  progress.Done();
+  for (JpegEncoderComponent *component : {&y, &cb, &cr})
+    component->FreeSamples();
 }
 
 void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapImage &image,
@@ -416,7 +323,7 @@ void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapIm
   y.AllocateCoefficients(CeilDivide(height, 8), CeilDivide(width, 8));
   y.noninterleavedRows = y.dataUnitRows;
   y.noninterleavedColumns = y.dataUnitColumns;
-  const ZigZagTransform transform(*y.quantizationTable);
+  const BlockTransform transform(*y.quantizationTable);
   RowProgress progress(encoder, y.dataUnitRows);
   uint8_t block[8][8];
   for (uint32_t r = 0; r < y.dataUnitRows; ++r)
@@ -440,7 +347,7 @@ void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapIm
           }
         }
       }
-      transform(block, y.DataUnit(r, c));
+      transform.ToZigZag(&block[0][0], 8, y.DataUnit(r, c));
     }
     progress.Row();
   }
@@ -449,12 +356,8 @@ void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapIm
 
 void JpegEncoderComponent::ForwardDct(const uint8_t block[8][8], const QuantizationTable &table, int16_t output[64])
 {
-  LaneScales scales(table.GetScaleFactors());
-  int16_t lanes[64];
-  TransformPortable(block, scales.values, lanes);
-  for (int u = 0; u < 8; ++u)
-    for (int v = 0; v < 8; ++v)
-      output[v * 8 + u] = lanes[u * 8 + v];
+  BlockTransform(table).ToNatural(&block[0][0], 8, output);
 }
 
 } // namespace Vantorum
+

@@ -6,6 +6,7 @@
 #define VANTORUM_JPGENCODERCOMPONENT_H
 
 #include <cstdint>
+#include <functional>
 
 #include "bitmapimage.h"
 
@@ -58,13 +59,22 @@ public:
   uint32_t GetNoninterleavedRows() const { return noninterleavedRows; }
   uint32_t GetNoninterleavedColumns() const { return noninterleavedColumns; }
 
-  // Sizes the plane to whole MCUs and sets the single-component extent.
-  void AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH, uint32_t maxV);
+  // Sizes the plane to whole MCUs (or to rows rows, a strip) and sets the
+  // single-component extent.
+  void AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH, uint32_t maxV,
+                            uint32_t rows = 0);
   // Fills the three planes, replicating the right and bottom edges.
   static void ConvertRgb(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH, uint32_t maxV,
                          JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr);
   // Plane to coefficient grid, downsampling by truncated means; frees the plane.
   void SampleAndTransform(JpegEncoder &encoder, uint32_t maxH, uint32_t maxV);
+  // ConvertRgb and SampleAndTransform of all three components in one sweep
+  // of MCU-high strips, so the planes never exist in full. Reports the
+  // conversion's progress as it goes; the transforms' reports, which the
+  // separate steps would make, follow from ReportTransformProgress.
+  static void ConvertAndTransform(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH, uint32_t maxV,
+                                  JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr);
+  void ReportTransformProgress(JpegEncoder &encoder) const;
   // Pixels straight to Y coefficients; padding is mid-grey, not replication.
   static void ConvertGreyscale(JpegEncoder &encoder, const BitmapImage &image, JpegEncoderComponent &y);
   // One block's quantised coefficients in natural order (the portable path).
@@ -116,6 +126,10 @@ public:
 
 private:
   void FreeSamples();
+  static void ConvertRows(const BitmapImage &image, uint32_t first, uint32_t count, JpegEncoderComponent &y,
+                          JpegEncoderComponent &cb, JpegEncoderComponent &cr, const std::function<void()> &rowDone);
+  void AllocateCoefficientGrid(uint32_t mcuRows, uint32_t mcuColumns);
+  void TransformRows(const uint8_t *origin, uint32_t first, uint32_t count, uint32_t maxH, uint32_t maxV);
   void CorrectionBits(const int16_t *block, int from, int to, AcSink acSink, int Al);
 
   uint32_t dataUnitRows = 0;

@@ -45,7 +45,10 @@ int HighestBit(uint32_t value)
 // AC point transform: division truncating toward zero (T.81 G.1.2.2).
 inline int32_t Transformed(const int16_t *block, int k, int Al)
 {
-  return block[k] / (1 << Al);
+  // Shifts of the magnitude: a division by a variable power of two would
+  // cost a hardware divide per coefficient.
+  const int32_t value = block[k];
+  return value >= 0 ? value >> Al : -(-value >> Al);
 }
 
 // Bit k set when zigzag coefficient k of the block is not 0, so the coders
@@ -95,7 +98,7 @@ struct Writer
   const uint16_t *codes;
   const uint8_t *sizes;
   JpegBitWriter &bits;
-  void operator()(int symbol, int32_t extraBits, int size) const
+  __attribute__((always_inline)) void operator()(int symbol, int32_t extraBits, int size) const
   {
     bits.Put(static_cast<uint32_t>(codes[symbol]) << size | Masked(extraBits, size),
              sizes[symbol] + static_cast<uint32_t>(size));

@@ -1,0 +1,274 @@
+#include "jpgtransform.h"
+
+#include "jpgencodercomponent.h"
+#include "jpgquantizationtable.h"
+#include "simd.h"
+
+#include <cmath>
+
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#define VANTORUM_HAVE_AVX2 1
+#include <immintrin.h>
+#else
+#define VANTORUM_HAVE_AVX2 0
+#endif
+
+namespace Vantorum
+{
+
+namespace
+{
+
+// Forward DCT constants, fixed once at static initialisation.
+const double Pi = std::acos(-1.0);
+const double C4 = std::cos(Pi * 4 / 16);        // cos(4 pi / 16)
+const double K2 = 0.5 / std::cos(Pi * 2 / 16);  // K2 (1 + C4) = cos(pi / 8), K2 C4 = sin(pi / 8)
+const double K3 = 0.5 / std::cos(Pi * 6 / 16);  // K3 C4 = cos(pi / 8), K3 (C4 - 1) = -sin(pi / 8)
+
+// The 8-point AAN butterfly on any lane type with +, - and * (double, or a
+// vector of doubles): every lane performs these IEEE operations in this
+// order, whatever the width.
+template <class V> __attribute__((always_inline)) inline void Butterfly(const V (&in)[8], V (&out)[8], V c4, V k2, V k3)
+{
+  const V tmp0 = in[0], tmp1 = in[1], tmp2 = in[2], tmp3 = in[3];
+  const V tmp4 = in[4], tmp5 = in[5], tmp6 = in[6], tmp7 = in[7];
+
+  // Even part.
+  const V t10 = tmp0 + tmp3;
+  const V t13 = tmp0 - tmp3;
+  const V t11 = tmp1 + tmp2;
+  const V t12 = tmp1 - tmp2;
+  out[0] = t10 + t11;
+  out[4] = t10 - t11;
+  const V z1 = c4 * (t12 + t13);
+  out[2] = t13 + z1;
+  out[6] = t13 - z1;
+
+  // Odd part: the rotation is formed from C4, K2 and K3 only.
+  const V u10 = tmp4 + tmp5;
+  const V u11 = tmp5 + tmp6;
+  const V u12 = tmp6 + tmp7;
+  const V w = c4 * (u10 + u12);
+  const V z4 = k2 * (w + u12);
+  const V z2 = k3 * (w - u12);
+  const V z3 = c4 * u11;
+  const V z11 = tmp7 + z3;
+  const V z13 = tmp7 - z3;
+  out[5] = z13 + z2;
+  out[3] = z13 - z2;
+  out[1] = z11 + z4;
+  out[7] = z11 - z4;
+}
+
+// Quantisation rounded half away from zero. Adding copysign(0.5) is the
+// same IEEE operation as the two-way "+ 0.5 / - 0.5" (x - 0.5 == x + -0.5
+// exactly; -0 rounds to 0 either way) without a branch that mispredicts on
+// every other coefficient.
+inline int16_t Quantise(double coefficient, double scale)
+{
+  const double product = coefficient * scale;
+  return static_cast<int16_t>(static_cast<int32_t>(product + std::copysign(0.5, product)));
+}
+
+// Eight doubles side by side: eight independent transforms, which the
+// compiler can pair in whatever vector registers the baseline has (SSE2 on
+// x86); each lane still performs the scalar operations in order.
+struct Lanes
+{
+  double v[8];
+};
+inline Lanes operator+(const Lanes &a, const Lanes &b)
+{
+  Lanes r;
+  for (int i = 0; i < 8; ++i)
+    r.v[i] = a.v[i] + b.v[i];
+  return r;
+}
+inline Lanes operator-(const Lanes &a, const Lanes &b)
+{
+  Lanes r;
+  for (int i = 0; i < 8; ++i)
+    r.v[i] = a.v[i] - b.v[i];
+  return r;
+}
+inline Lanes operator*(const Lanes &a, const Lanes &b)
+{
+  Lanes r;
+  for (int i = 0; i < 8; ++i)
+    r.v[i] = a.v[i] * b.v[i];
+  return r;
+}
+inline Lanes Splat(double value)
+{
+  Lanes r;
+  for (int i = 0; i < 8; ++i)
+    r.v[i] = value;
+  return r;
+}
+
+void TransformPortable(const uint8_t *samples, size_t stride, const double *scale, int16_t *lanes)
+{
+  const Lanes c4 = Splat(C4), k2 = Splat(K2), k3 = Splat(K3);
+  // Columns (lane x), with the level shift by 128 of both samples done in
+  // integers.
+  Lanes in[8];
+  for (int x = 0; x < 8; ++x)
+  {
+    int d[8];
+    for (int y = 0; y < 8; ++y)
+      d[y] = samples[stride * y + x];
+    in[0].v[x] = d[0] + d[7] - 256;
+    in[1].v[x] = d[1] + d[6] - 256;
+    in[2].v[x] = d[2] + d[5] - 256;
+    in[3].v[x] = d[3] + d[4] - 256;
+    in[4].v[x] = d[3] - d[4];
+    in[5].v[x] = d[2] - d[5];
+    in[6].v[x] = d[1] - d[6];
+    in[7].v[x] = d[0] - d[7];
+  }
+  Lanes work[8];  // work[v].v[x]: vertical frequency v of column x
+  Butterfly(in, work, c4, k2, k3);
+  // Rows (lane v): row v of work.
+  for (int v = 0; v < 8; ++v)
+  {
+    const double *d = work[v].v;
+    in[0].v[v] = d[0] + d[7];
+    in[1].v[v] = d[1] + d[6];
+    in[2].v[v] = d[2] + d[5];
+    in[3].v[v] = d[3] + d[4];
+    in[4].v[v] = d[3] - d[4];
+    in[5].v[v] = d[2] - d[5];
+    in[6].v[v] = d[1] - d[6];
+    in[7].v[v] = d[0] - d[7];
+  }
+  Lanes result[8];  // result[u].v[v]
+  Butterfly(in, result, c4, k2, k3);
+  for (int u = 0; u < 8; ++u)
+    for (int v = 0; v < 8; ++v)
+      lanes[u * 8 + v] = Quantise(result[u].v[v], scale[u * 8 + v]);
+}
+
+#if VANTORUM_HAVE_AVX2
+
+// Four doubles, one lane each; GCC and Clang give vector types their
+// arithmetic operators, lane by lane.
+typedef __m256d Quad;
+
+// Transposes the 4 x 4 block of a, b, c, d (rows) into columns.
+__attribute__((target("avx2"), always_inline)) inline void Transpose4(Quad &a, Quad &b, Quad &c, Quad &d)
+{
+  const __m256d t0 = _mm256_unpacklo_pd(a, b);
+  const __m256d t1 = _mm256_unpackhi_pd(a, b);
+  const __m256d t2 = _mm256_unpacklo_pd(c, d);
+  const __m256d t3 = _mm256_unpackhi_pd(c, d);
+  a = _mm256_permute2f128_pd(t0, t2, 0x20);
+  b = _mm256_permute2f128_pd(t1, t3, 0x20);
+  c = _mm256_permute2f128_pd(t0, t2, 0x31);
+  d = _mm256_permute2f128_pd(t1, t3, 0x31);
+}
+
+// The same transform, four lanes per register: the column pass on lanes
+// x 0..3 and 4..7, a transpose, the row pass on lanes v 0..3 and 4..7.
+__attribute__((target("avx2"))) void TransformAvx2(const uint8_t *samples, size_t stride, const double *scale,
+                                                    int16_t *lanes)
+{
+  const Quad c4 = _mm256_set1_pd(C4), k2 = _mm256_set1_pd(K2), k3 = _mm256_set1_pd(K3);
+  __m256i row[8];
+  for (int y = 0; y < 8; ++y)
+    row[y] = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(samples + stride * y)));
+  const __m256i bias = _mm256_set1_epi32(256);
+  const __m256i sums[8] = {
+    _mm256_sub_epi32(_mm256_add_epi32(row[0], row[7]), bias), _mm256_sub_epi32(_mm256_add_epi32(row[1], row[6]), bias),
+    _mm256_sub_epi32(_mm256_add_epi32(row[2], row[5]), bias), _mm256_sub_epi32(_mm256_add_epi32(row[3], row[4]), bias),
+    _mm256_sub_epi32(row[3], row[4]),                         _mm256_sub_epi32(row[2], row[5]),
+    _mm256_sub_epi32(row[1], row[6]),                         _mm256_sub_epi32(row[0], row[7])};
+  Quad work[2][8];  // [half of x][v]
+  for (int half = 0; half < 2; ++half)
+  {
+    Quad in[8];
+    for (int i = 0; i < 8; ++i)
+      in[i] = _mm256_cvtepi32_pd(half == 0 ? _mm256_castsi256_si128(sums[i]) : _mm256_extracti128_si256(sums[i], 1));
+    Butterfly(in, work[half], c4, k2, k3);
+  }
+  // columns[x][h]: column x of work, lanes v = 4h..4h+3.
+  Quad columns[8][2];
+  for (int h = 0; h < 2; ++h)      // which four rows v
+    for (int half = 0; half < 2; ++half)  // which four columns x
+    {
+      Quad a = work[half][4 * h], b = work[half][4 * h + 1], c = work[half][4 * h + 2], d = work[half][4 * h + 3];
+      Transpose4(a, b, c, d);
+      columns[4 * half][h] = a;
+      columns[4 * half + 1][h] = b;
+      columns[4 * half + 2][h] = c;
+      columns[4 * half + 3][h] = d;
+    }
+  const __m256d sign = _mm256_set1_pd(-0.0), half = _mm256_set1_pd(0.5);
+  const __m128i low16 = _mm_set1_epi32(0xFFFF);
+  for (int h = 0; h < 2; ++h)
+  {
+    const Quad in[8] = {columns[0][h] + columns[7][h], columns[1][h] + columns[6][h], columns[2][h] + columns[5][h],
+                        columns[3][h] + columns[4][h], columns[3][h] - columns[4][h], columns[2][h] - columns[5][h],
+                        columns[1][h] - columns[6][h], columns[0][h] - columns[7][h]};
+    Quad out[8];
+    Butterfly(in, out, c4, k2, k3);
+    for (int u = 0; u < 8; ++u)
+    {
+      const __m256d product = _mm256_mul_pd(out[u], _mm256_load_pd(scale + u * 8 + 4 * h));
+      const __m256d rounded = _mm256_add_pd(product, _mm256_or_pd(_mm256_and_pd(product, sign), half));
+      const __m128i whole = _mm256_cvttpd_epi32(rounded);
+      // The low 16 bits of each, as the scalar cast to int16_t keeps them.
+      const __m128i packed = _mm_packus_epi32(_mm_and_si128(whole, low16), _mm_setzero_si128());
+      _mm_storel_epi64(reinterpret_cast<__m128i *>(lanes + u * 8 + 4 * h), packed);
+    }
+  }
+}
+
+#endif
+
+// Zigzag position of lane entry u * 8 + v.
+struct LaneToZigZag
+{
+  LaneToZigZag()
+  {
+    for (int k = 0; k < 64; ++k)
+    {
+      const int natural = JpegZigZagToNatural[k];
+      position[(natural % 8) * 8 + natural / 8] = static_cast<uint8_t>(k);
+    }
+  }
+  uint8_t position[64];
+};
+
+} // namespace
+
+BlockTransform::BlockTransform(const QuantizationTable &table) : transform(TransformPortable)
+{
+  const double *natural = table.GetScaleFactors();
+  for (int u = 0; u < 8; ++u)
+    for (int v = 0; v < 8; ++v)
+      laneScales[u * 8 + v] = natural[v * 8 + u];
+#if VANTORUM_HAVE_AVX2
+  if (CurrentInstructionSet() == InstructionSet::Avx2)
+    transform = TransformAvx2;
+#endif
+}
+
+void BlockTransform::ToZigZag(const uint8_t *samples, size_t stride, int16_t zigzag[64]) const
+{
+  static const LaneToZigZag order;
+  alignas(32) int16_t lanes[64];
+  transform(samples, stride, laneScales, lanes);
+  for (int i = 0; i < 64; ++i)
+    zigzag[order.position[i]] = lanes[i];
+}
+
+void BlockTransform::ToNatural(const uint8_t *samples, size_t stride, int16_t natural[64]) const
+{
+  alignas(32) int16_t lanes[64];
+  transform(samples, stride, laneScales, lanes);
+  for (int u = 0; u < 8; ++u)
+    for (int v = 0; v < 8; ++v)
+      natural[v * 8 + u] = lanes[u * 8 + v];
+}
+
+} // namespace Vantorum

@@ -1,0 +1,36 @@
+// The forward DCT and quantisation of 8 x 8 blocks, with a portable and an
+// AVX2 implementation that give the same doubles, hence the same
+// coefficients: the same IEEE operations in the same order on every lane.
+#ifndef VANTORUM_JPGTRANSFORM_H
+#define VANTORUM_JPGTRANSFORM_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace Vantorum
+{
+
+class QuantizationTable;
+
+// One block's coefficients in lane order: entry u * 8 + v is the natural
+// coefficient v * 8 + u (horizontal frequency u, vertical v).
+typedef void (*LaneTransform)(const uint8_t *samples, size_t stride, const double *laneScales, int16_t *lanes);
+
+// Blocks of one quantisation table to zigzag-ordered coefficients, on the
+// instruction set in force when it was made.
+class BlockTransform
+{
+public:
+  explicit BlockTransform(const QuantizationTable &table);
+  // samples: 8 rows of 8, stride bytes apart.
+  void ToZigZag(const uint8_t *samples, size_t stride, int16_t zigzag[64]) const;
+  void ToNatural(const uint8_t *samples, size_t stride, int16_t natural[64]) const;
+
+private:
+  alignas(32) double laneScales[64];
+  LaneTransform transform;
+};
+
+} // namespace Vantorum
+
+#endif
