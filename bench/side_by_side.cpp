@@ -47,6 +47,18 @@ void CountedFree(void *block) noexcept
   heapNow -= malloc_usable_size(block);
   std::free(block);
 }
+
+
+void *AlignedCountedAllocate(size_t size, std::align_val_t alignment)
+{
+  void *block = std::aligned_alloc(static_cast<size_t>(alignment),
+                                   (size + static_cast<size_t>(alignment) - 1) & ~(static_cast<size_t>(alignment) - 1));
+  if (block == nullptr)
+    throw std::bad_alloc();
+  heapNow += malloc_usable_size(block);
+  heapPeak = std::max(heapPeak, heapNow);
+  return block;
+}
 } // namespace
 
 void *operator new(size_t size) { return CountedAllocate(size); }
@@ -55,6 +67,12 @@ void operator delete(void *block) noexcept { CountedFree(block); }
 void operator delete[](void *block) noexcept { CountedFree(block); }
 void operator delete(void *block, size_t) noexcept { CountedFree(block); }
 void operator delete[](void *block, size_t) noexcept { CountedFree(block); }
+void *operator new(size_t size, std::align_val_t alignment) { return AlignedCountedAllocate(size, alignment); }
+void *operator new[](size_t size, std::align_val_t alignment) { return AlignedCountedAllocate(size, alignment); }
+void operator delete(void *block, std::align_val_t) noexcept { CountedFree(block); }
+void operator delete[](void *block, std::align_val_t) noexcept { CountedFree(block); }
+void operator delete(void *block, size_t, std::align_val_t) noexcept { CountedFree(block); }
+void operator delete[](void *block, size_t, std::align_val_t) noexcept { CountedFree(block); }
 
 namespace
 {

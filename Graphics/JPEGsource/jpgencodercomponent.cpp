@@ -6,7 +6,13 @@
 #include "jpgtransform.h"
 #include "simd.h"
 
+#include <cstddef>
 #include <cstring>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace Vantorum
 {
@@ -116,6 +122,8 @@ private:
   uint32_t accumulator = 0;
 };
 
+const size_t HugePage = 2 << 20;
+
 const char FrequencyAssertion[] =
   "Assertion Failure (Bad Parameter): value <= JPEGMAXSAMPLINGFREQUENCY && value >= JPEGMINSAMPLINGFREQUENCY "
   "Graphics\\JPEGsource\\jpgencodercomponent";
@@ -150,7 +158,8 @@ void JpegEncoderComponent::SetVerticalFrequency(uint32_t value)
 
 void JpegEncoderComponent::FreeCoefficients()
 {
-  delete[] coefficients;
+  if (coefficients != nullptr)
+    ::operator delete[](coefficients, std::align_val_t(coefficientAlignment));
   coefficients = nullptr;
 }
 
@@ -165,7 +174,16 @@ void JpegEncoderComponent::AllocateCoefficients(uint32_t rows, uint32_t columns)
   FreeCoefficients();
   dataUnitRows = rows;
   dataUnitColumns = columns;
-  coefficients = new int16_t[static_cast<size_t>(rows) * columns * 64];
+  const size_t bytes = static_cast<size_t>(rows) * columns * 64 * sizeof(int16_t);
+  // A grid of tens of megabytes is touched once, in order: in 4 KiB pages
+  // the faults cost about as much as the transform that fills them, so a
+  // large grid starts on a huge-page boundary and asks for 2 MiB pages.
+  coefficientAlignment = bytes >= 2 * HugePage ? HugePage : alignof(std::max_align_t);
+  coefficients = static_cast<int16_t *>(::operator new[](bytes, std::align_val_t(coefficientAlignment)));
+#ifdef MADV_HUGEPAGE
+  if (coefficientAlignment == HugePage)
+    madvise(coefficients, bytes & ~(HugePage - 1), MADV_HUGEPAGE);
+#endif
 }
 
 void JpegEncoderComponent::AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH,

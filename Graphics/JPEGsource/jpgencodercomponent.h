@@ -5,6 +5,7 @@
 #ifndef VANTORUM_JPGENCODERCOMPONENT_H
 #define VANTORUM_JPGENCODERCOMPONENT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -135,6 +136,7 @@ private:
   uint32_t dataUnitRows = 0;
   uint32_t dataUnitColumns = 0;
   int16_t *coefficients = nullptr;  // rows x columns blocks of 64, zigzag order
+  size_t coefficientAlignment = 0;  // of the grid's allocation
   uint32_t eobRun = 0;              // data units whose end-of-band is still owed
   uint32_t bandRow = 0, bandColumn = 0, bandStart = 0;  // first unit and position of a pending refinement run
   uint32_t verticalFrequency = 1;

@@ -46,9 +46,11 @@ int HighestBit(uint32_t value)
 inline int32_t Transformed(const int16_t *block, int k, int Al)
 {
   // Shifts of the magnitude: a division by a variable power of two would
-  // cost a hardware divide per coefficient.
+  // cost a hardware divide per coefficient; without a branch, which would
+  // mispredict on every other sign.
   const int32_t value = block[k];
-  return value >= 0 ? value >> Al : -(-value >> Al);
+  const int32_t sign = value >> 31;  // 0 or -1
+  return ((((value ^ sign) - sign) >> Al) ^ sign) - sign;
 }
 
 // Bit k set when zigzag coefficient k of the block is not 0, so the coders
@@ -157,7 +159,8 @@ inline void CodeAcFirst(const int16_t *block, int Ss, int Se, int Al, uint32_t &
   {
     const int k = __builtin_ctzll(nonzero);
     nonzero &= nonzero - 1;
-    flush();
+    if (eobRun != 0)
+      flush();
     int run = k - previous - 1;
     for (; run >= 16; run -= 16)
       ac(0xF0, 0, 0);
