@@ -1,4 +1,5 @@
 #include "bmpencoder.h"
+#include "simd.h"
 #include "decoders.h"
 #include "testimages.h"
 
@@ -12,6 +13,11 @@ using Vantorum::BmpEncoder;
 using Vantorum::GraphicsAbort;
 using Vantorum::GraphicsException;
 using Vantorum::ImageEncoder;
+using Vantorum::InstructionSet;
+using Vantorum::AvailableInstructionSets;
+using Vantorum::BestInstructionSet;
+using Vantorum::InstructionSetName;
+using Vantorum::UseInstructionSet;
 using namespace testing_support;
 
 namespace
@@ -136,6 +142,45 @@ TEST(BmpEncoder, ProgressFallsWithTheBottomUpRowsAndCancelKeepsTheHeaders)
   encoder.WriteImage(without, LetterF());
   EXPECT_EQ(withCallback.str(), without.str());
   EXPECT_EQ(quiet.percents, (std::vector<uint32_t>{0, 0, 20, 40, 60, 80, 100}));
+}
+
+// Rows go out in batches of about a megabyte, packed four pixels at a time:
+// a cancel inside a later batch still leaves every row reported so far, and
+// each packing path gives each row's bytes for any width.
+TEST(BmpEncoder, BatchedRowsMatchRowByRowOutputOnEveryPath)
+{
+  for (const InstructionSet set : AvailableInstructionSets())
+  {
+    UseInstructionSet(set);
+    for (uint32_t width = 1; width <= 11; ++width)
+    {
+      const BitmapImage image = NoiseImage(width, 3, width);
+      const std::vector<uint8_t> bytes = Encode(image, 24);
+      const uint32_t rowBytes = (width * 3 + 3) & ~3u;
+      ASSERT_EQ(bytes.size(), 54u + rowBytes * 3);
+      for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+        {
+          const Rgb pixel = GetPixel(image, x, y);
+          const size_t at = 54 + rowBytes * (2 - y) + 3 * x;
+          EXPECT_EQ(bytes[at], pixel.blue) << InstructionSetName(set) << " width " << width;
+          EXPECT_EQ(bytes[at + 1], pixel.green);
+          EXPECT_EQ(bytes[at + 2], pixel.red);
+        }
+      for (uint32_t at = 54 + width * 3; at < 54 + rowBytes; ++at)
+        EXPECT_EQ(bytes[at], 0) << "row padding";
+    }
+
+    // 3000-byte rows: about 350 to a batch; cancel at row 500.
+    BmpEncoder encoder;
+    ProgressLog log;
+    log.cancelAt = 501;  // report 0 is the header's
+    encoder.SetProgressCallback(RecordProgress, &log);
+    std::ostringstream stream;
+    EXPECT_THROW(encoder.WriteImage(stream, NoiseImage(1000, 600, 1)), GraphicsAbort);
+    EXPECT_EQ(stream.str().size(), 54u + 3000u * 501) << InstructionSetName(set);
+  }
+  UseInstructionSet(BestInstructionSet());
 }
 
 TEST(BmpEncoder, ReportedPercentIsLimitedTo100)
