@@ -104,6 +104,23 @@ double MedianSeconds(int runs, const std::function<void()> &job)
   return times[times.size() / 2];
 }
 
+// Median seconds of `runs` calls each of two jobs, taken in turns, so that
+// a change in the machine's load falls on both sides alike.
+void MedianSecondsAlternating(int runs, const std::function<void()> &first, double &firstSeconds,
+                              const std::function<void()> &second, double &secondSeconds)
+{
+  std::vector<double> a, b;
+  for (int i = 0; i < runs; ++i)
+  {
+    a.push_back(MedianSeconds(1, first));
+    b.push_back(MedianSeconds(1, second));
+  }
+  std::sort(a.begin(), a.end());
+  std::sort(b.begin(), b.end());
+  firstSeconds = a[a.size() / 2];
+  secondSeconds = b[b.size() / 2];
+}
+
 double Psnr(const BitmapImage &source, const std::vector<uint8_t> &jpeg)
 {
   uint32_t width = 0, height = 0;
@@ -122,9 +139,12 @@ double Psnr(const BitmapImage &source, const std::vector<uint8_t> &jpeg)
   return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
+uint32_t ourThreads = 1;
+
 std::vector<uint8_t> OurJpeg(const BitmapImage &image, uint32_t quality, bool progressive)
 {
   Vantorum::JpegEncoder encoder;
+  encoder.SetThreadCount(ourThreads);
   encoder.SetQuality(quality);
   encoder.SetProgressive(progressive);
   Bench::MemoryJpegStream stream(static_cast<size_t>(image.GetWidth()) * image.GetHeight());
@@ -161,11 +181,14 @@ void BenchJpeg(const NamedImage &item, bool progressive, uint32_t quality, int r
 {
   const BitmapImage &image = item.image;
   std::vector<uint8_t> ours, theirs;
-  const double ourSeconds = MedianSeconds(runs, [&] { ours = OurJpeg(image, quality, progressive); });
-  const double theirSeconds = MedianSeconds(runs, [&] { theirs = TheirJpeg(image, quality, progressive); });
+  double ourSeconds = 0, theirSeconds = 0;
+  MedianSecondsAlternating(
+    runs, [&] { ours = OurJpeg(image, quality, progressive); }, ourSeconds,
+    [&] { theirs = TheirJpeg(image, quality, progressive); }, theirSeconds);
   Vantorum::JpegEncoder encoder;
   encoder.SetQuality(quality);
   encoder.SetProgressive(progressive);
+  encoder.SetThreadCount(ourThreads);
   const double peak = PeakBytesPerPixel(encoder, image);
   const double mp = Megapixels(image);
   std::printf("| %s | %s q%u | %.1f | %.1f | %.2f | %zu | %zu | %.3f | %.2f | %.2f | %.1f |\n", item.name.c_str(),
@@ -235,6 +258,8 @@ int main(int argc, char **argv)
   app.add_option("--rd", rdPath, "Write rate-distortion CSV (CAD drawing and photo, 800 x 600) and stop");
   app.add_option("--bmp-folder", folder, "Folder for the BMP file writes");
   app.add_flag("!--no-bmp", withBmp, "Skip the BMP comparison");
+  app.add_option("--threads", ourThreads, "Threads of our JPEG encoder (libjpeg-turbo has one)")
+    ->check(CLI::Range(1u, Vantorum::JpegEncoder::MaxThreads));
   app.add_option("--only", only, "Generated images whose name starts with this (cad, photo, noise) only");
   CLI11_PARSE(app, argc, argv);
 
@@ -260,6 +285,7 @@ int main(int argc, char **argv)
     images.push_back({"photo-" + std::to_string(w) + "x" + std::to_string(h), Bench::PhotoLike(w, h)});
     images.push_back({"noise-" + std::to_string(w) + "x" + std::to_string(h), Bench::Noise(w, h, 5)});
   }
+  std::printf("Our JPEG encoder on %u thread%s. ", ourThreads, ourThreads == 1 ? "" : "s");
   std::printf("Median of %d runs; speed ratio = ours / reference speed; size ratio = ours / reference bytes.\n\n",
               runs);
   PrintHeader();

@@ -88,6 +88,7 @@ JpegEncoder &JpegEncoder::operator=(const JpegEncoder &other)
   restartRows = other.restartRows;
   comment = other.comment;
   quality = other.quality;
+  threadCount = other.threadCount;
   for (int i = 0; i < 4; ++i)
     quantizationTables[i] = other.quantizationTables[i];
   progressive = other.progressive;
@@ -107,6 +108,14 @@ void JpegEncoder::SetQuality(uint32_t value)
   quantizationTables[1].SetValues(chrominance);
   quantizationTables[3].SetValues(chrominance);
   quality = value;
+}
+
+void JpegEncoder::SetThreadCount(uint32_t value)
+{
+  if (value < 1 || value > MaxThreads)
+    throw JpegError("Thread count out of range: " + std::to_string(value) + " (1 to " + std::to_string(MaxThreads)
+                    + ")");
+  threadCount = value;
 }
 
 void JpegEncoder::SetProgressive(bool value)

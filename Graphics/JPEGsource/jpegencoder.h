@@ -45,6 +45,7 @@ public:
   static const unsigned int MaxScans = 256;
   // Frame and restart fields are 16 bits wide.
   static const uint32_t MaxDimension = 65535;
+  static const uint32_t MaxThreads = 16;
 
   JpegEncoder();
   // Copies the parameters; sampling frequencies are not copied (a copy has
@@ -68,6 +69,11 @@ public:
   // Nothing is validated until the next write.
   void SetScan(uint32_t index, int32_t componentMask, int32_t spectralEnd, int32_t approximationBits);
   void GetScan(uint32_t index, int32_t &componentMask, int32_t &spectralEnd, int32_t &approximationBits) const;
+  // Threads that share the colour conversion and transform of a write, 1
+  // (the default) to MaxThreads; the output bytes and the progress reports
+  // are the same for every count.
+  void SetThreadCount(uint32_t value);
+  uint32_t GetThreadCount() const { return threadCount; }
   // Written as an extra COM segment when not empty; at most 65532 bytes.
   void SetComment(const std::string &text);
   const std::string &GetComment() const { return comment; }
@@ -127,6 +133,7 @@ private:
   uint32_t restartRows = 0;
   uint32_t lastRestartInterval = 0;  // interval in force in the stream being written
   uint32_t quality = 75;
+  uint32_t threadCount = 1;
   std::string comment;
   bool progressive = false;
   uint32_t passCount = 0, currentPass = 0;

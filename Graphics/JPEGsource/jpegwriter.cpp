@@ -388,7 +388,7 @@ void JpegEncoder::ConvertImage(const BitmapImage &image)
     return;
   }
   JpegEncoderComponent::ConvertAndTransform(*this, image, maxHorizontalFrequency, maxVerticalFrequency,
-                                            components[1], components[2], components[3]);
+                                            components[1], components[2], components[3], threadCount);
   for (int id = 1; id <= 3; ++id)
   {
     ++currentPass;

@@ -4,11 +4,14 @@
 #include "jpegencoder.h"
 #include "jpgquantizationtable.h"
 #include "jpgtransform.h"
+#include "paralleltasks.h"
 #include "simd.h"
 
 #include <cstddef>
+#include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -158,8 +161,7 @@ void JpegEncoderComponent::SetVerticalFrequency(uint32_t value)
 
 void JpegEncoderComponent::FreeCoefficients()
 {
-  if (coefficients != nullptr)
-    ::operator delete[](coefficients, std::align_val_t(coefficientAlignment));
+  delete[] coefficients;
   coefficients = nullptr;
 }
 
@@ -175,14 +177,16 @@ void JpegEncoderComponent::AllocateCoefficients(uint32_t rows, uint32_t columns)
   dataUnitRows = rows;
   dataUnitColumns = columns;
   const size_t bytes = static_cast<size_t>(rows) * columns * 64 * sizeof(int16_t);
-  // A grid of tens of megabytes is touched once, in order: in 4 KiB pages
-  // the faults cost about as much as the transform that fills them, so a
-  // large grid starts on a huge-page boundary and asks for 2 MiB pages.
-  coefficientAlignment = bytes >= 2 * HugePage ? HugePage : alignof(std::max_align_t);
-  coefficients = static_cast<int16_t *>(::operator new[](bytes, std::align_val_t(coefficientAlignment)));
+  coefficients = new int16_t[bytes / sizeof(int16_t)];
 #ifdef MADV_HUGEPAGE
-  if (coefficientAlignment == HugePage)
-    madvise(coefficients, bytes & ~(HugePage - 1), MADV_HUGEPAGE);
+  // A grid of tens of megabytes is touched once, in order: in 4 KiB pages
+  // the faults cost about as much as the transform that fills them, so the
+  // whole 2 MiB pages inside a large grid ask for huge pages.
+  const uintptr_t start = reinterpret_cast<uintptr_t>(coefficients);
+  const uintptr_t first = (start + HugePage - 1) & ~(HugePage - 1);
+  const uintptr_t end = (start + bytes) & ~(HugePage - 1);
+  if (end > first)
+    madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE);
 #endif
 }
 
@@ -198,35 +202,32 @@ void JpegEncoderComponent::AllocateSampleBuffer(uint32_t imageWidth, uint32_t im
   noninterleavedRows = CeilDivide(CeilDivide(imageHeight * verticalFrequency, maxV), 8);
 }
 
-// Image rows first .. first + count - 1 into rows 0.. of the three planes.
-// Rows below the image repeat its last row and columns right of it repeat
-// the row's last sample: the planes are padded to whole MCUs by replication.
+// Image rows first .. first + count - 1 into rows 0.. of the three planes
+// (Y, Cb, Cr; stride bytes per row). Rows below the image repeat its last
+// row and columns right of it repeat the row's last sample: the planes are
+// padded to whole MCUs by replication. rowDone follows each image row.
 void JpegEncoderComponent::ConvertRows(const BitmapImage &image, uint32_t first, uint32_t count,
-                                       JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr,
+                                       uint8_t *const planes[3], size_t stride,
                                        const std::function<void()> &rowDone)
 {
   const uint32_t width = image.GetWidth();
   const uint32_t height = image.GetHeight();
-  const size_t stride = y.sampleColumns;
   const RowConverter ConvertRow = SelectRowConverter();
   for (uint32_t i = 0; i < count; ++i)
   {
-    uint8_t *yRow = y.samples + stride * i;
-    uint8_t *cbRow = cb.samples + stride * i;
-    uint8_t *crRow = cr.samples + stride * i;
     const uint32_t row = first + i;
     if (row >= height)
     {
-      for (JpegEncoderComponent *component : {&y, &cb, &cr})
-        std::memcpy(component->samples + stride * i, component->samples + stride * (i - 1), stride);
+      for (int p = 0; p < 3; ++p)
+        std::memcpy(planes[p] + stride * i, planes[p] + stride * (i - 1), stride);
       continue;
     }
-    const uint8_t *pixel = reinterpret_cast<const uint8_t *>(image.PixelAddress(row * width));
-    ConvertRow(pixel, yRow, cbRow, crRow, width);
-    std::memset(yRow + width, yRow[width - 1], stride - width);
-    std::memset(cbRow + width, cbRow[width - 1], stride - width);
-    std::memset(crRow + width, crRow[width - 1], stride - width);
-    rowDone();
+    uint8_t *rows[3] = {planes[0] + stride * i, planes[1] + stride * i, planes[2] + stride * i};
+    ConvertRow(reinterpret_cast<const uint8_t *>(image.PixelAddress(row * width)), rows[0], rows[1], rows[2], width);
+    for (uint8_t *samples : rows)
+      std::memset(samples + width, samples[width - 1], stride - width);
+    if (rowDone)
+      rowDone();
   }
 }
 
@@ -240,7 +241,8 @@ void JpegEncoderComponent::ConvertRgb(JpegEncoder &encoder, const BitmapImage &i
   cb.AllocateSampleBuffer(width, height, maxH, maxV);
   cr.AllocateSampleBuffer(width, height, maxH, maxV);
   RowProgress progress(encoder, height);
-  ConvertRows(image, 0, y.sampleRows, y, cb, cr, [&progress] { progress.Row(); });
+  uint8_t *const planes[3] = {y.samples, cb.samples, cr.samples};
+  ConvertRows(image, 0, y.sampleRows, planes, y.sampleColumns, [&progress] { progress.Row(); });
   progress.Done();
 }
 
@@ -309,27 +311,52 @@ void JpegEncoderComponent::ReportTransformProgress(JpegEncoder &encoder) const
 
 void JpegEncoderComponent::ConvertAndTransform(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH,
                                                uint32_t maxV, JpegEncoderComponent &y, JpegEncoderComponent &cb,
-                                               JpegEncoderComponent &cr)
+                                               JpegEncoderComponent &cr, uint32_t threads)
 {
   const uint32_t width = image.GetWidth();
   const uint32_t height = image.GetHeight();
   const uint32_t mcuHeight = 8 * maxV;
   const uint32_t mcuRows = CeilDivide(height, mcuHeight);
-  for (JpegEncoderComponent *component : {&y, &cb, &cr})
+  JpegEncoderComponent *const all[3] = {&y, &cb, &cr};
+  for (JpegEncoderComponent *component : all)
   {
     component->AllocateSampleBuffer(width, height, maxH, maxV, mcuHeight);
     component->AllocateCoefficientGrid(mcuRows, component->sampleColumns / 8 / maxH);
   }
+  const size_t stride = y.sampleColumns;
+  ParallelTasks helpers;
+
+  // MCU rows first .. last - 1 through the strips at planes.
+  auto sweep = [&](uint32_t first, uint32_t last, uint8_t *const planes[3], const std::function<void()> &rowDone) {
+    for (uint32_t mcuRow = first; mcuRow < last && !helpers.Stopping(); ++mcuRow)
+    {
+      ConvertRows(image, mcuRow * mcuHeight, mcuHeight, planes, stride, rowDone);
+      for (int p = 0; p < 3; ++p)
+        all[p]->TransformRows(planes[p], mcuRow * all[p]->verticalFrequency, all[p]->verticalFrequency, maxH, maxV);
+    }
+  };
+
+  // The calling thread takes the first share of MCU rows and reports each
+  // image row as it goes; helpers take the later shares with strips of
+  // their own, and the rows they did are reported once they are done, so
+  // the reports are those of one thread.
   RowProgress progress(encoder, height);
-  for (uint32_t mcuRow = 0; mcuRow < mcuRows; ++mcuRow)
-  {
-    ConvertRows(image, mcuRow * mcuHeight, mcuHeight, y, cb, cr, [&progress] { progress.Row(); });
-    for (JpegEncoderComponent *component : {&y, &cb, &cr})
-      component->TransformRows(component->samples, mcuRow * component->verticalFrequency,
-                               component->verticalFrequency, maxH, maxV);
-  }
+  const std::function<void()> report = [&progress] { progress.Row(); };
+  uint8_t *const ownPlanes[3] = {y.samples, cb.samples, cr.samples};
+  const WorkSplit split(mcuRows, threads);
+  for (uint32_t part = 1; part < split.Parts(); ++part)
+    helpers.Run([&, part] {
+      std::vector<uint8_t> strips(3 * stride * mcuHeight);
+      uint8_t *const planes[3] = {strips.data(), strips.data() + stride * mcuHeight,
+                                  strips.data() + 2 * stride * mcuHeight};
+      sweep(split.First(part), split.First(part + 1), planes, nullptr);
+    });
+  sweep(0, split.First(1), ownPlanes, report);
+  helpers.Wait();
+  for (uint32_t row = std::min(height, split.First(1) * mcuHeight); row < height; ++row)
+    progress.Row();
   progress.Done();
-  for (JpegEncoderComponent *component : {&y, &cb, &cr})
+  for (JpegEncoderComponent *component : all)
     component->FreeSamples();
 }
 

@@ -73,8 +73,10 @@ public:
   // of MCU-high strips, so the planes never exist in full. Reports the
   // conversion's progress as it goes; the transforms' reports, which the
   // separate steps would make, follow from ReportTransformProgress.
+  // With threads above 1, that many threads share the MCU rows.
   static void ConvertAndTransform(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH, uint32_t maxV,
-                                  JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr);
+                                  JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr,
+                                  uint32_t threads = 1);
   void ReportTransformProgress(JpegEncoder &encoder) const;
   // Pixels straight to Y coefficients; padding is mid-grey, not replication.
   static void ConvertGreyscale(JpegEncoder &encoder, const BitmapImage &image, JpegEncoderComponent &y);
@@ -127,8 +129,8 @@ public:
 
 private:
   void FreeSamples();
-  static void ConvertRows(const BitmapImage &image, uint32_t first, uint32_t count, JpegEncoderComponent &y,
-                          JpegEncoderComponent &cb, JpegEncoderComponent &cr, const std::function<void()> &rowDone);
+  static void ConvertRows(const BitmapImage &image, uint32_t first, uint32_t count, uint8_t *const planes[3],
+                          size_t stride, const std::function<void()> &rowDone);
   void AllocateCoefficientGrid(uint32_t mcuRows, uint32_t mcuColumns);
   void TransformRows(const uint8_t *origin, uint32_t first, uint32_t count, uint32_t maxH, uint32_t maxV);
   void CorrectionBits(const int16_t *block, int from, int to, AcSink acSink, int Al);
@@ -136,7 +138,6 @@ private:
   uint32_t dataUnitRows = 0;
   uint32_t dataUnitColumns = 0;
   int16_t *coefficients = nullptr;  // rows x columns blocks of 64, zigzag order
-  size_t coefficientAlignment = 0;  // of the grid's allocation
   uint32_t eobRun = 0;              // data units whose end-of-band is still owed
   uint32_t bandRow = 0, bandColumn = 0, bandStart = 0;  // first unit and position of a pending refinement run
   uint32_t verticalFrequency = 1;

@@ -1,11 +1,12 @@
 // Old against new over a wide randomised set: sizes from 1 x 1 to
 // 4000 x 3000, greyscale and colour, every sampling the format allows,
 // restarts, separate scans and progressive plans with successive
-// approximation, small stream buffers and cancels. Each case's digest covers
-// the output bytes, where the stream was flushed, every progress report and
-// the outcome; the table was printed by the encoder before its speed work,
-// so any change to what a caller can observe fails here. Every case runs on
-// each instruction-set path the machine has.
+// approximation, small stream buffers and cancels. Each case's digest
+// covers the output bytes, where the stream was flushed, every progress
+// report and the outcome; the table was printed by the encoder before its
+// speed work, so any change to what a caller can observe fails here. Every
+// case runs on each instruction-set path the machine has, with one to three
+// threads.
 // To print fresh digests (only after a deliberate format change):
 //   RASTELLO_PRINT_RANDOMISED=1 jpeg_randomised_tests
 #include <gtest/gtest.h>
@@ -276,7 +277,7 @@ struct Case
 };
 
 // Case n of the table: its picture, options, stream and outcome, digested.
-uint64_t RunCase(uint32_t index, std::string &description)
+uint64_t RunCase(uint32_t index, uint32_t threads, std::string &description)
 {
   Random random(0x5EED0000ull + index);
   uint32_t width, height;
@@ -308,6 +309,8 @@ uint64_t RunCase(uint32_t index, std::string &description)
     ChooseSequentialScans(random, encoder);
   if (random.Chance(10))
     encoder.SetComment(std::string(random.Between(0, 300), 'c'));
+
+  encoder.SetThreadCount(threads);
 
   ProgressLog log;
   if (index > 2 && random.Chance(10))
@@ -353,7 +356,7 @@ TEST(JpegRandomised, EveryCaseMatchesTheEncoderBeforeTheSpeedWork)
     for (uint32_t i = 0; i < CaseCount; ++i)
     {
       std::string description;
-      const uint64_t value = RunCase(i, description);
+      const uint64_t value = RunCase(i, 1, description);
       std::printf("  0x%016" PRIx64 "ull,  // %u %s\n", value, i, description.c_str());
     }
     return;
@@ -362,12 +365,14 @@ TEST(JpegRandomised, EveryCaseMatchesTheEncoderBeforeTheSpeedWork)
   for (const Vantorum::InstructionSet set : Vantorum::AvailableInstructionSets())
   {
     Vantorum::UseInstructionSet(set);
-    for (uint32_t i = 0; i < CaseCount; ++i)
-    {
-      std::string description;
-      EXPECT_EQ(RunCase(i, description), Expected[i])
-        << "case " << i << " (" << description << ") on " << Vantorum::InstructionSetName(set);
-    }
+    for (uint32_t threads = 1; threads <= 3; ++threads)
+      for (uint32_t i = 0; i < CaseCount; ++i)
+      {
+        std::string description;
+        EXPECT_EQ(RunCase(i, threads, description), Expected[i])
+          << "case " << i << " (" << description << ") on " << Vantorum::InstructionSetName(set) << " with "
+          << threads << " threads";
+      }
   }
   Vantorum::UseInstructionSet(Vantorum::BestInstructionSet());
 }
