@@ -55,6 +55,7 @@ struct Options
   bool greyscale = false, progressive = false;
   std::vector<std::string> sampling, scans;
   std::string restartRows = "0";
+  std::string threads = "1";
   std::string comment;
   std::string bits = "24";
   bool noAlpha = false;
@@ -177,6 +178,8 @@ void ConfigureJpeg(Vantorum::JpegEncoder &encoder, const Options &options)
                     static_cast<int32_t>(InRange("--scan approximation bits", fields[3], 0, 13)));
   }
   encoder.SetComment(options.comment);
+  encoder.SetThreadCount(static_cast<uint32_t>(
+    InRange("--threads", options.threads, 1, static_cast<int64_t>(Vantorum::JpegEncoder::MaxThreads))));
 }
 
 // An interval of at least the image's rows never reaches a restart in any
@@ -340,6 +343,9 @@ void DefineCommandLine(CLI::App &app, Options &options)
     ->check(IntegerFields(4, "IDX:MASK:SE:BITS"))
     ->group(jpegGroup);
   app.add_option("--comment", options.comment, "Text for a COM segment (at most 65532 bytes)")->group(jpegGroup);
+  app.add_option("--threads", options.threads, "Threads sharing the work, 1..16 (default 1); the same bytes for any")
+    ->check(IntegerFields(1, "INT"))
+    ->group(jpegGroup);
 
   const std::string bmpGroup = "BMP options";
   app.add_option("--bits", options.bits, "Bits per pixel: 16, 24 or 32 (default 24)")

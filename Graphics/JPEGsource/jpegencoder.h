@@ -90,6 +90,45 @@ public:
   void ReportProgress(uint32_t percent) { CallProgress(currentPass, passCount, percent); }
 
 private:
+  // Progress of one data-unit loop in 1/256 percent: a statistics pass runs
+  // 0 to 50, an output pass 50 to 100.
+  class PassProgress
+  {
+  public:
+    PassProgress(bool writing, uint32_t rows)
+      : accumulator(writing ? 12800 : 0), step(25600 / (2 * rows)), last(writing ? 100 : 50)
+    {
+    }
+    uint32_t Row()
+    {
+      accumulator += step;
+      return accumulator / 256;
+    }
+    uint32_t End() const { return last; }
+
+  private:
+    uint32_t accumulator;
+    uint32_t step;
+    uint32_t last;
+  };
+
+  // A Huffman-coded scan whose symbols need no state beyond the DC
+  // predictions and the end-of-band run.
+  struct ScanJob
+  {
+    enum Kind
+    {
+      Sequential,
+      DcFirst,
+      AcFirst
+    } kind;
+    int32_t mask;
+    int Ss, Se, Al;
+  };
+  // Both passes of the scan in shares on threadCount threads, from the
+  // reset tables to the end of its bit mode; false, with nothing done, when
+  // the scan is better run on one (restart markers, few data units).
+  bool WriteScanInShares(const ScanJob &job);
 
   void InstallDefaultPlan();
   void ComputeMcuLayout();

@@ -30,28 +30,6 @@ enum Marker : uint8_t
   COM = 0xFE,
 };
 
-// Progress of one data-unit loop in 1/256 percent: a statistics pass runs
-// 0 to 50, an output pass 50 to 100.
-class PassProgress
-{
-public:
-  PassProgress(bool writing, uint32_t rows)
-    : accumulator(writing ? 12800 : 0), step(25600 / (2 * rows)), last(writing ? 100 : 50)
-  {
-  }
-  uint32_t Row()
-  {
-    accumulator += step;
-    return accumulator / 256;
-  }
-  uint32_t End() const { return last; }
-
-private:
-  uint32_t accumulator;
-  uint32_t step;
-  uint32_t last;
-};
-
 } // namespace
 
 void JpegEncoder::WriteImageFile(const std::string &fileName, const BitmapImage &image)
@@ -420,6 +398,8 @@ void JpegEncoder::WriteSequentialScan(int32_t mask)
 {
   WriteRestartIntervalSegment(static_cast<uint32_t>(RestartInterval()));  // checked before any byte
   ResetTables(mask, true, true);
+  if (WriteScanInShares({ScanJob::Sequential, mask, 0, 63, 0}))
+    return;
 
   auto noFlush = [](JpegEncoderComponent &) {};
   auto count = [](JpegEncoderComponent &component, uint32_t row, uint32_t column) {
@@ -496,6 +476,8 @@ void JpegEncoder::WriteProgressiveScan(const ScanDefinition &scan, int32_t mask)
   const bool dc = Ss == 0;
   ResetTables(mask, dc, !dc);
   WriteRestartIntervalSegment(lastRestartInterval);
+  if (Ah == 0 && WriteScanInShares({dc ? ScanJob::DcFirst : ScanJob::AcFirst, mask, Ss, Se, Al}))
+    return;
   if (Ah == 0)
   {
     // First scans of a band: the hot paths, counting into the tables, then

@@ -96,10 +96,10 @@ struct Writer
 {
   const uint16_t *codes;
   const uint8_t *sizes;
-  JpegBitWriter &bits;
+  JpegBitWriter *bits;
   __attribute__((always_inline)) void operator()(int symbol, int32_t extraBits, int size) const
   {
-    bits.Put(static_cast<uint32_t>(codes[symbol]) << size | Masked(extraBits, size),
+    bits->Put(static_cast<uint32_t>(codes[symbol]) << size | Masked(extraBits, size),
              sizes[symbol] + static_cast<uint32_t>(size));
   }
 };
@@ -135,22 +135,26 @@ inline void CodeSequential(const int16_t *block, int32_t &lastDc, DcEmit dc, AcE
 // T.81 G.1.2.2: the band Ss..Se of a first AC scan, point-transformed by Al;
 // a band that ends in zeros joins the end-of-band run, which flush sends.
 // (Se is at most 63: the scan plan check rejects any band beyond it.)
+// Bit k set when coefficient k of the band Ss..Se is not 0 after the point
+// transform.
+inline uint64_t BandMask(const int16_t *block, int Ss, int Se, int Al)
+{
+  if (Al == 0)
+  {
+    const uint64_t band = (Se == 63 ? ~static_cast<uint64_t>(0) : (static_cast<uint64_t>(1) << (Se + 1)) - 1)
+                          & ~((static_cast<uint64_t>(1) << Ss) - 1);
+    return NonzeroMask(block) & band;
+  }
+  uint64_t nonzero = 0;
+  for (int k = Ss; k <= Se; ++k)
+    nonzero |= static_cast<uint64_t>(Transformed(block, k, Al) != 0) << k;
+  return nonzero;
+}
+
 template <class AcEmit, class FlushEob>
 inline void CodeAcFirst(const int16_t *block, int Ss, int Se, int Al, uint32_t &eobRun, AcEmit ac, FlushEob flush)
 {
-  const uint64_t band = (Se == 63 ? ~static_cast<uint64_t>(0) : (static_cast<uint64_t>(1) << (Se + 1)) - 1)
-                        & ~((static_cast<uint64_t>(1) << Ss) - 1);
-  uint64_t nonzero;
-  if (Al == 0)
-  {
-    nonzero = NonzeroMask(block) & band;
-  }
-  else
-  {
-    nonzero = 0;
-    for (int k = Ss; k <= Se; ++k)
-      nonzero |= static_cast<uint64_t>(Transformed(block, k, Al) != 0) << k;
-  }
+  uint64_t nonzero = BandMask(block, Ss, Se, Al);
   int previous = Ss - 1;  // zigzag position of the last coefficient sent
   while (nonzero != 0)
   {
@@ -170,6 +174,27 @@ inline void CodeAcFirst(const int16_t *block, int Ss, int Se, int Al, uint32_t &
     return;
   if (++eobRun == MaxEobRun)
     flush();
+}
+
+// Sends a pending end-of-band run as one EOBn symbol.
+template <class AcEmit> inline void FlushEobRun(uint32_t &eobRun, AcEmit ac)
+{
+  if (eobRun == 0)
+    return;
+  const int n = HighestBit(eobRun);
+  ac(n * 16, static_cast<int32_t>(eobRun), n);
+  eobRun = 0;
+}
+
+// T.81 G.1.2.1: the DC difference of a first DC scan; the point transform
+// is an arithmetic shift, rounding toward minus infinity.
+template <class DcEmit> inline void CodeDcFirst(const int16_t *block, int Al, int32_t &lastDc, DcEmit dc)
+{
+  const int32_t value = block[0] >> Al;
+  const int32_t diff = value - lastDc;
+  lastDc = value;
+  const int size = SizeOf(diff);
+  dc(size, ExtraBits(diff), size);
 }
 
 } // namespace Coders

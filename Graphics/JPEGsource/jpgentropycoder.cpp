@@ -94,16 +94,14 @@ void JpegEncoderComponent::CountSequential(uint32_t row, uint32_t column)
 
 void JpegEncoderComponent::WriteSequential(uint32_t row, uint32_t column, JpegBitWriter &writer)
 {
-  CodeSequential(DataUnit(row, column), lastDc, Writer{dcTable->Codes(), dcTable->CodeSizes(), writer},
-                 Writer{acTable->Codes(), acTable->CodeSizes(), writer});
+  CodeSequential(DataUnit(row, column), lastDc, Writer{dcTable->Codes(), dcTable->CodeSizes(), &writer},
+                 Writer{acTable->Codes(), acTable->CodeSizes(), &writer});
 }
 
 void JpegEncoderComponent::EncodeDcFirst(uint32_t row, uint32_t column, DcSink dcSink, int Al)
 {
-  const int32_t value = DataUnit(row, column)[0] >> Al;  // arithmetic: rounds toward minus infinity
-  const int32_t diff = value - lastDc;
-  lastDc = value;
-  (this->*dcSink)(SizeOf(diff), ExtraBits(diff));
+  CodeDcFirst(DataUnit(row, column), Al, lastDc,
+              [this, dcSink](int size, int extraBits, int) { (this->*dcSink)(size, extraBits); });
 }
 
 void JpegEncoderComponent::EncodeDcRefine(uint32_t row, uint32_t column, int Al)
@@ -136,42 +134,28 @@ void JpegEncoderComponent::CountAcFirst(uint32_t row, uint32_t column, int Ss, i
 
 void JpegEncoderComponent::WriteAcFirst(uint32_t row, uint32_t column, JpegBitWriter &writer, int Ss, int Se, int Al)
 {
-  CodeAcFirst(DataUnit(row, column), Ss, Se, Al, eobRun, Writer{acTable->Codes(), acTable->CodeSizes(), writer},
+  CodeAcFirst(DataUnit(row, column), Ss, Se, Al, eobRun, Writer{acTable->Codes(), acTable->CodeSizes(), &writer},
               [this, &writer] { WriteEobRun(writer); });
 }
 
 void JpegEncoderComponent::CountEobRun()
 {
-  if (eobRun == 0)
-    return;
-  Counter{acTable->Frequencies()}(HighestBit(eobRun) * 16, 0, 0);
-  eobRun = 0;
+  Coders::FlushEobRun(eobRun, Counter{acTable->Frequencies()});
 }
 
 void JpegEncoderComponent::WriteEobRun(JpegBitWriter &writer)
 {
-  if (eobRun == 0)
-    return;
-  const int n = HighestBit(eobRun);
-  Writer{acTable->Codes(), acTable->CodeSizes(), writer}(n * 16, static_cast<int32_t>(eobRun), n);
-  eobRun = 0;
+  Coders::FlushEobRun(eobRun, Writer{acTable->Codes(), acTable->CodeSizes(), &writer});
 }
 
 void JpegEncoderComponent::CountDcFirst(uint32_t row, uint32_t column, int Al)
 {
-  const int32_t value = DataUnit(row, column)[0] >> Al;
-  const int32_t diff = value - lastDc;
-  lastDc = value;
-  ++dcTable->Frequencies()[SizeOf(diff)];
+  CodeDcFirst(DataUnit(row, column), Al, lastDc, Counter{dcTable->Frequencies()});
 }
 
 void JpegEncoderComponent::WriteDcFirst(uint32_t row, uint32_t column, JpegBitWriter &writer, int Al)
 {
-  const int32_t value = DataUnit(row, column)[0] >> Al;
-  const int32_t diff = value - lastDc;
-  lastDc = value;
-  const int size = SizeOf(diff);
-  Writer{dcTable->Codes(), dcTable->CodeSizes(), writer}(size, ExtraBits(diff), size);
+  CodeDcFirst(DataUnit(row, column), Al, lastDc, Writer{dcTable->Codes(), dcTable->CodeSizes(), &writer});
 }
 
 void JpegEncoderComponent::ResetEobRun()
@@ -183,11 +167,9 @@ void JpegEncoderComponent::ResetEobRun()
 
 void JpegEncoderComponent::FlushEobRun(AcSink acSink)
 {
-  if (eobRun == 0)
-    return;
-  const int n = HighestBit(eobRun);
-  (this->*acSink)(n * 16, static_cast<int>(eobRun), n);
-  eobRun = 0;
+  Coders::FlushEobRun(eobRun, [this, acSink](int symbol, int extraBits, int bitCount) {
+    (this->*acSink)(symbol, extraBits, bitCount);
+  });
 }
 
 void JpegEncoderComponent::CorrectionBits(const int16_t *block, int from, int to, AcSink acSink, int Al)

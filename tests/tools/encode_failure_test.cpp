@@ -107,6 +107,8 @@ TEST_F(EncodeFailure, OptionsOutOfRange)
   ExpectFailure({good, out, "--sampling", "1:5:1"}, "horizontal frequency must be 1..4");
   ExpectFailure({good, out, "--sampling", "1:1:0"}, "vertical frequency must be 1..4");
   ExpectFailure({good, out, "--restart-rows", "65536"}, "--restart-rows must be 0..65535");
+  ExpectFailure({good, out, "--threads", "0"}, "--threads must be 1..16");
+  ExpectFailure({good, out, "--threads", "17"}, "--threads must be 1..16");
   ExpectFailure({good, out, "--scan", "256:2:0:0"}, "--scan index must be 0..255");
   ExpectFailure({good, out, "--progressive", "--scan", "1:2:63:14"}, "approximation bits must be 0..13");
   ExpectFailure({good, out, "--comment", std::string(65533, 'c')}, "Comment too long");

@@ -117,6 +117,13 @@ TEST_F(EncodeOptions, GreyscaleAndProgressiveShapeTheFrameAndScans)
   EXPECT_EQ(CountMarkers(segments, SOS), 2u);
 }
 
+TEST_F(EncodeOptions, ThreadsLeaveTheBytesAsTheyAre)
+{
+  Encode({"--progressive"}, "one.jpg");
+  Encode({"--progressive", "--threads", "3"}, "three.jpg");
+  EXPECT_EQ(ReadFileBytes(TempPath("one.jpg")), ReadFileBytes(TempPath("three.jpg")));
+}
+
 TEST_F(EncodeOptions, SamplingIsWrittenPerComponent)
 {
   const std::vector<Segment> segments = Encode({"--sampling", "1:2:2", "--sampling", "3:1:2"});

@@ -110,6 +110,38 @@ public:
     stream.bitPosition = static_cast<int32_t>(8 - count);
   }
 
+  // Splices in bytes [from, to) of a part coded by another writer, then
+  // takes its partial byte: bytes[to] holds pending further bits (from the
+  // top). The part's writer began at this writer's bit phase, its first
+  // byte's top phase bits left 0, and stuffed its own bytes; only that
+  // first byte, completed here with this writer's bits, is stuffed here.
+  void Splice(const uint8_t *bytes, size_t from, size_t to, uint32_t pending, uint32_t phase)
+  {
+    Sync();
+    size_t i = from;
+    if (i == 0 && i < to && phase > 0)
+      EmitByte(static_cast<uint8_t>(*stream.current | bytes[i++]));
+    // The rest as NextByte would place them: a buffer is handed over as soon
+    // as its last byte is filled.
+    while (i < to)
+    {
+      const size_t room = static_cast<size_t>(stream.bufferEnd - stream.current);
+      const size_t chunk = to - i < room ? to - i : room;
+      std::memcpy(stream.current, bytes + i, chunk);
+      stream.current += chunk;
+      i += chunk;
+      if (stream.current >= stream.bufferEnd)
+        stream.Flush();
+    }
+    const uint8_t partial = pending == 0 ? 0 : static_cast<uint8_t>(bytes[to] & (0xFF00u >> pending));
+    *stream.current = to == 0 && phase > 0 ? static_cast<uint8_t>(*stream.current | partial) : partial;
+    stream.bitPosition = static_cast<int32_t>(8 - pending);
+    Load();
+  }
+
+  // Bits waiting in the stream's current byte.
+  uint32_t Phase() const { return count % 8; }
+
 private:
   void EmitWord()
   {

@@ -1,0 +1,325 @@
+// Both passes of a Huffman-coded scan in shares of rows on several threads,
+// with the bytes and reports of one thread.
+//
+// Each share starts from the state the serial coder would have there, read
+// off the stored coefficients: the DC predictions are the DC values of the
+// unit before it, the end-of-band run is the number of empty bands before
+// it. Counts of the shares add up to the serial counts. Once the tables are
+// built, each share's length in bits follows from its counts, so every
+// helper knows the bit phase its first byte starts at: it codes and stuffs
+// its bytes on its own, leaving the top phase bits of its first byte 0, and
+// the calling thread splices them in after its own, completing and stuffing
+// only that first byte. The calling thread makes every report, row by row,
+// with the stream as the serial writer would have left it.
+#include "jpegencoder.h"
+
+#include "jpeg/jpgoutputstream.h"
+#include "jpgcoders.h"
+#include "paralleltasks.h"
+
+#include <vector>
+
+namespace Vantorum
+{
+
+using namespace Coders;
+
+namespace
+{
+
+// Scans smaller than this many data units are not worth a thread.
+const uint64_t MinimumUnits = 4096;
+
+// One share's symbol counts, by table index (0: Y, 1: Cb and Cr).
+struct ShareCounts
+{
+  uint32_t dc[2][257] = {};
+  uint32_t ac[2][257] = {};
+};
+
+// Coder state at the start of a share.
+struct ShareState
+{
+  int32_t lastDc[3] = {};
+  uint32_t eobRun = 0;
+};
+
+// A helper's destination: bytes in memory, bit mode from the share's phase.
+class ShareStream : public JpegOutputStream
+{
+public:
+  explicit ShareStream(uint32_t phase) : buffer(1 << 16)
+  {
+    current = buffer.data();
+    bufferEnd = buffer.data() + buffer.size();
+    EnterBitMode(static_cast<int32_t>(8 - phase));
+  }
+  void Flush() override
+  {
+    bytes.insert(bytes.end(), buffer.data(), current);
+    current = buffer.data();
+  }
+  // Whole bytes so far, and bits waiting in the current one.
+  size_t Complete() const { return bytes.size() + static_cast<size_t>(current - buffer.data()); }
+  uint32_t Pending() const { return static_cast<uint32_t>(8 - bitPosition); }
+  // Everything, the current byte included.
+  std::vector<uint8_t> Take()
+  {
+    bytes.insert(bytes.end(), buffer.data(), current + 1);
+    return std::move(bytes);
+  }
+
+private:
+  std::vector<uint8_t> buffer;
+  std::vector<uint8_t> bytes;
+};
+
+struct RowMark
+{
+  size_t complete;
+  uint32_t pending;
+};
+
+// Extra bits that follow an AC symbol: its size, or for an EOBn of a first
+// progressive scan its n.
+inline uint32_t AcExtraBits(int symbol, bool progressive)
+{
+  const uint32_t size = static_cast<uint32_t>(symbol) & 15;
+  if (size != 0 || !progressive || symbol == 0xF0)
+    return size;
+  return static_cast<uint32_t>(symbol) >> 4;
+}
+
+} // namespace
+
+bool JpegEncoder::WriteScanInShares(const ScanJob &job)
+{
+  if (threadCount < 2 || lastRestartInterval != 0)
+    return false;
+  const bool interleaved = scanComponentCount > 1;
+  const JpegEncoderComponent &first = *scanComponents[0];
+  const uint32_t rows = interleaved ? mcuRows : first.GetNoninterleavedRows();
+  const uint32_t columns = interleaved ? mcuColumns : first.GetNoninterleavedColumns();
+  if (static_cast<uint64_t>(rows) * columns < MinimumUnits)
+    return false;
+  const WorkSplit split(rows, threadCount);
+  const uint32_t shares = split.Parts();
+  if (shares < 2)
+    return false;
+  // Reports are counted as the serial passes count them.
+  const uint32_t progressRows = interleaved ? mcuRows : first.GetDataUnitRows();
+
+  // Codes rows from .. to - 1 of the scan from state into the sinks of each
+  // scan component; rowDone(row) follows each row.
+  auto codeShare = [&](uint32_t from, uint32_t to, ShareState &state, auto *dcSinks, auto *acSinks, auto rowDone) {
+    if (interleaved)
+    {
+      for (uint32_t mcuRow = from; mcuRow < to; ++mcuRow)
+      {
+        for (uint32_t mcuColumn = 0; mcuColumn < mcuColumns; ++mcuColumn)
+          for (uint32_t i = 0; i < scanComponentCount; ++i)
+          {
+            const JpegEncoderComponent &component = *scanComponents[i];
+            const uint32_t v = component.GetVerticalFrequency(), h = component.GetHorizontalFrequency();
+            for (uint32_t row = 0; row < v; ++row)
+              for (uint32_t column = 0; column < h; ++column)
+              {
+                const int16_t *block = component.DataUnit(mcuRow * v + row, mcuColumn * h + column);
+                if (job.kind == ScanJob::Sequential)
+                  CodeSequential(block, state.lastDc[i], dcSinks[i], acSinks[i]);
+                else
+                  CodeDcFirst(block, job.Al, state.lastDc[i], dcSinks[i]);
+              }
+          }
+        rowDone(mcuRow);
+      }
+      return;
+    }
+    for (uint32_t row = from; row < to; ++row)
+    {
+      for (uint32_t column = 0; column < columns; ++column)
+      {
+        const int16_t *block = first.DataUnit(row, column);
+        switch (job.kind)
+        {
+        case ScanJob::Sequential:
+          CodeSequential(block, state.lastDc[0], dcSinks[0], acSinks[0]);
+          break;
+        case ScanJob::DcFirst:
+          CodeDcFirst(block, job.Al, state.lastDc[0], dcSinks[0]);
+          break;
+        case ScanJob::AcFirst:
+          CodeAcFirst(block, job.Ss, job.Se, job.Al, state.eobRun, acSinks[0],
+                      [&] { FlushEobRun(state.eobRun, acSinks[0]); });
+          break;
+        }
+      }
+      rowDone(row);
+    }
+  };
+
+  // Start states, from the units before each share.
+  std::vector<ShareState> states(shares);
+  for (uint32_t share = 1; share < shares; ++share)
+  {
+    ShareState &state = states[share];
+    const uint32_t start = split.First(share);
+    for (uint32_t i = 0; i < scanComponentCount; ++i)
+    {
+      const JpegEncoderComponent &component = *scanComponents[i];
+      const int16_t *before =
+        interleaved ? component.DataUnit(start * component.GetVerticalFrequency() - 1,
+                                         mcuColumns * component.GetHorizontalFrequency() - 1)
+                    : component.DataUnit(start - 1, columns - 1);
+      state.lastDc[i] = job.kind == ScanJob::DcFirst ? before[0] >> job.Al : before[0];
+    }
+    if (job.kind == ScanJob::AcFirst)
+    {
+      // Empty bands back to the last unit with a coefficient in its band,
+      // which owes one more end of band when its band ends in zeros.
+      uint64_t run = 0;
+      for (uint64_t unit = static_cast<uint64_t>(start) * columns; unit-- > 0;)
+      {
+        const uint64_t mask = BandMask(first.DataUnit(static_cast<uint32_t>(unit / columns),
+                                                      static_cast<uint32_t>(unit % columns)),
+                                       job.Ss, job.Se, job.Al);
+        if (mask == 0)
+        {
+          ++run;
+          continue;
+        }
+        run += 63 - __builtin_clzll(mask) != job.Se;
+        break;
+      }
+      state.eobRun = static_cast<uint32_t>(run % MaxEobRun);
+    }
+  }
+
+  JpegHuffmanTable *const dcOf[2] = {&dcTables[0], &dcTables[1]};
+  JpegHuffmanTable *const acOf[2] = {&acTables[0], &acTables[1]};
+  const JpegEncoderComponent *const luminance = &components[1];
+  auto tableIndex = [luminance](const JpegEncoderComponent *component) { return component == luminance ? 0 : 1; };
+  const bool dc = job.kind != ScanJob::AcFirst;
+  const bool ac = job.kind != ScanJob::DcFirst;
+  const bool lastFlushes = job.kind == ScanJob::AcFirst;
+
+  // Statistics pass.
+  std::vector<ShareCounts> counts(shares);
+  {
+    auto count = [&](uint32_t share, const std::function<void(uint32_t)> &rowDone) {
+      ShareState state = states[share];
+      Counter dcSinks[3], acSinks[3];
+      for (uint32_t i = 0; i < scanComponentCount; ++i)
+      {
+        const int t = tableIndex(scanComponents[i]);
+        dcSinks[i] = Counter{counts[share].dc[t]};
+        acSinks[i] = Counter{counts[share].ac[t]};
+      }
+      codeShare(split.First(share), split.First(share + 1), state, dcSinks, acSinks, rowDone);
+      if (share + 1 == shares && lastFlushes)
+        FlushEobRun(state.eobRun, acSinks[0]);
+    };
+    PassProgress progress(false, progressRows);
+    ParallelTasks helpers;
+    for (uint32_t share = 1; share < shares; ++share)
+      helpers.Run([&, share] { count(share, [](uint32_t) {}); });
+    count(0, [&](uint32_t) { ReportProgress(progress.Row()); });
+    helpers.Wait();
+    for (uint32_t row = split.First(1); row < rows; ++row)
+      ReportProgress(progress.Row());
+    ReportProgress(progress.End());
+  }
+  for (const ShareCounts &share : counts)
+    for (int t = 0; t < 2; ++t)
+      for (int symbol = 0; symbol < 256; ++symbol)
+      {
+        dcOf[t]->Frequencies()[symbol] += share.dc[t][symbol];
+        acOf[t]->Frequencies()[symbol] += share.ac[t][symbol];
+      }
+
+  BuildTables(job.mask, dc, ac);
+  WriteHuffmanSegment(job.mask, dc, ac);
+  WriteScanHeader(job.Ss, job.Se, 0, job.Al, false);
+  outputStream->EnterBitMode(8);
+
+  // Each share's bits, hence the phase each one starts at.
+  std::vector<uint32_t> phases(shares, 0);
+  uint64_t bits = 0;
+  for (uint32_t share = 0; share + 1 < shares; ++share)
+  {
+    for (int t = 0; t < 2; ++t)
+      for (int symbol = 0; symbol < 256; ++symbol)
+      {
+        bits += static_cast<uint64_t>(counts[share].dc[t][symbol]) * (dcOf[t]->CodeSizes()[symbol] + symbol);
+        bits += static_cast<uint64_t>(counts[share].ac[t][symbol])
+                * (acOf[t]->CodeSizes()[symbol] + AcExtraBits(symbol, progressive));
+      }
+    phases[share + 1] = static_cast<uint32_t>(bits % 8);
+  }
+
+  // Output pass.
+  auto sinksFor = [&](JpegBitWriter &writer, Writer *dcSinks, Writer *acSinks) {
+    for (uint32_t i = 0; i < scanComponentCount; ++i)
+    {
+      const int t = tableIndex(scanComponents[i]);
+      dcSinks[i] = Writer{dcOf[t]->Codes(), dcOf[t]->CodeSizes(), &writer};
+      acSinks[i] = Writer{acOf[t]->Codes(), acOf[t]->CodeSizes(), &writer};
+    }
+  };
+  std::vector<std::vector<uint8_t>> coded(shares);
+  std::vector<std::vector<RowMark>> marks(shares);
+  PassProgress progress(true, progressRows);
+  ParallelTasks helpers;
+  for (uint32_t share = 1; share < shares; ++share)
+    helpers.Run([&, share] {
+      ShareStream stream(phases[share]);
+      JpegBitWriter writer(stream);
+      Writer dcSinks[3], acSinks[3];
+      sinksFor(writer, dcSinks, acSinks);
+      ShareState state = states[share];
+      auto mark = [&](uint32_t) {
+        writer.Sync();
+        marks[share].push_back({stream.Complete(), stream.Pending()});
+      };
+      codeShare(split.First(share), split.First(share + 1), state, dcSinks, acSinks, mark);
+      if (share + 1 == shares && lastFlushes)
+      {
+        FlushEobRun(state.eobRun, acSinks[0]);
+        mark(0);
+      }
+      coded[share] = stream.Take();
+    });
+
+  JpegBitWriter writer(*outputStream);
+  {
+    Writer dcSinks[3], acSinks[3];
+    sinksFor(writer, dcSinks, acSinks);
+    ShareState state = states[0];
+    codeShare(0, split.First(1), state, dcSinks, acSinks, [&](uint32_t) {
+      writer.Sync();
+      ReportProgress(progress.Row());
+    });
+  }
+  helpers.Wait();
+  for (uint32_t share = 1; share < shares; ++share)
+  {
+    if (writer.Phase() != phases[share])
+      throw JpegError("INTERNAL ERROR - Share Length");
+    size_t from = 0;
+    for (size_t m = 0; m < marks[share].size(); ++m)
+    {
+      const RowMark &row = marks[share][m];
+      writer.Splice(coded[share].data(), from, row.complete, row.pending, from == 0 ? phases[share] : 0);
+      from = row.complete;
+      const bool flushMark = share + 1 == shares && lastFlushes && m + 1 == marks[share].size();
+      if (!flushMark)
+        ReportProgress(progress.Row());
+    }
+  }
+  writer.Sync();
+  ReportProgress(progress.End());
+  outputStream->ExitBitMode();
+  return true;
+}
+
+} // namespace Vantorum
