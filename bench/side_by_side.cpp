@@ -22,6 +22,7 @@
 #include "imagereader.h"
 #include "jpegencoder.h"
 #include "memorystream.h"
+#include "simd.h"
 #include "turbo.h"
 
 // Heap accounting for our encoder: operator new is all it allocates with.
@@ -258,6 +259,8 @@ int main(int argc, char **argv)
   app.add_option("--rd", rdPath, "Write rate-distortion CSV (CAD drawing and photo, 800 x 600) and stop");
   app.add_option("--bmp-folder", folder, "Folder for the BMP file writes");
   app.add_flag("!--no-bmp", withBmp, "Skip the BMP comparison");
+  bool portable = false;
+  app.add_flag("--portable", portable, "Our encoders on their portable path (no AVX2)");
   app.add_option("--threads", ourThreads, "Threads of our JPEG encoder (libjpeg-turbo has one)")
     ->check(CLI::Range(1u, Vantorum::JpegEncoder::MaxThreads));
   app.add_option("--only", only, "Generated images whose name starts with this (cad, photo, noise) only");
@@ -285,7 +288,10 @@ int main(int argc, char **argv)
     images.push_back({"photo-" + std::to_string(w) + "x" + std::to_string(h), Bench::PhotoLike(w, h)});
     images.push_back({"noise-" + std::to_string(w) + "x" + std::to_string(h), Bench::Noise(w, h, 5)});
   }
-  std::printf("Our JPEG encoder on %u thread%s. ", ourThreads, ourThreads == 1 ? "" : "s");
+  if (portable)
+    Vantorum::UseInstructionSet(Vantorum::InstructionSet::Portable);
+  std::printf("Our JPEG encoder on %u thread%s, %s path. ", ourThreads, ourThreads == 1 ? "" : "s",
+              Vantorum::InstructionSetName(Vantorum::CurrentInstructionSet()));
   std::printf("Median of %d runs; speed ratio = ours / reference speed; size ratio = ours / reference bytes.\n\n",
               runs);
   PrintHeader();

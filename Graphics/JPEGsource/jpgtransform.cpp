@@ -5,12 +5,21 @@
 #include "simd.h"
 
 #include <cmath>
+#include <cstring>
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #define VANTORUM_HAVE_AVX2 1
 #include <immintrin.h>
 #else
 #define VANTORUM_HAVE_AVX2 0
+#endif
+
+// GCC's default -O2 cost model leaves some of these loops scalar; its
+// dynamic model vectorises them (the same operations per lane).
+#if defined(__GNUC__) && !defined(__clang__)
+#define VANTORUM_VECTORISE __attribute__((optimize("vect-cost-model=dynamic")))
+#else
+#define VANTORUM_VECTORISE
 #endif
 
 namespace Vantorum
@@ -70,82 +79,87 @@ inline int16_t Quantise(double coefficient, double scale)
   return static_cast<int16_t>(static_cast<int32_t>(product + std::copysign(0.5, product)));
 }
 
-// Eight doubles side by side: eight independent transforms, which the
-// compiler can pair in whatever vector registers the baseline has (SSE2 on
-// x86); each lane still performs the scalar operations in order.
-struct Lanes
+// The butterfly above written out for eight transforms side by side (lane x
+// of in and out), so the compiler can pair lanes in the baseline's vector
+// registers (SSE2 on x86); each lane performs the same IEEE operations in
+// the same order. (Through the template the compiler keeps the lanes apart.)
+inline void ButterflyLanes(const double in[8][8], double out[8][8])
 {
-  double v[8];
-};
-inline Lanes operator+(const Lanes &a, const Lanes &b)
-{
-  Lanes r;
-  for (int i = 0; i < 8; ++i)
-    r.v[i] = a.v[i] + b.v[i];
-  return r;
-}
-inline Lanes operator-(const Lanes &a, const Lanes &b)
-{
-  Lanes r;
-  for (int i = 0; i < 8; ++i)
-    r.v[i] = a.v[i] - b.v[i];
-  return r;
-}
-inline Lanes operator*(const Lanes &a, const Lanes &b)
-{
-  Lanes r;
-  for (int i = 0; i < 8; ++i)
-    r.v[i] = a.v[i] * b.v[i];
-  return r;
-}
-inline Lanes Splat(double value)
-{
-  Lanes r;
-  for (int i = 0; i < 8; ++i)
-    r.v[i] = value;
-  return r;
+  for (int x = 0; x < 8; ++x)
+  {
+    const double tmp0 = in[0][x], tmp1 = in[1][x], tmp2 = in[2][x], tmp3 = in[3][x];
+    const double tmp4 = in[4][x], tmp5 = in[5][x], tmp6 = in[6][x], tmp7 = in[7][x];
+
+    // Even part.
+    const double t10 = tmp0 + tmp3;
+    const double t13 = tmp0 - tmp3;
+    const double t11 = tmp1 + tmp2;
+    const double t12 = tmp1 - tmp2;
+    out[0][x] = t10 + t11;
+    out[4][x] = t10 - t11;
+    const double z1 = C4 * (t12 + t13);
+    out[2][x] = t13 + z1;
+    out[6][x] = t13 - z1;
+
+    // Odd part: the rotation is formed from C4, K2 and K3 only.
+    const double u10 = tmp4 + tmp5;
+    const double u11 = tmp5 + tmp6;
+    const double u12 = tmp6 + tmp7;
+    const double w = C4 * (u10 + u12);
+    const double z4 = K2 * (w + u12);
+    const double z2 = K3 * (w - u12);
+    const double z3 = C4 * u11;
+    const double z11 = tmp7 + z3;
+    const double z13 = tmp7 - z3;
+    out[5][x] = z13 + z2;
+    out[3][x] = z13 - z2;
+    out[1][x] = z11 + z4;
+    out[7][x] = z11 - z4;
+  }
 }
 
 void TransformPortable(const uint8_t *samples, size_t stride, const double *scale, int16_t *lanes)
 {
-  const Lanes c4 = Splat(C4), k2 = Splat(K2), k3 = Splat(K3);
   // Columns (lane x), with the level shift by 128 of both samples done in
   // integers.
-  Lanes in[8];
+  uint8_t block[8][8];  // a fixed stride lets the compiler pair the lanes
+  for (int y = 0; y < 8; ++y)
+    std::memcpy(block[y], samples + stride * y, 8);
+  double in[8][8];
   for (int x = 0; x < 8; ++x)
   {
     int d[8];
     for (int y = 0; y < 8; ++y)
-      d[y] = samples[stride * y + x];
-    in[0].v[x] = d[0] + d[7] - 256;
-    in[1].v[x] = d[1] + d[6] - 256;
-    in[2].v[x] = d[2] + d[5] - 256;
-    in[3].v[x] = d[3] + d[4] - 256;
-    in[4].v[x] = d[3] - d[4];
-    in[5].v[x] = d[2] - d[5];
-    in[6].v[x] = d[1] - d[6];
-    in[7].v[x] = d[0] - d[7];
+      d[y] = block[y][x];
+    in[0][x] = d[0] + d[7] - 256;
+    in[1][x] = d[1] + d[6] - 256;
+    in[2][x] = d[2] + d[5] - 256;
+    in[3][x] = d[3] + d[4] - 256;
+    in[4][x] = d[3] - d[4];
+    in[5][x] = d[2] - d[5];
+    in[6][x] = d[1] - d[6];
+    in[7][x] = d[0] - d[7];
   }
-  Lanes work[8];  // work[v].v[x]: vertical frequency v of column x
-  Butterfly(in, work, c4, k2, k3);
+  double work[8][8];  // work[v][x]: vertical frequency v of column x
+  ButterflyLanes(in, work);
   // Rows (lane v): row v of work.
   for (int v = 0; v < 8; ++v)
   {
-    const double *d = work[v].v;
-    in[0].v[v] = d[0] + d[7];
-    in[1].v[v] = d[1] + d[6];
-    in[2].v[v] = d[2] + d[5];
-    in[3].v[v] = d[3] + d[4];
-    in[4].v[v] = d[3] - d[4];
-    in[5].v[v] = d[2] - d[5];
-    in[6].v[v] = d[1] - d[6];
-    in[7].v[v] = d[0] - d[7];
+    const double *d = work[v];
+    in[0][v] = d[0] + d[7];
+    in[1][v] = d[1] + d[6];
+    in[2][v] = d[2] + d[5];
+    in[3][v] = d[3] + d[4];
+    in[4][v] = d[3] - d[4];
+    in[5][v] = d[2] - d[5];
+    in[6][v] = d[1] - d[6];
+    in[7][v] = d[0] - d[7];
   }
-  Lanes result[8];  // result[u].v[v]
-  Butterfly(in, result, c4, k2, k3);
+  double result[8][8];  // result[u][v]
+  ButterflyLanes(in, result);
   for (int u = 0; u < 8; ++u)
     for (int v = 0; v < 8; ++v)
-      lanes[u * 8 + v] = Quantise(result[u].v[v], scale[u * 8 + v]);
+      lanes[u * 8 + v] = Quantise(result[u][v], scale[u * 8 + v]);
 }
 
 #if VANTORUM_HAVE_AVX2
