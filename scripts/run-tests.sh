@@ -14,3 +14,9 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DRASTELLO_SANITIZE=ON >/d
 cmake --build build-sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+
+# The encoder's threads under ThreadSanitizer: the randomised comparison on
+# two and three threads.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRASTELLO_THREAD_SANITIZE=ON >/dev/null
+cmake --build build-tsan -j"$jobs" --target jpeg_randomised_tests
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/JPEGsource/jpeg_randomised_tests --gtest_filter='Threads/*/1:Threads/*/2'
