@@ -188,9 +188,9 @@ template <class AcEmit> inline void FlushEobRun(uint32_t &eobRun, AcEmit ac)
 
 // T.81 G.1.2.1: the DC difference of a first DC scan; the point transform
 // is an arithmetic shift, rounding toward minus infinity.
-template <class DcEmit> inline void CodeDcFirst(const int16_t *block, int Al, int32_t &lastDc, DcEmit dc)
+template <class DcEmit> inline void CodeDcFirst(int16_t coefficient, int Al, int32_t &lastDc, DcEmit dc)
 {
-  const int32_t value = block[0] >> Al;
+  const int32_t value = coefficient >> Al;
   const int32_t diff = value - lastDc;
   lastDc = value;
   const int size = SizeOf(diff);

@@ -161,6 +161,8 @@ void JpegEncoderComponent::SetVerticalFrequency(uint32_t value)
 
 void JpegEncoderComponent::FreeCoefficients()
 {
+  delete[] dcValues;
+  dcValues = nullptr;
   delete[] coefficients;
   coefficients = nullptr;
 }
@@ -178,6 +180,7 @@ void JpegEncoderComponent::AllocateCoefficients(uint32_t rows, uint32_t columns)
   dataUnitColumns = columns;
   const size_t bytes = static_cast<size_t>(rows) * columns * 64 * sizeof(int16_t);
   coefficients = new int16_t[bytes / sizeof(int16_t)];
+  dcValues = new int16_t[static_cast<size_t>(rows) * columns];
 #ifdef MADV_HUGEPAGE
   // A grid of tens of megabytes is touched once, in order: in 4 KiB pages
   // the faults cost about as much as the transform that fills them, so the
@@ -268,6 +271,7 @@ void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, 
       if (divisor == 1)
       {
         transform.ToZigZag(origin + stride * 8 * r + 8 * c, stride, DataUnit(first + r, c));
+        KeepDc(first + r, c);
         continue;
       }
       // Downsampling by truncated means.
@@ -284,6 +288,7 @@ void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, 
           block[i][k] = static_cast<uint8_t>(sum / divisor);
         }
       transform.ToZigZag(&block[0][0], 8, DataUnit(first + r, c));
+      KeepDc(first + r, c);
     }
 }
 
@@ -393,6 +398,7 @@ void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapIm
         }
       }
       transform.ToZigZag(&block[0][0], 8, y.DataUnit(r, c));
+      y.KeepDc(r, c);
     }
     progress.Row();
   }

@@ -96,6 +96,12 @@ public:
   {
     return coefficients + (static_cast<size_t>(row) * dataUnitColumns + column) * 64;
   }
+  // The DC coefficient of data unit (row, column) as the transform left it,
+  // from a grid of its own: a DC scan reads it without touching the blocks.
+  int16_t DcValue(uint32_t row, uint32_t column) const
+  {
+    return dcValues[static_cast<size_t>(row) * dataUnitColumns + column];
+  }
   const uint8_t *GetSamples() const { return samples; }
   uint32_t GetSampleRows() const { return sampleRows; }
   uint32_t GetSampleColumns() const { return sampleColumns; }
@@ -132,12 +138,14 @@ private:
   static void ConvertRows(const BitmapImage &image, uint32_t first, uint32_t count, uint8_t *const planes[3],
                           size_t stride, const std::function<void()> &rowDone);
   void AllocateCoefficientGrid(uint32_t mcuRows, uint32_t mcuColumns);
+  void KeepDc(uint32_t row, uint32_t column) { dcValues[static_cast<size_t>(row) * dataUnitColumns + column] = DataUnit(row, column)[0]; }
   void TransformRows(const uint8_t *origin, uint32_t first, uint32_t count, uint32_t maxH, uint32_t maxV);
   void CorrectionBits(const int16_t *block, int from, int to, AcSink acSink, int Al);
 
   uint32_t dataUnitRows = 0;
   uint32_t dataUnitColumns = 0;
   int16_t *coefficients = nullptr;  // rows x columns blocks of 64, zigzag order
+  int16_t *dcValues = nullptr;      // rows x columns: coefficient 0 of each block
   uint32_t eobRun = 0;              // data units whose end-of-band is still owed
   uint32_t bandRow = 0, bandColumn = 0, bandStart = 0;  // first unit and position of a pending refinement run
   uint32_t verticalFrequency = 1;

@@ -100,7 +100,7 @@ void JpegEncoderComponent::WriteSequential(uint32_t row, uint32_t column, JpegBi
 
 void JpegEncoderComponent::EncodeDcFirst(uint32_t row, uint32_t column, DcSink dcSink, int Al)
 {
-  CodeDcFirst(DataUnit(row, column), Al, lastDc,
+  CodeDcFirst(DataUnit(row, column)[0], Al, lastDc,
               [this, dcSink](int size, int extraBits, int) { (this->*dcSink)(size, extraBits); });
 }
 
@@ -150,12 +150,12 @@ void JpegEncoderComponent::WriteEobRun(JpegBitWriter &writer)
 
 void JpegEncoderComponent::CountDcFirst(uint32_t row, uint32_t column, int Al)
 {
-  CodeDcFirst(DataUnit(row, column), Al, lastDc, Counter{dcTable->Frequencies()});
+  CodeDcFirst(DcValue(row, column), Al, lastDc, Counter{dcTable->Frequencies()});
 }
 
 void JpegEncoderComponent::WriteDcFirst(uint32_t row, uint32_t column, JpegBitWriter &writer, int Al)
 {
-  CodeDcFirst(DataUnit(row, column), Al, lastDc, Writer{dcTable->Codes(), dcTable->CodeSizes(), &writer});
+  CodeDcFirst(DcValue(row, column), Al, lastDc, Writer{dcTable->Codes(), dcTable->CodeSizes(), &writer});
 }
 
 void JpegEncoderComponent::ResetEobRun()

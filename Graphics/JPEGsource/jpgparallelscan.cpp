@@ -74,6 +74,26 @@ private:
   std::vector<uint8_t> bytes;
 };
 
+// Where a share's end-of-band runs stand: the empty bands it starts with,
+// whether any band has a coefficient, and the run it leaves unsent.
+struct RunSummary
+{
+  uint64_t leadingEmpty = 0;
+  bool anyCoefficient = false;
+  uint32_t finalRun = 0;
+};
+
+// Adds sign times the EOBn symbols a run of length empty bands produces:
+// one EOB14 per full run, then the remainder when the run is flushed.
+void CountRunSymbols(uint64_t empty, bool flushed, uint32_t *counts, int sign)
+{
+  const uint32_t full = static_cast<uint32_t>(empty / MaxEobRun);
+  const uint32_t rest = static_cast<uint32_t>(empty % MaxEobRun);
+  counts[HighestBit(MaxEobRun) * 16] += static_cast<uint32_t>(sign) * full;
+  if (flushed && rest != 0)
+    counts[HighestBit(rest) * 16] += static_cast<uint32_t>(sign);
+}
+
 struct RowMark
 {
   size_t complete;
@@ -124,11 +144,11 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
             for (uint32_t row = 0; row < v; ++row)
               for (uint32_t column = 0; column < h; ++column)
               {
-                const int16_t *block = component.DataUnit(mcuRow * v + row, mcuColumn * h + column);
+                const uint32_t r = mcuRow * v + row, c = mcuColumn * h + column;
                 if (job.kind == ScanJob::Sequential)
-                  CodeSequential(block, state.lastDc[i], dcSinks[i], acSinks[i]);
+                  CodeSequential(component.DataUnit(r, c), state.lastDc[i], dcSinks[i], acSinks[i]);
                 else
-                  CodeDcFirst(block, job.Al, state.lastDc[i], dcSinks[i]);
+                  CodeDcFirst(component.DcValue(r, c), job.Al, state.lastDc[i], dcSinks[i]);
               }
           }
         rowDone(mcuRow);
@@ -146,7 +166,7 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
           CodeSequential(block, state.lastDc[0], dcSinks[0], acSinks[0]);
           break;
         case ScanJob::DcFirst:
-          CodeDcFirst(block, job.Al, state.lastDc[0], dcSinks[0]);
+          CodeDcFirst(first.DcValue(row, column), job.Al, state.lastDc[0], dcSinks[0]);
           break;
         case ScanJob::AcFirst:
           CodeAcFirst(block, job.Ss, job.Se, job.Al, state.eobRun, acSinks[0],
@@ -173,26 +193,6 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
                     : component.DataUnit(start - 1, columns - 1);
       state.lastDc[i] = job.kind == ScanJob::DcFirst ? before[0] >> job.Al : before[0];
     }
-    if (job.kind == ScanJob::AcFirst)
-    {
-      // Empty bands back to the last unit with a coefficient in its band,
-      // which owes one more end of band when its band ends in zeros.
-      uint64_t run = 0;
-      for (uint64_t unit = static_cast<uint64_t>(start) * columns; unit-- > 0;)
-      {
-        const uint64_t mask = BandMask(first.DataUnit(static_cast<uint32_t>(unit / columns),
-                                                      static_cast<uint32_t>(unit % columns)),
-                                       job.Ss, job.Se, job.Al);
-        if (mask == 0)
-        {
-          ++run;
-          continue;
-        }
-        run += 63 - __builtin_clzll(mask) != job.Se;
-        break;
-      }
-      state.eobRun = static_cast<uint32_t>(run % MaxEobRun);
-    }
   }
 
   JpegHuffmanTable *const dcOf[2] = {&dcTables[0], &dcTables[1]};
@@ -205,8 +205,11 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
 
   // Statistics pass.
   std::vector<ShareCounts> counts(shares);
+  std::vector<RunSummary> runs(shares);
   {
     auto count = [&](uint32_t share, const std::function<void(uint32_t)> &rowDone) {
+      // End-of-band runs are counted from 0 here and mended below, once the
+      // runs each share inherits are known.
       ShareState state = states[share];
       Counter dcSinks[3], acSinks[3];
       for (uint32_t i = 0; i < scanComponentCount; ++i)
@@ -215,7 +218,21 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
         dcSinks[i] = Counter{counts[share].dc[t]};
         acSinks[i] = Counter{counts[share].ac[t]};
       }
+      if (job.kind == ScanJob::AcFirst)
+      {
+        RunSummary &summary = runs[share];
+        const uint64_t start = static_cast<uint64_t>(split.First(share)) * columns;
+        const uint64_t end = static_cast<uint64_t>(split.First(share + 1)) * columns;
+        uint64_t unit = start;
+        while (unit < end && BandMask(first.DataUnit(static_cast<uint32_t>(unit / columns),
+                                                     static_cast<uint32_t>(unit % columns)),
+                                      job.Ss, job.Se, job.Al) == 0)
+          ++unit;
+        summary.leadingEmpty = unit - start;
+        summary.anyCoefficient = unit < end;
+      }
       codeShare(split.First(share), split.First(share + 1), state, dcSinks, acSinks, rowDone);
+      runs[share].finalRun = state.eobRun;
       if (share + 1 == shares && lastFlushes)
         FlushEobRun(state.eobRun, acSinks[0]);
     };
@@ -228,6 +245,26 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
     for (uint32_t row = split.First(1); row < rows; ++row)
       ReportProgress(progress.Row());
     ReportProgress(progress.End());
+  }
+  if (job.kind == ScanJob::AcFirst)
+  {
+    // The run a share inherits: the one its predecessor left, or, when the
+    // predecessor had only empty bands, that run carried through it too.
+    // The share's leading empty bands were counted as a run from 0: replace
+    // the symbols that run gave with those of the inherited one.
+    for (uint32_t share = 1; share < shares; ++share)
+    {
+      const RunSummary &before = runs[share - 1];
+      const uint32_t inherited =
+        before.anyCoefficient ? before.finalRun
+                              : static_cast<uint32_t>((states[share - 1].eobRun + before.leadingEmpty) % MaxEobRun);
+      states[share].eobRun = inherited;
+      const RunSummary &own = runs[share];
+      const bool flushed = own.anyCoefficient || share + 1 == shares;  // by a coefficient, or the scan's end
+      uint32_t *const shareCounts = counts[share].ac[tableIndex(scanComponents[0])];
+      CountRunSymbols(own.leadingEmpty, flushed, shareCounts, -1);
+      CountRunSymbols(inherited + own.leadingEmpty, flushed, shareCounts, +1);
+    }
   }
   for (const ShareCounts &share : counts)
     for (int t = 0; t < 2; ++t)

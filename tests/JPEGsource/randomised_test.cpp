@@ -386,4 +386,47 @@ TEST_P(JpegRandomisedOnThreads, EveryCaseMatchesTheEncoderBeforeTheSpeedWork)
 
 INSTANTIATE_TEST_SUITE_P(Threads, JpegRandomisedOnThreads, testing::Values(1u, 2u, 3u));
 
+// Shares of a scan inherit end-of-band runs longer than one EOB14 symbol
+// carries (32767 bands), from shares that have no coefficient at all, and
+// runs that end just before or just after a share starts.
+TEST(JpegThreads, LongEndOfBandRunsCrossShares)
+{
+  const uint32_t side = 2048;  // 65536 data units per component
+  std::vector<BitmapImage> images;
+  images.emplace_back(side, side, Rgb(200, 200, 200));
+  for (const uint32_t row : {0u, 1016u, 1024u, 1032u, 2040u})
+  {
+    BitmapImage image(side, side, Rgb(200, 200, 200));
+    for (uint32_t x = 0; x < 5; ++x)
+      image.GetPixels()[static_cast<size_t>(row + 3) * side + 700 + x] = Rgb(10, 250, 40);
+    images.push_back(image);
+  }
+  for (const BitmapImage &image : images)
+    for (const bool approximation : {false, true})
+    {
+      std::vector<uint8_t> expected;
+      for (uint32_t threads = 1; threads <= 4; ++threads)
+      {
+        JpegEncoder encoder;
+        encoder.SetProgressive(true);
+        if (approximation)
+        {
+          encoder.SetScan(0, JpegEncoder::MaskAll, 0, 1);
+          for (int32_t c = 0; c < 3; ++c)
+          {
+            encoder.SetScan(1 + 2 * c, 2 << c, 9, 2);
+            encoder.SetScan(2 + 2 * c, 2 << c, 63, 1);
+          }
+        }
+        encoder.SetThreadCount(threads);
+        RecordingStream stream(0x40000);
+        encoder.WriteImage(stream, image);
+        if (threads == 1)
+          expected = stream.Contents();
+        else
+          EXPECT_EQ(stream.Contents(), expected) << threads << " threads";
+      }
+    }
+}
+
 } // namespace
