@@ -348,7 +348,10 @@ void JpegEncoderComponent::ConvertAndTransform(JpegEncoder &encoder, const Bitma
   RowProgress progress(encoder, height);
   const std::function<void()> report = [&progress] { progress.Row(); };
   uint8_t *const ownPlanes[3] = {y.samples, cb.samples, cr.samples};
-  const WorkSplit split(mcuRows, threads);
+  uint64_t units = 0;
+  for (JpegEncoderComponent *component : all)
+    units += static_cast<uint64_t>(component->dataUnitRows) * component->dataUnitColumns;
+  const WorkSplit split(mcuRows, UsefulShares(units, threads));
   for (uint32_t part = 1; part < split.Parts(); ++part)
     helpers.Run([&, part] {
       std::vector<uint8_t> strips(3 * stride * mcuHeight);

@@ -27,8 +27,6 @@ using namespace Coders;
 namespace
 {
 
-// Scans smaller than this many data units are not worth a thread.
-const uint64_t MinimumUnits = 4096;
 
 // One share's symbol counts, by table index (0: Y, 1: Cb and Cr).
 struct ShareCounts
@@ -120,9 +118,7 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
   const JpegEncoderComponent &first = *scanComponents[0];
   const uint32_t rows = interleaved ? mcuRows : first.GetNoninterleavedRows();
   const uint32_t columns = interleaved ? mcuColumns : first.GetNoninterleavedColumns();
-  if (static_cast<uint64_t>(rows) * columns < MinimumUnits)
-    return false;
-  const WorkSplit split(rows, threadCount);
+  const WorkSplit split(rows, UsefulShares(static_cast<uint64_t>(rows) * columns, threadCount));
   const uint32_t shares = split.Parts();
   if (shares < 2)
     return false;

@@ -19,6 +19,7 @@
 
 #include "jpegencoder.h"
 #include "jpeg/jpgoutputstream.h"
+#include "paralleltasks.h"
 #include "simd.h"
 
 namespace
@@ -370,6 +371,8 @@ TEST_P(JpegRandomisedOnThreads, EveryCaseMatchesTheEncoderBeforeTheSpeedWork)
 {
   ASSERT_EQ(sizeof Expected / sizeof Expected[0], CaseCount);
   const uint32_t threads = GetParam();
+  // Shares of a few data units, so that small pictures are split too.
+  Vantorum::SetMinimumShareUnits(8);
   for (const Vantorum::InstructionSet set : Vantorum::AvailableInstructionSets())
   {
     Vantorum::UseInstructionSet(set);
@@ -382,6 +385,7 @@ TEST_P(JpegRandomisedOnThreads, EveryCaseMatchesTheEncoderBeforeTheSpeedWork)
     }
   }
   Vantorum::UseInstructionSet(Vantorum::BestInstructionSet());
+  Vantorum::SetMinimumShareUnits(16384);
 }
 
 INSTANTIATE_TEST_SUITE_P(Threads, JpegRandomisedOnThreads, testing::Values(1u, 2u, 3u));
