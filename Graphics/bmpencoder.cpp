@@ -69,14 +69,23 @@ void PackRow24Portable(const uint8_t *__restrict source, uint8_t *__restrict tar
 __attribute__((target("avx2"))) void PackRow24Avx2(const uint8_t *__restrict source, uint8_t *__restrict target,
                                                     uint32_t width)
 {
-  const __m128i order = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const __m256i order = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8,
+                                         9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const __m256i gather = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
   uint32_t x = 0;
-  // Each step stores 16 bytes of which 12 are pixels: it stops while the
-  // row still has the 4 bytes beyond.
+  // Each step stores 32 bytes of which 24 are pixels: it stops while the
+  // row still has the 8 bytes beyond.
+  for (; x + 11 <= width; x += 8)
+  {
+    const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(source + 4 * x));
+    const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(pixels, order), gather);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(target + 3 * x), packed);
+  }
+  const __m128i order4 = _mm256_castsi256_si128(order);
   for (; x + 6 <= width; x += 4)
   {
     const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 4 * x));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(target + 3 * x), _mm_shuffle_epi8(pixels, order));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(target + 3 * x), _mm_shuffle_epi8(pixels, order4));
   }
   PackTail(source, target, x, width);
 }

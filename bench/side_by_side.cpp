@@ -205,14 +205,18 @@ void BenchBmp(const NamedImage &item, int runs, const std::string &folder)
 {
   const std::string ourPath = folder + "/rastello-bench-ours.bmp", theirPath = folder + "/rastello-bench-fwrite.bmp";
   Vantorum::BmpEncoder encoder;
-  const double ourSeconds = MedianSeconds(runs, [&] { encoder.WriteImageFile(ourPath, item.image); });
+  encoder.WriteImageFile(ourPath, item.image);
   std::ifstream file(ourPath, std::ios::binary);
   const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  const double theirSeconds = MedianSeconds(runs, [&] {
-    FILE *out = std::fopen(theirPath.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), out);
-    std::fclose(out);
-  });
+  double ourSeconds = 0, theirSeconds = 0;
+  MedianSecondsAlternating(
+    runs, [&] { encoder.WriteImageFile(ourPath, item.image); }, ourSeconds,
+    [&] {
+      FILE *out = std::fopen(theirPath.c_str(), "wb");
+      std::fwrite(bytes.data(), 1, bytes.size(), out);
+      std::fclose(out);
+    },
+    theirSeconds);
   const double peak = PeakBytesPerPixel(encoder, item.image);
   std::remove(ourPath.c_str());
   std::remove(theirPath.c_str());

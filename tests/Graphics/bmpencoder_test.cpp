@@ -152,7 +152,7 @@ TEST(BmpEncoder, BatchedRowsMatchRowByRowOutputOnEveryPath)
   for (const InstructionSet set : AvailableInstructionSets())
   {
     UseInstructionSet(set);
-    for (uint32_t width = 1; width <= 11; ++width)
+    for (uint32_t width = 1; width <= 27; ++width)
     {
       const BitmapImage image = NoiseImage(width, 3, width);
       const std::vector<uint8_t> bytes = Encode(image, 24);
