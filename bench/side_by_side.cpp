@@ -161,6 +161,56 @@ std::vector<uint8_t> TheirJpeg(const BitmapImage &image, uint32_t quality, bool 
                             tables.GetQuantizationTable(1).GetValues(), progressive);
 }
 
+// Where one write's time goes, by the encoder's own passes: the time from
+// the previous pass's last report to this pass's last one. Pass 1 is colour
+// conversion and transform, passes 2 to 4 their reports, each later pass one
+// scan (both of its Huffman passes). Best of `runs` writes.
+struct PassClock
+{
+  std::chrono::steady_clock::time_point start;
+  std::vector<double> endings;  // milliseconds at each pass's last report
+};
+
+void ClockPass(Vantorum::ImageEncoder &, void *data, uint32_t pass, uint32_t, uint32_t, bool &)
+{
+  PassClock &clock = *static_cast<PassClock *>(data);
+  if (clock.endings.size() < pass)
+    clock.endings.resize(pass, 0);
+  clock.endings[pass - 1] =
+    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - clock.start).count();
+}
+
+void PrintPhases(const NamedImage &item, bool progressive, uint32_t quality, int runs)
+{
+  std::vector<double> best;
+  double bestTotal = 0;
+  for (int run = 0; run < runs; ++run)
+  {
+    Vantorum::JpegEncoder encoder;
+    encoder.SetQuality(quality);
+    encoder.SetProgressive(progressive);
+    encoder.SetThreadCount(ourThreads);
+    PassClock clock;
+    encoder.SetProgressCallback(ClockPass, &clock);
+    Bench::MemoryJpegStream stream(static_cast<size_t>(item.image.GetWidth()) * item.image.GetHeight());
+    clock.start = std::chrono::steady_clock::now();
+    encoder.WriteImage(stream, item.image);
+    const double total =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - clock.start).count();
+    if (run == 0 || total < bestTotal)
+    {
+      bestTotal = total;
+      best = clock.endings;
+    }
+  }
+  std::printf("| %s | %s | %.1f | %.1f |", item.name.c_str(), progressive ? "progressive" : "baseline", bestTotal,
+              best.empty() ? 0.0 : best[0]);
+  for (size_t pass = 4; pass < best.size(); ++pass)
+    std::printf(" %.1f", best[pass] - best[pass - 1]);
+  std::printf(" |\n");
+  std::fflush(stdout);
+}
+
 // Peak heap of one file write, less what was live before it, per pixel.
 // The write goes to /dev/null with the encoder's own file stream.
 double PeakBytesPerPixel(Vantorum::ImageEncoder &encoder, const BitmapImage &image)
@@ -267,6 +317,8 @@ int main(int argc, char **argv)
   app.add_flag("--portable", portable, "Our encoders on their portable path (no AVX2)");
   app.add_option("--threads", ourThreads, "Threads of our JPEG encoder (libjpeg-turbo has one)")
     ->check(CLI::Range(1u, Vantorum::JpegEncoder::MaxThreads));
+  bool phases = false;
+  app.add_flag("--phases", phases, "Where our JPEG writes spend their time, pass by pass, instead of the comparison");
   app.add_option("--only", only, "Generated images whose name starts with this (cad, photo, noise) only");
   CLI11_PARSE(app, argc, argv);
 
@@ -298,6 +350,16 @@ int main(int argc, char **argv)
               Vantorum::InstructionSetName(Vantorum::CurrentInstructionSet()));
   std::printf("Median of %d runs; speed ratio = ours / reference speed; size ratio = ours / reference bytes.\n\n",
               runs);
+  if (phases)
+  {
+    std::printf("| image | mode | whole write ms | conversion and transform ms | each scan ms |\n");
+    std::printf("|---|---|---:|---:|---|\n");
+    for (const NamedImage &item : images)
+      if (item.name.compare(0, only.size(), only) == 0)
+        for (const bool progressive : {false, true})
+          PrintPhases(item, progressive, quality, runs);
+    return 0;
+  }
   PrintHeader();
   for (const NamedImage &item : images)
   {
