@@ -174,7 +174,8 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
     }
   };
 
-  // Start states, from the units before each share.
+  // DC predictions of each share: the values of the unit before it. The
+  // end-of-band runs follow from the statistics pass.
   std::vector<ShareState> states(shares);
   for (uint32_t share = 1; share < shares; ++share)
   {
