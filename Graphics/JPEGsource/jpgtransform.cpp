@@ -37,7 +37,8 @@ const double K3 = 0.5 / std::cos(Pi * 6 / 16);  // K3 C4 = cos(pi / 8), K3 (C4 -
 // The 8-point AAN butterfly on any lane type with +, - and * (double, or a
 // vector of doubles): every lane performs these IEEE operations in this
 // order, whatever the width.
-template <class V> __attribute__((always_inline)) inline void Butterfly(const V (&in)[8], V (&out)[8], V c4, V k2, V k3)
+template <class V>
+__attribute__((always_inline)) inline void Butterfly(const V (&in)[8], V (&out)[8], const V &c4, const V &k2, const V &k3)
 {
   const V tmp0 = in[0], tmp1 = in[1], tmp2 = in[2], tmp3 = in[3];
   const V tmp4 = in[4], tmp5 = in[5], tmp6 = in[6], tmp7 = in[7];

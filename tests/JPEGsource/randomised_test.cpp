@@ -202,7 +202,12 @@ void ChooseSampling(Random &random, JpegEncoder &encoder)
   if (random.Chance(10))
   {
     for (uint32_t id = 1; id <= 3; ++id)
-      encoder.SetSamplingFrequency(id, random.Between(1, 4), random.Between(1, 4));
+    {
+      // Drawn in this order (vertical first), as the table was printed.
+      const uint32_t vertical = random.Between(1, 4);
+      const uint32_t horizontal = random.Between(1, 4);
+      encoder.SetSamplingFrequency(id, horizontal, vertical);
+    }
     return;
   }
   static const uint32_t luma[][2] = {{1, 1}, {2, 1}, {1, 2}, {2, 2}, {4, 1}, {4, 2}, {2, 4}, {3, 1}, {1, 3}, {3, 3}};
