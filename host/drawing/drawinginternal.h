@@ -19,8 +19,36 @@ extern const char kFontFamily[];
 // Advance width of a UTF-8 string in ems.
 double TextAdvanceEms(const std::string &utf8);
 
-// DXF strings are code page 1252 up to R2004 and UTF-8 after; cairo needs
-// valid UTF-8. Also expands the %%d, %%p, %%c escapes and drops %%u, %%o.
+// A drawing's strings to UTF-8, which cairo needs. DXF files from AutoCAD
+// 2007 on ($ACADVER AC1021 and later) are UTF-8: a byte that does not make
+// UTF-8 becomes U+FFFD. Older ones are in the Windows code page $DWGCODEPAGE
+// names (ANSI_1252 when absent or unknown; the double-byte pages 932, 936,
+// 949 and 950 too), read through iconv. Without $ACADVER, valid UTF-8 is
+// taken as such and other bytes as the code page. Also expands \U+XXXX and
+// the %%d, %%p, %%c escapes and drops %%u, %%o.
+class DxfTextDecoder
+{
+public:
+  DxfTextDecoder(const std::string &version, const std::string &codePage);
+  ~DxfTextDecoder();
+  DxfTextDecoder(const DxfTextDecoder &) = delete;
+  DxfTextDecoder &operator=(const DxfTextDecoder &) = delete;
+  std::string ToUtf8(const std::string &text) const;
+
+private:
+  enum class Mode
+  {
+    kUtf8,
+    kCodePage,
+    kGuess
+  };
+  void AppendCodePage(const unsigned char *bytes, size_t count, std::string *out) const;
+  Mode mode_;
+  int codePage_ = 1252;
+  void *converter_ = nullptr; // iconv_t
+};
+
+// A string of a drawing without $ACADVER.
 std::string DxfTextToUtf8(const std::string &text);
 
 // The figure of a $PDMODE: 0 dot, 1 nothing, 2 cross, 3 X, 4 tick; 32 adds a

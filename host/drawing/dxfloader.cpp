@@ -342,6 +342,7 @@ public:
     ReadLayers();
     ReadUnits();
     ReadPointStyle();
+    ReadEncoding();
     dimeSection *section = model_.findSection("ENTITIES");
     if (section && section->typeId() == dimeBase::dimeEntitiesSectionType)
     {
@@ -531,6 +532,24 @@ private:
       doc_.unitsPerMillimetre_ = 1 / found->second;
   }
 
+  // How the drawing's strings are encoded: $ACADVER and $DWGCODEPAGE.
+  void ReadEncoding()
+  {
+    std::string version, codePage;
+    dimeSection *section = model_.findSection("HEADER");
+    if (section && section->typeId() == dimeBase::dimeHeaderSectionType)
+    {
+      auto *header = static_cast<dimeHeaderSection *>(section);
+      int codes[1];
+      dimeParam value[1];
+      if (header->getVariable("$ACADVER", codes, value, 1) == 1 && codes[0] == 1 && value[0].string_data)
+        version = value[0].string_data;
+      if (header->getVariable("$DWGCODEPAGE", codes, value, 1) == 1 && codes[0] == 3 && value[0].string_data)
+        codePage = value[0].string_data;
+    }
+    decoder_ = std::make_unique<DxfTextDecoder>(version, codePage);
+  }
+
   void ReadPointStyle()
   {
     dimeSection *section = model_.findSection("HEADER");
@@ -665,7 +684,7 @@ private:
                 double widthFactor, double radians, const std::string &raw, double alongShare,
                 double upEms)
   {
-    const std::string text = DxfTextToUtf8(raw);
+    const std::string text = decoder_ ? decoder_->ToUtf8(raw) : DxfTextToUtf8(raw);
     if (text.empty() || !(emSize > 0) || !std::isfinite(emSize))
       return;
     const double advance = TextAdvanceEms(text);
@@ -1175,6 +1194,7 @@ private:
   std::vector<Point> scratch_; // the points of the top-level entity being added
   int weight_ = 0;             // line weight of the entity being added
   double pointSizeSetting_ = 0; // $PDSIZE
+  std::unique_ptr<DxfTextDecoder> decoder_;
 };
 
 namespace

@@ -414,6 +414,35 @@ TEST(DxfLoaderTest, TextEncodingsBecomeUtf8)
   EXPECT_EQ(document->Text(document->Entities()[1]), "caf\xC3\xA9");
 }
 
+// $ACADVER and $DWGCODEPAGE say how the drawing's strings are encoded.
+TEST(DxfLoaderTest, TextFollowsTheDrawingsCodePage)
+{
+  auto textOf = [](const std::string &version, const std::string &codePage, const std::string &raw) {
+    std::string header;
+    if (!version.empty())
+      header += Groups({{9, "$ACADVER"}, {1, version}});
+    if (!codePage.empty())
+      header += Groups({{9, "$DWGCODEPAGE"}, {3, codePage}});
+    auto document = LoadText(DxfFile(LayerEntry("0", 7), "",
+                                     Groups({{0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {1, raw}}),
+                                     header));
+    return document->Entities().empty() ? std::string("(none)") : document->Text(document->Entities()[0]);
+  };
+  // Cyrillic in 1251; the euro sign of 1252, which Latin-1 lacks; the
+  // default page; UTF-8 bytes in an old drawing are its code page's letters.
+  EXPECT_EQ(textOf("AC1015", "ANSI_1251", "\xC0\xE1\xE2"), "\xD0\x90\xD0\xB1\xD0\xB2");
+  EXPECT_EQ(textOf("AC1015", "ANSI_1252", "5\x80"), "5\xE2\x82\xAC");
+  EXPECT_EQ(textOf("AC1015", "", "5\x80"), "5\xE2\x82\xAC");
+  EXPECT_EQ(textOf("AC1015", "ANSI_1252", "caf\xC3\xA9"), "caf\xC3\x83\xC2\xA9");
+  // Shift-JIS: the second byte of a character may be a backslash, which
+  // must not start an escape; the degree escape still works after it.
+  EXPECT_EQ(textOf("AC1015", "ANSI_932", "\x95\x5CU+%%d"), "\xE8\xA1\xA8U+\xC2\xB0");
+  // From AutoCAD 2007 on strings are UTF-8; a stray byte is replaced.
+  EXPECT_EQ(textOf("AC1021", "ANSI_1251", "caf\xC3\xA9 \xC0"), "caf\xC3\xA9 \xEF\xBF\xBD");
+  // An unknown code page reads as 1252.
+  EXPECT_EQ(textOf("AC1009", "ANSI_9999", "\xE9"), "\xC3\xA9");
+}
+
 TEST(DxfLoaderTest, BadFilesGiveOneClearError)
 {
   const std::string dir = ::testing::TempDir();
