@@ -1,4 +1,5 @@
-// Colour conversion, sampling and the forward DCT of one component.
+// Colour conversion, sampling and transform of the components, in strips
+// and, when asked, on several threads.
 #include "jpgencodercomponent.h"
 
 #include "jpegencoder.h"
@@ -7,10 +8,9 @@
 #include "paralleltasks.h"
 #include "simd.h"
 
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
-#include <new>
 #include <vector>
 
 #if defined(__linux__)

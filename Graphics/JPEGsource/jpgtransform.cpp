@@ -14,14 +14,6 @@
 #define VANTORUM_HAVE_AVX2 0
 #endif
 
-// GCC's default -O2 cost model leaves some of these loops scalar; its
-// dynamic model vectorises them (the same operations per lane).
-#if defined(__GNUC__) && !defined(__clang__)
-#define VANTORUM_VECTORISE __attribute__((optimize("vect-cost-model=dynamic")))
-#else
-#define VANTORUM_VECTORISE
-#endif
-
 namespace Vantorum
 {
 
