@@ -3,6 +3,7 @@
 #define ZULAN_DRAWING_DRAWINGINTERNAL_H
 
 #include <string>
+#include <vector>
 
 #include "drawing.h"
 
@@ -57,6 +58,27 @@ inline int PointFigure(int mode)
 {
   return mode >= 0 && (mode & 31) <= 4 ? mode & 31 : 0;
 }
+
+// A SPLINE's data in its own coordinates.
+constexpr int kMaxSplineDegree = 11;
+struct SplineData
+{
+  int degree = 0;
+  std::vector<double> knots;
+  std::vector<Point> control;
+  std::vector<double> weights; // none, or one per control point
+  std::vector<Point> fit;
+};
+// Thrown by SplinePoints when the curve needs more than its limit of points.
+struct SplineTooLong
+{
+};
+// Points along the spline: with control points, the B-spline of their
+// knots (rational with weights), evenly in each knot span; without them, a
+// Catmull-Rom curve through the fit points. Empty when the data do not make
+// a curve (a degree outside 1..11, a knot count other than control points +
+// degree + 1, decreasing or non-finite knots, weights not positive).
+std::vector<Point> SplinePoints(const SplineData &spline, size_t limit);
 
 // World box of a kLabel record's geometry.
 Box LabelBox(const double *geometry);

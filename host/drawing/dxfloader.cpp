@@ -18,6 +18,7 @@
 #include <dime/entities/Point.h>
 #include <dime/entities/Polyline.h>
 #include <dime/entities/Solid.h>
+#include <dime/entities/Spline.h>
 #include <dime/entities/Text.h>
 #include <dime/entities/Trace.h>
 #include <dime/entities/Vertex.h>
@@ -158,6 +159,7 @@ public:
   void DropLast() { points_.pop_back(); }
   void Clear() { points_.clear(); }
   size_t Size() const { return points_.size(); }
+  size_t Room() const { return room_ - points_.size(); }
   std::vector<Point> Take() { return std::move(points_); }
 
 private:
@@ -757,6 +759,10 @@ private:
                               : static_cast<dimePolyline *>(entity)->getFlags() & dimePolyline::CLOSED;
       AddPoints(kPolyline, Shape::kPath, layer, aci, m, LocalPoints(entity, ctx.depth > 0), closed);
     }
+    else if (name == "SPLINE")
+    {
+      AddPoints(kPolyline, Shape::kPath, layer, aci, m, LocalPoints(entity, ctx.depth > 0), false);
+    }
     else if (name == "POINT")
     {
       const dimeVec3f &p = static_cast<dimePoint *>(entity)->getCoords();
@@ -793,13 +799,13 @@ private:
       else
         AddDimension(entity, layer, aci, weight, ctx);
     }
-    // Other entities (splines, 3D faces, viewports) are not drawn.
+    // Other entities (3D faces, viewports) are not drawn.
   }
 
   static bool MakesPoints(const std::string &name)
   {
     return name == "LWPOLYLINE" || name == "POLYLINE" || name == "HATCH" || name == "SOLID"
-           || name == "TRACE";
+           || name == "TRACE" || name == "SPLINE";
   }
 
   // The points of a path or filled entity in its own coordinates; none for
@@ -819,6 +825,10 @@ private:
     else if (name == "HATCH")
     {
       HatchRings(entity, &points);
+    }
+    else if (name == "SPLINE")
+    {
+      SplineEntityPoints(static_cast<dimeSpline *>(entity), &points);
     }
     else if (name == "SOLID" || name == "TRACE")
     {
@@ -846,6 +856,30 @@ private:
     std::vector<Point> points = MakeLocalPoints(entity, kMaxPoints - blockPointCount_);
     blockPointCount_ += points.size();
     return blockPoints_.emplace(entity, std::move(points)).first->second;
+  }
+
+  static void SplineEntityPoints(dimeSpline *spline, PointList *points)
+  {
+    SplineData data;
+    data.degree = spline->getDegree();
+    for (int i = 0; i < spline->getNumKnots(); ++i)
+      data.knots.push_back(spline->getKnotValue(i));
+    for (int i = 0; i < spline->getNumControlPoints(); ++i)
+      data.control.push_back({spline->getControlPoint(i).x, spline->getControlPoint(i).y});
+    if (spline->hasWeights())
+      for (int i = 0; i < spline->getNumWeights(); ++i)
+        data.weights.push_back(spline->getWeight(i));
+    for (int i = 0; i < spline->getNumFitPoints(); ++i)
+      data.fit.push_back({spline->getFitPoint(i).x, spline->getFitPoint(i).y});
+    try
+    {
+      for (const Point &p : SplinePoints(data, points->Room()))
+        points->Add(p);
+    }
+    catch (const SplineTooLong &)
+    {
+      throw TooManyPoints();
+    }
   }
 
   // The vertices were read by the scan; the scanned text gives libdime each

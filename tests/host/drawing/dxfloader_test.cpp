@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -412,6 +416,93 @@ TEST(DxfLoaderTest, TextEncodingsBecomeUtf8)
   ASSERT_EQ(document->Entities().size(), 2u);
   EXPECT_EQ(document->Text(document->Entities()[0]), "45\xC2\xB0 \xC2\xB1 \xC3\xA9");
   EXPECT_EQ(document->Text(document->Entities()[1]), "caf\xC3\xA9");
+}
+
+// A SPLINE as DXF groups: degree, knots, control points with weights
+// (none when empty) and fit points.
+std::string Spline(int degree, const std::vector<double> &knots, const std::vector<std::pair<double, double>> &control,
+                   const std::vector<double> &weights = {}, const std::vector<std::pair<double, double>> &fit = {})
+{
+  std::vector<std::pair<int, std::string>> groups = {
+    {0, "SPLINE"}, {8, "0"}, {70, weights.empty() ? "8" : "12"}, {71, std::to_string(degree)},
+    {72, std::to_string(knots.size())}, {73, std::to_string(control.size())}, {74, std::to_string(fit.size())}};
+  auto number = [](double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return std::string(text);
+  };
+  for (double knot : knots)
+    groups.push_back({40, number(knot)});
+  for (double weight : weights)
+    groups.push_back({41, number(weight)});
+  for (const auto &point : control)
+  {
+    groups.push_back({10, number(point.first)});
+    groups.push_back({20, number(point.second)});
+    groups.push_back({30, "0"});
+  }
+  for (const auto &point : fit)
+  {
+    groups.push_back({11, number(point.first)});
+    groups.push_back({21, number(point.second)});
+    groups.push_back({31, "0"});
+  }
+  return Groups(groups);
+}
+
+std::vector<Point> PathOf(const Document &document, size_t index)
+{
+  uint32_t count = 0;
+  const Point *points = document.Points(document.Entities().at(index), &count);
+  return std::vector<Point>(points, points + count);
+}
+
+TEST(DxfLoaderTest, SplinesAreDrawnAlongTheirCurves)
+{
+  // A clamped cubic is a Bezier curve: its middle is (5, 7.5).
+  auto cubic = LoadText(DxfFile(LayerEntry("0", 7), "",
+                                Spline(3, {0, 0, 0, 0, 1, 1, 1, 1}, {{0, 0}, {0, 10}, {10, 10}, {10, 0}})));
+  ASSERT_EQ(cubic->Entities().size(), 1u);
+  EXPECT_EQ(cubic->Entities()[0].shape, Shape::kPath);
+  std::vector<Point> path = PathOf(*cubic, 0);
+  ASSERT_EQ(path.size() % 2, 1u);
+  EXPECT_NEAR(path.front().x, 0, 1e-12);
+  EXPECT_NEAR(path.back().x, 10, 1e-12);
+  EXPECT_NEAR(path.back().y, 0, 1e-12);
+  EXPECT_NEAR(path[path.size() / 2].x, 5, 1e-9);
+  EXPECT_NEAR(path[path.size() / 2].y, 7.5, 1e-9);
+
+  // Rational: a quarter of the unit circle, every point on it (libdime keeps
+  // coordinates and weights in single precision; without the weights the
+  // curve would stray by 0.1).
+  auto quarter = LoadText(DxfFile(LayerEntry("0", 7), "",
+                                  Spline(2, {0, 0, 0, 1, 1, 1}, {{1, 0}, {1, 1}, {0, 1}}, {1, std::sqrt(0.5), 1})));
+  ASSERT_EQ(quarter->Entities().size(), 1u);
+  path = PathOf(*quarter, 0);
+  ASSERT_GT(path.size(), 8u);
+  for (const Point &p : path)
+    EXPECT_NEAR(std::hypot(p.x, p.y), 1, 1e-6);
+
+  // Fit points only: the curve passes through each.
+  auto fitted = LoadText(DxfFile(LayerEntry("0", 7), "", Spline(3, {}, {}, {}, {{0, 0}, {5, 5}, {10, 0}})));
+  ASSERT_EQ(fitted->Entities().size(), 1u);
+  path = PathOf(*fitted, 0);
+  for (const auto &target : std::vector<Point>{{0, 0}, {5, 5}, {10, 0}})
+    EXPECT_TRUE(std::any_of(path.begin(), path.end(), [&](const Point &p) {
+      return std::hypot(p.x - target.x, p.y - target.y) < 1e-9;
+    })) << target.x << ", " << target.y;
+
+  // Data that make no curve draw nothing and load: a knot missing,
+  // decreasing knots, a degree beyond 11, a weight of 0.
+  for (const std::string &bad :
+       {Spline(3, {0, 0, 0, 1, 1, 1, 1}, {{0, 0}, {0, 10}, {10, 10}, {10, 0}}),
+        Spline(3, {0, 0, 0, 0, 1, 0.5, 1, 1}, {{0, 0}, {0, 10}, {10, 10}, {10, 0}}),
+        Spline(12, std::vector<double>(26, 0), std::vector<std::pair<double, double>>(13, {1, 1})),
+        Spline(2, {0, 0, 0, 1, 1, 1}, {{1, 0}, {1, 1}, {0, 1}}, {1, 0, 1})})
+  {
+    auto document = LoadText(DxfFile(LayerEntry("0", 7), "", bad));
+    EXPECT_EQ(document->Entities().size(), 0u);
+  }
 }
 
 // $ACADVER and $DWGCODEPAGE say how the drawing's strings are encoded.

@@ -307,5 +307,29 @@ TEST(PointSymbolTest, RelativeSizesAreSharesOfTheDrawingsHeight)
   EXPECT_TRUE(joined == PointPicture(98, "-20", post).Pixels());
 }
 
+// A clamped cubic SPLINE is drawn along its curve, not its control polygon:
+// from (10, 10) up to a top of y = 70 at x = 50 and down to (90, 10).
+TEST(SplineTest, DrawnAlongTheCurve)
+{
+  std::vector<std::pair<int, std::string>> groups = {{0, "SPLINE"}, {8, "0"}, {70, "8"}, {71, "3"},
+                                                     {72, "8"},     {73, "4"}, {74, "0"}};
+  for (const char *knot : {"0", "0", "0", "0", "1", "1", "1", "1"})
+    groups.push_back({40, knot});
+  for (const auto &point : std::vector<std::pair<const char *, const char *>>{{"10", "10"}, {"10", "90"}, {"90", "90"}, {"90", "10"}})
+  {
+    groups.push_back({10, point.first});
+    groups.push_back({20, point.second});
+    groups.push_back({30, "0"});
+  }
+  auto document = LoadText(DxfFile(LayerEntry("0", 7), "", Groups(groups)));
+  Picture picture;
+  picture.Draw(*document, kUnitView);
+  EXPECT_GT(picture.InkIn(48, 29, 53, 32), 0) << "the top of the curve";
+  EXPECT_GT(picture.InkIn(9, 88, 12, 91), 0) << "its start";
+  EXPECT_GT(picture.InkIn(88, 88, 92, 91), 0) << "its end";
+  EXPECT_EQ(picture.InkIn(20, 5, 80, 25), 0) << "nothing above the curve, where the control polygon runs";
+  EXPECT_EQ(picture.InkIn(30, 40, 70, 85), 0) << "nothing below the curve";
+}
+
 } // namespace
 } // namespace zulan
