@@ -515,16 +515,25 @@ private:
     }
   }
 
+  // The HEADER section, or null when the drawing has none.
+  dimeHeaderSection *HeaderSection() const
+  {
+    dimeSection *section = model_.findSection("HEADER");
+    if (!section || section->typeId() != dimeBase::dimeHeaderSectionType)
+      return nullptr;
+    return static_cast<dimeHeaderSection *>(section);
+  }
+
   // Line weights are millimetres of paper; $INSUNITS says what a world unit
   // is. Unitless drawings are taken as millimetres.
   void ReadUnits()
   {
-    dimeSection *section = model_.findSection("HEADER");
-    if (!section || section->typeId() != dimeBase::dimeHeaderSectionType)
+    dimeHeaderSection *header = HeaderSection();
+    if (!header)
       return;
     int codes[1];
     dimeParam units[1];
-    if (static_cast<dimeHeaderSection *>(section)->getVariable("$INSUNITS", codes, units, 1) < 1)
+    if (header->getVariable("$INSUNITS", codes, units, 1) < 1)
       return;
     static const std::map<int, double> kMillimetresPerUnit = {
         {1, 25.4},  {2, 304.8},     {3, 1609344}, {4, 1},     {5, 10},   {6, 1000},
@@ -538,10 +547,8 @@ private:
   void ReadEncoding()
   {
     std::string version, codePage;
-    dimeSection *section = model_.findSection("HEADER");
-    if (section && section->typeId() == dimeBase::dimeHeaderSectionType)
+    if (dimeHeaderSection *header = HeaderSection())
     {
-      auto *header = static_cast<dimeHeaderSection *>(section);
       int codes[1];
       dimeParam value[1];
       if (header->getVariable("$ACADVER", codes, value, 1) == 1 && codes[0] == 1 && value[0].string_data)
@@ -554,10 +561,9 @@ private:
 
   void ReadPointStyle()
   {
-    dimeSection *section = model_.findSection("HEADER");
-    if (!section || section->typeId() != dimeBase::dimeHeaderSectionType)
+    dimeHeaderSection *header = HeaderSection();
+    if (!header)
       return;
-    auto *header = static_cast<dimeHeaderSection *>(section);
     int codes[1];
     dimeParam value[1];
     if (header->getVariable("$PDMODE", codes, value, 1) == 1 && codes[0] == 70)
@@ -568,10 +574,9 @@ private:
 
   void ReadLimits()
   {
-    dimeSection *section = model_.findSection("HEADER");
-    if (!section || section->typeId() != dimeBase::dimeHeaderSectionType)
+    dimeHeaderSection *header = HeaderSection();
+    if (!header)
       return;
-    auto *header = static_cast<dimeHeaderSection *>(section);
     int codes[3];
     dimeParam lo[3], hi[3], check[1];
     if (header->getVariable("$LIMMIN", codes, lo, 3) < 2
