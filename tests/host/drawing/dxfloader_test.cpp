@@ -24,15 +24,10 @@ using test::DxfFile;
 using test::Groups;
 using test::LayerEntry;
 using test::LoadError;
+using test::LoadText;
 using test::TempFile;
 
 const std::string kExamples = ZULAN_EXAMPLES_DIR;
-
-std::unique_ptr<Document> LoadText(const std::string &dxf)
-{
-  TempFile file(dxf);
-  return Document::Load(file.Path());
-}
 
 std::map<int, int> CountTypes(const Document &document)
 {

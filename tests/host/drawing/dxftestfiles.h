@@ -2,9 +2,13 @@
 #ifndef ZULAN_TESTS_DXFTESTFILES_H
 #define ZULAN_TESTS_DXFTESTFILES_H
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "drawing.h"
 
 namespace zulan
 {
@@ -35,6 +39,42 @@ public:
 
 private:
   std::string path;
+};
+
+// Loads DXF text through a temporary file.
+std::unique_ptr<Document> LoadText(const std::string &dxf);
+
+// A BLOCK definition at the origin, an INSERT of it, a LINE with more groups.
+std::string Block(const std::string &name, const std::string &contents);
+std::string Insert(const std::string &block, const std::string &layer, double x, double y);
+std::string Line(const std::string &layer, double x1, double y1, double x2, double y2,
+                 const std::vector<std::pair<int, std::string>> &more = {});
+
+constexpr int kSize = 100;
+
+// World (0,0)-(100,100) one unit per pixel: world y is row 100 - y.
+extern const ViewMapping kUnitView;
+
+// A white bitmap with what the module would draw: visible layers and frames.
+class Picture
+{
+public:
+  explicit Picture(int width = kSize, int height = kSize);
+  void Draw(const Document &document, const ViewMapping &view, bool hairlines = false,
+            bool antialias = false);
+  bool Ink(int x, int y) const;
+  // Inked pixels in the rectangle [x0, x1) x [y0, y1).
+  int InkIn(int x0, int y0, int x1, int y1) const;
+  int InkRow(int y) const { return InkIn(0, y, width_, y + 1); }
+  int InkColumn(int x) const { return InkIn(x, 0, x + 1, height_); }
+  // The pixel's B, G, R as 0xRRGGBB.
+  uint32_t Colour(int x, int y) const;
+  const std::vector<uint8_t> &Pixels() const { return pixels_; }
+
+private:
+  int width_, height_;
+  std::vector<uint8_t> pixels_;
+  Palette palette_;
 };
 
 } // namespace test

@@ -16,88 +16,13 @@ using test::DxfFile;
 using test::Groups;
 using test::LayerEntry;
 using test::TempFile;
-
-constexpr int kSize = 100;
-
-std::unique_ptr<Document> LoadText(const std::string &dxf)
-{
-  TempFile file(dxf);
-  return Document::Load(file.Path());
-}
-
-// A white bitmap with what the module would draw: visible layers and frames.
-class Picture
-{
-public:
-  Picture(int width = kSize, int height = kSize) : width_(width), height_(height),
-    pixels_(size_t(width) * size_t(height) * 4, 0)
-  {
-    SetDefaultPalette(palette_);
-  }
-
-  void Draw(const Document &document, const ViewMapping &view, bool hairlines = false)
-  {
-    Canvas canvas(pixels_.data(), width_, height_);
-    canvas.SetHairlines(hairlines);
-    canvas.FillRect(0, 0, width_, height_, palette_[kWhiteIndex]);
-    for (const Entity &entity : document.Entities())
-    {
-      if (!document.IsLayerHidden(entity.layer) || entity.type == kFrame)
-        canvas.Draw(document, entity, view, palette_);
-    }
-  }
-
-  bool Ink(int x, int y) const
-  {
-    uint32_t value;
-    std::memcpy(&value, &pixels_[(size_t(y) * size_t(width_) + size_t(x)) * 4], 4);
-    return (value & 0xFFFFFF) != 0xFFFFFF;
-  }
-
-  // Inked pixels in the rectangle [x0, x1) x [y0, y1).
-  int InkIn(int x0, int y0, int x1, int y1) const
-  {
-    int count = 0;
-    for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x)
-        count += Ink(x, y);
-    return count;
-  }
-
-  int InkRow(int y) const { return InkIn(0, y, width_, y + 1); }
-  int InkColumn(int x) const { return InkIn(x, 0, x + 1, height_); }
-  const std::vector<uint8_t> &Pixels() const { return pixels_; }
-
-private:
-  int width_, height_;
-  std::vector<uint8_t> pixels_;
-  Palette palette_;
-};
-
-// World (0,0)-(100,100) one unit per pixel: world y is row 100 - y.
-const ViewMapping kUnitView(0, 0, 100, 100, 0, 0, 100, 100);
-
-std::string Block(const std::string &name, const std::string &contents)
-{
-  return Groups({{0, "BLOCK"}, {8, "0"}, {2, name}, {70, "0"}, {10, "0"}, {20, "0"}, {3, name}})
-         + contents + Groups({{0, "ENDBLK"}, {8, "0"}});
-}
-
-std::string Insert(const std::string &block, const std::string &layer, double x, double y)
-{
-  return Groups({{0, "INSERT"}, {8, layer}, {2, block}, {10, std::to_string(x)},
-                 {20, std::to_string(y)}});
-}
-
-std::string Line(const std::string &layer, double x1, double y1, double x2, double y2,
-                 const std::vector<std::pair<int, std::string>> &more = {})
-{
-  std::vector<std::pair<int, std::string>> groups = {
-      {0, "LINE"}, {8, layer}, {10, std::to_string(x1)}, {20, std::to_string(y1)},
-      {11, std::to_string(x2)}, {21, std::to_string(y2)}};
-  groups.insert(groups.end(), more.begin(), more.end());
-  return Groups(groups);
-}
+using test::LoadText;
+using test::Block;
+using test::Insert;
+using test::Line;
+using test::Picture;
+using test::kSize;
+using test::kUnitView;
 
 TEST(HiddenInsertTest, OffOrFrozenInsertLayerHidesAllItBrings)
 {
