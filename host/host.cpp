@@ -133,6 +133,12 @@ Host::Host(const HostSettings &settings) : settings(settings), status(stderr, se
   else if (!registry.GetLoadProblem().empty())
     Warn("registry file " + settings.registryPath + " is corrupt (" + registry.GetLoadProblem()
          + "); using defaults. It will be kept as " + settings.registryPath + ".corrupt when a value is saved.");
+  // The host's own setting: smooth drawings.
+  const std::optional<RegistryValue> smooth =
+      registry.Get("HKEY_CURRENT_USER\\Software\\Zulan\\Drawing", "Antialias");
+  if (smooth && smooth->type == 4 && smooth->bytes.size() == 4
+      && (smooth->bytes[0] | smooth->bytes[1] | smooth->bytes[2] | smooth->bytes[3]) != 0)
+    SetHostAntialias(true);
   if (settings.clipboardSize)
   {
     clipboardBlock[3] = settings.clipboardSize->first;

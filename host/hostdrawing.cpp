@@ -42,6 +42,7 @@ struct DrawingDevice
 
 Palette palette;
 bool hairlines = false;
+bool antialias = false;
 uint8_t header[HeaderBytes];
 DrawingDevice device;
 std::unique_ptr<Document> document;
@@ -77,6 +78,7 @@ Canvas *CurrentCanvas()
   {
     device.canvas.reset(new Canvas(pixels.pixels, pixels.width, pixels.height));
     device.canvas->SetHairlines(hairlines);
+    device.canvas->SetAntialias(antialias);
     device.canvasPixels = pixels;
   }
   return device.canvas.get();
@@ -117,6 +119,12 @@ PaletteEntry HostPaletteEntry()
 void SetHostHairlines(bool on)
 {
   hairlines = on;
+  device.canvas.reset();
+}
+
+void SetHostAntialias(bool on)
+{
+  antialias = on;
   device.canvas.reset();
 }
 

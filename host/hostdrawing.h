@@ -25,6 +25,9 @@ std::string OpenHostDrawing(const std::string &path);
 
 // Draws every line one pixel wide, whatever its weight (--hairlines).
 void SetHostHairlines(bool on);
+// Smooths lines, fills and text (--antialias, or the registry value
+// HKEY_CURRENT_USER\Software\Zulan\Drawing "Antialias", a DWORD, not 0: hex(4):01,00,00,00).
+void SetHostAntialias(bool on);
 
 } // namespace zulan
 

@@ -107,7 +107,8 @@ int main(int argc, char **argv)
   std::string modulePath = DefaultModulePath();
   std::string registryPath = DefaultRegistryPath();
   std::string clipboard;
-  bool showDialogs = false, listMenus = false, listCommands = false, hairlines = false;
+  bool showDialogs = false, listMenus = false, listCommands = false, hairlines = false,
+       antialias = false;
 
   app.add_option("drawing", drawing, "Drawing to open (none: an empty drawing)");
   CLI::Option *commandOption =
@@ -136,6 +137,8 @@ int main(int argc, char **argv)
   app.add_flag("--commands", listCommands, "List the registered commands and export filters");
   app.add_flag("--hairlines", hairlines,
                "Draw every line one pixel wide, whatever its line weight");
+  app.add_flag("--antialias", antialias,
+               "Smooth lines, fills and text (exports then hold colours beyond the palette's)");
   try
   {
     app.parse(argc, argv);
@@ -163,6 +166,8 @@ int main(int argc, char **argv)
     settings.clipboardSize = size;
   }
   zulan::SetHostHairlines(hairlines);
+  if (antialias)
+    zulan::SetHostAntialias(true);
   if (!drawing.empty())
   {
     const std::string drawingError = zulan::OpenHostDrawing(drawing);

@@ -42,6 +42,9 @@ constexpr double kMaxLineWidth = 1 << 16;
 // stroked whole: cutting them would move their edges by rounding, and
 // strips of one picture must get the same pixels.
 constexpr double kWideLineReach = 1 << 21;
+// Line types whose pattern comes to less than this many pixels are drawn
+// continuous, as their dashes would run together.
+constexpr double kShortestDashPeriod = 3;
 
 struct Rect
 {
@@ -200,14 +203,21 @@ void Canvas::ResetContext()
   if (cairo_)
     cairo_destroy(cairo_);
   cairo_ = cairo_create(surface_);
-  cairo_set_antialias(cairo_, CAIRO_ANTIALIAS_NONE);
+  cairo_set_antialias(cairo_, antialias_ ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
   // cairo puts pixel centres at half units; ours are at whole ones.
   cairo_translate(cairo_, 0.5, 0.5);
   cairo_select_font_face(cairo_, kFontFamily, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
   cairo_font_options_t *options = cairo_font_options_create();
-  cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_NONE);
+  cairo_font_options_set_antialias(options, antialias_ ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
   cairo_set_font_options(cairo_, options);
   cairo_font_options_destroy(options);
+}
+
+void Canvas::SetAntialias(bool on)
+{
+  antialias_ = on;
+  if (cairo_)
+    ResetContext();
 }
 
 void Canvas::MarkRows(double top, double bottom)
@@ -365,6 +375,20 @@ void Canvas::StrokePoints(const std::vector<Point> &device, bool closed, uint32_
 // of sight.
 void Canvas::StrokeWide(const std::vector<Point> &device, bool closed, double width)
 {
+  AppendWidePath(device, closed, width);
+  SetWideStroke(width);
+  cairo_stroke(cairo_);
+}
+
+void Canvas::SetWideStroke(double width)
+{
+  cairo_set_line_width(cairo_, width);
+  cairo_set_line_cap(cairo_, CAIRO_LINE_CAP_ROUND);
+  cairo_set_line_join(cairo_, CAIRO_LINE_JOIN_ROUND);
+}
+
+void Canvas::AppendWidePath(const std::vector<Point> &device, bool closed, double width)
+{
   const size_t n = device.size();
   if (n == 0)
     return;
@@ -393,10 +417,124 @@ void Canvas::StrokeWide(const std::vector<Point> &device, bool closed, double wi
     cairo_line_to(cairo_, b.x, b.y); // a lone point makes a round dot
     joined = b.x == end.x && b.y == end.y;
   }
-  cairo_set_line_width(cairo_, width);
-  cairo_set_line_cap(cairo_, CAIRO_LINE_CAP_ROUND);
-  cairo_set_line_join(cairo_, CAIRO_LINE_JOIN_ROUND);
-  cairo_stroke(cairo_);
+}
+
+// Dashes go to the one-pixel walk or, wide, into one cairo path.
+class Canvas::DashPieces : public DashWalker::Sink
+{
+public:
+  DashPieces(Canvas &canvas, double width, uint32_t color)
+      : canvas_(canvas), width_(width), color_(color)
+  {
+  }
+  ~DashPieces() override { Gap(); }
+  void Dash(Point from, Point to) override
+  {
+    if (piece_.empty())
+      piece_.push_back(from);
+    if (to.x != piece_.back().x || to.y != piece_.back().y)
+      piece_.push_back(to);
+  }
+  void Gap() override
+  {
+    if (piece_.size() > 1)
+    {
+      if (width_ > 0)
+        canvas_.AppendWidePath(piece_, false, width_);
+      else
+        canvas_.StrokePoints(piece_, false, color_);
+    }
+    piece_.clear();
+  }
+  void Dot(Point at) override
+  {
+    if (width_ > 0)
+      canvas_.AppendWidePath({at}, false, width_);
+    else
+      canvas_.FillRect(PixelIndex(at.x), PixelIndex(at.y), PixelIndex(at.x) + 1,
+                       PixelIndex(at.y) + 1, color_);
+  }
+
+private:
+  Canvas &canvas_;
+  double width_;
+  uint32_t color_;
+  std::vector<Point> piece_;
+};
+
+// A line type's dashes along the path. Only the parts near the bitmap are
+// walked; the pattern is carried past the rest by its length.
+void Canvas::StrokeDashed(const std::vector<Point> &device, bool closed, double width,
+                          uint32_t color, const std::vector<double> &pattern)
+{
+  const double reach = width / 2 + kGuard;
+  const Rect guard{-reach, -reach, width_ + reach, height_ + reach};
+  const size_t n = device.size();
+  if (n < 2)
+    return;
+  DashWalker walker(pattern);
+  {
+    DashPieces pieces(*this, width, color);
+    const size_t segments = closed && n > 2 ? n : n - 1;
+    for (size_t i = 0; i < segments; ++i)
+    {
+      const Point a = device[i], b = device[(i + 1) % n];
+      const double length = std::hypot(b.x - a.x, b.y - a.y);
+      if (!Finite(a) || !Finite(b) || !std::isfinite(length))
+      {
+        pieces.Gap();
+        continue;
+      }
+      Point from = a, to = b;
+      if (!ClipSegment(guard, &from, &to))
+      {
+        pieces.Gap();
+        walker.Skip(length);
+        continue;
+      }
+      const double start = std::hypot(from.x - a.x, from.y - a.y);
+      const double end = std::hypot(to.x - a.x, to.y - a.y);
+      if (start > 0)
+      {
+        pieces.Gap();
+        walker.Skip(start);
+      }
+      walker.Walk(a, b, start, end, pieces);
+      if (end < length)
+      {
+        pieces.Gap();
+        walker.Skip(length - end);
+      }
+    }
+  }
+  if (width > 0)
+  {
+    SetWideStroke(width);
+    cairo_stroke(cairo_);
+  }
+}
+
+void Canvas::Stroke(const std::vector<Point> &device, bool closed, double width, uint32_t color,
+                    const std::vector<double> &dashes, double scale)
+{
+  double period = 0;
+  for (double length : dashes)
+    period += std::fabs(length) * scale;
+  if (period >= kShortestDashPeriod && std::isfinite(period))
+  {
+    std::vector<double> pattern(dashes);
+    for (double &length : pattern)
+      length *= scale;
+    StrokeDashed(device, closed, width, color, pattern);
+  }
+  else if (width > 0)
+  {
+    StrokeWide(device, closed, width);
+  }
+  else
+  {
+    StrokePoints(device, closed, color);
+  }
 }
 
 // The pixel width of an entity's line weight at this view; 0 for lines
@@ -417,7 +555,7 @@ void Canvas::BeginDirectWrites()
   cairoPending_ = false;
 }
 
-void Canvas::FillRings(const std::vector<Point> &device)
+void Canvas::FillRings(const std::vector<Point> &device, bool nonzero)
 {
   const Rect guard{-kGuard, -kGuard, width_ + kGuard, height_ + kGuard};
   std::vector<Point> ring;
@@ -443,11 +581,12 @@ void Canvas::FillRings(const std::vector<Point> &device)
       ring.push_back(p);
   }
   flushRing();
-  cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_EVEN_ODD);
+  cairo_set_fill_rule(cairo_, nonzero ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
   cairo_fill(cairo_);
 }
 
-void Canvas::DrawConic(const double *g, const ViewMapping &view, double width, uint32_t color)
+void Canvas::DrawConic(const double *g, const ViewMapping &view, double width, uint32_t color,
+                       const std::vector<double> &dashes)
 {
   const Point c = view.ToPixel(g[0], g[1]);
   const Point u = view.ToPixelVector(g[2], g[3]), v = view.ToPixelVector(g[4], g[5]);
@@ -470,10 +609,7 @@ void Canvas::DrawConic(const double *g, const ViewMapping &view, double width, u
     points[k] = {c.x + u.x * std::cos(t) + v.x * std::sin(t),
                  c.y + u.y * std::cos(t) + v.y * std::sin(t)};
   }
-  if (width > 0)
-    StrokeWide(points, false, width);
-  else
-    StrokePoints(points, false, color);
+  Stroke(points, false, width, color, dashes, view.Scale());
 }
 
 // The symbol is laid out in world units and mapped like any geometry, so
@@ -517,7 +653,7 @@ void Canvas::DrawPointSymbol(const Document &document, const double *g, const Vi
   if (circle)
   {
     const double conic[8] = {g[0], g[1], h, 0, 0, h, 0, 2 * kPi};
-    DrawConic(conic, view, 0, color);
+    DrawConic(conic, view, 0, color, {});
   }
   if (square)
     StrokePoints({at(-h, -h), at(h, -h), at(h, h), at(-h, h)}, true, color);
@@ -559,7 +695,9 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
     return;
   const bool stroked = entity.shape == Shape::kSegment || entity.shape == Shape::kConic
                        || entity.shape == Shape::kPath;
-  const double width = stroked ? LineWidth(document, entity, view) : 0;
+  double width = stroked ? LineWidth(document, entity, view) : 0;
+  if (stroked && antialias_ && cairo_)
+    width = std::max(width, 1.0); // smooth lines are cairo's
   const Point a = view.ToPixel(world.minX, world.maxY), b = view.ToPixel(world.maxX, world.minY);
   const double pad = width / 2;
   const Rect box{std::min(a.x, b.x) - pad, std::min(a.y, b.y) - pad, std::max(a.x, b.x) + pad,
@@ -577,12 +715,19 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
   switch (entity.shape)
   {
   case Shape::kSegment:
-    if (width > 0)
-      StrokeWide({view.ToPixel(g[0], g[1]), view.ToPixel(g[2], g[3])}, false, width);
-    else
-      StrokePoints({view.ToPixel(g[0], g[1]), view.ToPixel(g[2], g[3])}, false, color);
+    if (g[0] == g[2] && g[1] == g[3]) // a dot, as hatch patterns have
+    {
+      const Point p = view.ToPixel(g[0], g[1]);
+      if (width > 0)
+        StrokeWide({p}, false, width);
+      else if (Finite(p))
+        FillRect(PixelIndex(p.x), PixelIndex(p.y), PixelIndex(p.x) + 1, PixelIndex(p.y) + 1, color);
+      break;
+    }
+    Stroke({view.ToPixel(g[0], g[1]), view.ToPixel(g[2], g[3])}, false, width, color,
+           document.Dashes(entity), view.Scale());
     break;
-  case Shape::kConic: DrawConic(g, view, width, color); break;
+  case Shape::kConic: DrawConic(g, view, width, color, document.Dashes(entity)); break;
   case Shape::kPath:
   case Shape::kPolygon:
   {
@@ -593,12 +738,10 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
     {
       device[i] = std::isnan(points[i].x) ? points[i] : view.ToPixel(points[i].x, points[i].y);
     }
-    if (entity.shape == Shape::kPath && width > 0)
-      StrokeWide(device, entity.flags & kClosed, width);
-    else if (entity.shape == Shape::kPath)
-      StrokePoints(device, entity.flags & kClosed, color);
+    if (entity.shape == Shape::kPath)
+      Stroke(device, entity.flags & kClosed, width, color, document.Dashes(entity), view.Scale());
     else
-      FillRings(device);
+      FillRings(device, entity.flags & kNonzero);
     break;
   }
   case Shape::kLabel: DrawLabel(g, document.Text(entity), view); break;

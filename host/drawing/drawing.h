@@ -53,7 +53,8 @@ enum class Shape : uint8_t
 
 enum EntityFlags : uint8_t
 {
-  kClosed = 1
+  kClosed = 1,
+  kNonzero = 2, // kPolygon: filled by the nonzero rule (bands of wide polylines)
 };
 
 struct Point
@@ -74,7 +75,7 @@ struct Entity
   int16_t aci;        // resolved DXF colour, 1..255
   int16_t lineWeight; // resolved, hundredths of a millimetre; 0 the thinnest
   int16_t layer; // index into Document's layers
-  uint16_t reserved2;
+  uint16_t dashes;      // line type: index into Document::DashPatterns(), 0 continuous
   uint32_t firstPoint; // kPath, kPolygon: range in Document points
   uint32_t pointCount;
   uint32_t text; // kLabel: index of the string
@@ -91,6 +92,7 @@ struct Layer
   bool off;    // colour was negative
   bool frozen; // flag 1 in the LAYER table
   int16_t lineWeight; // hundredths of a millimetre (group 370), 25 by default
+  std::string lineType; // LTYPE name (group 6), upper case; empty for continuous
 };
 
 // Axis-aligned box in world units; empty until something is added.
@@ -148,6 +150,9 @@ public:
   // ($PDSIZE, or a share of the extents' height when it is 0 or negative).
   int PointMode() const { return pointMode_; }
   double PointSize() const { return pointSize_; }
+  // A record's dash lengths in world units (positive drawn, negative a gap,
+  // 0 a dot); empty for a continuous line.
+  const std::vector<double> &Dashes(const Entity &entity) const;
 
 private:
   friend class DocumentBuilder;
@@ -161,6 +166,7 @@ private:
   double unitsPerMillimetre_ = 1;
   int pointMode_ = 0;
   double pointSize_ = 0;
+  std::vector<std::vector<double>> dashPatterns_{{}}; // 0: continuous
 };
 
 // World extents of one entity (empty for an empty text).
@@ -212,6 +218,9 @@ public:
   int Width() const { return width_; }
   // Draws every line one pixel wide whatever its weight.
   void SetHairlines(bool on) { hairlines_ = on; }
+  // Smooths lines, fills and text (off by default: exports keep the
+  // palette's colours only).
+  void SetAntialias(bool on);
   int Height() const { return height_; }
   // Draws one entity in palette[entity.colorIndex].
   void Draw(const Document &document, const Entity &entity, const ViewMapping &view,
@@ -230,9 +239,18 @@ private:
   void PutClippedLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t color);
   void StrokePoints(const std::vector<Point> &device, bool closed, uint32_t color);
   void StrokeWide(const std::vector<Point> &device, bool closed, double width);
+  void AppendWidePath(const std::vector<Point> &device, bool closed, double width);
+  void SetWideStroke(double width);
+  class DashPieces;
+  void StrokeDashed(const std::vector<Point> &device, bool closed, double width, uint32_t color,
+                    const std::vector<double> &pattern);
+  // Continuous or dashed (dashes in world units, scale pixels per unit).
+  void Stroke(const std::vector<Point> &device, bool closed, double width, uint32_t color,
+              const std::vector<double> &dashes, double scale);
   double LineWidth(const Document &document, const Entity &entity, const ViewMapping &view) const;
-  void FillRings(const std::vector<Point> &device);
-  void DrawConic(const double *geometry, const ViewMapping &view, double width, uint32_t color);
+  void FillRings(const std::vector<Point> &device, bool nonzero);
+  void DrawConic(const double *geometry, const ViewMapping &view, double width, uint32_t color,
+                 const std::vector<double> &dashes);
   void DrawPointSymbol(const Document &document, const double *geometry, const ViewMapping &view,
                        uint32_t color);
   void DrawLabel(const double *geometry, const std::string &text, const ViewMapping &view);
@@ -245,6 +263,7 @@ private:
   int dirtyBottom_;
   bool cairoPending_ = false; // cairo drew since the last direct write
   bool hairlines_ = false;
+  bool antialias_ = false;
 };
 
 } // namespace zulan

@@ -80,6 +80,121 @@ struct SplineTooLong
 // degree + 1, decreasing or non-finite knots, weights not positive).
 std::vector<Point> SplinePoints(const SplineData &spline, size_t limit);
 
+// Polylines with widths: pieces from a to b, wa wide at a and wb at b.
+struct WideSegment
+{
+  Point a, b;
+  double wa, wb;
+};
+// Thrown by WideOutline when the outline needs more than its room.
+struct WideOutlineTooLong
+{
+};
+// The filled outline of a polyline with widths: a band for each piece,
+// joined where pieces meet (mitred, bevelled when the corner reaches too
+// far), ends square. Rings separated by NaN points, all counter-clockwise,
+// for the nonzero rule. Pieces without length or width are left out.
+std::vector<Point> WideOutline(const std::vector<WideSegment> &path, bool closed, size_t room);
+
+// Line types: dash lengths (positive drawn, negative a gap, 0 a dot).
+constexpr size_t kMaxDashElements = 64;
+// The pattern scaled, or empty for a continuous line: no elements, too many,
+// nothing drawn, no gaps, not finite.
+std::vector<double> DashPattern(const std::vector<double> &elements, double scale);
+
+// Walks a path's dashes run by run, the pattern carried on across vertices.
+class DashWalker
+{
+public:
+  struct Sink
+  {
+    virtual ~Sink() = default;
+    virtual void Dash(Point from, Point to) = 0; // continues the dash drawn so far
+    virtual void Gap() = 0;                      // ends it
+    virtual void Dot(Point at) = 0;
+  };
+  explicit DashWalker(const std::vector<double> &pattern) : pattern_(pattern) {}
+  // Moves on along the pattern without drawing.
+  void Skip(double distance);
+  // The part of the segment a-b from distance `from` to `to` along it.
+  void Walk(Point a, Point b, double from, double to, Sink &sink);
+
+private:
+  const std::vector<double> &pattern_;
+  size_t element_ = 0;
+  double used_ = 0; // of the current element
+};
+
+// Pattern hatches: the lines of each pattern family clipped to the hatch's
+// boundary rings.
+
+// One family of pattern lines as a HATCH stores it, already rotated and
+// scaled: the lines through base + k·offset (k any integer) in the direction
+// angle, in the hatch's own coordinates.
+struct PatternLine
+{
+  double angle = 0; // degrees
+  Point base{0, 0}; // where line 0's dashes start
+  Point offset{0, 0};
+  std::vector<double> dashes; // > 0 drawn, < 0 gap, 0 a dot; none: continuous
+};
+
+// One drawn piece; from == to is a dot.
+struct PatternPiece
+{
+  Point from;
+  Point to;
+};
+
+// What one hatch may make: drawn pieces, and steps of work (ring edges
+// visited per family, lines and crossings). A real hatch makes a few
+// thousand pieces; these keep a hostile one to a fraction of a second.
+constexpr size_t kMaxHatchPieces = 250000;
+constexpr double kMaxHatchWork = 4e7;
+// And all of a drawing's pattern hatches together (about a second).
+constexpr double kMaxPatternWork = 4e8;
+
+// Thrown by PatternPieces when the hatch needs more than its limits.
+struct PatternTooLarge
+{
+};
+
+// The pieces of the pattern lines inside rings (closed rings separated by a
+// NaN point, the even-odd rule), dashed with each line's dashes anchored at
+// its base point. Throws PatternTooLarge when they would be more than
+// maxPieces or cost more than *work, which is reduced by what was done.
+// Families whose lines coincide (offset along the lines) draw nothing.
+std::vector<PatternPiece> PatternPieces(const std::vector<Point> &rings,
+                                        const std::vector<PatternLine> &lines, size_t maxPieces,
+                                        double *work);
+
+// MTEXT layout (mtext.cpp).
+constexpr int kMTextEntityColour = -1; // a run in the entity's own colour
+// One run of text of one height and colour on one line, relative to the
+// insertion point: x along the text direction, y up from it to the run's
+// baseline, in drawing units.
+struct MTextRun
+{
+  std::string text; // UTF-8
+  double x;
+  double y;
+  double height;     // capital height
+  int aci;           // 1..255 or kMTextEntityColour
+  double advanceEms; // advance width in ems
+};
+struct MTextFormat
+{
+  double height = 0;  // group 40
+  double width = 0;   // group 41: lines wrap at it when positive
+  double spacing = 1; // group 44: factor of the default line spacing
+  int attachment = 1; // group 71: 1-9, top/middle/bottom by left/centre/right
+};
+// Reads the inline codes of MTEXT contents (decoded to UTF-8 already) and
+// lays the paragraphs out. False when they make more than `limit` lines and
+// runs; nothing for a height that is not positive.
+bool LayoutMText(const std::string &utf8, const MTextFormat &format, size_t limit,
+                 std::vector<MTextRun> *runs);
+
 // World box of a kLabel record's geometry.
 Box LabelBox(const double *geometry);
 

@@ -175,7 +175,7 @@ struct RawRecord
   std::string text;
 };
 
-std::vector<RawRecord> RawRecords(const dimeEntity *entity)
+std::vector<RawRecord> RawRecords(const dimeRecordHolder *entity)
 {
   std::vector<RawRecord> out;
   for (int i = 0; i < entity->getNumRecordsInRecordHolder(); ++i)
@@ -248,6 +248,12 @@ public:
       ++i_;
     return i_ < records_.size();
   }
+  // The group code `ahead` records on, -1 past the end.
+  int CodeAhead(size_t ahead) const
+  {
+    return ahead < records_.size() - i_ ? records_[i_ + ahead].code : -1;
+  }
+  double NumberAhead(size_t ahead) const { return records_[i_ + ahead].number; }
 
 private:
   const std::vector<RawRecord> &records_;
@@ -287,45 +293,11 @@ void AppendConic(Point c, Point u, Point v, double t0, double t1, PointList *out
   }
 }
 
-// MTEXT inline codes reduced to the first line of plain text.
-std::string PlainMText(const std::string &text)
+// Line types are matched by name whatever the case.
+std::string LineTypeKey(const char *name)
 {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i)
-  {
-    const char ch = text[i];
-    if (ch == '{' || ch == '}')
-      continue;
-    if (ch != '\\' || i + 1 >= text.size())
-    {
-      out += ch;
-      continue;
-    }
-    const char code = text[++i];
-    if (code == 'P' || code == 'X')
-      break; // paragraph: one line is enough
-    if (code == '~')
-    {
-      out += ' ';
-    }
-    else if (code == '\\' || code == '{' || code == '}')
-    {
-      out += code;
-    }
-    else if (code == 'S')
-    { // stacked fraction: a^b, a/b, a#b as a/b
-      for (++i; i < text.size() && text[i] != ';'; ++i)
-      {
-        out += (text[i] == '^' || text[i] == '#') ? '/' : text[i];
-      }
-    }
-    else if (std::strchr("ACFfHQTWp", code))
-    {
-      while (i < text.size() && text[i] != ';')
-        ++i;
-    } // other codes (underline, overline, strike toggles) are dropped
-  }
-  return out;
+  std::string key = Upper(name);
+  return key == "CONTINUOUS" ? std::string() : key;
 }
 
 } // namespace
@@ -344,12 +316,13 @@ public:
     ReadLayers();
     ReadUnits();
     ReadPointStyle();
+    ReadLineTypes();
     ReadEncoding();
     dimeSection *section = model_.findSection("ENTITIES");
     if (section && section->typeId() == dimeBase::dimeEntitiesSectionType)
     {
       auto *entities = static_cast<dimeEntitiesSection *>(section);
-      const Context top{Affine(), -1, 7, kDefaultWeight, 0};
+      const Context top{Affine(), -1, 7, kDefaultWeight, 0, ""};
       try
       {
         Cost cost;
@@ -359,6 +332,8 @@ public:
           TooManyVisits();
         if (cost.points > kMaxPoints)
           throw TooManyPoints();
+        if (cost.pieces > kMaxEntities)
+          TooManyEntities();
         for (int i = 0; i < entities->getNumEntities(); ++i)
           AddEntity(entities->getEntity(i), top);
       }
@@ -380,6 +355,7 @@ private:
     int aci;   // colour that BYBLOCK contents take
     int weight; // line weight that BYBLOCK contents take
     int depth;
+    std::string lineType; // line type that BYBLOCK contents take
   };
 
   // What expanding something costs: entities and placements visited, points
@@ -388,10 +364,12 @@ private:
   {
     double visits = 0;
     double points = 0;
+    double pieces = 0; // of pattern hatches, a record each
     Cost &operator+=(const Cost &other)
     {
       visits += other.visits;
       points += other.points;
+      pieces += other.pieces;
       return *this;
     }
   };
@@ -407,6 +385,11 @@ private:
     ThrowLoadError(path_, std::string("block \"") + (blockName ? blockName : "")
                               + "\" is nested more than " + std::to_string(kMaxBlockDepth)
                               + " deep (does it insert itself?)");
+  }
+
+  [[noreturn]] void TooManyEntities()
+  {
+    ThrowLoadError(path_, "the drawing expands to more than " + std::to_string(kMaxEntities) + " entities");
   }
 
   [[noreturn]] void TooManyVisits()
@@ -431,8 +414,11 @@ private:
         return cost;
       const double cells = ArrayCells(insert);
       const Cost inner = BlockCost(insert->getBlock(), depth + 1);
-      cost.visits += cells * (1 + inner.visits);
+      size_t attributes;
+      Attributes(insert, &attributes);
+      cost.visits += cells * (1 + inner.visits) + double(attributes);
       cost.points += cells * inner.points;
+      cost.pieces += cells * inner.pieces;
     }
     else if (name == "DIMENSION")
     {
@@ -442,6 +428,10 @@ private:
     else if (depth > 0 && MakesPoints(name)) // top-level points are counted as they are made
     {
       cost.points += double(LocalPoints(entity, true).size());
+      if (name == "HATCH")
+        cost.pieces += double(HatchPieces(entity, true).size());
+      if (name == "LWPOLYLINE" || name == "POLYLINE")
+        cost.points += double(WideRings(entity, true).size());
     }
     return cost;
   }
@@ -477,7 +467,7 @@ private:
     {
       ThrowLoadError(path_, "too many layers (more than 32767)");
     }
-    doc_.layers_.push_back(Layer{name && *name ? name : "0", 7, false, false, kDefaultWeight});
+    doc_.layers_.push_back(Layer{name && *name ? name : "0", 7, false, false, kDefaultWeight, {}});
     layerByName_[key] = int(doc_.layers_.size() - 1);
     return int(doc_.layers_.size() - 1);
   }
@@ -511,6 +501,9 @@ private:
         int weight;
         if (IntegerGroup(layerEntry, 370, &weight) && weight >= 0 && weight <= kMaxWeight)
           layer.lineWeight = int16_t(weight);
+        dimeParam lineType;
+        if (layerEntry->getRecord(6, lineType) && lineType.string_data)
+          layer.lineType = LineTypeKey(lineType.string_data);
       }
     }
   }
@@ -608,7 +601,11 @@ private:
 
   int ResolveColor(const dimeEntity *entity, int layer, const Context &ctx)
   {
-    const int color = entity->getColorNumber();
+    return ResolveAci(entity->getColorNumber(), layer, ctx);
+  }
+
+  int ResolveAci(int color, int layer, const Context &ctx)
+  {
     if (color == 256)
       return doc_.layers_[layer].aci; // BYLAYER
     if (color == 0)
@@ -621,11 +618,93 @@ private:
   {
     int weight = kWeightByLayer;
     IntegerGroup(entity, 370, &weight);
+    return ResolveWeightValue(weight, layer, ctx);
+  }
+
+  int ResolveWeightValue(int weight, int layer, const Context &ctx)
+  {
     if (weight == kWeightByLayer)
       return doc_.layers_[layer].lineWeight;
     if (weight == kWeightByBlock)
       return ctx.weight;
     return weight >= 0 && weight <= kMaxWeight ? weight : kDefaultWeight;
+  }
+
+  // The entity's line type: its own (group 6), its layer's when BYLAYER or
+  // absent, the insert's when BYBLOCK; empty for a continuous line.
+  std::string ResolveLineType(const dimeEntity *entity, int layer, const Context &ctx)
+  {
+    dimeParam param;
+    const std::string own =
+        entity->getRecord(6, param) && param.string_data ? LineTypeKey(param.string_data) : "BYLAYER";
+    if (own == "BYLAYER")
+      return doc_.layers_[layer].lineType;
+    if (own == "BYBLOCK")
+      return ctx.lineType;
+    return own;
+  }
+
+  // The dash pattern a record of the entity takes: the line type's in world
+  // units through $LTSCALE, the entity's scale (48) and the map's.
+  uint16_t DashesFor(const std::string &lineType, const dimeEntity *entity, const Affine &m)
+  {
+    const auto type = lineTypes_.find(lineType);
+    if (lineType.empty() || type == lineTypes_.end())
+      return 0;
+    dimeParam param;
+    const double own = entity->getRecord(48, param) ? param.double_data : 1;
+    const double mapScale = std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
+    const std::vector<double> pattern =
+        DashPattern(type->second, lineTypeScale_ * (own > 0 ? own : 1) * mapScale);
+    if (pattern.empty())
+      return 0;
+    const auto found = patternIndex_.find(pattern);
+    if (found != patternIndex_.end())
+      return found->second;
+    if (doc_.dashPatterns_.size() > std::numeric_limits<uint16_t>::max())
+      return 0; // out of numbers: drawn continuous
+    const uint16_t index = uint16_t(doc_.dashPatterns_.size());
+    doc_.dashPatterns_.push_back(pattern);
+    patternIndex_.emplace(pattern, index);
+    return index;
+  }
+
+  // The LTYPE table's dash patterns, and $LTSCALE. libdime keeps LTYPE
+  // entries as plain groups: the elements are the 49s in order.
+  void ReadLineTypes()
+  {
+    if (dimeHeaderSection *header = HeaderSection())
+    {
+      int codes[1];
+      dimeParam value[1];
+      if (header->getVariable("$LTSCALE", codes, value, 1) == 1 && codes[0] == 40
+          && value[0].double_data > 0 && std::isfinite(value[0].double_data))
+        lineTypeScale_ = value[0].double_data;
+    }
+    dimeSection *section = model_.findSection("TABLES");
+    if (!section || section->typeId() != dimeBase::dimeTablesSectionType)
+      return;
+    auto *tables = static_cast<dimeTablesSection *>(section);
+    for (int t = 0; t < tables->getNumTables(); ++t)
+    {
+      dimeTable *table = tables->getTable(t);
+      if (Upper(table->tableName()) != "LTYPE")
+        continue;
+      for (int i = 0; i < table->getNumTableEntries(); ++i)
+      {
+        std::string name;
+        std::vector<double> elements;
+        for (const RawRecord &r : RawRecords(table->getTableEntry(i)))
+        {
+          if (r.code == 2)
+            name = LineTypeKey(r.text.c_str());
+          else if (r.code == 49)
+            elements.push_back(r.number);
+        }
+        if (!name.empty() && name != "CONTINUOUS" && name != "BYLAYER" && name != "BYBLOCK")
+          lineTypes_[name] = elements;
+      }
+    }
   }
 
   // An extrusion direction of (0, 0, -1) mirrors the entity's own x axis.
@@ -644,9 +723,7 @@ private:
   Entity &NewRecord(EntityType type, Shape shape, int layer, int aci)
   {
     if (doc_.entities_.size() >= kMaxEntities)
-    {
-      ThrowLoadError(path_, "the drawing expands to more than " + std::to_string(kMaxEntities) + " entities");
-    }
+      TooManyEntities();
     Entity record{};
     record.serial = uint32_t(doc_.entities_.size());
     record.type = Upper(doc_.layers_[layer].name.c_str()) == "FRAME" ? kFrame : type;
@@ -655,6 +732,7 @@ private:
     record.aci = int16_t(aci);
     record.colorIndex = PaletteIndexForAci(aci);
     record.lineWeight = int16_t(weight_);
+    record.dashes = dashes_;
     doc_.entities_.push_back(record);
     return doc_.entities_.back();
   }
@@ -685,29 +763,81 @@ private:
     std::copy(g, g + 8, record.geometry);
   }
 
-  // A text line: anchor, em size and direction in object coordinates;
-  // alongEms and upEms move the baseline origin off the anchor.
-  void AddLabel(int layer, int aci, const Affine &m, Point anchor, double emSize,
-                double widthFactor, double radians, const std::string &raw, double alongShare,
-                double upEms)
+  // A line of text in object coordinates, its string in the document once:
+  // every placement of a block shows the same strings.
+  struct LocalLabel
   {
-    const std::string text = decoder_ ? decoder_->ToUtf8(raw) : DxfTextToUtf8(raw);
-    if (text.empty() || !(emSize > 0) || !std::isfinite(emSize))
+    Point origin; // of the baseline
+    Point along;  // one em along the text, times the width factor
+    Point up;     // one em up
+    double advance;
+    uint32_t text; // index in the document's strings
+    int aci;       // its own colour, or kMTextEntityColour
+  };
+
+  std::string Decode(const std::string &raw) const
+  {
+    return decoder_ ? decoder_->ToUtf8(raw) : DxfTextToUtf8(raw);
+  }
+
+  // A text line from UTF-8: anchor, em size and direction in object
+  // coordinates; alongShare (of the advance) and upEms move the baseline
+  // origin off the anchor.
+  void MakeLabel(Point anchor, double emSize, double widthFactor, double radians,
+                 const std::string &text, double advance, double alongShare, double upEms, int aci,
+                 std::vector<LocalLabel> *out)
+  {
+    if (text.empty() || !(emSize > 0) || !std::isfinite(emSize) || !std::isfinite(widthFactor))
       return;
-    const double advance = TextAdvanceEms(text);
     const Point dir{std::cos(radians), std::sin(radians)};
     const Point up{-dir.y, dir.x};
     const double along = -alongShare * advance * emSize * widthFactor;
     const Point origin{anchor.x + dir.x * along + up.x * upEms * emSize,
                        anchor.y + dir.y * along + up.y * upEms * emSize};
-    Entity &record = NewRecord(kText, Shape::kLabel, layer, aci);
-    const Point wo = m.Apply(origin.x, origin.y);
-    const Point wu = m.ApplyVector(dir.x * emSize * widthFactor, dir.y * emSize * widthFactor);
-    const Point wv = m.ApplyVector(up.x * emSize, up.y * emSize);
-    const double g[7] = {wo.x, wo.y, wu.x, wu.y, wv.x, wv.y, advance};
-    std::copy(g, g + 7, record.geometry);
-    record.text = uint32_t(doc_.texts_.size());
+    if (!std::isfinite(origin.x) || !std::isfinite(origin.y))
+      return;
+    out->push_back({origin,
+                    {dir.x * emSize * widthFactor, dir.y * emSize * widthFactor},
+                    {up.x * emSize, up.y * emSize},
+                    advance,
+                    uint32_t(doc_.texts_.size()),
+                    aci});
     doc_.texts_.push_back(text);
+  }
+
+  // The labels of a text entity (key) made by make: inside blocks once and
+  // kept, so that a block placed many times neither lays its text out nor
+  // stores its strings again.
+  template <typename Make>
+  const std::vector<LocalLabel> &Labels(const void *key, bool inBlock, Make make)
+  {
+    if (!inBlock)
+    {
+      labelScratch_.clear();
+      make(&labelScratch_);
+      return labelScratch_;
+    }
+    auto found = blockLabels_.find(key);
+    if (found != blockLabels_.end())
+      return found->second;
+    std::vector<LocalLabel> labels;
+    make(&labels);
+    return blockLabels_.emplace(key, std::move(labels)).first->second;
+  }
+
+  void PlaceLabels(const std::vector<LocalLabel> &labels, int layer, int aci, const Affine &m)
+  {
+    for (const LocalLabel &label : labels)
+    {
+      Entity &record =
+          NewRecord(kText, Shape::kLabel, layer, label.aci == kMTextEntityColour ? aci : label.aci);
+      const Point wo = m.Apply(label.origin.x, label.origin.y);
+      const Point wu = m.ApplyVector(label.along.x, label.along.y);
+      const Point wv = m.ApplyVector(label.up.x, label.up.y);
+      const double g[7] = {wo.x, wo.y, wu.x, wu.y, wv.x, wv.y, label.advance};
+      std::copy(g, g + 7, record.geometry);
+      record.text = label.text;
+    }
   }
 
   void AddEntity(dimeEntity *entity, const Context &ctx)
@@ -720,6 +850,9 @@ private:
     const int weight = ResolveWeight(entity, layer, ctx);
     weight_ = weight; // the records made below take it
     const Affine m = ObjectToWorld(entity, ctx);
+    const std::string lineType = ResolveLineType(entity, layer, ctx);
+    dashes_ = DashesFor(lineType, entity, m);
+    lineType_ = lineType;
     const std::string name = entity->getEntityName();
     if (name == "LINE")
     {
@@ -763,6 +896,13 @@ private:
                               ? static_cast<dimeLWPolyline *>(entity)->getFlags() & 1
                               : static_cast<dimePolyline *>(entity)->getFlags() & dimePolyline::CLOSED;
       AddPoints(kPolyline, Shape::kPath, layer, aci, m, LocalPoints(entity, ctx.depth > 0), closed);
+      // Widths fill a band round the centre line, which stays drawn so that
+      // a band thinner than a pixel still shows.
+      if (!WideRings(entity, ctx.depth > 0).empty())
+      {
+        AddPoints(kPolyline, Shape::kPolygon, layer, aci, m, WideRings(entity, ctx.depth > 0), false);
+        doc_.entities_.back().flags = kNonzero;
+      }
     }
     else if (name == "SPLINE")
     {
@@ -782,15 +922,16 @@ private:
     }
     else if (name == "TEXT")
     {
-      AddText(static_cast<dimeText *>(entity), layer, aci, m);
+      AddText(static_cast<dimeText *>(entity), layer, aci, m, ctx.depth > 0);
     }
     else if (name == "MTEXT")
     {
-      AddMText(entity, layer, aci, m);
+      AddMText(entity, layer, aci, m, ctx.depth > 0);
     }
     else if (name == "HATCH")
     {
       AddPoints(kFill, Shape::kPolygon, layer, aci, m, LocalPoints(entity, ctx.depth > 0), true);
+      AddPatternPieces(layer, aci, m, HatchPieces(entity, ctx.depth > 0));
     }
     else if (name == "INSERT" || name == "DIMENSION")
     {
@@ -861,6 +1002,152 @@ private:
     std::vector<Point> points = MakeLocalPoints(entity, kMaxPoints - blockPointCount_);
     blockPointCount_ += points.size();
     return blockPoints_.emplace(entity, std::move(points)).first->second;
+  }
+
+  // The band of a polyline with widths, in its own coordinates; empty
+  // without widths. Cached inside blocks like LocalPoints.
+  const std::vector<Point> &WideRings(dimeEntity *entity, bool inBlock)
+  {
+    if (!inBlock)
+    {
+      wideScratch_ = MakeWideRings(entity, kMaxPoints - doc_.points_.size());
+      return wideScratch_;
+    }
+    auto found = blockWide_.find(entity);
+    if (found != blockWide_.end())
+      return found->second;
+    std::vector<Point> rings = MakeWideRings(entity, kMaxPoints - blockPointCount_);
+    blockPointCount_ += rings.size();
+    return blockWide_.emplace(entity, std::move(rings)).first->second;
+  }
+
+  std::vector<Point> MakeWideRings(dimeEntity *entity, size_t room) const
+  {
+    const std::string name = entity->getEntityName();
+    std::vector<WideSegment> segments;
+    bool closed = false;
+    if (name == "LWPOLYLINE")
+    {
+      auto *poly = static_cast<dimeLWPolyline *>(entity);
+      closed = poly->getFlags() & 1;
+      const std::vector<LwVertex> vertices = scan_.Polyline(poly->getNumVertices());
+      const double constant = poly->getConstantWidth();
+      const size_t n = vertices.size();
+      for (size_t i = 0; i + 1 < n || (closed && n > 1 && i + 1 == n); ++i)
+      {
+        const LwVertex &v = vertices[i], &next = vertices[(i + 1) % n];
+        const bool own = v.startWidth != 0 || v.endWidth != 0;
+        AppendWideSegments({v.x, v.y}, {next.x, next.y}, v.bulge, own ? v.startWidth : constant,
+                           own ? v.endWidth : constant, &segments);
+      }
+    }
+    else if (name == "POLYLINE")
+    {
+      auto *poly = static_cast<dimePolyline *>(entity);
+      if (poly->getFlags() & (dimePolyline::IS_POLYFACE_MESH | dimePolyline::IS_POLYMESH_3D))
+        return {};
+      closed = poly->getFlags() & dimePolyline::CLOSED;
+      dimeParam param;
+      const double start = poly->getRecord(40, param) ? param.double_data : 0;
+      const double end = poly->getRecord(41, param) ? param.double_data : 0;
+      const int n = poly->getNumCoordVertices();
+      for (int i = 0; i + 1 < n || (closed && n > 1 && i + 1 == n); ++i)
+      {
+        dimeVertex *v = poly->getCoordVertex(i), *next = poly->getCoordVertex((i + 1) % n);
+        const double bulge = v->getRecord(42, param) ? param.double_data : 0;
+        const double w0 = v->getRecord(40, param) ? param.double_data : start;
+        const double w1 = v->getRecord(41, param) ? param.double_data : end;
+        AppendWideSegments({v->getCoords().x, v->getCoords().y},
+                           {next->getCoords().x, next->getCoords().y}, bulge, w0, w1, &segments);
+      }
+    }
+    if (segments.empty())
+      return {};
+    try
+    {
+      return WideOutline(segments, closed, room);
+    }
+    catch (const WideOutlineTooLong &)
+    {
+      throw TooManyPoints();
+    }
+  }
+
+  // A polyline segment's pieces, widths changing evenly along it.
+  static void AppendWideSegments(Point p0, Point p1, double bulge, double w0, double w1,
+                                 std::vector<WideSegment> *segments)
+  {
+    if (!(w0 > 0 || w1 > 0) || !std::isfinite(w0) || !std::isfinite(w1))
+      return;
+    PointList points(kMaxPoints);
+    points.Add(p0);
+    AppendBulge(p0, p1, bulge, &points);
+    const std::vector<Point> along = points.Take();
+    const double steps = double(along.size() - 1);
+    for (size_t k = 0; k + 1 < along.size(); ++k)
+    {
+      const double wa = w0 + (w1 - w0) * double(k) / steps;
+      const double wb = w0 + (w1 - w0) * double(k + 1) / steps;
+      segments->push_back({along[k], along[k + 1], std::max(wa, 0.0), std::max(wb, 0.0)});
+    }
+  }
+
+  // A pattern hatch's drawn pieces in its own coordinates; none for a solid
+  // fill or a hatch beyond its limits. Cached inside blocks like
+  // LocalPoints: each kept piece becomes a record at least once, so all of
+  // them together are bounded like the records.
+  const std::vector<PatternPiece> &HatchPieces(dimeEntity *entity, bool inBlock)
+  {
+    if (!inBlock)
+    {
+      pieceScratch_ = MakeHatchPieces(entity);
+      return pieceScratch_;
+    }
+    auto found = blockPieces_.find(entity);
+    if (found != blockPieces_.end())
+      return found->second;
+    std::vector<PatternPiece> pieces = MakeHatchPieces(entity);
+    blockPieceCount_ += pieces.size();
+    if (blockPieceCount_ > kMaxEntities)
+      TooManyEntities();
+    return blockPieces_.emplace(entity, std::move(pieces)).first->second;
+  }
+
+  // A hatch beyond kMaxHatchPieces or kMaxHatchWork, or once the drawing's
+  // pattern hatches have done kMaxPatternWork, is left out; the drawing
+  // still loads.
+  std::vector<PatternPiece> MakeHatchPieces(dimeEntity *entity)
+  {
+    PointList rings(kMaxPoints);
+    std::vector<PatternLine> lines;
+    ReadHatch(entity, &rings, &lines);
+    if (lines.empty() || rings.Empty())
+      return {};
+    double work = std::min(kMaxHatchWork, patternWork_);
+    const double budget = work;
+    std::vector<PatternPiece> pieces;
+    try
+    {
+      pieces = PatternPieces(rings.Take(), lines, kMaxHatchPieces, &work);
+    }
+    catch (const PatternTooLarge &)
+    {
+      pieces.clear();
+    }
+    patternWork_ -= budget - std::max(work, 0.0);
+    return pieces;
+  }
+
+  void AddPatternPieces(int layer, int aci, const Affine &m, const std::vector<PatternPiece> &pieces)
+  {
+    for (const PatternPiece &piece : pieces)
+    {
+      Entity &record = NewRecord(kFill, Shape::kSegment, layer, aci);
+      record.dashes = 0; // the pattern's own dashes are drawn already
+      const Point a = m.Apply(piece.from.x, piece.from.y), b = m.Apply(piece.to.x, piece.to.y);
+      const double g[4] = {a.x, a.y, b.x, b.y};
+      std::copy(g, g + 4, record.geometry);
+    }
   }
 
   static void SplineEntityPoints(dimeSpline *spline, PointList *points)
@@ -938,67 +1225,211 @@ private:
       points->DropLast();
   }
 
-  void AddText(dimeText *text, int layer, int aci, const Affine &m)
+  // A line of TEXT or an ATTRIB as the file gives it, in object coordinates.
+  struct TextLine
   {
-    if (!text->getTextString())
+    Point at{0, 0};     // 10/20: first alignment point
+    Point second{0, 0}; // 11/21
+    bool hasSecond = false;
+    double height = 0;      // 40: capital height
+    double widthFactor = 1; // 41
+    double degrees = 0;     // 50
+    int h = 0;              // 72
+    int v = 0;              // 73 (74 for ATTRIB)
+    std::string raw;        // 1, as in the file
+  };
+
+  // Places a line as the format's justification says: 72 = 0, 1, 2 left,
+  // centre, right and 4 middle; 73 = 0-3 baseline, bottom, middle, top, at
+  // the second point when either is not 0. 72 = 3 (aligned) and 5 (fit)
+  // fill the line from the first point to the second, aligned scaling the
+  // height with the width, fit stretching the width alone.
+  void TextLineLabel(const TextLine &t, std::vector<LocalLabel> *out)
+  {
+    const std::string text = Decode(t.raw);
+    if (text.empty())
       return;
-    const int h = text->getHJust(), v = text->getVJust();
-    dimeVec3f anchor;
-    text->getOrigin(anchor);
-    dimeVec3f second;
-    if ((h != 0 || v != 0) && h != 3 && h != 5 && text->getSecond(second))
-      anchor = second;
-    dimeParam width;
-    const double widthFactor =
-        text->getRecord(41, width) && width.double_data > 0 ? width.double_data : 1;
-    const double along = (h == 1 || h == 4) ? 0.5 : h == 2 ? 1 : 0;
-    double upEms = 0;
-    if (v == 1)
-      upEms = kLabelDescentEms;
-    if (v == 2 || h == 4)
-      upEms = -kCapHeightEms / 2;
-    if (v == 3)
-      upEms = -kCapHeightEms;
-    AddLabel(layer, aci, m, {anchor.x, anchor.y}, text->getHeight() / kCapHeightEms, widthFactor,
-             text->getRotation() * kDegrees, text->getTextString(), along, upEms);
-  }
-
-  void AddMText(dimeEntity *entity, int layer, int aci, const Affine &m)
-  {
-    std::map<int, double> first;
-    std::string text, tail;
-    for (const RawRecord &r : RawRecords(entity))
+    const double advance = TextAdvanceEms(text);
+    double em = t.height / kCapHeightEms;
+    double widthFactor = t.widthFactor > 0 && std::isfinite(t.widthFactor) ? t.widthFactor : 1;
+    const double dx = t.second.x - t.at.x, dy = t.second.y - t.at.y;
+    const double span = std::hypot(dx, dy);
+    if ((t.h == 3 || t.h == 5) && t.hasSecond && span > 0 && advance > 0)
     {
-      if (r.code == 3)
-        text += r.text;
-      else if (r.code == 1)
-        tail = r.text;
+      if (t.h == 3)
+        em = span / (advance * widthFactor);
       else
-        first.emplace(r.code, r.number);
+        widthFactor = span / (advance * em);
+      MakeLabel(t.at, em, widthFactor, std::atan2(dy, dx), text, advance, 0, 0, kMTextEntityColour, out);
+      return;
     }
-    text = PlainMText(text + tail);
-    double radians = first.count(50) ? first[50] * kDegrees : 0;
-    if (first.count(11) && first.count(21) && (first[11] != 0 || first[21] != 0))
-    {
-      radians = std::atan2(first[21], first[11]);
-    }
-    const int attach = first.count(71) ? int(first[71]) : 1;
-    const int row = attach >= 1 && attach <= 9 ? (attach - 1) / 3 : 0;
-    const int column = attach >= 1 && attach <= 9 ? (attach - 1) % 3 : 0;
-    const double upEms = row == 0 ? -kCapHeightEms : row == 1 ? -kCapHeightEms / 2 : 0;
-    AddLabel(layer, aci, m, {first[10], first[20]}, first[40] / kCapHeightEms, 1, radians, text,
-             column * 0.5, upEms);
+    const bool justified = (t.h != 0 || t.v != 0) && t.h != 3 && t.h != 5;
+    const Point anchor = justified && t.hasSecond ? t.second : t.at;
+    const double along = (t.h == 1 || t.h == 4) ? 0.5 : t.h == 2 ? 1 : 0;
+    double upEms = 0;
+    if (t.v == 1)
+      upEms = kLabelDescentEms;
+    if (t.v == 2 || t.h == 4)
+      upEms = -kCapHeightEms / 2;
+    if (t.v == 3)
+      upEms = -kCapHeightEms;
+    MakeLabel(anchor, em, widthFactor, t.degrees * kDegrees, text, advance, along, upEms,
+              kMTextEntityColour, out);
   }
 
-  // Solid fills only; pattern hatches and spline edges are left out. Every
-  // turn of the loops takes a record, so the counts cannot outrun the data.
+  void AddText(dimeText *text, int layer, int aci, const Affine &m, bool inBlock)
+  {
+    const std::vector<LocalLabel> &labels = Labels(
+        text, inBlock,
+        [&](std::vector<LocalLabel> *out)
+        {
+          if (!text->getTextString())
+            return;
+          TextLine t;
+          dimeVec3f p;
+          text->getOrigin(p);
+          t.at = {p.x, p.y};
+          t.hasSecond = text->getSecond(p);
+          if (t.hasSecond)
+            t.second = {p.x, p.y};
+          t.height = text->getHeight();
+          dimeParam width;
+          if (text->getRecord(41, width))
+            t.widthFactor = width.double_data;
+          t.degrees = text->getRotation();
+          // libdime keeps 72 and 73 as 16 bits in 32-bit members whose
+          // upper half it never sets, so getHJust and getVJust are not to
+          // be trusted.
+          dimeParam justification;
+          t.h = text->getRecord(72, justification) ? justification.int16_data : 0;
+          t.v = text->getRecord(73, justification) ? justification.int16_data : 0;
+          t.raw = text->getTextString();
+          TextLineLabel(t, out);
+        });
+    PlaceLabels(labels, layer, aci, m);
+  }
+
+  // Every paragraph and run of the MTEXT, laid out by mtext.cpp. The string
+  // is decoded first, so \U+XXXX and code-page characters are plain text by
+  // the time the inline codes are read.
+  void AddMText(dimeEntity *entity, int layer, int aci, const Affine &m, bool inBlock)
+  {
+    const std::vector<LocalLabel> &labels = Labels(
+        entity, inBlock,
+        [&](std::vector<LocalLabel> *out)
+        {
+          std::map<int, double> first;
+          std::string text, tail;
+          for (const RawRecord &r : RawRecords(entity))
+          {
+            if (r.code == 3)
+              text += r.text;
+            else if (r.code == 1)
+              tail = r.text;
+            else
+              first.emplace(r.code, r.number);
+          }
+          double radians = first.count(50) ? first[50] * kDegrees : 0;
+          if (first.count(11) && first.count(21) && (first[11] != 0 || first[21] != 0))
+            radians = std::atan2(first[21], first[11]);
+          MTextFormat format;
+          format.height = first[40];
+          format.width = first[41];
+          format.spacing = first.count(44) ? first[44] : 1;
+          format.attachment = first.count(71) ? int(first[71]) : 1;
+          std::vector<MTextRun> runs;
+          if (!LayoutMText(Decode(text + tail), format, kMaxEntities, &runs))
+            ThrowLoadError(path_, "an MTEXT has more than " + std::to_string(kMaxEntities)
+                                      + " lines and runs of text");
+          const Point dir{std::cos(radians), std::sin(radians)}, up{-dir.y, dir.x};
+          for (const MTextRun &run : runs)
+          {
+            const Point anchor{first[10] + dir.x * run.x + up.x * run.y,
+                               first[20] + dir.y * run.x + up.y * run.y};
+            MakeLabel(anchor, run.height / kCapHeightEms, 1, radians, run.text, run.advanceEms, 0,
+                      0, run.aci, out);
+          }
+        });
+    PlaceLabels(labels, layer, aci, m);
+  }
+
+  // The attributes the scan collected for an INSERT (group 90 numbers it),
+  // drawn like TEXT once per insert, MINSERT too. They are in the insert's
+  // parent's coordinates; layer 0 and BYBLOCK take the insert's, as its
+  // block's contents do.
+  void AddAttributes(dimeInsert *insert, int layer, int aci, int weight, const Context &ctx)
+  {
+    const Context owner{ctx.m, layer, aci, weight, ctx.depth + 1, {}};
+    size_t count;
+    const Attribute *attributes = Attributes(insert, &count);
+    for (size_t i = 0; i < count; ++i)
+    {
+      const Attribute &attribute = attributes[i];
+      CountVisit();
+      if (attribute.flags & 1)
+        continue; // invisible
+      const int own = AttributeLayer(attribute, owner);
+      const int colour = ResolveAci(attribute.color, own, owner);
+      weight_ = ResolveWeightValue(attribute.weight, own, owner);
+      Affine m = ctx.m;
+      if (attribute.extrusionZ < 0)
+      {
+        Affine mirror;
+        mirror.a = -1;
+        m = Compose(ctx.m, mirror);
+      }
+      const std::vector<LocalLabel> &labels = Labels(
+          &attribute, ctx.depth > 0,
+          [&](std::vector<LocalLabel> *out)
+          {
+            TextLine t;
+            t.at = {attribute.x, attribute.y};
+            t.second = {attribute.secondX, attribute.secondY};
+            t.hasSecond = attribute.hasSecond;
+            t.height = attribute.height;
+            t.widthFactor = attribute.widthFactor;
+            t.degrees = attribute.rotation;
+            t.h = attribute.hJust;
+            t.v = attribute.vJust;
+            t.raw = attribute.value;
+            TextLineLabel(t, out);
+          });
+      PlaceLabels(labels, own, colour, m);
+    }
+  }
+
+  // The attributes of an INSERT; none when the scan gave it no number.
+  const Attribute *Attributes(const dimeInsert *insert, size_t *count) const
+  {
+    int index = -1;
+    IntegerGroup(insert, 90, &index);
+    return scan_.Attributes(index, count);
+  }
+
+  int AttributeLayer(const Attribute &attribute, const Context &owner)
+  {
+    if (owner.layer >= 0 && (attribute.layer.empty() || attribute.layer == "0"))
+      return owner.layer;
+    return LayerIndex(attribute.layer.c_str());
+  }
+
+  // The boundary of a solid fill; none for a pattern hatch.
   static void HatchRings(dimeEntity *entity, PointList *rings)
+  {
+    ReadHatch(entity, rings, nullptr);
+  }
+
+  // A HATCH's boundary rings and, given pattern, its pattern lines: a solid
+  // fill's rings without pattern, a pattern hatch's with it, nothing
+  // otherwise. Every turn of the loops takes a record, so the counts cannot
+  // outrun the data.
+  static void ReadHatch(dimeEntity *entity, PointList *rings, std::vector<PatternLine> *pattern)
   {
     const std::vector<RawRecord> records = RawRecords(entity);
     RawCursor at(records);
     try
     {
-      if (!at.Seek(70) || at.Take(70) != 1)
+      if (!at.Seek(70) || (at.Take(70) == 1) != (pattern == nullptr))
         return;
       at.Seek(91);
       const int paths = int(at.Take(91));
@@ -1019,10 +1450,36 @@ private:
         for (int s = 0; s < sources && at.At(330); ++s)
           at.Take(330);
       }
+      if (pattern)
+        ReadPatternLines(at, pattern);
     }
     catch (const BadBoundary &)
     {
       rings->Clear(); // a boundary we cannot follow: leave the fill out
+      if (pattern)
+        pattern->clear();
+    }
+  }
+
+  // After the paths: 75 style, 76 type, 52 angle, 41 scale, 77 double, then
+  // 78 lines as stored, already turned and scaled.
+  static void ReadPatternLines(RawCursor &at, std::vector<PatternLine> *pattern)
+  {
+    if (!at.Seek(78))
+      return;
+    const int count = int(at.Take(78));
+    for (int i = 0; i < count; ++i)
+    {
+      PatternLine line;
+      line.angle = at.Take(53);
+      line.base.x = at.Take(43);
+      line.base.y = at.Take(44);
+      line.offset.x = at.Take(45);
+      line.offset.y = at.Take(46);
+      const int dashes = int(at.Take(79));
+      for (int d = 0; d < dashes; ++d)
+        line.dashes.push_back(at.Take(49));
+      pattern->push_back(std::move(line));
     }
   }
 
@@ -1090,11 +1547,89 @@ private:
         const double start = Normalized(t0, 2 * kPi);
         AppendConic({cx, cy}, u, v, start, start + Sweep(t0, t1, 2 * kPi), rings);
       }
+      else if (kind == 4)
+      {
+        ReadSplineEdge(at, i + 1 == edges, rings);
+      }
       else
       {
-        throw BadBoundary(); // a spline edge
+        throw BadBoundary();
       }
     }
+  }
+
+  // 94 degree, 73 rational, 74 periodic, 95 knots, 96 control points, the
+  // knots (40), the control points (10/20, 42 when rational); newer files
+  // add 97 fit points (11/21) and 12/22, 13/23 end tangents.
+  static void ReadSplineEdge(RawCursor &at, bool lastEdge, PointList *rings)
+  {
+    SplineData spline;
+    spline.degree = int(at.Take(94));
+    const bool rational = at.Take(73) != 0;
+    at.Take(74); // a periodic spline's knots say all there is
+    const int knots = int(at.Take(95)), controls = int(at.Take(96));
+    for (int k = 0; k < knots; ++k)
+      spline.knots.push_back(at.Take(40));
+    for (int c = 0; c < controls; ++c)
+    {
+      const double x = at.Take(10), y = at.Take(20);
+      spline.control.push_back({x, y});
+      if (at.At(42))
+        spline.weights.push_back(at.Take(42));
+    }
+    if (!rational || spline.weights.size() != spline.control.size())
+      spline.weights.clear();
+    if (FitDataAhead(at, lastEdge))
+    {
+      const int fits = int(at.Take(97));
+      for (int f = 0; f < fits; ++f)
+      {
+        const double x = at.Take(11), y = at.Take(21);
+        spline.fit.push_back({x, y});
+      }
+      for (int code : {12, 13})
+        if (at.At(code))
+        {
+          at.Take(code);
+          at.Take(code + 10);
+        }
+    }
+    std::vector<Point> points;
+    try
+    {
+      points = SplinePoints(spline, rings->Room());
+    }
+    catch (const SplineTooLong &)
+    {
+      throw TooManyPoints();
+    }
+    if (points.empty())
+      throw BadBoundary(); // data that make no curve, as a SPLINE's
+    for (const Point &p : points)
+      rings->Add(p);
+  }
+
+  // A 97 after a spline edge counts its fit points, or, after a path's last
+  // edge in files without fit data, the path's source objects. Fit data are
+  // a count, that many 11/21 pairs, perhaps tangents, and then the path's
+  // own 97.
+  static bool FitDataAhead(const RawCursor &at, bool lastEdge)
+  {
+    if (!at.At(97))
+      return false;
+    if (!lastEdge)
+      return true;
+    const double fits = at.NumberAhead(0);
+    if (!(fits >= 0))
+      return false;
+    size_t ahead = 1;
+    for (double f = 0; f < fits; ++f, ahead += 2)
+      if (at.CodeAhead(ahead) != 11 || at.CodeAhead(ahead + 1) != 21)
+        return false;
+    for (int code : {12, 13})
+      if (at.CodeAhead(ahead) == code && at.CodeAhead(ahead + 1) == code + 10)
+        ahead += 2;
+    return at.CodeAhead(ahead) == 97;
   }
 
   // A dimension's picture is an anonymous block in world coordinates.
@@ -1111,18 +1646,20 @@ private:
 
   void AddDimension(dimeEntity *dimension, int layer, int aci, int weight, const Context &ctx)
   {
+    const std::string lineType = lineType_;
     dimeBlock *block = DimensionBlock(dimension);
     if (!block)
       return;
     if (ctx.depth >= kMaxBlockDepth)
       TooDeep(block->getName());
-    const Context inner{ctx.m, layer, aci, weight, ctx.depth + 1};
+    const Context inner{ctx.m, layer, aci, weight, ctx.depth + 1, lineType};
     for (int i = 0; i < block->getNumEntities(); ++i)
       AddEntity(block->getEntity(i), inner);
   }
 
   void AddInsert(dimeInsert *insert, int layer, int aci, int weight, const Context &ctx)
   {
+    const std::string lineType = lineType_; // what BYBLOCK contents take
     dimeBlock *block = insert->getBlock();
     if (!block)
       return; // a missing block draws nothing, as in CAD programs
@@ -1148,13 +1685,14 @@ private:
             Compose(Compose(Translation(at.x, at.y), rotation),
                     Compose(Translation(c * columnSpacing, r * rowSpacing), scaling));
         CountVisit();
-        const Context inner{Compose(outer, placed), layer, aci, weight, ctx.depth + 1};
+        const Context inner{Compose(outer, placed), layer, aci, weight, ctx.depth + 1, lineType};
         for (int i = 0; i < block->getNumEntities(); ++i)
         {
           AddEntity(block->getEntity(i), inner);
         }
       }
     }
+    AddAttributes(insert, layer, aci, weight, ctx);
   }
 
   // Columns and rows of a MINSERT (1 and 1 for a plain INSERT); the cells.
@@ -1231,9 +1769,22 @@ private:
   std::map<const dimeEntity *, std::vector<Point>> blockPoints_; // see LocalPoints
   size_t blockPointCount_ = 0;
   std::vector<Point> scratch_; // the points of the top-level entity being added
+  std::map<const dimeEntity *, std::vector<PatternPiece>> blockPieces_; // see HatchPieces
+  size_t blockPieceCount_ = 0;
+  std::vector<PatternPiece> pieceScratch_;
+  double patternWork_ = kMaxPatternWork; // what the drawing's pattern hatches may still do
+  std::map<const dimeEntity *, std::vector<Point>> blockWide_; // see WideRings
+  std::vector<Point> wideScratch_;
   int weight_ = 0;             // line weight of the entity being added
+  uint16_t dashes_ = 0;        // dash pattern of the entity being added
+  std::string lineType_;       // resolved line type of the entity being added
+  std::map<std::string, std::vector<double>> lineTypes_; // LTYPE table, by upper-case name
+  double lineTypeScale_ = 1;                             // $LTSCALE
+  std::map<std::vector<double>, uint16_t> patternIndex_;
   double pointSizeSetting_ = 0; // $PDSIZE
   std::unique_ptr<DxfTextDecoder> decoder_;
+  std::map<const void *, std::vector<LocalLabel>> blockLabels_; // see Labels
+  std::vector<LocalLabel> labelScratch_;
 };
 
 namespace
@@ -1300,6 +1851,11 @@ const Point *Document::Points(const Entity &entity, uint32_t *count) const
                      && size_t(entity.firstPoint) + entity.pointCount <= points_.size();
   *count = valid ? entity.pointCount : 0;
   return valid ? points_.data() + entity.firstPoint : points_.data();
+}
+
+const std::vector<double> &Document::Dashes(const Entity &entity) const
+{
+  return entity.dashes < dashPatterns_.size() ? dashPatterns_[entity.dashes] : dashPatterns_[0];
 }
 
 const std::string &Document::Text(const Entity &entity) const

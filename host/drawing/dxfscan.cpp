@@ -240,7 +240,12 @@ public:
         CheckCount(code);
       if (inPolyline_ && TakeVertexGroup(code))
         continue;
-      Emit(code, value, codeLine_);
+      if (code == 0 ? TakeAttributeStart(Trim(value)) : TakeInsertGroup(code, value))
+        continue;
+      if (KeepsLeadingSpace(code, value))
+        Emit(code, "\\U+0020" + std::string(value.substr(1)), codeLine_);
+      else
+        Emit(code, value, codeLine_);
       const std::string_view word = Trim(value);
       if (code == 0)
         object_ = word;
@@ -252,6 +257,8 @@ public:
         sectionStart_ = word == "SECTION" ? codeLine_ : 0;
       else if (code == 2 && sectionStart_ != 0)
         NoteSection(std::string(word));
+      if (code == 0 && word == "INSERT")
+        BeginInsert();
     }
     if (!sawPair_)
       ThrowLoadError(path_, "the drawing file is empty (only blank lines)");
@@ -395,7 +402,7 @@ private:
         Refuse(codeLine_, "the drawing's LWPOLYLINEs have more than " + std::to_string(kMaxPoints)
                               + " vertices");
       }
-      all.push_back({real_, NAN, 0});
+      all.push_back({real_, NAN, 0, 0, 0});
       vertexLine_ = codeLine_;
       return true;
     case 20:
@@ -408,10 +415,15 @@ private:
         Refuse(codeLine_, "an LWPOLYLINE bulge (group code 42) before the first vertex");
       all.back().bulge = real_;
       return true;
-    case 90: counts_.emplace_back(integer_, codeLine_); return true;
-    case 30: // not part of an LWPOLYLINE, and widths and vertex ids are not drawn
     case 40:
     case 41:
+      if (count == 0)
+        Refuse(codeLine_, "an LWPOLYLINE width (group code " + std::to_string(code)
+                              + ") before the first vertex");
+      (code == 40 ? all.back().startWidth : all.back().endWidth) = real_;
+      return true;
+    case 90: counts_.emplace_back(integer_, codeLine_); return true;
+    case 30: // not part of an LWPOLYLINE, and vertex ids are not drawn
     case 91: return true;
     default: return false;
     }
@@ -442,6 +454,82 @@ private:
     }
   }
 
+  // libdime drops the spaces a string starts with. MTEXT contents come in
+  // pieces cut anywhere, so a word would run into the one before it; the
+  // first space goes to libdime as an escape the text decoder expands.
+  bool KeepsLeadingSpace(int code, std::string_view value) const
+  {
+    return (code == 1 || (code == 3 && object_ == "MTEXT")) && !value.empty() && value[0] == ' '
+           && (object_ == "MTEXT" || object_ == "TEXT");
+  }
+
+  void BeginInsert()
+  {
+    inInsert_ = afterInsert_ = true;
+    scan_.insertStarts.push_back(scan_.attributes.size());
+    Emit(90, std::to_string(scan_.insertStarts.size() - 1), codeLine_);
+  }
+
+  // ATTRIBs follow an INSERT up to a SEQEND; both stay out of the text, as
+  // libdime would keep them out of reach.
+  bool TakeAttributeStart(std::string_view word)
+  {
+    inInsert_ = inAttribute_ = false;
+    if (!afterInsert_)
+      return false;
+    if (word == "ATTRIB")
+    {
+      if (scan_.attributes.size() >= kMaxEntities)
+      {
+        Refuse(codeLine_, "the drawing has more than " + std::to_string(kMaxEntities)
+                              + " attributes");
+      }
+      scan_.attributes.emplace_back();
+      inAttribute_ = true;
+      embedded_ = false;
+      return true;
+    }
+    afterInsert_ = false;
+    return word == "SEQEND";
+  }
+
+  // The INSERT's own 66 (attributes follow) and 90 (its number here) are
+  // the scan's; an ATTRIB's groups are read into its record.
+  bool TakeInsertGroup(int code, std::string_view value)
+  {
+    if (inInsert_)
+      return code == 66 || code == 90;
+    if (!inAttribute_)
+      return false;
+    Attribute &a = scan_.attributes.back();
+    if (embedded_)
+      return true; // the multi-line text of an ATTRIB: its group 1 stands in
+    switch (code)
+    {
+    case 1: a.value = std::string(value); break;
+    case 8: a.layer = std::string(value); break;
+    case 10: a.x = real_; break;
+    case 20: a.y = real_; break;
+    case 11:
+      a.secondX = real_;
+      a.hasSecond = true;
+      break;
+    case 21: a.secondY = real_; break;
+    case 40: a.height = real_; break;
+    case 41: a.widthFactor = real_; break;
+    case 50: a.rotation = real_; break;
+    case 62: a.color = int(integer_); break;
+    case 70: a.flags = int(integer_); break;
+    case 72: a.hJust = int(integer_); break;
+    case 74: a.vJust = int(integer_); break;
+    case 230: a.extrusionZ = real_; break;
+    case 370: a.weight = int(integer_); break;
+    case 101: embedded_ = true; break;
+    default: break;
+    }
+    return true;
+  }
+
   DxfScan Finish()
   {
     std::string_view line;
@@ -468,6 +556,10 @@ private:
   size_t polylineLine_ = 0;
   size_t vertexLine_ = 0;
   std::vector<std::pair<long long, size_t>> counts_; // group 90s of this LWPOLYLINE, with lines
+  bool inInsert_ = false;    // in an INSERT's own groups
+  bool afterInsert_ = false; // ATTRIBs may follow
+  bool inAttribute_ = false;
+  bool embedded_ = false; // in the embedded MTEXT of an ATTRIB (after group 101)
 };
 
 } // namespace
@@ -498,6 +590,18 @@ std::vector<LwVertex> DxfScan::Polyline(long index) const
   const size_t end = size_t(index) + 1 < polylineStarts.size() ? polylineStarts[index + 1]
                                                                : vertices.size();
   return std::vector<LwVertex>(vertices.begin() + first, vertices.begin() + end);
+}
+
+const Attribute *DxfScan::Attributes(long index, size_t *count) const
+{
+  *count = 0;
+  if (index < 0 || size_t(index) >= insertStarts.size())
+    return attributes.data();
+  const size_t first = insertStarts[index];
+  const size_t end = size_t(index) + 1 < insertStarts.size() ? insertStarts[index + 1]
+                                                             : attributes.size();
+  *count = end - first;
+  return attributes.data() + first;
 }
 
 DxfScan ScanDxf(const std::string &path)

@@ -20,6 +20,28 @@ struct LwVertex
   double x;
   double y;
   double bulge; // 0 for a straight segment to the next vertex
+  double startWidth = 0; // of the segment to the next vertex
+  double endWidth = 0;
+};
+
+// An ATTRIB of an INSERT, read by the scan since libdime keeps an insert's
+// attributes where they cannot be reached.
+struct Attribute
+{
+  double x = 0, y = 0;             // 10/20
+  double secondX = 0, secondY = 0; // 11/21, second alignment point
+  bool hasSecond = false;
+  double height = 0;      // 40
+  double widthFactor = 1; // 41
+  double rotation = 0;    // 50, degrees
+  int hJust = 0;          // 72
+  int vJust = 0;          // 74
+  int flags = 0;          // 70: 1 invisible
+  int color = 256;        // 62, BYLAYER when absent
+  int weight = -1;        // 370, BYLAYER when absent
+  double extrusionZ = 1;  // 230
+  std::string layer = "0";
+  std::string value; // 1
 };
 
 struct DxfScan
@@ -38,6 +60,14 @@ struct DxfScan
   size_t FileLine(size_t textLine) const;
   // The vertices of LWPOLYLINE number `index`; empty for an unknown number.
   std::vector<LwVertex> Polyline(long index) const;
+
+  // The ATTRIBs after each INSERT and up to its SEQEND are left out of the
+  // text, and so is the INSERT's group 66: its group 90 holds its number in
+  // `insertStarts` instead.
+  std::vector<Attribute> attributes;
+  std::vector<size_t> insertStarts; // first attribute of each INSERT
+  // The attributes of INSERT number `index`: count of them from the result.
+  const Attribute *Attributes(long index, size_t *count) const;
 };
 
 // Reads and checks the file. Throws Document::LoadError, "<path>: <problem>",

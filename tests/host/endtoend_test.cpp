@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 using namespace testing_support;
 
@@ -288,4 +289,42 @@ TEST(Drawings, ExamplesLoadAndBadDrawingsEndTheRunWithAClearError)
     EXPECT_TRUE(Contains(run.output, "zulan: " + bad + ": ")) << run.output;
     EXPECT_FALSE(Contains(run.output, "JPEG\n")) << "the module must not run on a bad drawing";
   }
+}
+
+// Colours in an exported picture beyond the palette's: smoothed edges.
+size_t SmoothedPixels(const DecodedImage &image)
+{
+  size_t count = 0;
+  for (size_t i = 0; i + 3 < image.rgba.size(); i += 4)
+  {
+    const uint8_t r = image.rgba[i], g = image.rgba[i + 1], b = image.rgba[i + 2];
+    count += r == g && g == b && r != 0 && r != 255; // greys between black and white
+  }
+  return count;
+}
+
+TEST(Drawings, AntialiasByOptionOrHostSettingOnly)
+{
+  const std::string registry = TempPath("registry.reg");
+  const std::string drawing = ShellQuote(std::string(RASTELLO_EXAMPLES) + "/bracket.dxf");
+  const std::string png = TempPath("bracket.png");
+  auto exported = [&](const std::string &options)
+  {
+    std::filesystem::remove(png);
+    const CommandResult run = RunZulan(registry, drawing + " " + options + " --export 'PNG File' " + ShellQuote(png));
+    EXPECT_EQ(run.status, 0) << run.output;
+    return DecodeImage("pillow", png);
+  };
+  WriteRegistry(registry, "");
+  const DecodedImage plain = exported("");
+  ASSERT_TRUE(plain.ok);
+  EXPECT_EQ(SmoothedPixels(plain), 0u);
+  const DecodedImage smooth = exported("--antialias");
+  ASSERT_TRUE(smooth.ok);
+  EXPECT_GT(SmoothedPixels(smooth), 100u);
+  // The host's setting does the same for every run.
+  std::ofstream(registry) << "[HKEY_CURRENT_USER\\Software\\Zulan\\Drawing]\n\"Antialias\"=hex(4):01,00,00,00\n";
+  EXPECT_GT(SmoothedPixels(exported("")), 100u);
+  std::ofstream(registry) << "[HKEY_CURRENT_USER\\Software\\Zulan\\Drawing]\n\"Antialias\"=hex(4):00,00,00,00\n";
+  EXPECT_EQ(SmoothedPixels(exported("")), 0u);
 }

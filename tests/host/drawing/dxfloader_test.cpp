@@ -215,9 +215,9 @@ TEST(DxfLoaderTest, EachEntityKind)
                 {11, "0"},    {21, "0"}, {97, "0"}, {75, "0"}, {76, "1"}, {98, "0"}});
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities));
   const std::vector<Entity> &all = document->Entities();
-  ASSERT_EQ(all.size(), 11u);
+  ASSERT_EQ(all.size(), 12u);
   const std::vector<int> types = {kLine,  kCircle, kArc,  kEllipse, kPolyline, kPolyline,
-                                  kPoint, kSolid,  kText, kText,    kFill};
+                                  kPoint, kSolid,  kText, kText,    kText,     kFill};
   for (size_t i = 0; i < all.size(); ++i)
   {
     EXPECT_EQ(all[i].type, types[i]) << "entity " << i;
@@ -245,7 +245,9 @@ TEST(DxfLoaderTest, EachEntityKind)
   EXPECT_NEAR(text.maxY, 2, 0.2);
   EXPECT_EQ(document->Text(all[9]), "First");
   EXPECT_NEAR(EntityExtents(*document, all[9]).maxY, 50, 0.2); // top-left attachment
-  ExpectBox(EntityExtents(*document, all[10]), 0, 0, 6, 6);
+  EXPECT_EQ(document->Text(all[10]), "Second"); // the next paragraph, a line lower
+  EXPECT_LT(EntityExtents(*document, all[10]).maxY, 48);
+  ExpectBox(EntityExtents(*document, all[11]), 0, 0, 6, 6);
 }
 
 TEST(DxfLoaderTest, LayersAndColours)

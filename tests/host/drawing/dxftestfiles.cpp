@@ -34,7 +34,8 @@ std::string LayerEntry(const std::string &name, int color, int flags)
 }
 
 std::string DxfFile(const std::string &layers, const std::string &blocks,
-                    const std::string &entities, const std::string &header)
+                    const std::string &entities, const std::string &header,
+                    const std::string &moreTables)
 {
   std::string text;
   if (!header.empty())
@@ -42,7 +43,7 @@ std::string DxfFile(const std::string &layers, const std::string &blocks,
     text += Groups({{0, "SECTION"}, {2, "HEADER"}}) + header + Groups({{0, "ENDSEC"}});
   }
   text += Groups({{0, "SECTION"}, {2, "TABLES"}, {0, "TABLE"}, {2, "LAYER"}, {70, "10"}});
-  text += layers + Groups({{0, "ENDTAB"}, {0, "ENDSEC"}});
+  text += layers + Groups({{0, "ENDTAB"}}) + moreTables + Groups({{0, "ENDSEC"}});
   text += Groups({{0, "SECTION"}, {2, "BLOCKS"}}) + blocks + Groups({{0, "ENDSEC"}});
   text += Groups({{0, "SECTION"}, {2, "ENTITIES"}}) + entities + Groups({{0, "ENDSEC"}});
   return text + Groups({{0, "EOF"}});
@@ -115,7 +116,7 @@ void Picture::Draw(const Document &document, const ViewMapping &view, bool hairl
 {
   Canvas canvas(pixels_.data(), width_, height_);
   canvas.SetHairlines(hairlines);
-  (void)antialias;
+  canvas.SetAntialias(antialias);
   canvas.FillRect(0, 0, width_, height_, palette_[kWhiteIndex]);
   for (const Entity &entity : document.Entities())
   {

@@ -23,8 +23,10 @@ std::string LayerEntry(const std::string &name, int color, int flags = 0);
 
 // A complete ASCII DXF with the given table entries, block definitions
 // (each starting with 0/BLOCK and ending with 0/ENDBLK) and entities.
+// moreTables: whole TABLE ... ENDTAB groups after the LAYER table.
 std::string DxfFile(const std::string &layers, const std::string &blocks,
-                    const std::string &entities, const std::string &header = "");
+                    const std::string &entities, const std::string &header = "",
+                    const std::string &moreTables = "");
 
 // The message of loading path, or "(loaded)" when it loads.
 std::string LoadError(const std::string &path);
