@@ -1,0 +1,149 @@
+// What the DXF loader's parts share: affine maps, arcs as points, point
+// lists bounded by the drawing's limit, and the raw groups libdime keeps for
+// what it does not model.
+#ifndef ZULAN_DRAWING_DXFRECORDS_H
+#define ZULAN_DRAWING_DXFRECORDS_H
+
+#include <string>
+#include <vector>
+
+#include "drawing.h"
+#include "drawinginternal.h"
+
+class dimeEntity;
+class dimeRecordHolder;
+
+namespace zulan
+{
+
+inline constexpr double kPi = 3.14159265358979323846;
+inline constexpr double kDegrees = kPi / 180;
+
+// x' = a·x + c·y + e, y' = b·x + d·y + f.
+struct Affine
+{
+  double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+  Point Apply(double x, double y) const { return {a * x + c * y + e, b * x + d * y + f}; }
+  Point ApplyVector(double x, double y) const { return {a * x + c * y, b * x + d * y}; }
+};
+
+Affine Compose(const Affine &outer, const Affine &inner);
+
+Affine Translation(double x, double y);
+
+Affine RotationScale(double degrees, double sx, double sy);
+
+std::string Upper(const char *text);
+
+// An angle in [0, period). fmod keeps angles far beyond one turn exact, where
+// adding or taking whole turns would no longer change them.
+double Normalized(double angle, double period);
+
+// The counter-clockwise sweep from direction start to direction end, in
+// (0, period]; ends that meet make a full turn. libdime keeps angles in single
+// precision, so ends a few float steps apart meet: a full ellipse ends at
+// float(2π), just beyond 2π.
+double Sweep(double start, double end, double period);
+
+// Segments for an arc of the given sweep, without casting an out-of-range or
+// NaN double to int. A sweep a hair over whole steps (a quarter circle's bulge
+// in full precision) takes no extra one.
+int ArcSteps(double sweep, int fewest);
+
+// Thrown when a record's points would take the drawing beyond kMaxPoints.
+struct TooManyPoints
+{
+};
+
+// The points of one record on their way into the document, bounded by what
+// the document may still take.
+class PointList
+{
+public:
+  explicit PointList(size_t room) : room_(room) {}
+  void Add(Point p)
+  {
+    if (points_.size() >= room_)
+      throw TooManyPoints();
+    points_.push_back(p);
+  }
+  bool Empty() const { return points_.empty(); }
+  void DropLast() { points_.pop_back(); }
+  void Clear() { points_.clear(); }
+  size_t Size() const { return points_.size(); }
+  size_t Room() const { return room_ - points_.size(); }
+  std::vector<Point> Take() { return std::move(points_); }
+
+private:
+  size_t room_;
+  std::vector<Point> points_;
+};
+
+// One group-code/value pair of an entity libdime does not model.
+struct RawRecord
+{
+  int code;
+  double number;
+  std::string text;
+};
+
+std::vector<RawRecord> RawRecords(const dimeRecordHolder *entity);
+
+// An integer group kept in a record holder, whatever record type libdime
+// read it into.
+bool IntegerGroup(const dimeRecordHolder *holder, int code, int *value);
+
+// A boundary the cursor cannot follow; the fill is left out.
+struct BadBoundary
+{
+};
+
+// Reads raw records strictly in the order the DXF reference lays them out.
+class RawCursor
+{
+public:
+  explicit RawCursor(const std::vector<RawRecord> &records) : records_(records) {}
+  bool At(int code) const { return i_ < records_.size() && records_[i_].code == code; }
+  double Take(int code)
+  {
+    if (!At(code))
+      throw BadBoundary();
+    return records_[i_++].number;
+  }
+  bool Seek(int code)
+  {
+    while (i_ < records_.size() && records_[i_].code != code)
+      ++i_;
+    return i_ < records_.size();
+  }
+  // The group code `ahead` records on, -1 past the end.
+  int CodeAhead(size_t ahead) const
+  {
+    return ahead < records_.size() - i_ ? records_[i_ + ahead].code : -1;
+  }
+  double NumberAhead(size_t ahead) const { return records_[i_ + ahead].number; }
+
+private:
+  const std::vector<RawRecord> &records_;
+  size_t i_ = 0;
+};
+
+// Appends the points of a bulged segment after p0, ending exactly at p1.
+void AppendBulge(Point p0, Point p1, double bulge, PointList *out);
+
+// Conic arc points from t0 to t1 (for hatch edges, which are filled).
+void AppendConic(Point c, Point u, Point v, double t0, double t1, PointList *out);
+
+// Line types are matched by name whatever the case.
+std::string LineTypeKey(const char *name);
+
+// A HATCH's boundary rings (separated by NaN points) and, given pattern, its
+// pattern lines: a solid fill's rings without pattern, a pattern hatch's
+// with it, nothing otherwise (dxfhatch.cpp).
+void ReadHatch(dimeEntity *entity, PointList *rings, std::vector<PatternLine> *pattern);
+// The boundary of a solid fill; none for a pattern hatch.
+void HatchRings(dimeEntity *entity, PointList *rings);
+
+} // namespace zulan
+
+#endif
