@@ -1,4 +1,5 @@
 #include "bitmapimage.h"
+#include "expecterror.h"
 #include "testimages.h"
 
 #include <gtest/gtest.h>
@@ -40,11 +41,17 @@ TEST(BitmapImage, CopiesOwnTheirPixels)
   EXPECT_NE(assigned.GetPixels(), source.GetPixels());
 }
 
-TEST(BitmapImage, EmptyDimensionsAreAValidState)
+TEST(BitmapImage, EmptyImagesCopyAndGrowLikeAnyOther)
 {
-  BitmapImage image(0, 7, 0xFFFFFFFF);
-  EXPECT_EQ(image.GetWidth(), 0u);
-  EXPECT_EQ(image.GetHeight(), 7u);
+  // No pixels to fill or copy: the encoders, not the image, refuse them.
+  const BitmapImage empty(0, 7, 0xFFFFFFFF);
+  BitmapImage copy(empty);
+  EXPECT_EQ(copy.GetHeight(), 7u);
+  copy = LetterF();
+  copy = empty;
+  EXPECT_EQ(copy.GetWidth(), 0u);
+  copy.SetSize(2, 1);
+  EXPECT_EQ(*copy.PixelAddress(1), 0u);
 }
 
 TEST(BitmapImage, OversizedImagesAreRejectedBeforeTheOldBufferIsTouched)
@@ -55,13 +62,5 @@ TEST(BitmapImage, OversizedImagesAreRejectedBeforeTheOldBufferIsTouched)
   EXPECT_THROW(image.SetSize(0x10000, 0x10000), BitmapImage::SizeError);  // 2^32 pixels
   EXPECT_EQ(image.GetWidth(), 2u);
   EXPECT_EQ(*image.PixelAddress(3), 0x01020304u);
-  try
-  {
-    image.SetSize(70000, 70000);
-    FAIL();
-  }
-  catch (const BitmapImage::SizeError &error)
-  {
-    EXPECT_STREQ(error.what(), "Image too large: 70000 x 70000 pixels");
-  }
+  ExpectError<BitmapImage::SizeError>([&] { image.SetSize(70000, 70000); }, "Image too large: 70000 x 70000 pixels");
 }

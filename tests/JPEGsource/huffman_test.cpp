@@ -43,7 +43,7 @@ TEST(HuffmanTable, NoSymbolGivesAnEmptyTable)
 {
   JpegHuffmanTable table = Built({});
   EXPECT_EQ(table.TableLength(), 17u);
-  testing_support::MemoryBitStream stream;
+  testing_support::MemoryStream stream;
   table.WriteTable(stream);
   EXPECT_EQ(stream.Bytes(), std::vector<uint8_t>(16, 0));
 }
@@ -60,7 +60,7 @@ TEST(HuffmanTable, SmallAlphabetsAndTies)
   EXPECT_EQ(CodeOf(two, 7).code, 0);
   EXPECT_EQ(CodeOf(two, 3).length, 2);
   EXPECT_EQ(CodeOf(two, 3).code, 2);
-  testing_support::MemoryBitStream stream;
+  testing_support::MemoryStream stream;
   two.WriteTable(stream);
   std::vector<uint8_t> expected(16, 0);
   expected[0] = 1;

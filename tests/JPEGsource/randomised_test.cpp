@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "jpegencoder.h"
-#include "jpeg/jpgoutputstream.h"
+#include "memorystream.h"
 #include "paralleltasks.h"
 #include "simd.h"
 
@@ -66,36 +66,6 @@ public:
 
 private:
   uint64_t value = 0xCBF29CE484222325ull;
-};
-
-// A stream with a small buffer that records the size of every flush.
-class RecordingStream : public Vantorum::JpegOutputStream
-{
-public:
-  explicit RecordingStream(size_t size) : buffer(size)
-  {
-    current = buffer.data();
-    bufferEnd = buffer.data() + buffer.size();
-  }
-  void Flush() override
-  {
-    const size_t count = static_cast<size_t>(current - buffer.data());
-    flushes.push_back(count);
-    bytes.insert(bytes.end(), buffer.data(), current);
-    current = buffer.data();
-  }
-  // What a caller finds after the write: flushed bytes, then the buffer.
-  std::vector<uint8_t> Contents() const
-  {
-    std::vector<uint8_t> all = bytes;
-    all.insert(all.end(), buffer.data(), static_cast<const uint8_t *>(current));
-    return all;
-  }
-  std::vector<uint64_t> flushes;
-
-private:
-  std::vector<uint8_t> buffer;
-  std::vector<uint8_t> bytes;
 };
 
 struct ProgressLog
@@ -322,7 +292,7 @@ uint64_t RunCase(uint32_t index, uint32_t threads, std::string &description)
   if (index > 2 && random.Chance(10))
     log.cancelAt = random.Between(1, 60);
   encoder.SetProgressCallback(LogProgress, &log);
-  RecordingStream stream(random.Chance(50) ? random.Between(16, 600) : 0x40000);
+  testing_support::MemoryStream stream(random.Chance(50) ? random.Between(16, 600) : 0x40000);
 
   std::string outcome = "written";
   try
@@ -341,7 +311,7 @@ uint64_t RunCase(uint32_t index, uint32_t threads, std::string &description)
                 + (progressive ? " progressive" : " baseline") + ": " + outcome;
 
   Digest digest;
-  const std::vector<uint8_t> bytes = stream.Contents();
+  const std::vector<uint8_t> bytes = stream.Bytes();
   digest.Add(bytes.data(), bytes.size());
   for (uint64_t size : stream.flushes)
     digest.Add(size);
@@ -428,12 +398,12 @@ TEST(JpegThreads, LongEndOfBandRunsCrossShares)
           }
         }
         encoder.SetThreadCount(threads);
-        RecordingStream stream(0x40000);
+        testing_support::MemoryStream stream(0x40000);
         encoder.WriteImage(stream, image);
         if (threads == 1)
-          expected = stream.Contents();
+          expected = stream.Bytes();
         else
-          EXPECT_EQ(stream.Contents(), expected) << threads << " threads";
+          EXPECT_EQ(stream.Bytes(), expected) << threads << " threads";
       }
     }
 }

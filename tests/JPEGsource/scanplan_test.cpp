@@ -1,4 +1,5 @@
 #include "jpegencoder.h"
+#include "expecterror.h"
 #include "testimages.h"
 
 #include <gtest/gtest.h>
@@ -252,25 +253,21 @@ TEST(ImageLimits, EmptyAndOversizedImagesAreRejectedBeforeAnyByte)
 {
   JpegEncoder encoder;
   const std::string path = TempPath("limits.jpg");
-  EXPECT_THROW(encoder.WriteImageFile(path, BitmapImage(0, 3, 0)), JpegEncoder::JpegError);
+  ExpectError<JpegEncoder::JpegError>([&] { encoder.WriteImageFile(path, BitmapImage(0, 3, 0)); }, "Empty Image");
   EXPECT_EQ(std::filesystem::file_size(path), 0u);
-  try
-  {
-    encoder.WriteImageFile(path, BitmapImage(70000, 1, 0));
-    FAIL();
-  }
-  catch (const JpegEncoder::JpegError &error)
-  {
-    EXPECT_STREQ(error.what(), "Image too large for JPEG: 70000 x 1 pixels (limit 65535)");
-  }
+  ExpectError<JpegEncoder::JpegError>([&] { encoder.WriteImageFile(path, BitmapImage(70000, 1, 0)); },
+                                      "Image too large for JPEG: 70000 x 1 pixels (limit 65535)");
   EXPECT_EQ(std::filesystem::file_size(path), 0u);
 
   // The DRI field is 16 bits: 2000 rows x 40 MCUs does not fit.
   encoder.SetRestartRows(2000);
-  EXPECT_THROW(encoder.WriteImageFile(path, BitmapImage(320, 8, 0)), JpegEncoder::JpegError);
+  ExpectError<JpegEncoder::JpegError>([&] { encoder.WriteImageFile(path, BitmapImage(320, 8, 0)); },
+                                      "Restart interval too large: 80000 data units (limit 65535)");
+  EXPECT_EQ(std::filesystem::file_size(path), 0u);
   encoder.SetRestartRows(1000);
   EXPECT_NO_THROW(encoder.WriteImageFile(path, BitmapImage(320, 8, 0)));
 
-  EXPECT_THROW(encoder.SetComment(std::string(65533, 'x')), JpegEncoder::JpegError);
+  ExpectError<JpegEncoder::JpegError>([&] { encoder.SetComment(std::string(65533, 'x')); },
+                                      "Comment too long: 65533 bytes (limit 65532)");
   EXPECT_NO_THROW(encoder.SetComment(std::string(65532, 'x')));
 }

@@ -1,6 +1,7 @@
 #include "jpegencoder.h"
 #include "jpegsegments.h"
 #include "outputbytestream.h"
+#include "expecterror.h"
 #include "testimages.h"
 
 #include <gtest/gtest.h>
@@ -258,13 +259,27 @@ TEST(JpegStream, WriteErrorsAreFailures)
   JpegEncoder encoder;
   EXPECT_THROW(encoder.WriteImageFile("/dev/full", LetterF()), OutputByteStream::StreamError);
   EXPECT_THROW(encoder.WriteImageFile("/dev/full", NoiseImage(400, 400, 1)), OutputByteStream::StreamError);
-  try
-  {
-    encoder.WriteImageFile(TempPath("none") + "/x.jpg", LetterF());
-    FAIL();
-  }
-  catch (const JpegEncoder::JpegError &error)
-  {
-    EXPECT_STREQ(error.what(), "Cannot Open Input File No such file or directory");
-  }
+  ExpectError<JpegEncoder::JpegError>([&] { encoder.WriteImageFile(TempPath("none") + "/x.jpg", LetterF()); },
+                                      "Cannot Open Input File No such file or directory");
+}
+
+// The plan's successive-approximation state is consumed while writing: a
+// second write with the same encoder must start from the plan again.
+TEST(JpegStream, OneEncoderWritesTheSameSuccessiveApproximationFileTwice)
+{
+  const auto configure = [](JpegEncoder &encoder) {
+    encoder.SetProgressive(true);
+    encoder.SetScan(0, 14, 0, 2);
+    encoder.SetScan(1, 2, 5, 2);
+    encoder.SetScan(2, 2, 63, 1);
+    encoder.SetScan(3, 4, 63, 1);
+    encoder.SetScan(4, 8, 63, 3);
+  };
+  const BitmapImage image = GradientImage(40, 24);
+  JpegEncoder reused, fresh;
+  configure(reused);
+  configure(fresh);
+  const Bytes first = EncodeJpeg(reused, image);
+  EXPECT_EQ(EncodeJpeg(reused, image), first);
+  EXPECT_EQ(EncodeJpeg(fresh, image), first);
 }

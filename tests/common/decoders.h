@@ -1,5 +1,6 @@
-// Bridges to independent decoders (Pillow, ImageMagick, libjpeg-turbo's
-// djpeg, ffmpeg) so that tests judge our files by what others read.
+// Independent decoders judge our files by what others read: libjpeg-turbo
+// and libpng in process, and, in the tests labelled "external", Pillow,
+// ImageMagick, djpeg and ffmpeg as separate programs.
 #ifndef RASTELLO_TESTS_DECODERS_H
 #define RASTELLO_TESTS_DECODERS_H
 
@@ -14,14 +15,25 @@ struct DecodedImage
 {
   bool ok = false;          // decoder ran and produced pixels
   bool warned = false;      // decoder printed a warning
-  std::string messages;     // what it printed on stderr
+  std::string messages;     // what it printed
   uint32_t width = 0, height = 0;
   bool hasAlpha = false;
   std::vector<uint8_t> rgba;  // 4 bytes per pixel, rows top to bottom
+
+  std::vector<uint8_t> Rgb() const;  // rgba without the alpha bytes
 };
 
-// decoder: "pillow" or "magick".
+// libjpeg-turbo; a corrupt-data warning sets warned.
+DecodedImage DecodeJpeg(const std::vector<uint8_t> &bytes);
+// libpng; any colour type comes out as RGBA.
+DecodedImage DecodePng(const std::vector<uint8_t> &bytes);
+// Binary PPM (P6) or PGM (P5) with a maximum of 255.
+DecodedImage ReadNetpbm(const std::string &path);
+
+// External programs. decoder: "pillow", "magick", "djpeg" or "ffmpeg".
 DecodedImage DecodeImage(const std::string &decoder, const std::string &path);
+
+std::string Sha256(const std::vector<uint8_t> &bytes);
 
 struct CommandResult
 {

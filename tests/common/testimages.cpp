@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -64,6 +65,30 @@ Vantorum::BitmapImage GradientImage(uint32_t width, uint32_t height)
       SetPixel(image, x, y, {red, green, blue});
     }
   return image;
+}
+
+std::string TestName(const std::string &text)
+{
+  std::string name = text;
+  for (char &c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)))
+      c = '_';
+  return name;
+}
+
+void WriteNetpbm(const std::string &path, const Vantorum::BitmapImage &image, bool grey)
+{
+  std::ofstream file(path, std::ios::binary);
+  file << (grey ? "P5" : "P6") << "\n" << image.GetWidth() << " " << image.GetHeight() << "\n255\n";
+  for (uint32_t y = 0; y < image.GetHeight(); ++y)
+    for (uint32_t x = 0; x < image.GetWidth(); ++x)
+    {
+      const Rgb pixel = GetPixel(image, x, y);
+      if (grey)
+        file.put(static_cast<char>(pixel.red));
+      else
+        file << pixel.red << pixel.green << pixel.blue;
+    }
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::string &path)

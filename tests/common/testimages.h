@@ -3,6 +3,8 @@
 #define RASTELLO_TESTS_TESTIMAGES_H
 
 #include <cstdint>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,21 @@ Vantorum::BitmapImage LetterF();
 Vantorum::BitmapImage NoiseImage(uint32_t width, uint32_t height, uint32_t seed);
 // Smooth gradients with a little texture: compresses like a photograph.
 Vantorum::BitmapImage GradientImage(uint32_t width, uint32_t height);
+
+// A named test picture, made on demand so that a parameter list costs nothing.
+struct Picture
+{
+  const char *name;
+  std::function<Vantorum::BitmapImage()> make;
+  bool smooth = true;  // no sharp colour edges for chroma subsampling to lose
+};
+inline std::ostream &operator<<(std::ostream &stream, const Picture &picture) { return stream << picture.name; }
+
+// A GoogleTest parameter name: letters, digits and underscores only.
+std::string TestName(const std::string &text);
+
+// Binary PPM (P6) or, with grey set, PGM (P5) of the image's red channel.
+void WriteNetpbm(const std::string &path, const Vantorum::BitmapImage &image, bool grey = false);
 
 std::vector<uint8_t> ReadFileBytes(const std::string &path);
 void WriteFileBytes(const std::string &path, const std::vector<uint8_t> &bytes);

@@ -109,7 +109,7 @@ std::string ColourDrawing()
 
 // --- Pictures -------------------------------------------------------------
 
-struct Picture
+struct ExportedPicture
 {
   uint32_t width = 0, height = 0;
   std::vector<uint8_t> rgb;
@@ -144,7 +144,7 @@ bool IsBlue(Rgb p)
 
 // Counts the pixels in columns [x0, x1) and rows [y0, y1) that match.
 template <class Test>
-size_t CountIn(const Picture &picture, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, Test test)
+size_t CountIn(const ExportedPicture &picture, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, Test test)
 {
   size_t count = 0;
   for (uint32_t y = y0; y < std::min(y1, picture.height); ++y)
@@ -153,12 +153,12 @@ size_t CountIn(const Picture &picture, uint32_t x0, uint32_t y0, uint32_t x1, ui
   return count;
 }
 
-template <class Test> size_t CountAll(const Picture &picture, Test test)
+template <class Test> size_t CountAll(const ExportedPicture &picture, Test test)
 {
   return CountIn(picture, 0, 0, picture.width, picture.height, test);
 }
 
-bool SameIn(const Picture &a, const Picture &b, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1)
+bool SameIn(const ExportedPicture &a, const ExportedPicture &b, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1)
 {
   for (uint32_t y = y0; y < y1; ++y)
     for (uint32_t x = x0; x < x1; ++x)
@@ -179,9 +179,9 @@ double Psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b)
   return mse == 0 ? 99 : 10 * std::log10(255 * 255 / mse);
 }
 
-Picture FromDecoded(const DecodedImage &image)
+ExportedPicture FromDecoded(const DecodedImage &image)
 {
-  Picture picture;
+  ExportedPicture picture;
   picture.width = image.width;
   picture.height = image.height;
   for (size_t i = 0; i + 3 < image.rgba.size(); i += 4)
@@ -190,10 +190,10 @@ Picture FromDecoded(const DecodedImage &image)
 }
 
 // Binary PPM or PGM, as djpeg writes them, as RGB.
-Picture ReadPnm(const std::string &path)
+ExportedPicture ReadPnm(const std::string &path)
 {
   const std::vector<uint8_t> bytes = ReadFileBytes(path);
-  Picture picture;
+  ExportedPicture picture;
   unsigned fields[4] = {};
   size_t at = 0;
   for (int field = 0; field < 4 && at < bytes.size(); ++field)
@@ -274,7 +274,7 @@ int JpegFrame(const std::vector<uint8_t> &bytes, int &components)
   return 0;
 }
 
-Picture CheckedPng(const std::string &path, uint32_t width, uint32_t height)
+ExportedPicture CheckedPng(const std::string &path, uint32_t width, uint32_t height)
 {
   SCOPED_TRACE(path);
   const std::vector<Chunk> chunks = PngChunks(ReadFileBytes(path));
@@ -306,7 +306,7 @@ Picture CheckedPng(const std::string &path, uint32_t width, uint32_t height)
   return FromDecoded(pillow);
 }
 
-Picture CheckedBmp(const std::string &path, uint32_t width, uint32_t height)
+ExportedPicture CheckedBmp(const std::string &path, uint32_t width, uint32_t height)
 {
   SCOPED_TRACE(path);
   const std::vector<uint8_t> bytes = ReadFileBytes(path);
@@ -318,7 +318,7 @@ Picture CheckedBmp(const std::string &path, uint32_t width, uint32_t height)
   return FromDecoded(pillow);
 }
 
-Picture CheckedJpeg(const std::string &path, uint32_t width, uint32_t height)
+ExportedPicture CheckedJpeg(const std::string &path, uint32_t width, uint32_t height)
 {
   SCOPED_TRACE(path);
   const std::vector<uint8_t> bytes = ReadFileBytes(path);
@@ -327,7 +327,7 @@ Picture CheckedJpeg(const std::string &path, uint32_t width, uint32_t height)
   const CommandResult djpeg = RunCommand("djpeg -outfile " + ShellQuote(pnm) + " " + ShellQuote(path));
   EXPECT_EQ(djpeg.status, 0) << djpeg.output;
   EXPECT_EQ(djpeg.output, "") << "djpeg warned";
-  const Picture reference = ReadPnm(pnm);
+  const ExportedPicture reference = ReadPnm(pnm);
   std::remove(pnm.c_str());
   EXPECT_EQ(reference.width, width);
   EXPECT_EQ(reference.height, height);
@@ -405,9 +405,9 @@ TEST(ExportFormats, EveryFileDecodesEverywhereAtTheAskedSize)
                                                              "saved.png", "whole.jpg", "whole.png",
                                                              "whole.png.bmp"}));
 
-  const Picture png = CheckedPng(folder + "/a.png", 800, 600);
-  const Picture bmp = CheckedBmp(folder + "/a.bmp", 800, 600);
-  const Picture jpeg = CheckedJpeg(folder + "/a.JpG", 800, 600);
+  const ExportedPicture png = CheckedPng(folder + "/a.png", 800, 600);
+  const ExportedPicture bmp = CheckedBmp(folder + "/a.bmp", 800, 600);
+  const ExportedPicture jpeg = CheckedJpeg(folder + "/a.JpG", 800, 600);
   ASSERT_FALSE(png.Empty());
   EXPECT_TRUE(png.rgb == bmp.rgb) << "the PNG and BMP of one section differ";
   EXPECT_GT(Psnr(jpeg.rgb, png.rgb), 25) << "the JPEG shows another picture";
@@ -421,7 +421,7 @@ TEST(ExportFormats, EveryFileDecodesEverywhereAtTheAskedSize)
   EXPECT_EQ(JpegFrame(ReadFileBytes(folder + "/a.JpG"), components), 0xC0);
   EXPECT_EQ(components, 3);
 
-  const Picture whole = CheckedPng(folder + "/whole.png", 800, 600);
+  const ExportedPicture whole = CheckedPng(folder + "/whole.png", 800, 600);
   EXPECT_FALSE(whole.rgb == png.rgb) << "the export filters draw the whole drawing, not the last section";
   // SAVEBMP writes BMP whatever the name says.
   EXPECT_TRUE(CheckedBmp(folder + "/saved.png", 800, 600).rgb == whole.rgb);
@@ -433,7 +433,7 @@ TEST(ExportFormats, EveryFileDecodesEverywhereAtTheAskedSize)
       RunZulanIn(folder, registry,
                  ShellQuote(Bracket) + " --export 'PNG File' bracket.png --export 'JPEG File' bracket.jpg");
   EXPECT_EQ(bracket.status, 0) << bracket.output;
-  const Picture bracketPng = CheckedPng(folder + "/bracket.png", 800, 600);
+  const ExportedPicture bracketPng = CheckedPng(folder + "/bracket.png", 800, 600);
   EXPECT_GT(CountAll(bracketPng, IsBlack), 500u);
   EXPECT_GT(Psnr(CheckedJpeg(folder + "/bracket.jpg", 800, 600).rgb, bracketPng.rgb), 25);
 }
@@ -526,7 +526,7 @@ TEST(ExportSize, DefaultClipboardAndCropSizes)
   CheckedJpeg(folder + "/stored-crop.jpg", 800, 400);
   CheckedPng(folder + "/clip.png", 1024, 300);
   CheckedJpeg(folder + "/clip.jpg", 1024, 300);
-  const Picture wide = CheckedPng(folder + "/wide.png", 800, 400);
+  const ExportedPicture wide = CheckedPng(folder + "/wide.png", 800, 400);
   // The width is cut by a truncated single-precision figure: 300 or 301.
   const std::vector<Chunk> tall = PngChunks(ReadFileBytes(folder + "/tall.png"));
   ASSERT_FALSE(tall.empty());
@@ -552,7 +552,7 @@ TEST(ExportSize, LargeSizesComeOutExactly)
                                  ShellQuote(drawing) + Typed("WBSM strips.png 0,0 3999,1000")
                                      + " --export 'PNG File' whole.png");
   EXPECT_EQ(run.status, 0) << run.output;
-  const Picture strips = CheckedPng(folder + "/strips.png", 4000, 1001);
+  const ExportedPicture strips = CheckedPng(folder + "/strips.png", 4000, 1001);
   ASSERT_FALSE(strips.Empty());
   EXPECT_TRUE(CheckedPng(folder + "/whole.png", 4000, 1001).rgb == strips.rgb)
       << "the drawing's extents are the frame, so both show the same";
@@ -591,7 +591,7 @@ TEST(ExportSize, LinesRunOnAcrossStripSeams)
   const CommandResult run = RunZulanIn(folder, StoreSettings(settings),
                                        ShellQuote(FrameDrawing(3999, 1000)) + Typed("WBSM strips.bmp 0,0 3999,1000"));
   ASSERT_EQ(run.status, 0) << run.output;
-  const Picture strips = CheckedBmp(folder + "/strips.bmp", 4000, 1001);
+  const ExportedPicture strips = CheckedBmp(folder + "/strips.bmp", 4000, 1001);
   ASSERT_FALSE(strips.Empty());
   double previous = 0;
   for (uint32_t row = 1; row < 1000; ++row)
@@ -635,8 +635,8 @@ TEST(UnusedArea, BlankWhitensTheMarginsNormalShowsTheDrawing)
 
   // 100 x 100 at 800 x 600: the section covers columns 100 to 699.
   {
-    const Picture normal = CheckedPng(folder + "/square-normal.png", 800, 600);
-    const Picture blank = CheckedPng(folder + "/square-blank.png", 800, 600);
+    const ExportedPicture normal = CheckedPng(folder + "/square-normal.png", 800, 600);
+    const ExportedPicture blank = CheckedPng(folder + "/square-blank.png", 800, 600);
     ASSERT_FALSE(normal.Empty() || blank.Empty());
     EXPECT_GT(CountIn(normal, 0, 0, 97, 600, IsRed), 300u) << "the red line at x = -10";
     EXPECT_GT(CountIn(normal, 703, 0, 800, 600, IsRed), 300u) << "the red line at x = 110";
@@ -648,8 +648,8 @@ TEST(UnusedArea, BlankWhitensTheMarginsNormalShowsTheDrawing)
   }
   // 100 x 20 at 800 x 600: the section covers rows 220 to 379.
   {
-    const Picture normal = CheckedPng(folder + "/flat-normal.png", 800, 600);
-    const Picture blank = CheckedBmp(folder + "/flat-blank.bmp", 800, 600);
+    const ExportedPicture normal = CheckedPng(folder + "/flat-normal.png", 800, 600);
+    const ExportedPicture blank = CheckedBmp(folder + "/flat-blank.bmp", 800, 600);
     ASSERT_FALSE(normal.Empty() || blank.Empty());
     EXPECT_GT(CountIn(normal, 0, 0, 800, 216, IsRed), 1000u) << "the red lines at y = 61.5 and 80";
     EXPECT_GT(CountIn(normal, 0, 384, 800, 600, IsRed), 1000u) << "the red lines at y = 20 and 38.5";
@@ -660,8 +660,8 @@ TEST(UnusedArea, BlankWhitensTheMarginsNormalShowsTheDrawing)
   // 100 x 10 at 4000 x 1001, in two strips: the section covers rows 300 to
   // 700, the bottom margin lies wholly in the second strip.
   {
-    const Picture normal = CheckedPng(folder + "/strips-normal.png", 4000, 1001);
-    const Picture blank = CheckedPng(folder + "/strips-blank.png", 4000, 1001);
+    const ExportedPicture normal = CheckedPng(folder + "/strips-normal.png", 4000, 1001);
+    const ExportedPicture blank = CheckedPng(folder + "/strips-blank.png", 4000, 1001);
     ASSERT_FALSE(normal.Empty() || blank.Empty());
     EXPECT_GT(CountIn(normal, 0, 0, 4000, 297, IsRed), 3000u) << "the red line at y = 61.5";
     EXPECT_GT(CountIn(normal, 0, 704, 4000, 1001, IsRed), 3000u) << "the red line at y = 38.5";
@@ -690,8 +690,8 @@ TEST(BlackAndWhite, SectionsAreBlackOnWhiteAndColoursReturn)
           + " --export 'PNG File' after-errors.png");
   EXPECT_EQ(run.status, 1) << run.output;
 
-  const Picture before = CheckedPng(folder + "/before.png", 800, 600);
-  const Picture bw = CheckedPng(folder + "/bw.png", 800, 600);
+  const ExportedPicture before = CheckedPng(folder + "/before.png", 800, 600);
+  const ExportedPicture bw = CheckedPng(folder + "/bw.png", 800, 600);
   ASSERT_FALSE(before.Empty() || bw.Empty());
   EXPECT_GT(CountAll(before, IsRed), 200u);
   EXPECT_GT(CountAll(before, IsBlue), 200u);
@@ -767,13 +767,13 @@ TEST(ExportSettings, JpegAndPngOptionsReachTheFile)
   EXPECT_EQ(JpegFrame(ReadFileBytes(folder + "/whole.jpg"), components), 0xC2);
   EXPECT_EQ(JpegFrame(ReadFileBytes(folder + "/q10.jpg"), components), 0xC0);
   EXPECT_EQ(components, 1) << "the greyscale bit has no control and stays";
-  const Picture grey = CheckedJpeg(folder + "/grey.jpg", 800, 600);
+  const ExportedPicture grey = CheckedJpeg(folder + "/grey.jpg", 800, 600);
   EXPECT_EQ(CountAll(grey, [](Rgb p) { return p.red == p.green && p.green == p.blue; }), 800u * 600);
   CheckedJpeg(folder + "/whole.jpg", 800, 600);
-  const Picture low = CheckedJpeg(folder + "/q10.jpg", 800, 600);
-  const Picture high = CheckedJpeg(folder + "/q100.jpg", 800, 600);
+  const ExportedPicture low = CheckedJpeg(folder + "/q10.jpg", 800, 600);
+  const ExportedPicture high = CheckedJpeg(folder + "/q100.jpg", 800, 600);
   EXPECT_LT(fs::file_size(folder + "/q10.jpg"), fs::file_size(folder + "/q100.jpg"));
-  const Picture stored = CheckedPng(folder + "/stored.png", 800, 600);
+  const ExportedPicture stored = CheckedPng(folder + "/stored.png", 800, 600);
   EXPECT_GT(Psnr(high.rgb, stored.rgb), Psnr(low.rgb, stored.rgb));
   // Level 0 stores the rows as they are; 9 packs the same pixels.
   EXPECT_GT(fs::file_size(folder + "/stored.png"), 800u * 601 * 3);

@@ -8,6 +8,7 @@
 
 #include "bitmapimage.h"
 #include "decoders.h"
+#include "jpegsegments.h"
 #include "testimages.h"
 
 namespace tool_testing
@@ -19,23 +20,16 @@ namespace tool_testing
 testing_support::CommandResult RunEncoder(const std::vector<std::string> &arguments,
                                           const std::string &shellPrefix = "", const std::string &launcher = "");
 
-// Binary PPM (P6) or, with grey set, PGM (P5) of the image's red channel.
-void WriteNetpbm(const std::string &path, const Vantorum::BitmapImage &image, bool grey = false);
+using testing_support::WriteNetpbm;
 
 // Runs a Python snippet with Pillow available; the snippet sees the list argv.
 void RunPython(const std::string &code, const std::vector<std::string> &arguments);
 
-struct Segment
-{
-  uint8_t marker;
-  std::vector<uint8_t> payload;  // after the length field; empty for standalone markers
-};
-
-// Every marker of a JPEG stream in order, restart markers included; the
-// entropy-coded bytes between them are skipped.
-std::vector<Segment> JpegSegments(const std::vector<uint8_t> &bytes);
-size_t CountMarkers(const std::vector<Segment> &segments, uint8_t marker);
-const Segment *FindMarker(const std::vector<Segment> &segments, uint8_t marker);
+// One JPEG segment parser for the library's tests and the tool's.
+using testing_support::CountMarkers;
+using testing_support::FindMarker;
+using testing_support::ParseJpeg;
+using testing_support::Segment;
 
 // Names in a folder, for checking that no temporary file was left behind.
 using testing_support::FolderEntries;

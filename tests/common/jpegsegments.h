@@ -23,6 +23,9 @@ struct Segment
 // Markers inside entropy-coded data (RSTn) come out as their own segments.
 std::vector<Segment> ParseJpeg(const std::vector<uint8_t> &bytes);
 std::vector<uint8_t> Markers(const std::vector<Segment> &segments);
+size_t CountMarkers(const std::vector<Segment> &segments, uint8_t marker);
+// The first segment with the marker, or null.
+const Segment *FindMarker(const std::vector<Segment> &segments, uint8_t marker);
 // Encodes to a memory-backed file and returns the bytes.
 std::vector<uint8_t> EncodeJpeg(Vantorum::JpegEncoder &encoder, const Vantorum::BitmapImage &image);
 

@@ -49,6 +49,22 @@ std::vector<uint8_t> Markers(const std::vector<Segment> &segments)
   return markers;
 }
 
+size_t CountMarkers(const std::vector<Segment> &segments, uint8_t marker)
+{
+  size_t count = 0;
+  for (const Segment &segment : segments)
+    count += segment.marker == marker;
+  return count;
+}
+
+const Segment *FindMarker(const std::vector<Segment> &segments, uint8_t marker)
+{
+  for (const Segment &segment : segments)
+    if (segment.marker == marker)
+      return &segment;
+  return nullptr;
+}
+
 std::vector<uint8_t> EncodeJpeg(Vantorum::JpegEncoder &encoder, const Vantorum::BitmapImage &image)
 {
   const std::string path = TempPath("encoded.jpg");
