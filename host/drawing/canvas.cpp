@@ -44,7 +44,7 @@ constexpr double kMaxLineWidth = 1 << 16;
 constexpr double kWideLineReach = 1 << 21;
 // Line types whose pattern comes to less than this many pixels are drawn
 // continuous, as their dashes would run together.
-constexpr double kShortestDashPeriod = 3;
+constexpr double kShortestDashPeriod = 2;
 
 struct Rect
 {

@@ -54,7 +54,7 @@ namespace
 // one.
 constexpr int kWeightByLayer = -1;
 constexpr int kWeightByBlock = -2;
-constexpr int kDefaultWeight = 25; // what DEFAULT (-3) means
+constexpr int kDefaultWeight = 25; // what DEFAULT (-3) means without $LWDEFAULT
 constexpr int kMaxWeight = 211;
 
 } // namespace
@@ -70,6 +70,7 @@ public:
 
   void Build()
   {
+    ReadDefaultWeight();
     ReadLayers();
     ReadUnits();
     ReadPointStyle();
@@ -79,7 +80,7 @@ public:
     if (section && section->typeId() == dimeBase::dimeEntitiesSectionType)
     {
       auto *entities = static_cast<dimeEntitiesSection *>(section);
-      const Context top{Affine(), -1, 7, kDefaultWeight, 0, ""};
+      const Context top{Affine(), -1, 7, defaultWeight_, 0, ""};
       try
       {
         Cost cost;
@@ -224,7 +225,7 @@ private:
     {
       ThrowLoadError(path_, "too many layers (more than 32767)");
     }
-    doc_.layers_.push_back(Layer{name && *name ? name : "0", 7, false, false, kDefaultWeight, {}});
+    doc_.layers_.push_back(Layer{name && *name ? name : "0", 7, false, false, int16_t(defaultWeight_), {}});
     layerByName_[key] = int(doc_.layers_.size() - 1);
     return int(doc_.layers_.size() - 1);
   }
@@ -272,6 +273,17 @@ private:
     if (!section || section->typeId() != dimeBase::dimeHeaderSectionType)
       return nullptr;
     return static_cast<dimeHeaderSection *>(section);
+  }
+
+  // What DEFAULT means: $LWDEFAULT, in hundredths of a millimetre.
+  void ReadDefaultWeight()
+  {
+    dimeHeaderSection *header = HeaderSection();
+    int codes[1];
+    dimeParam value[1];
+    if (header && header->getVariable("$LWDEFAULT", codes, value, 1) == 1 && codes[0] == 70
+        && value[0].int16_data >= 0 && value[0].int16_data <= kMaxWeight)
+      defaultWeight_ = value[0].int16_data;
   }
 
   // Line weights are millimetres of paper; $INSUNITS says what a world unit
@@ -384,7 +396,7 @@ private:
       return doc_.layers_[layer].lineWeight;
     if (weight == kWeightByBlock)
       return ctx.weight;
-    return weight >= 0 && weight <= kMaxWeight ? weight : kDefaultWeight;
+    return weight >= 0 && weight <= kMaxWeight ? weight : defaultWeight_;
   }
 
   // The entity's line type: its own (group 6), its layer's when BYLAYER or
@@ -1314,6 +1326,7 @@ private:
   std::map<const dimeEntity *, std::vector<Point>> blockWide_; // see WideRings
   std::vector<Point> wideScratch_;
   int weight_ = 0;             // line weight of the entity being added
+  int defaultWeight_ = kDefaultWeight;
   uint16_t dashes_ = 0;        // dash pattern of the entity being added
   std::string lineType_;       // resolved line type of the entity being added
   std::map<std::string, std::vector<double>> lineTypes_; // LTYPE table, by upper-case name

@@ -306,12 +306,11 @@ private:
   {
     const size_t line = lines_.Number();
     auto what = [&] { return " (group code " + std::to_string(code) + " takes " + TypeName(type); };
+    // Handles and binary data are kept as strings and never read as numbers,
+    // and writers differ: LibreCAD puts style names ("Standard") and empty
+    // values where handles belong. Refusing them would refuse its drawings.
     if (type == ValueType::kHex)
-    {
-      if (text.empty() || text.find_first_not_of("0123456789ABCDEFabcdef") != std::string_view::npos)
-        Refuse(line, Quoted(text) + " is not hexadecimal" + what() + ")");
       return;
-    }
     if (text.size() > kMaxNumberLength)
     {
       Refuse(line, "a number of " + std::to_string(text.size()) + " characters" + what()

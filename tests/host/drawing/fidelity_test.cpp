@@ -118,6 +118,23 @@ TEST(LineWeightTest, WidthFollowsUnitsAndScale)
   EXPECT_LE(inches.InkColumn(50), 5);
 }
 
+TEST(LineWeightTest, DefaultIsWhatTheHeaderSays)
+{
+  // DEFAULT (-3), and BYLAYER on a layer without a weight: 0.25 mm (2.5
+  // pixels) unless $LWDEFAULT says otherwise, here 0.09 mm (a hairline).
+  auto drawing = [](const std::string &header)
+  {
+    return LoadText(DxfFile(LayerEntry("0", 7), "",
+                            Line("0", 2, 3, 8, 3, {{370, "-3"}}) + Line("0", 2, 7, 8, 7),
+                            Groups({{9, "$INSUNITS"}, {70, "4"}}) + header));
+  };
+  Picture standard, thin;
+  standard.Draw(*drawing(""), kTenView);
+  thin.Draw(*drawing(Groups({{9, "$LWDEFAULT"}, {70, "9"}})), kTenView);
+  EXPECT_GE(standard.InkColumn(50), 4);
+  EXPECT_EQ(thin.InkColumn(50), 2);
+}
+
 // A picture drawn whole and drawn as two strips split at a row must agree
 // pixel for pixel, also for wide lines, curves and a line running far off.
 TEST(LineWeightTest, WideLinesJoinAcrossStrips)
