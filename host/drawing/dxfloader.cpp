@@ -757,37 +757,37 @@ private:
 
   // Inside blocks the points are made once and kept, since every placement
   // draws the same ones; each kept point is drawn at least once, so all of
-  // them together are bounded like the document's.
-  const std::vector<Point> &LocalPoints(dimeEntity *entity, bool inBlock)
+  // them together are bounded like the document's. make(room) makes them.
+  template <typename Make>
+  const std::vector<Point> &BlockCached(dimeEntity *entity, bool inBlock,
+                                        std::map<const dimeEntity *, std::vector<Point>> &cache,
+                                        std::vector<Point> &scratch, Make make)
   {
     if (!inBlock)
     {
-      scratch_ = MakeLocalPoints(entity, kMaxPoints - doc_.points_.size());
-      return scratch_;
+      scratch = make(kMaxPoints - doc_.points_.size());
+      return scratch;
     }
-    auto found = blockPoints_.find(entity);
-    if (found != blockPoints_.end())
+    auto found = cache.find(entity);
+    if (found != cache.end())
       return found->second;
-    std::vector<Point> points = MakeLocalPoints(entity, kMaxPoints - blockPointCount_);
+    std::vector<Point> points = make(kMaxPoints - blockPointCount_);
     blockPointCount_ += points.size();
-    return blockPoints_.emplace(entity, std::move(points)).first->second;
+    return cache.emplace(entity, std::move(points)).first->second;
+  }
+
+  const std::vector<Point> &LocalPoints(dimeEntity *entity, bool inBlock)
+  {
+    return BlockCached(entity, inBlock, blockPoints_, scratch_,
+                       [&](size_t room) { return MakeLocalPoints(entity, room); });
   }
 
   // The band of a polyline with widths, in its own coordinates; empty
-  // without widths. Cached inside blocks like LocalPoints.
+  // without widths.
   const std::vector<Point> &WideRings(dimeEntity *entity, bool inBlock)
   {
-    if (!inBlock)
-    {
-      wideScratch_ = MakeWideRings(entity, kMaxPoints - doc_.points_.size());
-      return wideScratch_;
-    }
-    auto found = blockWide_.find(entity);
-    if (found != blockWide_.end())
-      return found->second;
-    std::vector<Point> rings = MakeWideRings(entity, kMaxPoints - blockPointCount_);
-    blockPointCount_ += rings.size();
-    return blockWide_.emplace(entity, std::move(rings)).first->second;
+    return BlockCached(entity, inBlock, blockWide_, wideScratch_,
+                       [&](size_t room) { return MakeWideRings(entity, room); });
   }
 
   std::vector<Point> MakeWideRings(dimeEntity *entity, size_t room) const
