@@ -138,6 +138,17 @@ void BmpEncoder::WriteImageFile(const std::string &fileName, const BitmapImage &
     throw BmpError(WriteFailureText(fileName, errno));
 }
 
+uint64_t BmpEncoder::FileSize(uint32_t width, uint32_t height, int32_t bitDepth)
+{
+  const uint32_t bytesPerPixel = static_cast<uint32_t>(bitDepth) / 8;
+  const uint64_t pixelBytes = static_cast<uint64_t>(width) * bytesPerPixel;
+  const uint64_t rowBytes = (pixelBytes + 3) & ~static_cast<uint64_t>(3);
+  const uint32_t infoSize = bitDepth == 24 ? 40 : 108;
+  if (height != 0 && rowBytes > (std::numeric_limits<uint64_t>::max() - FileHeaderSize - infoSize) / height)
+    return std::numeric_limits<uint64_t>::max();
+  return FileHeaderSize + infoSize + rowBytes * height;
+}
+
 void BmpEncoder::WriteImage(std::ostream &stream, const BitmapImage &image)
 {
   const uint32_t width = image.GetWidth();
@@ -145,13 +156,10 @@ void BmpEncoder::WriteImage(std::ostream &stream, const BitmapImage &image)
   if (width == 0 || height == 0)
     throw BmpError("Empty Image");
 
-  const uint32_t bytesPerPixel = static_cast<uint32_t>(bitDepth) / 8;
-  const uint64_t pixelBytes = static_cast<uint64_t>(width) * bytesPerPixel;
-  const uint64_t rowBytes = (pixelBytes + 3) & ~static_cast<uint64_t>(3);
   const uint32_t infoSize = bitDepth == 24 ? 40 : 108;
-  const uint64_t fileSize = FileHeaderSize + infoSize + rowBytes * height;
+  const uint64_t fileSize = FileSize(width, height, bitDepth);
   // The size fields are 32 bits wide; a larger file could not be read back.
-  if (fileSize > std::numeric_limits<uint32_t>::max() || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
+  if (fileSize > MaxFileSize || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
     throw BmpError("Image too large for BMP: " + std::to_string(width) + " x "
                    + std::to_string(height) + " pixels");
 
@@ -190,6 +198,7 @@ void BmpEncoder::WriteImage(std::ostream &stream, const BitmapImage &image)
     // together; progress is still reported row by row, and rows already
     // converted reach the stream before a cancel or failure propagates, so
     // the stream sees what a row-by-row writer would have written.
+    const size_t rowBytes = (static_cast<size_t>(width) * static_cast<uint32_t>(bitDepth) / 8 + 3) & ~size_t(3);
     const size_t rowsPerBatch = std::max<size_t>(1, BatchBytes / rowBytes);
     std::vector<uint8_t> batch(static_cast<size_t>(rowBytes) * std::min<size_t>(rowsPerBatch, height), 0);
     size_t pending = 0;  // rows converted and not yet written

@@ -38,6 +38,13 @@ public:
   // A stream that fails while the rows go out throws BmpError "Write Error".
   virtual void WriteImage(std::ostream &stream, const BitmapImage &image);
 
+  // The bytes of a file of this size and depth (16, 24 or 32 bits), rows
+  // padded to 4 bytes (the largest number when it is beyond 64 bits);
+  // WriteImage refuses what exceeds MaxFileSize, since the size fields are
+  // 32 bits wide.
+  static uint64_t FileSize(uint32_t width, uint32_t height, int32_t bitDepth);
+  static constexpr uint64_t MaxFileSize = 0xFFFFFFFFu;
+
 private:
   void ReportProgress(uint32_t percent) { CallProgress(1, 1, percent); }
 

@@ -154,19 +154,6 @@ std::string OpenHostDrawing(const std::string &path)
 using zulan::device;
 using zulan::document;
 
-// libdime frees some table names allocated with new[] by plain delete and
-// leaks parts of the files it rejects; sanitizer builds of the host must not
-// stop on what is not ours.
-extern "C" const char *__asan_default_options()
-{
-  return "alloc_dealloc_mismatch=0";
-}
-
-extern "C" const char *__lsan_default_suppressions()
-{
-  return "leak:libdime.so\nleak:libfontconfig.so\n";
-}
-
 extern "C" {
 
 void *GetHeaderAdr()

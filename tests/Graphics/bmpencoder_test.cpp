@@ -197,6 +197,22 @@ TEST(BmpEncoder, ReportedPercentIsLimitedTo100)
   EXPECT_EQ(log.percents, std::vector<uint32_t>{100});
 }
 
+TEST(BmpEncoder, FileSizeStopsAtFourGibibytes)
+{
+  using Vantorum::BmpEncoder;
+  // Rows padded to 4 bytes, headers of 54 (24 bits) and 122 bytes.
+  EXPECT_EQ(BmpEncoder::FileSize(1, 1, 24), 54u + 4u);
+  EXPECT_EQ(BmpEncoder::FileSize(3, 2, 16), 122u + 2 * 8u);
+  EXPECT_EQ(BmpEncoder::FileSize(5, 1, 32), 122u + 20u);
+  // 65,536 columns of 3 bytes: 21,845 rows fit below 4 GiB, one more does not.
+  EXPECT_LE(BmpEncoder::FileSize(65536, 21845, 24), BmpEncoder::MaxFileSize);
+  EXPECT_GT(BmpEncoder::FileSize(65536, 21846, 24), BmpEncoder::MaxFileSize);
+  // Sizes beyond 64 bits do not wrap round to small ones.
+  EXPECT_EQ(BmpEncoder::FileSize(0xFFFFFFFFu, 0xFFFFFFFFu, 32), UINT64_MAX);
+  EXPECT_EQ(BmpEncoder::FileSize(0x7FFFFFFFu, 0x7FFFFFFFu, 32),
+            122u + uint64_t(0x7FFFFFFFu) * 4u * 0x7FFFFFFFu);
+}
+
 TEST(BmpEncoder, UnknownDepthIsRefusedAndKeepsTheOldOne)
 {
   BmpEncoder encoder;

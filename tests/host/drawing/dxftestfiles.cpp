@@ -149,16 +149,3 @@ int Picture::InkIn(int x0, int y0, int x1, int y1) const
 } // namespace test
 } // namespace zulan
 
-// libdime frees some table names allocated with new[] by plain delete and
-// leaks parts of the files it rejects (its memory pool, which would not,
-// hands out misaligned objects); fontconfig keeps its cache to the end.
-// Neither is ours, so sanitizer builds must not stop on them.
-extern "C" const char *__asan_default_options()
-{
-  return "alloc_dealloc_mismatch=0";
-}
-
-extern "C" const char *__lsan_default_suppressions()
-{
-  return "leak:libdime.so\nleak:libfontconfig.so\n";
-}
