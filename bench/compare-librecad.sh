@@ -88,17 +88,6 @@ for drawing in "${drawings[@]}"; do
   fi
   tag=$(printf '%03d-%s' "$n" "$(basename "$drawing" .dxf)")
   figures=() note=""
-  # zulan refuses most of the LibreCAD library as it is: LibreCAD writes a
-  # name or nothing where DXF wants a handle (group 340 "Standard" and an
-  # empty 341 in DIMSTYLE). Such a drawing is noted and measured on a copy
-  # without those pairs, for both programs, so that the drawing code is
-  # still compared.
-  if ! timeout 120 "$zulan" "$drawing" --registry "$registry" >"$work/$tag-load.log" 2>&1 &&
-       grep -q 'takes a hexadecimal handle' "$work/$tag-load.log"; then
-    "$python" "$helper" drop-name-handles "$drawing" "$work/$tag.dxf"
-    drawing=$work/$tag.dxf
-    note="zulan refuses the file (a handle group holds a name or nothing); measured without those pairs"
-  fi
   for mode in hair print; do
     dir=$work/$tag-$mode
     mkdir -p "$dir"

@@ -6,8 +6,6 @@ registers zulan's picture with LibreCAD's and measures ink coverage.
       OUT is IN with a paper ($PLIMMIN/$PLIMMAX) that holds the whole drawing
       at 1:1, since LibreCAD's dxf2pdf takes its paper from there and
       ignores --paper; with --hairlines every line weight (group 370) is 0.
-  compare_pictures.py drop-name-handles IN.dxf OUT.dxf
-      OUT is IN without handle pairs (340, 341...) that hold no handle.
   compare_pictures.py rasterise REF.pdf HOST.png REF.png
       rasterises LibreCAD's PDF with pdftoppm (greyscale, no antialiasing)
       at the resolution that gives its ink box the host's size, so that
@@ -307,29 +305,6 @@ def prepare(src, dst, hairlines):
         f.write("".join("%s\n%s\n" % p for p in pairs).encode("latin-1"))
 
 
-def is_handle_code(code):
-    """Group codes that take a hexadecimal handle or data."""
-    try:
-        c = int(code)
-    except ValueError:
-        return False
-    return 310 <= c <= 369 or 390 <= c <= 399 or 480 <= c <= 481
-
-
-def is_hex(value):
-    v = value.strip()
-    return v != "" and all(ch in "0123456789abcdefABCDEF" for ch in v)
-
-
-def drop_name_handles(src, dst):
-    """A copy without the handle pairs that hold a name or nothing: LibreCAD
-    writes the dimension style's text style (340) as "Standard" and leaves
-    341 empty, pairs zulan's loader refuses. Nothing drawn uses them."""
-    pairs = [(c, v) for c, v in read_pairs(src) if not (is_handle_code(c) and not is_hex(v))]
-    with open(dst, "wb") as f:
-        f.write("".join("%s\n%s\n" % p for p in pairs).encode("latin-1"))
-
-
 # --- report ---------------------------------------------------------------
 
 def mean(values):
@@ -373,8 +348,6 @@ def main(argv):
     cmd = argv[1] if len(argv) > 1 else ""
     if cmd == "prepare" and len(argv) in (4, 5):
         prepare(argv[2], argv[3], argv[4:] == ["--hairlines"])
-    elif cmd == "drop-name-handles" and len(argv) == 4:
-        drop_name_handles(argv[2], argv[3])
     elif cmd == "rasterise" and len(argv) == 5:
         rasterise(argv[2], argv[3], argv[4])
     elif cmd == "compare" and len(argv) == 4:

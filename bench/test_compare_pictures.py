@@ -130,19 +130,6 @@ class PrepareDrawing(unittest.TestCase):
         self.assertIsNotNone(cp.header_value(pairs, "$PLIMMAX"))
         self.assertEqual(pairs[:2], [("0", "SECTION"), ("2", "HEADER")])
 
-    def test_name_handles_are_dropped_and_real_handles_kept(self):
-        text = pairs_text([("0", "SECTION"), ("2", "TABLES"), ("0", "DIMSTYLE"),
-                           ("5", "1A"), ("340", "Standard"), ("341", ""),
-                           ("342", "2F"), ("0", "ENDSEC"), ("0", "EOF")])
-        with tempfile.TemporaryDirectory() as tmp:
-            src, dst = os.path.join(tmp, "in.dxf"), os.path.join(tmp, "out.dxf")
-            with open(src, "w") as f:
-                f.write(text)
-            cp.drop_name_handles(src, dst)
-            pairs = cp.read_pairs(dst)
-        self.assertEqual([p for p in pairs if p[0] in ("5", "340", "341", "342")],
-                         [("5", "1A"), ("342", "2F")])
-
 
 if __name__ == "__main__":
     unittest.main()
