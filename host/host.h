@@ -1,19 +1,19 @@
-// The replacement host: loads a module, keeps what it registers (command
-// tables, export filters, menus), runs typed commands through the module's
-// own table and answers its requests from a queue of input words.
+// The replacement host: the one object the exported operations talk to. It
+// hands each operation to the part that owns what it touches: the loaded
+// module and what it registered, the commands and their requests, the
+// input words, the dialogs, the registry, and what is shown to the user.
 #ifndef ZULAN_HOST_H
 #define ZULAN_HOST_H
 
-#include "dialog.h"
+#include "commandrunner.h"
+#include "console.h"
+#include "dialoghost.h"
 #include "hostapi.h"
+#include "inputwords.h"
 #include "menus.h"
-#include "registry.h"
-#include "resourcescript.h"
-#include "statusline.h"
+#include "moduleloader.h"
+#include "registrybridge.h"
 
-#include <deque>
-#include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,106 +30,80 @@ struct HostSettings
   std::optional<std::pair<int32_t, int32_t>> clipboardSize;
 };
 
-struct ExportFilter
-{
-  XPHandler handler;
-  std::string description;
-  std::string extension;
-};
-
 class Host
 {
 public:
   explicit Host(const HostSettings &settings);
   ~Host();
+  Host(const Host &) = delete;
+  Host &operator=(const Host &) = delete;
 
   // Loads the module and sends it attach, its initialisation entry and
   // event 14. Returns an error text, empty on success.
-  std::string LoadModule(const std::string &path);
+  std::string LoadModule(const std::string &path) { return module.Load(path); }
   void UnloadModule();
-  void SendEvent(int32_t eventCode);
+  void SendEvent(int32_t eventCode) { module.SendEvent(eventCode); }
 
   // A command line: the command name, then the words that answer its
   // requests and dialogs. Host commands (OPENDOC) are run here too.
-  void RunCommandLine(const std::string &line);
-  void RunExport(const std::string &description, const std::string &fileName);
-  void RunMenuItem(const std::string &name);
+  void RunCommandLine(const std::string &line) { runner.RunCommandLine(line); }
+  void RunExport(const std::string &description, const std::string &fileName)
+  {
+    runner.RunExport(description, fileName);
+  }
+  void RunMenuItem(const std::string &name) { runner.RunMenuItem(name); }
 
-  const std::vector<Menu> &GetMenus() const { return menus; }
-  std::string FormatCommands() const;
-  bool ErrorBoxShown() const { return errorBoxShown; }
-  bool InputRefused() const { return inputRefused; }
-  Registry &GetRegistry() { return registry; }
+  const std::vector<Menu> &GetMenus() const { return module.GetMenus(); }
+  std::string FormatCommands() const { return module.FormatCommands(); }
+  bool ErrorBoxShown() const { return console.ErrorBoxShown(); }
+  bool InputRefused() const { return console.InputRefused(); }
+  Registry &GetRegistry() { return registry.GetRegistry(); }
   // The 40-byte block "_GetSysVAdr@4" returns for 3: words 3 and 4 hold
   // the clipboard bitmap's width and height.
   int32_t *ClipboardBlock() { return clipboardBlock; }
 
   // Host operations, called through the exported C functions.
-  void RegisterCommands(CommandTable *table);
-  void UnregisterCommands(CommandTable *table);
-  void RegisterExport(XPHandler handler, const char *description, const char *extension);
-  void RequestData(DataRequest *request);
-  void EndCommand();
-  void ShowStatus(const char *text);
-  void ShowProgress(const StatusFormat *format, int32_t code);
-  void ShowMessage(const char *kind, const char *text);
+  void RegisterCommands(CommandTable *table) { module.RegisterCommands(table); }
+  void UnregisterCommands(CommandTable *table) { module.UnregisterCommands(table); }
+  void RegisterExport(XPHandler handler, const char *description, const char *extension)
+  {
+    module.RegisterExport(handler, description, extension);
+  }
+  void AddMenuText(const char *text) { module.AddMenuText(text); }
+  void RequestData(DataRequest *request) { runner.RequestData(request); }
+  void EndCommand() { runner.EndCommand(); }
+  void ShowStatus(const char *text) { console.ShowStatus(text); }
+  void ShowProgress(const StatusFormat *format, int32_t code) { console.ShowProgress(format, code); }
+  void ShowMessage(const char *kind, const char *text) { console.ShowMessage(kind, text); }
   const char *HostString(int32_t stringId);
-  int32_t GetRegistryValue(RegValueRecord *record);
-  int32_t SetRegistryValue(RegValueRecord *record);
-  XPDIALOG DefineDialog(const char *templateName, XPDialogCallback callback);
-  int32_t RunDialog(XPDIALOG dialog);
-  void ReleaseDialog(XPDIALOG dialog);
-  Dialog *FindDialog(XPDIALOG dialog);
-  HWND OpenDialogWindow();
+  int32_t GetRegistryValue(RegValueRecord *record) { return registry.GetValue(record); }
+  int32_t SetRegistryValue(RegValueRecord *record) { return registry.SetValue(record); }
+  XPDIALOG DefineDialog(const char *templateName, XPDialogCallback callback)
+  {
+    return dialogs.Define(templateName, callback);
+  }
+  int32_t RunDialog(XPDIALOG dialog) { return dialogs.Run(dialog); }
+  void ReleaseDialog(XPDIALOG dialog) { dialogs.Release(dialog); }
+  Dialog *FindDialog(XPDIALOG dialog) { return dialogs.Find(dialog); }
+  HWND OpenDialogWindow() { return dialogs.OpenWindow(); }
   int32_t AskSaveFileName(const char *title, SaveFileRecord *record);
   void MakeFullFileName(const char *name, char *output);
-  void AddMenuText(const char *text);
 
 private:
-  struct RegisteredCommand
-  {
-    CommandTable *table;
-    std::string name;
-    XPHandler handler;
-  };
-
-  // The next input word, asking on the terminal when the queue is empty
-  // and that is allowed; nullopt when there is none.
-  std::optional<std::string> NextInput(const std::string &prompt);
-  void RunPendingRequests();
-  bool AnswerRequest(const DataRequest &request);
-  void Warn(const std::string &text);
-  void Print(std::FILE *stream, const std::string &text);
-  std::string ResolveRegistryText(const char *field);
-  void OpenDocument(const std::string &name);
-
-  HostSettings settings;
-  Registry registry;
-  StatusLine status;
-  void *moduleHandle = nullptr;
-  std::string modulePath;
-  std::vector<DialogTemplate> dialogTemplates;
-  std::vector<RegisteredCommand> commands;
-  std::vector<CommandTable *> tables;
-  std::vector<ExportFilter> exports;
-  std::vector<Menu> menus;
-  std::map<XPDialog__ *, std::unique_ptr<Dialog>> dialogs;
-  std::vector<Dialog *> openDialogs;
-  std::deque<std::string> inputs;
-  DataRequest *pendingRequest = nullptr;
-  bool commandRunning = false;
-  bool errorBoxShown = false;
-  bool inputRefused = false;
-  std::string exportFileName;      // host string 3307
+  // In the order they depend on each other: every part reports through the
+  // console, and the registry is read before the module is loaded.
+  Console console;
+  RegistryBridge registry;
+  ModuleLoader module;
+  InputWords inputs;
+  CommandRunner runner;
+  DialogHost dialogs;
   int32_t clipboardBlock[10] = {};
 };
 
 // The host the exported operations talk to; null outside a run.
 Host *CurrentHost();
 void SetCurrentHost(Host *host);
-
-// Splits a command line into words; quotes group words with blanks.
-std::vector<std::string> SplitWords(const std::string &line);
 
 } // namespace zulan
 

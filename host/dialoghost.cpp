@@ -1,0 +1,97 @@
+#include "dialoghost.h"
+
+#include <winuser.h>
+
+#include <algorithm>
+
+namespace zulan
+{
+
+DialogHost::DialogHost(const std::vector<DialogTemplate> &templates, InputWords &inputs, Console &console,
+                       bool showDialogs)
+    : templates(templates), inputs(inputs), console(console), showDialogs(showDialogs)
+{
+}
+
+XPDIALOG DialogHost::Define(const char *templateName, XPDialogCallback callback)
+{
+  const std::string name = templateName != nullptr ? templateName : "";
+  for (const DialogTemplate &dialogTemplate : templates)
+    if (UpperCase(dialogTemplate.name) == UpperCase(name))
+    {
+      const std::string caption = dialogTemplate.caption;
+      auto dialog = std::make_unique<Dialog>(dialogTemplate, callback, [this, caption](const std::string &line) {
+        console.Print(stdout, "dialog \"" + caption + "\": " + line + "\n");
+      });
+      auto handle = reinterpret_cast<XPDIALOG>(dialog.get());
+      dialogs[handle] = std::move(dialog);
+      return handle;
+    }
+  console.Warn("the module has no dialog template " + name);
+  return nullptr;
+}
+
+Dialog *DialogHost::Find(XPDIALOG handle)
+{
+  const auto found = dialogs.find(handle);
+  return found == dialogs.end() ? nullptr : found->second.get();
+}
+
+int32_t DialogHost::Run(XPDIALOG handle)
+{
+  Dialog *dialog = Find(handle);
+  if (dialog == nullptr)
+    return 0;
+  const std::string caption = dialog->GetTemplate().caption;
+  openDialogs.push_back(dialog);
+  dialog->Open();
+  // Someone about to answer at the terminal needs to see the controls.
+  if (showDialogs || inputs.WillAsk())
+    console.Print(stdout, dialog->Format());
+  Dialog::Outcome outcome = Dialog::Outcome::Continue;
+  while (outcome == Dialog::Outcome::Continue)
+  {
+    const std::optional<std::string> word = inputs.Next(caption + ">");
+    if (!word)
+    {
+      console.Refuse("dialog \"" + caption + "\" got no ok or cancel; closed with Cancel");
+      outcome = Dialog::Outcome::Cancel;
+      break;
+    }
+    if (word->empty())
+      continue;
+    std::string problem;
+    outcome = dialog->Apply(*word, &problem);
+    if (!problem.empty())
+      console.Refuse("dialog \"" + caption + "\": " + problem + "; \"" + *word + "\" ignored");
+  }
+  const bool ok = outcome == Dialog::Outcome::Ok;
+  if (showDialogs)
+    console.Print(stdout, dialog->Format());
+  dialog->Close(outcome);
+  console.Print(stdout, "dialog \"" + caption + "\": closed with " + (ok ? "OK" : "Cancel") + "\n");
+  openDialogs.pop_back();
+  return ok ? IDOK : IDCANCEL;
+}
+
+void DialogHost::Release(XPDIALOG handle)
+{
+  Dialog *dialog = Find(handle);
+  if (dialog == nullptr)
+    return;
+  openDialogs.erase(std::remove(openDialogs.begin(), openDialogs.end(), dialog), openDialogs.end());
+  dialogs.erase(handle);
+}
+
+HWND DialogHost::OpenWindow() const
+{
+  return openDialogs.empty() ? nullptr : openDialogs.back()->GetWindow();
+}
+
+void DialogHost::Clear()
+{
+  dialogs.clear();
+  openDialogs.clear();
+}
+
+} // namespace zulan

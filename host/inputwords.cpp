@@ -1,0 +1,98 @@
+#include "inputwords.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iostream>
+
+namespace zulan
+{
+
+InputWords::InputWords(Console &console, bool interactive) : console(console), interactive(interactive)
+{
+}
+
+void InputWords::Assign(std::vector<std::string>::const_iterator first,
+                        std::vector<std::string>::const_iterator last)
+{
+  words.assign(first, last);
+}
+
+std::string InputWords::Joined() const
+{
+  std::string text;
+  for (const std::string &word : words)
+    text += (text.empty() ? "" : " ") + word;
+  return text;
+}
+
+std::optional<std::string> InputWords::Next(const std::string &prompt)
+{
+  if (words.empty() && interactive)
+  {
+    console.Print(stdout, prompt + (prompt.empty() || prompt.back() == ' ' ? "" : " "));
+    std::string line;
+    if (!std::getline(std::cin, line))
+      return std::nullopt;
+    for (const std::string &word : SplitWords(line))
+      words.push_back(word);
+    if (words.empty())
+      words.push_back("");
+  }
+  if (words.empty())
+    return std::nullopt;
+  std::string word = words.front();
+  words.pop_front();
+  return word;
+}
+
+std::vector<std::string> SplitWords(const std::string &line)
+{
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false;
+  char quote = 0;
+  for (char c : line)
+  {
+    if (quote != 0)
+    {
+      if (c == quote)
+        quote = 0;
+      else
+        word += c;
+    }
+    else if (c == '"' || c == '\'')
+    {
+      quote = c;
+      inWord = true;
+    }
+    else if (std::isspace(static_cast<unsigned char>(c)))
+    {
+      if (inWord)
+        words.push_back(word);
+      word.clear();
+      inWord = false;
+    }
+    else
+    {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord)
+    words.push_back(word);
+  return words;
+}
+
+std::string UpperCase(std::string text)
+{
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return text;
+}
+
+bool IsEsc(const std::string &word)
+{
+  return UpperCase(word) == "ESC";
+}
+
+} // namespace zulan
