@@ -7,8 +7,14 @@ cd "$(dirname "$0")/.."
 /usr/bin/python3 - <<'PY'
 import collections, os, re, subprocess, sys
 
-files = subprocess.run(['git', 'ls-files', '*.cpp', '*.h', '*.in'], capture_output=True,
-                       text=True, check=True).stdout.split()
+try:
+    files = subprocess.run(['git', 'ls-files', '*.cpp', '*.h', '*.in'], capture_output=True,
+                           text=True, check=True).stdout.split()
+except (OSError, subprocess.CalledProcessError):  # not a checkout: every source but builds'
+    files = [os.path.relpath(os.path.join(folder, name))
+             for folder, subfolders, names in os.walk('.')
+             if not os.path.relpath(folder).startswith(('build', '.git', 'out'))
+             for name in names if name.endswith(('.cpp', '.h', '.in'))]
 top = lambda path: path.split('/')[0] if '/' in path else '.'
 # A header's name is taken as its folder's; names found in two folders count
 # for the folder of the including file when it has one of them.
