@@ -249,11 +249,14 @@ void AddMenu(const char *menuText);
 
 } // extern "C"
 
-// Optional host entries, looked up by name with GetProcAddress.
+// Optional host entries, looked up by name with GetProcAddress. The @n in
+// their names is the stdcall decoration (n bytes of arguments), so on 32-bit
+// Windows they must be called as stdcall: a cdecl call through them leaves
+// the stack off by n bytes.
 #define XP_GETSYSVADR_NAME "_GetSysVAdr@4"
 #define XP_GETPALADR_NAME "_GetPalAdr@0"
-typedef void *(*GetSysVAdrEntry)(int32_t which);   // 3: 40-byte clipboard block
-typedef uint32_t *(*GetPalAdrEntry)();             // 256 palette entries
+typedef void *(WINAPI *GetSysVAdrEntry)(int32_t which); // 3: 40-byte clipboard block
+typedef uint32_t *(WINAPI *GetPalAdrEntry)();           // 256 palette entries
 
 // Between FARPROC and an entry's own type. Going through void (*)() tells
 // the compiler the change of function type is meant.
