@@ -26,85 +26,115 @@ std::string FolderOf(const std::string &path)
 
 } // namespace
 
-ExportFile::ExportFile(const std::string &target) : target(target), finalPath(target)
+bool ExportFile::FollowLinks(const std::string &path, std::string &real, std::string &problem)
 {
-  if (target.empty())
-    throw Error("Cannot write the file: no file name was given");
-  struct stat info;
-  // Replace the file a link names, keeping the link; a dangling link names
-  // the file to create. Each hop is taken from the link's own folder.
   const int MaxLinkHops = 40;
-  for (int hops = 0; lstat(finalPath.c_str(), &info) == 0 && S_ISLNK(info.st_mode); ++hops)
+  real = path;
+  struct stat info;
+  for (int hops = 0; lstat(real.c_str(), &info) == 0 && S_ISLNK(info.st_mode); ++hops)
   {
     std::error_code error;
-    const std::filesystem::path link = std::filesystem::read_symlink(finalPath, error);
+    const std::filesystem::path link = std::filesystem::read_symlink(real, error);
     if (error || hops == MaxLinkHops)
-      throw Error("Cannot write to file " + target + ": "
-                  + (error ? error.message() : Reason(ELOOP)));
-    finalPath = (link.is_absolute() ? link : std::filesystem::path(finalPath).parent_path() / link).string();
+    {
+      problem = error ? error.message() : Reason(ELOOP);
+      return false;
+    }
+    real = (link.is_absolute() ? link : std::filesystem::path(real).parent_path() / link).string();
   }
+  return true;
+}
+
+void ExportFile::Fail(const std::string &reason) const
+{
+  throw CannotWrite(target, reason);
+}
+
+ExportFile::ExportFile(const std::string &target, const ExportFileRules &rules) : target(target)
+{
+  if (target.empty())
+    throw Error("Cannot write the file: no file name was given", "no file name was given");
+  std::string problem;
+  if (!FollowLinks(target, finalPath, problem))
+    Fail(problem);
+  struct stat info;
   const bool exists = stat(finalPath.c_str(), &info) == 0;
   if (exists && S_ISDIR(info.st_mode))
-    throw Error("Cannot write to file " + target + ": it is a folder");
+    Fail("it is a folder");
   if (exists && S_ISCHR(info.st_mode))
   {
     writePath = finalPath;
     return;
   }
   if (exists && !S_ISREG(info.st_mode))
-    throw Error("Cannot write to file " + target + ": it is not a regular file");
-  if (exists)
-  {
-    // Renaming would replace a file we may not write; ask as a plain
-    // write would.
-    if (access(finalPath.c_str(), W_OK) != 0)
-      throw Error("Cannot write to file " + target + ": " + Reason(errno));
-    keepMode = true;
-    mode = info.st_mode & 07777;
-    owner = info.st_uid;
-    group = info.st_gid;
-  }
-  std::string pattern = FolderOf(finalPath) + "/.rastello-XXXXXX";
-  const int descriptor = mkstemp(pattern.data());
+    Fail("it is not a regular file");
+  // Renaming would replace a file we may not write; ask as a plain write
+  // would.
+  if (exists && rules.onlyWritable && access(finalPath.c_str(), W_OK) != 0)
+    Fail(Reason(errno));
+  std::string pattern = FolderOf(finalPath) + "/" + rules.temporaryPrefix + "XXXXXX";
+  descriptor = mkostemp(pattern.data(), O_CLOEXEC);
   if (descriptor < 0)
-    throw Error("Cannot write to file " + target + ": " + Reason(errno));
-  if (!keepMode)
+    Fail(Reason(errno));
+  writePath = pattern;
+  temporary = true;
+  mode_t mode;
+  if (exists)
+    mode = info.st_mode & (rules.keepOwner ? 07777 : 0777);
+  else
   {
     // mkstemp makes the file private; give it what a plain create would.
     const mode_t mask = umask(0);
     umask(mask);
     mode = 0666 & ~mask;
   }
-  fchmod(descriptor, mode);
-  if (keepMode && fchown(descriptor, owner, group) != 0)
+  if (fchmod(descriptor, mode) != 0 && rules.modeRequired)
+  {
+    // No destructor runs for a constructor that throws.
+    const int cause = errno;
+    close(descriptor);
+    unlink(writePath.c_str());
+    Fail(Reason(cause));
+  }
+  if (exists && rules.keepOwner && fchown(descriptor, info.st_uid, info.st_gid) != 0)
     fchmod(descriptor, mode & 0777);   // no set-id bits on a file that changed owner
-  close(descriptor);
-  writePath = pattern;
-  temporary = true;
 }
 
 ExportFile::~ExportFile()
 {
+  if (descriptor >= 0)
+    close(descriptor);
   if (temporary && !committed)
     unlink(writePath.c_str());
+}
+
+void ExportFile::Flush()
+{
+  if (descriptor < 0)
+    return;
+  int cause = fsync(descriptor) != 0 ? errno : 0;
+  if (close(descriptor) != 0 && cause == 0)
+    cause = errno;
+  descriptor = -1;
+  if (cause != 0)
+    Fail(Reason(cause));
 }
 
 void ExportFile::Commit()
 {
   if (!temporary)
     return;
-  const int descriptor = open(writePath.c_str(), O_RDONLY);
-  if (descriptor < 0 || fsync(descriptor) != 0)
-  {
-    const int cause = errno;
-    if (descriptor >= 0)
-      close(descriptor);
-    throw Error("Cannot write to file " + target + ": " + Reason(cause));
-  }
-  close(descriptor);
+  Flush();
   if (std::rename(writePath.c_str(), finalPath.c_str()) != 0)
-    throw Error("Cannot write to file " + target + ": " + Reason(errno));
+    Fail(Reason(errno));
   committed = true;
+  // The rename itself lasts only once the folder is on disk.
+  const int folder = open(FolderOf(finalPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0)
+  {
+    fsync(folder);
+    close(folder);
+  }
 }
 
 std::string ExportFile::ShowingTarget(const std::string &message) const

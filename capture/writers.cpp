@@ -38,9 +38,9 @@ template <class Write> void WriteThrough(const char *name, Write write)
   }
   catch (const std::exception &error)
   {
-    std::string message = file.ShowingTarget(error.what());
+    const std::string message = file.ShowingTarget(error.what());
     if (message.find(name) == std::string::npos)
-      message = std::string("Cannot write to file ") + name + ": " + message;
+      throw ExportFile::CannotWrite(name, message);
     throw ExportFile::Error(message);
   }
 }
@@ -115,7 +115,7 @@ void WritePng(const Vantorum::BitmapImage &image, const char *path, const char *
 {
   std::FILE *file = std::fopen(path, "wb");
   if (file == nullptr)
-    throw ExportFile::Error(std::string("Cannot write to file ") + name + ": " + std::strerror(errno));
+    throw ExportFile::CannotWrite(name, std::strerror(errno));
   PngFailure failure = {};
   // libpng says only "Write Error" when the file refuses bytes; errno says why.
   errno = 0;
@@ -126,12 +126,11 @@ void WritePng(const Vantorum::BitmapImage &image, const char *path, const char *
   const int flushError = errno;
   const bool closed = std::fclose(file) == 0;
   if (!written && refused && failure.error != 0)
-    throw ExportFile::Error(std::string("Cannot write to file ") + name + ": " + std::strerror(failure.error));
+    throw ExportFile::CannotWrite(name, std::strerror(failure.error));
   if (!written)
     throw ExportFile::Error(std::string("Error saving PNG file ") + name + ": " + failure.message);
   if (!flushed || !closed)
-    throw ExportFile::Error(std::string("Cannot write to file ") + name + ": "
-                            + std::strerror(flushError != 0 ? flushError : errno != 0 ? errno : EIO));
+    throw ExportFile::CannotWrite(name, std::strerror(flushError != 0 ? flushError : errno != 0 ? errno : EIO));
 }
 
 } // namespace
@@ -163,8 +162,8 @@ void SaveJpeg(const Vantorum::BitmapImage &image, const char *name)
   }
   catch (const std::exception &error)
   {
-    throw ExportFile::Error(std::string("Cannot write to file ") + name + ": " + error.what() + " (JPEG quality "
-                            + std::to_string(exportOptions.quality) + "; JPEGOPT sets 1 to 100)");
+    throw ExportFile::CannotWrite(name, std::string(error.what()) + " (JPEG quality "
+                                            + std::to_string(exportOptions.quality) + "; JPEGOPT sets 1 to 100)");
   }
   encoder.SetGreyscale((exportOptions.flags & FlagGreyscale) != 0);
   encoder.SetProgressive((exportOptions.flags & FlagProgressive) != 0);

@@ -1,9 +1,12 @@
 // Registry file: read strictly (anything not understood makes the whole file
 // count as corrupt, so that a half-read value never reaches the module), and
-// written through a temporary file so that a crash cannot truncate it. The
-// file is the user's: one that cannot be read is never replaced, and other
-// zulan runs may be saving it at the same moment.
+// written through ExportFile, the careful write the module's exports use, so
+// that a crash cannot truncate it. The file is the user's: one that cannot be
+// read is never replaced, and other zulan runs may be saving it at the same
+// moment.
 #include "registry.h"
+
+#include "exportfile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,6 +15,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <sys/file.h>
@@ -103,30 +107,6 @@ std::string FormatValueData(const RegistryValue &value)
   return text;
 }
 
-const int MaxLinkHops = 40;
-
-// The file a path names, its symbolic links followed hop by hop, each from
-// its own folder: a dangling link names the file to create, and the links
-// stay in place when that file is replaced.
-bool FollowLinks(const std::string &path, std::string &target, std::string &problem)
-{
-  namespace fs = std::filesystem;
-  target = path;
-  struct stat info;
-  for (int hops = 0; lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode); ++hops)
-  {
-    std::error_code error;
-    const fs::path link = fs::read_symlink(target, error);
-    if (error || hops == MaxLinkHops)
-    {
-      problem = error ? error.message() : std::strerror(ELOOP);
-      return false;
-    }
-    target = (link.is_absolute() ? link : fs::path(target).parent_path() / link).string();
-  }
-  return true;
-}
-
 enum class FileRead
 {
   Missing,
@@ -207,53 +187,48 @@ bool WriteAll(int descriptor, const std::string &text)
   return true;
 }
 
-// Writes text through a fresh temporary beside target, then renames it over
-// target, so that readers see the old file or the new one, never a part.
-// The replaced file's permission bits are kept, and the file itself too as
-// keepOldAs when that is given.
+// Writes text through the careful write shared with the module's exports
+// (exportfile.h), under the registry's own wording, so that readers see the
+// old file or the new one, never a part. Only the permission bits of the
+// replaced file are kept; the file itself too as keepOldAs when that is
+// given, between putting the new one on disk and renaming it in place.
 std::string ReplaceFile(const std::string &target, const std::string &text, const std::string &keepOldAs)
 {
-  const std::string folder = std::filesystem::path(target).parent_path().string();
-  std::string temporary = (folder.empty() ? "." : folder) + "/.registry-XXXXXX";
-  const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
-  if (descriptor < 0)
-    return "cannot write a temporary file beside " + target + ": " + std::strerror(errno);
-  struct stat info;
-  mode_t mode;
-  if (stat(target.c_str(), &info) == 0)
-    mode = info.st_mode & 0777;
-  else
+  ExportFileRules rules;
+  rules.temporaryPrefix = ".registry-";
+  rules.onlyWritable = false;   // read-only to us, but in our folder: rename may replace it
+  rules.keepOwner = false;
+  rules.modeRequired = true;
+  const std::string cannotWrite = "cannot write a temporary file beside " + target + ": ";
+  std::optional<ExportFile> file;
+  try
   {
-    // mkstemp makes the file private; give it what a plain create would.
-    const mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
+    file.emplace(target, rules);
+    // Only a device swapped in since the read is written in place.
+    if (file->TemporaryPath().empty())
+      return cannotWrite + "it is not a regular file";
+    if (!WriteAll(file->Descriptor(), text))
+      return cannotWrite + std::strerror(errno);
+    file->Flush();
   }
-  std::string problem;
-  if (fchmod(descriptor, mode) != 0 || !WriteAll(descriptor, text) || fsync(descriptor) != 0)
-    problem = "cannot write a temporary file beside " + target + ": " + std::strerror(errno);
-  if (close(descriptor) != 0 && problem.empty())
-    problem = "cannot write a temporary file beside " + target + ": " + std::strerror(errno);
-  if (problem.empty() && !keepOldAs.empty())
+  catch (const ExportFile::Error &error)
+  {
+    return cannotWrite + error.reason;
+  }
+  if (!keepOldAs.empty())
   {
     // A second name first, so that target never goes missing for readers.
     unlink(keepOldAs.c_str());
     if (link(target.c_str(), keepOldAs.c_str()) != 0 && std::rename(target.c_str(), keepOldAs.c_str()) != 0)
-      problem = "cannot keep " + target + " as " + keepOldAs + ": " + std::strerror(errno);
+      return "cannot keep " + target + " as " + keepOldAs + ": " + std::strerror(errno);
   }
-  if (problem.empty() && std::rename(temporary.c_str(), target.c_str()) != 0)
-    problem = "cannot replace " + target + ": " + std::strerror(errno);
-  if (!problem.empty())
+  try
   {
-    unlink(temporary.c_str());
-    return problem;
+    file->Commit();
   }
-  // The rename itself lasts only once the folder is on disk.
-  const int folderDescriptor = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderDescriptor >= 0)
+  catch (const ExportFile::Error &error)
   {
-    fsync(folderDescriptor);
-    close(folderDescriptor);
+    return "cannot replace " + target + ": " + error.reason;
   }
   return "";
 }
@@ -373,7 +348,7 @@ void Registry::Load(const std::string &filePath)
   if (path.empty())
     return;
   std::string target, text;
-  if (!FollowLinks(path, target, refusal) || ReadRegistryFile(target, text, refusal) != FileRead::Read)
+  if (!ExportFile::FollowLinks(path, target, refusal) || ReadRegistryFile(target, text, refusal) != FileRead::Read)
     return;
   try
   {
@@ -436,7 +411,7 @@ std::string Registry::Format() const
 std::string Registry::Save(const std::string &keyPath, const std::string &name, const RegistryValue &value)
 {
   std::string target, problem;
-  if (!FollowLinks(path, target, problem))
+  if (!ExportFile::FollowLinks(path, target, problem))
     return "cannot save " + path + ": " + problem;
   const std::filesystem::path folder = std::filesystem::path(target).parent_path();
   std::error_code ignored;

@@ -71,8 +71,8 @@ AtomicOutput::AtomicOutput(const std::string &target) : file(target)
   // other names would keep the old picture.
   if (!file.TemporaryPath().empty() && stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)
       && info.st_nlink > 1)
-    throw Error("Cannot write to file " + target + ": it has " + std::to_string(info.st_nlink)
-                + " hard links, and the other names would keep the old contents");
+    throw ExportFile::CannotWrite(target, "it has " + std::to_string(info.st_nlink)
+                                            + " hard links, and the other names would keep the old contents");
   cleanup.Watch(file.TemporaryPath());
 }
 
