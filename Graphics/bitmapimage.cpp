@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <utility>
 
 namespace Vantorum
 {
@@ -30,7 +31,7 @@ size_t CheckedPixelCount(uint32_t width, uint32_t height)
 BitmapImage::BitmapImage(uint32_t width, uint32_t height, uint32_t fill)
 {
   SetSize(width, height);
-  std::fill_n(pixels, static_cast<size_t>(width) * height, fill);
+  std::fill_n(pixels.get(), static_cast<size_t>(width) * height, fill);
 }
 
 BitmapImage::BitmapImage(const BitmapImage &other)
@@ -43,21 +44,33 @@ BitmapImage &BitmapImage::operator=(const BitmapImage &other)
   if (this == &other)
     return *this;
   SetSize(other.width, other.height);
-  std::copy_n(other.pixels, static_cast<size_t>(width) * height, pixels);
+  std::copy_n(other.pixels.get(), static_cast<size_t>(width) * height, pixels.get());
   return *this;
 }
 
-BitmapImage::~BitmapImage()
+BitmapImage::BitmapImage(BitmapImage &&other) noexcept
+    : width(std::exchange(other.width, 0)), height(std::exchange(other.height, 0)),
+      pixels(std::move(other.pixels))
 {
-  delete[] pixels;
 }
+
+BitmapImage &BitmapImage::operator=(BitmapImage &&other) noexcept
+{
+  if (this == &other)
+    return *this;
+  width = std::exchange(other.width, 0);
+  height = std::exchange(other.height, 0);
+  pixels = std::move(other.pixels);
+  return *this;
+}
+
+BitmapImage::~BitmapImage() = default;
 
 void BitmapImage::SetSize(uint32_t newWidth, uint32_t newHeight)
 {
   const size_t count = CheckedPixelCount(newWidth, newHeight);
-  uint32_t *buffer = count == 0 ? nullptr : new uint32_t[count]();
-  delete[] pixels;
-  pixels = buffer;
+  // Allocated before the old buffer goes, so a failed allocation keeps it.
+  pixels = count == 0 ? nullptr : std::make_unique<uint32_t[]>(count);
   width = newWidth;
   height = newHeight;
 }

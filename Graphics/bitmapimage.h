@@ -5,6 +5,7 @@
 #define VANTORUM_BITMAPIMAGE_H
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 
 namespace Vantorum
@@ -25,6 +26,9 @@ public:
   BitmapImage(uint32_t width, uint32_t height, uint32_t fill);
   BitmapImage(const BitmapImage &other);
   BitmapImage &operator=(const BitmapImage &other);
+  // The pixels change hands without a copy; the source is left 0 x 0.
+  BitmapImage(BitmapImage &&other) noexcept;
+  BitmapImage &operator=(BitmapImage &&other) noexcept;
   virtual ~BitmapImage();
 
   // Discards the old pixels; the new ones are all 0. Checks the size before
@@ -35,15 +39,15 @@ public:
   uint32_t GetHeight() const { return height; }
 
   // No bounds check: callers pass row x GetWidth() for the start of a row.
-  uint32_t *PixelAddress(uint32_t index) { return pixels + index; }
-  const uint32_t *PixelAddress(uint32_t index) const { return pixels + index; }
-  uint32_t *GetPixels() { return pixels; }
-  const uint32_t *GetPixels() const { return pixels; }
+  uint32_t *PixelAddress(uint32_t index) { return pixels.get() + index; }
+  const uint32_t *PixelAddress(uint32_t index) const { return pixels.get() + index; }
+  uint32_t *GetPixels() { return pixels.get(); }
+  const uint32_t *GetPixels() const { return pixels.get(); }
 
 private:
   uint32_t width = 0;
   uint32_t height = 0;
-  uint32_t *pixels = nullptr;  // width x height words, null until sized
+  std::unique_ptr<uint32_t[]> pixels;  // width x height words, null while there are none
 };
 
 } // namespace Vantorum

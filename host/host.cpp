@@ -39,7 +39,7 @@ Host::Host(const HostSettings &settings)
       dialogs(module.GetDialogTemplates(), inputs, console, settings.showDialogs)
 {
   if (registry.DrawingAntialias())
-    SetHostAntialias(true);
+    CurrentDrawing().SetAntialias(true);
   if (settings.clipboardSize)
   {
     clipboardBlock[3] = settings.clipboardSize->first;

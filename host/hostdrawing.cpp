@@ -9,12 +9,7 @@
 // height.
 #include "hostdrawing.h"
 
-#include "drawing.h"
-#include "hostapi.h"
-#include "wingdi.h"
-
 #include <cstring>
-#include <memory>
 
 namespace zulan
 {
@@ -27,108 +22,41 @@ const int16_t DefaultBackground = kWhiteIndex;
 // whole-drawing export still has a section of some size.
 const float EmptyExtents[6] = {0.0f, 0.0f, 0.0f, 297.0f, 210.0f, 0.0f};
 
-struct DrawingDevice
-{
-  HDC context = nullptr; // memory context from DevUseBitmap, or none
-  HDC priorContext = nullptr;
-  int32_t colourIndex = 0;
-  ViewMapping view;
-  std::unique_ptr<Canvas> canvas; // on the context's bitmap while in use
-  BitmapPixels canvasPixels = {};
-  Box extents;
-  float cursorOrigin[2] = {};
-  bool collectingExtents = false;
-};
-
-Palette palette;
-bool hairlines = false;
-bool antialias = false;
-uint8_t header[HeaderBytes];
-DrawingDevice device;
-std::unique_ptr<Document> document;
-
-bool InitialiseDrawing()
-{
-  SetDefaultPalette(palette);
-  std::memcpy(header + HeaderBackgroundOffset, &DefaultBackground, sizeof DefaultBackground);
-  return true;
-}
-
-const bool drawingInitialised = InitialiseDrawing();
+HostDrawing *currentDrawing = nullptr;
 
 uint32_t *GetPaletteAddress()
 {
-  return palette;
-}
-
-// The canvas on the current context's bitmap, made anew when the module
-// selected another bitmap meanwhile; null when there is nothing to draw on.
-// Every use ends with a flush, so an abandoned canvas owes its old bitmap
-// nothing and can be dropped even after that bitmap is gone.
-Canvas *CurrentCanvas()
-{
-  BitmapPixels pixels;
-  if (!device.context || !GetSelectedBitmap(device.context, &pixels))
-  {
-    device.canvas.reset();
-    return nullptr;
-  }
-  if (!device.canvas || pixels.pixels != device.canvasPixels.pixels
-      || pixels.width != device.canvasPixels.width || pixels.height != device.canvasPixels.height)
-  {
-    device.canvas.reset(new Canvas(pixels.pixels, pixels.width, pixels.height));
-    device.canvas->SetHairlines(hairlines);
-    device.canvas->SetAntialias(antialias);
-    device.canvasPixels = pixels;
-  }
-  return device.canvas.get();
-}
-
-// The module hands back entity addresses DLScan gave it; anything else is
-// ignored rather than read.
-const Entity *OwnEntity(const void *address)
-{
-  if (!document || document->Entities().empty())
-    return nullptr;
-  const std::vector<Entity> &entities = document->Entities();
-  const auto *first = reinterpret_cast<const uint8_t *>(entities.data());
-  const auto *at = static_cast<const uint8_t *>(address);
-  if (at < first || at >= first + entities.size() * sizeof(Entity)
-      || (at - first) % sizeof(Entity) != 0)
-    return nullptr;
-  return reinterpret_cast<const Entity *>(at);
+  return CurrentDrawing().GetPalette();
 }
 
 } // namespace
 
-uint32_t *HostPalette()
+HostDrawing &CurrentDrawing()
 {
-  return palette;
+  if (currentDrawing != nullptr)
+    return *currentDrawing;
+  static HostDrawing defaultDrawing;
+  return defaultDrawing;
 }
 
-uint8_t *HostHeader()
+void SetCurrentDrawing(HostDrawing *drawing)
 {
-  return header;
+  currentDrawing = drawing;
 }
 
-PaletteEntry HostPaletteEntry()
+HostDrawing::HostDrawing()
 {
-  return GetPaletteAddress;
+  SetDefaultPalette(palette);
+  std::memcpy(header + HeaderBackgroundOffset, &DefaultBackground, sizeof DefaultBackground);
 }
 
-void SetHostHairlines(bool on)
+HostDrawing::~HostDrawing()
 {
-  hairlines = on;
-  device.canvas.reset();
+  if (currentDrawing == this)
+    SetCurrentDrawing(nullptr);
 }
 
-void SetHostAntialias(bool on)
-{
-  antialias = on;
-  device.canvas.reset();
-}
-
-std::string OpenHostDrawing(const std::string &path)
+std::string HostDrawing::Open(const std::string &path)
 {
   try
   {
@@ -149,114 +77,232 @@ std::string OpenHostDrawing(const std::string &path)
   return std::string();
 }
 
-} // namespace zulan
-
-using zulan::device;
-using zulan::document;
-
-extern "C" {
-
-void *GetHeaderAdr()
+void HostDrawing::SetHairlines(bool on)
 {
-  return zulan::header;
+  hairlines = on;
+  canvas.reset();
 }
 
-void DevUseBitmap(HDC memoryContext)
+void HostDrawing::SetAntialias(bool on)
 {
-  device.canvas.reset();
-  device.priorContext = device.context;
-  device.context = memoryContext;
+  antialias = on;
+  canvas.reset();
 }
 
-void DevUsePrior()
+// The canvas on the current context's bitmap, made anew when the module
+// selected another bitmap meanwhile; null when there is nothing to draw on.
+// Every use ends with a flush, so an abandoned canvas owes its old bitmap
+// nothing and can be dropped even after that bitmap is gone.
+Canvas *HostDrawing::CurrentCanvas()
 {
-  device.canvas.reset();
-  device.context = device.priorContext;
-  device.priorContext = nullptr;
+  BitmapPixels pixels;
+  if (!context || !GetSelectedBitmap(context, &pixels))
+  {
+    canvas.reset();
+    return nullptr;
+  }
+  if (!canvas || pixels.pixels != canvasPixels.pixels || pixels.width != canvasPixels.width
+      || pixels.height != canvasPixels.height)
+  {
+    canvas.reset(new Canvas(pixels.pixels, pixels.width, pixels.height));
+    canvas->SetHairlines(hairlines);
+    canvas->SetAntialias(antialias);
+    canvasPixels = pixels;
+  }
+  return canvas.get();
 }
 
-void DevUseColor(int32_t colourIndex)
+// The module hands back entity addresses DLScan gave it; anything else is
+// ignored rather than read.
+const Entity *HostDrawing::OwnEntity(const void *address) const
 {
-  device.colourIndex = colourIndex;
+  if (!document || document->Entities().empty())
+    return nullptr;
+  const std::vector<Entity> &entities = document->Entities();
+  const auto *first = reinterpret_cast<const uint8_t *>(entities.data());
+  const auto *at = static_cast<const uint8_t *>(address);
+  if (at < first || at >= first + entities.size() * sizeof(Entity)
+      || (at - first) % sizeof(Entity) != 0)
+    return nullptr;
+  return reinterpret_cast<const Entity *>(at);
 }
 
-void DevSRect(const PixelRect *rectangle)
+void HostDrawing::UseBitmap(HDC memoryContext)
 {
-  zulan::Canvas *canvas = zulan::CurrentCanvas();
-  if (!canvas || !rectangle || device.colourIndex < 0 || device.colourIndex >= zulan::PaletteEntries)
+  canvas.reset();
+  priorContext = context;
+  context = memoryContext;
+}
+
+void HostDrawing::UsePrior()
+{
+  canvas.reset();
+  context = priorContext;
+  priorContext = nullptr;
+}
+
+void HostDrawing::FillRect(const PixelRect *rectangle)
+{
+  Canvas *target = CurrentCanvas();
+  if (!target || !rectangle || colourIndex < 0 || colourIndex >= PaletteEntries)
     return;
-  canvas->FillRect(rectangle->xa, rectangle->ya, rectangle->xb, rectangle->yb,
-                   zulan::palette[device.colourIndex]);
+  target->FillRect(rectangle->xa, rectangle->ya, rectangle->xb, rectangle->yb, palette[colourIndex]);
 }
 
-void SetBMView(const WorldRect *window, const PixelRect *pixels)
+void HostDrawing::SetView(const WorldRect *window, const PixelRect *pixels)
 {
   if (window == nullptr || pixels == nullptr)
     return;
-  device.view = zulan::ViewMapping(window->x1, window->y1, window->x2, window->y2, pixels->xa,
-                                   pixels->ya, pixels->xb - 1.0, pixels->yb - 1.0);
+  view = ViewMapping(window->x1, window->y1, window->x2, window->y2, pixels->xa, pixels->ya,
+                     pixels->xb - 1.0, pixels->yb - 1.0);
 }
 
-int32_t DLScan(int32_t, XPEntityCallback callback, int32_t, int32_t, int32_t)
+void HostDrawing::Scan(XPEntityCallback callback) const
 {
   if (!document || callback == nullptr)
-    return 0;
-  for (const zulan::Entity &entity : document->Entities())
+    return;
+  for (const Entity &entity : document->Entities())
   {
     if (callback(0, &entity, 0, 0) != 0)
       break;
   }
+}
+
+void HostDrawing::Draw(const void *entity)
+{
+  const Entity *own = OwnEntity(entity);
+  Canvas *target = own ? CurrentCanvas() : nullptr;
+  if (!target)
+    return;
+  target->Draw(*document, *own, view, palette);
+  target->Flush();
+}
+
+void HostDrawing::BeginExtents()
+{
+  collectingExtents = true;
+  extents = Box();
+}
+
+void HostDrawing::CheckExtents(const void *entity)
+{
+  const Entity *own = OwnEntity(entity);
+  if (own && collectingExtents)
+    extents.Add(EntityExtents(*document, *own));
+}
+
+void HostDrawing::EndExtents(float *found)
+{
+  collectingExtents = false;
+  if (found == nullptr)
+    return;
+  if (extents.IsEmpty())
+  {
+    std::memcpy(found, EmptyExtents, sizeof EmptyExtents);
+    return;
+  }
+  const float box[6] = {float(extents.minX), float(extents.minY), 0.0f,
+                        float(extents.maxX), float(extents.maxY), 0.0f};
+  std::memcpy(found, box, sizeof box);
+}
+
+void HostDrawing::SetCursorOrigin(float x, float y)
+{
+  cursorOrigin[0] = x;
+  cursorOrigin[1] = y;
+}
+
+PaletteEntry HostPaletteEntry()
+{
+  return GetPaletteAddress;
+}
+
+std::string OpenHostDrawing(const std::string &path)
+{
+  return CurrentDrawing().Open(path);
+}
+
+void SetHostHairlines(bool on)
+{
+  CurrentDrawing().SetHairlines(on);
+}
+
+void SetHostAntialias(bool on)
+{
+  CurrentDrawing().SetAntialias(on);
+}
+
+} // namespace zulan
+
+using zulan::CurrentDrawing;
+
+// The exported drawing operations: each hands the call to the current drawing.
+extern "C" {
+
+void *GetHeaderAdr()
+{
+  return CurrentDrawing().GetHeader();
+}
+
+void DevUseBitmap(HDC memoryContext)
+{
+  CurrentDrawing().UseBitmap(memoryContext);
+}
+
+void DevUsePrior()
+{
+  CurrentDrawing().UsePrior();
+}
+
+void DevUseColor(int32_t colourIndex)
+{
+  CurrentDrawing().UseColour(colourIndex);
+}
+
+void DevSRect(const PixelRect *rectangle)
+{
+  CurrentDrawing().FillRect(rectangle);
+}
+
+void SetBMView(const WorldRect *window, const PixelRect *pixels)
+{
+  CurrentDrawing().SetView(window, pixels);
+}
+
+int32_t DLScan(int32_t, XPEntityCallback callback, int32_t, int32_t, int32_t)
+{
+  CurrentDrawing().Scan(callback);
   return 0;
 }
 
 int32_t AskLayerHidden(int32_t layer)
 {
-  return document && document->IsLayerHidden(layer) ? 1 : 0;
+  return CurrentDrawing().IsLayerHidden(layer) ? 1 : 0;
 }
 
 void EDraw1(const void *entity)
 {
-  const zulan::Entity *own = zulan::OwnEntity(entity);
-  zulan::Canvas *canvas = own ? zulan::CurrentCanvas() : nullptr;
-  if (!canvas)
-    return;
-  canvas->Draw(*document, *own, device.view, zulan::palette);
-  canvas->Flush();
+  CurrentDrawing().Draw(entity);
 }
 
 void BgnPExtents()
 {
-  device.collectingExtents = true;
-  device.extents = zulan::Box();
+  CurrentDrawing().BeginExtents();
 }
 
 void EXCheck(const void *entity)
 {
-  const zulan::Entity *own = zulan::OwnEntity(entity);
-  if (own && device.collectingExtents)
-    device.extents.Add(zulan::EntityExtents(*document, *own));
+  CurrentDrawing().CheckExtents(entity);
 }
 
 void EndPExtents(float *extents)
 {
-  device.collectingExtents = false;
-  if (extents == nullptr)
-    return;
-  if (device.extents.IsEmpty())
-  {
-    std::memcpy(extents, zulan::EmptyExtents, sizeof zulan::EmptyExtents);
-    return;
-  }
-  const zulan::Box &box = device.extents;
-  const float found[6] = {float(box.minX), float(box.minY), 0.0f,
-                          float(box.maxX), float(box.maxY), 0.0f};
-  std::memcpy(extents, found, sizeof found);
+  CurrentDrawing().EndExtents(extents);
 }
 
 void NewCsrOrg(float x, float y)
 {
-  device.cursorOrigin[0] = x;
-  device.cursorOrigin[1] = y;
+  CurrentDrawing().SetCursorOrigin(x, y);
 }
 
 void Redraw()

@@ -165,12 +165,15 @@ int main(int argc, char **argv)
     }
     settings.clipboardSize = size;
   }
-  zulan::SetHostHairlines(hairlines);
+  // Opened before the host, so a bad drawing ends the run before the registry is read.
+  zulan::HostDrawing hostDrawing;
+  zulan::SetCurrentDrawing(&hostDrawing);
+  hostDrawing.SetHairlines(hairlines);
   if (antialias)
-    zulan::SetHostAntialias(true);
+    hostDrawing.SetAntialias(true);
   if (!drawing.empty())
   {
-    const std::string drawingError = zulan::OpenHostDrawing(drawing);
+    const std::string drawingError = hostDrawing.Open(drawing);
     if (!drawingError.empty())
     {
       std::cerr << "zulan: " << drawingError << "\n";

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <type_traits>
+#include <utility>
 
 using Vantorum::BitmapImage;
 using namespace testing_support;
@@ -39,6 +41,40 @@ TEST(BitmapImage, CopiesOwnTheirPixels)
   EXPECT_EQ(assigned.GetWidth(), 6u);
   EXPECT_EQ(GetPixel(assigned, 1, 0).red, 255);
   EXPECT_NE(assigned.GetPixels(), source.GetPixels());
+}
+
+TEST(BitmapImage, MovesHandOverThePixelsAndLeaveTheSourceEmpty)
+{
+  BitmapImage source(3, 2, 0x11223344);
+  const uint32_t *buffer = source.GetPixels();
+  BitmapImage moved(std::move(source));
+  EXPECT_EQ(moved.GetPixels(), buffer);
+  EXPECT_EQ(moved.GetWidth(), 3u);
+  EXPECT_EQ(moved.GetHeight(), 2u);
+  EXPECT_EQ(*moved.PixelAddress(5), 0x11223344u);
+  EXPECT_EQ(source.GetWidth(), 0u);   // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(source.GetHeight(), 0u);
+  EXPECT_EQ(source.GetPixels(), nullptr);
+
+  // Assignment drops the target's own pixels for the source's.
+  BitmapImage assigned = LetterF();
+  assigned = std::move(moved);
+  EXPECT_EQ(assigned.GetPixels(), buffer);
+  EXPECT_EQ(assigned.GetWidth(), 3u);
+  EXPECT_EQ(moved.GetWidth(), 0u);    // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(moved.GetHeight(), 0u);
+  EXPECT_EQ(moved.GetPixels(), nullptr);
+
+  BitmapImage &alias = assigned;
+  assigned = std::move(alias);
+  EXPECT_EQ(assigned.GetPixels(), buffer);
+  EXPECT_EQ(assigned.GetHeight(), 2u);
+  EXPECT_EQ(*assigned.PixelAddress(0), 0x11223344u);
+
+  // A moved-from image is usable again.
+  source.SetSize(1, 1);
+  EXPECT_EQ(*source.PixelAddress(0), 0u);
+  static_assert(std::is_nothrow_move_constructible<BitmapImage>::value, "vectors of images move");
 }
 
 TEST(BitmapImage, EmptyImagesCopyAndGrowLikeAnyOther)

@@ -15,9 +15,6 @@
 
 namespace zulan
 {
-// Defined in hostdrawing.cpp; hostdrawing.h does not declare it yet.
-std::string OpenHostDrawing(const std::string &path);
-
 namespace
 {
 
@@ -158,6 +155,43 @@ TEST(HostDrawingTest, HairlinesDrawWeightedLinesOnePixelWide)
   EXPECT_EQ(inkInColumn(Capture(window)), 1);
   SetHostHairlines(false);
   EXPECT_EQ(inkInColumn(Capture(window)), wide);
+}
+
+// The extents the module would find in the current drawing.
+std::vector<float> ScannedExtents()
+{
+  std::vector<float> extents(6);
+  BgnPExtents();
+  DLScan(0, CheckExtents, 0, 0, 0);
+  EndPExtents(extents.data());
+  return extents;
+}
+
+TEST(HostDrawingTest, CurrentDrawingTakesTheOperationsUntilItGoes)
+{
+  const uint32_t *defaultPalette = HostPaletteEntry()();
+  {
+    HostDrawing drawing;
+    SetCurrentDrawing(&drawing);
+    EXPECT_EQ(&CurrentDrawing(), &drawing);
+    EXPECT_EQ(ScannedExtents()[3], 297) << "without a drawing: an A4 sheet";
+    EXPECT_EQ(ScannedExtents()[4], 210);
+    EXPECT_EQ(HostPaletteEntry()(), drawing.GetPalette());
+    EXPECT_EQ(GetHeaderAdr(), drawing.GetHeader());
+    int16_t background;
+    std::memcpy(&background, drawing.GetHeader() + 28, 2);
+    EXPECT_EQ(background, 15); // white until a drawing says otherwise
+    EXPECT_EQ(drawing.GetPalette()[15], defaultPalette[15]);
+
+    ASSERT_EQ(OpenHostDrawing(kExamples + "/floorplan.dxf"), "");
+    EXPECT_EQ(ScannedExtents()[3], 10500);
+    // A drawing that cannot be read leaves the open one in place.
+    EXPECT_NE(OpenHostDrawing(::testing::TempDir() + "zulan-missing.dxf"), "");
+    EXPECT_EQ(ScannedExtents()[3], 10500);
+  }
+  // Gone, it is no longer reached: the operations are back on the default.
+  EXPECT_EQ(HostPaletteEntry()(), defaultPalette);
+  EXPECT_EQ(GetHeaderAdr(), CurrentDrawing().GetHeader());
 }
 
 TEST(HostDrawingTest, BadDrawingIsReportedAndForeignEntitiesIgnored)
