@@ -241,15 +241,9 @@ TEST(BmpEncoder, FullDiskIsAFailureNotAShortFile)
   BmpEncoder encoder;
   for (uint32_t side : {4u, 1000u})
   {
-    try
-    {
-      encoder.WriteImageFile("/dev/full", BitmapImage(side, side, 0));
-      ADD_FAILURE() << "nothing thrown for " << side;
-    }
-    catch (const BmpEncoder::BmpError &error)
-    {
-      EXPECT_NE(std::string(error.what()).find("/dev/full"), std::string::npos) << error.what();
-    }
+    SCOPED_TRACE(side);
+    ExpectError<BmpEncoder::BmpError>([&] { encoder.WriteImageFile("/dev/full", BitmapImage(side, side, 0)); },
+                                      "Cannot write to file /dev/full: No space left on device");
   }
 }
 

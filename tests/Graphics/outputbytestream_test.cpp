@@ -1,10 +1,12 @@
 #include "graphicsexception.h"
 #include "outputbytestream.h"
 #include "testimages.h"
+#include "expecterror.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <type_traits>
 #include <vector>
 
 using Vantorum::GraphicsException;
@@ -134,19 +136,9 @@ TEST(OutputFileStream, OpenFailuresAndSecondOpens)
   OutputFileStream stream;
   stream.Open(first);
   stream.PutByte(1);
-  try
-  {
-    stream.Open(TempPath("second.bin"));
-    FAIL() << "second Open must throw";
-  }
-  catch (const GraphicsException &)
-  {
-    FAIL() << "StreamError lies outside GraphicsException";
-  }
-  catch (const OutputByteStream::StreamError &error)
-  {
-    EXPECT_STREQ(error.what(), "Already Open");
-  }
+  // Callers that catch GraphicsException must not take a stream error for one.
+  EXPECT_FALSE((std::is_base_of_v<GraphicsException, OutputByteStream::StreamError>));
+  ExpectError<OutputByteStream::StreamError>([&] { stream.Open(TempPath("second.bin")); }, "Already Open");
   EXPECT_FALSE(std::filesystem::exists(TempPath("second.bin")));
   stream.Close();
   EXPECT_EQ(ReadFileBytes(first), std::vector<uint8_t>{1});
@@ -160,20 +152,13 @@ TEST(OutputFileStream, WriteErrorsAreReportedNotSwallowed)
     stream.Open("/dev/full");
     ASSERT_TRUE(stream.IsGood());
     stream.PutBytes("abc", 3);
-    try
-    {
-      stream.Close();
-      FAIL() << "a failed write must not look like success";
-    }
-    catch (const OutputByteStream::StreamError &error)
-    {
-      EXPECT_NE(std::string(error.what()).find("/dev/full"), std::string::npos) << error.what();
-    }
+    ExpectError<OutputByteStream::StreamError>([&] { stream.Close(); },
+                                               "Cannot write to file /dev/full: No space left on device");
   }
   // Large: the error shows at the first full buffer.
   OutputFileStream stream;
   stream.Open("/dev/full");
   std::vector<uint8_t> data(300000, 7);
-  EXPECT_THROW(stream.PutBytes(data.data(), static_cast<int32_t>(data.size())),
-               OutputByteStream::StreamError);
+  ExpectError<OutputByteStream::StreamError>([&] { stream.PutBytes(data.data(), static_cast<int32_t>(data.size())); },
+                                             "Cannot write to file /dev/full: No space left on device");
 }

@@ -1,6 +1,7 @@
 #include "jpegencoder.h"
 #include "jpgencodercomponent.h"
 #include "testimages.h"
+#include "expecterror.h"
 
 #include <gtest/gtest.h>
 
@@ -203,15 +204,7 @@ TEST(JpegEncoderComponent, FrequenciesOutsideOneToFourAreAssertions)
   JpegEncoderComponent component;
   const char *message = "Assertion Failure (Bad Parameter): value <= JPEGMAXSAMPLINGFREQUENCY && value >= "
                         "JPEGMINSAMPLINGFREQUENCY Graphics\\JPEGsource\\jpgencodercomponent";
-  try
-  {
-    component.SetHorizontalFrequency(0);
-    FAIL();
-  }
-  catch (const AssertionFailure &error)
-  {
-    EXPECT_STREQ(error.what(), message);
-  }
+  ExpectError<AssertionFailure>([&] { component.SetHorizontalFrequency(0); }, message);
   EXPECT_THROW(component.SetVerticalFrequency(5), AssertionFailure);
   component.SetHorizontalFrequency(4);
   component.SetVerticalFrequency(1);

@@ -5,14 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <optional>
+#include <string>
 #include <vector>
 
 using namespace Vantorum;
 
 namespace
 {
-
 
 struct Code
 {
@@ -27,56 +30,140 @@ Code CodeOf(const JpegHuffmanTable &table, unsigned symbol)
   return c;
 }
 
-JpegHuffmanTable Built(const std::vector<std::pair<unsigned, unsigned>> &counts)
+using Counts = std::map<unsigned, uint32_t>;  // symbol -> count
+
+// Counts set directly: the deep cases need tens of millions of symbols.
+JpegHuffmanTable Built(const Counts &counts)
 {
   JpegHuffmanTable table;
   for (const auto &[symbol, count] : counts)
-    for (unsigned i = 0; i < count; ++i)
-      table.IncrementFrequency(symbol);
+    table.Frequencies()[symbol] = count;
   table.Build();
   return table;
 }
 
+// Symbols 0 .. n-1 counted 1, 1, 2, 3, 5, ...: the most skewed counts
+// there are, so the deepest tree before folding.
+Counts Fibonacci(unsigned n)
+{
+  Counts counts;
+  uint32_t a = 1, b = 1;
+  for (unsigned symbol = 0; symbol < n; ++symbol)
+  {
+    counts[symbol] = a;
+    const uint32_t next = a + b;
+    a = b;
+    b = next;
+  }
+  return counts;
+}
+
+struct Expected
+{
+  unsigned symbol;
+  uint8_t length;
+  uint16_t code;
+};
+
+struct HuffmanCase
+{
+  const char *name;
+  Counts counts;
+  std::vector<Expected> codes;                 // exact codes where they are known
+  std::optional<std::vector<uint8_t>> table;   // WriteTable's bytes
+};
+
+std::ostream &operator<<(std::ostream &stream, const HuffmanCase &test) { return stream << test.name; }
+
+std::vector<uint8_t> TableBytes(std::vector<uint8_t> bits, const std::vector<uint8_t> &values)
+{
+  bits.resize(16, 0);
+  bits.insert(bits.end(), values.begin(), values.end());
+  return bits;
+}
+
+const HuffmanCase huffmanCases[] = {
+    {"NoSymbol", {}, {}, TableBytes({}, {})},
+    {"OneSymbol", {{42, 9}}, {{42, 1, 0}}, TableBytes({1}, {42})},
+    {"TwoSymbols", {{7, 10}, {3, 5}}, {{7, 1, 0}, {3, 2, 2}}, TableBytes({1, 1}, {7, 3})},
+    // Equal counts: the reserved symbol pairs with the larger value first.
+    {"TieGivesTheSmallerSymbolTheShorterCode", {{3, 1}, {7, 1}}, {{3, 1, 0}, {7, 2, 2}}, std::nullopt},
+    // 32 levels deep before folding to 16.
+    {"SkewedCountsFoldToSixteenBits", Fibonacci(32), {}, std::nullopt},
+    // 36 levels deep before folding: deeper than the 32 lengths a size
+    // count array can hold, so folding must not run past it.
+    {"BranchesDeeperThanThirtyTwoLevels", Fibonacci(37), {}, std::nullopt},
+};
+
+class HuffmanCodes : public testing::TestWithParam<HuffmanCase>
+{
+};
+
 } // namespace
 
-TEST(HuffmanTable, NoSymbolGivesAnEmptyTable)
+// Every table, whatever its counts: a code for exactly the counted symbols,
+// 1 to 16 bits long, prefix-free, never all ones, and Kraft-complete but for
+// the one point the reserved symbol takes.
+TEST_P(HuffmanCodes, AreValidForEveryCount)
 {
-  JpegHuffmanTable table = Built({});
-  EXPECT_EQ(table.TableLength(), 17u);
-  testing_support::MemoryStream stream;
-  table.WriteTable(stream);
-  EXPECT_EQ(stream.Bytes(), std::vector<uint8_t>(16, 0));
+  const HuffmanCase &test = GetParam();
+  const JpegHuffmanTable table = Built(test.counts);
+
+  uint32_t total = 0;
+  for (int length = 1; length <= 16; ++length)
+    total += table.GetBits()[length - 1];
+  for (int length = 17; length <= 32; ++length)
+    EXPECT_EQ(table.GetBits()[length - 1], 0) << length;
+  EXPECT_EQ(total, test.counts.size());
+  EXPECT_EQ(table.TableLength(), 17u + test.counts.size());
+
+  for (unsigned symbol = 0; symbol < 256; ++symbol)
+  {
+    if (test.counts.count(symbol) == 0)
+    {
+      EXPECT_EQ(CodeOf(table, symbol).length, 0) << "uncounted symbol " << symbol << " has a code";
+    }
+  }
+
+  double kraft = 0;
+  uint8_t longest = 0;
+  for (const auto &[symbol, count] : test.counts)
+  {
+    const Code c = CodeOf(table, symbol);
+    ASSERT_GE(c.length, 1) << symbol;
+    ASSERT_LE(c.length, 16) << symbol;
+    EXPECT_NE(c.code, (1u << c.length) - 1) << symbol;
+    kraft += std::ldexp(1.0, -c.length);
+    longest = std::max(longest, c.length);
+    for (const auto &[other, otherCount] : test.counts)
+    {
+      const Code d = CodeOf(table, other);
+      if (other != symbol && d.length >= c.length)
+      {
+        EXPECT_NE(d.code >> (d.length - c.length), c.code) << symbol << " prefixes " << other;
+      }
+    }
+  }
+  if (!test.counts.empty())
+  {
+    EXPECT_DOUBLE_EQ(kraft + std::ldexp(1.0, -longest), 1.0);
+  }
+
+  for (const Expected &expected : test.codes)
+  {
+    EXPECT_EQ(CodeOf(table, expected.symbol).length, expected.length) << expected.symbol;
+    EXPECT_EQ(CodeOf(table, expected.symbol).code, expected.code) << expected.symbol;
+  }
+  if (test.table)
+  {
+    testing_support::MemoryStream stream;
+    table.WriteTable(stream);
+    EXPECT_EQ(stream.Bytes(), *test.table);
+  }
 }
 
-TEST(HuffmanTable, SmallAlphabetsAndTies)
-{
-  JpegHuffmanTable one = Built({{42, 9}});
-  EXPECT_EQ(CodeOf(one, 42).length, 1);
-  EXPECT_EQ(CodeOf(one, 42).code, 0);
-  EXPECT_EQ(one.TableLength(), 18u);
-
-  JpegHuffmanTable two = Built({{7, 10}, {3, 5}});
-  EXPECT_EQ(CodeOf(two, 7).length, 1);
-  EXPECT_EQ(CodeOf(two, 7).code, 0);
-  EXPECT_EQ(CodeOf(two, 3).length, 2);
-  EXPECT_EQ(CodeOf(two, 3).code, 2);
-  testing_support::MemoryStream stream;
-  two.WriteTable(stream);
-  std::vector<uint8_t> expected(16, 0);
-  expected[0] = 1;
-  expected[1] = 1;
-  expected.push_back(7);
-  expected.push_back(3);
-  EXPECT_EQ(stream.Bytes(), expected);
-
-  // Equal counts: the reserved symbol pairs with the larger value first.
-  JpegHuffmanTable tie = Built({{3, 1}, {7, 1}});
-  EXPECT_EQ(CodeOf(tie, 3).length, 1);
-  EXPECT_EQ(CodeOf(tie, 3).code, 0);
-  EXPECT_EQ(CodeOf(tie, 7).length, 2);
-  EXPECT_EQ(CodeOf(tie, 7).code, 2);
-  EXPECT_EQ(CodeOf(tie, 5).length, 0) << "an uncounted symbol has no code";
-}
+INSTANTIATE_TEST_SUITE_P(HuffmanTable, HuffmanCodes, testing::ValuesIn(huffmanCases),
+                         [](const testing::TestParamInfo<HuffmanCase> &info) { return std::string(info.param.name); });
 
 TEST(HuffmanTable, BuildIsOncePerReset)
 {
@@ -90,78 +177,4 @@ TEST(HuffmanTable, BuildIsOncePerReset)
   table.Build();  // no-op
   EXPECT_EQ(CodeOf(table, 2).length, 1);
   EXPECT_EQ(CodeOf(table, 9).length, 0);
-}
-
-TEST(HuffmanTable, SkewedCountsFoldToSixteenBitsWithoutAllOnesCodes)
-{
-  // Fibonacci counts build a maximally deep tree.
-  std::vector<std::pair<unsigned, unsigned>> counts;
-  unsigned a = 1, b = 1;
-  for (unsigned symbol = 0; symbol < 40; ++symbol)
-  {
-    counts.push_back({symbol, a});
-    const unsigned next = a + b;
-    a = b;
-    b = next;
-    if (a > 3000000)
-      break;
-  }
-  JpegHuffmanTable table = Built(counts);
-  uint32_t total = 0;
-  for (int length = 1; length <= 16; ++length)
-    total += table.GetBits()[length - 1];
-  for (int length = 17; length <= 32; ++length)
-    EXPECT_EQ(table.GetBits()[length - 1], 0);
-  EXPECT_EQ(total, counts.size());
-
-  // Prefix-free, at most 16 bits, never all ones, and Kraft-complete but
-  // for the one reserved point.
-  double kraft = 0;
-  for (const auto &entry : counts)
-  {
-    const Code c = CodeOf(table, entry.first);
-    ASSERT_GE(c.length, 1);
-    ASSERT_LE(c.length, 16);
-    EXPECT_NE(c.code, (1u << c.length) - 1) << entry.first;
-    kraft += std::ldexp(1.0, -c.length);
-    for (const auto &other : counts)
-    {
-      if (other.first == entry.first)
-        continue;
-      const Code d = CodeOf(table, other.first);
-      if (d.length >= c.length)
-      {
-        EXPECT_NE(d.code >> (d.length - c.length), c.code) << entry.first << " prefixes " << other.first;
-      }
-    }
-  }
-  const Code longest = CodeOf(table, counts.front().first);
-  EXPECT_DOUBLE_EQ(kraft + std::ldexp(1.0, -longest.length), 1.0);
-}
-
-TEST(HuffmanTable, BranchesDeeperThanThirtyTwoAreFoldedNotOverrun)
-{
-  // 37 Fibonacci counts make a tree 36 levels deep before folding: deeper
-  // than the 32 lengths a size count array can hold.
-  JpegHuffmanTable table;
-  unsigned a = 1, b = 1;
-  for (unsigned symbol = 0; symbol < 37; ++symbol)
-  {
-    for (unsigned i = 0; i < a; ++i)
-      table.IncrementFrequency(symbol);
-    const unsigned next = a + b;
-    a = b;
-    b = next;
-  }
-  table.Build();
-  uint32_t total = 0;
-  for (int length = 1; length <= 16; ++length)
-    total += table.GetBits()[length - 1];
-  EXPECT_EQ(total, 37u);
-  for (unsigned symbol = 0; symbol < 37; ++symbol)
-  {
-    const Code c = CodeOf(table, symbol);
-    EXPECT_GE(c.length, 1);
-    EXPECT_LE(c.length, 16);
-  }
 }

@@ -1,5 +1,6 @@
 #include "jpegencoder.h"
 #include "jpgquantizationtable.h"
+#include "expecterror.h"
 
 #include <gtest/gtest.h>
 
@@ -88,15 +89,8 @@ TEST(QuantizationTables, OutOfRangeQualityChangesNothing)
   encoder.SetQuality(40);
   for (unsigned bad : {0u, 101u, 4000000000u})
   {
-    try
-    {
-      encoder.SetQuality(bad);
-      FAIL() << bad;
-    }
-    catch (const JpegEncoder::JpegError &error)
-    {
-      EXPECT_STREQ(error.what(), "Value Out of Range");
-    }
+    SCOPED_TRACE(bad);
+    testing_support::ExpectError<JpegEncoder::JpegError>([&] { encoder.SetQuality(bad); }, "Value Out of Range");
   }
   EXPECT_EQ(encoder.GetQuality(), 40u);
   EXPECT_EQ(At(Luminance(encoder), 0, 0), 8);  // level 5

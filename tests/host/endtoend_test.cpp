@@ -313,7 +313,7 @@ TEST(Drawings, AntialiasByOptionOrHostSettingOnly)
     std::filesystem::remove(png);
     const CommandResult run = RunZulan(registry, drawing + " " + options + " --export 'PNG File' " + ShellQuote(png));
     EXPECT_EQ(run.status, 0) << run.output;
-    return DecodeImage("pillow", png);
+    return DecodePng(ReadFileBytes(png));
   };
   WriteRegistry(registry, "");
   const DecodedImage plain = exported("");

@@ -2,6 +2,7 @@
 // script: every control, text, place and style the dialog is meant to have.
 #include "resourcescript.h"
 #include "testimages.h"
+#include "expecterror.h"
 
 #include <gtest/gtest.h>
 
@@ -121,14 +122,7 @@ TEST(ResourceScript, ErrorsNameTheLine)
   };
   for (const auto &test : cases)
   {
-    try
-    {
-      ParseResourceScript(test.script);
-      ADD_FAILURE() << "accepted: " << test.script;
-    }
-    catch (const ResourceScriptError &error)
-    {
-      EXPECT_EQ(std::string(error.what()), test.message);
-    }
+    SCOPED_TRACE(test.script);
+    testing_support::ExpectError<ResourceScriptError>([&] { ParseResourceScript(test.script); }, test.message);
   }
 }

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
 
 using fakehost::state;
 
@@ -62,31 +64,92 @@ TEST_F(ModuleTest, EntryRegistersTableThenFiltersAndUnregistersOnDetach)
   EXPECT_EQ(state.calls, std::vector<std::string>{"XPUnregCmd"});
 }
 
+// The table read the way the host reads it: names up to an empty one, the
+// handler of name i at handlers[i + 1], handlers[0] called once after
+// attach. Each name must then run a handler that does that command's work.
 TEST_F(ModuleTest, CommandTableAsTheHostReadsIt)
 {
+  // The host refuses a table of another layout version.
   EXPECT_EQ(commandTable.flags24, 0xF000);
   EXPECT_EQ(commandTable.version32, 603);
   EXPECT_EQ(commandTable.version44, 603);
-  EXPECT_EQ(commandTable.eventCallback, OnHostEvent);
-  const char names[] = "JPEGOPT\0WBS\0WBSM\0JPEGMENUON\0JPEGMENUOFF\0SAVEBMP\0";
-  EXPECT_EQ(std::memcmp(commandTable.commandNames, names, sizeof names), 0);
-  const XPHandler expected[] = {JPEGOPT, WBS, WBSM, JPEGMENUON, JPEGMENUOFF, SAVEBMP};
-  for (size_t i = 0; i < std::size(expected); ++i)
-    EXPECT_EQ(commandTable.handlers[i + 1], expected[i]) << i;
-  EXPECT_NE(commandTable.handlers[0], nullptr);
-  EXPECT_STREQ(commandTable.menuText, "JPEG:\r\nWrite bitmap section:|WBS;\r\n------:\r\nSettings:|JPEGOPT;\r\n"
-                                      "------:\r\nHelp:|OPENDOC Rastello.HTML;\r\n");
 
-  // Information: NUL-ended lines up to an empty one.
+  std::map<std::string, XPHandler> commands;
+  size_t index = 0;
+  for (const char *name = commandTable.commandNames; *name != '\0'; name += std::strlen(name) + 1, ++index)
+  {
+    ASSERT_LT(index, 64u) << "the name list has no empty end";
+    ASSERT_NE(commandTable.handlers[index + 1], nullptr) << name;
+    EXPECT_TRUE(commands.emplace(name, commandTable.handlers[index + 1]).second) << name << " named twice";
+  }
+  std::vector<std::string> names;
+  for (const auto &command : commands)
+    names.push_back(command.first);
+  EXPECT_EQ(names, (std::vector<std::string>{"JPEGMENUOFF", "JPEGMENUON", "JPEGOPT", "SAVEBMP", "WBS", "WBSM"}));
+
+  ASSERT_NE(commandTable.handlers[0], nullptr);
+  commandTable.handlers[0]();
+  EXPECT_TRUE(state.calls.empty()) << "the initialisation call asks the host for nothing";
+
+  auto run = [&](const std::string &name) {
+    state.calls.clear();
+    commands.at(name)();
+    return state.calls;
+  };
+  auto has = [](const std::vector<std::string> &calls, const std::string &prefix) {
+    return std::any_of(calls.begin(), calls.end(),
+                       [&](const std::string &call) { return call.rfind(prefix, 0) == 0; });
+  };
+  // The request a command leaves the host with: "ReqData(prompt,input)".
+  auto request = [&](const std::string &name) {
+    const auto calls = run(name);
+    const auto found = std::find_if(calls.begin(), calls.end(),
+                                    [](const std::string &call) { return call.rfind("ReqData(", 0) == 0; });
+    return found == calls.end() ? std::string() : *found;
+  };
+  auto asksFor = [](const std::string &call, int32_t input) {
+    const std::string end = "," + std::to_string(input) + ")";
+    return call.size() > end.size() && call.compare(call.size() - end.size(), end.size(), end) == 0;
+  };
+  EXPECT_TRUE(has(run("JPEGOPT"), "DefDlg(IDD_DLGJPEG)")) << "JPEGOPT opens the options dialog";
+  const std::string wbs = request("WBS");
+  EXPECT_TRUE(asksFor(wbs, DataInputFirstCorner)) << "WBS asks for the first corner: " << wbs;
+  for (const char *named : {"WBSM", "SAVEBMP"})
+  {
+    const std::string asked = request(named);
+    EXPECT_TRUE(asksFor(asked, DataInputFileName)) << named << " asks for a file name: " << asked;
+  }
+  run("JPEGMENUOFF");
+  EXPECT_EQ(state.registry[fakehost::RegistryKey("AddMenu")], (std::vector<uint8_t>{0, 0, 0, 0}));
+  run("JPEGMENUON");
+  EXPECT_EQ(state.registry[fakehost::RegistryKey("AddMenu")], (std::vector<uint8_t>{1, 0, 0, 0}));
+
+  // The start-up event goes through the table too, and every item of the
+  // menu it adds runs one of the commands above or the host's OPENDOC.
+  state.calls.clear();
+  ASSERT_NE(commandTable.eventCallback, nullptr);
+  commandTable.eventCallback(EventStartUp);
+  ASSERT_TRUE(has(state.calls, "AddMenu(")) << "no menu at start-up";
+  const std::string menu = commandTable.menuText;
+  size_t items = 0;
+  for (size_t bar = menu.find('|'); bar != std::string::npos; bar = menu.find('|', bar + 1), ++items)
+  {
+    const std::string command = menu.substr(bar + 1, menu.find_first_of("; ", bar) - bar - 1);
+    EXPECT_TRUE(commands.count(command) != 0 || command == "OPENDOC") << "menu item runs unknown " << command;
+  }
+  EXPECT_GE(items, 3u);
+
+  // Information: NUL-ended lines up to an empty one, naming the module
+  // family first and documenting each command a user types.
   std::vector<std::string> lines;
   for (const char *line = commandTable.informationText; *line != '\0'; line += std::strlen(line) + 1)
     lines.push_back(line);
-  ASSERT_GE(lines.size(), 10u);
+  ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0], "Quorvel/Tamblin XP");
-  EXPECT_EQ(lines[3], "JPEG commands version 1.02:");
-  EXPECT_EQ(lines[5], "JPEGOPT - Export filter options");
-  EXPECT_EQ(lines[8], "JPEGMENUOFF - Turn off the default menu");
-  EXPECT_EQ(lines[9], " ");
+  for (const char *documented : {"JPEGOPT", "WBS", "JPEGMENUON", "JPEGMENUOFF"})
+  {
+    EXPECT_TRUE(has(lines, std::string(documented) + " - ")) << documented << " undocumented";
+  }
 }
 
 TEST_F(ModuleTest, EventFourteenAddsMenuUnlessSwitchedOff)

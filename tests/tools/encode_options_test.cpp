@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <map>
+#include <set>
 #include <string>
 
 #include "decoders.h"
@@ -264,14 +267,62 @@ TEST(EncodeSize, WarnsAboveWhatCommonDecodersRead)
   }
 }
 
-TEST_F(EncodeOptions, HelpDocumentsEveryOption)
+// What --help lists is what a user will type: every option it names must
+// be accepted by the parser in a working command, and every option the tool
+// takes must be listed.
+TEST_F(EncodeOptions, EveryOptionInHelpIsAccepted)
 {
-  const testing_support::CommandResult run = RunEncoder({"--help"});
-  ASSERT_EQ(run.status, 0);
-  for (const char *option : {"--format", "--quality", "--greyscale", "--progressive", "--sampling",
-                             "--restart-rows", "--scan", "--comment", "--bits", "--no-alpha", "--progress",
-                             "--quiet"})
-    EXPECT_NE(run.output.find(option), std::string::npos) << option;
+  const testing_support::CommandResult help = RunEncoder({"--help"});
+  ASSERT_EQ(help.status, 0) << help.output;
+  EXPECT_NE(help.output.find("rastello-encode"), std::string::npos) << help.output;
+  EXPECT_NE(help.output.find("INPUT"), std::string::npos) << help.output;
+  EXPECT_NE(help.output.find("OUTPUT"), std::string::npos) << help.output;
+
+  const std::string jpeg = TempPath("listed.jpg"), bmp = TempPath("listed.bmp");
+  const std::map<std::string, std::vector<std::string>> uses = {
+      {"--help", {"--help"}},
+      {"--version", {"--version"}},
+      {"--format", {input, TempPath("listed.out"), "--format", "BMP"}},
+      {"--quality", {input, jpeg, "--quality", "90"}},
+      {"--greyscale", {input, jpeg, "--greyscale"}},
+      {"--grayscale", {input, jpeg, "--grayscale"}},
+      {"--progressive", {input, jpeg, "--progressive"}},
+      {"--sampling", {input, jpeg, "--sampling", "1:2:2", "--sampling", "2:1:1"}},
+      {"--restart-rows", {input, jpeg, "--restart-rows", "1"}},
+      {"--scan", {input, jpeg, "--progressive", "--greyscale", "--scan", "0:2:0:0", "--scan", "1:2:63:0"}},
+      {"--comment", {input, jpeg, "--comment", "listed"}},
+      {"--threads", {input, jpeg, "--threads", "2"}},
+      {"--bits", {input, bmp, "--bits", "16"}},
+      {"--no-alpha", {input, bmp, "--bits", "32", "--no-alpha"}},
+      {"--progress", {input, jpeg, "--progress"}},
+      {"--quiet", {input, jpeg, "--quiet"}},
+  };
+
+  std::set<std::string> listed;
+  const std::string &text = help.output;
+  for (size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2))
+  {
+    if (at > 0 && text[at - 1] != ' ' && text[at - 1] != ',' && text[at - 1] != '\n')
+      continue;  // inside a word
+    size_t end = at + 2;
+    while (end < text.size() && (std::islower(static_cast<unsigned char>(text[end])) || text[end] == '-'))
+      ++end;
+    if (end > at + 2)
+      listed.insert(text.substr(at, end - at));
+  }
+  for (const std::string &option : listed)
+  {
+    const auto use = uses.find(option);
+    if (use == uses.end())
+    {
+      ADD_FAILURE() << "--help lists " << option << ", which no case here uses";
+      continue;
+    }
+    const testing_support::CommandResult run = RunEncoder(use->second);
+    EXPECT_EQ(run.status, 0) << option << ": " << run.output;
+  }
+  for (const auto &use : uses)
+    EXPECT_EQ(listed.count(use.first), 1u) << use.first << " is not in --help";
 }
 
 TEST_F(EncodeOptions, DecodersSeeTheInputPicture)
