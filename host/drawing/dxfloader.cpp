@@ -235,6 +235,29 @@ private:
   void ReadLayers()
   {
     LayerIndex("0");
+    ForEachTableEntry("LAYER", [&](dimeTableEntry *entry) {
+      if (entry->typeId() != dimeBase::dimeLayerTableType)
+        return;
+      auto *layerEntry = static_cast<dimeLayerTable *>(entry);
+      Layer &layer = doc_.layers_[LayerIndex(layerEntry->getLayerName())];
+      const int color = layerEntry->getColorNumber();
+      layer.off = color < 0;
+      layer.aci = int16_t(std::abs(color) >= 1 && std::abs(color) <= 255 ? std::abs(color) : 7);
+      dimeParam flags;
+      layer.frozen = layerEntry->getRecord(70, flags) && (flags.int16_data & 1);
+      int weight;
+      if (IntegerGroup(layerEntry, 370, &weight) && weight >= 0 && weight <= kMaxWeight)
+        layer.lineWeight = int16_t(weight);
+      dimeParam lineType;
+      if (layerEntry->getRecord(6, lineType) && lineType.string_data)
+        layer.lineType = LineTypeKey(lineType.string_data);
+    });
+  }
+
+  // Calls visit with each entry of the TABLES section's tables of that name.
+  template <typename Visit>
+  void ForEachTableEntry(const char *tableName, Visit visit)
+  {
     dimeSection *section = model_.findSection("TABLES");
     if (!section || section->typeId() != dimeBase::dimeTablesSectionType)
       return;
@@ -242,27 +265,10 @@ private:
     for (int t = 0; t < tables->getNumTables(); ++t)
     {
       dimeTable *table = tables->getTable(t);
-      if (Upper(table->tableName()) != "LAYER")
+      if (Upper(table->tableName()) != tableName)
         continue;
       for (int i = 0; i < table->getNumTableEntries(); ++i)
-      {
-        dimeTableEntry *entry = table->getTableEntry(i);
-        if (entry->typeId() != dimeBase::dimeLayerTableType)
-          continue;
-        auto *layerEntry = static_cast<dimeLayerTable *>(entry);
-        Layer &layer = doc_.layers_[LayerIndex(layerEntry->getLayerName())];
-        const int color = layerEntry->getColorNumber();
-        layer.off = color < 0;
-        layer.aci = int16_t(std::abs(color) >= 1 && std::abs(color) <= 255 ? std::abs(color) : 7);
-        dimeParam flags;
-        layer.frozen = layerEntry->getRecord(70, flags) && (flags.int16_data & 1);
-        int weight;
-        if (IntegerGroup(layerEntry, 370, &weight) && weight >= 0 && weight <= kMaxWeight)
-          layer.lineWeight = int16_t(weight);
-        dimeParam lineType;
-        if (layerEntry->getRecord(6, lineType) && lineType.string_data)
-          layer.lineType = LineTypeKey(lineType.string_data);
-      }
+        visit(table->getTableEntry(i));
     }
   }
 
@@ -450,30 +456,19 @@ private:
           && value[0].double_data > 0 && std::isfinite(value[0].double_data))
         lineTypeScale_ = value[0].double_data;
     }
-    dimeSection *section = model_.findSection("TABLES");
-    if (!section || section->typeId() != dimeBase::dimeTablesSectionType)
-      return;
-    auto *tables = static_cast<dimeTablesSection *>(section);
-    for (int t = 0; t < tables->getNumTables(); ++t)
-    {
-      dimeTable *table = tables->getTable(t);
-      if (Upper(table->tableName()) != "LTYPE")
-        continue;
-      for (int i = 0; i < table->getNumTableEntries(); ++i)
+    ForEachTableEntry("LTYPE", [&](dimeTableEntry *entry) {
+      std::string name;
+      std::vector<double> elements;
+      for (const RawRecord &r : RawRecords(entry))
       {
-        std::string name;
-        std::vector<double> elements;
-        for (const RawRecord &r : RawRecords(table->getTableEntry(i)))
-        {
-          if (r.code == 2)
-            name = LineTypeKey(r.text.c_str());
-          else if (r.code == 49)
-            elements.push_back(r.number);
-        }
-        if (!name.empty() && name != "CONTINUOUS" && name != "BYLAYER" && name != "BYBLOCK")
-          lineTypes_[name] = elements;
+        if (r.code == 2)
+          name = LineTypeKey(r.text.c_str());
+        else if (r.code == 49)
+          elements.push_back(r.number);
       }
-    }
+      if (!name.empty() && name != "BYLAYER" && name != "BYBLOCK")
+        lineTypes_[name] = elements;
+    });
   }
 
   // An extrusion direction of (0, 0, -1) mirrors the entity's own x axis.

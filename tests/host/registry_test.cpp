@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sys/resource.h>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <grp.h>
@@ -51,20 +53,19 @@ mode_t FileType(const std::string &path)
   return lstat(path.c_str(), &info) == 0 ? info.st_mode & S_IFMT : 0;
 }
 
-// Runs body in a child process as a user whom permissions bind, even when
-// the tests run as root; returns what body returned.
-std::string Unprivileged(const std::function<std::string()> &body)
+// Runs body in a child process after setup, and returns what body returned;
+// failed when the child could not be made.
+std::string InChild(const std::function<bool()> &setup, const std::function<std::string()> &body,
+                    const std::string &failed)
 {
   int channel[2];
   if (pipe(channel) != 0)
-    return NoUnprivilegedUser;
+    return failed;
   const pid_t child = fork();
   if (child == 0)
   {
     close(channel[0]);
-    std::string result = NoUnprivilegedUser;
-    if (geteuid() != 0 || (setgroups(0, nullptr) == 0 && setgid(Nobody) == 0 && setuid(Nobody) == 0))
-      result = body();
+    const std::string result = setup() ? body() : failed;
     if (write(channel[1], result.data(), result.size()) < 0)
       _exit(1);
     _exit(0);
@@ -76,7 +77,16 @@ std::string Unprivileged(const std::function<std::string()> &body)
     result.append(chunk, static_cast<size_t>(count));
   close(channel[0]);
   waitpid(child, nullptr, 0);
-  return child < 0 ? NoUnprivilegedUser : result;
+  return child < 0 ? failed : result;
+}
+
+// Runs body in a child process as a user whom permissions bind, even when
+// the tests run as root; returns what body returned.
+std::string Unprivileged(const std::function<std::string()> &body)
+{
+  return InChild(
+      [] { return geteuid() != 0 || (setgroups(0, nullptr) == 0 && setgid(Nobody) == 0 && setuid(Nobody) == 0); },
+      body, NoUnprivilegedUser);
 }
 
 } // namespace
@@ -366,4 +376,47 @@ TEST(RegistryFile, ConcurrentSavesKeepEveryValue)
     EXPECT_EQ(value->bytes, std::vector<uint8_t>{static_cast<uint8_t>(run)});
   }
   EXPECT_EQ(FolderEntries(FolderOf(path)), (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
+}
+
+// Unlike an export, the registry replaces a file that is read-only to us but
+// sits in our folder, and keeps it read-only.
+TEST(RegistryWrite, ReadOnlyFileIsReplacedAndStaysReadOnly)
+{
+  const std::string path = testing_support::TempPath("registry.reg");
+  WriteText(path, GoodFile);
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  Registry registry;
+  registry.Load(path);
+  ASSERT_EQ(registry.Set("K", "New", {3, {2}}), "");
+  EXPECT_EQ(fs::status(path).permissions(), fs::perms(0444));
+  Registry again;
+  again.Load(path);
+  EXPECT_TRUE(again.Get("K", "Old"));
+  EXPECT_TRUE(again.Get("K", "New"));
+}
+
+// A write that fails part way (a file size limit stands in for a full disk)
+// keeps the old file whole, leaves no temporary and says why.
+TEST(RegistryWrite, FailedWriteKeepsTheFileAndLeavesNoTemporary)
+{
+  const std::string path = testing_support::TempPath("registry.reg");
+  WriteText(path, GoodFile);
+  const std::string error = InChild(
+      []
+      {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit = {200, 200};
+        return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+      },
+      [&]
+      {
+        Registry registry;
+        registry.Load(path);
+        return registry.Set("K", "Big", {3, std::vector<uint8_t>(400, 0xab)});
+      },
+      "no child");
+  EXPECT_EQ(error, "cannot write a temporary file beside " + path + ": File too large");
+  EXPECT_EQ(FileText(path), GoodFile);
+  for (const std::string &name : FolderEntries(FolderOf(path)))
+    EXPECT_NE(name.rfind(".registry-", 0), 0u) << name; // no temporary left
 }
