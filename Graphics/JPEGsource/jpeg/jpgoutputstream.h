@@ -133,7 +133,7 @@ public:
       if (stream.current >= stream.bufferEnd)
         stream.Flush();
     }
-    const uint8_t partial = pending == 0 ? 0 : static_cast<uint8_t>(bytes[to] & (0xFF00u >> pending));
+    const uint8_t partial = pending == 0 ? uint8_t(0) : static_cast<uint8_t>(bytes[to] & (0xFF00u >> pending));
     *stream.current = to == 0 && phase > 0 ? static_cast<uint8_t>(*stream.current | partial) : partial;
     stream.bitPosition = static_cast<int32_t>(8 - pending);
     Load();
