@@ -37,6 +37,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <unordered_map>
 
 #include "dimeguard.h"
 #include "drawing.h"
@@ -213,7 +214,22 @@ private:
     return cost;
   }
 
+  // Entities name their layer through libdime's shared layer records, so
+  // the same pointer comes back for every entity of a layer: remembered, it
+  // spares the case-folding lookup on every visit of a block's entities.
   int LayerIndex(const char *name)
+  {
+    const auto known = layerByPointer_.find(name);
+    if (known != layerByPointer_.end())
+      return known->second;
+    const int index = LayerIndexByName(name);
+    layerByPointer_.emplace(name, index);
+    return index;
+  }
+
+  bool IsFrameLayer(int layer) const { return frameLayers_[size_t(layer)] != 0; }
+
+  int LayerIndexByName(const char *name)
   {
     std::string key = Upper(name);
     if (key.empty())
@@ -226,6 +242,7 @@ private:
       ThrowLoadError(path_, "too many layers (more than 32767)");
     }
     doc_.layers_.push_back(Layer{name && *name ? name : "0", 7, false, false, int16_t(defaultWeight_), {}});
+    frameLayers_.push_back(key == "FRAME");
     layerByName_[key] = int(doc_.layers_.size() - 1);
     return int(doc_.layers_.size() - 1);
   }
@@ -389,11 +406,33 @@ private:
     return aci >= 1 && aci <= 255 ? aci : 7;
   }
 
-  int ResolveWeight(const dimeEntity *entity, int layer, const Context &ctx)
+  // An entity's own line weight (370), line type (6) and its scale (48), read
+  // once: a block's entities are visited once per placement.
+  struct OwnStyle
   {
     int weight = kWeightByLayer;
-    IntegerGroup(entity, 370, &weight);
-    return ResolveWeightValue(weight, layer, ctx);
+    std::string lineType = "BYLAYER";
+    double lineTypeScale = 1;
+  };
+
+  const OwnStyle &StyleOf(const dimeEntity *entity)
+  {
+    const auto found = ownStyles_.find(entity);
+    if (found != ownStyles_.end())
+      return found->second;
+    OwnStyle style;
+    IntegerGroup(entity, 370, &style.weight);
+    dimeParam param;
+    if (entity->getRecord(6, param) && param.string_data)
+      style.lineType = LineTypeKey(param.string_data);
+    if (entity->getRecord(48, param) && param.double_data > 0)
+      style.lineTypeScale = param.double_data;
+    return ownStyles_.emplace(entity, std::move(style)).first->second;
+  }
+
+  int ResolveWeight(const dimeEntity *entity, int layer, const Context &ctx)
+  {
+    return ResolveWeightValue(StyleOf(entity).weight, layer, ctx);
   }
 
   int ResolveWeightValue(int weight, int layer, const Context &ctx)
@@ -409,9 +448,7 @@ private:
   // absent, the insert's when BYBLOCK; empty for a continuous line.
   std::string ResolveLineType(const dimeEntity *entity, int layer, const Context &ctx)
   {
-    dimeParam param;
-    const std::string own =
-        entity->getRecord(6, param) && param.string_data ? LineTypeKey(param.string_data) : "BYLAYER";
+    const std::string &own = StyleOf(entity).lineType;
     if (own == "BYLAYER")
       return doc_.layers_[layer].lineType;
     if (own == "BYBLOCK")
@@ -426,11 +463,9 @@ private:
     const auto type = lineTypes_.find(lineType);
     if (lineType.empty() || type == lineTypes_.end())
       return 0;
-    dimeParam param;
-    const double own = entity->getRecord(48, param) ? param.double_data : 1;
     const double mapScale = std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
     const std::vector<double> pattern =
-        DashPattern(type->second, lineTypeScale_ * (own > 0 ? own : 1) * mapScale);
+        DashPattern(type->second, lineTypeScale_ * StyleOf(entity).lineTypeScale * mapScale);
     if (pattern.empty())
       return 0;
     const auto found = patternIndex_.find(pattern);
@@ -490,7 +525,7 @@ private:
       TooManyEntities();
     Entity record{};
     record.serial = uint32_t(doc_.entities_.size());
-    record.type = Upper(doc_.layers_[layer].name.c_str()) == "FRAME" ? kFrame : type;
+    record.type = IsFrameLayer(layer) ? kFrame : type;
     record.shape = shape;
     record.layer = int16_t(layer);
     record.aci = int16_t(aci);
@@ -702,7 +737,7 @@ private:
       // An insert on a layer that is off or frozen hides all it brings,
       // contents on their own layers too, as CAD programs show it. A frame
       // layer is drawn even when hidden, so its inserts are kept.
-      if (doc_.IsLayerHidden(layer) && Upper(doc_.layers_[layer].name.c_str()) != "FRAME")
+      if (doc_.IsLayerHidden(layer) && !IsFrameLayer(layer))
         return;
       if (name == "INSERT")
         AddInsert(static_cast<dimeInsert *>(entity), layer, aci, weight, ctx);
@@ -1309,6 +1344,9 @@ private:
   dimeModel &model_;
   Document &doc_;
   std::map<std::string, int> layerByName_;
+  std::unordered_map<const char *, int> layerByPointer_; // see LayerIndex
+  std::vector<char> frameLayers_;                       // by layer: named FRAME
+  std::unordered_map<const dimeEntity *, OwnStyle> ownStyles_; // see StyleOf
   long visits_ = 0; // block placements and entities, see kMaxVisits
   std::map<const dimeBlock *, BlockCostEntry> blockCosts_;
   std::map<const dimeEntity *, std::vector<Point>> blockPoints_; // see LocalPoints
