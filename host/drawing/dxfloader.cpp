@@ -214,22 +214,23 @@ private:
     return cost;
   }
 
-  // Entities name their layer through libdime's shared layer records, so
-  // the same pointer comes back for every entity of a layer: remembered, it
-  // spares the case-folding lookup on every visit of a block's entities.
-  int LayerIndex(const char *name)
+  // Entities name their layer through libdime's layer records, which live
+  // as long as the model, so the same pointer comes back for every entity
+  // of a layer: remembered, it spares the case-folding lookup on every visit
+  // of a block's entities. Only for names libdime holds.
+  int EntityLayerIndex(const char *name)
   {
     const auto known = layerByPointer_.find(name);
     if (known != layerByPointer_.end())
       return known->second;
-    const int index = LayerIndexByName(name);
+    const int index = LayerIndex(name);
     layerByPointer_.emplace(name, index);
     return index;
   }
 
   bool IsFrameLayer(int layer) const { return frameLayers_[size_t(layer)] != 0; }
 
-  int LayerIndexByName(const char *name)
+  int LayerIndex(const char *name)
   {
     std::string key = Upper(name);
     if (key.empty())
@@ -388,7 +389,7 @@ private:
     const char *name = entity->getLayerName();
     if (ctx.layer >= 0 && (!name || std::strcmp(name, "0") == 0))
       return ctx.layer;
-    return LayerIndex(name);
+    return EntityLayerIndex(name);
   }
 
   int ResolveColor(const dimeEntity *entity, int layer, const Context &ctx)
@@ -406,8 +407,8 @@ private:
     return aci >= 1 && aci <= 255 ? aci : 7;
   }
 
-  // An entity's own line weight (370), line type (6) and its scale (48), read
-  // once: a block's entities are visited once per placement.
+  // An entity's own line weight (370), line type (6) and its scale (48); read
+  // once for a block's entities, which are visited once per placement.
   struct OwnStyle
   {
     int weight = kWeightByLayer;
@@ -420,14 +421,15 @@ private:
     const auto found = ownStyles_.find(entity);
     if (found != ownStyles_.end())
       return found->second;
-    OwnStyle style;
+    OwnStyle &style = inBlock_ ? ownStyles_[entity] : styleScratch_;
+    style = OwnStyle();
     IntegerGroup(entity, 370, &style.weight);
     dimeParam param;
     if (entity->getRecord(6, param) && param.string_data)
       style.lineType = LineTypeKey(param.string_data);
     if (entity->getRecord(48, param) && param.double_data > 0)
       style.lineTypeScale = param.double_data;
-    return ownStyles_.emplace(entity, std::move(style)).first->second;
+    return style;
   }
 
   int ResolveWeight(const dimeEntity *entity, int layer, const Context &ctx)
@@ -644,6 +646,7 @@ private:
     CountVisit();
     if (!entity || entity->isDeleted() || (entity->getEntityFlags() & FLAG_PAPERSPACE))
       return; // paper space is not part of the drawing's model
+    inBlock_ = ctx.depth > 0;
     const int layer = EffectiveLayer(entity, ctx);
     const int aci = ResolveColor(entity, layer, ctx);
     const int weight = ResolveWeight(entity, layer, ctx);
@@ -1347,6 +1350,8 @@ private:
   std::unordered_map<const char *, int> layerByPointer_; // see LayerIndex
   std::vector<char> frameLayers_;                       // by layer: named FRAME
   std::unordered_map<const dimeEntity *, OwnStyle> ownStyles_; // see StyleOf
+  OwnStyle styleScratch_; // of a top-level entity
+  bool inBlock_ = false;  // the entity being added is a block's
   long visits_ = 0; // block placements and entities, see kMaxVisits
   std::map<const dimeBlock *, BlockCostEntry> blockCosts_;
   std::map<const dimeEntity *, std::vector<Point>> blockPoints_; // see LocalPoints
