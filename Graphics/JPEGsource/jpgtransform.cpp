@@ -4,8 +4,16 @@
 #include "jpgquantizationtable.h"
 #include "simd.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
+
+// The transform's doubles must round to double after every operation: x87
+// arithmetic (the 32-bit x86 default) keeps extended precision and gives
+// other coefficients, so other files. Build such targets with SSE2 maths.
+#if !defined(FLT_EVAL_METHOD) || FLT_EVAL_METHOD != 0
+#error "Vantorum needs FLT_EVAL_METHOD 0 (on 32-bit x86: -msse2 -mfpmath=sse) to write the same bytes everywhere"
+#endif
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #define VANTORUM_HAVE_AVX2 1
