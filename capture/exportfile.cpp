@@ -45,11 +45,6 @@ bool ExportFile::FollowLinks(const std::string &path, std::string &real, std::st
   return true;
 }
 
-void ExportFile::Fail(const std::string &reason) const
-{
-  throw CannotWrite(target, reason);
-}
-
 ExportFile::ExportFile(const std::string &target, const ExportFileRules &rules) : target(target)
 {
   if (target.empty())
@@ -135,14 +130,4 @@ void ExportFile::Commit()
     fsync(folder);
     close(folder);
   }
-}
-
-std::string ExportFile::ShowingTarget(const std::string &message) const
-{
-  std::string shown = message;
-  if (!temporary)
-    return shown;
-  for (size_t at = shown.find(writePath); at != std::string::npos; at = shown.find(writePath, at + target.size()))
-    shown.replace(at, writePath.size(), target);
-  return shown;
 }

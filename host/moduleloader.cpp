@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 namespace zulan
 {
@@ -22,6 +26,62 @@ const size_t MaxCommandNameBytes = 64;
 ModuleLoader::ModuleLoader(Console &console) : console(console)
 {
 }
+
+#ifdef _WIN32
+
+// Windows runs the library entry itself, on LoadLibrary and FreeLibrary; the
+// dialog templates are the module's compiled resources.
+ModuleLoader::LibraryEntry ModuleLoader::Entry() const
+{
+  return nullptr;
+}
+
+namespace
+{
+
+struct FoundTemplates
+{
+  std::vector<DialogTemplate> &templates;
+  std::string problem;
+};
+
+// No exception may cross the system's frames between here and the loader.
+BOOL CALLBACK AddDialogTemplate(HMODULE module, LPCSTR, LPSTR name, LONG_PTR context)
+{
+  auto &found = *reinterpret_cast<FoundTemplates *>(context);
+  HRSRC resource = FindResourceA(module, name, RT_DIALOG);
+  HGLOBAL loaded = resource != nullptr ? LoadResource(module, resource) : nullptr;
+  const void *bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+  if (bytes == nullptr)
+    return TRUE;
+  const std::string shownName = IS_INTRESOURCE(name) ? std::to_string(reinterpret_cast<uintptr_t>(name)) : name;
+  try
+  {
+    found.templates.push_back(ParseDialogResource(shownName, static_cast<const uint8_t *>(bytes),
+                                                  SizeofResource(module, resource)));
+  }
+  catch (const ResourceScriptError &problem)
+  {
+    found.problem = problem.what();
+  }
+  return TRUE;
+}
+
+} // namespace
+
+std::string ModuleLoader::Load(const std::string &modulePath)
+{
+  // Attach runs inside LoadLibrary: it registers with this loader.
+  path = modulePath;
+  HMODULE module = LoadLibraryA(modulePath.c_str());
+  if (module == nullptr)
+    return "cannot load " + modulePath + " (error " + std::to_string(GetLastError()) + ")";
+  handle = module;
+  FoundTemplates found{dialogTemplates, ""};
+  EnumResourceNamesA(module, RT_DIALOG, AddDialogTemplate, reinterpret_cast<LONG_PTR>(&found));
+  if (!found.problem.empty())
+    console.Warn("the module's resources cannot be read: " + found.problem);
+#else
 
 ModuleLoader::LibraryEntry ModuleLoader::Entry() const
 {
@@ -56,6 +116,7 @@ std::string ModuleLoader::Load(const std::string &modulePath)
     }
   }
   entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_ATTACH, nullptr);
+#endif
   for (CommandTable *table : std::vector<CommandTable *>(tables))
     if (table->handlers != nullptr && table->handlers[0] != nullptr)
       table->handlers[0]();
@@ -78,7 +139,11 @@ void ModuleLoader::Close()
 {
   if (handle == nullptr)
     return;
+#ifdef _WIN32
+  FreeLibrary(static_cast<HMODULE>(handle));
+#else
   dlclose(handle);
+#endif
   handle = nullptr;
 }
 

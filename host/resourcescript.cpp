@@ -3,6 +3,7 @@
 // statement starts from the default style rc gives it, as rc itself does.
 #include "resourcescript.h"
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 
@@ -411,6 +412,155 @@ std::vector<DialogTemplate> ParseResourceScript(const std::string &script)
   if (current != nullptr)
     throw ResourceScriptError("resource script ends inside dialog " + current->name);
   return dialogs;
+}
+
+namespace
+{
+
+// Reads a compiled template's words, refusing any read past its end.
+class ResourceReader
+{
+public:
+  ResourceReader(const uint8_t *bytes, size_t size) : bytes(bytes), size(size) {}
+
+  uint16_t Word()
+  {
+    Need(2);
+    const uint16_t value = static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
+    at += 2;
+    return value;
+  }
+  uint32_t DoubleWord()
+  {
+    const uint32_t low = Word();
+    return low | static_cast<uint32_t>(Word()) << 16;
+  }
+  int Short() { return static_cast<int16_t>(Word()); }
+  // A NUL-ended UTF-16 string; what is not ASCII shows as '?'.
+  std::string Text()
+  {
+    std::string text;
+    for (uint16_t unit = Word(); unit != 0; unit = Word())
+      text += unit < 0x80 ? static_cast<char>(unit) : '?';
+    return text;
+  }
+  // A name or an ordinal: none, 0xFFFF and a number, or a string.
+  std::string NameOrOrdinal(uint16_t *ordinal)
+  {
+    *ordinal = 0;
+    Need(2);
+    const uint16_t first = static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
+    if (first == 0)
+    {
+      at += 2;
+      return "";
+    }
+    if (first == 0xFFFF)
+    {
+      at += 2;
+      *ordinal = Word();
+      return "";
+    }
+    return Text();
+  }
+  void Skip(size_t count)
+  {
+    Need(count);
+    at += count;
+  }
+  void AlignToDoubleWord() { at = std::min(size, (at + 3) & ~size_t(3)); }
+
+private:
+  void Need(size_t count) const
+  {
+    if (count > size - at)
+      throw ResourceScriptError("the compiled dialog template ends early");
+  }
+
+  const uint8_t *bytes;
+  size_t size;
+  size_t at = 0;
+};
+
+const uint32_t DsSetFont = 0x40;
+const uint32_t DsShellFont = 0x48;
+const size_t MaxCompiledControls = 4096;
+
+} // namespace
+
+DialogTemplate ParseDialogResource(const std::string &name, const uint8_t *bytes, size_t size)
+{
+  ResourceReader reader(bytes, size);
+  DialogTemplate dialog;
+  dialog.name = name;
+  uint16_t ordinal = 0;
+  const bool extended = size >= 4 && bytes[0] == 1 && bytes[1] == 0 && bytes[2] == 0xFF && bytes[3] == 0xFF;
+  if (extended)
+  {
+    reader.Skip(8);   // version, signature, help id
+    reader.DoubleWord();   // extended style
+    dialog.style = reader.DoubleWord();
+  }
+  else
+  {
+    dialog.style = reader.DoubleWord();
+    reader.DoubleWord();
+  }
+  const size_t count = reader.Word();
+  if (count > MaxCompiledControls)
+    throw ResourceScriptError("the compiled dialog template has too many controls");
+  dialog.x = reader.Short();
+  dialog.y = reader.Short();
+  dialog.width = reader.Short();
+  dialog.height = reader.Short();
+  reader.NameOrOrdinal(&ordinal);   // menu
+  reader.NameOrOrdinal(&ordinal);   // class
+  dialog.caption = reader.Text();
+  if ((dialog.style & DsSetFont) != 0 || (extended && (dialog.style & DsShellFont) == DsShellFont))
+  {
+    dialog.fontSize = reader.Word();
+    if (extended)
+      reader.Skip(4);   // weight, italic, character set
+    dialog.fontName = reader.Text();
+  }
+  for (size_t index = 0; index < count; ++index)
+  {
+    reader.AlignToDoubleWord();
+    ControlTemplate control;
+    if (extended)
+    {
+      reader.Skip(8);   // help id, extended style
+      control.style = reader.DoubleWord();
+    }
+    else
+    {
+      control.style = reader.DoubleWord();
+      reader.DoubleWord();
+    }
+    control.x = reader.Short();
+    control.y = reader.Short();
+    control.width = reader.Short();
+    control.height = reader.Short();
+    control.id = extended ? static_cast<int32_t>(reader.DoubleWord()) : reader.Short();
+    control.className = reader.NameOrOrdinal(&ordinal);
+    // The predefined classes by their atoms.
+    if (ordinal == 0x80)
+      control.className = "Button";
+    else if (ordinal == 0x81)
+      control.className = "Edit";
+    else if (ordinal == 0x82)
+      control.className = "Static";
+    control.text = reader.NameOrOrdinal(&ordinal);
+    reader.Skip(reader.Word());   // creation data
+    if (control.className == "Button" || control.className == "BUTTON")
+      control.kind = ButtonKind(control.style);
+    else if (control.className == "Edit" || control.className == "EDIT")
+      control.kind = ControlKind::Edit;
+    else if (control.className == "Static" || control.className == "STATIC")
+      control.kind = ControlKind::Label;
+    dialog.controls.push_back(control);
+  }
+  return dialog;
 }
 
 } // namespace zulan

@@ -73,6 +73,11 @@ public:
 // line that is not understood.
 std::vector<DialogTemplate> ParseResourceScript(const std::string &script);
 
+// A template as the resource compiler wrote it into a Windows module (DIALOG
+// or DIALOGEX, little-endian words). Throws ResourceScriptError when the
+// bytes end early.
+DialogTemplate ParseDialogResource(const std::string &name, const uint8_t *bytes, size_t size);
+
 const char *ControlKindName(ControlKind kind);
 
 } // namespace zulan

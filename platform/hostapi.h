@@ -258,6 +258,33 @@ void AddMenu(const char *menuText);
 typedef void *(WINAPI *GetSysVAdrEntry)(int32_t which); // 3: 40-byte clipboard block
 typedef uint32_t *(WINAPI *GetPalAdrEntry)();           // 256 palette entries
 
+#if defined(_WIN32) && defined(__i386__)
+// A stdcall name says its convention and, after the @, how many bytes of
+// arguments the callee takes off the stack; a type that disagrees in either
+// corrupts the caller's stack. StdcallBytes accepts only a stdcall type.
+namespace HostEntryCheck
+{
+template <typename Result, typename... Arguments>
+constexpr int StdcallBytes(Result(WINAPI *)(Arguments...))
+{
+  return (0 + ... + int((sizeof(Arguments) + 3) / 4 * 4));
+}
+constexpr int NameBytes(const char *name)
+{
+  while (*name != '\0' && *name != '@')
+    ++name;
+  int bytes = *name == '@' ? 0 : -1;
+  for (name += *name == '@'; *name >= '0' && *name <= '9'; ++name)
+    bytes = bytes * 10 + (*name - '0');
+  return bytes;
+}
+static_assert(StdcallBytes(GetSysVAdrEntry()) == NameBytes(XP_GETSYSVADR_NAME),
+              "GetSysVAdrEntry must be stdcall with the bytes its name says");
+static_assert(StdcallBytes(GetPalAdrEntry()) == NameBytes(XP_GETPALADR_NAME),
+              "GetPalAdrEntry must be stdcall with the bytes its name says");
+} // namespace HostEntryCheck
+#endif
+
 // Between FARPROC and an entry's own type. Going through void (*)() tells
 // the compiler the change of function type is meant.
 template <typename To, typename From> To EntryCast(From entry)

@@ -1,9 +1,9 @@
 // The library entry: registers the command table and the two export filters
 // on attach, unregisters the table on detach.
 #include "commandtable.h"
+#include "moduleexport.h"
 
-extern "C" __attribute__((visibility("default"))) BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason,
-                                                                      LPVOID)
+extern "C" RASTELLO_MODULE_ENTRY BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
   if (reason == DLL_PROCESS_ATTACH)
   {

@@ -126,3 +126,122 @@ TEST(ResourceScript, ErrorsNameTheLine)
     testing_support::ExpectError<ResourceScriptError>([&] { ParseResourceScript(test.script); }, test.message);
   }
 }
+
+namespace
+{
+
+void PutWord(std::vector<uint8_t> &bytes, uint32_t value)
+{
+  bytes.push_back(uint8_t(value));
+  bytes.push_back(uint8_t(value >> 8));
+}
+
+void PutText(std::vector<uint8_t> &bytes, const std::string &text)
+{
+  for (char c : text)
+    PutWord(bytes, uint8_t(c));
+  PutWord(bytes, 0);
+}
+
+// The DIALOG resources of a compiled resource file (.res): each entry is a
+// header of sizes, type and name, then its data, aligned to 4 bytes.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> DialogResources(const std::vector<uint8_t> &res)
+{
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> found;
+  const auto word = [&](size_t at) { return uint32_t(res[at] | res[at + 1] << 8); };
+  for (size_t at = 0; at + 8 <= res.size();)
+  {
+    const uint32_t dataSize = word(at) | word(at + 2) << 16, headerSize = word(at + 4) | word(at + 6) << 16;
+    size_t field = at + 8;
+    const bool dialogType = word(field) == 0xFFFF && word(field + 2) == 5;
+    field += word(field) == 0xFFFF ? 4 : 0;
+    std::string name;
+    if (word(field) != 0xFFFF)
+      for (; word(field) != 0; field += 2)
+        name += char(word(field));
+    if (dialogType)
+      found.emplace_back(name, std::vector<uint8_t>(res.begin() + at + headerSize,
+                                                    res.begin() + at + headerSize + dataSize));
+    at = (at + headerSize + dataSize + 3) & ~size_t(3);
+  }
+  return found;
+}
+
+} // namespace
+
+// What the resource compiler makes of the script must be what the Linux
+// host reads from the script itself: one dialog, the same controls.
+TEST(CompiledDialog, ReadsAsTheScriptDoes)
+{
+  const std::string resPath = RASTELLO_TEST_TMP "/rastello-dialog.res";
+  const std::string command = "i686-w64-mingw32-windres -I" RASTELLO_SHELL_SOURCE " -O res -o " + resPath + " "
+                              RASTELLO_SHELL_SOURCE "/rastello.rc 2>/dev/null";
+  if (std::system("command -v i686-w64-mingw32-windres >/dev/null") != 0 || std::system(command.c_str()) != 0)
+    GTEST_SKIP() << "no resource compiler for Windows here";
+  const auto dialogs = DialogResources(testing_support::ReadFileBytes(resPath));
+  ASSERT_EQ(dialogs.size(), 1u);
+  const DialogTemplate compiled = ParseDialogResource(dialogs[0].first, dialogs[0].second.data(), dialogs[0].second.size());
+  const DialogTemplate script = ParseResourceScript(ModuleScript()).at(0);
+  EXPECT_EQ(compiled.name, "IDD_DLGJPEG");
+  EXPECT_EQ(compiled.caption, script.caption);
+  EXPECT_EQ(compiled.fontSize, script.fontSize);
+  EXPECT_EQ(compiled.fontName, script.fontName);
+  EXPECT_EQ(compiled.width, script.width);
+  ASSERT_EQ(compiled.controls.size(), script.controls.size());
+  for (size_t i = 0; i < script.controls.size(); ++i)
+  {
+    const ControlTemplate &a = compiled.controls[i], &b = script.controls[i];
+    SCOPED_TRACE(b.text);
+    EXPECT_EQ(a.id, b.id);
+    EXPECT_EQ(a.kind, b.kind);
+    EXPECT_EQ(a.text, b.text);
+    EXPECT_EQ(a.x, b.x);
+    EXPECT_EQ(a.height, b.height);
+    const uint32_t meaningful = WsVisible | WsDisabled | WsGroup | BsTypeMask;
+    EXPECT_EQ(a.style & meaningful, b.style & meaningful);
+  }
+}
+
+// A module's resources are read as untrusted bytes: every cut of a valid
+// template is refused, none is read past.
+TEST(CompiledDialog, RefusesEveryTruncation)
+{
+  std::vector<uint8_t> bytes;
+  PutWord(bytes, 0x40);   // DS_SETFONT
+  PutWord(bytes, 0x80C8); // WS_POPUP | WS_CAPTION
+  PutWord(bytes, 0);
+  PutWord(bytes, 0);
+  PutWord(bytes, 1);      // one control
+  for (int v : {0, 0, 100, 50})
+    PutWord(bytes, uint32_t(v));
+  PutWord(bytes, 0);      // no menu
+  PutWord(bytes, 0);      // default class
+  PutText(bytes, "Title");
+  PutWord(bytes, 8);
+  PutText(bytes, "Font");
+  while (bytes.size() % 4)
+    bytes.push_back(0);
+  PutWord(bytes, 0x0003); // BS_AUTOCHECKBOX
+  PutWord(bytes, 0x5001); // WS_CHILD | WS_VISIBLE | WS_TABSTOP
+  PutWord(bytes, 0);
+  PutWord(bytes, 0);
+  for (int v : {5, 6, 40, 10, 1007})
+    PutWord(bytes, uint32_t(v));
+  PutWord(bytes, 0xFFFF);
+  PutWord(bytes, 0x80);   // Button
+  PutText(bytes, "Check");
+  PutWord(bytes, 0);      // no creation data
+
+  const DialogTemplate whole = ParseDialogResource("D", bytes.data(), bytes.size());
+  EXPECT_EQ(whole.caption, "Title");
+  EXPECT_EQ(whole.fontName, "Font");
+  ASSERT_EQ(whole.controls.size(), 1u);
+  EXPECT_EQ(whole.controls[0].kind, ControlKind::CheckBox);
+  EXPECT_EQ(whole.controls[0].id, 1007);
+  EXPECT_EQ(whole.controls[0].text, "Check");
+  for (size_t size = 0; size < bytes.size(); ++size)
+  {
+    const std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + size);
+    EXPECT_THROW(ParseDialogResource("D", cut.data(), cut.size()), ResourceScriptError) << size;
+  }
+}

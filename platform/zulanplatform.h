@@ -4,7 +4,7 @@
 #ifndef ZULAN_PLATFORM_ZULANPLATFORM_H
 #define ZULAN_PLATFORM_ZULANPLATFORM_H
 
-#include "wintypes.h"
+#include <windows.h>
 
 #include <functional>
 #include <string>
