@@ -2,7 +2,7 @@
 // module by name.
 #include "host.h"
 #include "filenames.h"
-#include "hostdrawing.h"
+#include "drawingentries.h"
 #include "zulanplatform.h"
 
 namespace zulan
@@ -39,7 +39,7 @@ Host::Host(const HostSettings &settings)
       dialogs(module.GetDialogTemplates(), inputs, console, settings.showDialogs)
 {
   if (registry.DrawingAntialias())
-    CurrentDrawing().SetAntialias(true);
+    SetHostAntialias(true);
   if (settings.clipboardSize)
   {
     clipboardBlock[3] = settings.clipboardSize->first;

@@ -9,6 +9,8 @@
 // height.
 #include "hostdrawing.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace zulan
@@ -75,6 +77,72 @@ std::string HostDrawing::Open(const std::string &path)
   static_assert(sizeof(DrawingHeader) <= HeaderBytes, "drawing header fits the host's");
   std::memcpy(header, &loaded, sizeof loaded);
   return std::string();
+}
+
+FlatDrawing HostDrawing::Flatten() const
+{
+  FlatDrawing flat;
+  flat.header.assign(header, header + sizeof(DrawingHeader));
+  std::memcpy(flat.palette, palette, sizeof palette);
+  if (!document)
+    return flat;
+  for (size_t layer = 0; layer < document->Layers().size(); ++layer)
+    flat.hiddenLayers.push_back(document->IsLayerHidden(static_cast<int>(layer)));
+  for (const Entity &entity : document->Entities())
+  {
+    FlatEntity out;
+    out.type = entity.type;
+    out.layer = entity.layer;
+    out.colour = entity.colorIndex;
+    out.flags = entity.flags;
+    const Box box = EntityExtents(*document, entity);
+    if (!box.IsEmpty())
+    {
+      const double edges[4] = {box.minX, box.minY, box.maxX, box.maxY};
+      std::memcpy(out.box, edges, sizeof edges);
+    }
+    const double *g = entity.geometry;
+    uint32_t count = 0;
+    const Point *points = document->Points(entity, &count);
+    switch (entity.shape)
+    {
+    case Shape::kSegment:
+      out.kind = FlatEntity::Kind::Segment;
+      out.points.assign(g, g + 4);
+      break;
+    case Shape::kConic:
+    {
+      // Half a degree a step: finer than a pixel at the sizes tested.
+      const double sweep = g[7] - g[6];
+      const int steps = std::max(2, std::min(720 * 8, int(std::ceil(std::fabs(sweep) / (M_PI / 360)))));
+      out.kind = FlatEntity::Kind::Path;
+      for (int k = 0; k <= steps; ++k)
+      {
+        const double t = g[6] + sweep * k / steps;
+        out.points.insert(out.points.end(), {g[0] + g[2] * std::cos(t) + g[4] * std::sin(t),
+                                             g[1] + g[3] * std::cos(t) + g[5] * std::sin(t)});
+      }
+      break;
+    }
+    case Shape::kPath:
+    case Shape::kPolygon:
+      if (entity.shape == Shape::kPath)
+        out.kind = entity.flags & kClosed ? FlatEntity::Kind::Closed : FlatEntity::Kind::Path;
+      else
+        out.kind = entity.flags & kNonzero ? FlatEntity::Kind::Nonzero : FlatEntity::Kind::Polygon;
+      for (uint32_t i = 0; i < count; ++i)
+        out.points.insert(out.points.end(), {points[i].x, points[i].y});
+      break;
+    case Shape::kDot:
+      out.kind = FlatEntity::Kind::Dot;
+      out.points.assign(g, g + 2);
+      break;
+    default:
+      break;   // labels: text is not carried over
+    }
+    flat.entities.push_back(std::move(out));
+  }
+  return flat;
 }
 
 void HostDrawing::SetHairlines(bool on)

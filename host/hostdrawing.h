@@ -5,6 +5,8 @@
 #define ZULAN_HOSTDRAWING_H
 
 #include "drawing.h"
+#include "drawingentries.h"
+#include "entityfile.h"
 #include "hostapi.h"
 #include "wingdi.h"
 
@@ -42,6 +44,9 @@ public:
   // Smooths lines, fills and text (--antialias, or the registry value
   // HKEY_CURRENT_USER\Software\Zulan\Drawing "Antialias", a DWORD, not 0: hex(4):01,00,00,00).
   void SetAntialias(bool on);
+
+  // The drawing as plain geometry, for the Windows test host.
+  FlatDrawing Flatten() const;
 
   // The drawing device, as the exported operations of the same names use it.
   void UseBitmap(HDC memoryContext);
@@ -86,14 +91,9 @@ HostDrawing &CurrentDrawing();
 // away does so by itself.
 void SetCurrentDrawing(HostDrawing *drawing);
 
-// "_GetPalAdr@0": the current drawing's palette.
-typedef uint32_t *(*PaletteEntry)();
-PaletteEntry HostPaletteEntry();
-
-// The current drawing's Open, SetHairlines and SetAntialias.
+// The current drawing's Open and SetHairlines (SetHostAntialias: drawingentries.h).
 std::string OpenHostDrawing(const std::string &path);
 void SetHostHairlines(bool on);
-void SetHostAntialias(bool on);
 
 } // namespace zulan
 

@@ -1,16 +1,39 @@
 // zulan: the replacement host. Loads the module, runs the typed commands,
 // exports and menu items given on the command line in their order, and
-// reports through its exit status whether an error box was shown.
+// reports through its exit status whether an error box was shown. Built
+// for Windows it is zulan32, the test host of the module's DLL: the same
+// commands, over plain geometry that zulan wrote from a DXF file.
+#include "exportfile.h"
 #include "host.h"
-#include "hostdrawing.h"
 
 #include <CLI/CLI.hpp>
 
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+
+#ifdef _WIN32
+#include "gdidrawing.h"
+#include <io.h>
+#include <windows.h>
+#define ZULAN_NAME "zulan32"
+#define ZULAN_MODULE_FILE "rastello.dll"
+#define ZULAN_DRAWING_HELP "Entity file to open, written by zulan --write-entities (none: an empty drawing)"
+#define ZULAN_MODULE_HELP "Module to load (default: rastello.dll beside zulan32)"
+#define ZULAN_REGISTRY_HELP "Registry file (default: %APPDATA%\\zulan\\registry.reg)"
+#else
+#include "hostdrawing.h"
 #include <unistd.h>
+#define ZULAN_NAME "zulan"
+#define ZULAN_MODULE_FILE "rastello.so"
+#define ZULAN_DRAWING_HELP "Drawing to open (none: an empty drawing)"
+#define ZULAN_MODULE_HELP                                                                                          \
+  "Module to load (default: " ZULAN_MODULE_RELATIVE_DIR "/rastello.so from zulan's folder, else rastello.so "     \
+  "beside zulan)"
+#define ZULAN_REGISTRY_HELP "Registry file (default: $XDG_CONFIG_HOME/zulan/registry.reg)"
+#endif
 
 namespace
 {
@@ -51,6 +74,36 @@ Exit status:
   was refused, 3 the module could not be loaded, 4 the drawing could not
   be read.)";
 
+#ifdef _WIN32
+
+// The module beside the host, as it is installed on Windows.
+std::string DefaultModulePath()
+{
+  char self[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+  if (length == 0 || length == sizeof self)
+    return ZULAN_MODULE_FILE;
+  return (std::filesystem::path(std::string(self, length)).parent_path() / ZULAN_MODULE_FILE).string();
+}
+
+std::string DefaultRegistryPath()
+{
+  const char *appData = std::getenv("APPDATA");
+  return std::string(appData != nullptr ? appData : ".") + "\\zulan\\registry.reg";
+}
+
+bool IsTerminal(std::FILE *stream)
+{
+  return _isatty(_fileno(stream)) != 0;
+}
+
+#else
+
+bool IsTerminal(std::FILE *stream)
+{
+  return isatty(fileno(stream)) != 0;
+}
+
 // Installed, the module lives in its own folder (ZULAN_MODULE_RELATIVE_DIR
 // from zulan's); in the build tree it is beside zulan.
 std::string DefaultModulePath()
@@ -78,6 +131,32 @@ std::string DefaultRegistryPath()
   return folder + "/zulan/registry.reg";
 }
 
+
+int WriteEntities(const zulan::HostDrawing &drawing, const std::string &path)
+{
+  try
+  {
+    ExportFile file(path);
+    {
+      std::ofstream out(file.WritePath(), std::ios::binary);
+      out.imbue(std::locale::classic());
+      zulan::WriteEntityFile(out, drawing.Flatten());
+      out.flush();
+      if (!out)
+        throw ExportFile::CannotWrite(path, "the write failed");
+    }
+    file.Commit();
+  }
+  catch (const ExportFile::Error &error)
+  {
+    std::cerr << "zulan: " << error.what() << "\n";
+    return ExitUsage;
+  }
+  return 0;
+}
+
+#endif
+
 bool ParseSize(const std::string &text, std::pair<int32_t, int32_t> &size)
 {
   const size_t cross = text.find_first_of("xX");
@@ -98,19 +177,22 @@ bool ParseSize(const std::string &text, std::pair<int32_t, int32_t> &size)
 
 int main(int argc, char **argv)
 {
-  CLI::App app{"zulan: a replacement host for Quorvel/Tamblin modules (XPs) such as Rastello."};
+  CLI::App app{ZULAN_NAME ": a replacement host for Quorvel/Tamblin modules (XPs) such as Rastello."};
   app.footer(HelpFooter);
-  app.set_version_flag("--version", "zulan " RASTELLO_VERSION);
+  // Options are --long and -s everywhere, so that one script serves both
+  // hosts, and a /path is a file.
+  app.allow_windows_style_options(false);
+  app.set_version_flag("--version", ZULAN_NAME " " RASTELLO_VERSION);
   std::string drawing;
   std::vector<std::string> commandLines, exportArguments, menuItems;
   std::vector<int32_t> events;
   std::string modulePath = DefaultModulePath();
   std::string registryPath = DefaultRegistryPath();
-  std::string clipboard;
+  std::string clipboard, entitiesPath;
   bool showDialogs = false, listMenus = false, listCommands = false, hairlines = false,
        antialias = false;
 
-  app.add_option("drawing", drawing, "Drawing to open (none: an empty drawing)");
+  app.add_option("drawing", drawing, ZULAN_DRAWING_HELP);
   CLI::Option *commandOption =
       app.add_option("-c,--command", commandLines, "Run a typed command with its inputs, e.g. 'JPEGMENUOFF'")
           ->allow_extra_args(false);
@@ -125,20 +207,23 @@ int main(int argc, char **argv)
   CLI::Option *eventOption =
       app.add_option("--event", events, "Send the module a host event code (start-up sends 14 by itself)")
           ->allow_extra_args(false);
-  app.add_option("--module", modulePath,
-                 "Module to load (default: " ZULAN_MODULE_RELATIVE_DIR "/rastello.so from zulan's folder, "
-                 "else rastello.so beside zulan)");
-  app.add_option("--registry", registryPath, "Registry file (default: $XDG_CONFIG_HOME/zulan/registry.reg)");
+  app.add_option("--module", modulePath, ZULAN_MODULE_HELP);
+  app.add_option("--registry", registryPath, ZULAN_REGISTRY_HELP);
   app.add_option("--clipboard", clipboard,
                  "Offer a clipboard bitmap of WIDTHxHEIGHT pixels through \"_GetSysVAdr@4\"")
       ->type_name("WxH");
   app.add_flag("--show-dialog", showDialogs, "Print each dialog as it stands when it opens and closes");
   app.add_flag("--menus", listMenus, "List the menus the module added, after everything else");
   app.add_flag("--commands", listCommands, "List the registered commands and export filters");
+#ifndef _WIN32
   app.add_flag("--hairlines", hairlines,
                "Draw every line one pixel wide, whatever its line weight");
   app.add_flag("--antialias", antialias,
                "Smooth lines, fills and text (exports then hold colours beyond the palette's)");
+  app.add_option("--write-entities", entitiesPath,
+                 "Write the drawing as plain geometry for the Windows test host (zulan32), and stop")
+      ->type_name("FILE");
+#endif
   try
   {
     app.parse(argc, argv);
@@ -152,40 +237,51 @@ int main(int argc, char **argv)
 
   zulan::HostSettings settings;
   settings.registryPath = registryPath;
-  settings.interactive = isatty(STDIN_FILENO) != 0;
-  settings.liveStatus = isatty(STDERR_FILENO) != 0;
+  settings.interactive = IsTerminal(stdin);
+  settings.liveStatus = IsTerminal(stderr);
   settings.showDialogs = showDialogs;
   if (!clipboard.empty())
   {
     std::pair<int32_t, int32_t> size;
     if (!ParseSize(clipboard, size))
     {
-      std::cerr << "zulan: --clipboard wants WIDTHxHEIGHT, such as 1024x768, not " << clipboard << "\n";
+      std::cerr << ZULAN_NAME ": --clipboard wants WIDTHxHEIGHT, such as 1024x768, not " << clipboard << "\n";
       return ExitUsage;
     }
     settings.clipboardSize = size;
   }
   // Opened before the host, so a bad drawing ends the run before the registry is read.
+#ifdef _WIN32
+  zulan::GdiDrawing &hostDrawing = zulan::CurrentGdiDrawing();
+  (void)hairlines;
+  (void)antialias;
+#else
   zulan::HostDrawing hostDrawing;
   zulan::SetCurrentDrawing(&hostDrawing);
   hostDrawing.SetHairlines(hairlines);
   if (antialias)
     hostDrawing.SetAntialias(true);
+#endif
   if (!drawing.empty())
   {
     const std::string drawingError = hostDrawing.Open(drawing);
     if (!drawingError.empty())
     {
-      std::cerr << "zulan: " << drawingError << "\n";
+      std::cerr << ZULAN_NAME ": " << drawingError << "\n";
       return ExitDrawing;
     }
   }
+
+#ifndef _WIN32
+  if (!entitiesPath.empty())
+    return WriteEntities(hostDrawing, entitiesPath);
+#endif
 
   zulan::Host host(settings);
   const std::string loadError = host.LoadModule(modulePath);
   if (!loadError.empty())
   {
-    std::cerr << "zulan: cannot load module " << modulePath << ": " << loadError << "\n";
+    std::cerr << ZULAN_NAME ": cannot load module " << modulePath << ": " << loadError << "\n";
     return ExitModule;
   }
 

@@ -267,7 +267,7 @@ std::string Registry::Save(const std::string &keyPath, const std::string &name, 
     current.keys = keys;
   }
   // The corrupt file is the user's: keep it beside the new one.
-  problem = ReplaceFile(target, current.Format(), corrupt ? target + ".corrupt" : "");
+  problem = ReplaceRegistryFile(target, current.Format(), corrupt ? target + ".corrupt" : "");
   if (!problem.empty())
     return problem;
   keys = std::move(current.keys);

@@ -100,7 +100,7 @@ bool WriteAll(int descriptor, const std::string &text)
 // old file or the new one, never a part. Only the permission bits of the
 // replaced file are kept; the file itself too as keepOldAs when that is
 // given, between putting the new one on disk and renaming it in place.
-std::string ReplaceFile(const std::string &target, const std::string &text, const std::string &keepOldAs)
+std::string ReplaceRegistryFile(const std::string &target, const std::string &text, const std::string &keepOldAs)
 {
   ExportFileRules rules;
   rules.temporaryPrefix = ".registry-";

@@ -23,7 +23,7 @@ FileRead ReadRegistryFile(const std::string &path, std::string &text, std::strin
 // Writes text through ExportFile, so that readers see the old file or the
 // new one, never a part; keeps the replaced file as keepOldAs when that is
 // given. Returns the problem, empty on success.
-std::string ReplaceFile(const std::string &target, const std::string &text, const std::string &keepOldAs);
+std::string ReplaceRegistryFile(const std::string &target, const std::string &text, const std::string &keepOldAs);
 
 // Saves of several zulan runs take turns: an exclusive lock on FILE.lock
 // for as long as it lives. problem is empty when the lock is held.

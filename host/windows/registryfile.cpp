@@ -88,7 +88,7 @@ FileRead ReadRegistryFile(const std::string &path, std::string &text, std::strin
   return outcome;
 }
 
-std::string ReplaceFile(const std::string &target, const std::string &text, const std::string &keepOldAs)
+std::string ReplaceRegistryFile(const std::string &target, const std::string &text, const std::string &keepOldAs)
 {
   ExportFileRules rules;
   rules.temporaryPrefix = ".registry-";

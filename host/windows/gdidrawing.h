@@ -1,0 +1,70 @@
+// The Windows test host's drawing: plain geometry that zulan wrote from a
+// DXF file (entityfile.h), drawn with GDI into the memory device context the
+// module hands over, one pixel wide, as a CAD host's screen driver would.
+#ifndef ZULAN_WINDOWS_GDIDRAWING_H
+#define ZULAN_WINDOWS_GDIDRAWING_H
+
+#include "drawingentries.h"
+#include "entityfile.h"
+#include "hostapi.h"
+
+#include <string>
+#include <vector>
+
+namespace zulan
+{
+
+class GdiDrawing
+{
+public:
+  GdiDrawing();
+
+  // Reads an entity file; returns the error text naming it, or "".
+  std::string Open(const std::string &path);
+
+  uint32_t *GetPalette() { return palette; }
+  uint8_t *GetHeader() { return header; }
+
+  void UseBitmap(HDC memoryContext);
+  void UsePrior();
+  void UseColour(int32_t index) { colourIndex = index; }
+  void FillRect(const PixelRect *rectangle);
+  void SetView(const WorldRect *window, const PixelRect *pixels);
+  void Scan(XPEntityCallback callback) const;
+  bool IsLayerHidden(int32_t layer) const;
+  void Draw(const void *entity);
+  void BeginExtents();
+  void CheckExtents(const void *entity);
+  void EndExtents(float *found);
+
+private:
+  // What DLScan hands the module: the type at byte 4, the layer at 12.
+  struct Record
+  {
+    uint32_t serial;
+    uint8_t type;
+    uint8_t unused[7];
+    int16_t layer;
+    uint16_t unused2;
+  };
+  const FlatEntity *OwnEntity(const void *address) const;
+  POINT ToPixel(double x, double y) const;
+
+  FlatDrawing drawing;
+  std::vector<Record> records;
+  uint32_t palette[256];
+  uint8_t header[512] = {};
+  HDC context = nullptr;
+  HDC priorContext = nullptr;
+  int32_t colourIndex = 0;
+  // The view: x1 on column xa, x2 on column xb - 1, y2 on row ya.
+  double x1 = 0, y2 = 0, xa = 0, ya = 0, sx = 1, sy = 1;
+  double extents[4];
+  bool collecting = false;
+};
+
+GdiDrawing &CurrentGdiDrawing();
+
+} // namespace zulan
+
+#endif
