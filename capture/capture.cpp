@@ -250,7 +250,10 @@ int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, 
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -(stripRows + 1);
+    // Exactly the rows wanted: GDI counts scan lines from a DIB's bottom
+    // row, so a taller header would hand over rows 1 to s, the strip's
+    // bottom row being one the background fill never reached.
+    info.bmiHeader.biHeight = -rows;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;

@@ -92,9 +92,11 @@ std::string DefaultRegistryPath()
   return std::string(appData != nullptr ? appData : ".") + "\\zulan\\registry.reg";
 }
 
+// A console, not merely a character device: NUL is one too.
 bool IsTerminal(std::FILE *stream)
 {
-  return _isatty(_fileno(stream)) != 0;
+  DWORD mode;
+  return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))), &mode) != 0;
 }
 
 #else

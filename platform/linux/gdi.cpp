@@ -196,18 +196,22 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbitmap, UINT start, UINT lines, LPVOID bi
   const int64_t dibRows = topDown ? -int64_t(header.biHeight) : header.biHeight;
   const size_t dibRowBytes = size_t(header.biWidth) * 4;
   const size_t copyBytes = size_t(std::min<int64_t>(header.biWidth, bitmap->width)) * 4;
+  // Scan lines count from the DIB's bottom row whichever way it is stored
+  // (as Windows does; measured under Wine): a top-down DIB receives its
+  // lines in reverse scan order. DIB rows line up with bitmap rows from the
+  // top, so a DIB shorter than the bitmap leaves the bitmap's bottom out.
+  const int64_t count = std::max<int64_t>(0, std::min<int64_t>(lines, dibRows - int64_t(start)));
   int copied = 0;
-  for (int64_t scan = start; scan < int64_t(start) + lines && scan < dibRows; ++scan)
+  for (int64_t index = 0; index < count; ++index)
   {
-    // Scan lines count from the DIB's first row in memory: its top row when
-    // top-down, its bottom row otherwise. DIB rows line up with bitmap rows
-    // from the top.
-    const int64_t row = topDown ? scan : dibRows - 1 - scan;
+    const int64_t scan = start + index;
+    const int64_t row = dibRows - 1 - scan;   // from the top
     if (row >= bitmap->height)
     {
-      break;
+      continue;
     }
-    uint8_t *out = static_cast<uint8_t *>(bits) + size_t(scan - start) * dibRowBytes;
+    const int64_t place = topDown ? count - 1 - index : index;
+    uint8_t *out = static_cast<uint8_t *>(bits) + size_t(place) * dibRowBytes;
     const uint8_t *in = bitmap->pixels.get() + size_t(row) * size_t(bitmap->width) * 4;
     // One pass: each pixel copied with its fourth byte cleared, as GDI
     // hands 32-bit DIBs out.

