@@ -84,7 +84,7 @@ drawings=("$root"/examples/bracket.dxf "$root"/examples/floorplan.dxf "$root"/ex
 for dxf in "${drawings[@]}"; do
   name=$(basename "$dxf" .dxf)
   both "$name" "$dxf" -c "$options Progressive=on ok" --export 'JPEG File' "$name.jpg" \
-    --export 'PNG File' "$name.png" -c "SAVEBMP $name.bmp" -c "WBS $name-section.jpg 0,0 40,30"
+    --export 'PNG File' "$name.png" -c "SAVEBMP $name.bmp" -c "WBS 0,0 40,30 $name-section.jpg"
   both "$name-baseline" "$dxf" -c "$options Progressive=off Crop ok" --export 'JPEG File' "$name-baseline.jpg" \
     --export 'PNG File' "$name-baseline.png"
 done
