@@ -80,14 +80,19 @@ private:
 
 void WriteEntityFile(std::ostream &out, const FlatDrawing &drawing)
 {
-  out << Signature << "\nheader ";
-  char hex[3];
-  for (uint8_t byte : drawing.header)
+  out << Signature << '\n';
+  if (!drawing.header.empty())
   {
-    std::snprintf(hex, sizeof hex, "%02x", byte);
-    out << hex;
+    out << "header ";
+    char hex[3];
+    for (uint8_t byte : drawing.header)
+    {
+      std::snprintf(hex, sizeof hex, "%02x", byte);
+      out << hex;
+    }
+    out << '\n';
   }
-  out << "\npalette";
+  out << "palette";
   for (uint32_t entry : drawing.palette)
     out << ' ' << entry;
   out << '\n';

@@ -5,7 +5,7 @@
 //
 // The text format, one record a line, numbers in C locale:
 //   zulan-entities 1
-//   header HEX               the first bytes of the drawing header
+//   header HEX               the first bytes of the drawing header (optional)
 //   palette N0 ... N255      0x00BBGGRR entries, decimal
 //   layer HIDDEN             one line per layer, in order: 1 hidden, else 0
 //   entity TYPE LAYER COLOUR FLAGS MINX MINY MAXX MAXY KIND COUNT X Y ...

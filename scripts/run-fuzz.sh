@@ -15,7 +15,7 @@ jobs=$(nproc)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRASTELLO_FUZZ=ON \
   -DRASTELLO_TESTS=OFF >/dev/null
-targets=(dxf registry resourcescript menutext imagereader jpegencoder)
+targets=(dxf registry resourcescript menutext imagereader jpegencoder entityfile)
 cmake --build build-fuzz -j"$jobs" --target $(printf 'fuzz_%s ' "${targets[@]}")
 
 # Seeds per target: folders and files, whatever exists.

@@ -38,6 +38,13 @@ fail() {
   failures=$((failures + 1))
 }
 
+# The DLL shows nothing of its own and needs only system DLLs and its host.
+dll=$windows/bin/rastello.dll
+exports=$(i686-w64-mingw32-objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -cE '^\s+\[ *[0-9]+\]' || true)
+[ "$exports" = 0 ] || fail "rastello.dll exports $exports names"
+imports=$(i686-w64-mingw32-objdump -p "$dll" | sed -n 's/^\tDLL Name: //p' | sort | tr '\n' ' ')
+[ "$imports" = "GDI32.dll KERNEL32.dll USER32.dll msvcrt.dll zulan32.exe " ] || fail "rastello.dll imports from $imports"
+
 # run SIDE NAME DRAWING ARGS...: one run of a host in its own folder, the
 # output kept as NAME.out, NAME.err (line ends made Linux ones) and NAME.rc.
 run() {
