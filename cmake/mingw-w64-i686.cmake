@@ -16,7 +16,13 @@ set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_FIND_ROOT_PATH /usr/${RASTELLO_MINGW_PREFIX})
+# Debian's mingw libraries, and prefixes of our own such as libpng's
+# (scripts/build-windows-libpng.sh): -DCMAKE_PREFIX_PATH=PREFIX is enough.
+set(CMAKE_FIND_ROOT_PATH /usr/${RASTELLO_MINGW_PREFIX} ${CMAKE_PREFIX_PATH})
+list(REMOVE_DUPLICATES CMAKE_FIND_ROOT_PATH)
+# Debian's zlib comes as a DLL too, which CMake prefers: the static one, so
+# that nothing built here needs a zlib1.dll beside it.
+set(ZLIB_USE_STATIC_LIBS ON)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -37,6 +37,11 @@ def pixels(path):
         return np.asarray(image.convert('RGB')).astype(np.int16)
 
 
+def most_common(picture):
+    colours, counts = np.unique(picture.reshape(-1, 3), axis=0, return_counts=True)
+    return tuple(int(v) for v in colours[counts.argmax()])
+
+
 def coverage(ink, other):
     """Share of ink pixels with an ink pixel of other within RADIUS."""
     if not ink.any():
@@ -49,9 +54,9 @@ def compare_pictures(name, drawing, linux_png, windows_png):
     a, b = pixels(linux_png), pixels(windows_png)
     if a.shape != b.shape:
         return [f'{name}: sizes differ, Linux {a.shape[1]}x{a.shape[0]}, Windows {b.shape[1]}x{b.shape[0]}']
-    background = tuple(a[0, 0])
-    if tuple(b[0, 0]) != background:
-        return [f'{name}: backgrounds differ, Linux {background}, Windows {tuple(b[0, 0])}']
+    background, other = most_common(a), most_common(b)
+    if other != background:
+        return [f'{name}: backgrounds differ, Linux {background}, Windows {other}']
     ink_a = (a != np.array(background)).any(axis=2)
     ink_b = (b != np.array(background)).any(axis=2)
     linux_covered, windows_covered = coverage(ink_a, ink_b), coverage(ink_b, ink_a)
