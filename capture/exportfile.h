@@ -79,6 +79,11 @@ public:
   // Puts the written file in the target's place, with what the rules keep
   // of the replaced file, and the folder on disk so that the rename lasts.
   void Commit();
+#ifdef _WIN32
+  // The system's text for a Windows error code, without its line end.
+  static std::string SystemReason(unsigned long error);
+#endif
+
   // A message of the libraries, with the temporary's name replaced by the
   // target's, which is the only name the user knows.
   std::string ShowingTarget(const std::string &message) const;

@@ -12,19 +12,6 @@
 namespace
 {
 
-// The system's text for an error, without the line end it comes with.
-std::string Reason(DWORD error)
-{
-  char text[512];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                                sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' '))
-    --length;
-  if (length == 0)
-    return "error " + std::to_string(error);
-  return std::string(text, length);
-}
-
 std::string FolderOf(const std::string &path)
 {
   const size_t separator = path.find_last_of("\\/:");
@@ -36,6 +23,18 @@ std::string FolderOf(const std::string &path)
 }
 
 } // namespace
+
+std::string ExportFile::SystemReason(unsigned long error)
+{
+  char text[512];
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                sizeof text, nullptr);
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' '))
+    --length;
+  if (length == 0)
+    return "error " + std::to_string(error);
+  return std::string(text, length);
+}
 
 bool ExportFile::FollowLinks(const std::string &path, std::string &real, std::string &)
 {
@@ -56,7 +55,7 @@ ExportFile::ExportFile(const std::string &target, const ExportFileRules &rules) 
     Fail("it is not a regular file");
   // Moving over a read-only file would replace what a plain write may not.
   if (exists && rules.onlyWritable && (attributes & FILE_ATTRIBUTE_READONLY))
-    Fail(Reason(ERROR_ACCESS_DENIED));
+    Fail(SystemReason(ERROR_ACCESS_DENIED));
   // The process id and a count make the name unique among our own writers;
   // CREATE_NEW refuses one that someone else holds, and the next is tried.
   static unsigned serial = 0;
@@ -74,7 +73,7 @@ ExportFile::ExportFile(const std::string &target, const ExportFileRules &rules) 
     }
     const DWORD error = GetLastError();
     if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || tries == MaxTries)
-      Fail(Reason(error));
+      Fail(SystemReason(error));
   }
   temporary = true;
 }
@@ -92,11 +91,11 @@ void ExportFile::Flush()
   HANDLE handle = CreateFileA(writePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
-    Fail(Reason(GetLastError()));
+    Fail(SystemReason(GetLastError()));
   const DWORD error = FlushFileBuffers(handle) ? 0 : GetLastError();
   CloseHandle(handle);
   if (error != 0)
-    Fail(Reason(error));
+    Fail(SystemReason(error));
 }
 
 void ExportFile::Commit()
@@ -105,6 +104,6 @@ void ExportFile::Commit()
     return;
   Flush();
   if (!MoveFileExA(writePath.c_str(), finalPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    Fail(Reason(GetLastError()));
+    Fail(SystemReason(GetLastError()));
   committed = true;
 }

@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -101,6 +102,49 @@ std::string FormatValueData(const RegistryValue &value)
   return text;
 }
 
+
+// Writes text through the careful write shared with the module's exports
+// (exportfile.h), under the registry's own wording, so that readers see the
+// old file or the new one, never a part. Only the permission bits of the
+// replaced file are kept; the file itself too as keepOldAs when that is
+// given, between putting the new one on disk and renaming it in place.
+std::string ReplaceRegistryFile(const std::string &target, const std::string &text, const std::string &keepOldAs)
+{
+  ExportFileRules rules;
+  rules.temporaryPrefix = ".registry-";
+  rules.onlyWritable = false;   // read-only to us, but in our folder: rename may replace it
+  rules.keepOwner = false;
+  rules.modeRequired = true;
+  const std::string cannotWrite = "cannot write a temporary file beside " + target + ": ";
+  std::optional<ExportFile> file;
+  try
+  {
+    file.emplace(target, rules);
+    const std::string problem = WriteRegistryText(*file, text);
+    if (!problem.empty())
+      return cannotWrite + problem;
+    file->Flush();
+  }
+  catch (const ExportFile::Error &error)
+  {
+    return cannotWrite + error.reason;
+  }
+  if (!keepOldAs.empty())
+  {
+    const std::string problem = KeepOldRegistryFile(target, keepOldAs);
+    if (!problem.empty())
+      return "cannot keep " + target + " as " + keepOldAs + ": " + problem;
+  }
+  try
+  {
+    file->Commit();
+  }
+  catch (const ExportFile::Error &error)
+  {
+    return "cannot replace " + target + ": " + error.reason;
+  }
+  return "";
+}
 
 } // namespace
 

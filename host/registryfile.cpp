@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,49 +94,20 @@ bool WriteAll(int descriptor, const std::string &text)
 
 } // namespace
 
-// Writes text through the careful write shared with the module's exports
-// (exportfile.h), under the registry's own wording, so that readers see the
-// old file or the new one, never a part. Only the permission bits of the
-// replaced file are kept; the file itself too as keepOldAs when that is
-// given, between putting the new one on disk and renaming it in place.
-std::string ReplaceRegistryFile(const std::string &target, const std::string &text, const std::string &keepOldAs)
+std::string WriteRegistryText(ExportFile &file, const std::string &text)
 {
-  ExportFileRules rules;
-  rules.temporaryPrefix = ".registry-";
-  rules.onlyWritable = false;   // read-only to us, but in our folder: rename may replace it
-  rules.keepOwner = false;
-  rules.modeRequired = true;
-  const std::string cannotWrite = "cannot write a temporary file beside " + target + ": ";
-  std::optional<ExportFile> file;
-  try
-  {
-    file.emplace(target, rules);
-    // Only a device swapped in since the read is written in place.
-    if (file->TemporaryPath().empty())
-      return cannotWrite + "it is not a regular file";
-    if (!WriteAll(file->Descriptor(), text))
-      return cannotWrite + std::strerror(errno);
-    file->Flush();
-  }
-  catch (const ExportFile::Error &error)
-  {
-    return cannotWrite + error.reason;
-  }
-  if (!keepOldAs.empty())
-  {
-    // A second name first, so that target never goes missing for readers.
-    unlink(keepOldAs.c_str());
-    if (link(target.c_str(), keepOldAs.c_str()) != 0 && std::rename(target.c_str(), keepOldAs.c_str()) != 0)
-      return "cannot keep " + target + " as " + keepOldAs + ": " + std::strerror(errno);
-  }
-  try
-  {
-    file->Commit();
-  }
-  catch (const ExportFile::Error &error)
-  {
-    return "cannot replace " + target + ": " + error.reason;
-  }
+  // Only a device swapped in since the read is written in place.
+  if (file.TemporaryPath().empty())
+    return "it is not a regular file";
+  return WriteAll(file.Descriptor(), text) ? "" : std::strerror(errno);
+}
+
+std::string KeepOldRegistryFile(const std::string &target, const std::string &keepOldAs)
+{
+  // A second name first, so that target never goes missing for readers.
+  unlink(keepOldAs.c_str());
+  if (link(target.c_str(), keepOldAs.c_str()) != 0 && std::rename(target.c_str(), keepOldAs.c_str()) != 0)
+    return std::strerror(errno);
   return "";
 }
 

@@ -3,6 +3,8 @@
 #ifndef ZULAN_REGISTRYFILE_H
 #define ZULAN_REGISTRYFILE_H
 
+#include "exportfile.h"
+
 #include <cstdint>
 #include <string>
 
@@ -20,10 +22,12 @@ enum class FileRead
 // else: a FIFO would block the run and a device could feed it without end.
 FileRead ReadRegistryFile(const std::string &path, std::string &text, std::string &problem);
 
-// Writes text through ExportFile, so that readers see the old file or the
-// new one, never a part; keeps the replaced file as keepOldAs when that is
-// given. Returns the problem, empty on success.
-std::string ReplaceRegistryFile(const std::string &target, const std::string &text, const std::string &keepOldAs);
+// Writes text into the export file's temporary; returns why not, or "".
+std::string WriteRegistryText(ExportFile &file, const std::string &text);
+
+// Gives the file at target a second name before it is replaced; returns
+// why not, or "".
+std::string KeepOldRegistryFile(const std::string &target, const std::string &keepOldAs);
 
 // Saves of several zulan runs take turns: an exclusive lock on FILE.lock
 // for as long as it lives. problem is empty when the lock is held.

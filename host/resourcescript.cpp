@@ -249,6 +249,18 @@ ControlKind ButtonKind(uint32_t style)
   }
 }
 
+// A control of a predefined class by its class name and style.
+ControlKind ClassKind(const std::string &className, uint32_t style)
+{
+  if (className == "Button" || className == "BUTTON")
+    return ButtonKind(style);
+  if (className == "Edit" || className == "EDIT")
+    return ControlKind::Edit;
+  if (className == "Static" || className == "STATIC")
+    return ControlKind::Label;
+  return ControlKind::Other;
+}
+
 // One control statement; the reader stands after the keyword.
 ControlTemplate ReadControl(const std::string &keyword, StatementReader &reader)
 {
@@ -297,12 +309,7 @@ ControlTemplate ReadControl(const std::string &keyword, StatementReader &reader)
     control.className = reader.String();
     control.style = reader.Style(child);
     ReadPlace(reader, control);
-    if (control.className == "Button" || control.className == "BUTTON")
-      control.kind = ButtonKind(control.style);
-    else if (control.className == "Edit" || control.className == "EDIT")
-      control.kind = ControlKind::Edit;
-    else if (control.className == "Static" || control.className == "STATIC")
-      control.kind = ControlKind::Label;
+    control.kind = ClassKind(control.className, control.style);
     return control;
   }
   else
@@ -552,12 +559,7 @@ DialogTemplate ParseDialogResource(const std::string &name, const uint8_t *bytes
       control.className = "Static";
     control.text = reader.NameOrOrdinal(&ordinal);
     reader.Skip(reader.Word());   // creation data
-    if (control.className == "Button" || control.className == "BUTTON")
-      control.kind = ButtonKind(control.style);
-    else if (control.className == "Edit" || control.className == "EDIT")
-      control.kind = ControlKind::Edit;
-    else if (control.className == "Static" || control.className == "STATIC")
-      control.kind = ControlKind::Label;
+    control.kind = ClassKind(control.className, control.style);
     dialog.controls.push_back(control);
   }
   return dialog;

@@ -8,25 +8,9 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <optional>
 
 namespace zulan
 {
-
-namespace
-{
-
-std::string SystemReason(DWORD error)
-{
-  char text[512];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                                sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' '))
-    --length;
-  return length > 0 ? std::string(text, length) : "error " + std::to_string(error);
-}
-
-} // namespace
 
 FileRead ReadRegistryFile(const std::string &path, std::string &text, std::string &problem)
 {
@@ -38,14 +22,14 @@ FileRead ReadRegistryFile(const std::string &path, std::string &text, std::strin
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
       return FileRead::Missing;
-    problem = SystemReason(error);
+    problem = ExportFile::SystemReason(error);
     return FileRead::Refused;
   }
   BY_HANDLE_FILE_INFORMATION info;
   FileRead outcome = FileRead::Read;
   if (!GetFileInformationByHandle(file, &info))
   {
-    problem = SystemReason(GetLastError());
+    problem = ExportFile::SystemReason(GetLastError());
     outcome = FileRead::Refused;
   }
   else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -69,7 +53,7 @@ FileRead ReadRegistryFile(const std::string &path, std::string &text, std::strin
     DWORD count = 0;
     if (!ReadFile(file, chunk, sizeof chunk, &count, nullptr))
     {
-      problem = SystemReason(GetLastError());
+      problem = ExportFile::SystemReason(GetLastError());
       outcome = FileRead::Refused;
     }
     else if (count == 0)
@@ -88,40 +72,21 @@ FileRead ReadRegistryFile(const std::string &path, std::string &text, std::strin
   return outcome;
 }
 
-std::string ReplaceRegistryFile(const std::string &target, const std::string &text, const std::string &keepOldAs)
+std::string WriteRegistryText(ExportFile &file, const std::string &text)
 {
-  ExportFileRules rules;
-  rules.temporaryPrefix = ".registry-";
-  rules.onlyWritable = false;
-  const std::string cannotWrite = "cannot write a temporary file beside " + target + ": ";
-  std::optional<ExportFile> file;
-  try
-  {
-    file.emplace(target, rules);
-    std::FILE *stream = std::fopen(file->WritePath().c_str(), "wb");
-    if (stream == nullptr)
-      return cannotWrite + SystemReason(GetLastError());
-    const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
-    if (std::fclose(stream) != 0 || !written)
-      return cannotWrite + SystemReason(GetLastError());
-    file->Flush();
-  }
-  catch (const ExportFile::Error &error)
-  {
-    return cannotWrite + error.reason;
-  }
-  // A copy, so that target never goes missing for readers.
-  if (!keepOldAs.empty() && !CopyFileA(target.c_str(), keepOldAs.c_str(), FALSE))
-    return "cannot keep " + target + " as " + keepOldAs + ": " + SystemReason(GetLastError());
-  try
-  {
-    file->Commit();
-  }
-  catch (const ExportFile::Error &error)
-  {
-    return "cannot replace " + target + ": " + error.reason;
-  }
+  std::FILE *stream = std::fopen(file.WritePath().c_str(), "wb");
+  if (stream == nullptr)
+    return ExportFile::SystemReason(GetLastError());
+  const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+  if (std::fclose(stream) != 0 || !written)
+    return ExportFile::SystemReason(GetLastError());
   return "";
+}
+
+// A copy, so that target never goes missing for readers.
+std::string KeepOldRegistryFile(const std::string &target, const std::string &keepOldAs)
+{
+  return CopyFileA(target.c_str(), keepOldAs.c_str(), FALSE) ? "" : ExportFile::SystemReason(GetLastError());
 }
 
 SaveLock::SaveLock(const std::string &target)
@@ -131,13 +96,13 @@ SaveLock::SaveLock(const std::string &target)
                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
   {
-    problem = "cannot lock " + lockPath + ": " + SystemReason(GetLastError());
+    problem = "cannot lock " + lockPath + ": " + ExportFile::SystemReason(GetLastError());
     return;
   }
   handle = reinterpret_cast<intptr_t>(file);
   OVERLAPPED whole = {};
   if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole))
-    problem = "cannot lock " + lockPath + ": " + SystemReason(GetLastError());
+    problem = "cannot lock " + lockPath + ": " + ExportFile::SystemReason(GetLastError());
 }
 
 SaveLock::~SaveLock()
