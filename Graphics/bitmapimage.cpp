@@ -17,20 +17,19 @@ namespace
 size_t CheckedPixelCount(uint32_t width, uint32_t height)
 {
   const uint64_t count = static_cast<uint64_t>(width) * height;
-  if (count > std::numeric_limits<uint32_t>::max()
-      || count > std::numeric_limits<size_t>::max() / sizeof(uint32_t))
+  if (count > std::numeric_limits<uint32_t>::max() || count > std::numeric_limits<size_t>::max() / sizeof(uint32_t))
   {
-    throw BitmapImage::SizeError("Image too large: " + std::to_string(width) + " x "
-                                 + std::to_string(height) + " pixels");
+    throw BitmapImage::SizeError("Image too large: " + std::to_string(width) + " x " + std::to_string(height)
+                                 + " pixels");
   }
   return static_cast<size_t>(count);
 }
 
-} // namespace
+}  // namespace
 
-BitmapImage::BitmapImage(uint32_t width, uint32_t height, uint32_t fill)
+BitmapImage::BitmapImage(uint32_t newWidth, uint32_t newHeight, uint32_t fill)
 {
-  SetSize(width, height);
+  SetSize(newWidth, newHeight);
   std::fill_n(pixels.get(), static_cast<size_t>(width) * height, fill);
 }
 
@@ -49,8 +48,7 @@ BitmapImage &BitmapImage::operator=(const BitmapImage &other)
 }
 
 BitmapImage::BitmapImage(BitmapImage &&other) noexcept
-    : width(std::exchange(other.width, 0)), height(std::exchange(other.height, 0)),
-      pixels(std::move(other.pixels))
+  : width(std::exchange(other.width, 0)), height(std::exchange(other.height, 0)), pixels(std::move(other.pixels))
 {
 }
 
@@ -75,4 +73,4 @@ void BitmapImage::SetSize(uint32_t newWidth, uint32_t newHeight)
   height = newHeight;
 }
 
-} // namespace Vantorum
+}  // namespace Vantorum

@@ -50,6 +50,6 @@ private:
   std::unique_ptr<uint32_t[]> pixels;  // width x height words, null while there are none
 };
 
-} // namespace Vantorum
+}  // namespace Vantorum
 
 #endif

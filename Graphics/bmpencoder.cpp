@@ -67,10 +67,10 @@ void PackRow24Portable(const uint8_t *__restrict source, uint8_t *__restrict tar
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 __attribute__((target("avx2"))) void PackRow24Avx2(const uint8_t *__restrict source, uint8_t *__restrict target,
-                                                    uint32_t width)
+                                                   uint32_t width)
 {
-  const __m256i order = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8,
-                                         9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const __m256i order = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8, 9,
+                                         10, 12, 13, 14, -1, -1, -1, -1);
   const __m256i gather = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
   uint32_t x = 0;
   // Each step stores 32 bytes of which 24 are pixels: it stops while the
@@ -107,7 +107,7 @@ void WriteBlock(std::ostream &stream, const void *data, size_t count)
     throw BmpEncoder::BmpError("Write Error");
 }
 
-} // namespace
+}  // namespace
 
 void BmpEncoder::SetBitDepth(int32_t bits)
 {
@@ -160,8 +160,7 @@ void BmpEncoder::WriteImage(std::ostream &stream, const BitmapImage &image)
   const uint64_t fileSize = FileSize(width, height, bitDepth);
   // The size fields are 32 bits wide; a larger file could not be read back.
   if (fileSize > MaxFileSize || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
-    throw BmpError("Image too large for BMP: " + std::to_string(width) + " x "
-                   + std::to_string(height) + " pixels");
+    throw BmpError("Image too large for BMP: " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
 
   uint8_t header[FileHeaderSize + 108] = {};
   header[0] = 'B';
@@ -235,4 +234,4 @@ void BmpEncoder::WriteImage(std::ostream &stream, const BitmapImage &image)
   ReportProgress(100);
 }
 
-} // namespace Vantorum
+}  // namespace Vantorum

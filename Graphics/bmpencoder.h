@@ -18,7 +18,7 @@ public:
   class BmpError : public GraphicsException
   {
   public:
-    explicit BmpError(const std::string &message) : GraphicsException(message) {}
+    explicit BmpError(const std::string &text) : GraphicsException(text) {}
   };
 
   BmpEncoder() = default;
@@ -52,6 +52,6 @@ private:
   int32_t bitDepth = 24;
 };
 
-} // namespace Vantorum
+}  // namespace Vantorum
 
 #endif

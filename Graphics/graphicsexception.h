@@ -34,7 +34,7 @@ class GraphicsAbort
 {
 };
 
-} // namespace Vantorum
+}  // namespace Vantorum
 
 // Parameter assertions: "Assertion Failure (Bad Parameter): " followed by the
 // failed condition as written, a blank and the source path.

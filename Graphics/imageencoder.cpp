@@ -15,4 +15,4 @@ void ImageEncoder::CallProgress(uint32_t currentPass, uint32_t passCount, uint32
     throw GraphicsAbort();
 }
 
-} // namespace Vantorum
+}  // namespace Vantorum

@@ -15,8 +15,8 @@ class ImageEncoder;
 
 // Called synchronously from inside a write. Setting cancel stops the write
 // with GraphicsAbort.
-typedef void (*ProgressCallback)(ImageEncoder &encoder, void *userData, uint32_t currentPass,
-                                 uint32_t passCount, uint32_t percent, bool &cancel);
+typedef void (*ProgressCallback)(ImageEncoder &encoder, void *userData, uint32_t currentPass, uint32_t passCount,
+                                 uint32_t percent, bool &cancel);
 
 class ProgressReporter
 {
@@ -53,6 +53,6 @@ protected:
   void CallProgress(uint32_t currentPass, uint32_t passCount, uint32_t percent);
 };
 
-} // namespace Vantorum
+}  // namespace Vantorum
 
 #endif

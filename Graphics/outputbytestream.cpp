@@ -84,4 +84,4 @@ void OutputFileStream::Close()
     throw StreamError(WriteFailureText(name, written ? errno : error));
 }
 
-} // namespace Vantorum
+}  // namespace Vantorum

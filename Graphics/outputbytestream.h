@@ -111,9 +111,9 @@ private:
   bool isOpen = false;
   std::unique_ptr<uint8_t[]> buffer;  // null until Open succeeds
   uint32_t bufferSize = 0x40000;
-  std::string name;                   // for error messages
+  std::string name;  // for error messages
 };
 
-} // namespace Vantorum
+}  // namespace Vantorum
 
 #endif

@@ -6,7 +6,7 @@ namespace Vantorum
 namespace
 {
 std::atomic<uint64_t> minimumShareUnits{16384};
-} // namespace
+}  // namespace
 
 uint64_t MinimumShareUnits()
 {
@@ -18,4 +18,4 @@ void SetMinimumShareUnits(uint64_t units)
   minimumShareUnits.store(units == 0 ? 1 : units, std::memory_order_relaxed);
 }
 
-} // namespace Vantorum
+}  // namespace Vantorum

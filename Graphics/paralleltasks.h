@@ -22,15 +22,14 @@ class WorkSplit
 {
 public:
   WorkSplit(uint32_t count, uint32_t parts)
-    : total(count), shares(parts == 0 ? 1 : parts > count && count > 0 ? count : parts)
+    : total(count), shares(parts == 0                   ? 1
+                           : parts > count && count > 0 ? count
+                                                        : parts)
   {
   }
   uint32_t Parts() const { return shares; }
   // First item of share part; First(Parts()) is the count.
-  uint32_t First(uint32_t part) const
-  {
-    return static_cast<uint32_t>(static_cast<uint64_t>(total) * part / shares);
-  }
+  uint32_t First(uint32_t part) const { return static_cast<uint32_t>(static_cast<uint64_t>(total) * part / shares); }
 
 private:
   uint32_t total;
@@ -104,6 +103,6 @@ private:
   std::exception_ptr failure;
 };
 
-} // namespace Vantorum
+}  // namespace Vantorum
 
 #endif

@@ -25,7 +25,7 @@ std::atomic<InstructionSet> &Current()
   return current;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<InstructionSet> AvailableInstructionSets()
 {
@@ -57,4 +57,4 @@ const char *InstructionSetName(InstructionSet set)
   return set == InstructionSet::Avx2 ? "AVX2" : "portable";
 }
 
-} // namespace Vantorum
+}  // namespace Vantorum

@@ -24,6 +24,6 @@ void UseInstructionSet(InstructionSet set);
 InstructionSet CurrentInstructionSet();
 const char *InstructionSetName(InstructionSet set);
 
-} // namespace Vantorum
+}  // namespace Vantorum
 
 #endif

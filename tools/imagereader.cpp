@@ -86,8 +86,8 @@ void SizeImage(BitmapImage &image, const std::string &path, uint32_t width, uint
 class RowBlocks
 {
 public:
-  RowBlocks(uint32_t width, uint32_t height)
-    : rowBytes(static_cast<size_t>(width) * 4), height(height),
+  RowBlocks(uint32_t width, uint32_t rowCount)
+    : rowBytes(static_cast<size_t>(width) * 4), height(rowCount),
       rowsPerBlock(static_cast<uint32_t>(std::max<size_t>(1, BlockBytes / rowBytes)))
   {
   }
@@ -199,7 +199,7 @@ bool ReadPngPixels(PngState &state, uint32_t height)
 class PngReader
 {
 public:
-  explicit PngReader(FILE *file) : file(file) {}
+  explicit PngReader(FILE *input) : file(input) {}
   ~PngReader()
   {
     if (state.png != nullptr)

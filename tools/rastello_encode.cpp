@@ -7,12 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstdio>
 #include <iostream>
+#include <limits>
 #include <new>
 #include <string>
 #include <vector>
@@ -46,31 +47,6 @@ public:
   explicit UsageFailure(const std::string &message) : std::runtime_error(message) {}
 };
 
-// Numbers stay text until their range is checked, so that a value too
-// large for any integer type is reported as typed.
-struct Options
-{
-  std::string input, output, format;
-  std::string quality = "75";
-  bool greyscale = false, progressive = false;
-  std::vector<std::string> sampling, scans;
-  std::string restartRows = "0";
-  std::string threads = "1";
-  std::string comment;
-  std::string bits = "24";
-  bool noAlpha = false;
-  bool progress = false, quiet = false;
-};
-
-// A decimal integer, a leading '-' allowed; anything else is a usage error.
-bool IsInteger(const std::string &text)
-{
-  const size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
-  return text.size() > digits && std::all_of(text.begin() + static_cast<long>(digits), text.end(), [](char c) {
-           return std::isdigit(static_cast<unsigned char>(c)) != 0;
-         });
-}
-
 std::vector<std::string> SplitFields(const std::string &text)
 {
   std::vector<std::string> fields;
@@ -81,7 +57,17 @@ std::vector<std::string> SplitFields(const std::string &text)
   return fields;
 }
 
-// count integers separated by ':' (count 1: a single integer).
+// A decimal integer, a leading '-' allowed.
+bool IsInteger(const std::string &text)
+{
+  const size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
+  return text.size() > digits && std::all_of(text.begin() + static_cast<long>(digits), text.end(), [](char c) {
+           return std::isdigit(static_cast<unsigned char>(c)) != 0;
+         });
+}
+
+// count integers separated by ':' (count 1: a single integer); anything
+// else is a usage error. Checked before an option's value is converted.
 CLI::Validator IntegerFields(size_t count, const std::string &shape)
 {
   return CLI::Validator(
@@ -94,21 +80,81 @@ CLI::Validator IntegerFields(size_t count, const std::string &shape)
     shape);
 }
 
-// An integer of the command line (already known to be one); false when it
-// is beyond any long long.
-bool ToInteger(const std::string &text, long long &value)
+// An integer option's value (CLI11's own integers read a leading 0 as octal
+// and 0x as hex). Beyond the range of int64_t the value stops at its bound,
+// still beyond every limit, and the text keeps what was typed for messages.
+struct Integer
 {
-  errno = 0;
-  value = std::strtoll(text.c_str(), nullptr, 10);
-  return errno != ERANGE;
+  Integer() = default;
+  explicit Integer(const std::string &typed) : value(std::strtoll(typed.c_str(), nullptr, 10)), text(typed) {}
+  int64_t value = 0;
+  std::string text;
+};
+
+// N integers separated by ':' as one option value: --sampling ID:H:V and
+// --scan IDX:MASK:SE:BITS. (A ':' delimiter would have CLI11 split the value
+// before checking it, and an entry's shape would be lost: empty fields
+// vanish, and a short entry takes the next argument as its last field.)
+template <size_t N> struct Fields
+{
+  Fields() = default;
+  explicit Fields(const std::string &typed) : text(typed)
+  {
+    const std::vector<std::string> texts = SplitFields(typed);
+    for (size_t i = 0; i < N; ++i)
+      fields[i] = Integer(texts[i]);
+  }
+  const Integer &operator[](size_t i) const { return fields[i]; }
+  std::array<Integer, N> fields;
+  std::string text;
+};
+
+struct Options
+{
+  std::string input, output, format;
+  Integer quality{"75"};
+  bool greyscale = false, progressive = false;
+  std::vector<Fields<3>> sampling;
+  std::vector<Fields<4>> scans;
+  Integer restartRows{"0"};
+  Integer threads{"1"};
+  std::string comment;
+  Integer bits{"24"};
+  bool noAlpha = false;
+  bool progress = false, quiet = false;
+};
+
+// A limit of the command line, not of the encoder.
+int64_t InRange(const std::string &what, const Integer &number, int64_t low, int64_t high)
+{
+  if (number.value < low || number.value > high)
+    throw Failure(what + " must be " + std::to_string(low) + ".." + std::to_string(high) + ", got " + number.text);
+  return number.value;
 }
 
-long long InRange(const std::string &what, const std::string &text, long long low, long long high)
+// The encoder's setters take 32-bit numbers. One beyond that range is beyond
+// every limit they set, so it goes in as the range's top, and the encoder
+// refuses it in its own words.
+template <class T> T Parameter(const Integer &number)
 {
-  long long value;
-  if (!ToInteger(text, value) || value < low || value > high)
-    throw Failure(what + " must be " + std::to_string(low) + ".." + std::to_string(high) + ", got " + text);
-  return value;
+  if (number.value < static_cast<int64_t>(std::numeric_limits<T>::min())
+      || number.value > static_cast<int64_t>(std::numeric_limits<T>::max()))
+    return std::numeric_limits<T>::max();
+  return static_cast<T>(number.value);
+}
+
+// The encoders own their rules and messages: a value one refuses ends the
+// program with its message, after the option that gave the value.
+template <class Set> void Apply(const std::string &option, Set set)
+{
+  try
+  {
+    set();
+  }
+  catch (const Vantorum::GraphicsException &error)
+  {
+    throw Failure("bad option " + option + ": " + error.what());
+  }
 }
 
 void Warn(const std::string &message)
@@ -153,33 +199,39 @@ void CheckOptionsFitFormat(const CLI::App &app, const std::string &format)
     throw UsageFailure("--restart-rows does not apply to progressive JPEG output, which has no restart markers");
 }
 
-// Range checks happen here, before the input is read, so a mistyped option
-// fails fast; the scan plan itself is the encoder's to judge at write time.
+// Everything here is judged before the input is read, so a mistyped option
+// fails fast; the scan plan as a whole is the encoder's to judge at write
+// time. The command line's own limits: components are named 1 to 3, and
+// masks and spectral ends are checked here because the encoder would take
+// such values as other plans and refuse those in other words.
 void ConfigureJpeg(Vantorum::JpegEncoder &encoder, const Options &options)
 {
-  encoder.SetQuality(static_cast<uint32_t>(InRange("--quality", options.quality, 1, 100)));
+  Apply("--quality " + options.quality.text,
+        [&] { encoder.SetQuality(Parameter<uint32_t>(options.quality)); });
   encoder.SetGreyscale(options.greyscale);
   encoder.SetProgressive(options.progressive);  // installs the mode's default plan before --scan edits it
-  for (const std::string &text : options.sampling)
+  for (const Fields<3> &entry : options.sampling)
   {
-    const std::vector<std::string> fields = SplitFields(text);
-    encoder.SetSamplingFrequency(static_cast<uint32_t>(InRange("--sampling component id", fields[0], 1, 3)),
-                                 static_cast<uint32_t>(InRange("--sampling horizontal frequency", fields[1], 1, 4)),
-                                 static_cast<uint32_t>(InRange("--sampling vertical frequency", fields[2], 1, 4)));
+    const int64_t id = InRange("--sampling component id", entry[0], 1, 3);
+    Apply("--sampling " + entry.text, [&] {
+      encoder.SetSamplingFrequency(static_cast<uint32_t>(id), Parameter<uint32_t>(entry[1]),
+                                   Parameter<uint32_t>(entry[2]));
+    });
   }
   // Adjusted to the image once it is read.
   encoder.SetRestartRows(static_cast<uint32_t>(InRange("--restart-rows", options.restartRows, 0, 65535)));
-  for (const std::string &text : options.scans)
+  for (const Fields<4> &entry : options.scans)
   {
-    const std::vector<std::string> fields = SplitFields(text);
-    encoder.SetScan(static_cast<uint32_t>(InRange("--scan index", fields[0], 0, Vantorum::JpegEncoder::MaxScans - 1)),
-                    static_cast<int32_t>(InRange("--scan component mask", fields[1], 0, 14)),
-                    static_cast<int32_t>(InRange("--scan spectral end", fields[2], 0, 63)),
-                    static_cast<int32_t>(InRange("--scan approximation bits", fields[3], 0, 13)));
+    const int64_t mask = InRange("--scan component mask", entry[1], 0, Vantorum::JpegEncoder::MaskAll);
+    const int64_t spectralEnd = InRange("--scan spectral end", entry[2], 0, 63);
+    Apply("--scan " + entry.text, [&] {
+      encoder.SetScan(Parameter<uint32_t>(entry[0]), static_cast<int32_t>(mask), static_cast<int32_t>(spectralEnd),
+                      Parameter<int32_t>(entry[3]));
+    });
   }
-  encoder.SetComment(options.comment);
-  encoder.SetThreadCount(static_cast<uint32_t>(
-    InRange("--threads", options.threads, 1, static_cast<int64_t>(Vantorum::JpegEncoder::MaxThreads))));
+  Apply("--comment", [&] { encoder.SetComment(options.comment); });
+  Apply("--threads " + options.threads.text,
+        [&] { encoder.SetThreadCount(Parameter<uint32_t>(options.threads)); });
 }
 
 // An interval of at least the image's rows never reaches a restart in any
@@ -204,10 +256,7 @@ uint32_t FittingRestartRows(uint32_t rows, const Vantorum::JpegEncoder &encoder,
 
 void ConfigureBmp(Vantorum::BmpEncoder &encoder, const Options &options)
 {
-  long long bits;
-  if (!ToInteger(options.bits, bits) || (bits != 16 && bits != 24 && bits != 32))
-    throw Failure("--bits must be 16, 24 or 32, got " + options.bits);
-  encoder.SetBitDepth(static_cast<int32_t>(bits));
+  Apply("--bits " + options.bits.text, [&] { encoder.SetBitDepth(Parameter<int32_t>(options.bits)); });
   encoder.SetAlphaChannel(!options.noAlpha);
 }
 
@@ -259,17 +308,10 @@ void Encode(const CLI::App &app, const Options &options, bool showProgress)
   Vantorum::JpegEncoder jpeg;
   Vantorum::BmpEncoder bmp;
   Vantorum::ImageEncoder &encoder = format == "jpeg" ? static_cast<Vantorum::ImageEncoder &>(jpeg) : bmp;
-  try
-  {
-    if (format == "jpeg")
-      ConfigureJpeg(jpeg, options);
-    else
-      ConfigureBmp(bmp, options);
-  }
-  catch (const Vantorum::GraphicsException &error)
-  {
-    throw Failure(std::string("bad option: ") + error.what());
-  }
+  if (format == "jpeg")
+    ConfigureJpeg(jpeg, options);
+  else
+    ConfigureBmp(bmp, options);
 
   // The output first: a target that cannot be written fails before a long read.
   AtomicOutput output(options.output);

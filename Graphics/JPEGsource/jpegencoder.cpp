@@ -54,7 +54,7 @@ void CheckProgressiveComponent(ScanDefinition &scan, int64_t &covered, const Com
   covered = static_cast<uint32_t>(scan.spectralEnd);
 }
 
-} // namespace
+}  // namespace
 
 JpegEncoder::JpegEncoder()
 {
@@ -66,9 +66,11 @@ JpegEncoder::JpegEncoder()
     component.SetHorizontalFrequency(1);
     component.SetVerticalFrequency(1);
   }
-  components[1].SetHuffmanTables(dcTables[0], acTables[0]);
-  components[2].SetHuffmanTables(dcTables[1], acTables[1]);
-  components[3].SetHuffmanTables(dcTables[1], acTables[1]);
+  for (int id = 1; id <= 3; ++id)
+  {
+    const int table = HuffmanTableIndex(components[id]);
+    components[id].SetHuffmanTables(dcTables[table], acTables[table]);
+  }
   components[1].SetQuantizationTable(quantizationTables[quantizationSelectors[0]]);
   components[2].SetQuantizationTable(quantizationTables[quantizationSelectors[1]]);
   components[3].SetQuantizationTable(quantizationTables[quantizationSelectors[2]]);
@@ -312,8 +314,7 @@ void JpegEncoder::CheckImageLimits(const BitmapImage &image)
       continue;
     const uint64_t interval = RestartInterval();
     if (interval > 65535)
-      throw JpegError("Restart interval too large: " + std::to_string(interval)
-                      + " data units (limit 65535)");
+      throw JpegError("Restart interval too large: " + std::to_string(interval) + " data units (limit 65535)");
   }
 }
 
@@ -330,4 +331,4 @@ void JpegEncoder::CountProgressPasses()
       passCount += static_cast<uint32_t>(scans[i].approximationBits) + 1;
 }
 
-} // namespace Vantorum
+}  // namespace Vantorum

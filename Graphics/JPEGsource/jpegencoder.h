@@ -37,7 +37,7 @@ public:
   class JpegError : public GraphicsException
   {
   public:
-    explicit JpegError(const std::string &message) : GraphicsException(message) {}
+    explicit JpegError(const std::string &text) : GraphicsException(text) {}
   };
 
   // Component masks: component id n is bit value 2^n.
@@ -90,28 +90,6 @@ public:
   void ReportProgress(uint32_t percent) { CallProgress(currentPass, passCount, percent); }
 
 private:
-  // Progress of one data-unit loop in 1/256 percent: a statistics pass runs
-  // 0 to 50, an output pass 50 to 100.
-  class PassProgress
-  {
-  public:
-    PassProgress(bool writing, uint32_t rows)
-      : accumulator(writing ? 12800 : 0), step(25600 / (2 * rows)), last(writing ? 100 : 50)
-    {
-    }
-    uint32_t Row()
-    {
-      accumulator += step;
-      return accumulator / 256;
-    }
-    uint32_t End() const { return last; }
-
-  private:
-    uint32_t accumulator;
-    uint32_t step;
-    uint32_t last;
-  };
-
   // A Huffman-coded scan whose symbols need no state beyond the DC
   // predictions and the end-of-band run.
   struct ScanJob
@@ -122,7 +100,6 @@ private:
       DcFirst,
       AcFirst
     } kind;
-    int32_t mask;
     int Ss, Se, Al;
   };
   // Both passes of the scan in shares on threadCount threads, from the
@@ -145,18 +122,23 @@ private:
   void WriteFrameHeader(uint8_t marker);
   void WriteQuantizationTables();
   void WriteRestartIntervalSegment(uint32_t interval);
-  void WriteHuffmanSegment(int32_t mask, bool withDc, bool withAc);
+  void WriteHuffmanSegment(bool withDc, bool withAc);
   void WriteScanHeader(int Ss, int Se, int Ah, int Al, bool dcRefinement);
   void WriteRestartMarker(uint32_t number);
   void ResetDcPredictions();
-  void ResetTables(int32_t mask, bool dc, bool ac);
-  void BuildTables(int32_t mask, bool dc, bool ac);
-  template <class Action> void ForEachScanTable(int32_t mask, bool dc, bool ac, Action action);
+  // Huffman table 0 serves Y, table 1 Cb and Cr; a scan uses the tables of
+  // its components.
+  int HuffmanTableIndex(const JpegEncoderComponent &component) const { return &component == &components[1] ? 0 : 1; }
+  // action(table, class and index byte) for each table of the scan's
+  // components, of the classes asked for.
+  template <class Action> void ForEachScanTable(bool dc, bool ac, Action action);
+  void ResetTables(bool dc, bool ac);
+  void BuildTables(bool dc, bool ac);
 
   void WriteSequentialFrame(const BitmapImage &image);
-  void WriteSequentialScan(int32_t mask);
+  void WriteSequentialScan();
   void WriteProgressiveFrame(const BitmapImage &image);
-  void WriteProgressiveScan(const ScanDefinition &scan, int32_t mask);
+  void WriteProgressiveScan(const ScanDefinition &scan);
   void ConvertImage(const BitmapImage &image);
 
   // writer, when not null, is synced before every progress report and
@@ -188,6 +170,6 @@ private:
   JpegOutputStream *outputStream = nullptr;
 };
 
-} // namespace Vantorum
+}  // namespace Vantorum
 
 #endif

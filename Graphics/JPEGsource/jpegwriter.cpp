@@ -3,6 +3,7 @@
 #include "jpegencoder.h"
 
 #include "jpeg/jpgoutputstream.h"
+#include "jpgprogress.h"
 
 #include <cerrno>
 #include <cstring>
@@ -30,7 +31,7 @@ enum Marker : uint8_t
   COM = 0xFE,
 };
 
-} // namespace
+}  // namespace
 
 void JpegEncoder::WriteImageFile(const std::string &fileName, const BitmapImage &image)
 {
@@ -127,8 +128,8 @@ void JpegEncoder::WriteFrameHeader(uint8_t marker)
   for (int id = 1; id <= componentCount; ++id)
   {
     outputStream->PutByte(static_cast<uint8_t>(id));
-    outputStream->PutByte(static_cast<uint8_t>(components[id].GetHorizontalFrequency() * 16
-                                               + components[id].GetVerticalFrequency()));
+    outputStream->PutByte(
+      static_cast<uint8_t>(components[id].GetHorizontalFrequency() * 16 + components[id].GetVerticalFrequency()));
     outputStream->PutByte(static_cast<uint8_t>(quantizationSelectors[id - 1]));
   }
 }
@@ -160,38 +161,16 @@ void JpegEncoder::WriteRestartIntervalSegment(uint32_t interval)
   outputStream->PutWord(static_cast<uint16_t>(interval));
 }
 
-// Table 0 serves Y, table 1 Cb and Cr: a Y-only scan uses table 0, a scan
-// without Y table 1, an interleaved scan with Y both.
-void JpegEncoder::WriteHuffmanSegment(int32_t mask, bool withDc, bool withAc)
+void JpegEncoder::WriteHuffmanSegment(bool withDc, bool withAc)
 {
-  struct Entry
-  {
-    uint8_t classAndIndex;
-    const JpegHuffmanTable *table;
-  } entries[4];
-  int count = 0;
-  const bool hasY = (mask & MaskY) != 0;
-  const bool withTable0 = hasY;
-  const bool withTable1 = !hasY || scanComponentCount > 1;
-  if (withTable0 && withDc)
-    entries[count++] = {0x00, &dcTables[0]};
-  if (withTable0 && withAc)
-    entries[count++] = {0x10, &acTables[0]};
-  if (withTable1 && withDc)
-    entries[count++] = {0x01, &dcTables[1]};
-  if (withTable1 && withAc)
-    entries[count++] = {0x11, &acTables[1]};
-
   uint32_t length = 2;
-  for (int i = 0; i < count; ++i)
-    length += entries[i].table->TableLength();
+  ForEachScanTable(withDc, withAc, [&length](JpegHuffmanTable &table, uint8_t) { length += table.TableLength(); });
   WriteMarker(DHT);
   outputStream->PutWord(static_cast<uint16_t>(length));
-  for (int i = 0; i < count; ++i)
-  {
-    outputStream->PutByte(entries[i].classAndIndex);
-    entries[i].table->WriteTable(*outputStream);
-  }
+  ForEachScanTable(withDc, withAc, [this](JpegHuffmanTable &table, uint8_t classAndIndex) {
+    outputStream->PutByte(classAndIndex);
+    table.WriteTable(*outputStream);
+  });
 }
 
 void JpegEncoder::WriteScanHeader(int Ss, int Se, int Ah, int Al, bool dcRefinement)
@@ -203,7 +182,9 @@ void JpegEncoder::WriteScanHeader(int Ss, int Se, int Ah, int Al, bool dcRefinem
   {
     const JpegEncoderComponent *component = scanComponents[i];
     outputStream->PutByte(static_cast<uint8_t>(component - components));
-    outputStream->PutByte(dcRefinement || component == &components[1] ? 0x00 : 0x11);
+    // DC refinement codes no symbols: its selectors are 0.
+    const int table = dcRefinement ? 0 : HuffmanTableIndex(*component);
+    outputStream->PutByte(static_cast<uint8_t>(table * 16 + table));
   }
   outputStream->PutByte(static_cast<uint8_t>(Ss));
   outputStream->PutByte(static_cast<uint8_t>(Se));
@@ -237,28 +218,29 @@ void JpegEncoder::ResetDcPredictions()
     scanComponents[i]->ResetDcPrediction();
 }
 
-// Table 0 when the scan has Y; table 1 when it lacks Y or interleaves.
-template <class Action> void JpegEncoder::ForEachScanTable(int32_t mask, bool dc, bool ac, Action action)
+// In the order of the DHT segment: by index, DC before AC.
+template <class Action> void JpegEncoder::ForEachScanTable(bool dc, bool ac, Action action)
 {
-  const bool hasY = (mask & MaskY) != 0;
   for (int index = 0; index < 2; ++index)
   {
-    const bool used = index == 0 ? hasY : !hasY || scanComponentCount > 1;
+    bool used = false;
+    for (uint32_t i = 0; i < scanComponentCount; ++i)
+      used |= HuffmanTableIndex(*scanComponents[i]) == index;
     if (used && dc)
-      action(dcTables[index]);
+      action(dcTables[index], static_cast<uint8_t>(0x00 + index));
     if (used && ac)
-      action(acTables[index]);
+      action(acTables[index], static_cast<uint8_t>(0x10 + index));
   }
 }
 
-void JpegEncoder::ResetTables(int32_t mask, bool dc, bool ac)
+void JpegEncoder::ResetTables(bool dc, bool ac)
 {
-  ForEachScanTable(mask, dc, ac, [](JpegHuffmanTable &table) { table.Reset(); });
+  ForEachScanTable(dc, ac, [](JpegHuffmanTable &table, uint8_t) { table.Reset(); });
 }
 
-void JpegEncoder::BuildTables(int32_t mask, bool dc, bool ac)
+void JpegEncoder::BuildTables(bool dc, bool ac)
 {
-  ForEachScanTable(mask, dc, ac, [](JpegHuffmanTable &table) { table.Build(); });
+  ForEachScanTable(dc, ac, [](JpegHuffmanTable &table, uint8_t) { table.Build(); });
 }
 
 uint64_t JpegEncoder::RestartInterval() const
@@ -284,7 +266,7 @@ inline void Sync(JpegBitWriter *writer)
 
 template <class Coder> void JpegEncoder::RunInterleavedPass(bool writing, Coder code, JpegBitWriter *writer)
 {
-  PassProgress progress(writing, mcuRows);
+  RowProgress progress = PassProgress(writing, mcuRows);
   uint32_t restartNumber = 0, count = 0;
   ResetDcPredictions();
   for (uint32_t mcuRow = 0; mcuRow < mcuRows; ++mcuRow)
@@ -325,7 +307,7 @@ template <class Coder, class Flush>
 void JpegEncoder::RunSingleComponentPass(bool writing, Coder code, Flush flush, JpegBitWriter *writer)
 {
   JpegEncoderComponent &component = *scanComponents[0];
-  PassProgress progress(writing, component.GetDataUnitRows());
+  RowProgress progress = PassProgress(writing, component.GetDataUnitRows());
   uint32_t restartNumber = 0, count = 0;
   ResetDcPredictions();
   for (uint32_t row = 0; row < component.GetNoninterleavedRows(); ++row)
@@ -365,8 +347,8 @@ void JpegEncoder::ConvertImage(const BitmapImage &image)
     JpegEncoderComponent::ConvertGreyscale(*this, image, components[1]);
     return;
   }
-  JpegEncoderComponent::ConvertAndTransform(*this, image, maxHorizontalFrequency, maxVerticalFrequency,
-                                            components[1], components[2], components[3], threadCount);
+  JpegEncoderComponent::ConvertAndTransform(*this, image, maxHorizontalFrequency, maxVerticalFrequency, components[1],
+                                            components[2], components[3], threadCount);
   for (int id = 1; id <= 3; ++id)
   {
     ++currentPass;
@@ -383,22 +365,22 @@ void JpegEncoder::WriteSequentialFrame(const BitmapImage &image)
   {
     ++currentPass;
     SelectScanComponents(MaskY);
-    WriteSequentialScan(MaskY);
+    WriteSequentialScan();
     return;
   }
   for (uint32_t i = 0; i < scanCount; ++i)
   {
     ++currentPass;
     if (scans[i].componentMask != 0 && SelectScanComponents(scans[i].componentMask) > 0)
-      WriteSequentialScan(scans[i].componentMask);
+      WriteSequentialScan();
   }
 }
 
-void JpegEncoder::WriteSequentialScan(int32_t mask)
+void JpegEncoder::WriteSequentialScan()
 {
   WriteRestartIntervalSegment(static_cast<uint32_t>(RestartInterval()));  // checked before any byte
-  ResetTables(mask, true, true);
-  if (WriteScanInShares({ScanJob::Sequential, mask, 0, 63, 0}))
+  ResetTables(true, true);
+  if (WriteScanInShares({ScanJob::Sequential, 0, 63, 0}))
     return;
 
   auto noFlush = [](JpegEncoderComponent &) {};
@@ -410,8 +392,8 @@ void JpegEncoder::WriteSequentialScan(int32_t mask)
   else
     RunSingleComponentPass(false, count, noFlush, nullptr);
 
-  BuildTables(mask, true, true);
-  WriteHuffmanSegment(mask, true, true);
+  BuildTables(true, true);
+  WriteHuffmanSegment(true, true);
   WriteScanHeader(0, 63, 0, 0, false);
   outputStream->EnterBitMode(8);
   JpegBitWriter writer(*outputStream);
@@ -443,7 +425,7 @@ void JpegEncoder::WriteProgressiveFrame(const BitmapImage &image)
       if (SelectScanComponents(mask) == 0 || scan.approximationLow < 0)
         continue;
       ++currentPass;
-      WriteProgressiveScan(scan, mask);
+      WriteProgressiveScan(scan);
       emitted = true;
       scan.approximationHigh = scan.approximationLow;
       --scan.approximationLow;
@@ -451,7 +433,7 @@ void JpegEncoder::WriteProgressiveFrame(const BitmapImage &image)
   } while (emitted);
 }
 
-void JpegEncoder::WriteProgressiveScan(const ScanDefinition &scan, int32_t mask)
+void JpegEncoder::WriteProgressiveScan(const ScanDefinition &scan)
 {
   const int Ss = scan.spectralStart, Se = scan.spectralEnd;
   const int Ah = scan.approximationHigh, Al = scan.approximationLow;
@@ -474,9 +456,9 @@ void JpegEncoder::WriteProgressiveScan(const ScanDefinition &scan, int32_t mask)
   }
 
   const bool dc = Ss == 0;
-  ResetTables(mask, dc, !dc);
+  ResetTables(dc, !dc);
   WriteRestartIntervalSegment(lastRestartInterval);
-  if (Ah == 0 && WriteScanInShares({dc ? ScanJob::DcFirst : ScanJob::AcFirst, mask, Ss, Se, Al}))
+  if (Ah == 0 && WriteScanInShares({dc ? ScanJob::DcFirst : ScanJob::AcFirst, Ss, Se, Al}))
     return;
   if (Ah == 0)
   {
@@ -502,8 +484,8 @@ void JpegEncoder::WriteProgressiveScan(const ScanDefinition &scan, int32_t mask)
         },
         [](JpegEncoderComponent &component) { component.CountEobRun(); }, nullptr);
     }
-    BuildTables(mask, dc, !dc);
-    WriteHuffmanSegment(mask, dc, !dc);
+    BuildTables(dc, !dc);
+    WriteHuffmanSegment(dc, !dc);
     WriteScanHeader(Ss, Se, Ah, Al, false);
     outputStream->EnterBitMode(8);
     JpegBitWriter writer(*outputStream);
@@ -534,11 +516,12 @@ void JpegEncoder::WriteProgressiveScan(const ScanDefinition &scan, int32_t mask)
   // AC refinement: symbols through the sinks.
   for (const bool writing : {false, true})
   {
-    const JpegEncoderComponent::AcSink acSink = writing ? &JpegEncoderComponent::WriteAc : &JpegEncoderComponent::CountAc;
+    const JpegEncoderComponent::AcSink acSink =
+      writing ? &JpegEncoderComponent::WriteAc : &JpegEncoderComponent::CountAc;
     if (writing)
     {
-      BuildTables(mask, dc, !dc);
-      WriteHuffmanSegment(mask, dc, !dc);
+      BuildTables(dc, !dc);
+      WriteHuffmanSegment(dc, !dc);
       WriteScanHeader(Ss, Se, Ah, Al, false);
       outputStream->EnterBitMode(8);
     }
@@ -553,4 +536,4 @@ void JpegEncoder::WriteProgressiveScan(const ScanDefinition &scan, int32_t mask)
   outputStream->ExitBitMode();
 }
 
-} // namespace Vantorum
+}  // namespace Vantorum

@@ -100,7 +100,7 @@ struct Writer
   __attribute__((always_inline)) void operator()(int symbol, int32_t extraBits, int size) const
   {
     bits->Put(static_cast<uint32_t>(codes[symbol]) << size | Masked(extraBits, size),
-             sizes[symbol] + static_cast<uint32_t>(size));
+              sizes[symbol] + static_cast<uint32_t>(size));
   }
 };
 
@@ -197,7 +197,7 @@ template <class DcEmit> inline void CodeDcFirst(int16_t coefficient, int Al, int
   dc(size, ExtraBits(diff), size);
 }
 
-} // namespace Coders
-} // namespace Vantorum
+}  // namespace Coders
+}  // namespace Vantorum
 
 #endif

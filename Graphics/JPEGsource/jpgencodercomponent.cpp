@@ -3,6 +3,7 @@
 #include "jpgencodercomponent.h"
 
 #include "jpegencoder.h"
+#include "jpgprogress.h"
 #include "jpgquantizationtable.h"
 #include "jpgtransform.h"
 #include "paralleltasks.h"
@@ -68,8 +69,8 @@ inline uint8_t LuminanceOf(int32_t red, int32_t green, int32_t blue)
 
 // One row of pixels to the three planes; the planes and the image never
 // overlap. Integer arithmetic, so every instruction set gives the same bytes.
-VANTORUM_ALWAYS_INLINE void ConvertRowBody(const uint8_t *__restrict pixels, uint8_t *__restrict y, uint8_t *__restrict cb,
-                           uint8_t *__restrict cr, size_t width)
+VANTORUM_ALWAYS_INLINE void ConvertRowBody(const uint8_t *__restrict pixels, uint8_t *__restrict y,
+                                           uint8_t *__restrict cb, uint8_t *__restrict cr, size_t width)
 {
   for (size_t x = 0; x < width; ++x)
   {
@@ -90,9 +91,8 @@ VANTORUM_VECTORISE void ConvertRowPortable(const uint8_t *__restrict pixels, uin
 
 #if VANTORUM_HAVE_AVX2_CLONES
 VANTORUM_VECTORISE __attribute__((target("avx2"))) void ConvertRowAvx2(const uint8_t *__restrict pixels,
-                                                                        uint8_t *__restrict y,
-                                                                        uint8_t *__restrict cb,
-                                                                        uint8_t *__restrict cr, size_t width)
+                                                                       uint8_t *__restrict y, uint8_t *__restrict cb,
+                                                                       uint8_t *__restrict cr, size_t width)
 {
   ConvertRowBody(pixels, y, cb, cr, width);
 }
@@ -107,31 +107,13 @@ RowConverter SelectRowConverter()
   return ConvertRowPortable;
 }
 
-// Progress in 1/256 percent: the step is added after each of count rows.
-class RowProgress
-{
-public:
-  RowProgress(JpegEncoder &owner, uint32_t count) : encoder(owner), step(25600 / count) {}
-  void Row()
-  {
-    accumulator += step;
-    encoder.ReportProgress(accumulator / 256);
-  }
-  void Done() { encoder.ReportProgress(100); }
-
-private:
-  JpegEncoder &encoder;
-  uint32_t step;
-  uint32_t accumulator = 0;
-};
-
 const size_t HugePage = 2 << 20;
 
 const char FrequencyAssertion[] =
   "Assertion Failure (Bad Parameter): value <= JPEGMAXSAMPLINGFREQUENCY && value >= JPEGMINSAMPLINGFREQUENCY "
   "Graphics\\JPEGsource\\jpgencodercomponent";
 
-} // namespace
+}  // namespace
 
 const uint8_t JpegZigZagToNatural[64] = {
   0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
@@ -193,8 +175,8 @@ void JpegEncoderComponent::AllocateCoefficients(uint32_t rows, uint32_t columns)
 #endif
 }
 
-void JpegEncoderComponent::AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH,
-                                                uint32_t maxV, uint32_t rows)
+void JpegEncoderComponent::AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH, uint32_t maxV,
+                                                uint32_t rows)
 {
   sampleColumns = RoundUp(imageWidth, 8 * maxH);
   sampleRows = rows != 0 ? rows : RoundUp(imageHeight, 8 * maxV);
@@ -210,8 +192,7 @@ void JpegEncoderComponent::AllocateSampleBuffer(uint32_t imageWidth, uint32_t im
 // row and columns right of it repeat the row's last sample: the planes are
 // padded to whole MCUs by replication. rowDone follows each image row.
 void JpegEncoderComponent::ConvertRows(const BitmapImage &image, uint32_t first, uint32_t count,
-                                       uint8_t *const planes[3], size_t stride,
-                                       const std::function<void()> &rowDone)
+                                       uint8_t *const planes[3], size_t stride, const std::function<void()> &rowDone)
 {
   const uint32_t width = image.GetWidth();
   const uint32_t height = image.GetHeight();
@@ -234,19 +215,19 @@ void JpegEncoderComponent::ConvertRows(const BitmapImage &image, uint32_t first,
   }
 }
 
-void JpegEncoderComponent::ConvertRgb(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH,
-                                      uint32_t maxV, JpegEncoderComponent &y, JpegEncoderComponent &cb,
-                                      JpegEncoderComponent &cr)
+void JpegEncoderComponent::ConvertRgb(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH, uint32_t maxV,
+                                      JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr)
 {
   const uint32_t width = image.GetWidth();
   const uint32_t height = image.GetHeight();
   y.AllocateSampleBuffer(width, height, maxH, maxV);
   cb.AllocateSampleBuffer(width, height, maxH, maxV);
   cr.AllocateSampleBuffer(width, height, maxH, maxV);
-  RowProgress progress(encoder, height);
+  RowProgress progress(height);
   uint8_t *const planes[3] = {y.samples, cb.samples, cr.samples};
-  ConvertRows(image, 0, y.sampleRows, planes, y.sampleColumns, [&progress] { progress.Row(); });
-  progress.Done();
+  ConvertRows(image, 0, y.sampleRows, planes, y.sampleColumns,
+              [&encoder, &progress] { encoder.ReportProgress(progress.Row()); });
+  encoder.ReportProgress(progress.End());
 }
 
 void JpegEncoderComponent::AllocateCoefficientGrid(uint32_t mcuRows, uint32_t mcuColumns)
@@ -295,23 +276,22 @@ void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, 
 void JpegEncoderComponent::SampleAndTransform(JpegEncoder &encoder, uint32_t maxH, uint32_t maxV)
 {
   AllocateCoefficientGrid(sampleRows / 8 / maxV, sampleColumns / 8 / maxH);
-  RowProgress progress(encoder, dataUnitRows);
+  RowProgress progress(dataUnitRows);
   for (uint32_t r = 0; r < dataUnitRows; ++r)
   {
-    TransformRows(samples + static_cast<size_t>(sampleColumns) * 8 * (maxV / verticalFrequency) * r, r, 1, maxH,
-                  maxV);
-    progress.Row();
+    TransformRows(samples + static_cast<size_t>(sampleColumns) * 8 * (maxV / verticalFrequency) * r, r, 1, maxH, maxV);
+    encoder.ReportProgress(progress.Row());
   }
-  progress.Done();
+  encoder.ReportProgress(progress.End());
   FreeSamples();
 }
 
 void JpegEncoderComponent::ReportTransformProgress(JpegEncoder &encoder) const
 {
-  RowProgress progress(encoder, dataUnitRows);
+  RowProgress progress(dataUnitRows);
   for (uint32_t r = 0; r < dataUnitRows; ++r)
-    progress.Row();
-  progress.Done();
+    encoder.ReportProgress(progress.Row());
+  encoder.ReportProgress(progress.End());
 }
 
 void JpegEncoderComponent::ConvertAndTransform(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH,
@@ -345,8 +325,8 @@ void JpegEncoderComponent::ConvertAndTransform(JpegEncoder &encoder, const Bitma
   // image row as it goes; helpers take the later shares with strips of
   // their own, and the rows they did are reported once they are done, so
   // the reports are those of one thread.
-  RowProgress progress(encoder, height);
-  const std::function<void()> report = [&progress] { progress.Row(); };
+  RowProgress progress(height);
+  const std::function<void()> report = [&encoder, &progress] { encoder.ReportProgress(progress.Row()); };
   uint8_t *const ownPlanes[3] = {y.samples, cb.samples, cr.samples};
   uint64_t units = 0;
   for (JpegEncoderComponent *component : all)
@@ -362,14 +342,13 @@ void JpegEncoderComponent::ConvertAndTransform(JpegEncoder &encoder, const Bitma
   sweep(0, split.First(1), ownPlanes, report);
   helpers.Wait();
   for (uint32_t row = std::min(height, split.First(1) * mcuHeight); row < height; ++row)
-    progress.Row();
-  progress.Done();
+    encoder.ReportProgress(progress.Row());
+  encoder.ReportProgress(progress.End());
   for (JpegEncoderComponent *component : all)
     component->FreeSamples();
 }
 
-void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapImage &image,
-                                            JpegEncoderComponent &y)
+void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapImage &image, JpegEncoderComponent &y)
 {
   const uint32_t width = image.GetWidth();
   const uint32_t height = image.GetHeight();
@@ -377,7 +356,7 @@ void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapIm
   y.noninterleavedRows = y.dataUnitRows;
   y.noninterleavedColumns = y.dataUnitColumns;
   const BlockTransform transform(*y.quantizationTable);
-  RowProgress progress(encoder, y.dataUnitRows);
+  RowProgress progress(y.dataUnitRows);
   uint8_t block[8][8];
   for (uint32_t r = 0; r < y.dataUnitRows; ++r)
   {
@@ -403,9 +382,9 @@ void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapIm
       transform.ToZigZag(&block[0][0], 8, y.DataUnit(r, c));
       y.KeepDc(r, c);
     }
-    progress.Row();
+    encoder.ReportProgress(progress.Row());
   }
-  progress.Done();
+  encoder.ReportProgress(progress.End());
 }
 
 void JpegEncoderComponent::ForwardDct(const uint8_t block[8][8], const QuantizationTable &table, int16_t output[64])
@@ -413,5 +392,4 @@ void JpegEncoderComponent::ForwardDct(const uint8_t block[8][8], const Quantizat
   BlockTransform(table).ToNatural(&block[0][0], 8, output);
 }
 
-} // namespace Vantorum
-
+}  // namespace Vantorum

@@ -62,8 +62,7 @@ public:
 
   // Sizes the plane to whole MCUs (or to rows rows, a strip) and sets the
   // single-component extent.
-  void AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH, uint32_t maxV,
-                            uint32_t rows = 0);
+  void AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH, uint32_t maxV, uint32_t rows = 0);
   // Fills the three planes, replicating the right and bottom edges.
   static void ConvertRgb(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH, uint32_t maxV,
                          JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr);
@@ -138,15 +137,18 @@ private:
   static void ConvertRows(const BitmapImage &image, uint32_t first, uint32_t count, uint8_t *const planes[3],
                           size_t stride, const std::function<void()> &rowDone);
   void AllocateCoefficientGrid(uint32_t mcuRows, uint32_t mcuColumns);
-  void KeepDc(uint32_t row, uint32_t column) { dcValues[static_cast<size_t>(row) * dataUnitColumns + column] = DataUnit(row, column)[0]; }
+  void KeepDc(uint32_t row, uint32_t column)
+  {
+    dcValues[static_cast<size_t>(row) * dataUnitColumns + column] = DataUnit(row, column)[0];
+  }
   void TransformRows(const uint8_t *origin, uint32_t first, uint32_t count, uint32_t maxH, uint32_t maxV);
   void CorrectionBits(const int16_t *block, int from, int to, AcSink acSink, int Al);
 
   uint32_t dataUnitRows = 0;
   uint32_t dataUnitColumns = 0;
-  int16_t *coefficients = nullptr;  // rows x columns blocks of 64, zigzag order
-  int16_t *dcValues = nullptr;      // rows x columns: coefficient 0 of each block
-  uint32_t eobRun = 0;              // data units whose end-of-band is still owed
+  int16_t *coefficients = nullptr;                      // rows x columns blocks of 64, zigzag order
+  int16_t *dcValues = nullptr;                          // rows x columns: coefficient 0 of each block
+  uint32_t eobRun = 0;                                  // data units whose end-of-band is still owed
   uint32_t bandRow = 0, bandColumn = 0, bandStart = 0;  // first unit and position of a pending refinement run
   uint32_t verticalFrequency = 1;
   uint32_t horizontalFrequency = 1;
@@ -154,14 +156,14 @@ private:
   JpegHuffmanTable *dcTable = nullptr;
   QuantizationTable *quantizationTable = nullptr;
   JpegOutputStream *outputStream = nullptr;
-  int32_t lastDc = 0;               // DC prediction of the scan being coded
-  uint8_t *samples = nullptr;       // padded plane, between conversion and transform
+  int32_t lastDc = 0;          // DC prediction of the scan being coded
+  uint8_t *samples = nullptr;  // padded plane, between conversion and transform
   uint32_t sampleRows = 0;
-  uint32_t sampleColumns = 0;       // also the plane's row stride
+  uint32_t sampleColumns = 0;  // also the plane's row stride
   uint32_t noninterleavedRows = 0;
   uint32_t noninterleavedColumns = 0;
 };
 
-} // namespace Vantorum
+}  // namespace Vantorum
 
 #endif

@@ -115,12 +115,12 @@ void JpegEncoderComponent::EncodeAcFirst(uint32_t row, uint32_t column, AcSink a
   auto flush = [this, acSink] { FlushEobRun(acSink); };
   if (acSink == &JpegEncoderComponent::CountAc)
     CodeAcFirst(
-      block, Ss, Se, Al, eobRun, [this](int symbol, int extraBits, int bitCount) { CountAc(symbol, extraBits, bitCount); },
-      flush);
+      block, Ss, Se, Al, eobRun,
+      [this](int symbol, int extraBits, int bitCount) { CountAc(symbol, extraBits, bitCount); }, flush);
   else if (acSink == &JpegEncoderComponent::WriteAc)
     CodeAcFirst(
-      block, Ss, Se, Al, eobRun, [this](int symbol, int extraBits, int bitCount) { WriteAc(symbol, extraBits, bitCount); },
-      flush);
+      block, Ss, Se, Al, eobRun,
+      [this](int symbol, int extraBits, int bitCount) { WriteAc(symbol, extraBits, bitCount); }, flush);
   else
     CodeAcFirst(
       block, Ss, Se, Al, eobRun,
@@ -167,9 +167,8 @@ void JpegEncoderComponent::ResetEobRun()
 
 void JpegEncoderComponent::FlushEobRun(AcSink acSink)
 {
-  Coders::FlushEobRun(eobRun, [this, acSink](int symbol, int extraBits, int bitCount) {
-    (this->*acSink)(symbol, extraBits, bitCount);
-  });
+  Coders::FlushEobRun(
+    eobRun, [this, acSink](int symbol, int extraBits, int bitCount) { (this->*acSink)(symbol, extraBits, bitCount); });
 }
 
 void JpegEncoderComponent::CorrectionBits(const int16_t *block, int from, int to, AcSink acSink, int Al)
@@ -259,4 +258,4 @@ void JpegEncoderComponent::FlushRefineEobRun(AcSink acSink, int Ss, int Se, int 
   eobRun = 0;
 }
 
-} // namespace Vantorum
+}  // namespace Vantorum

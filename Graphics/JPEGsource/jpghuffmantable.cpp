@@ -13,7 +13,7 @@ namespace
 const int SymbolCount = 257;  // 256 byte values and the reserved symbol
 const int NoSymbol = -1;
 
-} // namespace
+}  // namespace
 
 void JpegHuffmanTable::Reset()
 {
@@ -156,4 +156,4 @@ void JpegHuffmanTable::WriteTable(OutputByteStream &stream) const
   stream.PutBytes(values, static_cast<int32_t>(CodeCount()));
 }
 
-} // namespace Vantorum
+}  // namespace Vantorum

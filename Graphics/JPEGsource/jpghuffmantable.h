@@ -53,6 +53,6 @@ private:
   bool built = false;
 };
 
-} // namespace Vantorum
+}  // namespace Vantorum
 
 #endif

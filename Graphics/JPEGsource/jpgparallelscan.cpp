@@ -15,6 +15,7 @@
 
 #include "jpeg/jpgoutputstream.h"
 #include "jpgcoders.h"
+#include "jpgprogress.h"
 #include "paralleltasks.h"
 
 #include <vector>
@@ -26,7 +27,6 @@ using namespace Coders;
 
 namespace
 {
-
 
 // One share's symbol counts, by table index (0: Y, 1: Cb and Cr).
 struct ShareCounts
@@ -108,7 +108,7 @@ inline uint32_t AcExtraBits(int symbol, bool progressive)
   return static_cast<uint32_t>(symbol) >> 4;
 }
 
-} // namespace
+}  // namespace
 
 bool JpegEncoder::WriteScanInShares(const ScanJob &job)
 {
@@ -184,18 +184,15 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
     for (uint32_t i = 0; i < scanComponentCount; ++i)
     {
       const JpegEncoderComponent &component = *scanComponents[i];
-      const int16_t *before =
-        interleaved ? component.DataUnit(start * component.GetVerticalFrequency() - 1,
-                                         mcuColumns * component.GetHorizontalFrequency() - 1)
-                    : component.DataUnit(start - 1, columns - 1);
+      const int16_t *before = interleaved ? component.DataUnit(start * component.GetVerticalFrequency() - 1,
+                                                               mcuColumns * component.GetHorizontalFrequency() - 1)
+                                          : component.DataUnit(start - 1, columns - 1);
       state.lastDc[i] = job.kind == ScanJob::DcFirst ? before[0] >> job.Al : before[0];
     }
   }
 
   JpegHuffmanTable *const dcOf[2] = {&dcTables[0], &dcTables[1]};
   JpegHuffmanTable *const acOf[2] = {&acTables[0], &acTables[1]};
-  const JpegEncoderComponent *const luminance = &components[1];
-  auto tableIndex = [luminance](const JpegEncoderComponent *component) { return component == luminance ? 0 : 1; };
   const bool dc = job.kind != ScanJob::AcFirst;
   const bool ac = job.kind != ScanJob::DcFirst;
   const bool lastFlushes = job.kind == ScanJob::AcFirst;
@@ -211,7 +208,7 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
       Counter dcSinks[3], acSinks[3];
       for (uint32_t i = 0; i < scanComponentCount; ++i)
       {
-        const int t = tableIndex(scanComponents[i]);
+        const int t = HuffmanTableIndex(*scanComponents[i]);
         dcSinks[i] = Counter{counts[share].dc[t]};
         acSinks[i] = Counter{counts[share].ac[t]};
       }
@@ -221,9 +218,10 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
         const uint64_t start = static_cast<uint64_t>(split.First(share)) * columns;
         const uint64_t end = static_cast<uint64_t>(split.First(share + 1)) * columns;
         uint64_t unit = start;
-        while (unit < end && BandMask(first.DataUnit(static_cast<uint32_t>(unit / columns),
-                                                     static_cast<uint32_t>(unit % columns)),
-                                      job.Ss, job.Se, job.Al) == 0)
+        while (unit < end
+               && BandMask(first.DataUnit(static_cast<uint32_t>(unit / columns), static_cast<uint32_t>(unit % columns)),
+                           job.Ss, job.Se, job.Al)
+                    == 0)
           ++unit;
         summary.leadingEmpty = unit - start;
         summary.anyCoefficient = unit < end;
@@ -233,7 +231,7 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
       if (share + 1 == shares && lastFlushes)
         FlushEobRun(state.eobRun, acSinks[0]);
     };
-    PassProgress progress(false, progressRows);
+    RowProgress progress = PassProgress(false, progressRows);
     ParallelTasks helpers;
     for (uint32_t share = 1; share < shares; ++share)
       helpers.Run([&, share] { count(share, [](uint32_t) {}); });
@@ -258,7 +256,7 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
       states[share].eobRun = inherited;
       const RunSummary &own = runs[share];
       const bool flushed = own.anyCoefficient || share + 1 == shares;  // by a coefficient, or the scan's end
-      uint32_t *const shareCounts = counts[share].ac[tableIndex(scanComponents[0])];
+      uint32_t *const shareCounts = counts[share].ac[HuffmanTableIndex(*scanComponents[0])];
       CountRunSymbols(own.leadingEmpty, flushed, shareCounts, -1);
       CountRunSymbols(inherited + own.leadingEmpty, flushed, shareCounts, +1);
     }
@@ -271,8 +269,8 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
         acOf[t]->Frequencies()[symbol] += share.ac[t][symbol];
       }
 
-  BuildTables(job.mask, dc, ac);
-  WriteHuffmanSegment(job.mask, dc, ac);
+  BuildTables(dc, ac);
+  WriteHuffmanSegment(dc, ac);
   WriteScanHeader(job.Ss, job.Se, 0, job.Al, false);
   outputStream->EnterBitMode(8);
 
@@ -295,14 +293,14 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
   auto sinksFor = [&](JpegBitWriter &writer, Writer *dcSinks, Writer *acSinks) {
     for (uint32_t i = 0; i < scanComponentCount; ++i)
     {
-      const int t = tableIndex(scanComponents[i]);
+      const int t = HuffmanTableIndex(*scanComponents[i]);
       dcSinks[i] = Writer{dcOf[t]->Codes(), dcOf[t]->CodeSizes(), &writer};
       acSinks[i] = Writer{acOf[t]->Codes(), acOf[t]->CodeSizes(), &writer};
     }
   };
   std::vector<std::vector<uint8_t>> coded(shares);
   std::vector<std::vector<RowMark>> marks(shares);
-  PassProgress progress(true, progressRows);
+  RowProgress progress = PassProgress(true, progressRows);
   ParallelTasks helpers;
   for (uint32_t share = 1; share < shares; ++share)
     helpers.Run([&, share] {
@@ -356,4 +354,4 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
   return true;
 }
 
-} // namespace Vantorum
+}  // namespace Vantorum

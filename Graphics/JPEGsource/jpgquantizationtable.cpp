@@ -9,7 +9,9 @@ namespace Vantorum
 // output scaling of the AAN flow graph and the DCT's 1/8. Written as literals
 // derived with extended precision: evaluating the formula in double gives
 // results one unit off in places (A(0, 4) = 0.12499999999999997), which
-// changes output coefficients.
+// changes output coefficients. The tables are laid out by hand, a row of
+// the block per line.
+// clang-format off
 const double JpegDctScale[64] = {
   0.125, 0.090119977750868482, 0.095670858091272445, 0.10630376184590705, 0.125, 0.15909482257160423, 0.23096988312782168, 0.45306372317644394,
   0.090119977750868482, 0.064972883118536245, 0.068974844820735751, 0.07664074121909413, 0.090119977750868482, 0.11470097496345076, 0.16652000582879989, 0.32664074121909414,
@@ -86,6 +88,7 @@ const int32_t JpegChrominanceTables[JpegChrominanceLevels][64] = {
    ALL8(49), ALL8(49), ALL8(49), ALL8(49)},
   {ALL64(1)},
 };
+// clang-format on
 
 #undef ALL64
 #undef ALL8
@@ -117,4 +120,4 @@ void QuantizationTable::PrepareScaleFactors()
     scaleFactors[i] = JpegDctScale[i] / values[i];
 }
 
-} // namespace Vantorum
+}  // namespace Vantorum

@@ -46,6 +46,6 @@ private:
   bool inUse = false;       // written to the stream and prepared
 };
 
-} // namespace Vantorum
+}  // namespace Vantorum
 
 #endif

@@ -37,8 +37,8 @@ const double K3 = 0.5 / std::cos(Pi * 6 / 16);  // K3 C4 = cos(pi / 8), K3 (C4 -
 // The 8-point AAN butterfly on any lane type with +, - and * (double, or a
 // vector of doubles): every lane performs these IEEE operations in this
 // order, whatever the width.
-template <class V>
-__attribute__((always_inline)) inline void Butterfly(const V (&in)[8], V (&out)[8], const V &c4, const V &k2, const V &k3)
+template <class V> __attribute__((always_inline)) inline void Butterfly(const V (&in)[8], V (&out)[8], const V &c4,
+                                                                        const V &k2, const V &k3)
 {
   const V tmp0 = in[0], tmp1 = in[1], tmp2 = in[2], tmp3 = in[3];
   const V tmp4 = in[4], tmp5 = in[5], tmp6 = in[6], tmp7 = in[7];
@@ -185,18 +185,21 @@ __attribute__((target("avx2"), always_inline)) inline void Transpose4(Quad &a, Q
 // The same transform, four lanes per register: the column pass on lanes
 // x 0..3 and 4..7, a transpose, the row pass on lanes v 0..3 and 4..7.
 __attribute__((target("avx2"))) void TransformAvx2(const uint8_t *samples, size_t stride, const double *scale,
-                                                    int16_t *lanes)
+                                                   int16_t *lanes)
 {
   const Quad c4 = _mm256_set1_pd(C4), k2 = _mm256_set1_pd(K2), k3 = _mm256_set1_pd(K3);
   __m256i row[8];
   for (int y = 0; y < 8; ++y)
     row[y] = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(samples + stride * y)));
   const __m256i bias = _mm256_set1_epi32(256);
+  // Sums of mirrored rows less the level shift, then their differences.
+  // clang-format off
   const __m256i sums[8] = {
     _mm256_sub_epi32(_mm256_add_epi32(row[0], row[7]), bias), _mm256_sub_epi32(_mm256_add_epi32(row[1], row[6]), bias),
     _mm256_sub_epi32(_mm256_add_epi32(row[2], row[5]), bias), _mm256_sub_epi32(_mm256_add_epi32(row[3], row[4]), bias),
     _mm256_sub_epi32(row[3], row[4]),                         _mm256_sub_epi32(row[2], row[5]),
     _mm256_sub_epi32(row[1], row[6]),                         _mm256_sub_epi32(row[0], row[7])};
+  // clang-format on
   Quad work[2][8];  // [half of x][v]
   for (int half = 0; half < 2; ++half)
   {
@@ -207,7 +210,7 @@ __attribute__((target("avx2"))) void TransformAvx2(const uint8_t *samples, size_
   }
   // columns[x][h]: column x of work, lanes v = 4h..4h+3.
   Quad columns[8][2];
-  for (int h = 0; h < 2; ++h)      // which four rows v
+  for (int h = 0; h < 2; ++h)             // which four rows v
     for (int half = 0; half < 2; ++half)  // which four columns x
     {
       Quad a = work[half][4 * h], b = work[half][4 * h + 1], c = work[half][4 * h + 2], d = work[half][4 * h + 3];
@@ -254,7 +257,7 @@ struct LaneToZigZag
   uint8_t position[64];
 };
 
-} // namespace
+}  // namespace
 
 BlockTransform::BlockTransform(const QuantizationTable &table) : transform(TransformPortable)
 {
@@ -286,4 +289,4 @@ void BlockTransform::ToNatural(const uint8_t *samples, size_t stride, int16_t na
       natural[v * 8 + u] = lanes[u * 8 + v];
 }
 
-} // namespace Vantorum
+}  // namespace Vantorum

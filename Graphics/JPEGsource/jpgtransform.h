@@ -31,6 +31,6 @@ private:
   LaneTransform transform;
 };
 
-} // namespace Vantorum
+}  // namespace Vantorum
 
 #endif

@@ -69,9 +69,9 @@ TEST_P(BmpExternalDecoders, PillowAndImageMagickReadTheSourcePixels)
 
 INSTANTIATE_TEST_SUITE_P(Depths, BmpExternalDecoders,
                          testing::Combine(testing::Values(16, 24, 32), testing::ValuesIn(Pictures)),
-                         [](const testing::TestParamInfo<std::tuple<int, Picture>> &info) {
-                           return TestName(std::to_string(std::get<0>(info.param)) + "_bits__"
-                                           + std::get<1>(info.param).name);
+                         [](const testing::TestParamInfo<std::tuple<int, Picture>> &test) {
+                           return TestName(std::to_string(std::get<0>(test.param)) + "_bits__"
+                                           + std::get<1>(test.param).name);
                          });
 
 } // namespace

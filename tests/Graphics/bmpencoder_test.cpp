@@ -251,7 +251,7 @@ TEST(BmpEncoder, FullDiskIsAFailureNotAShortFile)
 class RefusingBuffer : public std::streambuf
 {
 public:
-  explicit RefusingBuffer(size_t room) : room(room) {}
+  explicit RefusingBuffer(size_t bytes) : room(bytes) {}
 
 protected:
   int_type overflow(int_type c) override

@@ -163,7 +163,7 @@ TEST_P(HuffmanCodes, AreValidForEveryCount)
 }
 
 INSTANTIATE_TEST_SUITE_P(HuffmanTable, HuffmanCodes, testing::ValuesIn(huffmanCases),
-                         [](const testing::TestParamInfo<HuffmanCase> &info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<HuffmanCase> &test) { return std::string(test.param.name); });
 
 TEST(HuffmanTable, BuildIsOncePerReset)
 {

@@ -90,29 +90,47 @@ TEST_F(EncodeFailure, UnreadableOrMalformedInput)
   ExpectFailure({folder, folder + "/out.bmp"}, "Is a directory");
 }
 
+// The encoders' own rules, in their words after the option that broke one.
+TEST_F(EncodeFailure, OptionsTheEncoderRefuses)
+{
+  const std::string out = folder + "/out.jpg", bmp = folder + "/out.bmp";
+  ExpectFailure({good, out, "--quality", "0"}, "bad option --quality 0: Value Out of Range");
+  ExpectFailure({good, out, "--quality", "101"}, "bad option --quality 101: Value Out of Range");
+  ExpectFailure({good, out, "--sampling", "1:5:1"}, "bad option --sampling 1:5:1: Invalid Horizontal Sampling Frequency");
+  ExpectFailure({good, out, "--sampling", "1:1:0"}, "bad option --sampling 1:1:0: Invalid Vertical Sampling Frequency");
+  ExpectFailure({good, out, "--threads", "0"}, "bad option --threads 0: Thread count out of range: 0 (1 to 16)");
+  ExpectFailure({good, out, "--threads", "17"}, "bad option --threads 17: Thread count out of range: 17 (1 to 16)");
+  ExpectFailure({good, out, "--scan", "256:2:0:0"}, "bad option --scan 256:2:0:0: Scan Index Out of Range");
+  ExpectFailure({good, out, "--comment", std::string(65533, 'c')},
+                "bad option --comment: Comment too long: 65533 bytes (limit 65532)");
+  ExpectFailure({good, bmp, "--bits", "8"}, "bad option --bits 8: Invalid Bit Depth");
+  // The plan is judged as a whole when the write starts.
+  ExpectFailure({good, out, "--progressive", "--scan", "1:2:63:14"}, "Successive Approximation too large");
+
+  // Numbers the setters' 32-bit parameters cannot hold are refused too, not
+  // wrapped or cut to a value that could pass, and quoted as typed.
+  ExpectFailure({good, out, "--quality", "-5"}, "bad option --quality -5: Value Out of Range");
+  ExpectFailure({good, out, "--quality", "99999999999999999999"},
+                "bad option --quality 99999999999999999999: Value Out of Range");
+  ExpectFailure({good, out, "--threads", "4294967297"}, "bad option --threads 4294967297: Thread count out of range");
+  ExpectFailure({good, out, "--scan", "-1:2:0:0"}, "bad option --scan -1:2:0:0: Scan Index Out of Range");
+  ExpectFailure({good, out, "--sampling", "1:-99999999999999999999:1"},
+                "bad option --sampling 1:-99999999999999999999:1: Invalid Horizontal Sampling Frequency");
+  ExpectFailure({good, bmp, "--bits", "18446744073709551640"},
+                "bad option --bits 18446744073709551640: Invalid Bit Depth");
+}
+
+// Limits of the command line itself.
 TEST_F(EncodeFailure, OptionsOutOfRange)
 {
   const std::string out = folder + "/out.jpg";
-  ExpectFailure({good, out, "--quality", "0"}, "--quality must be 1..100, got 0");
-  ExpectFailure({good, out, "--quality", "101"}, "--quality must be 1..100, got 101");
-  ExpectFailure({good, out, "--quality", "-5"}, "--quality must be 1..100, got -5");
-  // Beyond any integer type: reported as typed, not as a saturated value.
-  ExpectFailure({good, out, "--quality", "99999999999999999999"}, "--quality must be 1..100, got 99999999999999999999");
-  ExpectFailure({good, out, "--sampling", "1:-99999999999999999999:1"},
-                "horizontal frequency must be 1..4, got -99999999999999999999");
-  ExpectFailure({good, folder + "/out.bmp", "--bits", "18446744073709551640"},
-                "--bits must be 16, 24 or 32, got 18446744073709551640");
-  ExpectFailure({good, out, "--sampling", "4:1:1"}, "--sampling component id must be 1..3");
-  ExpectFailure({good, out, "--sampling", "0:1:1"}, "--sampling component id must be 1..3");
-  ExpectFailure({good, out, "--sampling", "1:5:1"}, "horizontal frequency must be 1..4");
-  ExpectFailure({good, out, "--sampling", "1:1:0"}, "vertical frequency must be 1..4");
-  ExpectFailure({good, out, "--restart-rows", "65536"}, "--restart-rows must be 0..65535");
-  ExpectFailure({good, out, "--threads", "0"}, "--threads must be 1..16");
-  ExpectFailure({good, out, "--threads", "17"}, "--threads must be 1..16");
-  ExpectFailure({good, out, "--scan", "256:2:0:0"}, "--scan index must be 0..255");
-  ExpectFailure({good, out, "--progressive", "--scan", "1:2:63:14"}, "approximation bits must be 0..13");
-  ExpectFailure({good, out, "--comment", std::string(65533, 'c')}, "Comment too long");
-  ExpectFailure({good, folder + "/out.bmp", "--bits", "8"}, "--bits must be 16, 24 or 32, got 8");
+  ExpectFailure({good, out, "--sampling", "4:1:1"}, "--sampling component id must be 1..3, got 4");
+  ExpectFailure({good, out, "--sampling", "0:1:1"}, "--sampling component id must be 1..3, got 0");
+  ExpectFailure({good, out, "--restart-rows", "65536"}, "--restart-rows must be 0..65535, got 65536");
+  ExpectFailure({good, out, "--restart-rows", "99999999999999999999"},
+                "--restart-rows must be 0..65535, got 99999999999999999999");
+  ExpectFailure({good, out, "--progressive", "--scan", "1:16:63:0"}, "--scan component mask must be 0..14, got 16");
+  ExpectFailure({good, out, "--progressive", "--scan", "1:2:64:0"}, "--scan spectral end must be 0..63, got 64");
 }
 
 TEST_F(EncodeFailure, EncoderRejectsThePlanOrTheImage)

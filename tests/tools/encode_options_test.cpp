@@ -85,9 +85,11 @@ TEST_F(EncodeOptions, DefaultsGiveBaselineColourWithOneInterleavedScan)
 
 TEST_F(EncodeOptions, QualityPicksTheEncodersTables)
 {
-  for (unsigned quality : {1u, 30u, 100u})
+  // Numbers are decimal: a leading 0 does not make one octal.
+  const std::pair<const char *, unsigned> qualities[] = {{"1", 1}, {"30", 30}, {"100", 100}, {"0100", 100}};
+  for (const auto &[text, quality] : qualities)
   {
-    const std::vector<Segment> segments = Encode({"--quality", std::to_string(quality)});
+    const std::vector<Segment> segments = Encode({"--quality", text});
     const Segment *tables = FindMarker(segments, DQT);
     ASSERT_NE(tables, nullptr);
     // One or two tables per segment: Pq/Tq byte, then 64 steps in zigzag order.

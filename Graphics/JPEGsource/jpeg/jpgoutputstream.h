@@ -180,6 +180,6 @@ class JpegOutputFileStream : public OutputFileStream, public JpegOutputStream
 {
 };
 
-} // namespace Vantorum
+}  // namespace Vantorum
 
 #endif
