@@ -36,8 +36,8 @@ public:
   class Error : public std::runtime_error
   {
   public:
-    explicit Error(const std::string &message, const std::string &reason = "")
-      : std::runtime_error(message), reason(reason) {}
+    explicit Error(const std::string &message, const std::string &why = "")
+      : std::runtime_error(message), reason(why) {}
     // Why, without the file's name: "No space left on device", "it is a folder".
     std::string reason;
   };

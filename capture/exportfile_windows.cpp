@@ -42,7 +42,7 @@ bool ExportFile::FollowLinks(const std::string &path, std::string &real, std::st
   return true;
 }
 
-ExportFile::ExportFile(const std::string &target, const ExportFileRules &rules) : target(target)
+ExportFile::ExportFile(const std::string &name, const ExportFileRules &rules) : target(name)
 {
   if (target.empty())
     throw Error("Cannot write the file: no file name was given", "no file name was given");

@@ -17,8 +17,8 @@ const int MaxRequestsPerCommand = 100000;
 
 } // namespace
 
-CommandRunner::CommandRunner(ModuleLoader &module, InputWords &inputs, Console &console)
-    : module(module), inputs(inputs), console(console)
+CommandRunner::CommandRunner(ModuleLoader &loader, InputWords &words, Console &out)
+    : module(loader), inputs(words), console(out)
 {
 }
 

@@ -75,8 +75,8 @@ const char *ChangeName(WindowChange change)
 
 } // namespace
 
-Dialog::Dialog(const DialogTemplate &dialogTemplate, XPDialogCallback initCallback, Reporter reporter)
-    : dialogTemplate(dialogTemplate), initCallback(initCallback), reporter(std::move(reporter))
+Dialog::Dialog(const DialogTemplate &fromTemplate, XPDialogCallback onOpen, Reporter report)
+    : dialogTemplate(fromTemplate), initCallback(onOpen), reporter(std::move(report))
 {
   window = CreateWindowRecord(nullptr, 0, true, true);
   std::string pendingLabel;

@@ -7,9 +7,9 @@
 namespace zulan
 {
 
-DialogHost::DialogHost(const std::vector<DialogTemplate> &templates, InputWords &inputs, Console &console,
-                       bool showDialogs)
-    : templates(templates), inputs(inputs), console(console), showDialogs(showDialogs)
+DialogHost::DialogHost(const std::vector<DialogTemplate> &dialogTemplates, InputWords &words, Console &out,
+                       bool show)
+    : templates(dialogTemplates), inputs(words), console(out), showDialogs(show)
 {
 }
 

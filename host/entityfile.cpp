@@ -28,7 +28,7 @@ std::string Number(double value)
 class LineReader
 {
 public:
-  LineReader(const std::string &line, size_t number) : words(line), number(number) {}
+  LineReader(const std::string &line, size_t lineNumber) : words(line), number(lineNumber) {}
 
   std::string Word()
   {

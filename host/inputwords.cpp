@@ -7,7 +7,7 @@
 namespace zulan
 {
 
-InputWords::InputWords(Console &console, bool interactive) : console(console), interactive(interactive)
+InputWords::InputWords(Console &out, bool ask) : console(out), interactive(ask)
 {
 }
 

@@ -23,7 +23,7 @@ const size_t MaxCommandNameBytes = 64;
 
 } // namespace
 
-ModuleLoader::ModuleLoader(Console &console) : console(console)
+ModuleLoader::ModuleLoader(Console &out) : console(out)
 {
 }
 

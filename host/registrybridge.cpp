@@ -14,8 +14,8 @@ const int32_t MaxRegistryValueBytes = 1 << 20;
 
 } // namespace
 
-RegistryBridge::RegistryBridge(const std::string &path, Console &console, HostStrings hostString)
-    : console(console), hostString(std::move(hostString))
+RegistryBridge::RegistryBridge(const std::string &path, Console &out, HostStrings strings)
+    : console(out), hostString(std::move(strings))
 {
   registry.Load(path);
   if (!registry.GetRefusal().empty())

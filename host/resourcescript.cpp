@@ -134,9 +134,9 @@ std::vector<Token> Tokenize(const std::string &line)
 class StatementReader
 {
 public:
-  StatementReader(const std::vector<Token> &tokens, const std::map<std::string, int64_t> &defines,
-                  size_t position = 1)
-      : tokens(tokens), defines(defines), position(position)
+  StatementReader(const std::vector<Token> &statement, const std::map<std::string, int64_t> &defined,
+                  size_t start = 1)
+      : tokens(statement), defines(defined), position(start)
   {
   }
 
@@ -428,7 +428,7 @@ namespace
 class ResourceReader
 {
 public:
-  ResourceReader(const uint8_t *bytes, size_t size) : bytes(bytes), size(size) {}
+  ResourceReader(const uint8_t *data, size_t length) : bytes(data), size(length) {}
 
   uint16_t Word()
   {

@@ -12,7 +12,7 @@ const int32_t ProgressStep = 10;   // per cent between logged figures
 
 } // namespace
 
-StatusLine::StatusLine(std::FILE *stream, bool live) : stream(stream), live(live)
+StatusLine::StatusLine(std::FILE *out, bool isLive) : stream(out), live(isLive)
 {
 }
 

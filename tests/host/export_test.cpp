@@ -619,11 +619,11 @@ TEST(ExportSize, LinesRunOnAcrossStripSeams)
 TEST(UnusedArea, BlankWhitensTheMarginsNormalShowsTheDrawing)
 {
   const std::string folder = FreshFolder("out");
-  Settings blank;
-  blank.unusedArea = 2;
+  Settings blankSettings;
+  blankSettings.unusedArea = 2;
   // Blank first from the stored record, then each way through the dialog.
   const CommandResult run = RunZulanIn(
-      folder, StoreSettings(blank),
+      folder, StoreSettings(blankSettings),
       ShellQuote(ColourDrawing())
           + " -c 'WBSM square-blank.png 0,0 100,100' -c 'WBSM flat-blank.bmp 0,40 100,60'"
             " -c 'JPEGOPT Normal ok' -c 'WBSM square-normal.png 0,0 100,100' -c 'WBSM flat-normal.png 0,40 100,60'"

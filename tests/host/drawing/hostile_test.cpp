@@ -286,10 +286,10 @@ INSTANTIATE_TEST_SUITE_P(
         std::make_pair("dxf-number-of-1000-digits.dxf", "a number of 1000 characters"),
         std::make_pair("dxf-second-entities-section.dxf", "line 19: a second ENTITIES section"),
         std::make_pair("dxf-table-negative-count.dxf", "line 10: a TABLE gives -1 as a count")),
-    [](const testing::TestParamInfo<std::pair<std::string, std::string>> &info)
+    [](const testing::TestParamInfo<std::pair<std::string, std::string>> &param)
     {
       std::string name;
-      for (char ch : info.param.first.substr(0, info.param.first.size() - 4))
+      for (char ch : param.param.first.substr(0, param.param.first.size() - 4))
         name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
       return name;
     });
