@@ -19,7 +19,7 @@ namespace zulan
 namespace
 {
 
-const int16_t DefaultBackground = kWhiteIndex;
+const int16_t DefaultBackground = WhiteIndex;
 // Extents of an empty drawing: an A4 sheet in millimetres, so that a
 // whole-drawing export still has a section of some size.
 const float EmptyExtents[6] = {0.0f, 0.0f, 0.0f, 297.0f, 210.0f, 0.0f};
@@ -106,11 +106,11 @@ FlatDrawing HostDrawing::Flatten() const
     const Point *points = document->Points(entity, &count);
     switch (entity.shape)
     {
-    case Shape::kSegment:
+    case Shape::Segment:
       out.kind = FlatEntity::Kind::Segment;
       out.points.assign(g, g + 4);
       break;
-    case Shape::kConic:
+    case Shape::Conic:
     {
       // Half a degree a step: finer than a pixel at the sizes tested.
       const double sweep = g[7] - g[6];
@@ -124,16 +124,16 @@ FlatDrawing HostDrawing::Flatten() const
       }
       break;
     }
-    case Shape::kPath:
-    case Shape::kPolygon:
-      if (entity.shape == Shape::kPath)
-        out.kind = entity.flags & kClosed ? FlatEntity::Kind::Closed : FlatEntity::Kind::Path;
+    case Shape::Path:
+    case Shape::Polygon:
+      if (entity.shape == Shape::Path)
+        out.kind = entity.flags & Closed ? FlatEntity::Kind::Closed : FlatEntity::Kind::Path;
       else
-        out.kind = entity.flags & kNonzero ? FlatEntity::Kind::Nonzero : FlatEntity::Kind::Polygon;
+        out.kind = entity.flags & Nonzero ? FlatEntity::Kind::Nonzero : FlatEntity::Kind::Polygon;
       for (uint32_t i = 0; i < count; ++i)
         out.points.insert(out.points.end(), {points[i].x, points[i].y});
       break;
-    case Shape::kDot:
+    case Shape::Dot:
       out.kind = FlatEntity::Kind::Dot;
       out.points.assign(g, g + 2);
       break;

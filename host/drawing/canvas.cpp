@@ -23,28 +23,28 @@
 namespace zulan
 {
 
-const char kFontFamily[] = "DejaVu Sans";
+const char FontFamily[] = "DejaVu Sans";
 
 namespace
 {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kGuard = 16;      // pixels kept beyond each edge
-constexpr double kFlatness = 0.25; // largest chord error of a conic, pixels
-constexpr int kMaxConicSteps = 1 << 16;
-constexpr double kMinTextEmPixels = 1;
-constexpr double kMaxTextEmPixels = 20000;
+constexpr double Pi = 3.14159265358979323846;
+constexpr double Guard = 16;      // pixels kept beyond each edge
+constexpr double Flatness = 0.25; // largest chord error of a conic, pixels
+constexpr int MaxConicSteps = 1 << 16;
+constexpr double MinTextEmPixels = 1;
+constexpr double MaxTextEmPixels = 20000;
 // Line weights up to this many pixels are drawn one pixel wide, as lines
 // without a weight are; wider ones are stroked by cairo, up to the largest.
-constexpr double kHairlineWidth = 1.5;
-constexpr double kMaxLineWidth = 1 << 16;
+constexpr double HairlineWidth = 1.5;
+constexpr double MaxLineWidth = 1 << 16;
 // Wide lines with their ends this close to the origin, in pixels, are
 // stroked whole: cutting them would move their edges by rounding, and
 // strips of one picture must get the same pixels.
-constexpr double kWideLineReach = 1 << 21;
+constexpr double WideLineReach = 1 << 21;
 // Line types whose pattern comes to less than this many pixels are drawn
 // continuous, as their dashes would run together.
-constexpr double kShortestDashPeriod = 2;
+constexpr double ShortestDashPeriod = 2;
 
 struct Rect
 {
@@ -125,7 +125,7 @@ std::vector<Point> ClipPolygon(const Rect &r, std::vector<Point> ring)
 
 // Lines whose ends lie closer than this to the origin, in pixels, are drawn
 // from their exact ends; the products of the walk stay far inside 64 bits.
-constexpr double kExactLineReach = 1u << 30;
+constexpr double ExactLineReach = 1u << 30;
 
 // Integer coordinates are pixel centres, as in GDI.
 int PixelIndex(double coordinate)
@@ -144,46 +144,46 @@ double TextAdvanceEms(const std::string &utf8)
 {
   static std::mutex mutex;
   static cairo_t *measure = nullptr;
-  constexpr double kSize = 1000;
+  constexpr double Size = 1000;
   std::lock_guard<std::mutex> lock(mutex);
   if (!measure)
   {
     cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
     measure = cairo_create(surface);
     cairo_surface_destroy(surface);
-    cairo_select_font_face(measure, kFontFamily, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(measure, kSize);
+    cairo_select_font_face(measure, FontFamily, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(measure, Size);
   }
   cairo_text_extents_t extents;
   cairo_text_extents(measure, utf8.c_str(), &extents);
   if (cairo_status(measure) != CAIRO_STATUS_SUCCESS)
     return 0.6 * double(utf8.size());
-  return extents.x_advance / kSize;
+  return extents.x_advance / Size;
 }
 
-Canvas::Canvas(uint8_t *pixels, int width, int height)
-    : pixels_(pixels), width_(width), height_(height), dirtyTop_(height), dirtyBottom_(0)
+Canvas::Canvas(uint8_t *buffer, int bufferWidth, int bufferHeight)
+    : pixels(buffer), width(bufferWidth), height(bufferHeight), dirtyTop(bufferHeight), dirtyBottom(0)
 {
   // Pixels are written as 32-bit words, so a misaligned buffer is refused.
-  if (reinterpret_cast<uintptr_t>(pixels) % 4 != 0)
+  if (reinterpret_cast<uintptr_t>(buffer) % 4 != 0)
   {
-    pixels_ = nullptr;
-    width_ = height_ = 0;
+    pixels = nullptr;
+    width = height = 0;
     return;
   }
   // cairo's image surfaces stop at 32767 pixels a side; FillRect still works.
-  if (!pixels || width <= 0 || height <= 0 || width > 32767 || height > 32767)
+  if (!buffer || bufferWidth <= 0 || bufferHeight <= 0 || bufferWidth > 32767 || bufferHeight > 32767)
   {
-    width_ = pixels ? std::max(width, 0) : 0;
-    height_ = pixels ? std::max(height, 0) : 0;
+    width = buffer ? std::max(bufferWidth, 0) : 0;
+    height = buffer ? std::max(bufferHeight, 0) : 0;
     return;
   }
-  surface_ =
-      cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_RGB24, width, height, width * 4);
-  if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS)
+  surface =
+      cairo_image_surface_create_for_data(buffer, CAIRO_FORMAT_RGB24, bufferWidth, bufferHeight, bufferWidth * 4);
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
   {
-    cairo_surface_destroy(surface_);
-    surface_ = nullptr;
+    cairo_surface_destroy(surface);
+    surface = nullptr;
     return;
   }
   ResetContext();
@@ -192,74 +192,74 @@ Canvas::Canvas(uint8_t *pixels, int width, int height)
 Canvas::~Canvas()
 {
   Flush();
-  if (cairo_)
-    cairo_destroy(cairo_);
-  if (surface_)
-    cairo_surface_destroy(surface_);
+  if (cairo)
+    cairo_destroy(cairo);
+  if (surface)
+    cairo_surface_destroy(surface);
 }
 
 void Canvas::ResetContext()
 {
-  if (cairo_)
-    cairo_destroy(cairo_);
-  cairo_ = cairo_create(surface_);
-  cairo_set_antialias(cairo_, antialias_ ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+  if (cairo)
+    cairo_destroy(cairo);
+  cairo = cairo_create(surface);
+  cairo_set_antialias(cairo, antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
   // cairo puts pixel centres at half units; ours are at whole ones.
-  cairo_translate(cairo_, 0.5, 0.5);
-  cairo_select_font_face(cairo_, kFontFamily, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_translate(cairo, 0.5, 0.5);
+  cairo_select_font_face(cairo, FontFamily, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
   cairo_font_options_t *options = cairo_font_options_create();
-  cairo_font_options_set_antialias(options, antialias_ ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
-  cairo_set_font_options(cairo_, options);
+  cairo_font_options_set_antialias(options, antialias ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
+  cairo_set_font_options(cairo, options);
   cairo_font_options_destroy(options);
 }
 
 void Canvas::SetAntialias(bool on)
 {
-  antialias_ = on;
-  if (cairo_)
+  antialias = on;
+  if (cairo)
     ResetContext();
 }
 
 void Canvas::MarkRows(double top, double bottom)
 {
   const int first = int(std::max(0.0, std::floor(top) - 1));
-  const int last = int(std::min(double(height_), std::ceil(bottom) + 2));
-  dirtyTop_ = std::min(dirtyTop_, first);
-  dirtyBottom_ = std::max(dirtyBottom_, last);
+  const int last = int(std::min(double(height), std::ceil(bottom) + 2));
+  dirtyTop = std::min(dirtyTop, first);
+  dirtyBottom = std::max(dirtyBottom, last);
 }
 
 void Canvas::Flush()
 {
-  if (!surface_ || dirtyTop_ >= dirtyBottom_)
+  if (!surface || dirtyTop >= dirtyBottom)
     return;
-  cairo_surface_flush(surface_);
-  for (int row = dirtyTop_; row < dirtyBottom_; ++row)
+  cairo_surface_flush(surface);
+  for (int row = dirtyTop; row < dirtyBottom; ++row)
   {
-    uint8_t *p = pixels_ + size_t(row) * size_t(width_) * 4 + 3;
-    for (int x = 0; x < width_; ++x, p += 4)
+    uint8_t *p = pixels + size_t(row) * size_t(width) * 4 + 3;
+    for (int x = 0; x < width; ++x, p += 4)
       *p = 0;
   }
-  cairo_surface_mark_dirty(surface_);
-  dirtyTop_ = height_;
-  dirtyBottom_ = 0;
+  cairo_surface_mark_dirty(surface);
+  dirtyTop = height;
+  dirtyBottom = 0;
 }
 
 void Canvas::FillRect(int xa, int ya, int xb, int yb, uint32_t color)
 {
-  const int x0 = std::max(0, std::min(xa, xb)), x1 = std::min(width_, std::max(xa, xb));
-  const int y0 = std::max(0, std::min(ya, yb)), y1 = std::min(height_, std::max(ya, yb));
-  if (!pixels_ || x0 >= x1 || y0 >= y1)
+  const int x0 = std::max(0, std::min(xa, xb)), x1 = std::min(width, std::max(xa, xb));
+  const int y0 = std::max(0, std::min(ya, yb)), y1 = std::min(height, std::max(ya, yb));
+  if (!pixels || x0 >= x1 || y0 >= y1)
     return;
   BeginDirectWrites();
   const uint8_t bgrx[4] = {uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color), 0};
   for (int row = y0; row < y1; ++row)
   {
-    uint8_t *p = pixels_ + (size_t(row) * size_t(width_) + size_t(x0)) * 4;
+    uint8_t *p = pixels + (size_t(row) * size_t(width) + size_t(x0)) * 4;
     for (int x = x0; x < x1; ++x, p += 4)
       std::memcpy(p, bgrx, 4);
   }
-  if (surface_)
-    cairo_surface_mark_dirty_rectangle(surface_, x0, y0, x1 - x0, y1 - y0);
+  if (surface)
+    cairo_surface_mark_dirty_rectangle(surface, x0, y0, x1 - x0, y1 - y0);
 }
 
 // The pixels PutLine would set from (x0, y0) towards (x1, y1), end left
@@ -276,7 +276,7 @@ void Canvas::PutClippedLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint
   const int64_t major0 = xMajor ? x0 : y0, minor0 = xMajor ? y0 : x0;
   const int64_t majorStep = (xMajor ? x1 > x0 : y1 > y0) ? 1 : -1;
   const int64_t minorStep = (xMajor ? y1 > y0 : x1 > x0) ? 1 : -1;
-  const int64_t majorSize = xMajor ? width_ : height_, minorSize = xMajor ? height_ : width_;
+  const int64_t majorSize = xMajor ? width : height, minorSize = xMajor ? height : width;
   // Steps i in [first, last] have their major coordinate inside.
   int64_t first = majorStep > 0 ? -major0 : major0 - (majorSize - 1);
   int64_t last = majorStep > 0 ? majorSize - 1 - major0 : major0;
@@ -292,13 +292,13 @@ void Canvas::PutClippedLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint
   const uint8_t bgrx[4] = {uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color), 0};
   uint32_t value;
   std::memcpy(&value, bgrx, 4);
-  uint32_t *row = reinterpret_cast<uint32_t *>(pixels_);
+  uint32_t *row = reinterpret_cast<uint32_t *>(pixels);
   for (int64_t i = first, major = major0 + first * majorStep; i <= last; ++i, major += majorStep)
   {
     if (minor >= 0 && minor < minorSize)
     {
       const int64_t x = xMajor ? major : minor, y = xMajor ? minor : major;
-      row[size_t(y) * size_t(width_) + size_t(x)] = value;
+      row[size_t(y) * size_t(width) + size_t(x)] = value;
     }
     error -= rise;
     if (error < 0)
@@ -316,10 +316,10 @@ void Canvas::PutLine(int x0, int y0, int x1, int y1, bool withEnd, uint32_t colo
   const uint8_t bgrx[4] = {uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color), 0};
   uint32_t value;
   std::memcpy(&value, bgrx, 4);
-  uint32_t *p = reinterpret_cast<uint32_t *>(pixels_) + size_t(y0) * size_t(width_) + x0;
+  uint32_t *p = reinterpret_cast<uint32_t *>(pixels) + size_t(y0) * size_t(width) + x0;
   const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
   const ptrdiff_t stepX = x0 < x1 ? 1 : -1;
-  const ptrdiff_t stepY = y0 < y1 ? ptrdiff_t(width_) : -ptrdiff_t(width_);
+  const ptrdiff_t stepY = y0 < y1 ? ptrdiff_t(width) : -ptrdiff_t(width);
   const ptrdiff_t major = dx >= dy ? stepX : stepY, minor = dx >= dy ? stepY : stepX;
   const int length = std::max(dx, dy), rise = std::min(dx, dy);
   int error = length / 2;
@@ -340,9 +340,9 @@ void Canvas::PutLine(int x0, int y0, int x1, int y1, bool withEnd, uint32_t colo
 void Canvas::StrokePoints(const std::vector<Point> &device, bool closed, uint32_t color)
 {
   // Clipped to the buffer, so that the walk stays inside it and short.
-  const Rect clip{-0.5, -0.5, width_ - 0.5 - 1e-6, height_ - 0.5 - 1e-6};
+  const Rect clip{-0.5, -0.5, width - 0.5 - 1e-6, height - 0.5 - 1e-6};
   const size_t n = device.size();
-  if (n < 2 || !pixels_)
+  if (n < 2 || !pixels)
     return;
   BeginDirectWrites();
   const size_t segments = closed && n > 2 ? n : n - 1;
@@ -355,7 +355,7 @@ void Canvas::StrokePoints(const std::vector<Point> &device, bool closed, uint32_
     // A line with its ends in reach is walked from its own rounded ends, so
     // a bitmap that shows part of it (a strip of a larger picture) gets the
     // very pixels the whole line has there.
-    if (std::max({std::fabs(a.x), std::fabs(a.y), std::fabs(b.x), std::fabs(b.y)}) < kExactLineReach)
+    if (std::max({std::fabs(a.x), std::fabs(a.y), std::fabs(b.x), std::fabs(b.y)}) < ExactLineReach)
     {
       PutClippedLine(PixelIndex(a.x), PixelIndex(a.y), PixelIndex(b.x), PixelIndex(b.y), color);
       continue;
@@ -364,8 +364,8 @@ void Canvas::StrokePoints(const std::vector<Point> &device, bool closed, uint32_
       continue;
     const bool endClipped = b.x != end.x || b.y != end.y;
     // Far-away end points leave rounding error in the clipped ones: clamp.
-    auto column = [&](double x) { return std::clamp(PixelIndex(x), 0, width_ - 1); };
-    auto row = [&](double y) { return std::clamp(PixelIndex(y), 0, height_ - 1); };
+    auto column = [&](double x) { return std::clamp(PixelIndex(x), 0, width - 1); };
+    auto row = [&](double y) { return std::clamp(PixelIndex(y), 0, height - 1); };
     PutLine(column(a.x), row(a.y), column(b.x), row(b.y), endClipped, color);
   }
 }
@@ -373,27 +373,27 @@ void Canvas::StrokePoints(const std::vector<Point> &device, bool closed, uint32_
 // Wide lines have round caps and joins, as CAD programs draw them. Segments
 // reaching too far for cairo's fixed point are cut where their caps stay out
 // of sight.
-void Canvas::StrokeWide(const std::vector<Point> &device, bool closed, double width)
+void Canvas::StrokeWide(const std::vector<Point> &device, bool closed, double lineWidth)
 {
-  AppendWidePath(device, closed, width);
-  SetWideStroke(width);
-  cairo_stroke(cairo_);
+  AppendWidePath(device, closed, lineWidth);
+  SetWideStroke(lineWidth);
+  cairo_stroke(cairo);
 }
 
-void Canvas::SetWideStroke(double width)
+void Canvas::SetWideStroke(double lineWidth)
 {
-  cairo_set_line_width(cairo_, width);
-  cairo_set_line_cap(cairo_, CAIRO_LINE_CAP_ROUND);
-  cairo_set_line_join(cairo_, CAIRO_LINE_JOIN_ROUND);
+  cairo_set_line_width(cairo, lineWidth);
+  cairo_set_line_cap(cairo, CAIRO_LINE_CAP_ROUND);
+  cairo_set_line_join(cairo, CAIRO_LINE_JOIN_ROUND);
 }
 
-void Canvas::AppendWidePath(const std::vector<Point> &device, bool closed, double width)
+void Canvas::AppendWidePath(const std::vector<Point> &device, bool closed, double lineWidth)
 {
   const size_t n = device.size();
   if (n == 0)
     return;
-  const double reach = width / 2 + kGuard;
-  const Rect guard{-reach, -reach, width_ + reach, height_ + reach};
+  const double reach = lineWidth / 2 + Guard;
+  const Rect guard{-reach, -reach, width + reach, height + reach};
   const size_t segments = n == 1 ? 1 : closed && n > 2 ? n : n - 1;
   bool joined = false; // the path ends where the next segment starts
   for (size_t i = 0; i < segments; ++i)
@@ -406,15 +406,15 @@ void Canvas::AppendWidePath(const std::vector<Point> &device, bool closed, doubl
       continue;
     }
     const bool inReach =
-        std::max({std::fabs(a.x), std::fabs(a.y), std::fabs(b.x), std::fabs(b.y)}) < kWideLineReach;
+        std::max({std::fabs(a.x), std::fabs(a.y), std::fabs(b.x), std::fabs(b.y)}) < WideLineReach;
     if (!inReach && !ClipSegment(guard, &a, &b))
     {
       joined = false;
       continue;
     }
     if (!joined)
-      cairo_move_to(cairo_, a.x, a.y);
-    cairo_line_to(cairo_, b.x, b.y); // a lone point makes a round dot
+      cairo_move_to(cairo, a.x, a.y);
+    cairo_line_to(cairo, b.x, b.y); // a lone point makes a round dot
     joined = b.x == end.x && b.y == end.y;
   }
 }
@@ -423,58 +423,58 @@ void Canvas::AppendWidePath(const std::vector<Point> &device, bool closed, doubl
 class Canvas::DashPieces : public DashWalker::Sink
 {
 public:
-  DashPieces(Canvas &canvas, double width, uint32_t color)
-      : canvas_(canvas), width_(width), color_(color)
+  DashPieces(Canvas &target, double lineWidth, uint32_t lineColor)
+      : canvas(target), width(lineWidth), color(lineColor)
   {
   }
   ~DashPieces() override { Gap(); }
   void Dash(Point from, Point to) override
   {
-    if (piece_.empty())
-      piece_.push_back(from);
-    if (to.x != piece_.back().x || to.y != piece_.back().y)
-      piece_.push_back(to);
+    if (piece.empty())
+      piece.push_back(from);
+    if (to.x != piece.back().x || to.y != piece.back().y)
+      piece.push_back(to);
   }
   void Gap() override
   {
-    if (piece_.size() > 1)
+    if (piece.size() > 1)
     {
-      if (width_ > 0)
-        canvas_.AppendWidePath(piece_, false, width_);
+      if (width > 0)
+        canvas.AppendWidePath(piece, false, width);
       else
-        canvas_.StrokePoints(piece_, false, color_);
+        canvas.StrokePoints(piece, false, color);
     }
-    piece_.clear();
+    piece.clear();
   }
   void Dot(Point at) override
   {
-    if (width_ > 0)
-      canvas_.AppendWidePath({at}, false, width_);
+    if (width > 0)
+      canvas.AppendWidePath({at}, false, width);
     else
-      canvas_.FillRect(PixelIndex(at.x), PixelIndex(at.y), PixelIndex(at.x) + 1,
-                       PixelIndex(at.y) + 1, color_);
+      canvas.FillRect(PixelIndex(at.x), PixelIndex(at.y), PixelIndex(at.x) + 1,
+                       PixelIndex(at.y) + 1, color);
   }
 
 private:
-  Canvas &canvas_;
-  double width_;
-  uint32_t color_;
-  std::vector<Point> piece_;
+  Canvas &canvas;
+  double width;
+  uint32_t color;
+  std::vector<Point> piece;
 };
 
 // A line type's dashes along the path. Only the parts near the bitmap are
 // walked; the pattern is carried past the rest by its length.
-void Canvas::StrokeDashed(const std::vector<Point> &device, bool closed, double width,
+void Canvas::StrokeDashed(const std::vector<Point> &device, bool closed, double lineWidth,
                           uint32_t color, const std::vector<double> &pattern)
 {
-  const double reach = width / 2 + kGuard;
-  const Rect guard{-reach, -reach, width_ + reach, height_ + reach};
+  const double reach = lineWidth / 2 + Guard;
+  const Rect guard{-reach, -reach, width + reach, height + reach};
   const size_t n = device.size();
   if (n < 2)
     return;
   DashWalker walker(pattern);
   {
-    DashPieces pieces(*this, width, color);
+    DashPieces pieces(*this, lineWidth, color);
     const size_t segments = closed && n > 2 ? n : n - 1;
     for (size_t i = 0; i < segments; ++i)
     {
@@ -507,29 +507,29 @@ void Canvas::StrokeDashed(const std::vector<Point> &device, bool closed, double 
       }
     }
   }
-  if (width > 0)
+  if (lineWidth > 0)
   {
-    SetWideStroke(width);
-    cairo_stroke(cairo_);
+    SetWideStroke(lineWidth);
+    cairo_stroke(cairo);
   }
 }
 
-void Canvas::Stroke(const std::vector<Point> &device, bool closed, double width, uint32_t color,
+void Canvas::Stroke(const std::vector<Point> &device, bool closed, double lineWidth, uint32_t color,
                     const std::vector<double> &dashes, double scale)
 {
   double period = 0;
   for (double length : dashes)
     period += std::fabs(length) * scale;
-  if (period >= kShortestDashPeriod && std::isfinite(period))
+  if (period >= ShortestDashPeriod && std::isfinite(period))
   {
     std::vector<double> pattern(dashes);
     for (double &length : pattern)
       length *= scale;
-    StrokeDashed(device, closed, width, color, pattern);
+    StrokeDashed(device, closed, lineWidth, color, pattern);
   }
-  else if (width > 0)
+  else if (lineWidth > 0)
   {
-    StrokeWide(device, closed, width);
+    StrokeWide(device, closed, lineWidth);
   }
   else
   {
@@ -542,22 +542,22 @@ void Canvas::Stroke(const std::vector<Point> &device, bool closed, double width,
 double Canvas::LineWidth(const Document &document, const Entity &entity,
                          const ViewMapping &view) const
 {
-  if (hairlines_ || !cairo_)
+  if (hairlines || !cairo)
     return 0;
-  const double width = entity.lineWeight / 100.0 * document.UnitsPerMillimetre() * view.Scale();
-  return width > kHairlineWidth ? std::min(width, kMaxLineWidth) : 0; // false for NaN
+  const double lineWidth = entity.lineWeight / 100.0 * document.UnitsPerMillimetre() * view.Scale();
+  return lineWidth > HairlineWidth ? std::min(lineWidth, MaxLineWidth) : 0; // false for NaN
 }
 
 void Canvas::BeginDirectWrites()
 {
-  if (cairoPending_)
-    cairo_surface_flush(surface_);
-  cairoPending_ = false;
+  if (cairoPending)
+    cairo_surface_flush(surface);
+  cairoPending = false;
 }
 
 void Canvas::FillRings(const std::vector<Point> &device, bool nonzero)
 {
-  const Rect guard{-kGuard, -kGuard, width_ + kGuard, height_ + kGuard};
+  const Rect guard{-Guard, -Guard, width + Guard, height + Guard};
   std::vector<Point> ring;
   auto flushRing = [&]()
   {
@@ -565,12 +565,12 @@ void Canvas::FillRings(const std::vector<Point> &device, bool nonzero)
     for (size_t i = 0; i < clipped.size(); ++i)
     {
       if (i == 0)
-        cairo_move_to(cairo_, clipped[i].x, clipped[i].y);
+        cairo_move_to(cairo, clipped[i].x, clipped[i].y);
       else
-        cairo_line_to(cairo_, clipped[i].x, clipped[i].y);
+        cairo_line_to(cairo, clipped[i].x, clipped[i].y);
     }
     if (!clipped.empty())
-      cairo_close_path(cairo_);
+      cairo_close_path(cairo);
     ring.clear();
   };
   for (const Point &p : device)
@@ -581,11 +581,11 @@ void Canvas::FillRings(const std::vector<Point> &device, bool nonzero)
       ring.push_back(p);
   }
   flushRing();
-  cairo_set_fill_rule(cairo_, nonzero ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
-  cairo_fill(cairo_);
+  cairo_set_fill_rule(cairo, nonzero ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+  cairo_fill(cairo);
 }
 
-void Canvas::DrawConic(const double *g, const ViewMapping &view, double width, uint32_t color,
+void Canvas::DrawConic(const double *g, const ViewMapping &view, double lineWidth, uint32_t color,
                        const std::vector<double> &dashes)
 {
   const Point c = view.ToPixel(g[0], g[1]);
@@ -593,15 +593,15 @@ void Canvas::DrawConic(const double *g, const ViewMapping &view, double width, u
   const double radius = std::max(std::hypot(u.x, u.y), std::hypot(v.x, v.y));
   if (!(radius >= 0.5))
   { // smaller than a pixel (or not finite)
-    if (Finite(c) && width > 0)
-      StrokeWide({c}, false, width);
+    if (Finite(c) && lineWidth > 0)
+      StrokeWide({c}, false, lineWidth);
     else if (Finite(c))
       FillRect(PixelIndex(c.x), PixelIndex(c.y), PixelIndex(c.x) + 1, PixelIndex(c.y) + 1, color);
     return;
   }
-  const double step = radius > kFlatness ? 2 * std::acos(1 - kFlatness / radius) : 1;
+  const double step = radius > Flatness ? 2 * std::acos(1 - Flatness / radius) : 1;
   const double span = g[7] - g[6];
-  const int steps = int(std::min<double>(kMaxConicSteps, std::max(4.0, std::ceil(span / step))));
+  const int steps = int(std::min<double>(MaxConicSteps, std::max(4.0, std::ceil(span / step))));
   std::vector<Point> points(size_t(steps) + 1);
   for (int k = 0; k <= steps; ++k)
   {
@@ -609,7 +609,7 @@ void Canvas::DrawConic(const double *g, const ViewMapping &view, double width, u
     points[k] = {c.x + u.x * std::cos(t) + v.x * std::sin(t),
                  c.y + u.y * std::cos(t) + v.y * std::sin(t)};
   }
-  Stroke(points, false, width, color, dashes, view.Scale());
+  Stroke(points, false, lineWidth, color, dashes, view.Scale());
 }
 
 // The symbol is laid out in world units and mapped like any geometry, so
@@ -632,8 +632,8 @@ void Canvas::DrawPointSymbol(const Document &document, const double *g, const Vi
     const int x = PixelIndex(p.x), y = PixelIndex(p.y);
     FillRect(x, y, x + 1, y + 1, color);
   }
-  if (!(reach >= 1) || p.x + reach < -1 || p.x - reach > width_ + 1 || p.y + reach < -1
-      || p.y - reach > height_ + 1)
+  if (!(reach >= 1) || p.x + reach < -1 || p.x - reach > width + 1 || p.y + reach < -1
+      || p.y - reach > height + 1)
     return;
   auto at = [&](double dx, double dy) { return view.ToPixel(g[0] + dx, g[1] + dy); };
   if (figure == 2)
@@ -652,7 +652,7 @@ void Canvas::DrawPointSymbol(const Document &document, const double *g, const Vi
   }
   if (circle)
   {
-    const double conic[8] = {g[0], g[1], h, 0, 0, h, 0, 2 * kPi};
+    const double conic[8] = {g[0], g[1], h, 0, 0, h, 0, 2 * Pi};
     DrawConic(conic, view, 0, color, {});
   }
   if (square)
@@ -665,17 +665,17 @@ void Canvas::DrawLabel(const double *g, const std::string &text, const ViewMappi
   const Point u = view.ToPixelVector(g[2], g[3]), v = view.ToPixelVector(g[4], g[5]);
   const double em = std::hypot(v.x, v.y);
   const double det = u.x * -v.y - u.y * -v.x;
-  if (!Finite(origin) || !(em >= kMinTextEmPixels && em <= kMaxTextEmPixels)
+  if (!Finite(origin) || !(em >= MinTextEmPixels && em <= MaxTextEmPixels)
       || !(std::fabs(det) > 1e-6))
   {
     return;
   }
   cairo_matrix_t matrix; // font space has y pointing down, like pixels
   cairo_matrix_init(&matrix, u.x, u.y, -v.x, -v.y, 0, 0);
-  cairo_set_font_matrix(cairo_, &matrix);
-  cairo_move_to(cairo_, origin.x, origin.y);
-  cairo_show_text(cairo_, text.c_str());
-  cairo_new_path(cairo_);
+  cairo_set_font_matrix(cairo, &matrix);
+  cairo_move_to(cairo, origin.x, origin.y);
+  cairo_show_text(cairo, text.c_str());
+  cairo_new_path(cairo);
 }
 
 void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapping &view,
@@ -683,9 +683,9 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
 {
   const uint32_t color = palette[entity.colorIndex] & 0xFFFFFF;
   const double *g = entity.geometry;
-  if (entity.shape == Shape::kNone)
+  if (entity.shape == Shape::None)
     return;
-  if (entity.shape == Shape::kDot)
+  if (entity.shape == Shape::Dot)
   {
     DrawPointSymbol(document, g, view, color);
     return;
@@ -693,43 +693,43 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
   const Box world = EntityExtents(document, entity);
   if (world.IsEmpty())
     return;
-  const bool stroked = entity.shape == Shape::kSegment || entity.shape == Shape::kConic
-                       || entity.shape == Shape::kPath;
-  double width = stroked ? LineWidth(document, entity, view) : 0;
-  if (stroked && antialias_ && cairo_)
-    width = std::max(width, 1.0); // smooth lines are cairo's
+  const bool stroked = entity.shape == Shape::Segment || entity.shape == Shape::Conic
+                       || entity.shape == Shape::Path;
+  double lineWidth = stroked ? LineWidth(document, entity, view) : 0;
+  if (stroked && antialias && cairo)
+    lineWidth = std::max(lineWidth, 1.0); // smooth lines are cairo's
   const Point a = view.ToPixel(world.minX, world.maxY), b = view.ToPixel(world.maxX, world.minY);
-  const double pad = width / 2;
+  const double pad = lineWidth / 2;
   const Rect box{std::min(a.x, b.x) - pad, std::min(a.y, b.y) - pad, std::max(a.x, b.x) + pad,
                  std::max(a.y, b.y) + pad};
-  if (!(box.x1 >= -1 && box.x0 <= width_ + 1 && box.y1 >= -1 && box.y0 <= height_ + 1))
+  if (!(box.x1 >= -1 && box.x0 <= width + 1 && box.y1 >= -1 && box.y0 <= height + 1))
     return;
 
   const bool usesCairo =
-      entity.shape == Shape::kPolygon || entity.shape == Shape::kLabel || width > 0;
-  if (usesCairo && !cairo_)
+      entity.shape == Shape::Polygon || entity.shape == Shape::Label || lineWidth > 0;
+  if (usesCairo && !cairo)
     return;
   if (usesCairo)
-    cairo_set_source_rgb(cairo_, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0,
+    cairo_set_source_rgb(cairo, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0,
                          ((color >> 16) & 0xFF) / 255.0);
   switch (entity.shape)
   {
-  case Shape::kSegment:
+  case Shape::Segment:
     if (g[0] == g[2] && g[1] == g[3]) // a dot, as hatch patterns have
     {
       const Point p = view.ToPixel(g[0], g[1]);
-      if (width > 0)
-        StrokeWide({p}, false, width);
+      if (lineWidth > 0)
+        StrokeWide({p}, false, lineWidth);
       else if (Finite(p))
         FillRect(PixelIndex(p.x), PixelIndex(p.y), PixelIndex(p.x) + 1, PixelIndex(p.y) + 1, color);
       break;
     }
-    Stroke({view.ToPixel(g[0], g[1]), view.ToPixel(g[2], g[3])}, false, width, color,
+    Stroke({view.ToPixel(g[0], g[1]), view.ToPixel(g[2], g[3])}, false, lineWidth, color,
            document.Dashes(entity), view.Scale());
     break;
-  case Shape::kConic: DrawConic(g, view, width, color, document.Dashes(entity)); break;
-  case Shape::kPath:
-  case Shape::kPolygon:
+  case Shape::Conic: DrawConic(g, view, lineWidth, color, document.Dashes(entity)); break;
+  case Shape::Path:
+  case Shape::Polygon:
   {
     uint32_t count;
     const Point *points = document.Points(entity, &count);
@@ -738,23 +738,23 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
     {
       device[i] = std::isnan(points[i].x) ? points[i] : view.ToPixel(points[i].x, points[i].y);
     }
-    if (entity.shape == Shape::kPath)
-      Stroke(device, entity.flags & kClosed, width, color, document.Dashes(entity), view.Scale());
+    if (entity.shape == Shape::Path)
+      Stroke(device, entity.flags & Closed, lineWidth, color, document.Dashes(entity), view.Scale());
     else
-      FillRings(device, entity.flags & kNonzero);
+      FillRings(device, entity.flags & Nonzero);
     break;
   }
-  case Shape::kLabel: DrawLabel(g, document.Text(entity), view); break;
+  case Shape::Label: DrawLabel(g, document.Text(entity), view); break;
   default: break;
   }
   if (!usesCairo)
     return;
-  cairoPending_ = true;
+  cairoPending = true;
   // Glyphs may reach past the nominal text box.
-  const double slack = entity.shape == Shape::kLabel ? box.y1 - box.y0 : 0;
+  const double slack = entity.shape == Shape::Label ? box.y1 - box.y0 : 0;
   MarkRows(box.y0 - slack, box.y1 + slack);
   // A failed cairo call leaves the context unusable; start a fresh one.
-  if (cairo_status(cairo_) != CAIRO_STATUS_SUCCESS)
+  if (cairo_status(cairo) != CAIRO_STATUS_SUCCESS)
     ResetContext();
 }
 

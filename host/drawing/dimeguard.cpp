@@ -16,8 +16,8 @@ namespace zulan
 namespace
 {
 
-constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
-struct sigaction previousActions[std::size(kFatalSignals)];
+constexpr int FatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+struct sigaction previousActions[std::size(FatalSignals)];
 char note[1024]; // "<program>: <path>: the DXF reader crashed ... ("
 size_t noteLength = 0;
 std::mutex crashNoteMutex;
@@ -25,8 +25,8 @@ std::mutex captureMutex;
 
 void RestoreActions()
 {
-  for (size_t i = 0; i < std::size(kFatalSignals); ++i)
-    sigaction(kFatalSignals[i], &previousActions[i], nullptr);
+  for (size_t i = 0; i < std::size(FatalSignals); ++i)
+    sigaction(FatalSignals[i], &previousActions[i], nullptr);
 }
 
 const char *SignalName(int signal)
@@ -79,7 +79,7 @@ void NoteFatalSignal(int signal, siginfo_t *info, void *)
 
 } // namespace
 
-CrashNote::CrashNote(const std::string &path) : lock_(crashNoteMutex)
+CrashNote::CrashNote(const std::string &path) : lock(crashNoteMutex)
 {
   const std::string text = std::string(program_invocation_short_name) + ": " + path
                            + ": the DXF reader crashed while reading the drawing (";
@@ -89,8 +89,8 @@ CrashNote::CrashNote(const std::string &path) : lock_(crashNoteMutex)
   action.sa_sigaction = NoteFatalSignal;
   action.sa_flags = SA_SIGINFO | SA_ONSTACK;
   sigemptyset(&action.sa_mask);
-  for (size_t i = 0; i < std::size(kFatalSignals); ++i)
-    sigaction(kFatalSignals[i], &action, &previousActions[i]);
+  for (size_t i = 0; i < std::size(FatalSignals); ++i)
+    sigaction(FatalSignals[i], &action, &previousActions[i]);
 }
 
 CrashNote::~CrashNote()
@@ -98,14 +98,14 @@ CrashNote::~CrashNote()
   RestoreActions();
 }
 
-StderrCapture::StderrCapture() : lock_(captureMutex)
+StderrCapture::StderrCapture() : lock(captureMutex)
 {
   std::fflush(stderr);
-  stream_ = fopencookie(this, "w", cookie_io_functions_t{nullptr, &StderrCapture::Keep, nullptr, nullptr});
-  if (!stream_)
+  stream = fopencookie(this, "w", cookie_io_functions_t{nullptr, &StderrCapture::Keep, nullptr, nullptr});
+  if (!stream)
     return; // then libdime's complaints are printed, which is no worse
-  saved_ = stderr;
-  stderr = stream_;
+  saved = stderr;
+  stderr = stream;
 }
 
 StderrCapture::~StderrCapture()
@@ -115,18 +115,18 @@ StderrCapture::~StderrCapture()
 
 std::string StderrCapture::LastLine()
 {
-  if (stream_)
-    std::fflush(stream_);
-  return Blank(current_) ? last_ : current_;
+  if (stream)
+    std::fflush(stream);
+  return Blank(current) ? last : current;
 }
 
 void StderrCapture::Restore()
 {
-  if (!stream_)
+  if (!stream)
     return;
-  stderr = saved_;
-  std::fclose(stream_);
-  stream_ = nullptr;
+  stderr = saved;
+  std::fclose(stream);
+  stream = nullptr;
 }
 
 ssize_t StderrCapture::Keep(void *self, const char *data, size_t size)
@@ -137,13 +137,13 @@ ssize_t StderrCapture::Keep(void *self, const char *data, size_t size)
     const char ch = data[i];
     if (ch == '\n' || ch == '\r')
     {
-      if (!Blank(capture->current_))
-        capture->last_.swap(capture->current_);
-      capture->current_.clear();
+      if (!Blank(capture->current))
+        capture->last.swap(capture->current);
+      capture->current.clear();
     }
-    else if (capture->current_.size() < 1000) // a line, not the whole of a runaway one
+    else if (capture->current.size() < 1000) // a line, not the whole of a runaway one
     {
-      capture->current_ += ch;
+      capture->current += ch;
     }
   }
   return ssize_t(size);

@@ -27,7 +27,7 @@ public:
   CrashNote &operator=(const CrashNote &) = delete;
 
 private:
-  std::unique_lock<std::mutex> lock_;
+  std::unique_lock<std::mutex> lock;
 };
 
 // While it lives, what the program writes through the C stream stderr (as
@@ -44,10 +44,10 @@ public:
 
 private:
   void Restore();
-  std::unique_lock<std::mutex> lock_;
-  std::FILE *saved_ = nullptr;
-  std::FILE *stream_ = nullptr;
-  std::string last_, current_;
+  std::unique_lock<std::mutex> lock;
+  std::FILE *saved = nullptr;
+  std::FILE *stream = nullptr;
+  std::string last, current;
   static ssize_t Keep(void *self, const char *data, size_t size);
 };
 

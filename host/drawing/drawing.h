@@ -24,37 +24,37 @@ namespace zulan
 // for the extents even on a hidden layer and draws nothing.
 enum EntityType : uint8_t
 {
-  kLine = 1,
-  kCircle = 2,
-  kArc = 3,
-  kEllipse = 4,
-  kPolyline = 5, // LWPOLYLINE and POLYLINE, bulges turned into arc points
-  kPoint = 6,
-  kSolid = 7,   // SOLID and TRACE
-  kText = 8,    // TEXT and the first line of MTEXT
-  kFill = 9,    // solid-filled HATCH
-  kFrame = 18,  // anything on a layer named FRAME
-  kLimits = 29, // $LIMMIN..$LIMMAX when $LIMCHECK is on
+  TypeLine = 1,
+  TypeCircle = 2,
+  TypeArc = 3,
+  TypeEllipse = 4,
+  TypePolyline = 5, // LWPOLYLINE and POLYLINE, bulges turned into arc points
+  TypePoint = 6,
+  TypeSolid = 7,   // SOLID and TRACE
+  TypeText = 8,    // TEXT and the first line of MTEXT
+  TypeFill = 9,    // solid-filled HATCH
+  TypeFrame = 18,  // anything on a layer named FRAME
+  TypeLimits = 29, // $LIMMIN..$LIMMAX when $LIMCHECK is on
 };
 
 // How the geometry of a record is stored; independent of the type code so a
 // frame can be any shape.
 enum class Shape : uint8_t
 {
-  kNone,    // geometry[0..3] = box (min x, min y, max x, max y), not drawn
-  kSegment, // geometry[0..3] = x1, y1, x2, y2
-  kConic,   // centre (0,1) + u (2,3)·cos t + v (4,5)·sin t, t from [6] to [7]
-  kPath,    // points; flags & kClosed joins the last to the first
-  kPolygon, // filled; points, rings separated by a NaN point, even-odd rule
-  kDot,     // geometry[0..1]
-  kLabel,   // baseline origin (0,1), em vectors along (2,3) and up (4,5),
-            // advance width in ems [6]; the string is text
+  None,    // geometry[0..3] = box (min x, min y, max x, max y), not drawn
+  Segment, // geometry[0..3] = x1, y1, x2, y2
+  Conic,   // centre (0,1) + u (2,3)·cos t + v (4,5)·sin t, t from [6] to [7]
+  Path,    // points; flags & Closed joins the last to the first
+  Polygon, // filled; points, rings separated by a NaN point, even-odd rule
+  Dot,     // geometry[0..1]
+  Label,   // baseline origin (0,1), em vectors along (2,3) and up (4,5),
+           // advance width in ems [6]; the string is text
 };
 
 enum EntityFlags : uint8_t
 {
-  kClosed = 1,
-  kNonzero = 2, // kPolygon: filled by the nonzero rule (bands of wide polylines)
+  Closed = 1,
+  Nonzero = 2, // Shape::Polygon: filled by the nonzero rule (bands of wide polylines)
 };
 
 struct Point
@@ -76,9 +76,9 @@ struct Entity
   int16_t lineWeight; // resolved, hundredths of a millimetre; 0 the thinnest
   int16_t layer; // index into Document's layers
   uint16_t dashes;      // line type: index into Document::DashPatterns(), 0 continuous
-  uint32_t firstPoint; // kPath, kPolygon: range in Document points
+  uint32_t firstPoint; // Shape::Path, Shape::Polygon: range in Document points
   uint32_t pointCount;
-  uint32_t text; // kLabel: index of the string
+  uint32_t text; // Shape::Label: index of the string
   uint32_t reserved3;
   double geometry[8]; // world units, see Shape
 };
@@ -134,22 +134,22 @@ public:
   // binary, truncated or malformed file.
   static std::unique_ptr<Document> Load(const std::string &path);
 
-  const std::vector<Entity> &Entities() const { return entities_; }
-  const std::vector<Layer> &Layers() const { return layers_; }
+  const std::vector<Entity> &Entities() const { return entities; }
+  const std::vector<Layer> &Layers() const { return layers; }
   // Unknown layer numbers count as hidden, so nothing unknown gets drawn.
   bool IsLayerHidden(int layer) const;
-  // The points of a kPath or kPolygon record; count 0 for anything else.
+  // The points of a Shape::Path or Shape::Polygon record; count 0 for anything else.
   const Point *Points(const Entity &entity, uint32_t *count) const;
   const std::string &Text(const Entity &entity) const;
-  DrawingHeader &Header() { return header_; }
+  DrawingHeader &Header() { return header; }
   // Extents as the module would gather them: visible layers plus types 18, 29.
-  const Box &Extents() const { return extents_; }
+  const Box &Extents() const { return extents; }
   // World units in one millimetre of paper, from $INSUNITS; 1 when unitless.
-  double UnitsPerMillimetre() const { return unitsPerMillimetre_; }
+  double UnitsPerMillimetre() const { return unitsPerMillimetre; }
   // How POINTs are drawn: $PDMODE, and the symbol's size in world units
   // ($PDSIZE, or a share of the extents' height when it is 0 or negative).
-  int PointMode() const { return pointMode_; }
-  double PointSize() const { return pointSize_; }
+  int PointMode() const { return pointMode; }
+  double PointSize() const { return pointSize; }
   // A record's dash lengths in world units (positive drawn, negative a gap,
   // 0 a dot); empty for a continuous line.
   const std::vector<double> &Dashes(const Entity &entity) const;
@@ -157,16 +157,16 @@ public:
 private:
   friend class DocumentBuilder;
   Document() = default;
-  std::vector<Entity> entities_;
-  std::vector<Layer> layers_;
-  std::vector<Point> points_;
-  std::vector<std::string> texts_;
-  DrawingHeader header_{};
-  Box extents_;
-  double unitsPerMillimetre_ = 1;
-  int pointMode_ = 0;
-  double pointSize_ = 0;
-  std::vector<std::vector<double>> dashPatterns_{{}}; // 0: continuous
+  std::vector<Entity> entities;
+  std::vector<Layer> layers;
+  std::vector<Point> points;
+  std::vector<std::string> texts;
+  DrawingHeader header{};
+  Box extents;
+  double unitsPerMillimetre = 1;
+  int pointMode = 0;
+  double pointSize = 0;
+  std::vector<std::vector<double>> dashPatterns{{}}; // 0: continuous
 };
 
 // World extents of one entity (empty for an empty text).
@@ -179,8 +179,8 @@ Box EntityExtents(const Document &document, const Entity &entity);
 typedef uint32_t Palette[256];
 void SetDefaultPalette(Palette &palette);
 uint8_t PaletteIndexForAci(int aci);
-constexpr uint8_t kBlackIndex = 0;
-constexpr uint8_t kWhiteIndex = 15;
+constexpr uint8_t BlackIndex = 0;
+constexpr uint8_t WhiteIndex = 15;
 
 // World window onto a pixel rectangle, linearly: (x1, y2) lands on (xa, ya)
 // and (x2, y1) on (xb, yb), so y grows upwards in the world and downwards in
@@ -200,7 +200,7 @@ public:
   double Scale() const;
 
 private:
-  double x1_ = 0, y2_ = 0, xa_ = 0, ya_ = 0, sx_ = 1, sy_ = 1;
+  double x1 = 0, y2 = 0, xa = 0, ya = 0, sx = 1, sy = 1;
 };
 
 // A drawing target on a caller-owned buffer of width x height pixels, four
@@ -215,13 +215,13 @@ public:
   Canvas(const Canvas &) = delete;
   Canvas &operator=(const Canvas &) = delete;
 
-  int Width() const { return width_; }
+  int Width() const { return width; }
   // Draws every line one pixel wide whatever its weight.
-  void SetHairlines(bool on) { hairlines_ = on; }
+  void SetHairlines(bool on) { hairlines = on; }
   // Smooths lines, fills and text (off by default: exports keep the
   // palette's colours only).
   void SetAntialias(bool on);
-  int Height() const { return height_; }
+  int Height() const { return height; }
   // Draws one entity in palette[entity.colorIndex].
   void Draw(const Document &document, const Entity &entity, const ViewMapping &view,
             const Palette &palette);
@@ -254,16 +254,16 @@ private:
   void DrawPointSymbol(const Document &document, const double *geometry, const ViewMapping &view,
                        uint32_t color);
   void DrawLabel(const double *geometry, const std::string &text, const ViewMapping &view);
-  uint8_t *pixels_;
-  int width_;
-  int height_;
-  cairo_surface_t *surface_ = nullptr;
-  cairo_t *cairo_ = nullptr;
-  int dirtyTop_;
-  int dirtyBottom_;
-  bool cairoPending_ = false; // cairo drew since the last direct write
-  bool hairlines_ = false;
-  bool antialias_ = false;
+  uint8_t *pixels;
+  int width;
+  int height;
+  cairo_surface_t *surface = nullptr;
+  cairo_t *cairo = nullptr;
+  int dirtyTop;
+  int dirtyBottom;
+  bool cairoPending = false; // cairo drew since the last direct write
+  bool hairlines = false;
+  bool antialias = false;
 };
 
 } // namespace zulan

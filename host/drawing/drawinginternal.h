@@ -12,10 +12,10 @@ namespace zulan
 
 // Text is set in DejaVu Sans; one em is the font size. DXF text height is
 // the capital height, which is this share of an em.
-constexpr double kCapHeightEms = 0.729;
-constexpr double kLabelAscentEms = 0.76;  // tallest letters above the baseline
-constexpr double kLabelDescentEms = 0.24; // descenders below it
-extern const char kFontFamily[];
+constexpr double CapHeightEms = 0.729;
+constexpr double LabelAscentEms = 0.76;  // tallest letters above the baseline
+constexpr double LabelDescentEms = 0.24; // descenders below it
+extern const char FontFamily[];
 
 // Advance width of a UTF-8 string in ems.
 double TextAdvanceEms(const std::string &utf8);
@@ -39,14 +39,14 @@ public:
 private:
   enum class Mode
   {
-    kUtf8,
-    kCodePage,
-    kGuess
+    Utf8,
+    CodePage,
+    Guess
   };
   void AppendCodePage(const unsigned char *bytes, size_t count, std::string *out) const;
-  Mode mode_;
-  int codePage_ = 1252;
-  void *converter_ = nullptr; // iconv_t
+  Mode mode;
+  int codePage = 1252;
+  void *converter = nullptr; // iconv_t
 };
 
 // A string of a drawing without $ACADVER.
@@ -60,7 +60,7 @@ inline int PointFigure(int mode)
 }
 
 // A SPLINE's data in its own coordinates.
-constexpr int kMaxSplineDegree = 11;
+constexpr int MaxSplineDegree = 11;
 struct SplineData
 {
   int degree = 0;
@@ -97,7 +97,7 @@ struct WideOutlineTooLong
 std::vector<Point> WideOutline(const std::vector<WideSegment> &path, bool closed, size_t room);
 
 // Line types: dash lengths (positive drawn, negative a gap, 0 a dot).
-constexpr size_t kMaxDashElements = 64;
+constexpr size_t MaxDashElements = 64;
 // The pattern scaled, or empty for a continuous line: no elements, too many,
 // nothing drawn, no gaps, not finite.
 std::vector<double> DashPattern(const std::vector<double> &elements, double scale);
@@ -113,16 +113,16 @@ public:
     virtual void Gap() = 0;                      // ends it
     virtual void Dot(Point at) = 0;
   };
-  explicit DashWalker(const std::vector<double> &pattern) : pattern_(pattern) {}
+  explicit DashWalker(const std::vector<double> &dashes) : pattern(dashes) {}
   // Moves on along the pattern without drawing.
   void Skip(double distance);
   // The part of the segment a-b from distance `from` to `to` along it.
   void Walk(Point a, Point b, double from, double to, Sink &sink);
 
 private:
-  const std::vector<double> &pattern_;
-  size_t element_ = 0;
-  double used_ = 0; // of the current element
+  const std::vector<double> &pattern;
+  size_t element = 0;
+  double used = 0; // of the current element
 };
 
 // Pattern hatches: the lines of each pattern family clipped to the hatch's
@@ -149,10 +149,10 @@ struct PatternPiece
 // What one hatch may make: drawn pieces, and steps of work (ring edges
 // visited per family, lines and crossings). A real hatch makes a few
 // thousand pieces; these keep a hostile one to a fraction of a second.
-constexpr size_t kMaxHatchPieces = 250000;
-constexpr double kMaxHatchWork = 4e7;
+constexpr size_t MaxHatchPieces = 250000;
+constexpr double MaxHatchWork = 4e7;
 // And all of a drawing's pattern hatches together (about a second).
-constexpr double kMaxPatternWork = 4e8;
+constexpr double MaxPatternWork = 4e8;
 
 // Thrown by PatternPieces when the hatch needs more than its limits.
 struct PatternTooLarge
@@ -169,7 +169,7 @@ std::vector<PatternPiece> PatternPieces(const std::vector<Point> &rings,
                                         double *work);
 
 // MTEXT layout (mtext.cpp).
-constexpr int kMTextEntityColour = -1; // a run in the entity's own colour
+constexpr int MTextEntityColour = -1; // a run in the entity's own colour
 // One run of text of one height and colour on one line, relative to the
 // insertion point: x along the text direction, y up from it to the run's
 // baseline, in drawing units.
@@ -179,7 +179,7 @@ struct MTextRun
   double x;
   double y;
   double height;     // capital height
-  int aci;           // 1..255 or kMTextEntityColour
+  int aci;           // 1..255 or MTextEntityColour
   double advanceEms; // advance width in ems
 };
 struct MTextFormat
@@ -195,7 +195,7 @@ struct MTextFormat
 bool LayoutMText(const std::string &utf8, const MTextFormat &format, size_t limit,
                  std::vector<MTextRun> *runs);
 
-// World box of a kLabel record's geometry.
+// World box of a Shape::Label record's geometry.
 Box LabelBox(const double *geometry);
 
 } // namespace zulan

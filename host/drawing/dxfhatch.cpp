@@ -82,7 +82,7 @@ void ReadEdgePath(RawCursor &at, PointList *rings)
       if (kind == 3)
         u = {at.Take(11), at.Take(21)};
       const double r = at.Take(40);
-      double t0 = at.Take(50) * kDegrees, t1 = at.Take(51) * kDegrees;
+      double t0 = at.Take(50) * Degrees, t1 = at.Take(51) * Degrees;
       const bool ccw = at.Take(73) != 0;
       Point v;
       if (kind == 2)
@@ -101,8 +101,8 @@ void ReadEdgePath(RawCursor &at, PointList *rings)
         t1 = -t1;
         v = {-v.x, -v.y};
       }
-      const double start = Normalized(t0, 2 * kPi);
-      AppendConic({cx, cy}, u, v, start, start + Sweep(t0, t1, 2 * kPi), rings);
+      const double start = Normalized(t0, 2 * Pi);
+      AppendConic({cx, cy}, u, v, start, start + Sweep(t0, t1, 2 * Pi), rings);
     }
     else if (kind == 4)
     {

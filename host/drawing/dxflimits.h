@@ -9,19 +9,19 @@
 namespace zulan
 {
 
-constexpr int kMaxBlockDepth = 32;
-constexpr size_t kMaxEntities = 4000000; // records, after expanding inserts
+constexpr int MaxBlockDepth = 32;
+constexpr size_t MaxEntities = 4000000; // records, after expanding inserts
 // Points of all path and filled records together (16 bytes each), and of all
 // LWPOLYLINE vertices in the file.
-constexpr size_t kMaxPoints = 16000000;
-constexpr int kMaxArrayCells = 100000; // rows x columns of one MINSERT
+constexpr size_t MaxPoints = 16000000;
+constexpr int MaxArrayCells = 100000; // rows x columns of one MINSERT
 // Block placements and the entities in them visited while expanding inserts:
 // arrays of empty blocks, or of entities that draw nothing, add no records
 // but can still take forever.
-constexpr long kMaxVisits = 20000000;
+constexpr long MaxVisits = 20000000;
 // libdime reads numbers through a 512-byte stack buffer; real numbers in DXF
 // files are at most about 25 characters.
-constexpr size_t kMaxNumberLength = 100;
+constexpr size_t MaxNumberLength = 100;
 
 } // namespace zulan
 

@@ -53,19 +53,19 @@ namespace
 
 // Group 370 line weights, hundredths of a millimetre, and what stands in for
 // one.
-constexpr int kWeightByLayer = -1;
-constexpr int kWeightByBlock = -2;
-constexpr int kDefaultWeight = 25; // what DEFAULT (-3) means without $LWDEFAULT
-constexpr int kMaxWeight = 211;
+constexpr int WeightByLayer = -1;
+constexpr int WeightByBlock = -2;
+constexpr int DefaultWeight = 25; // what DEFAULT (-3) means without $LWDEFAULT
+constexpr int MaxWeight = 211;
 
 } // namespace
 
 class DocumentBuilder
 {
 public:
-  DocumentBuilder(const std::string &path, const DxfScan &scan, dimeModel &model,
+  DocumentBuilder(const std::string &drawingPath, const DxfScan &drawingScan, dimeModel &drawingModel,
                   Document &document)
-      : path_(path), scan_(scan), model_(model), doc_(document)
+      : path(drawingPath), scan(drawingScan), model(drawingModel), doc(document)
   {
   }
 
@@ -77,28 +77,28 @@ public:
     ReadPointStyle();
     ReadLineTypes();
     ReadEncoding();
-    dimeSection *section = model_.findSection("ENTITIES");
+    dimeSection *section = model.findSection("ENTITIES");
     if (section && section->typeId() == dimeBase::dimeEntitiesSectionType)
     {
       auto *entities = static_cast<dimeEntitiesSection *>(section);
-      const Context top{Affine(), -1, 7, defaultWeight_, 0, ""};
+      const Context top{Affine(), -1, 7, defaultWeight, 0, ""};
       try
       {
         Cost cost;
         for (int i = 0; i < entities->getNumEntities(); ++i)
           cost += EntityCost(entities->getEntity(i), 0);
-        if (cost.visits > kMaxVisits)
+        if (cost.visits > MaxVisits)
           TooManyVisits();
-        if (cost.points > kMaxPoints)
+        if (cost.points > MaxPoints)
           throw TooManyPoints();
-        if (cost.pieces > kMaxEntities)
+        if (cost.pieces > MaxEntities)
           TooManyEntities();
         for (int i = 0; i < entities->getNumEntities(); ++i)
           AddEntity(entities->getEntity(i), top);
       }
       catch (const TooManyPoints &)
       {
-        ThrowLoadError(path_, "the drawing expands to more than " + std::to_string(kMaxPoints)
+        ThrowLoadError(path, "the drawing expands to more than " + std::to_string(MaxPoints)
                                   + " points in polylines, solids and fills");
       }
     }
@@ -141,20 +141,20 @@ private:
 
   [[noreturn]] void TooDeep(const char *blockName)
   {
-    ThrowLoadError(path_, std::string("block \"") + (blockName ? blockName : "")
-                              + "\" is nested more than " + std::to_string(kMaxBlockDepth)
+    ThrowLoadError(path, std::string("block \"") + (blockName ? blockName : "")
+                              + "\" is nested more than " + std::to_string(MaxBlockDepth)
                               + " deep (does it insert itself?)");
   }
 
   [[noreturn]] void TooManyEntities()
   {
-    ThrowLoadError(path_, "the drawing expands to more than " + std::to_string(kMaxEntities) + " entities");
+    ThrowLoadError(path, "the drawing expands to more than " + std::to_string(MaxEntities) + " entities");
   }
 
   [[noreturn]] void TooManyVisits()
   {
-    ThrowLoadError(path_, "the drawing's block inserts expand to more than "
-                              + std::to_string(kMaxVisits) + " placements and entities");
+    ThrowLoadError(path, "the drawing's block inserts expand to more than "
+                              + std::to_string(MaxVisits) + " placements and entities");
   }
 
   // Inserts multiply their block's cost by their cells at every level, so a
@@ -197,20 +197,20 @@ private:
 
   Cost BlockCost(dimeBlock *block, int depth)
   {
-    auto found = blockCosts_.find(block);
-    if (found != blockCosts_.end())
+    auto found = blockCosts.find(block);
+    if (found != blockCosts.end())
     {
       if (!found->second.done)
         TooDeep(block->getName());
       return found->second.cost;
     }
-    if (depth > kMaxBlockDepth)
+    if (depth > MaxBlockDepth)
       TooDeep(block->getName());
-    blockCosts_[block] = BlockCostEntry();
+    blockCosts[block] = BlockCostEntry();
     Cost cost;
     for (int i = 0; i < block->getNumEntities(); ++i)
       cost += EntityCost(block->getEntity(i), depth);
-    blockCosts_[block] = BlockCostEntry{cost, true};
+    blockCosts[block] = BlockCostEntry{cost, true};
     return cost;
   }
 
@@ -220,32 +220,32 @@ private:
   // of a block's entities. Only for names libdime holds.
   int EntityLayerIndex(const char *name)
   {
-    const auto known = layerByPointer_.find(name);
-    if (known != layerByPointer_.end())
+    const auto known = layerByPointer.find(name);
+    if (known != layerByPointer.end())
       return known->second;
     const int index = LayerIndex(name);
-    layerByPointer_.emplace(name, index);
+    layerByPointer.emplace(name, index);
     return index;
   }
 
-  bool IsFrameLayer(int layer) const { return frameLayers_[size_t(layer)] != 0; }
+  bool IsFrameLayer(int layer) const { return frameLayers[size_t(layer)] != 0; }
 
   int LayerIndex(const char *name)
   {
     std::string key = Upper(name);
     if (key.empty())
       key = "0";
-    auto found = layerByName_.find(key);
-    if (found != layerByName_.end())
+    auto found = layerByName.find(key);
+    if (found != layerByName.end())
       return found->second;
-    if (doc_.layers_.size() >= size_t(std::numeric_limits<int16_t>::max()))
+    if (doc.layers.size() >= size_t(std::numeric_limits<int16_t>::max()))
     {
-      ThrowLoadError(path_, "too many layers (more than 32767)");
+      ThrowLoadError(path, "too many layers (more than 32767)");
     }
-    doc_.layers_.push_back(Layer{name && *name ? name : "0", 7, false, false, int16_t(defaultWeight_), {}});
-    frameLayers_.push_back(key == "FRAME");
-    layerByName_[key] = int(doc_.layers_.size() - 1);
-    return int(doc_.layers_.size() - 1);
+    doc.layers.push_back(Layer{name && *name ? name : "0", 7, false, false, int16_t(defaultWeight), {}});
+    frameLayers.push_back(key == "FRAME");
+    layerByName[key] = int(doc.layers.size() - 1);
+    return int(doc.layers.size() - 1);
   }
 
   // Walks the LAYER table itself: libdime's own layer list drops the
@@ -257,18 +257,18 @@ private:
       if (entry->typeId() != dimeBase::dimeLayerTableType)
         return;
       auto *layerEntry = static_cast<dimeLayerTable *>(entry);
-      Layer &layer = doc_.layers_[LayerIndex(layerEntry->getLayerName())];
+      Layer &layer = doc.layers[LayerIndex(layerEntry->getLayerName())];
       const int color = layerEntry->getColorNumber();
       layer.off = color < 0;
       layer.aci = int16_t(std::abs(color) >= 1 && std::abs(color) <= 255 ? std::abs(color) : 7);
       dimeParam flags;
       layer.frozen = layerEntry->getRecord(70, flags) && (flags.int16_data & 1);
-      int weight;
-      if (IntegerGroup(layerEntry, 370, &weight) && weight >= 0 && weight <= kMaxWeight)
-        layer.lineWeight = int16_t(weight);
-      dimeParam lineType;
-      if (layerEntry->getRecord(6, lineType) && lineType.string_data)
-        layer.lineType = LineTypeKey(lineType.string_data);
+      int layerWeight;
+      if (IntegerGroup(layerEntry, 370, &layerWeight) && layerWeight >= 0 && layerWeight <= MaxWeight)
+        layer.lineWeight = int16_t(layerWeight);
+      dimeParam layerLineType;
+      if (layerEntry->getRecord(6, layerLineType) && layerLineType.string_data)
+        layer.lineType = LineTypeKey(layerLineType.string_data);
     });
   }
 
@@ -276,7 +276,7 @@ private:
   template <typename Visit>
   void ForEachTableEntry(const char *tableName, Visit visit)
   {
-    dimeSection *section = model_.findSection("TABLES");
+    dimeSection *section = model.findSection("TABLES");
     if (!section || section->typeId() != dimeBase::dimeTablesSectionType)
       return;
     auto *tables = static_cast<dimeTablesSection *>(section);
@@ -293,7 +293,7 @@ private:
   // The HEADER section, or null when the drawing has none.
   dimeHeaderSection *HeaderSection() const
   {
-    dimeSection *section = model_.findSection("HEADER");
+    dimeSection *section = model.findSection("HEADER");
     if (!section || section->typeId() != dimeBase::dimeHeaderSectionType)
       return nullptr;
     return static_cast<dimeHeaderSection *>(section);
@@ -306,8 +306,8 @@ private:
     int codes[1];
     dimeParam value[1];
     if (header && header->getVariable("$LWDEFAULT", codes, value, 1) == 1 && codes[0] == 70
-        && value[0].int16_data >= 0 && value[0].int16_data <= kMaxWeight)
-      defaultWeight_ = value[0].int16_data;
+        && value[0].int16_data >= 0 && value[0].int16_data <= MaxWeight)
+      defaultWeight = value[0].int16_data;
   }
 
   // Line weights are millimetres of paper; $INSUNITS says what a world unit
@@ -321,12 +321,12 @@ private:
     dimeParam units[1];
     if (header->getVariable("$INSUNITS", codes, units, 1) < 1)
       return;
-    static const std::map<int, double> kMillimetresPerUnit = {
+    static const std::map<int, double> MillimetresPerUnit = {
         {1, 25.4},  {2, 304.8},     {3, 1609344}, {4, 1},     {5, 10},   {6, 1000},
         {7, 1e6},   {8, 25.4e-6},   {9, 0.0254},  {10, 914.4}, {13, 1e-3}, {14, 100}};
-    const auto found = kMillimetresPerUnit.find(units[0].int16_data);
-    if (found != kMillimetresPerUnit.end())
-      doc_.unitsPerMillimetre_ = 1 / found->second;
+    const auto found = MillimetresPerUnit.find(units[0].int16_data);
+    if (found != MillimetresPerUnit.end())
+      doc.unitsPerMillimetre = 1 / found->second;
   }
 
   // How the drawing's strings are encoded: $ACADVER and $DWGCODEPAGE.
@@ -342,7 +342,7 @@ private:
       if (header->getVariable("$DWGCODEPAGE", codes, value, 1) == 1 && codes[0] == 3 && value[0].string_data)
         codePage = value[0].string_data;
     }
-    decoder_ = std::make_unique<DxfTextDecoder>(version, codePage);
+    decoder = std::make_unique<DxfTextDecoder>(version, codePage);
   }
 
   void ReadPointStyle()
@@ -353,9 +353,9 @@ private:
     int codes[1];
     dimeParam value[1];
     if (header->getVariable("$PDMODE", codes, value, 1) == 1 && codes[0] == 70)
-      doc_.pointMode_ = value[0].int16_data;
+      doc.pointMode = value[0].int16_data;
     if (header->getVariable("$PDSIZE", codes, value, 1) == 1 && codes[0] == 40)
-      pointSizeSetting_ = value[0].double_data;
+      pointSizeSetting = value[0].double_data;
   }
 
   void ReadLimits()
@@ -370,7 +370,7 @@ private:
     {
       return;
     }
-    DrawingHeader &h = doc_.header_;
+    DrawingHeader &h = doc.header;
     h.limMinX = lo[0].double_data;
     h.limMinY = lo[1].double_data;
     h.limMaxX = hi[0].double_data;
@@ -379,7 +379,7 @@ private:
     {
       return;
     }
-    Entity &marker = NewRecord(kLimits, Shape::kNone, 0, 7);
+    Entity &marker = NewRecord(TypeLimits, Shape::None, 0, 7);
     const double box[4] = {h.limMinX, h.limMinY, h.limMaxX, h.limMaxY};
     std::copy(box, box + 4, marker.geometry);
   }
@@ -400,7 +400,7 @@ private:
   int ResolveAci(int color, int layer, const Context &ctx)
   {
     if (color == 256)
-      return doc_.layers_[layer].aci; // BYLAYER
+      return doc.layers[layer].aci; // BYLAYER
     if (color == 0)
       return ctx.aci; // BYBLOCK
     const int aci = std::abs(color);
@@ -411,17 +411,17 @@ private:
   // once for a block's entities, which are visited once per placement.
   struct OwnStyle
   {
-    int weight = kWeightByLayer;
+    int weight = WeightByLayer;
     std::string lineType = "BYLAYER";
     double lineTypeScale = 1;
   };
 
   const OwnStyle &StyleOf(const dimeEntity *entity)
   {
-    const auto found = ownStyles_.find(entity);
-    if (found != ownStyles_.end())
+    const auto found = ownStyles.find(entity);
+    if (found != ownStyles.end())
       return found->second;
-    OwnStyle &style = inBlock_ ? ownStyles_[entity] : styleScratch_;
+    OwnStyle &style = inBlock ? ownStyles[entity] : styleScratch;
     style = OwnStyle();
     IntegerGroup(entity, 370, &style.weight);
     dimeParam param;
@@ -437,13 +437,13 @@ private:
     return ResolveWeightValue(StyleOf(entity).weight, layer, ctx);
   }
 
-  int ResolveWeightValue(int weight, int layer, const Context &ctx)
+  int ResolveWeightValue(int value, int layer, const Context &ctx)
   {
-    if (weight == kWeightByLayer)
-      return doc_.layers_[layer].lineWeight;
-    if (weight == kWeightByBlock)
+    if (value == WeightByLayer)
+      return doc.layers[layer].lineWeight;
+    if (value == WeightByBlock)
       return ctx.weight;
-    return weight >= 0 && weight <= kMaxWeight ? weight : defaultWeight_;
+    return value >= 0 && value <= MaxWeight ? value : defaultWeight;
   }
 
   // The entity's line type: its own (group 6), its layer's when BYLAYER or
@@ -452,7 +452,7 @@ private:
   {
     const std::string &own = StyleOf(entity).lineType;
     if (own == "BYLAYER")
-      return doc_.layers_[layer].lineType;
+      return doc.layers[layer].lineType;
     if (own == "BYBLOCK")
       return ctx.lineType;
     return own;
@@ -460,24 +460,24 @@ private:
 
   // The dash pattern a record of the entity takes: the line type's in world
   // units through $LTSCALE, the entity's scale (48) and the map's.
-  uint16_t DashesFor(const std::string &lineType, const dimeEntity *entity, const Affine &m)
+  uint16_t DashesFor(const std::string &typeName, const dimeEntity *entity, const Affine &m)
   {
-    const auto type = lineTypes_.find(lineType);
-    if (lineType.empty() || type == lineTypes_.end())
+    const auto type = lineTypes.find(typeName);
+    if (typeName.empty() || type == lineTypes.end())
       return 0;
     const double mapScale = std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
     const std::vector<double> pattern =
-        DashPattern(type->second, lineTypeScale_ * StyleOf(entity).lineTypeScale * mapScale);
+        DashPattern(type->second, lineTypeScale * StyleOf(entity).lineTypeScale * mapScale);
     if (pattern.empty())
       return 0;
-    const auto found = patternIndex_.find(pattern);
-    if (found != patternIndex_.end())
+    const auto found = patternIndex.find(pattern);
+    if (found != patternIndex.end())
       return found->second;
-    if (doc_.dashPatterns_.size() > std::numeric_limits<uint16_t>::max())
+    if (doc.dashPatterns.size() > std::numeric_limits<uint16_t>::max())
       return 0; // out of numbers: drawn continuous
-    const uint16_t index = uint16_t(doc_.dashPatterns_.size());
-    doc_.dashPatterns_.push_back(pattern);
-    patternIndex_.emplace(pattern, index);
+    const uint16_t index = uint16_t(doc.dashPatterns.size());
+    doc.dashPatterns.push_back(pattern);
+    patternIndex.emplace(pattern, index);
     return index;
   }
 
@@ -491,7 +491,7 @@ private:
       dimeParam value[1];
       if (header->getVariable("$LTSCALE", codes, value, 1) == 1 && codes[0] == 40
           && value[0].double_data > 0 && std::isfinite(value[0].double_data))
-        lineTypeScale_ = value[0].double_data;
+        lineTypeScale = value[0].double_data;
     }
     ForEachTableEntry("LTYPE", [&](dimeTableEntry *entry) {
       std::string name;
@@ -504,7 +504,7 @@ private:
           elements.push_back(r.number);
       }
       if (!name.empty() && name != "BYLAYER" && name != "BYBLOCK")
-        lineTypes_[name] = elements;
+        lineTypes[name] = elements;
     });
   }
 
@@ -523,19 +523,19 @@ private:
 
   Entity &NewRecord(EntityType type, Shape shape, int layer, int aci)
   {
-    if (doc_.entities_.size() >= kMaxEntities)
+    if (doc.entities.size() >= MaxEntities)
       TooManyEntities();
     Entity record{};
-    record.serial = uint32_t(doc_.entities_.size());
-    record.type = IsFrameLayer(layer) ? kFrame : type;
+    record.serial = uint32_t(doc.entities.size());
+    record.type = IsFrameLayer(layer) ? TypeFrame : type;
     record.shape = shape;
     record.layer = int16_t(layer);
     record.aci = int16_t(aci);
     record.colorIndex = PaletteIndexForAci(aci);
-    record.lineWeight = int16_t(weight_);
-    record.dashes = dashes_;
-    doc_.entities_.push_back(record);
-    return doc_.entities_.back();
+    record.lineWeight = int16_t(weight);
+    record.dashes = dashes;
+    doc.entities.push_back(record);
+    return doc.entities.back();
   }
 
   void AddPoints(EntityType type, Shape shape, int layer, int aci, const Affine &m,
@@ -543,22 +543,22 @@ private:
   {
     if (local.empty())
       return;
-    if (local.size() > kMaxPoints - doc_.points_.size())
+    if (local.size() > MaxPoints - doc.points.size())
       throw TooManyPoints();
     Entity &record = NewRecord(type, shape, layer, aci);
-    record.firstPoint = uint32_t(doc_.points_.size());
+    record.firstPoint = uint32_t(doc.points.size());
     record.pointCount = uint32_t(local.size());
-    record.flags = closed ? kClosed : 0;
+    record.flags = closed ? Closed : 0;
     for (const Point &p : local)
     {
-      doc_.points_.push_back(std::isnan(p.x) ? p : m.Apply(p.x, p.y));
+      doc.points.push_back(std::isnan(p.x) ? p : m.Apply(p.x, p.y));
     }
   }
 
   void AddConic(EntityType type, int layer, int aci, const Affine &m, Point c, Point u, Point v,
                 double t0, double t1)
   {
-    Entity &record = NewRecord(type, Shape::kConic, layer, aci);
+    Entity &record = NewRecord(type, Shape::Conic, layer, aci);
     const Point wc = m.Apply(c.x, c.y), wu = m.ApplyVector(u.x, u.y), wv = m.ApplyVector(v.x, v.y);
     const double g[8] = {wc.x, wc.y, wu.x, wu.y, wv.x, wv.y, t0, t1};
     std::copy(g, g + 8, record.geometry);
@@ -573,12 +573,12 @@ private:
     Point up;     // one em up
     double advance;
     uint32_t text; // index in the document's strings
-    int aci;       // its own colour, or kMTextEntityColour
+    int aci;       // its own colour, or MTextEntityColour
   };
 
   std::string Decode(const std::string &raw) const
   {
-    return decoder_ ? decoder_->ToUtf8(raw) : DxfTextToUtf8(raw);
+    return decoder ? decoder->ToUtf8(raw) : DxfTextToUtf8(raw);
   }
 
   // A text line from UTF-8: anchor, em size and direction in object
@@ -601,29 +601,29 @@ private:
                     {dir.x * emSize * widthFactor, dir.y * emSize * widthFactor},
                     {up.x * emSize, up.y * emSize},
                     advance,
-                    uint32_t(doc_.texts_.size()),
+                    uint32_t(doc.texts.size()),
                     aci});
-    doc_.texts_.push_back(text);
+    doc.texts.push_back(text);
   }
 
   // The labels of a text entity (key) made by make: inside blocks once and
   // kept, so that a block placed many times neither lays its text out nor
   // stores its strings again.
   template <typename Make>
-  const std::vector<LocalLabel> &Labels(const void *key, bool inBlock, Make make)
+  const std::vector<LocalLabel> &Labels(const void *key, bool withinBlock, Make make)
   {
-    if (!inBlock)
+    if (!withinBlock)
     {
-      labelScratch_.clear();
-      make(&labelScratch_);
-      return labelScratch_;
+      labelScratch.clear();
+      make(&labelScratch);
+      return labelScratch;
     }
-    auto found = blockLabels_.find(key);
-    if (found != blockLabels_.end())
+    auto found = blockLabels.find(key);
+    if (found != blockLabels.end())
       return found->second;
     std::vector<LocalLabel> labels;
     make(&labels);
-    return blockLabels_.emplace(key, std::move(labels)).first->second;
+    return blockLabels.emplace(key, std::move(labels)).first->second;
   }
 
   void PlaceLabels(const std::vector<LocalLabel> &labels, int layer, int aci, const Affine &m)
@@ -631,7 +631,7 @@ private:
     for (const LocalLabel &label : labels)
     {
       Entity &record =
-          NewRecord(kText, Shape::kLabel, layer, label.aci == kMTextEntityColour ? aci : label.aci);
+          NewRecord(TypeText, Shape::Label, layer, label.aci == MTextEntityColour ? aci : label.aci);
       const Point wo = m.Apply(label.origin.x, label.origin.y);
       const Point wu = m.ApplyVector(label.along.x, label.along.y);
       const Point wv = m.ApplyVector(label.up.x, label.up.y);
@@ -646,22 +646,22 @@ private:
     CountVisit();
     if (!entity || entity->isDeleted() || (entity->getEntityFlags() & FLAG_PAPERSPACE))
       return; // paper space is not part of the drawing's model
-    inBlock_ = ctx.depth > 0;
+    inBlock = ctx.depth > 0;
     const int layer = EffectiveLayer(entity, ctx);
     const int aci = ResolveColor(entity, layer, ctx);
-    const int weight = ResolveWeight(entity, layer, ctx);
-    weight_ = weight; // the records made below take it
+    const int resolvedWeight = ResolveWeight(entity, layer, ctx);
+    weight = resolvedWeight; // the records made below take it
     const Affine m = ObjectToWorld(entity, ctx);
-    const std::string lineType = ResolveLineType(entity, layer, ctx);
-    dashes_ = DashesFor(lineType, entity, m);
-    lineType_ = lineType;
+    const std::string resolvedLineType = ResolveLineType(entity, layer, ctx);
+    dashes = DashesFor(resolvedLineType, entity, m);
+    lineType = resolvedLineType;
     const std::string name = entity->getEntityName();
     if (name == "LINE")
     {
       auto *line = static_cast<dimeLine *>(entity);
       const Point p = m.Apply(line->getCoords(0).x, line->getCoords(0).y);
       const Point q = m.Apply(line->getCoords(1).x, line->getCoords(1).y);
-      Entity &record = NewRecord(kLine, Shape::kSegment, layer, aci);
+      Entity &record = NewRecord(TypeLine, Shape::Segment, layer, aci);
       const double g[4] = {p.x, p.y, q.x, q.y};
       std::copy(g, g + 4, record.geometry);
     }
@@ -669,8 +669,8 @@ private:
     {
       auto *circle = static_cast<dimeCircle *>(entity);
       const double r = circle->getRadius();
-      AddConic(kCircle, layer, aci, m, {circle->getCenter().x, circle->getCenter().y}, {r, 0},
-               {0, r}, 0, 2 * kPi);
+      AddConic(TypeCircle, layer, aci, m, {circle->getCenter().x, circle->getCenter().y}, {r, 0},
+               {0, r}, 0, 2 * Pi);
     }
     else if (name == "ARC")
     {
@@ -680,16 +680,16 @@ private:
       const double r = arc->getRadius();
       const double a0 = Normalized(arc->getStartAngle(), 360);
       const double a1 = a0 + Sweep(arc->getStartAngle(), arc->getEndAngle(), 360);
-      AddConic(kArc, layer, aci, m, {c.x, c.y}, {r, 0}, {0, r}, a0 * kDegrees, a1 * kDegrees);
+      AddConic(TypeArc, layer, aci, m, {c.x, c.y}, {r, 0}, {0, r}, a0 * Degrees, a1 * Degrees);
     }
     else if (name == "ELLIPSE")
     {
       auto *ellipse = static_cast<dimeEllipse *>(entity);
       const dimeVec3f &major = ellipse->getMajorAxisEndpoint();
       const double ratio = ellipse->getMinorMajorRatio();
-      const double t0 = Normalized(ellipse->getStartParam(), 2 * kPi);
-      const double t1 = t0 + Sweep(ellipse->getStartParam(), ellipse->getEndParam(), 2 * kPi);
-      AddConic(kEllipse, layer, aci, m, {ellipse->getCenter().x, ellipse->getCenter().y},
+      const double t0 = Normalized(ellipse->getStartParam(), 2 * Pi);
+      const double t1 = t0 + Sweep(ellipse->getStartParam(), ellipse->getEndParam(), 2 * Pi);
+      AddConic(TypeEllipse, layer, aci, m, {ellipse->getCenter().x, ellipse->getCenter().y},
                {major.x, major.y}, {-major.y * ratio, major.x * ratio}, t0, t1);
     }
     else if (name == "LWPOLYLINE" || name == "POLYLINE")
@@ -697,30 +697,30 @@ private:
       const bool closed = name == "LWPOLYLINE"
                               ? static_cast<dimeLWPolyline *>(entity)->getFlags() & 1
                               : static_cast<dimePolyline *>(entity)->getFlags() & dimePolyline::CLOSED;
-      AddPoints(kPolyline, Shape::kPath, layer, aci, m, LocalPoints(entity, ctx.depth > 0), closed);
+      AddPoints(TypePolyline, Shape::Path, layer, aci, m, LocalPoints(entity, ctx.depth > 0), closed);
       // Widths fill a band round the centre line, which stays drawn so that
       // a band thinner than a pixel still shows.
       if (!WideRings(entity, ctx.depth > 0).empty())
       {
-        AddPoints(kPolyline, Shape::kPolygon, layer, aci, m, WideRings(entity, ctx.depth > 0), false);
-        doc_.entities_.back().flags = kNonzero;
+        AddPoints(TypePolyline, Shape::Polygon, layer, aci, m, WideRings(entity, ctx.depth > 0), false);
+        doc.entities.back().flags = Nonzero;
       }
     }
     else if (name == "SPLINE")
     {
-      AddPoints(kPolyline, Shape::kPath, layer, aci, m, LocalPoints(entity, ctx.depth > 0), false);
+      AddPoints(TypePolyline, Shape::Path, layer, aci, m, LocalPoints(entity, ctx.depth > 0), false);
     }
     else if (name == "POINT")
     {
       const dimeVec3f &p = static_cast<dimePoint *>(entity)->getCoords();
       const Point w = m.Apply(p.x, p.y);
-      Entity &record = NewRecord(kPoint, Shape::kDot, layer, aci);
+      Entity &record = NewRecord(TypePoint, Shape::Dot, layer, aci);
       record.geometry[0] = w.x;
       record.geometry[1] = w.y;
     }
     else if (name == "SOLID" || name == "TRACE")
     {
-      AddPoints(kSolid, Shape::kPolygon, layer, aci, m, LocalPoints(entity, ctx.depth > 0), true);
+      AddPoints(TypeSolid, Shape::Polygon, layer, aci, m, LocalPoints(entity, ctx.depth > 0), true);
     }
     else if (name == "TEXT")
     {
@@ -732,7 +732,7 @@ private:
     }
     else if (name == "HATCH")
     {
-      AddPoints(kFill, Shape::kPolygon, layer, aci, m, LocalPoints(entity, ctx.depth > 0), true);
+      AddPoints(TypeFill, Shape::Polygon, layer, aci, m, LocalPoints(entity, ctx.depth > 0), true);
       AddPatternPieces(layer, aci, m, HatchPieces(entity, ctx.depth > 0));
     }
     else if (name == "INSERT" || name == "DIMENSION")
@@ -740,12 +740,12 @@ private:
       // An insert on a layer that is off or frozen hides all it brings,
       // contents on their own layers too, as CAD programs show it. A frame
       // layer is drawn even when hidden, so its inserts are kept.
-      if (doc_.IsLayerHidden(layer) && !IsFrameLayer(layer))
+      if (doc.IsLayerHidden(layer) && !IsFrameLayer(layer))
         return;
       if (name == "INSERT")
-        AddInsert(static_cast<dimeInsert *>(entity), layer, aci, weight, ctx);
+        AddInsert(static_cast<dimeInsert *>(entity), layer, aci, resolvedWeight, ctx);
       else
-        AddDimension(entity, layer, aci, weight, ctx);
+        AddDimension(entity, layer, aci, resolvedWeight, ctx);
     }
     // Other entities (3D faces, viewports) are not drawn.
   }
@@ -792,34 +792,34 @@ private:
   // draws the same ones; each kept point is drawn at least once, so all of
   // them together are bounded like the document's. make(room) makes them.
   template <typename Make>
-  const std::vector<Point> &BlockCached(dimeEntity *entity, bool inBlock,
+  const std::vector<Point> &BlockCached(dimeEntity *entity, bool withinBlock,
                                         std::map<const dimeEntity *, std::vector<Point>> &cache,
-                                        std::vector<Point> &scratch, Make make)
+                                        std::vector<Point> &spare, Make make)
   {
-    if (!inBlock)
+    if (!withinBlock)
     {
-      scratch = make(kMaxPoints - doc_.points_.size());
-      return scratch;
+      spare = make(MaxPoints - doc.points.size());
+      return spare;
     }
     auto found = cache.find(entity);
     if (found != cache.end())
       return found->second;
-    std::vector<Point> points = make(kMaxPoints - blockPointCount_);
-    blockPointCount_ += points.size();
+    std::vector<Point> points = make(MaxPoints - blockPointCount);
+    blockPointCount += points.size();
     return cache.emplace(entity, std::move(points)).first->second;
   }
 
-  const std::vector<Point> &LocalPoints(dimeEntity *entity, bool inBlock)
+  const std::vector<Point> &LocalPoints(dimeEntity *entity, bool withinBlock)
   {
-    return BlockCached(entity, inBlock, blockPoints_, scratch_,
+    return BlockCached(entity, withinBlock, blockPoints, scratch,
                        [&](size_t room) { return MakeLocalPoints(entity, room); });
   }
 
   // The band of a polyline with widths, in its own coordinates; empty
   // without widths.
-  const std::vector<Point> &WideRings(dimeEntity *entity, bool inBlock)
+  const std::vector<Point> &WideRings(dimeEntity *entity, bool withinBlock)
   {
-    return BlockCached(entity, inBlock, blockWide_, wideScratch_,
+    return BlockCached(entity, withinBlock, blockWide, wideScratch,
                        [&](size_t room) { return MakeWideRings(entity, room); });
   }
 
@@ -832,7 +832,7 @@ private:
     {
       auto *poly = static_cast<dimeLWPolyline *>(entity);
       closed = poly->getFlags() & 1;
-      const std::vector<LwVertex> vertices = scan_.Polyline(poly->getNumVertices());
+      const std::vector<LwVertex> vertices = scan.Polyline(poly->getNumVertices());
       const double constant = poly->getConstantWidth();
       const size_t n = vertices.size();
       for (size_t i = 0; i + 1 < n || (closed && n > 1 && i + 1 == n); ++i)
@@ -881,7 +881,7 @@ private:
   {
     if (!(w0 > 0 || w1 > 0) || !std::isfinite(w0) || !std::isfinite(w1))
       return;
-    PointList points(kMaxPoints);
+    PointList points(MaxPoints);
     points.Add(p0);
     AppendBulge(p0, p1, bulge, &points);
     const std::vector<Point> along = points.Take();
@@ -898,45 +898,45 @@ private:
   // fill or a hatch beyond its limits. Cached inside blocks like
   // LocalPoints: each kept piece becomes a record at least once, so all of
   // them together are bounded like the records.
-  const std::vector<PatternPiece> &HatchPieces(dimeEntity *entity, bool inBlock)
+  const std::vector<PatternPiece> &HatchPieces(dimeEntity *entity, bool withinBlock)
   {
-    if (!inBlock)
+    if (!withinBlock)
     {
-      pieceScratch_ = MakeHatchPieces(entity);
-      return pieceScratch_;
+      pieceScratch = MakeHatchPieces(entity);
+      return pieceScratch;
     }
-    auto found = blockPieces_.find(entity);
-    if (found != blockPieces_.end())
+    auto found = blockPieces.find(entity);
+    if (found != blockPieces.end())
       return found->second;
     std::vector<PatternPiece> pieces = MakeHatchPieces(entity);
-    blockPieceCount_ += pieces.size();
-    if (blockPieceCount_ > kMaxEntities)
+    blockPieceCount += pieces.size();
+    if (blockPieceCount > MaxEntities)
       TooManyEntities();
-    return blockPieces_.emplace(entity, std::move(pieces)).first->second;
+    return blockPieces.emplace(entity, std::move(pieces)).first->second;
   }
 
-  // A hatch beyond kMaxHatchPieces or kMaxHatchWork, or once the drawing's
-  // pattern hatches have done kMaxPatternWork, is left out; the drawing
+  // A hatch beyond MaxHatchPieces or MaxHatchWork, or once the drawing's
+  // pattern hatches have done MaxPatternWork, is left out; the drawing
   // still loads.
   std::vector<PatternPiece> MakeHatchPieces(dimeEntity *entity)
   {
-    PointList rings(kMaxPoints);
+    PointList rings(MaxPoints);
     std::vector<PatternLine> lines;
     ReadHatch(entity, &rings, &lines);
     if (lines.empty() || rings.Empty())
       return {};
-    double work = std::min(kMaxHatchWork, patternWork_);
+    double work = std::min(MaxHatchWork, patternWork);
     const double budget = work;
     std::vector<PatternPiece> pieces;
     try
     {
-      pieces = PatternPieces(rings.Take(), lines, kMaxHatchPieces, &work);
+      pieces = PatternPieces(rings.Take(), lines, MaxHatchPieces, &work);
     }
     catch (const PatternTooLarge &)
     {
       pieces.clear();
     }
-    patternWork_ -= budget - std::max(work, 0.0);
+    patternWork -= budget - std::max(work, 0.0);
     return pieces;
   }
 
@@ -944,7 +944,7 @@ private:
   {
     for (const PatternPiece &piece : pieces)
     {
-      Entity &record = NewRecord(kFill, Shape::kSegment, layer, aci);
+      Entity &record = NewRecord(TypeFill, Shape::Segment, layer, aci);
       record.dashes = 0; // the pattern's own dashes are drawn already
       const Point a = m.Apply(piece.from.x, piece.from.y), b = m.Apply(piece.to.x, piece.to.y);
       const double g[4] = {a.x, a.y, b.x, b.y};
@@ -980,7 +980,7 @@ private:
   // LWPOLYLINE's number among them as its vertex count (group 90).
   void LwPolylinePoints(dimeLWPolyline *poly, PointList *points) const
   {
-    const std::vector<LwVertex> vertices = scan_.Polyline(poly->getNumVertices());
+    const std::vector<LwVertex> vertices = scan.Polyline(poly->getNumVertices());
     const size_t n = vertices.size();
     if (n == 0)
       return;
@@ -1052,7 +1052,7 @@ private:
     if (text.empty())
       return;
     const double advance = TextAdvanceEms(text);
-    double em = t.height / kCapHeightEms;
+    double em = t.height / CapHeightEms;
     double widthFactor = t.widthFactor > 0 && std::isfinite(t.widthFactor) ? t.widthFactor : 1;
     const double dx = t.second.x - t.at.x, dy = t.second.y - t.at.y;
     const double span = std::hypot(dx, dy);
@@ -1062,7 +1062,7 @@ private:
         em = span / (advance * widthFactor);
       else
         widthFactor = span / (advance * em);
-      MakeLabel(t.at, em, widthFactor, std::atan2(dy, dx), text, advance, 0, 0, kMTextEntityColour, out);
+      MakeLabel(t.at, em, widthFactor, std::atan2(dy, dx), text, advance, 0, 0, MTextEntityColour, out);
       return;
     }
     const bool justified = (t.h != 0 || t.v != 0) && t.h != 3 && t.h != 5;
@@ -1070,19 +1070,19 @@ private:
     const double along = (t.h == 1 || t.h == 4) ? 0.5 : t.h == 2 ? 1 : 0;
     double upEms = 0;
     if (t.v == 1)
-      upEms = kLabelDescentEms;
+      upEms = LabelDescentEms;
     if (t.v == 2 || t.h == 4)
-      upEms = -kCapHeightEms / 2;
+      upEms = -CapHeightEms / 2;
     if (t.v == 3)
-      upEms = -kCapHeightEms;
-    MakeLabel(anchor, em, widthFactor, t.degrees * kDegrees, text, advance, along, upEms,
-              kMTextEntityColour, out);
+      upEms = -CapHeightEms;
+    MakeLabel(anchor, em, widthFactor, t.degrees * Degrees, text, advance, along, upEms,
+              MTextEntityColour, out);
   }
 
-  void AddText(dimeText *text, int layer, int aci, const Affine &m, bool inBlock)
+  void AddText(dimeText *text, int layer, int aci, const Affine &m, bool withinBlock)
   {
     const std::vector<LocalLabel> &labels = Labels(
-        text, inBlock,
+        text, withinBlock,
         [&](std::vector<LocalLabel> *out)
         {
           if (!text->getTextString())
@@ -1114,10 +1114,10 @@ private:
   // Every paragraph and run of the MTEXT, laid out by mtext.cpp. The string
   // is decoded first, so \U+XXXX and code-page characters are plain text by
   // the time the inline codes are read.
-  void AddMText(dimeEntity *entity, int layer, int aci, const Affine &m, bool inBlock)
+  void AddMText(dimeEntity *entity, int layer, int aci, const Affine &m, bool withinBlock)
   {
     const std::vector<LocalLabel> &labels = Labels(
-        entity, inBlock,
+        entity, withinBlock,
         [&](std::vector<LocalLabel> *out)
         {
           std::map<int, double> first;
@@ -1131,7 +1131,7 @@ private:
             else
               first.emplace(r.code, r.number);
           }
-          double radians = first.count(50) ? first[50] * kDegrees : 0;
+          double radians = first.count(50) ? first[50] * Degrees : 0;
           if (first.count(11) && first.count(21) && (first[11] != 0 || first[21] != 0))
             radians = std::atan2(first[21], first[11]);
           MTextFormat format;
@@ -1140,15 +1140,15 @@ private:
           format.spacing = first.count(44) ? first[44] : 1;
           format.attachment = first.count(71) ? int(first[71]) : 1;
           std::vector<MTextRun> runs;
-          if (!LayoutMText(Decode(text + tail), format, kMaxEntities, &runs))
-            ThrowLoadError(path_, "an MTEXT has more than " + std::to_string(kMaxEntities)
+          if (!LayoutMText(Decode(text + tail), format, MaxEntities, &runs))
+            ThrowLoadError(path, "an MTEXT has more than " + std::to_string(MaxEntities)
                                       + " lines and runs of text");
           const Point dir{std::cos(radians), std::sin(radians)}, up{-dir.y, dir.x};
           for (const MTextRun &run : runs)
           {
             const Point anchor{first[10] + dir.x * run.x + up.x * run.y,
                                first[20] + dir.y * run.x + up.y * run.y};
-            MakeLabel(anchor, run.height / kCapHeightEms, 1, radians, run.text, run.advanceEms, 0,
+            MakeLabel(anchor, run.height / CapHeightEms, 1, radians, run.text, run.advanceEms, 0,
                       0, run.aci, out);
           }
         });
@@ -1159,9 +1159,9 @@ private:
   // drawn like TEXT once per insert, MINSERT too. They are in the insert's
   // parent's coordinates; layer 0 and BYBLOCK take the insert's, as its
   // block's contents do.
-  void AddAttributes(dimeInsert *insert, int layer, int aci, int weight, const Context &ctx)
+  void AddAttributes(dimeInsert *insert, int layer, int aci, int insertWeight, const Context &ctx)
   {
-    const Context owner{ctx.m, layer, aci, weight, ctx.depth + 1, {}};
+    const Context owner{ctx.m, layer, aci, insertWeight, ctx.depth + 1, {}};
     size_t count;
     const Attribute *attributes = Attributes(insert, &count);
     for (size_t i = 0; i < count; ++i)
@@ -1172,7 +1172,7 @@ private:
         continue; // invisible
       const int own = AttributeLayer(attribute, owner);
       const int colour = ResolveAci(attribute.color, own, owner);
-      weight_ = ResolveWeightValue(attribute.weight, own, owner);
+      weight = ResolveWeightValue(attribute.weight, own, owner);
       Affine m = ctx.m;
       if (attribute.extrusionZ < 0)
       {
@@ -1205,7 +1205,7 @@ private:
   {
     int index = -1;
     IntegerGroup(insert, 90, &index);
-    return scan_.Attributes(index, count);
+    return scan.Attributes(index, count);
   }
 
   int AttributeLayer(const Attribute &attribute, const Context &owner)
@@ -1224,29 +1224,29 @@ private:
       if (record.code == 2)
         blockName = record.text;
     }
-    return blockName.empty() ? nullptr : model_.findBlock(blockName.c_str());
+    return blockName.empty() ? nullptr : model.findBlock(blockName.c_str());
   }
 
-  void AddDimension(dimeEntity *dimension, int layer, int aci, int weight, const Context &ctx)
+  void AddDimension(dimeEntity *dimension, int layer, int aci, int dimensionWeight, const Context &ctx)
   {
-    const std::string lineType = lineType_;
+    const std::string blockLineType = lineType;
     dimeBlock *block = DimensionBlock(dimension);
     if (!block)
       return;
-    if (ctx.depth >= kMaxBlockDepth)
+    if (ctx.depth >= MaxBlockDepth)
       TooDeep(block->getName());
-    const Context inner{ctx.m, layer, aci, weight, ctx.depth + 1, lineType};
+    const Context inner{ctx.m, layer, aci, dimensionWeight, ctx.depth + 1, blockLineType};
     for (int i = 0; i < block->getNumEntities(); ++i)
       AddEntity(block->getEntity(i), inner);
   }
 
-  void AddInsert(dimeInsert *insert, int layer, int aci, int weight, const Context &ctx)
+  void AddInsert(dimeInsert *insert, int layer, int aci, int insertWeight, const Context &ctx)
   {
-    const std::string lineType = lineType_; // what BYBLOCK contents take
+    const std::string blockLineType = lineType; // what BYBLOCK contents take
     dimeBlock *block = insert->getBlock();
     if (!block)
       return; // a missing block draws nothing, as in CAD programs
-    if (ctx.depth >= kMaxBlockDepth)
+    if (ctx.depth >= MaxBlockDepth)
       TooDeep(block->getName());
     int columns, rows;
     ArrayCells(insert, &columns, &rows);
@@ -1268,14 +1268,14 @@ private:
             Compose(Compose(Translation(at.x, at.y), rotation),
                     Compose(Translation(c * columnSpacing, r * rowSpacing), scaling));
         CountVisit();
-        const Context inner{Compose(outer, placed), layer, aci, weight, ctx.depth + 1, lineType};
+        const Context inner{Compose(outer, placed), layer, aci, insertWeight, ctx.depth + 1, blockLineType};
         for (int i = 0; i < block->getNumEntities(); ++i)
         {
           AddEntity(block->getEntity(i), inner);
         }
       }
     }
-    AddAttributes(insert, layer, aci, weight, ctx);
+    AddAttributes(insert, layer, aci, insertWeight, ctx);
   }
 
   // Columns and rows of a MINSERT (1 and 1 for a plain INSERT); the cells.
@@ -1284,9 +1284,9 @@ private:
     dimeParam param;
     const int across = insert->getRecord(70, param) ? std::max<int>(1, param.int16_data) : 1;
     const int down = insert->getRecord(71, param) ? std::max<int>(1, param.int16_data) : 1;
-    if (long(across) * down > kMaxArrayCells)
+    if (long(across) * down > MaxArrayCells)
     {
-      ThrowLoadError(path_, "an INSERT array has more than " + std::to_string(kMaxArrayCells)
+      ThrowLoadError(path, "an INSERT array has more than " + std::to_string(MaxArrayCells)
                                 + " cells");
     }
     if (columns)
@@ -1298,82 +1298,82 @@ private:
 
   void CountVisit()
   {
-    if (++visits_ > kMaxVisits)
+    if (++visits > MaxVisits)
       TooManyVisits();
   }
 
   void Finish()
   {
     auto counts = [&](const Entity &entity)
-    { return !doc_.IsLayerHidden(entity.layer) || entity.type == kFrame || entity.type == kLimits; };
-    for (const Entity &entity : doc_.entities_)
+    { return !doc.IsLayerHidden(entity.layer) || entity.type == TypeFrame || entity.type == TypeLimits; };
+    for (const Entity &entity : doc.entities)
     {
       if (counts(entity))
-        doc_.extents_.Add(EntityExtents(doc_, entity));
+        doc.extents.Add(EntityExtents(doc, entity));
     }
     // A point symbol's size is absolute, or a share of the drawing's height
     // (5 % for 0): CAD programs take the share of the view's height, which
     // would make strips of one picture disagree. Symbols then join the
     // extents.
-    const double share = pointSizeSetting_ < 0 ? -pointSizeSetting_ / 100 : 0.05;
-    const Box &box = doc_.extents_;
+    const double share = pointSizeSetting < 0 ? -pointSizeSetting / 100 : 0.05;
+    const Box &box = doc.extents;
     double height = 0; // a flat drawing's width stands in
     if (!box.IsEmpty())
       height = box.maxY > box.minY ? box.maxY - box.minY : box.maxX - box.minX;
-    doc_.pointSize_ = pointSizeSetting_ > 0 ? pointSizeSetting_ : share * height;
-    if (!std::isfinite(doc_.pointSize_))
-      doc_.pointSize_ = 0;
-    for (const Entity &entity : doc_.entities_)
+    doc.pointSize = pointSizeSetting > 0 ? pointSizeSetting : share * height;
+    if (!std::isfinite(doc.pointSize))
+      doc.pointSize = 0;
+    for (const Entity &entity : doc.entities)
     {
-      if (entity.shape == Shape::kDot && counts(entity))
-        doc_.extents_.Add(EntityExtents(doc_, entity));
+      if (entity.shape == Shape::Dot && counts(entity))
+        doc.extents.Add(EntityExtents(doc, entity));
     }
-    DrawingHeader &h = doc_.header_;
+    DrawingHeader &h = doc.header;
     std::memcpy(h.signature, "ZDWG", 4);
-    h.entityCount = uint32_t(doc_.entities_.size());
-    h.layerCount = uint32_t(doc_.layers_.size());
-    if (!doc_.extents_.IsEmpty())
+    h.entityCount = uint32_t(doc.entities.size());
+    h.layerCount = uint32_t(doc.layers.size());
+    if (!doc.extents.IsEmpty())
     {
-      h.extMinX = float(doc_.extents_.minX);
-      h.extMinY = float(doc_.extents_.minY);
-      h.extMaxX = float(doc_.extents_.maxX);
-      h.extMaxY = float(doc_.extents_.maxY);
+      h.extMinX = float(doc.extents.minX);
+      h.extMinY = float(doc.extents.minY);
+      h.extMaxX = float(doc.extents.maxX);
+      h.extMaxY = float(doc.extents.maxY);
     }
-    h.backgroundColor = kWhiteIndex;
+    h.backgroundColor = WhiteIndex;
   }
 
-  const std::string &path_;
-  const DxfScan &scan_;
-  dimeModel &model_;
-  Document &doc_;
-  std::map<std::string, int> layerByName_;
-  std::unordered_map<const char *, int> layerByPointer_; // see LayerIndex
-  std::vector<char> frameLayers_;                       // by layer: named FRAME
-  std::unordered_map<const dimeEntity *, OwnStyle> ownStyles_; // see StyleOf
-  OwnStyle styleScratch_; // of a top-level entity
-  bool inBlock_ = false;  // the entity being added is a block's
-  long visits_ = 0; // block placements and entities, see kMaxVisits
-  std::map<const dimeBlock *, BlockCostEntry> blockCosts_;
-  std::map<const dimeEntity *, std::vector<Point>> blockPoints_; // see LocalPoints
-  size_t blockPointCount_ = 0;
-  std::vector<Point> scratch_; // the points of the top-level entity being added
-  std::map<const dimeEntity *, std::vector<PatternPiece>> blockPieces_; // see HatchPieces
-  size_t blockPieceCount_ = 0;
-  std::vector<PatternPiece> pieceScratch_;
-  double patternWork_ = kMaxPatternWork; // what the drawing's pattern hatches may still do
-  std::map<const dimeEntity *, std::vector<Point>> blockWide_; // see WideRings
-  std::vector<Point> wideScratch_;
-  int weight_ = 0;             // line weight of the entity being added
-  int defaultWeight_ = kDefaultWeight;
-  uint16_t dashes_ = 0;        // dash pattern of the entity being added
-  std::string lineType_;       // resolved line type of the entity being added
-  std::map<std::string, std::vector<double>> lineTypes_; // LTYPE table, by upper-case name
-  double lineTypeScale_ = 1;                             // $LTSCALE
-  std::map<std::vector<double>, uint16_t> patternIndex_;
-  double pointSizeSetting_ = 0; // $PDSIZE
-  std::unique_ptr<DxfTextDecoder> decoder_;
-  std::map<const void *, std::vector<LocalLabel>> blockLabels_; // see Labels
-  std::vector<LocalLabel> labelScratch_;
+  const std::string &path;
+  const DxfScan &scan;
+  dimeModel &model;
+  Document &doc;
+  std::map<std::string, int> layerByName;
+  std::unordered_map<const char *, int> layerByPointer; // see LayerIndex
+  std::vector<char> frameLayers;                       // by layer: named FRAME
+  std::unordered_map<const dimeEntity *, OwnStyle> ownStyles; // see StyleOf
+  OwnStyle styleScratch; // of a top-level entity
+  bool inBlock = false;  // the entity being added is a block's
+  long visits = 0; // block placements and entities, see MaxVisits
+  std::map<const dimeBlock *, BlockCostEntry> blockCosts;
+  std::map<const dimeEntity *, std::vector<Point>> blockPoints; // see LocalPoints
+  size_t blockPointCount = 0;
+  std::vector<Point> scratch; // the points of the top-level entity being added
+  std::map<const dimeEntity *, std::vector<PatternPiece>> blockPieces; // see HatchPieces
+  size_t blockPieceCount = 0;
+  std::vector<PatternPiece> pieceScratch;
+  double patternWork = MaxPatternWork; // what the drawing's pattern hatches may still do
+  std::map<const dimeEntity *, std::vector<Point>> blockWide; // see WideRings
+  std::vector<Point> wideScratch;
+  int weight = 0;             // line weight of the entity being added
+  int defaultWeight = DefaultWeight;
+  uint16_t dashes = 0;        // dash pattern of the entity being added
+  std::string lineType;       // resolved line type of the entity being added
+  std::map<std::string, std::vector<double>> lineTypes; // LTYPE table, by upper-case name
+  double lineTypeScale = 1;                             // $LTSCALE
+  std::map<std::vector<double>, uint16_t> patternIndex;
+  double pointSizeSetting = 0; // $PDSIZE
+  std::unique_ptr<DxfTextDecoder> decoder;
+  std::map<const void *, std::vector<LocalLabel>> blockLabels; // see Labels
+  std::vector<LocalLabel> labelScratch;
 };
 
 namespace
@@ -1429,30 +1429,30 @@ std::unique_ptr<Document> Document::Load(const std::string &path)
 
 bool Document::IsLayerHidden(int layer) const
 {
-  if (layer < 0 || size_t(layer) >= layers_.size())
+  if (layer < 0 || size_t(layer) >= layers.size())
     return true;
-  return layers_[layer].off || layers_[layer].frozen;
+  return layers[layer].off || layers[layer].frozen;
 }
 
 const Point *Document::Points(const Entity &entity, uint32_t *count) const
 {
-  const bool valid = (entity.shape == Shape::kPath || entity.shape == Shape::kPolygon)
-                     && size_t(entity.firstPoint) + entity.pointCount <= points_.size();
+  const bool valid = (entity.shape == Shape::Path || entity.shape == Shape::Polygon)
+                     && size_t(entity.firstPoint) + entity.pointCount <= points.size();
   *count = valid ? entity.pointCount : 0;
-  return valid ? points_.data() + entity.firstPoint : points_.data();
+  return valid ? points.data() + entity.firstPoint : points.data();
 }
 
 const std::vector<double> &Document::Dashes(const Entity &entity) const
 {
-  return entity.dashes < dashPatterns_.size() ? dashPatterns_[entity.dashes] : dashPatterns_[0];
+  return entity.dashes < dashPatterns.size() ? dashPatterns[entity.dashes] : dashPatterns[0];
 }
 
 const std::string &Document::Text(const Entity &entity) const
 {
-  static const std::string kEmpty;
-  if (entity.shape != Shape::kLabel || entity.text >= texts_.size())
-    return kEmpty;
-  return texts_[entity.text];
+  static const std::string Empty;
+  if (entity.shape != Shape::Label || entity.text >= texts.size())
+    return Empty;
+  return texts[entity.text];
 }
 
 } // namespace zulan

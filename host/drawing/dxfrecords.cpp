@@ -15,8 +15,8 @@ namespace zulan
 namespace
 {
 
-constexpr double kBulgeStep = 2 * kDegrees;
-constexpr int kMaxArcSteps = 720;
+constexpr double BulgeStep = 2 * Degrees;
+constexpr int MaxArcSteps = 720;
 
 } // namespace
 
@@ -42,7 +42,7 @@ Affine Translation(double x, double y)
 
 Affine RotationScale(double degrees, double sx, double sy)
 {
-  const double cs = std::cos(degrees * kDegrees), sn = std::sin(degrees * kDegrees);
+  const double cs = std::cos(degrees * Degrees), sn = std::sin(degrees * Degrees);
   Affine m;
   m.a = cs * sx;
   m.b = sn * sx;
@@ -85,8 +85,8 @@ double Sweep(double start, double end, double period)
 // in full precision) takes no extra one.
 int ArcSteps(double sweep, int fewest)
 {
-  const double steps = std::ceil(std::fabs(sweep) / kBulgeStep - 1e-9);
-  return steps < kMaxArcSteps ? std::max(fewest, int(steps)) : kMaxArcSteps;
+  const double steps = std::ceil(std::fabs(sweep) / BulgeStep - 1e-9);
+  return steps < MaxArcSteps ? std::max(fewest, int(steps)) : MaxArcSteps;
 }
 
 std::vector<RawRecord> RawRecords(const dimeRecordHolder *entity)

@@ -16,8 +16,8 @@ class dimeRecordHolder;
 namespace zulan
 {
 
-inline constexpr double kPi = 3.14159265358979323846;
-inline constexpr double kDegrees = kPi / 180;
+inline constexpr double Pi = 3.14159265358979323846;
+inline constexpr double Degrees = Pi / 180;
 
 // x' = a·x + c·y + e, y' = b·x + d·y + f.
 struct Affine
@@ -50,7 +50,7 @@ double Sweep(double start, double end, double period);
 // in full precision) takes no extra one.
 int ArcSteps(double sweep, int fewest);
 
-// Thrown when a record's points would take the drawing beyond kMaxPoints.
+// Thrown when a record's points would take the drawing beyond MaxPoints.
 struct TooManyPoints
 {
 };
@@ -60,23 +60,23 @@ struct TooManyPoints
 class PointList
 {
 public:
-  explicit PointList(size_t room) : room_(room) {}
+  explicit PointList(size_t limit) : room(limit) {}
   void Add(Point p)
   {
-    if (points_.size() >= room_)
+    if (points.size() >= room)
       throw TooManyPoints();
-    points_.push_back(p);
+    points.push_back(p);
   }
-  bool Empty() const { return points_.empty(); }
-  void DropLast() { points_.pop_back(); }
-  void Clear() { points_.clear(); }
-  size_t Size() const { return points_.size(); }
-  size_t Room() const { return room_ - points_.size(); }
-  std::vector<Point> Take() { return std::move(points_); }
+  bool Empty() const { return points.empty(); }
+  void DropLast() { points.pop_back(); }
+  void Clear() { points.clear(); }
+  size_t Size() const { return points.size(); }
+  size_t Room() const { return room - points.size(); }
+  std::vector<Point> Take() { return std::move(points); }
 
 private:
-  size_t room_;
-  std::vector<Point> points_;
+  size_t room;
+  std::vector<Point> points;
 };
 
 // One group-code/value pair of an entity libdime does not model.
@@ -102,30 +102,30 @@ struct BadBoundary
 class RawCursor
 {
 public:
-  explicit RawCursor(const std::vector<RawRecord> &records) : records_(records) {}
-  bool At(int code) const { return i_ < records_.size() && records_[i_].code == code; }
+  explicit RawCursor(const std::vector<RawRecord> &raw) : records(raw) {}
+  bool At(int code) const { return i < records.size() && records[i].code == code; }
   double Take(int code)
   {
     if (!At(code))
       throw BadBoundary();
-    return records_[i_++].number;
+    return records[i++].number;
   }
   bool Seek(int code)
   {
-    while (i_ < records_.size() && records_[i_].code != code)
-      ++i_;
-    return i_ < records_.size();
+    while (i < records.size() && records[i].code != code)
+      ++i;
+    return i < records.size();
   }
   // The group code `ahead` records on, -1 past the end.
   int CodeAhead(size_t ahead) const
   {
-    return ahead < records_.size() - i_ ? records_[i_ + ahead].code : -1;
+    return ahead < records.size() - i ? records[i + ahead].code : -1;
   }
-  double NumberAhead(size_t ahead) const { return records_[i_ + ahead].number; }
+  double NumberAhead(size_t ahead) const { return records[i + ahead].number; }
 
 private:
-  const std::vector<RawRecord> &records_;
-  size_t i_ = 0;
+  const std::vector<RawRecord> &records;
+  size_t i = 0;
 };
 
 // Appends the points of a bulged segment after p0, ending exactly at p1.

@@ -23,18 +23,18 @@ namespace zulan
 namespace
 {
 
-constexpr int kMaxGroupCode = 1071;
-const char kBinarySentinel[] = "AutoCAD Binary DXF";
+constexpr int MaxGroupCode = 1071;
+const char BinarySentinel[] = "AutoCAD Binary DXF";
 
 enum class ValueType
 {
-  kText,
-  kReal,
-  kInt8,
-  kInt16,
-  kInt32,
-  kInt64,
-  kHex
+  Text,
+  Real,
+  Int8,
+  Int16,
+  Int32,
+  Int64,
+  Hex
 };
 
 struct CodeRange
@@ -44,14 +44,14 @@ struct CodeRange
 };
 
 // Codes not listed here hold text.
-constexpr CodeRange kTypedCodes[] = {
-    {10, 59, ValueType::kReal},      {60, 79, ValueType::kInt16},     {90, 99, ValueType::kInt32},
-    {110, 149, ValueType::kReal},    {160, 169, ValueType::kInt64},   {170, 179, ValueType::kInt16},
-    {210, 239, ValueType::kReal},    {270, 275, ValueType::kInt8},    {276, 279, ValueType::kInt16},
-    {280, 299, ValueType::kInt8},    {310, 369, ValueType::kHex},     {370, 389, ValueType::kInt16},
-    {390, 399, ValueType::kHex},     {400, 409, ValueType::kInt16},   {420, 429, ValueType::kInt32},
-    {440, 459, ValueType::kInt32},   {460, 469, ValueType::kReal},    {480, 481, ValueType::kHex},
-    {1010, 1059, ValueType::kReal},  {1060, 1070, ValueType::kInt16}, {1071, 1071, ValueType::kInt32},
+constexpr CodeRange TypedCodes[] = {
+    {10, 59, ValueType::Real},      {60, 79, ValueType::Int16},     {90, 99, ValueType::Int32},
+    {110, 149, ValueType::Real},    {160, 169, ValueType::Int64},   {170, 179, ValueType::Int16},
+    {210, 239, ValueType::Real},    {270, 275, ValueType::Int8},    {276, 279, ValueType::Int16},
+    {280, 299, ValueType::Int8},    {310, 369, ValueType::Hex},     {370, 389, ValueType::Int16},
+    {390, 399, ValueType::Hex},     {400, 409, ValueType::Int16},   {420, 429, ValueType::Int32},
+    {440, 459, ValueType::Int32},   {460, 469, ValueType::Real},    {480, 481, ValueType::Hex},
+    {1010, 1059, ValueType::Real},  {1060, 1070, ValueType::Int16}, {1071, 1071, ValueType::Int32},
 };
 
 // Counts libdime sizes arrays by: a negative one makes it throw from new[].
@@ -60,14 +60,14 @@ struct CountCode
   const char *object;
   int code;
 };
-constexpr CountCode kCountCodes[] = {{"TABLE", 70}, {"SPLINE", 72}, {"SPLINE", 73}, {"SPLINE", 74}};
+constexpr CountCode CountCodes[] = {{"TABLE", 70}, {"SPLINE", 72}, {"SPLINE", 73}, {"SPLINE", 74}};
 
 ValueType TypeOf(int code)
 {
   static const std::vector<ValueType> types = []
   {
-    std::vector<ValueType> all(kMaxGroupCode + 1, ValueType::kText);
-    for (const CodeRange &range : kTypedCodes)
+    std::vector<ValueType> all(MaxGroupCode + 1, ValueType::Text);
+    for (const CodeRange &range : TypedCodes)
       std::fill(all.begin() + range.first, all.begin() + range.last + 1, range.type);
     return all;
   }();
@@ -146,7 +146,7 @@ bool ParseReal(std::string_view text, double *value)
   const auto [end, error] = std::from_chars(begin, text.data() + text.size(), *value);
   if (error == std::errc::result_out_of_range)
   {
-    // Out of range with at most kMaxNumberLength digits: a negative exponent
+    // Out of range with at most MaxNumberLength digits: a negative exponent
     // means too small, which is as good as 0, anything else too large.
     *value = tinyExponent ? 0.0 : std::numeric_limits<double>::infinity();
     if (text[0] == '-')
@@ -159,13 +159,13 @@ const char *TypeName(ValueType type)
 {
   switch (type)
   {
-  case ValueType::kReal: return "a real number";
-  case ValueType::kInt8: return "an 8-bit integer";
-  case ValueType::kInt16: return "a 16-bit integer";
-  case ValueType::kInt32: return "a 32-bit integer";
-  case ValueType::kInt64: return "a 64-bit integer";
-  case ValueType::kHex: return "a hexadecimal handle or data";
-  case ValueType::kText: break;
+  case ValueType::Real: return "a real number";
+  case ValueType::Int8: return "an 8-bit integer";
+  case ValueType::Int16: return "a 16-bit integer";
+  case ValueType::Int32: return "a 32-bit integer";
+  case ValueType::Int64: return "a 64-bit integer";
+  case ValueType::Hex: return "a hexadecimal handle or data";
+  case ValueType::Text: break;
   }
   return "text";
 }
@@ -174,27 +174,27 @@ const char *TypeName(ValueType type)
 class Lines
 {
 public:
-  explicit Lines(const std::string &bytes) : bytes_(bytes) {}
+  explicit Lines(const std::string &text) : bytes(text) {}
   bool Next(std::string_view *line)
   {
-    if (at_ >= bytes_.size())
+    if (at >= bytes.size())
       return false;
-    size_t end = bytes_.find('\n', at_);
+    size_t end = bytes.find('\n', at);
     if (end == std::string::npos)
-      end = bytes_.size();
-    *line = std::string_view(bytes_).substr(at_, end - at_);
+      end = bytes.size();
+    *line = std::string_view(bytes).substr(at, end - at);
     if (!line->empty() && line->back() == '\r')
       line->remove_suffix(1);
-    at_ = end + 1;
-    ++number_;
+    at = end + 1;
+    ++number;
     return true;
   }
-  size_t Number() const { return number_; }
+  size_t Number() const { return number; }
 
 private:
-  const std::string &bytes_;
-  size_t at_ = 0;
-  size_t number_ = 0;
+  const std::string &bytes;
+  size_t at = 0;
+  size_t number = 0;
 };
 
 std::string ReadDrawingFile(const std::string &path)
@@ -213,7 +213,7 @@ std::string ReadDrawingFile(const std::string &path)
     ThrowLoadError(path, "cannot read the drawing");
   if (bytes.empty())
     ThrowLoadError(path, "the drawing file is empty (0 bytes)");
-  if (bytes.compare(0, sizeof kBinarySentinel - 1, kBinarySentinel) == 0)
+  if (bytes.compare(0, sizeof BinarySentinel - 1, BinarySentinel) == 0)
     ThrowLoadError(path, "binary DXF is not supported; save the drawing as ASCII DXF");
   if (bytes.find('\0') != std::string::npos)
     ThrowLoadError(path, "not a DXF file (it contains binary data)");
@@ -223,9 +223,9 @@ std::string ReadDrawingFile(const std::string &path)
 class Scanner
 {
 public:
-  Scanner(const std::string &path, const std::string &bytes) : path_(path), lines_(bytes)
+  Scanner(const std::string &filePath, const std::string &bytes) : path(filePath), lines(bytes)
   {
-    scan_.text.reserve(bytes.size());
+    scan.text.reserve(bytes.size());
   }
 
   DxfScan Run()
@@ -238,37 +238,37 @@ public:
         EndPolyline();
       else
         CheckCount(code);
-      if (inPolyline_ && TakeVertexGroup(code))
+      if (inPolyline && TakeVertexGroup(code))
         continue;
       if (code == 0 ? TakeAttributeStart(Trim(value)) : TakeInsertGroup(code, value))
         continue;
       if (KeepsLeadingSpace(code, value))
-        Emit(code, "\\U+0020" + std::string(value.substr(1)), codeLine_);
+        Emit(code, "\\U+0020" + std::string(value.substr(1)), codeLine);
       else
-        Emit(code, value, codeLine_);
+        Emit(code, value, codeLine);
       const std::string_view word = Trim(value);
       if (code == 0)
-        object_ = word;
+        object = word;
       if (code == 0 && word == "LWPOLYLINE")
         BeginPolyline();
       else if (code == 0 && word == "EOF")
         return Finish();
       else if (code == 0)
-        sectionStart_ = word == "SECTION" ? codeLine_ : 0;
-      else if (code == 2 && sectionStart_ != 0)
+        sectionStart = word == "SECTION" ? codeLine : 0;
+      else if (code == 2 && sectionStart != 0)
         NoteSection(std::string(word));
       if (code == 0 && word == "INSERT")
         BeginInsert();
     }
-    if (!sawPair_)
-      ThrowLoadError(path_, "the drawing file is empty (only blank lines)");
-    ThrowLoadError(path_, "the DXF file is truncated (it does not end with EOF)");
+    if (!sawPair)
+      ThrowLoadError(path, "the drawing file is empty (only blank lines)");
+    ThrowLoadError(path, "the DXF file is truncated (it does not end with EOF)");
   }
 
 private:
   [[noreturn]] void Refuse(size_t line, const std::string &problem)
   {
-    ThrowLoadError(path_, "malformed DXF at line " + std::to_string(line) + ": " + problem);
+    ThrowLoadError(path, "malformed DXF at line " + std::to_string(line) + ": " + problem);
   }
 
   // Reads one pair and checks its value by the code's type; false at the end
@@ -278,63 +278,63 @@ private:
     std::string_view line;
     do
     {
-      if (!lines_.Next(&line))
+      if (!lines.Next(&line))
         return false;
     } while (Trim(line).empty());
-    codeLine_ = lines_.Number();
+    codeLine = lines.Number();
     long long number;
     bool tooLarge = false;
     if (!ParseInteger(Trim(line), &number, &tooLarge))
     {
-      if (!sawPair_)
-        ThrowLoadError(path_, "not a DXF file (it does not start with a group code)");
-      Refuse(codeLine_, Quoted(Trim(line)) + " is not a group code");
+      if (!sawPair)
+        ThrowLoadError(path, "not a DXF file (it does not start with a group code)");
+      Refuse(codeLine, Quoted(Trim(line)) + " is not a group code");
     }
-    if (tooLarge || number < 0 || number > kMaxGroupCode)
-      Refuse(codeLine_, Quoted(Trim(line)) + " is not a DXF group code");
-    sawPair_ = true;
+    if (tooLarge || number < 0 || number > MaxGroupCode)
+      Refuse(codeLine, Quoted(Trim(line)) + " is not a DXF group code");
+    sawPair = true;
     *code = int(number);
-    if (!lines_.Next(value))
+    if (!lines.Next(value))
       return false;
     const ValueType type = TypeOf(*code);
-    if (type != ValueType::kText)
+    if (type != ValueType::Text)
       CheckValue(*code, type, Trim(*value));
     return true;
   }
 
   void CheckValue(int code, ValueType type, std::string_view text)
   {
-    const size_t line = lines_.Number();
+    const size_t line = lines.Number();
     auto what = [&] { return " (group code " + std::to_string(code) + " takes " + TypeName(type); };
     // Handles and binary data are kept as strings and never read as numbers,
     // and writers differ: LibreCAD puts style names ("Standard") and empty
     // values where handles belong. Refusing them would refuse its drawings.
-    if (type == ValueType::kHex)
+    if (type == ValueType::Hex)
       return;
-    if (text.size() > kMaxNumberLength)
+    if (text.size() > MaxNumberLength)
     {
       Refuse(line, "a number of " + std::to_string(text.size()) + " characters" + what()
-                       + ", at most " + std::to_string(kMaxNumberLength) + ")");
+                       + ", at most " + std::to_string(MaxNumberLength) + ")");
     }
-    if (type == ValueType::kReal)
+    if (type == ValueType::Real)
     {
-      if (!ParseReal(text, &real_))
+      if (!ParseReal(text, &real))
         Refuse(line, Quoted(text) + " is not a number" + what() + ")");
       // libdime keeps reals in single precision.
-      if (!(std::fabs(real_) <= std::numeric_limits<float>::max()))
+      if (!(std::fabs(real) <= std::numeric_limits<float>::max()))
         Refuse(line, std::string(text) + " is out of range" + what() + " up to ±3.4e38)");
       return;
     }
     bool tooLarge = false;
-    if (!ParseInteger(text, &integer_, &tooLarge))
+    if (!ParseInteger(text, &integer, &tooLarge))
       Refuse(line, Quoted(text) + " is not an integer" + what() + ")");
-    const int bits = type == ValueType::kInt8    ? 8
-                     : type == ValueType::kInt16 ? 16
-                     : type == ValueType::kInt32 ? 32
+    const int bits = type == ValueType::Int8    ? 8
+                     : type == ValueType::Int16 ? 16
+                     : type == ValueType::Int32 ? 32
                                                  : 64;
     const long long most = bits == 64 ? std::numeric_limits<long long>::max()
                                       : (1LL << (bits - 1)) - 1;
-    if (tooLarge || integer_ > most || integer_ < -most - 1)
+    if (tooLarge || integer > most || integer < -most - 1)
     {
       Refuse(line, std::string(text) + " is out of range" + what() + ", " + std::to_string(-most - 1)
                        + " to " + std::to_string(most) + ")");
@@ -343,11 +343,11 @@ private:
 
   void CheckCount(int code)
   {
-    for (const CountCode &count : kCountCodes)
+    for (const CountCode &count : CountCodes)
     {
-      if (code == count.code && object_ == count.object && integer_ < 0)
+      if (code == count.code && object == count.object && integer < 0)
       {
-        Refuse(lines_.Number(), "a " + object_ + " gives " + std::to_string(integer_)
+        Refuse(lines.Number(), "a " + object + " gives " + std::to_string(integer)
                                     + " as a count (group code " + std::to_string(code) + ")");
       }
     }
@@ -355,73 +355,73 @@ private:
 
   void Emit(int code, std::string_view value, size_t fileLine)
   {
-    const size_t pair = emitted_++;
-    const std::vector<std::pair<size_t, size_t>> &jumps = scan_.lineJumps;
+    const size_t pair = emitted++;
+    const std::vector<std::pair<size_t, size_t>> &jumps = scan.lineJumps;
     if (jumps.empty() || jumps.back().second + 2 * (pair - jumps.back().first) != fileLine)
-      scan_.lineJumps.emplace_back(pair, fileLine);
+      scan.lineJumps.emplace_back(pair, fileLine);
     char digits[8];
-    scan_.text.append(digits, std::to_chars(digits, digits + sizeof digits, code).ptr);
-    scan_.text += '\n';
-    scan_.text.append(TypeOf(code) == ValueType::kText ? value : Trim(value));
-    scan_.text += '\n';
+    scan.text.append(digits, std::to_chars(digits, digits + sizeof digits, code).ptr);
+    scan.text += '\n';
+    scan.text.append(TypeOf(code) == ValueType::Text ? value : Trim(value));
+    scan.text += '\n';
   }
 
   void NoteSection(const std::string &name)
   {
-    const auto [first, added] = sections_.emplace(name, sectionStart_);
+    const auto [first, added] = sections.emplace(name, sectionStart);
     if (!added)
     {
-      Refuse(sectionStart_, "a second " + name + " section (the first starts at line "
+      Refuse(sectionStart, "a second " + name + " section (the first starts at line "
                                 + std::to_string(first->second) + ")");
     }
-    sectionStart_ = 0;
+    sectionStart = 0;
   }
 
   void BeginPolyline()
   {
-    inPolyline_ = true;
-    polylineLine_ = codeLine_;
-    counts_.clear();
-    scan_.polylineStarts.push_back(scan_.vertices.size());
-    const std::string index = std::to_string(scan_.polylineStarts.size() - 1);
-    Emit(90, index, codeLine_);
+    inPolyline = true;
+    polylineLine = codeLine;
+    counts.clear();
+    scan.polylineStarts.push_back(scan.vertices.size());
+    const std::string index = std::to_string(scan.polylineStarts.size() - 1);
+    Emit(90, index, codeLine);
   }
 
   // The groups of one LWPOLYLINE vertex: 10 starts it.
   bool TakeVertexGroup(int code)
   {
-    std::vector<LwVertex> &all = scan_.vertices;
-    const size_t count = all.size() - scan_.polylineStarts.back();
+    std::vector<LwVertex> &all = scan.vertices;
+    const size_t count = all.size() - scan.polylineStarts.back();
     switch (code)
     {
     case 10:
       CheckLastVertex();
-      if (all.size() >= kMaxPoints)
+      if (all.size() >= MaxPoints)
       {
-        Refuse(codeLine_, "the drawing's LWPOLYLINEs have more than " + std::to_string(kMaxPoints)
+        Refuse(codeLine, "the drawing's LWPOLYLINEs have more than " + std::to_string(MaxPoints)
                               + " vertices");
       }
-      all.push_back({real_, NAN, 0, 0, 0});
-      vertexLine_ = codeLine_;
+      all.push_back({real, NAN, 0, 0, 0});
+      vertexLine = codeLine;
       return true;
     case 20:
       if (count == 0 || !std::isnan(all.back().y))
-        Refuse(codeLine_, "an LWPOLYLINE y coordinate (group code 20) without its x (10)");
-      all.back().y = real_;
+        Refuse(codeLine, "an LWPOLYLINE y coordinate (group code 20) without its x (10)");
+      all.back().y = real;
       return true;
     case 42:
       if (count == 0)
-        Refuse(codeLine_, "an LWPOLYLINE bulge (group code 42) before the first vertex");
-      all.back().bulge = real_;
+        Refuse(codeLine, "an LWPOLYLINE bulge (group code 42) before the first vertex");
+      all.back().bulge = real;
       return true;
     case 40:
     case 41:
       if (count == 0)
-        Refuse(codeLine_, "an LWPOLYLINE width (group code " + std::to_string(code)
+        Refuse(codeLine, "an LWPOLYLINE width (group code " + std::to_string(code)
                               + ") before the first vertex");
-      (code == 40 ? all.back().startWidth : all.back().endWidth) = real_;
+      (code == 40 ? all.back().startWidth : all.back().endWidth) = real;
       return true;
-    case 90: counts_.emplace_back(integer_, codeLine_); return true;
+    case 90: counts.emplace_back(integer, codeLine); return true;
     case 30: // not part of an LWPOLYLINE, and vertex ids are not drawn
     case 91: return true;
     default: return false;
@@ -430,23 +430,23 @@ private:
 
   void CheckLastVertex()
   {
-    const size_t count = scan_.vertices.size() - scan_.polylineStarts.back();
-    if (count > 0 && std::isnan(scan_.vertices.back().y))
-      Refuse(vertexLine_, "an LWPOLYLINE vertex without its y coordinate (group code 20)");
+    const size_t count = scan.vertices.size() - scan.polylineStarts.back();
+    if (count > 0 && std::isnan(scan.vertices.back().y))
+      Refuse(vertexLine, "an LWPOLYLINE vertex without its y coordinate (group code 20)");
   }
 
   void EndPolyline()
   {
-    if (!inPolyline_)
+    if (!inPolyline)
       return;
-    inPolyline_ = false;
+    inPolyline = false;
     CheckLastVertex();
-    const size_t count = scan_.vertices.size() - scan_.polylineStarts.back();
-    for (const auto &[claimed, line] : counts_)
+    const size_t count = scan.vertices.size() - scan.polylineStarts.back();
+    for (const auto &[claimed, line] : counts)
     {
       if (claimed != (long long)count)
       {
-        Refuse(line, "the LWPOLYLINE starting at line " + std::to_string(polylineLine_) + " gives "
+        Refuse(line, "the LWPOLYLINE starting at line " + std::to_string(polylineLine) + " gives "
                          + std::to_string(claimed) + " as its vertex count but has "
                          + std::to_string(count) + (count == 1 ? " vertex" : " vertices"));
       }
@@ -458,37 +458,37 @@ private:
   // first space goes to libdime as an escape the text decoder expands.
   bool KeepsLeadingSpace(int code, std::string_view value) const
   {
-    return (code == 1 || (code == 3 && object_ == "MTEXT")) && !value.empty() && value[0] == ' '
-           && (object_ == "MTEXT" || object_ == "TEXT");
+    return (code == 1 || (code == 3 && object == "MTEXT")) && !value.empty() && value[0] == ' '
+           && (object == "MTEXT" || object == "TEXT");
   }
 
   void BeginInsert()
   {
-    inInsert_ = afterInsert_ = true;
-    scan_.insertStarts.push_back(scan_.attributes.size());
-    Emit(90, std::to_string(scan_.insertStarts.size() - 1), codeLine_);
+    inInsert = afterInsert = true;
+    scan.insertStarts.push_back(scan.attributes.size());
+    Emit(90, std::to_string(scan.insertStarts.size() - 1), codeLine);
   }
 
   // ATTRIBs follow an INSERT up to a SEQEND; both stay out of the text, as
   // libdime would keep them out of reach.
   bool TakeAttributeStart(std::string_view word)
   {
-    inInsert_ = inAttribute_ = false;
-    if (!afterInsert_)
+    inInsert = inAttribute = false;
+    if (!afterInsert)
       return false;
     if (word == "ATTRIB")
     {
-      if (scan_.attributes.size() >= kMaxEntities)
+      if (scan.attributes.size() >= MaxEntities)
       {
-        Refuse(codeLine_, "the drawing has more than " + std::to_string(kMaxEntities)
+        Refuse(codeLine, "the drawing has more than " + std::to_string(MaxEntities)
                               + " attributes");
       }
-      scan_.attributes.emplace_back();
-      inAttribute_ = true;
-      embedded_ = false;
+      scan.attributes.emplace_back();
+      inAttribute = true;
+      embedded = false;
       return true;
     }
-    afterInsert_ = false;
+    afterInsert = false;
     return word == "SEQEND";
   }
 
@@ -496,34 +496,34 @@ private:
   // the scan's; an ATTRIB's groups are read into its record.
   bool TakeInsertGroup(int code, std::string_view value)
   {
-    if (inInsert_)
+    if (inInsert)
       return code == 66 || code == 90;
-    if (!inAttribute_)
+    if (!inAttribute)
       return false;
-    Attribute &a = scan_.attributes.back();
-    if (embedded_)
+    Attribute &a = scan.attributes.back();
+    if (embedded)
       return true; // the multi-line text of an ATTRIB: its group 1 stands in
     switch (code)
     {
     case 1: a.value = std::string(value); break;
     case 8: a.layer = std::string(value); break;
-    case 10: a.x = real_; break;
-    case 20: a.y = real_; break;
+    case 10: a.x = real; break;
+    case 20: a.y = real; break;
     case 11:
-      a.secondX = real_;
+      a.secondX = real;
       a.hasSecond = true;
       break;
-    case 21: a.secondY = real_; break;
-    case 40: a.height = real_; break;
-    case 41: a.widthFactor = real_; break;
-    case 50: a.rotation = real_; break;
-    case 62: a.color = int(integer_); break;
-    case 70: a.flags = int(integer_); break;
-    case 72: a.hJust = int(integer_); break;
-    case 74: a.vJust = int(integer_); break;
-    case 230: a.extrusionZ = real_; break;
-    case 370: a.weight = int(integer_); break;
-    case 101: embedded_ = true; break;
+    case 21: a.secondY = real; break;
+    case 40: a.height = real; break;
+    case 41: a.widthFactor = real; break;
+    case 50: a.rotation = real; break;
+    case 62: a.color = int(integer); break;
+    case 70: a.flags = int(integer); break;
+    case 72: a.hJust = int(integer); break;
+    case 74: a.vJust = int(integer); break;
+    case 230: a.extrusionZ = real; break;
+    case 370: a.weight = int(integer); break;
+    case 101: embedded = true; break;
     default: break;
     }
     return true;
@@ -532,33 +532,33 @@ private:
   DxfScan Finish()
   {
     std::string_view line;
-    while (lines_.Next(&line))
+    while (lines.Next(&line))
     {
       if (!Trim(line).empty())
-        Refuse(lines_.Number(), "text after the end of the file (0, EOF)");
+        Refuse(lines.Number(), "text after the end of the file (0, EOF)");
     }
-    return std::move(scan_);
+    return std::move(scan);
   }
 
-  const std::string &path_;
-  Lines lines_;
-  DxfScan scan_;
-  size_t emitted_ = 0;  // pairs in scan_.text
-  size_t codeLine_ = 0; // line of the current pair's group code
-  bool sawPair_ = false;
-  double real_ = 0;       // the current value, when it is a real number
-  long long integer_ = 0; // the current value, when it is an integer
-  std::string object_;       // the value of the last group 0: what the pairs describe
-  size_t sectionStart_ = 0; // line of a 0/SECTION waiting for its name
-  std::map<std::string, size_t> sections_;
-  bool inPolyline_ = false;
-  size_t polylineLine_ = 0;
-  size_t vertexLine_ = 0;
-  std::vector<std::pair<long long, size_t>> counts_; // group 90s of this LWPOLYLINE, with lines
-  bool inInsert_ = false;    // in an INSERT's own groups
-  bool afterInsert_ = false; // ATTRIBs may follow
-  bool inAttribute_ = false;
-  bool embedded_ = false; // in the embedded MTEXT of an ATTRIB (after group 101)
+  const std::string &path;
+  Lines lines;
+  DxfScan scan;
+  size_t emitted = 0;  // pairs in scan.text
+  size_t codeLine = 0; // line of the current pair's group code
+  bool sawPair = false;
+  double real = 0;       // the current value, when it is a real number
+  long long integer = 0; // the current value, when it is an integer
+  std::string object;       // the value of the last group 0: what the pairs describe
+  size_t sectionStart = 0; // line of a 0/SECTION waiting for its name
+  std::map<std::string, size_t> sections;
+  bool inPolyline = false;
+  size_t polylineLine = 0;
+  size_t vertexLine = 0;
+  std::vector<std::pair<long long, size_t>> counts; // group 90s of this LWPOLYLINE, with lines
+  bool inInsert = false;    // in an INSERT's own groups
+  bool afterInsert = false; // ATTRIBs may follow
+  bool inAttribute = false;
+  bool embedded = false; // in the embedded MTEXT of an ATTRIB (after group 101)
 };
 
 } // namespace

@@ -14,7 +14,7 @@ namespace zulan
 namespace
 {
 
-const uint32_t kReplacement = 0xFFFD;
+const uint32_t Replacement = 0xFFFD;
 
 void AppendUtf8(uint32_t code, std::string *out)
 {
@@ -94,46 +94,46 @@ bool IsLeadByte(int codePage, unsigned char byte)
 
 } // namespace
 
-DxfTextDecoder::DxfTextDecoder(const std::string &version, const std::string &codePage)
+DxfTextDecoder::DxfTextDecoder(const std::string &version, const std::string &pageName)
 {
   // $ACADVER AC1021 is AutoCAD 2007, the first release to write UTF-8.
   if (version.size() == 6 && version.compare(0, 2, "AC") == 0 && std::atoi(version.c_str() + 2) >= 1021)
-    mode_ = Mode::kUtf8;
+    mode = Mode::Utf8;
   else
-    mode_ = version.empty() ? Mode::kGuess : Mode::kCodePage;
-  codePage_ = CodePageNumber(codePage);
-  if (codePage_ == 0)
-    codePage_ = 1252;
-  const std::string name = "CP" + std::to_string(codePage_);
-  iconv_t converter = iconv_open("UTF-8", name.c_str());
-  if (converter != iconv_t(-1))
-    converter_ = converter;
+    mode = version.empty() ? Mode::Guess : Mode::CodePage;
+  codePage = CodePageNumber(pageName);
+  if (codePage == 0)
+    codePage = 1252;
+  const std::string name = "CP" + std::to_string(codePage);
+  iconv_t opened = iconv_open("UTF-8", name.c_str());
+  if (opened != iconv_t(-1))
+    converter = opened;
 }
 
 DxfTextDecoder::~DxfTextDecoder()
 {
-  if (converter_ != nullptr)
-    iconv_close(iconv_t(converter_));
+  if (converter != nullptr)
+    iconv_close(iconv_t(converter));
 }
 
 // One character of the code page (one or two bytes) to UTF-8.
 void DxfTextDecoder::AppendCodePage(const unsigned char *bytes, size_t count, std::string *out) const
 {
   char result[16];
-  if (converter_ != nullptr)
+  if (converter != nullptr)
   {
-    iconv(iconv_t(converter_), nullptr, nullptr, nullptr, nullptr);
+    iconv(iconv_t(converter), nullptr, nullptr, nullptr, nullptr);
     char *in = const_cast<char *>(reinterpret_cast<const char *>(bytes));
     size_t inLeft = count;
     char *outPointer = result;
     size_t outLeft = sizeof result;
-    if (iconv(iconv_t(converter_), &in, &inLeft, &outPointer, &outLeft) != size_t(-1) && inLeft == 0)
+    if (iconv(iconv_t(converter), &in, &inLeft, &outPointer, &outLeft) != size_t(-1) && inLeft == 0)
     {
       out->append(result, size_t(outPointer - result));
       return;
     }
   }
-  AppendUtf8(kReplacement, out);
+  AppendUtf8(Replacement, out);
 }
 
 std::string DxfTextDecoder::ToUtf8(const std::string &text) const
@@ -147,20 +147,20 @@ std::string DxfTextDecoder::ToUtf8(const std::string &text) const
     {
       // Non-ASCII first, so that a double-byte character's second byte is
       // never read as an escape.
-      const size_t length = mode_ == Mode::kCodePage ? 0 : Utf8Length(s + i, n - i);
+      const size_t length = mode == Mode::CodePage ? 0 : Utf8Length(s + i, n - i);
       if (length > 0)
       {
         out.append(text, i, length);
         i += length;
       }
-      else if (mode_ == Mode::kUtf8)
+      else if (mode == Mode::Utf8)
       {
-        AppendUtf8(kReplacement, &out);
+        AppendUtf8(Replacement, &out);
         ++i;
       }
       else
       {
-        const size_t count = IsLeadByte(codePage_, s[i]) && i + 1 < n ? 2 : 1;
+        const size_t count = IsLeadByte(codePage, s[i]) && i + 1 < n ? 2 : 1;
         AppendCodePage(s + i, count, &out);
         i += count;
       }

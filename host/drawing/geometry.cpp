@@ -12,7 +12,7 @@ namespace zulan
 namespace
 {
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr double Pi = 3.14159265358979323846;
 
 void AddConicExtents(const double *g, Box *box)
 {
@@ -27,10 +27,10 @@ void AddConicExtents(const double *g, Box *box)
   // x turns where -ux sin t + vx cos t = 0, y likewise; every half turn.
   for (double base : {std::atan2(g[4], g[2]), std::atan2(g[5], g[3])})
   {
-    const double kFirst = std::ceil((t0 - base) / kPi);
-    for (double k = kFirst; base + k * kPi <= t1 && k < kFirst + 8; ++k)
+    const double first = std::ceil((t0 - base) / Pi);
+    for (double k = first; base + k * Pi <= t1 && k < first + 8; ++k)
     {
-      add(base + k * kPi);
+      add(base + k * Pi);
     }
   }
 }
@@ -55,35 +55,35 @@ void Box::Add(const Box &other)
   Add(other.maxX, other.maxY);
 }
 
-ViewMapping::ViewMapping(double x1, double y1, double x2, double y2, double xa, double ya,
-                         double xb, double yb)
-    : x1_(x1), y2_(y2), xa_(xa), ya_(ya)
+ViewMapping::ViewMapping(double worldX1, double worldY1, double worldX2, double worldY2, double pixelXa, double pixelYa,
+                         double pixelXb, double pixelYb)
+    : x1(worldX1), y2(worldY2), xa(pixelXa), ya(pixelYa)
 {
-  const double wx = x2 - x1, wy = y2 - y1;
-  const bool xOk = std::isfinite(wx) && wx != 0 && std::isfinite(xb - xa);
-  const bool yOk = std::isfinite(wy) && wy != 0 && std::isfinite(yb - ya);
-  sx_ = xOk ? (xb - xa) / wx : 1;
-  sy_ = yOk ? (yb - ya) / wy : 1;
+  const double wx = worldX2 - worldX1, wy = worldY2 - worldY1;
+  const bool xOk = std::isfinite(wx) && wx != 0 && std::isfinite(pixelXb - pixelXa);
+  const bool yOk = std::isfinite(wy) && wy != 0 && std::isfinite(pixelYb - pixelYa);
+  sx = xOk ? (pixelXb - pixelXa) / wx : 1;
+  sy = yOk ? (pixelYb - pixelYa) / wy : 1;
   // A window without width or height has no scale of its own on that axis.
   if (!xOk && yOk)
-    sx_ = std::fabs(sy_);
+    sx = std::fabs(sy);
   if (!yOk && xOk)
-    sy_ = std::fabs(sx_);
+    sy = std::fabs(sx);
 }
 
 Point ViewMapping::ToPixel(double x, double y) const
 {
-  return {xa_ + (x - x1_) * sx_, ya_ + (y2_ - y) * sy_};
+  return {xa + (x - x1) * sx, ya + (y2 - y) * sy};
 }
 
 Point ViewMapping::ToPixelVector(double dx, double dy) const
 {
-  return {dx * sx_, -dy * sy_};
+  return {dx * sx, -dy * sy};
 }
 
 double ViewMapping::Scale() const
 {
-  return std::sqrt(std::fabs(sx_ * sy_));
+  return std::sqrt(std::fabs(sx * sy));
 }
 
 Box LabelBox(const double *g)
@@ -91,7 +91,7 @@ Box LabelBox(const double *g)
   Box box;
   for (double along : {0.0, g[6]})
   {
-    for (double up : {-kLabelDescentEms, kLabelAscentEms})
+    for (double up : {-LabelDescentEms, LabelAscentEms})
     {
       box.Add(g[0] + g[2] * along + g[4] * up, g[1] + g[3] * along + g[5] * up);
     }
@@ -105,12 +105,12 @@ Box EntityExtents(const Document &document, const Entity &entity)
   const double *g = entity.geometry;
   switch (entity.shape)
   {
-  case Shape::kNone:
-  case Shape::kSegment:
+  case Shape::None:
+  case Shape::Segment:
     box.Add(g[0], g[1]);
     box.Add(g[2], g[3]);
     break;
-  case Shape::kDot:
+  case Shape::Dot:
   {
     // The symbol $PDMODE draws round the point, when there is one.
     const double half = PointFigure(document.PointMode()) > 1 || (document.PointMode() & 96)
@@ -120,9 +120,9 @@ Box EntityExtents(const Document &document, const Entity &entity)
     box.Add(g[0] + half, g[1] + half);
     break;
   }
-  case Shape::kConic: AddConicExtents(g, &box); break;
-  case Shape::kPath:
-  case Shape::kPolygon:
+  case Shape::Conic: AddConicExtents(g, &box); break;
+  case Shape::Path:
+  case Shape::Polygon:
   {
     uint32_t count;
     const Point *points = document.Points(entity, &count);
@@ -132,7 +132,7 @@ Box EntityExtents(const Document &document, const Entity &entity)
     }
     break;
   }
-  case Shape::kLabel:
+  case Shape::Label:
     if (!document.Text(entity).empty())
       box = LabelBox(g);
     break;

@@ -16,7 +16,7 @@ namespace zulan
 namespace
 {
 
-constexpr double kDegrees = 3.14159265358979323846 / 180;
+constexpr double Degrees = 3.14159265358979323846 / 180;
 
 struct Edge
 {
@@ -56,62 +56,62 @@ std::vector<Edge> RingEdges(const std::vector<Point> &rings)
 class Family
 {
 public:
-  Family(const PatternLine &line, size_t maxPieces, double *work, std::vector<PatternPiece> *out)
-      : dashes_(line.dashes), maxPieces_(maxPieces), work_(work), out_(out)
+  Family(const PatternLine &line, size_t pieceLimit, double *workLeft, std::vector<PatternPiece> *pieces)
+      : dashes(line.dashes), maxPieces(pieceLimit), work(workLeft), out(pieces)
   {
-    const double radians = line.angle * kDegrees;
-    dir_ = {std::cos(radians), std::sin(radians)};
-    across_ = {-dir_.y, dir_.x};
-    offset_ = line.offset;
-    base_ = line.base;
-    for (double dash : dashes_)
+    const double radians = line.angle * Degrees;
+    dir = {std::cos(radians), std::sin(radians)};
+    across = {-dir.y, dir.x};
+    offset = line.offset;
+    base = line.base;
+    for (double dash : dashes)
     {
-      starts_.push_back(period_);
-      period_ += std::fabs(dash);
+      starts.push_back(period);
+      period += std::fabs(dash);
     }
     // A pattern of nothing but dots would put infinitely many on a line.
-    if (!(period_ > 0) || !std::isfinite(period_))
-      dashes_.clear();
+    if (!(period > 0) || !std::isfinite(period))
+      dashes.clear();
   }
 
   void Draw(const std::vector<Edge> &edges)
   {
-    double spacing = Dot(offset_, across_);
-    if (spacing < 0)
+    double lineSpacing = Dot(offset, across);
+    if (lineSpacing < 0)
     {
-      offset_ = {-offset_.x, -offset_.y};
-      spacing = -spacing;
+      offset = {-offset.x, -offset.y};
+      lineSpacing = -lineSpacing;
     }
-    if (!(spacing > 0) || !std::isfinite(spacing) || edges.empty() || !Finite(base_))
+    if (!(lineSpacing > 0) || !std::isfinite(lineSpacing) || edges.empty() || !Finite(base))
       return;
     double vMin = INFINITY, vMax = -INFINITY, uMin = INFINITY, uMax = -INFINITY;
     for (const Edge &edge : edges)
     {
-      vMin = std::min({vMin, Dot(edge.p, across_), Dot(edge.q, across_)});
-      vMax = std::max({vMax, Dot(edge.p, across_), Dot(edge.q, across_)});
-      uMin = std::min({uMin, Dot(edge.p, dir_), Dot(edge.q, dir_)});
-      uMax = std::max({uMax, Dot(edge.p, dir_), Dot(edge.q, dir_)});
+      vMin = std::min({vMin, Dot(edge.p, across), Dot(edge.q, across)});
+      vMax = std::max({vMax, Dot(edge.p, across), Dot(edge.q, across)});
+      uMin = std::min({uMin, Dot(edge.p, dir), Dot(edge.q, dir)});
+      uMax = std::max({uMax, Dot(edge.p, dir), Dot(edge.q, dir)});
     }
     // A line touching a corner crosses both its edges at one point, give or
     // take rounding: no piece.
     const double touch = (uMax - uMin) * 1e-12;
     // The lines crossing the boundary's band, counted before any is made.
-    const double vBase = Dot(base_, across_);
-    const double first = std::ceil((vMin - vBase) / spacing);
-    const double count = std::floor((vMax - vBase) / spacing) - first + 1;
+    const double vBase = Dot(base, across);
+    const double first = std::ceil((vMin - vBase) / lineSpacing);
+    const double count = std::floor((vMax - vBase) / lineSpacing) - first + 1;
     Spend(double(edges.size()) + (count > 0 ? count : 0));
-    if (!(count <= double(maxPieces_)))
+    if (!(count <= double(maxPieces)))
       throw PatternTooLarge();
     if (count < 1)
       return;
     // Lines are numbered from the first in the band, whose base point is
     // found once: a base far off the boundary (k in the billions) costs
     // nothing and leaves the numbers small.
-    lines_ = int64_t(count);
-    v0_ = vBase + first * spacing;
-    spacing_ = spacing;
-    shift_ = Dot(offset_, dir_);
-    u0_ = Dot(base_, dir_) + first * shift_;
+    lines = int64_t(count);
+    v0 = vBase + first * lineSpacing;
+    spacing = lineSpacing;
+    shift = Dot(offset, dir);
+    u0 = Dot(base, dir) + first * shift;
 
     // Crossings, each line's gathered and sorted along it.
     double crossings = 0;
@@ -122,7 +122,7 @@ public:
         crossings += double(hi - lo + 1);
     }
     Spend(crossings);
-    if (crossings > 2 * double(maxPieces_))
+    if (crossings > 2 * double(maxPieces))
       throw PatternTooLarge();
     std::vector<std::pair<int64_t, double>> hits;
     hits.reserve(size_t(crossings));
@@ -131,8 +131,8 @@ public:
       int64_t lo, hi;
       if (!Run(edge, &lo, &hi))
         continue;
-      const double vp = Dot(edge.p, across_), vq = Dot(edge.q, across_);
-      const double up = Dot(edge.p, dir_), uq = Dot(edge.q, dir_);
+      const double vp = Dot(edge.p, across), vq = Dot(edge.q, across);
+      const double up = Dot(edge.p, dir), uq = Dot(edge.q, dir);
       const double low = std::min(vp, vq), high = std::max(vp, vq);
       for (int64_t j = lo; j <= hi; ++j)
       {
@@ -163,37 +163,37 @@ private:
 
   void Spend(double steps)
   {
-    *work_ -= steps;
-    if (!(*work_ >= 0))
+    *work -= steps;
+    if (!(*work >= 0))
       throw PatternTooLarge();
   }
 
-  double LineV(int64_t j) const { return v0_ + double(j) * spacing_; }
+  double LineV(int64_t j) const { return v0 + double(j) * spacing; }
 
   // The lines an edge may cross, one wider each side than division says so
   // that rounding cannot lose one; false when none.
   bool Run(const Edge &edge, int64_t *lo, int64_t *hi) const
   {
-    const double vp = Dot(edge.p, across_), vq = Dot(edge.q, across_);
+    const double vp = Dot(edge.p, across), vq = Dot(edge.q, across);
     if (!(vp != vq))
       return false;
-    const double a = std::floor((std::min(vp, vq) - v0_) / spacing_) - 1;
-    const double b = std::ceil((std::max(vp, vq) - v0_) / spacing_) + 1;
-    const double last = double(lines_ - 1);
+    const double a = std::floor((std::min(vp, vq) - v0) / spacing) - 1;
+    const double b = std::ceil((std::max(vp, vq) - v0) / spacing) + 1;
+    const double last = double(lines - 1);
     if (!(b >= 0) || !(a <= last))
       return false;
     *lo = a > 0 ? int64_t(a) : 0;
-    *hi = b < last ? int64_t(b) : lines_ - 1;
+    *hi = b < last ? int64_t(b) : lines - 1;
     return true;
   }
 
   void Add(int64_t line, double ua, double ub)
   {
-    if (out_->size() >= maxPieces_)
+    if (out->size() >= maxPieces)
       throw PatternTooLarge();
     const double v = LineV(line);
-    out_->push_back({{dir_.x * ua + across_.x * v, dir_.y * ua + across_.y * v},
-                     {dir_.x * ub + across_.x * v, dir_.y * ub + across_.y * v}});
+    out->push_back({{dir.x * ua + across.x * v, dir.y * ua + across.y * v},
+                     {dir.x * ub + across.x * v, dir.y * ub + across.y * v}});
   }
 
   // The inside stretch [ua, ub] of a line, dashed. The pattern's phase runs
@@ -201,27 +201,27 @@ private:
   // of a hole stay in step.
   void Dash(int64_t line, double ua, double ub)
   {
-    if (dashes_.empty())
+    if (dashes.empty())
     {
       Add(line, ua, ub);
       return;
     }
-    const double anchor = u0_ + double(line) * shift_;
-    double phase = std::fmod(ua - anchor, period_);
+    const double anchor = u0 + double(line) * shift;
+    double phase = std::fmod(ua - anchor, period);
     if (phase < 0)
-      phase += period_;
-    if (!(phase < period_))
+      phase += period;
+    if (!(phase < period))
       phase = 0;
     // Measured from ua, so far-off coordinates leave the steps exact.
     const double end = phase + (ub - ua);
-    const double periods = std::floor(end / period_) + 1;
-    Spend(periods * double(dashes_.size()));
+    const double periods = std::floor(end / period) + 1;
+    Spend(periods * double(dashes.size()));
     for (int64_t n = 0; double(n) < periods; ++n)
     {
-      for (size_t i = 0; i < dashes_.size(); ++i)
+      for (size_t i = 0; i < dashes.size(); ++i)
       {
-        const double dash = dashes_[i];
-        const double from = double(n) * period_ + starts_[i];
+        const double dash = dashes[i];
+        const double from = double(n) * period + starts[i];
         if (dash > 0)
         {
           const double a = std::max(from, phase), b = std::min(from + dash, end);
@@ -236,15 +236,15 @@ private:
     }
   }
 
-  std::vector<double> dashes_;
-  std::vector<double> starts_; // where each dash starts in the period
-  double period_ = 0;
-  size_t maxPieces_;
-  double *work_;
-  std::vector<PatternPiece> *out_;
-  Point dir_{1, 0}, across_{0, 1}, offset_{0, 0}, base_{0, 0};
-  int64_t lines_ = 0;
-  double v0_ = 0, spacing_ = 1, shift_ = 0, u0_ = 0;
+  std::vector<double> dashes;
+  std::vector<double> starts; // where each dash starts in the period
+  double period = 0;
+  size_t maxPieces;
+  double *work;
+  std::vector<PatternPiece> *out;
+  Point dir{1, 0}, across{0, 1}, offset{0, 0}, base{0, 0};
+  int64_t lines = 0;
+  double v0 = 0, spacing = 1, shift = 0, u0 = 0;
 };
 
 } // namespace

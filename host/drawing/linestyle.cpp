@@ -17,12 +17,12 @@ Point Times(Point a, double k) { return {a.x * k, a.y * k}; }
 double Cross(Point a, Point b) { return a.x * b.y - a.y * b.x; }
 
 // Joins reaching further than this many half widths are bevelled.
-constexpr double kMiterLimit = 4;
+constexpr double MiterLimit = 4;
 
 class RingWriter
 {
 public:
-  RingWriter(std::vector<Point> *out, size_t room) : out_(out), room_(room) {}
+  RingWriter(std::vector<Point> *rings, size_t limit) : out(rings), room(limit) {}
 
   // Adds a ring turned counter-clockwise, so that with the nonzero rule
   // overlapping pieces make one band; rings without area are dropped.
@@ -35,20 +35,20 @@ public:
       area += Cross(p[i], p[(i + 1) % n]);
     if (!(std::fabs(area) > 0))
       return;
-    if (out_->size() + n + 1 > room_)
+    if (out->size() + n + 1 > room)
       throw WideOutlineTooLong();
-    if (!out_->empty())
-      out_->push_back({NAN, NAN});
+    if (!out->empty())
+      out->push_back({NAN, NAN});
     if (area > 0)
-      out_->insert(out_->end(), ring.begin(), ring.end());
+      out->insert(out->end(), ring.begin(), ring.end());
     else
-      out_->insert(out_->end(), std::make_reverse_iterator(ring.end()),
+      out->insert(out->end(), std::make_reverse_iterator(ring.end()),
                    std::make_reverse_iterator(ring.begin()));
   }
 
 private:
-  std::vector<Point> *out_;
-  size_t room_;
+  std::vector<Point> *out;
+  size_t room;
 };
 
 struct Edges
@@ -106,7 +106,7 @@ std::vector<Point> WideOutline(const std::vector<WideSegment> &path, bool closed
       continue;
     const Edges f = SegmentEdges(next);
     const Point at = segments[i].b;
-    const double reach = kMiterLimit * std::max(segments[i].wb, next.wa) / 2;
+    const double reach = MiterLimit * std::max(segments[i].wb, next.wa) / 2;
     Point corner;
     if (Miter(e.leftA, e.leftB, f.leftA, f.leftB, at, reach, &corner))
       writer.Add({at, e.leftB, corner, f.leftA});
@@ -124,7 +124,7 @@ std::vector<double> DashPattern(const std::vector<double> &elements, double scal
 {
   std::vector<double> pattern;
   double period = 0;
-  if (elements.size() > kMaxDashElements || !(scale > 0) || !std::isfinite(scale))
+  if (elements.size() > MaxDashElements || !(scale > 0) || !std::isfinite(scale))
     return {};
   for (double length : elements)
   {
@@ -148,23 +148,23 @@ std::vector<double> DashPattern(const std::vector<double> &elements, double scal
 
 void DashWalker::Skip(double distance)
 {
-  double period = 0, at = used_;
-  for (size_t i = 0; i < pattern_.size(); ++i)
+  double period = 0, at = used;
+  for (size_t i = 0; i < pattern.size(); ++i)
   {
-    period += std::fabs(pattern_[i]);
-    if (i < element_)
-      at += std::fabs(pattern_[i]);
+    period += std::fabs(pattern[i]);
+    if (i < element)
+      at += std::fabs(pattern[i]);
   }
   at = std::fmod(at + distance, period);
   if (!(at >= 0))
     at = 0;
-  element_ = 0;
-  while (element_ + 1 < pattern_.size() && at >= std::fabs(pattern_[element_]))
+  element = 0;
+  while (element + 1 < pattern.size() && at >= std::fabs(pattern[element]))
   {
-    at -= std::fabs(pattern_[element_]);
-    ++element_;
+    at -= std::fabs(pattern[element]);
+    ++element;
   }
-  used_ = std::min(at, std::fabs(pattern_[element_]));
+  used = std::min(at, std::fabs(pattern[element]));
 }
 
 void DashWalker::Walk(Point a, Point b, double from, double to, Sink &sink)
@@ -177,31 +177,31 @@ void DashWalker::Walk(Point a, Point b, double from, double to, Sink &sink)
   // within the view, and patterns at least a couple of pixels long.
   for (;;)
   {
-    const double element = pattern_[element_];
-    if (element == 0)
+    const double value = pattern[element];
+    if (value == 0)
     {
       sink.Gap();
       sink.Dot(at(s));
     }
     else
     {
-      const double left = std::fabs(element) - used_;
+      const double left = std::fabs(value) - used;
       if (s + left > to)
       {
-        if (element > 0)
+        if (value > 0)
           sink.Dash(at(s), at(to));
-        used_ += to - s;
+        used += to - s;
         return;
       }
-      if (element > 0)
+      if (value > 0)
       {
         sink.Dash(at(s), at(s + left));
         sink.Gap();
       }
       s += left;
     }
-    element_ = (element_ + 1) % pattern_.size();
-    used_ = 0;
+    element = (element + 1) % pattern.size();
+    used = 0;
   }
 }
 

@@ -17,11 +17,11 @@ namespace
 {
 
 // CAD programs put baselines 5/3 of the text height apart at spacing 1.
-constexpr double kLineSpacing = 5.0 / 3.0;
+constexpr double LineSpacing = 5.0 / 3.0;
 // Heights beyond what the file's own numbers can hold are ignored, so that
 // positions built from them stay finite.
-constexpr double kMaxHeight = std::numeric_limits<float>::max();
-constexpr size_t kMaxNumberLength = 40;
+constexpr double MaxHeight = std::numeric_limits<float>::max();
+constexpr size_t MaxNumberLength = 40;
 
 struct Style
 {
@@ -82,62 +82,62 @@ int NearestAci(uint32_t colorref)
 class Parser
 {
 public:
-  Parser(const std::string &text, double height, size_t limit)
-      : s_(text), style_{height, kMTextEntityColour}, limit_(limit)
+  Parser(const std::string &text, double height, size_t countLimit)
+      : s(text), style{height, MTextEntityColour}, limit(countLimit)
   {
   }
 
   // False when the text makes more paragraphs and pieces than the limit.
   bool Run(std::vector<Paragraph> *out)
   {
-    paragraphs_.push_back({{}, style_.height});
-    const size_t n = s_.size();
-    while (i_ < n && items_ <= limit_)
+    paragraphs.push_back({{}, style.height});
+    const size_t n = s.size();
+    while (i < n && items <= limit)
     {
-      const char ch = s_[i_];
+      const char ch = s[i];
       if (ch == '{')
       {
-        saved_.push_back(style_);
-        ++i_;
+        saved.push_back(style);
+        ++i;
       }
       else if (ch == '}')
       {
-        if (!saved_.empty())
+        if (!saved.empty())
         {
-          style_ = saved_.back();
-          saved_.pop_back();
+          style = saved.back();
+          saved.pop_back();
         }
-        ++i_;
+        ++i;
       }
-      else if (ch == '\\' && i_ + 1 < n)
+      else if (ch == '\\' && i + 1 < n)
       {
         Code();
       }
       else
       {
-        const size_t end = std::min(s_.find_first_of("{}\\", i_ + 1), n);
-        Add(s_.substr(i_, end - i_));
-        i_ = end;
+        const size_t end = std::min(s.find_first_of("{}\\", i + 1), n);
+        Add(s.substr(i, end - i));
+        i = end;
       }
     }
-    paragraphs_.back().height = style_.height;
-    *out = std::move(paragraphs_);
-    return items_ <= limit_;
+    paragraphs.back().height = style.height;
+    *out = std::move(paragraphs);
+    return items <= limit;
   }
 
 private:
   void Code()
   {
-    const char code = s_[i_ + 1];
-    i_ += 2;
+    const char code = s[i + 1];
+    i += 2;
     switch (code)
     {
     case 'P':
     case 'X': // the line between a dimension's upper and lower text
     case 'N': // a column break: one column here
-      paragraphs_.back().height = style_.height;
-      paragraphs_.push_back({{}, style_.height});
-      ++items_;
+      paragraphs.back().height = style.height;
+      paragraphs.push_back({{}, style.height});
+      ++items;
       break;
     case '~': Add("\xC2\xA0"); break; // no break here
     case '\\':
@@ -147,12 +147,12 @@ private:
     case 'H':
     {
       const double value = Number();
-      const bool relative = i_ < s_.size() && (s_[i_] == 'x' || s_[i_] == 'X');
+      const bool relative = i < s.size() && (s[i] == 'x' || s[i] == 'X');
       if (relative)
-        ++i_;
-      const double height = relative ? style_.height * value : value;
-      if (height > 0 && height <= kMaxHeight)
-        style_.height = height;
+        ++i;
+      const double height = relative ? style.height * value : value;
+      if (height > 0 && height <= MaxHeight)
+        style.height = height;
       Terminator();
       break;
     }
@@ -160,9 +160,9 @@ private:
     {
       const double value = Number();
       if (value == 0 || value == 256)
-        style_.aci = kMTextEntityColour; // BYBLOCK, BYLAYER: the entity's
+        style.aci = MTextEntityColour; // BYBLOCK, BYLAYER: the entity's
       else if (value >= 1 && value <= 255 && value == std::floor(value))
-        style_.aci = int(value);
+        style.aci = int(value);
       Terminator();
       break;
     }
@@ -170,7 +170,7 @@ private:
     {
       const double value = Number();
       if (value >= 0 && value <= 0xFFFFFF && value == std::floor(value))
-        style_.aci = NearestAci(uint32_t(value));
+        style.aci = NearestAci(uint32_t(value));
       Terminator();
       break;
     }
@@ -184,15 +184,15 @@ private:
     case 'f':
     case 'F':
     case 'p': // fonts and paragraph settings run to the semicolon
-      while (i_ < s_.size() && s_[i_] != ';')
-        ++i_;
+      while (i < s.size() && s[i] != ';')
+        ++i;
       Terminator();
       break;
     default:
       // Underline, overline and strike-through toggles and codes we do not
       // know are dropped; a non-ASCII byte is part of a character and stays.
       if (static_cast<unsigned char>(code) >= 0x80)
-        --i_;
+        --i;
       break;
     }
   }
@@ -203,11 +203,11 @@ private:
   {
     std::string top, bottom;
     bool lower = false;
-    while (i_ < s_.size() && s_[i_] != ';')
+    while (i < s.size() && s[i] != ';')
     {
-      char ch = s_[i_++];
-      if (ch == '\\' && i_ < s_.size())
-        ch = s_[i_++];
+      char ch = s[i++];
+      if (ch == '\\' && i < s.size())
+        ch = s[i++];
       else if (!lower && (ch == '^' || ch == '/' || ch == '#'))
       {
         lower = true;
@@ -222,48 +222,48 @@ private:
   // A decimal number at the cursor; NaN when there is none.
   double Number()
   {
-    size_t end = i_;
-    while (end < s_.size() && end - i_ < kMaxNumberLength && s_[end] != '\0'
-           && std::strchr("+-.0123456789eE", s_[end]))
+    size_t end = i;
+    while (end < s.size() && end - i < MaxNumberLength && s[end] != '\0'
+           && std::strchr("+-.0123456789eE", s[end]))
       ++end;
-    const std::string digits = s_.substr(i_, end - i_);
+    const std::string digits = s.substr(i, end - i);
     char *stop = nullptr;
     const double value = std::strtod(digits.c_str(), &stop);
     if (stop == digits.c_str())
       return NAN;
-    i_ += size_t(stop - digits.c_str());
+    i += size_t(stop - digits.c_str());
     return value;
   }
 
   void Terminator()
   {
-    if (i_ < s_.size() && s_[i_] == ';')
-      ++i_;
+    if (i < s.size() && s[i] == ';')
+      ++i;
   }
 
   // Appends text in the current style, split where spaces start and end.
   void Add(const std::string &text)
   {
-    std::vector<Piece> &pieces = paragraphs_.back().pieces;
+    std::vector<Piece> &pieces = paragraphs.back().pieces;
     for (char ch : text)
     {
       const bool space = ch == ' ';
-      if (pieces.empty() || pieces.back().space != space || !SameStyle(pieces.back().style, style_))
+      if (pieces.empty() || pieces.back().space != space || !SameStyle(pieces.back().style, style))
       {
-        pieces.push_back({{}, style_, space});
-        ++items_;
+        pieces.push_back({{}, style, space});
+        ++items;
       }
       pieces.back().text += ch;
     }
   }
 
-  const std::string &s_;
-  size_t i_ = 0;
-  Style style_;
-  std::vector<Style> saved_; // of the open { } groups
-  std::vector<Paragraph> paragraphs_;
-  size_t limit_;
-  size_t items_ = 0;
+  const std::string &s;
+  size_t i = 0;
+  Style style;
+  std::vector<Style> saved; // of the open { } groups
+  std::vector<Paragraph> paragraphs;
+  size_t limit;
+  size_t items = 0;
 };
 
 // Advance widths in ems, measured a character at a time: cairo's text API
@@ -280,9 +280,9 @@ public:
       size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
       length = std::min(length, text.size() - i);
       const std::string character = text.substr(i, length);
-      auto found = cache_.find(character);
-      if (found == cache_.end())
-        found = cache_.emplace(character, TextAdvanceEms(character)).first;
+      auto found = cache.find(character);
+      if (found == cache.end())
+        found = cache.emplace(character, TextAdvanceEms(character)).first;
       sum += found->second;
       i += length;
     }
@@ -290,7 +290,7 @@ public:
   }
 
 private:
-  std::unordered_map<std::string, double> cache_;
+  std::unordered_map<std::string, double> cache;
 };
 
 struct Line
@@ -303,18 +303,18 @@ struct Line
 class Layout
 {
 public:
-  Layout(const MTextFormat &format, size_t limit) : format_(format), limit_(limit) {}
+  Layout(const MTextFormat &textFormat, size_t countLimit) : format(textFormat), limit(countLimit) {}
 
   bool Run(const std::vector<Paragraph> &paragraphs, std::vector<MTextRun> *out)
   {
-    const bool wrap = format_.width > 0 && std::isfinite(format_.width);
+    const bool wrap = format.width > 0 && std::isfinite(format.width);
     for (const Paragraph &paragraph : paragraphs)
     {
       const std::vector<Piece> &pieces = paragraph.pieces;
-      lines_.emplace_back();
-      ++items_;
+      lines.emplace_back();
+      ++items;
       bool hasWord = false;
-      for (size_t i = 0; i < pieces.size() && items_ <= limit_;)
+      for (size_t i = 0; i < pieces.size() && items <= limit;)
       {
         // Spaces, then the word after them: a line breaks before the word
         // that would take it past the width, and the spaces at the break
@@ -329,10 +329,10 @@ public:
           wordWidth += Width(pieces[end]);
         if (word == end)
           break; // spaces at the end of the paragraph
-        if (wrap && hasWord && lines_.back().width + spaces + wordWidth > format_.width)
+        if (wrap && hasWord && lines.back().width + spaces + wordWidth > format.width)
         {
-          lines_.emplace_back();
-          ++items_;
+          lines.emplace_back();
+          ++items;
         }
         else
         {
@@ -344,9 +344,9 @@ public:
         hasWord = true;
         i = end;
       }
-      if (lines_.back().runs.empty())
-        lines_.back().height = paragraph.height;
-      if (items_ > limit_)
+      if (lines.back().runs.empty())
+        lines.back().height = paragraph.height;
+      if (items > limit)
         return false;
     }
     Place(out);
@@ -354,12 +354,12 @@ public:
   }
 
 private:
-  double Width(const Piece &piece) { return advances_.Ems(piece.text) * piece.style.height / kCapHeightEms; }
+  double Width(const Piece &piece) { return advances.Ems(piece.text) * piece.style.height / CapHeightEms; }
 
   void Append(const Piece &piece)
   {
-    Line &line = lines_.back();
-    const double ems = advances_.Ems(piece.text);
+    Line &line = lines.back();
+    const double ems = advances.Ems(piece.text);
     if (!line.runs.empty() && line.runs.back().height == piece.style.height
         && line.runs.back().aci == piece.style.aci)
     {
@@ -369,9 +369,9 @@ private:
     else
     {
       line.runs.push_back({piece.text, line.width, 0, piece.style.height, piece.style.aci, ems});
-      ++items_;
+      ++items;
     }
-    line.width += ems * piece.style.height / kCapHeightEms;
+    line.width += ems * piece.style.height / CapHeightEms;
     line.height = std::max(line.height, piece.style.height);
   }
 
@@ -381,24 +381,24 @@ private:
   // right of it.
   void Place(std::vector<MTextRun> *out)
   {
-    const int attachment = format_.attachment >= 1 && format_.attachment <= 9 ? format_.attachment : 1;
+    const int attachment = format.attachment >= 1 && format.attachment <= 9 ? format.attachment : 1;
     const int row = (attachment - 1) / 3, column = (attachment - 1) % 3;
-    double spacing = format_.spacing;
+    double spacing = format.spacing;
     if (!(spacing > 0) || !std::isfinite(spacing))
       spacing = 1;
     spacing = std::clamp(spacing, 0.25, 4.0); // the range CAD programs allow
     std::vector<double> baselines;
     double y = 0;
-    for (size_t i = 0; i < lines_.size(); ++i)
+    for (size_t i = 0; i < lines.size(); ++i)
     {
-      y -= i == 0 ? lines_[i].height : spacing * kLineSpacing * lines_[i].height;
+      y -= i == 0 ? lines[i].height : spacing * LineSpacing * lines[i].height;
       baselines.push_back(y);
     }
     const double lift = row == 0 ? 0 : row == 1 ? -y / 2 : -y;
-    for (size_t i = 0; i < lines_.size(); ++i)
+    for (size_t i = 0; i < lines.size(); ++i)
     {
-      const double shift = -lines_[i].width * column / 2;
-      for (MTextRun &run : lines_[i].runs)
+      const double shift = -lines[i].width * column / 2;
+      for (MTextRun &run : lines[i].runs)
       {
         run.x += shift;
         run.y = baselines[i] + lift;
@@ -407,11 +407,11 @@ private:
     }
   }
 
-  const MTextFormat &format_;
-  size_t limit_;
-  size_t items_ = 0;
-  std::vector<Line> lines_;
-  Advances advances_;
+  const MTextFormat &format;
+  size_t limit;
+  size_t items = 0;
+  std::vector<Line> lines;
+  Advances advances;
 };
 
 } // namespace
@@ -420,7 +420,7 @@ bool LayoutMText(const std::string &utf8, const MTextFormat &format, size_t limi
                  std::vector<MTextRun> *runs)
 {
   runs->clear();
-  if (!(format.height > 0 && format.height <= kMaxHeight))
+  if (!(format.height > 0 && format.height <= MaxHeight))
     return true;
   std::vector<Paragraph> paragraphs;
   if (!Parser(utf8, format.height, limit).Run(&paragraphs))

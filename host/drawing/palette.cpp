@@ -20,10 +20,10 @@ uint32_t Rgb(int r, int g, int b)
 // odd index a paler variant half-way between it and the grey (v, v, v).
 uint32_t HueShade(int aci)
 {
-  static const int kLevels[5] = {255, 204, 153, 127, 76};
+  static const int Levels[5] = {255, 204, 153, 127, 76};
   const int hue = (aci / 10 - 1) * 15; // degrees
   const int shade = aci % 10;
-  const double v = kLevels[shade / 2];
+  const double v = Levels[shade / 2];
   const int sector = hue / 60;
   const double f = (hue % 60) / 60.0;
   double r = 0, g = 0, b = 0;
@@ -65,11 +65,11 @@ uint32_t HueShade(int aci)
 
 uint32_t AciColor(int aci)
 {
-  static const uint32_t kNamed[10] = {
+  static const uint32_t Named[10] = {
       Rgb(0, 0, 0),   Rgb(255, 0, 0),   Rgb(255, 255, 0),   Rgb(0, 255, 0),     Rgb(0, 255, 255),
       Rgb(0, 0, 255), Rgb(255, 0, 255), Rgb(255, 255, 255), Rgb(128, 128, 128), Rgb(192, 192, 192)};
   if (aci >= 0 && aci < 10)
-    return kNamed[aci];
+    return Named[aci];
   if (aci >= 250 && aci <= 255)
   {
     const int grey = 51 + (aci - 250) * 204 / 5;
@@ -83,7 +83,7 @@ uint32_t AciColor(int aci)
 uint8_t PaletteIndexForAci(int aci)
 {
   if (aci == 7 || aci <= 0 || aci > 255)
-    return kBlackIndex;
+    return BlackIndex;
   if (aci == 15)
     return 7;
   return uint8_t(aci);
@@ -96,8 +96,8 @@ void SetDefaultPalette(Palette &palette)
     if (aci != 7)
       palette[PaletteIndexForAci(aci)] = AciColor(aci);
   }
-  palette[kBlackIndex] = 0x000000;
-  palette[kWhiteIndex] = 0xFFFFFF;
+  palette[BlackIndex] = 0x000000;
+  palette[WhiteIndex] = 0xFFFFFF;
 }
 
 } // namespace zulan

@@ -14,7 +14,7 @@ namespace
 // Points per knot span of a curved spline: at 4000 pixels across, a span
 // rarely covers more than a few hundred, so chords stay within a pixel of
 // the curve for all but very long, tightly bent spans.
-constexpr int kStepsPerSpan = 24;
+constexpr int StepsPerSpan = 24;
 
 bool Finite(double value)
 {
@@ -36,7 +36,7 @@ std::vector<Point> SplinePoints(const SplineData &spline, size_t limit)
   if (n >= 2)
   {
     const bool rational = spline.weights.size() == n;
-    if (p < 1 || p > kMaxSplineDegree || n < size_t(p) + 1 || spline.knots.size() != n + size_t(p) + 1)
+    if (p < 1 || p > MaxSplineDegree || n < size_t(p) + 1 || spline.knots.size() != n + size_t(p) + 1)
       return {};
     for (size_t i = 0; i < spline.knots.size(); ++i)
       if (!Finite(spline.knots[i]) || (i > 0 && spline.knots[i] < spline.knots[i - 1]))
@@ -48,7 +48,7 @@ std::vector<Point> SplinePoints(const SplineData &spline, size_t limit)
     const std::vector<double> &u = spline.knots;
     // de Boor in homogeneous coordinates, on the span k holding t.
     auto evaluate = [&](size_t k, double t) {
-      double x[kMaxSplineDegree + 1], y[kMaxSplineDegree + 1], w[kMaxSplineDegree + 1];
+      double x[MaxSplineDegree + 1], y[MaxSplineDegree + 1], w[MaxSplineDegree + 1];
       for (int j = 0; j <= p; ++j)
       {
         const size_t index = j + k - size_t(p);
@@ -68,7 +68,7 @@ std::vector<Point> SplinePoints(const SplineData &spline, size_t limit)
         }
       return Point{x[p] / w[p], y[p] / w[p]};
     };
-    const int steps = p == 1 ? 1 : kStepsPerSpan;
+    const int steps = p == 1 ? 1 : StepsPerSpan;
     size_t last = 0;
     for (size_t k = size_t(p); k < n; ++k)
     {
@@ -94,9 +94,9 @@ std::vector<Point> SplinePoints(const SplineData &spline, size_t limit)
   for (size_t i = 0; i + 1 < f.size(); ++i)
   {
     const Point p0 = f[i > 0 ? i - 1 : 0], p1 = f[i], p2 = f[i + 1], p3 = f[i + 2 < f.size() ? i + 2 : i + 1];
-    for (int s = 0; s < kStepsPerSpan; ++s)
+    for (int s = 0; s < StepsPerSpan; ++s)
     {
-      const double t = double(s) / kStepsPerSpan, t2 = t * t, t3 = t2 * t;
+      const double t = double(s) / StepsPerSpan, t2 = t * t, t3 = t2 * t;
       auto blend = [&](double a, double b, double c, double d) {
         return 0.5 * (2 * b + (c - a) * t + (2 * a - 5 * b + 4 * c - d) * t2 + (3 * b - a - 3 * c + d) * t3);
       };

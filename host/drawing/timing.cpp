@@ -15,7 +15,7 @@
 int main(int argc, char **argv)
 {
   const char *path = argc > 1 ? argv[1] : "/tmp/zulan-timing.dxf";
-  constexpr int kLines = 100000, kWidth = 4000, kHeight = 3000;
+  constexpr int Lines = 100000, Width = 4000, Height = 3000;
   std::mt19937 random(7);
   std::uniform_real_distribution<double> x(0, 4000), y(0, 3000), step(-50, 50);
   std::FILE *file = std::fopen(path, "w");
@@ -28,14 +28,14 @@ int main(int argc, char **argv)
                      "70\n0\n3\nDashed\n72\n65\n73\n2\n40\n15\n49\n10\n74\n0\n49\n-5\n74\n0\n"
                      "0\nENDTAB\n0\nENDSEC\n");
   std::fprintf(file, "0\nSECTION\n2\nENTITIES\n");
-  for (int i = 0; i < 3 * kLines; ++i)
+  for (int i = 0; i < 3 * Lines; ++i)
   {
-    const bool longLine = i < kLines || i >= 2 * kLines;
+    const bool longLine = i < Lines || i >= 2 * Lines;
     const double x1 = x(random), y1 = y(random);
     const double x2 = longLine ? x(random) : x1 + step(random);
     const double y2 = longLine ? y(random) : y1 + step(random);
     std::fprintf(file, "0\nLINE\n8\n0\n62\n%d\n%s10\n%.3f\n20\n%.3f\n11\n%.3f\n21\n%.3f\n",
-                 1 + i % 250, i >= 2 * kLines ? "6\nDASHED\n" : "", x1, y1, x2, y2);
+                 1 + i % 250, i >= 2 * Lines ? "6\nDASHED\n" : "", x1, y1, x2, y2);
   }
   std::fprintf(file, "0\nENDSEC\n0\nEOF\n");
   std::fclose(file);
@@ -45,10 +45,10 @@ int main(int argc, char **argv)
   std::unique_ptr<zulan::Document> document = zulan::Document::Load(path);
   const double loadSeconds = std::chrono::duration<double>(Clock::now() - start).count();
 
-  std::vector<uint8_t> pixels(size_t(kWidth) * kHeight * 4);
+  std::vector<uint8_t> pixels(size_t(Width) * Height * 4);
   zulan::Palette palette;
   zulan::SetDefaultPalette(palette);
-  const zulan::ViewMapping view(0, 0, 4000, 3000, 0, 0, kWidth, kHeight);
+  const zulan::ViewMapping view(0, 0, 4000, 3000, 0, 0, Width, Height);
   const std::vector<zulan::Entity> &all = document->Entities();
   const char *const kinds[3] = {"long (random end points)", "short (up to 100 px)",
                                 "long and dashed"};
@@ -59,19 +59,19 @@ int main(int argc, char **argv)
     {
       start = Clock::now();
       {
-        zulan::Canvas canvas(pixels.data(), kWidth, kHeight);
-        canvas.FillRect(0, 0, kWidth, kHeight, palette[zulan::kWhiteIndex]);
-        for (size_t i = half * kLines; i < size_t(half + 1) * kLines; ++i)
+        zulan::Canvas canvas(pixels.data(), Width, Height);
+        canvas.FillRect(0, 0, Width, Height, palette[zulan::WhiteIndex]);
+        for (size_t i = half * Lines; i < size_t(half + 1) * Lines; ++i)
         {
           canvas.Draw(*document, all[i], view, palette);
         }
       } // includes clearing the bitmap and the canvas' final flush
       best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
     }
-    std::printf("%d %s lines into %d x %d, best of 3: %.3f s\n", kLines, kinds[half], kWidth,
-                kHeight, best);
+    std::printf("%d %s lines into %d x %d, best of 3: %.3f s\n", Lines, kinds[half], Width,
+                Height, best);
   }
-  std::printf("loading %d lines from DXF: %.3f s\n", 3 * kLines, loadSeconds);
+  std::printf("loading %d lines from DXF: %.3f s\n", 3 * Lines, loadSeconds);
   std::remove(path);
   return 0;
 }

@@ -14,7 +14,7 @@ namespace
 
 // What the Linux host has without a drawing: its default palette and a
 // white background, and an A4 sheet in millimetres as the extents.
-const int16_t WhiteIndex = kWhiteIndex;
+const int16_t WhiteBackground = WhiteIndex;
 const float EmptyExtents[6] = {0.0f, 0.0f, 0.0f, 297.0f, 210.0f, 0.0f};
 // GDI takes 32-bit coordinates; a point far outside the bitmap is held
 // well inside that range.
@@ -46,7 +46,7 @@ void SetHostAntialias(bool)
 GdiDrawing::GdiDrawing()
 {
   SetDefaultPalette(palette);
-  std::memcpy(header + HeaderBackgroundOffset, &WhiteIndex, sizeof WhiteIndex);
+  std::memcpy(header + HeaderBackgroundOffset, &WhiteBackground, sizeof WhiteBackground);
 }
 
 std::string GdiDrawing::Open(const std::string &path)

@@ -15,9 +15,9 @@
 namespace
 {
 
-constexpr uint64_t kMaxBitmapBytes = uint64_t(1) << 30;
+constexpr uint64_t MaxBitmapBytes = uint64_t(1) << 30;
 // B, G, R of a little-endian pixel word; the fourth byte is 0 in a DIB.
-constexpr uint32_t kColourBytes = 0x00FFFFFFu;
+constexpr uint32_t ColourBytes = 0x00FFFFFFu;
 
 struct DeviceContext;
 
@@ -67,7 +67,7 @@ Bitmap *FindBitmap(HGDIOBJ object)
 bool AllocatePixels(Bitmap *bitmap, int width, int height)
 {
   const uint64_t bytes = uint64_t(width) * uint64_t(height) * 4;
-  if (width <= 0 || height <= 0 || bytes > kMaxBitmapBytes)
+  if (width <= 0 || height <= 0 || bytes > MaxBitmapBytes)
   {
     return false;
   }
@@ -219,7 +219,7 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbitmap, UINT start, UINT lines, LPVOID bi
     {
       uint32_t pixel;
       std::memcpy(&pixel, in + x, 4);
-      pixel &= kColourBytes;
+      pixel &= ColourBytes;
       std::memcpy(out + x, &pixel, 4);
     }
     std::memset(out + copyBytes, 0, dibRowBytes - copyBytes);

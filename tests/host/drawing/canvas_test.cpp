@@ -18,14 +18,14 @@ using test::LayerEntry;
 using test::TempFile;
 
 // Palette entries and pixels compared as COLORREFs, 0x00BBGGRR.
-constexpr uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
-constexpr uint32_t kYellow = 0x00FFFF;
+constexpr uint32_t Red = 0x0000FF, Green = 0x00FF00, Blue = 0xFF0000, White = 0xFFFFFF;
+constexpr uint32_t Yellow = 0x00FFFF;
 
 // A 100 x 100 bitmap showing world (0,0)-(100,100), one unit per pixel.
 class CanvasTest : public ::testing::Test
 {
 protected:
-  CanvasTest() : pixels(kSize * kSize * 4, 0xAB), view(0, 0, 100, 100, 0, 0, kSize, kSize)
+  CanvasTest() : pixels(Size * Size * 4, 0xAB), view(0, 0, 100, 100, 0, 0, Size, Size)
   {
     SetDefaultPalette(palette);
   }
@@ -38,8 +38,8 @@ protected:
 
   void DrawAll()
   {
-    Canvas canvas(pixels.data(), kSize, kSize);
-    canvas.FillRect(0, 0, kSize, kSize, palette[kWhiteIndex]);
+    Canvas canvas(pixels.data(), Size, Size);
+    canvas.FillRect(0, 0, Size, Size, palette[WhiteIndex]);
     for (const Entity &entity : document->Entities())
     {
       canvas.Draw(*document, entity, view, palette);
@@ -48,16 +48,16 @@ protected:
 
   uint32_t At(int x, int y) const
   {
-    const uint8_t *p = &pixels[(size_t(y) * kSize + x) * 4];
+    const uint8_t *p = &pixels[(size_t(y) * Size + x) * 4];
     return (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
   }
 
   int Count(uint32_t rgb) const
   {
     int count = 0;
-    for (int y = 0; y < kSize; ++y)
+    for (int y = 0; y < Size; ++y)
     {
-      for (int x = 0; x < kSize; ++x)
+      for (int x = 0; x < Size; ++x)
       {
         count += At(x, y) == rgb;
       }
@@ -81,7 +81,7 @@ protected:
     return false;
   }
 
-  static constexpr int kSize = 100;
+  static constexpr int Size = 100;
   std::vector<uint8_t> pixels;
   Palette palette;
   ViewMapping view;
@@ -105,22 +105,22 @@ TEST(PaletteTest, FixedEntriesAndMapping)
   SetDefaultPalette(palette);
   EXPECT_EQ(palette[0], 0x000000u);
   EXPECT_EQ(palette[15], 0xFFFFFFu);
-  EXPECT_EQ(palette[1], kRed);
-  EXPECT_EQ(palette[3], kGreen);
-  EXPECT_EQ(palette[5], kBlue);
+  EXPECT_EQ(palette[1], Red);
+  EXPECT_EQ(palette[3], Green);
+  EXPECT_EQ(palette[5], Blue);
   EXPECT_EQ(palette[8], 0x808080u);
-  EXPECT_EQ(palette[10], kRed);      // first hue: red at full brightness
+  EXPECT_EQ(palette[10], Red);      // first hue: red at full brightness
   EXPECT_EQ(palette[11], 0x7F7FFFu); // and its pale variant
-  EXPECT_EQ(palette[50], kYellow);   // 60 degrees on
+  EXPECT_EQ(palette[50], Yellow);   // 60 degrees on
   EXPECT_EQ(palette[250], 0x333333u);
   EXPECT_EQ(palette[7], 0x4C4C99u); // ACI 15, moved aside for the background
-  EXPECT_EQ(PaletteIndexForAci(7), kBlackIndex);
+  EXPECT_EQ(PaletteIndexForAci(7), BlackIndex);
   EXPECT_EQ(PaletteIndexForAci(15), 7);
   EXPECT_EQ(PaletteIndexForAci(1), 1);
   EXPECT_EQ(PaletteIndexForAci(255), 255);
-  EXPECT_EQ(PaletteIndexForAci(0), kBlackIndex);
-  EXPECT_EQ(PaletteIndexForAci(256), kBlackIndex);
-  EXPECT_EQ(PaletteIndexForAci(-3), kBlackIndex);
+  EXPECT_EQ(PaletteIndexForAci(0), BlackIndex);
+  EXPECT_EQ(PaletteIndexForAci(256), BlackIndex);
+  EXPECT_EQ(PaletteIndexForAci(-3), BlackIndex);
 }
 
 TEST(ViewMappingTest, WorldWindowOntoPixels)
@@ -161,34 +161,34 @@ TEST_F(CanvasTest, LineCircleAndSolidWhereTheMappingPutsThem)
   // World y 20 is pixel row 80; like GDI's LineTo the end pixel is left out.
   for (int x = 10; x < 90; ++x)
   {
-    ASSERT_EQ(At(x, 80), kRed) << x;
+    ASSERT_EQ(At(x, 80), Red) << x;
   }
-  EXPECT_EQ(At(9, 80), kWhite);
-  EXPECT_EQ(At(90, 80), kWhite);
-  EXPECT_EQ(At(50, 79), kWhite);
-  EXPECT_EQ(At(50, 81), kWhite);
-  EXPECT_EQ(Count(kRed), 80);
+  EXPECT_EQ(At(9, 80), White);
+  EXPECT_EQ(At(90, 80), White);
+  EXPECT_EQ(At(50, 79), White);
+  EXPECT_EQ(At(50, 81), White);
+  EXPECT_EQ(Count(Red), 80);
 
   // Circle: centre pixel (50, 50), radius 20 pixels, one pixel wide.
-  EXPECT_TRUE(Near(50, 30, kBlue));
-  EXPECT_TRUE(Near(50, 70, kBlue));
-  EXPECT_TRUE(Near(30, 50, kBlue));
-  EXPECT_TRUE(Near(70, 50, kBlue));
-  EXPECT_TRUE(Near(36, 36, kBlue)); // 135 degrees
-  EXPECT_EQ(At(50, 50), kWhite);
-  EXPECT_FALSE(Near(50, 40, kBlue));
-  EXPECT_GT(Count(kBlue), 100); // about 2 pi r = 126
-  EXPECT_LT(Count(kBlue), 170);
+  EXPECT_TRUE(Near(50, 30, Blue));
+  EXPECT_TRUE(Near(50, 70, Blue));
+  EXPECT_TRUE(Near(30, 50, Blue));
+  EXPECT_TRUE(Near(70, 50, Blue));
+  EXPECT_TRUE(Near(36, 36, Blue)); // 135 degrees
+  EXPECT_EQ(At(50, 50), White);
+  EXPECT_FALSE(Near(50, 40, Blue));
+  EXPECT_GT(Count(Blue), 100); // about 2 pi r = 126
+  EXPECT_LT(Count(Blue), 170);
 
   // Solid over world x 60..80, y 60..80: pixel columns 60..79, rows 20..39.
-  EXPECT_EQ(At(61, 21), kGreen);
-  EXPECT_EQ(At(70, 30), kGreen);
-  EXPECT_EQ(At(79, 39), kGreen);
-  EXPECT_EQ(At(58, 30), kWhite);
-  EXPECT_EQ(At(81, 30), kWhite);
-  EXPECT_EQ(At(70, 18), kWhite);
-  EXPECT_EQ(At(70, 41), kWhite);
-  EXPECT_NEAR(Count(kGreen), 400, 45);
+  EXPECT_EQ(At(61, 21), Green);
+  EXPECT_EQ(At(70, 30), Green);
+  EXPECT_EQ(At(79, 39), Green);
+  EXPECT_EQ(At(58, 30), White);
+  EXPECT_EQ(At(81, 30), White);
+  EXPECT_EQ(At(70, 18), White);
+  EXPECT_EQ(At(70, 41), White);
+  EXPECT_NEAR(Count(Green), 400, 45);
 
   // Every fourth byte is 0, as GDI leaves it, including where cairo filled.
   for (size_t i = 3; i < pixels.size(); i += 4)
@@ -203,15 +203,15 @@ TEST_F(CanvasTest, TextInkStaysInItsBox)
   DrawAll();
   const Box box = EntityExtents(*document, document->Entities()[0]);
   int inside = 0, outside = 0;
-  for (int y = 0; y < kSize; ++y)
+  for (int y = 0; y < Size; ++y)
   {
-    for (int x = 0; x < kSize; ++x)
+    for (int x = 0; x < Size; ++x)
     {
-      if (At(x, y) != kRed)
+      if (At(x, y) != Red)
       {
         continue;
       }
-      const double wx = x + 0.5, wy = kSize - (y + 0.5);
+      const double wx = x + 0.5, wy = Size - (y + 0.5);
       const bool in =
           wx >= box.minX - 1 && wx <= box.maxX + 1 && wy >= box.minY - 1 && wy <= box.maxY + 1;
       (in ? inside : outside)++;
@@ -220,7 +220,7 @@ TEST_F(CanvasTest, TextInkStaysInItsBox)
   EXPECT_GT(inside, 40); // an H and an E, 10 pixels tall
   EXPECT_EQ(outside, 0);
   // The H's left stem stands on the baseline at world x 10 (pixel row 60).
-  EXPECT_TRUE(Near(11, 58, kRed));
+  EXPECT_TRUE(Near(11, 58, Red));
   for (size_t i = 3; i < pixels.size(); i += 4)
   {
     ASSERT_EQ(pixels[i], 0);
@@ -234,7 +234,7 @@ TEST_F(CanvasTest, MonochromePaletteDrawsBlackOnWhite)
   // What the module's black-and-white switch does to the palette.
   for (int i = 0; i < 256; ++i)
   {
-    if (i != kWhiteIndex)
+    if (i != WhiteIndex)
     {
       palette[i] = 0;
     }
@@ -243,8 +243,8 @@ TEST_F(CanvasTest, MonochromePaletteDrawsBlackOnWhite)
   EXPECT_EQ(At(50, 80), 0u);
   EXPECT_EQ(At(50, 70), 0u); // ACI 15 uses entry 7, so it turns black too
   EXPECT_TRUE(Near(50, 40, 0));
-  EXPECT_EQ(Count(kRed) + Count(kBlue), 0);
-  EXPECT_EQ(Count(0) + Count(kWhite), kSize * kSize);
+  EXPECT_EQ(Count(Red) + Count(Blue), 0);
+  EXPECT_EQ(Count(0) + Count(White), Size * Size);
 }
 
 TEST_F(CanvasTest, FarAwayGeometryIsClippedNotWrapped)
@@ -264,15 +264,15 @@ TEST_F(CanvasTest, FarAwayGeometryIsClippedNotWrapped)
                  {23, "10"}})
        + Groups({{0, "CIRCLE"}, {8, "0"}, {62, "2"}, {10, "50"}, {20, "1000050"}, {40, "1e6"}}));
   DrawAll();
-  EXPECT_EQ(At(0, 80), kRed);
-  EXPECT_EQ(At(99, 80), kRed);
-  EXPECT_EQ(At(50, 0), kBlue);
-  EXPECT_EQ(At(50, 99), kGreen); // world y below 10: rows 90..99
-  EXPECT_EQ(At(10, 95), kGreen);
-  EXPECT_EQ(At(10, 85), kWhite);
+  EXPECT_EQ(At(0, 80), Red);
+  EXPECT_EQ(At(99, 80), Red);
+  EXPECT_EQ(At(50, 0), Blue);
+  EXPECT_EQ(At(50, 99), Green); // world y below 10: rows 90..99
+  EXPECT_EQ(At(10, 95), Green);
+  EXPECT_EQ(At(10, 85), White);
   // The huge circle grazes world y 50 (row 49 or 50) as a flat line.
-  EXPECT_TRUE(Near(20, 50, kYellow));
-  EXPECT_TRUE(Near(80, 50, kYellow));
+  EXPECT_TRUE(Near(20, 50, Yellow));
+  EXPECT_TRUE(Near(80, 50, Yellow));
 }
 
 TEST_F(CanvasTest, ClosedPolylineAndPoint)
@@ -290,11 +290,11 @@ TEST_F(CanvasTest, ClosedPolylineAndPoint)
                {20, "30"}})
        + Groups({{0, "POINT"}, {8, "0"}, {62, "5"}, {10, "70"}, {20, "70"}}));
   DrawAll();
-  EXPECT_EQ(At(20, 90), kRed);     // bottom edge, world y 10
-  EXPECT_EQ(At(30, 80), kRed);     // right edge
-  EXPECT_TRUE(Near(20, 80, kRed)); // closing diagonal back to the start
-  EXPECT_EQ(At(70, 30), kBlue);
-  EXPECT_EQ(Count(kBlue), 1);
+  EXPECT_EQ(At(20, 90), Red);     // bottom edge, world y 10
+  EXPECT_EQ(At(30, 80), Red);     // right edge
+  EXPECT_TRUE(Near(20, 80, Red)); // closing diagonal back to the start
+  EXPECT_EQ(At(70, 30), Blue);
+  EXPECT_EQ(Count(Blue), 1);
 }
 
 TEST(CanvasFillTest, CornersInAnyOrderClippedToTheBuffer)

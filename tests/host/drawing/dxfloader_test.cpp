@@ -27,7 +27,7 @@ using test::LoadError;
 using test::LoadText;
 using test::TempFile;
 
-const std::string kExamples = ZULAN_EXAMPLES_DIR;
+const std::string Examples = ZULAN_EXAMPLES_DIR;
 
 std::map<int, int> CountTypes(const Document &document)
 {
@@ -71,9 +71,9 @@ std::string ReadFile(const std::string &path)
 
 TEST(DxfLoaderTest, FloorPlanExample)
 {
-  auto plan = Document::Load(kExamples + "/floorplan.dxf");
-  const std::map<int, int> expected = {{kLine, 8}, {kArc, 2},    {kPolyline, 2}, {kText, 4},
-                                       {kFill, 1}, {kCircle, 1}, {kFrame, 1}};
+  auto plan = Document::Load(Examples + "/floorplan.dxf");
+  const std::map<int, int> expected = {{TypeLine, 8}, {TypeArc, 2},    {TypePolyline, 2}, {TypeText, 4},
+                                       {TypeFill, 1}, {TypeCircle, 1}, {TypeFrame, 1}};
   EXPECT_EQ(CountTypes(*plan), expected);
 
   EXPECT_TRUE(plan->IsLayerHidden(LayerNamed(*plan, "FURNITURE"))); // off
@@ -86,7 +86,7 @@ TEST(DxfLoaderTest, FloorPlanExample)
   std::map<int, int> aciByLayer;
   for (const Entity &entity : plan->Entities())
   {
-    if (entity.type == kArc)
+    if (entity.type == TypeArc)
     {
       EXPECT_EQ(entity.layer, LayerNamed(*plan, "DOORS"));
       EXPECT_EQ(entity.aci, 1);
@@ -99,21 +99,21 @@ TEST(DxfLoaderTest, FloorPlanExample)
   EXPECT_EQ(aciByLayer, (std::map<int, int>{{5, 2}, {150, 2}}));
   // The frame spans everything else.
   ExpectBox(plan->Extents(), -500, -500, 10500, 7500);
-  EXPECT_EQ(plan->Header().backgroundColor, kWhiteIndex);
+  EXPECT_EQ(plan->Header().backgroundColor, WhiteIndex);
   EXPECT_EQ(plan->Header().entityCount, plan->Entities().size());
 }
 
 TEST(DxfLoaderTest, BracketExample)
 {
-  auto part = Document::Load(kExamples + "/bracket.dxf");
-  const std::map<int, int> expected = {{kLine, 14},   {kCircle, 5},   {kArc, 2},
-                                       {kEllipse, 1}, {kPolyline, 1}, {kPoint, 1},
-                                       {kSolid, 1},   {kText, 1},     {kLimits, 1}};
+  auto part = Document::Load(Examples + "/bracket.dxf");
+  const std::map<int, int> expected = {{TypeLine, 14},   {TypeCircle, 5},   {TypeArc, 2},
+                                       {TypeEllipse, 1}, {TypePolyline, 1}, {TypePoint, 1},
+                                       {TypeSolid, 1},   {TypeText, 1},     {TypeLimits, 1}};
   EXPECT_EQ(CountTypes(*part), expected);
   std::vector<double> radii;
   for (const Entity &entity : part->Entities())
   {
-    if (entity.type == kCircle)
+    if (entity.type == TypeCircle)
     {
       radii.push_back(std::hypot(entity.geometry[2], entity.geometry[3]));
       EXPECT_EQ(part->Layers()[entity.layer].name, "HOLES");
@@ -131,7 +131,7 @@ TEST(DxfLoaderTest, BracketExample)
 
 TEST(DxfLoaderTest, RecordLayoutTheModuleReads)
 {
-  auto plan = Document::Load(kExamples + "/floorplan.dxf");
+  auto plan = Document::Load(Examples + "/floorplan.dxf");
   for (const Entity &entity : plan->Entities())
   {
     const auto *bytes = reinterpret_cast<const uint8_t *>(&entity);
@@ -216,8 +216,8 @@ TEST(DxfLoaderTest, EachEntityKind)
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities));
   const std::vector<Entity> &all = document->Entities();
   ASSERT_EQ(all.size(), 12u);
-  const std::vector<int> types = {kLine,  kCircle, kArc,  kEllipse, kPolyline, kPolyline,
-                                  kPoint, kSolid,  kText, kText,    kText,     kFill};
+  const std::vector<int> types = {TypeLine,  TypeCircle, TypeArc,  TypeEllipse, TypePolyline, TypePolyline,
+                                  TypePoint, TypeSolid,  TypeText, TypeText,    TypeText,     TypeFill};
   for (size_t i = 0; i < all.size(); ++i)
   {
     EXPECT_EQ(all[i].type, types[i]) << "entity " << i;
@@ -229,7 +229,7 @@ TEST(DxfLoaderTest, EachEntityKind)
   ExpectBox(EntityExtents(*document, all[3]), -4, -2, 4, 2);
   ExpectBox(EntityExtents(*document, all[4]), 0, -5, 10, 0);
   ExpectBox(EntityExtents(*document, all[5]), 0, 0, 4, 3);
-  EXPECT_TRUE(all[5].flags & kClosed);
+  EXPECT_TRUE(all[5].flags & Closed);
   ExpectBox(EntityExtents(*document, all[6]), 7, 8, 7, 8);
   // The SOLID's third and fourth corners are crosswise in the file.
   uint32_t count;
@@ -268,7 +268,7 @@ TEST(DxfLoaderTest, LayersAndColours)
   EXPECT_EQ(all[2].aci, 15);
   EXPECT_EQ(all[2].colorIndex, 7); // ACI 15 moves aside for the background
   EXPECT_EQ(all[3].aci, 7);        // BYBLOCK outside a block
-  EXPECT_EQ(all[3].colorIndex, kBlackIndex);
+  EXPECT_EQ(all[3].colorIndex, BlackIndex);
   EXPECT_FALSE(document->IsLayerHidden(all[0].layer));
   EXPECT_TRUE(document->IsLayerHidden(all[1].layer));
   EXPECT_TRUE(document->IsLayerHidden(all[2].layer));
@@ -316,7 +316,7 @@ TEST(DxfLoaderTest, NestedInsertsTransformAndInherit)
       DxfFile(LayerEntry("0", 7) + LayerEntry("L", 4) + LayerEntry("KEEP", 6), blocks, entities));
   const std::vector<Entity> &all = document->Entities();
   ASSERT_EQ(all.size(), 2u);
-  EXPECT_EQ(all[0].type, kCircle);
+  EXPECT_EQ(all[0].type, TypeCircle);
   EXPECT_EQ(document->Layers()[all[0].layer].name, "L"); // layer 0 takes the insert's
   EXPECT_EQ(all[0].aci, 3);                              // BYBLOCK takes the insert's
   ExpectBox(EntityExtents(*document, all[0]), 3, 5, 7, 9);
@@ -363,7 +363,7 @@ TEST(DxfLoaderTest, DimensionsDrawTheirBlockPaperSpaceIsLeftOut)
   auto document = LoadText(DxfFile(LayerEntry("0", 7) + LayerEntry("DIMS", 2), blocks, entities));
   ASSERT_EQ(document->Entities().size(), 1u);
   const Entity &line = document->Entities()[0];
-  EXPECT_EQ(line.type, kLine);
+  EXPECT_EQ(line.type, TypeLine);
   EXPECT_EQ(document->Layers()[line.layer].name, "DIMS");
   EXPECT_EQ(line.aci, 2);
   ExpectBox(EntityExtents(*document, line), 0, 0, 5, 0);
@@ -391,16 +391,16 @@ TEST(DxfLoaderTest, FrameAndLimitsCodes)
       LoadText(DxfFile(LayerEntry("0", 7) + LayerEntry("Frame", -7), "", entities, header));
   const std::vector<Entity> &all = document->Entities();
   ASSERT_EQ(all.size(), 3u);
-  EXPECT_EQ(all[0].type, kFrame);
-  EXPECT_EQ(all[0].shape, Shape::kSegment);
-  EXPECT_EQ(all[1].type, kLine);
-  EXPECT_EQ(all[2].type, kLimits);
+  EXPECT_EQ(all[0].type, TypeFrame);
+  EXPECT_EQ(all[0].shape, Shape::Segment);
+  EXPECT_EQ(all[1].type, TypeLine);
+  EXPECT_EQ(all[2].type, TypeLimits);
   ExpectBox(EntityExtents(*document, all[2]), -10, -20, 30, 40);
   ExpectBox(document->Extents(), -10, -20, 30, 40);
 
   // Without $LIMCHECK the limits are only recorded in the header.
   auto unchecked = LoadText(DxfFile(LayerEntry("0", 7), "", "", limits));
-  EXPECT_EQ(CountTypes(*unchecked).count(kLimits), 0u);
+  EXPECT_EQ(CountTypes(*unchecked).count(TypeLimits), 0u);
   EXPECT_EQ(unchecked->Header().limMaxY, 40.0f);
 }
 
@@ -460,7 +460,7 @@ TEST(DxfLoaderTest, SplinesAreDrawnAlongTheirCurves)
   auto cubic = LoadText(DxfFile(LayerEntry("0", 7), "",
                                 Spline(3, {0, 0, 0, 0, 1, 1, 1, 1}, {{0, 0}, {0, 10}, {10, 10}, {10, 0}})));
   ASSERT_EQ(cubic->Entities().size(), 1u);
-  EXPECT_EQ(cubic->Entities()[0].shape, Shape::kPath);
+  EXPECT_EQ(cubic->Entities()[0].shape, Shape::Path);
   std::vector<Point> path = PathOf(*cubic, 0);
   ASSERT_EQ(path.size() % 2, 1u);
   EXPECT_NEAR(path.front().x, 0, 1e-12);
@@ -565,7 +565,7 @@ TEST(DxfLoaderTest, BadFilesGiveOneClearError)
 
 TEST(DxfLoaderTest, TruncatedExamplesFailEverywhere)
 {
-  const std::string plan = ReadFile(kExamples + "/floorplan.dxf");
+  const std::string plan = ReadFile(Examples + "/floorplan.dxf");
   ASSERT_GT(plan.size(), 1000u);
   for (size_t length = 1; length < plan.size() - 6; length += plan.size() / 37)
   {
@@ -577,7 +577,7 @@ TEST(DxfLoaderTest, TruncatedExamplesFailEverywhere)
 TEST(DxfLoaderTest, DamagedExamplesNeverCrash)
 {
   // Lines swapped, dropped or changed anywhere: a drawing or an error.
-  const std::string part = ReadFile(kExamples + "/bracket.dxf");
+  const std::string part = ReadFile(Examples + "/bracket.dxf");
   std::vector<std::string> lines;
   std::istringstream in(part);
   for (std::string line; std::getline(in, line);)

@@ -103,32 +103,32 @@ std::string Line(const std::string &layer, double x1, double y1, double x2, doub
   return Groups(groups);
 }
 
-const ViewMapping kUnitView(0, 0, 100, 100, 0, 0, 100, 100);
+const ViewMapping UnitView(0, 0, 100, 100, 0, 0, 100, 100);
 
-Picture::Picture(int width, int height)
-    : width_(width), height_(height), pixels_(size_t(width) * size_t(height) * 4, 0)
+Picture::Picture(int pictureWidth, int pictureHeight)
+    : width(pictureWidth), height(pictureHeight), pixels(size_t(pictureWidth) * size_t(pictureHeight) * 4, 0)
 {
-  SetDefaultPalette(palette_);
+  SetDefaultPalette(palette);
 }
 
 void Picture::Draw(const Document &document, const ViewMapping &view, bool hairlines,
                    bool antialias)
 {
-  Canvas canvas(pixels_.data(), width_, height_);
+  Canvas canvas(pixels.data(), width, height);
   canvas.SetHairlines(hairlines);
   canvas.SetAntialias(antialias);
-  canvas.FillRect(0, 0, width_, height_, palette_[kWhiteIndex]);
+  canvas.FillRect(0, 0, width, height, palette[WhiteIndex]);
   for (const Entity &entity : document.Entities())
   {
-    if (!document.IsLayerHidden(entity.layer) || entity.type == kFrame)
-      canvas.Draw(document, entity, view, palette_);
+    if (!document.IsLayerHidden(entity.layer) || entity.type == TypeFrame)
+      canvas.Draw(document, entity, view, palette);
   }
 }
 
 uint32_t Picture::Colour(int x, int y) const
 {
   uint32_t value;
-  std::memcpy(&value, &pixels_[(size_t(y) * size_t(width_) + size_t(x)) * 4], 4);
+  std::memcpy(&value, &pixels[(size_t(y) * size_t(width) + size_t(x)) * 4], 4);
   return value & 0xFFFFFF;
 }
 

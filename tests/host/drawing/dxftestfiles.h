@@ -52,31 +52,31 @@ std::string Insert(const std::string &block, const std::string &layer, double x,
 std::string Line(const std::string &layer, double x1, double y1, double x2, double y2,
                  const std::vector<std::pair<int, std::string>> &more = {});
 
-constexpr int kSize = 100;
+constexpr int Size = 100;
 
 // World (0,0)-(100,100) one unit per pixel: world y is row 100 - y.
-extern const ViewMapping kUnitView;
+extern const ViewMapping UnitView;
 
 // A white bitmap with what the module would draw: visible layers and frames.
 class Picture
 {
 public:
-  explicit Picture(int width = kSize, int height = kSize);
+  explicit Picture(int width = Size, int height = Size);
   void Draw(const Document &document, const ViewMapping &view, bool hairlines = false,
             bool antialias = false);
   bool Ink(int x, int y) const;
   // Inked pixels in the rectangle [x0, x1) x [y0, y1).
   int InkIn(int x0, int y0, int x1, int y1) const;
-  int InkRow(int y) const { return InkIn(0, y, width_, y + 1); }
-  int InkColumn(int x) const { return InkIn(x, 0, x + 1, height_); }
+  int InkRow(int y) const { return InkIn(0, y, width, y + 1); }
+  int InkColumn(int x) const { return InkIn(x, 0, x + 1, height); }
   // The pixel's B, G, R as 0xRRGGBB.
   uint32_t Colour(int x, int y) const;
-  const std::vector<uint8_t> &Pixels() const { return pixels_; }
+  const std::vector<uint8_t> &Pixels() const { return pixels; }
 
 private:
-  int width_, height_;
-  std::vector<uint8_t> pixels_;
-  Palette palette_;
+  int width, height;
+  std::vector<uint8_t> pixels;
+  Palette palette;
 };
 
 } // namespace test

@@ -21,8 +21,8 @@ using test::Block;
 using test::Insert;
 using test::Line;
 using test::Picture;
-using test::kSize;
-using test::kUnitView;
+using test::Size;
+using test::UnitView;
 
 TEST(HiddenInsertTest, OffOrFrozenInsertLayerHidesAllItBrings)
 {
@@ -37,7 +37,7 @@ TEST(HiddenInsertTest, OffOrFrozenInsertLayerHidesAllItBrings)
                                        + LayerEntry("OFF", -3) + LayerEntry("ICE", 5, 1),
                                    blocks, entities));
   Picture picture;
-  picture.Draw(*document, kUnitView);
+  picture.Draw(*document, UnitView);
   // Visible inserts: both lines, also through a visible nested insert.
   for (int row : {90, 85, 30, 25})
     EXPECT_EQ(picture.InkRow(row), 20) << "row " << row;
@@ -45,7 +45,7 @@ TEST(HiddenInsertTest, OffOrFrozenInsertLayerHidesAllItBrings)
   // insert on the off layer inside a visible one show nothing.
   for (int row : {70, 65, 50, 45, 40, 35, 20, 15})
     EXPECT_EQ(picture.InkRow(row), 0) << "row " << row;
-  EXPECT_EQ(picture.InkIn(0, 0, kSize, kSize), 80);
+  EXPECT_EQ(picture.InkIn(0, 0, Size, Size), 80);
   // Layer-0 contents of a visible insert still take its layer.
   int onZero = 0;
   for (const Entity &entity : document->Entities())
@@ -83,13 +83,13 @@ std::unique_ptr<Document> WeightedLine(int units, const std::string &weight)
                           Groups({{9, "$INSUNITS"}, {70, std::to_string(units)}})));
 }
 
-const ViewMapping kTenView(0, 0, 10, 10, 0, 0, 100, 100);
+const ViewMapping TenView(0, 0, 10, 10, 0, 0, 100, 100);
 
 TEST(LineWeightTest, WidthFollowsUnitsAndScale)
 {
   // Millimetres: 1 mm is 10 pixels, with round caps 5 pixels past the ends.
   Picture wide;
-  wide.Draw(*WeightedLine(4, "100"), kTenView);
+  wide.Draw(*WeightedLine(4, "100"), TenView);
   EXPECT_GE(wide.InkColumn(50), 9);
   EXPECT_LE(wide.InkColumn(50), 11);
   EXPECT_EQ(wide.InkIn(45, 46, 56, 55), 11 * 9);
@@ -100,10 +100,10 @@ TEST(LineWeightTest, WidthFollowsUnitsAndScale)
   // One pixel wide as without a weight: --hairlines, centimetres (1 mm is a
   // pixel), the thinnest weight, and 0.13 mm (1.3 pixels).
   Picture hair, centimetres, thinnest, under;
-  hair.Draw(*WeightedLine(4, "100"), kTenView, true);
-  centimetres.Draw(*WeightedLine(5, "100"), kTenView);
-  thinnest.Draw(*WeightedLine(4, "0"), kTenView);
-  under.Draw(*WeightedLine(4, "13"), kTenView);
+  hair.Draw(*WeightedLine(4, "100"), TenView, true);
+  centimetres.Draw(*WeightedLine(5, "100"), TenView);
+  thinnest.Draw(*WeightedLine(4, "0"), TenView);
+  under.Draw(*WeightedLine(4, "13"), TenView);
   for (const Picture *picture : {&hair, &centimetres, &thinnest, &under})
   {
     EXPECT_EQ(picture->InkColumn(50), 1);
@@ -111,7 +111,7 @@ TEST(LineWeightTest, WidthFollowsUnitsAndScale)
   }
   // Metres: 1 mm is a hundredth of a pixel. Inches: 100 pixels an inch.
   Picture metres, inches;
-  metres.Draw(*WeightedLine(6, "211"), kTenView);
+  metres.Draw(*WeightedLine(6, "211"), TenView);
   EXPECT_EQ(metres.InkColumn(50), 1);
   inches.Draw(*WeightedLine(1, "100"), ViewMapping(4.5, 4.5, 5.5, 5.5, 0, 0, 100, 100));
   EXPECT_GE(inches.InkColumn(50), 3);
@@ -129,8 +129,8 @@ TEST(LineWeightTest, DefaultIsWhatTheHeaderSays)
                             Groups({{9, "$INSUNITS"}, {70, "4"}}) + header));
   };
   Picture standard, thin;
-  standard.Draw(*drawing(""), kTenView);
-  thin.Draw(*drawing(Groups({{9, "$LWDEFAULT"}, {70, "9"}})), kTenView);
+  standard.Draw(*drawing(""), TenView);
+  thin.Draw(*drawing(Groups({{9, "$LWDEFAULT"}, {70, "9"}})), TenView);
   EXPECT_GE(standard.InkColumn(50), 4);
   EXPECT_EQ(thin.InkColumn(50), 2);
 }
@@ -147,12 +147,12 @@ TEST(LineWeightTest, WideLinesJoinAcrossStrips)
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities,
                                    Groups({{9, "$INSUNITS"}, {70, "4"}})));
   Picture whole;
-  whole.Draw(*document, kTenView);
+  whole.Draw(*document, TenView);
   EXPECT_GT(whole.InkColumn(30), 10);
   for (int split : {37, 50, 61})
   {
-    Picture top(kSize, split), bottom(kSize, kSize - split);
-    top.Draw(*document, kTenView);
+    Picture top(Size, split), bottom(Size, Size - split);
+    top.Draw(*document, TenView);
     bottom.Draw(*document, ViewMapping(0, 0, 10, 10, 0, -split, 100, 100 - split));
     std::vector<uint8_t> joined = top.Pixels();
     joined.insert(joined.end(), bottom.Pixels().begin(), bottom.Pixels().end());
@@ -178,21 +178,21 @@ std::unique_ptr<Document> PointDrawing(int mode, const std::string &size,
 Picture PointPicture(int mode, const std::string &size, const std::string &more = "")
 {
   Picture picture;
-  picture.Draw(*PointDrawing(mode, size, more), kUnitView);
+  picture.Draw(*PointDrawing(mode, size, more), UnitView);
   return picture;
 }
 
 TEST(PointSymbolTest, FiguresOfPdmode)
 {
   // Size 20: arms and radius of 10 pixels round pixel (50,50).
-  EXPECT_EQ(PointPicture(0, "20").InkIn(0, 0, kSize, kSize), 1);
+  EXPECT_EQ(PointPicture(0, "20").InkIn(0, 0, Size, Size), 1);
   EXPECT_TRUE(PointPicture(0, "20").Ink(50, 50));
-  EXPECT_EQ(PointPicture(1, "20").InkIn(0, 0, kSize, kSize), 0);
+  EXPECT_EQ(PointPicture(1, "20").InkIn(0, 0, Size, Size), 0);
 
   const Picture cross = PointPicture(2, "20");
   EXPECT_TRUE(cross.Ink(41, 50) && cross.Ink(59, 50) && cross.Ink(50, 41) && cross.Ink(50, 59));
   EXPECT_FALSE(cross.Ink(45, 45) || cross.Ink(38, 50));
-  EXPECT_EQ(cross.InkIn(0, 0, kSize, kSize), 39); // 20 each, the end pixel left out
+  EXPECT_EQ(cross.InkIn(0, 0, Size, Size), 39); // 20 each, the end pixel left out
 
   const Picture x = PointPicture(3, "20");
   EXPECT_TRUE(x.Ink(45, 45) && x.Ink(55, 55) && x.Ink(45, 55) && x.Ink(55, 45));
@@ -201,7 +201,7 @@ TEST(PointSymbolTest, FiguresOfPdmode)
   const Picture tick = PointPicture(4, "20"); // upwards from the point
   EXPECT_TRUE(tick.Ink(50, 45) && tick.Ink(50, 50));
   EXPECT_FALSE(tick.Ink(50, 55));
-  EXPECT_EQ(tick.InkColumn(50), tick.InkIn(0, 0, kSize, kSize));
+  EXPECT_EQ(tick.InkColumn(50), tick.InkIn(0, 0, Size, Size));
 
   const Picture dotCircle = PointPicture(32, "20"), circle = PointPicture(33, "20");
   for (const Picture *picture : {&dotCircle, &circle})
@@ -238,11 +238,11 @@ TEST(PointSymbolTest, RelativeSizesAreSharesOfTheDrawingsHeight)
   // A symbol smaller than a pixel is a dot; the drawing's height is the
   // point's alone here.
   Picture alone = PointPicture(2, "0");
-  EXPECT_EQ(alone.InkIn(0, 0, kSize, kSize), 1);
+  EXPECT_EQ(alone.InkIn(0, 0, Size, Size), 1);
   // The same strips of a picture draw the same symbol.
   auto document = PointDrawing(98, "-20", post);
-  Picture top(kSize, 46), bottom(kSize, kSize - 46);
-  top.Draw(*document, kUnitView);
+  Picture top(Size, 46), bottom(Size, Size - 46);
+  top.Draw(*document, UnitView);
   bottom.Draw(*document, ViewMapping(0, 0, 100, 100, 0, -46, 100, 54));
   std::vector<uint8_t> joined = top.Pixels();
   joined.insert(joined.end(), bottom.Pixels().begin(), bottom.Pixels().end());
@@ -265,7 +265,7 @@ TEST(SplineTest, DrawnAlongTheCurve)
   }
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", Groups(groups)));
   Picture picture;
-  picture.Draw(*document, kUnitView);
+  picture.Draw(*document, UnitView);
   EXPECT_GT(picture.InkIn(48, 29, 53, 32), 0) << "the top of the curve";
   EXPECT_GT(picture.InkIn(9, 88, 12, 91), 0) << "its start";
   EXPECT_GT(picture.InkIn(88, 88, 92, 91), 0) << "its end";

@@ -22,8 +22,8 @@ using test::Groups;
 using test::LayerEntry;
 using test::LoadText;
 using test::Picture;
-using test::kSize;
-using test::kUnitView;
+using test::Size;
+using test::UnitView;
 
 std::string Num(double value)
 {
@@ -97,7 +97,7 @@ int PatternRecords(const Document &document)
 {
   int count = 0;
   for (const Entity &entity : document.Entities())
-    count += entity.type == kFill && entity.shape == Shape::kSegment;
+    count += entity.type == TypeFill && entity.shape == Shape::Segment;
   return count;
 }
 
@@ -111,13 +111,13 @@ PatternLine Family(double angle, Point base, Point offset, std::vector<double> d
   return line;
 }
 
-const std::vector<Point> kRing{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
-const Point kBreak{NAN, NAN};
+const std::vector<Point> Ring{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+const Point Break{NAN, NAN};
 
 std::vector<Point> SquareWithHole()
 {
-  std::vector<Point> rings = kRing;
-  rings.push_back(kBreak);
+  std::vector<Point> rings = Ring;
+  rings.push_back(Break);
   for (Point p : std::vector<Point>{{3, 3}, {7, 3}, {7, 7}, {3, 7}})
     rings.push_back(p);
   return rings;
@@ -146,9 +146,9 @@ void ExpectRanges(const std::vector<std::pair<double, double>> &actual,
 }
 
 std::vector<PatternPiece> Pieces(const std::vector<Point> &rings, const std::vector<PatternLine> &lines,
-                                 size_t maxPieces = kMaxHatchPieces)
+                                 size_t maxPieces = MaxHatchPieces)
 {
-  double work = kMaxHatchWork;
+  double work = MaxHatchWork;
   return PatternPieces(rings, lines, maxPieces, &work);
 }
 
@@ -161,9 +161,9 @@ TEST(PatternClipTest, EvenOddAroundAHole)
   ExpectRanges(PiecesAt(pieces, 5.5), {{0, 3}, {7, 10}}, "through the hole");
   // The same with the hole running the other way round, and a third ring
   // inside the hole: inside again.
-  std::vector<Point> rings = kRing;
-  rings.push_back(kBreak);
-  for (Point p : std::vector<Point>{{3, 3}, {3, 7}, {7, 7}, {7, 3}, kBreak, {4, 4}, {6, 4}, {6, 6}, {4, 6}})
+  std::vector<Point> rings = Ring;
+  rings.push_back(Break);
+  for (Point p : std::vector<Point>{{3, 3}, {3, 7}, {7, 7}, {7, 3}, Break, {4, 4}, {6, 4}, {6, 6}, {4, 6}})
     rings.push_back(p);
   ExpectRanges(PiecesAt(Pieces(rings, {Family(0, {0, 0.5}, {0, 1})}), 5.5), {{0, 3}, {4, 6}, {7, 10}},
                "island in the hole");
@@ -179,7 +179,7 @@ TEST(PatternClipTest, LinesThroughVerticesAreCutOnce)
   ExpectRanges(PiecesAt(pieces, 5), {{0, 10}}, "through the corners");
   ExpectRanges(PiecesAt(pieces, 2), {{3, 7}}, "lower half");
   // 45-degree lines y = x + 2k in the square: each from edge to edge.
-  const auto slanted = Pieces(kRing, {Family(45, {0, 0}, {-1, 1})});
+  const auto slanted = Pieces(Ring, {Family(45, {0, 0}, {-1, 1})});
   EXPECT_EQ(slanted.size(), 9u); // k = -4..4; k = ±5 only touch a corner
   for (const PatternPiece &piece : slanted)
   {
@@ -198,24 +198,24 @@ TEST(PatternClipTest, DashesRunFromEachLinesBasePoint)
   ExpectRanges(PiecesAt(dashed, 0.5), {{0, 2}, {3, 5}, {6, 8}, {9, 10}}, "plain line");
   ExpectRanges(PiecesAt(dashed, 5.5), {{0, 2}, {7, 8}, {9, 10}}, "either side of the hole");
   // Offsets along the line move each line's start: line k starts at x = k.
-  const auto staggered = Pieces(kRing, {Family(0, {0, 0.5}, {1, 1}, {1, -1})});
+  const auto staggered = Pieces(Ring, {Family(0, {0, 0.5}, {1, 1}, {1, -1})});
   ExpectRanges(PiecesAt(staggered, 0.5), {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {8, 9}}, "line 0");
   ExpectRanges(PiecesAt(staggered, 1.5), {{1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}}, "line 1");
   // 0 is a dot: a piece without length.
-  const auto dots = Pieces(kRing, {Family(0, {0, 0.5}, {0, 20}, {0, -2.5})});
+  const auto dots = Pieces(Ring, {Family(0, {0, 0.5}, {0, 20}, {0, -2.5})});
   ExpectRanges(PiecesAt(dots, 0.5), {{0, 0}, {2.5, 2.5}, {5, 5}, {7.5, 7.5}, {10, 10}}, "dots");
   // Only dots and no length at all: drawn continuous rather than endlessly.
-  ExpectRanges(PiecesAt(Pieces(kRing, {Family(0, {0, 0.5}, {0, 20}, {0, 0})}), 0.5), {{0, 10}},
+  ExpectRanges(PiecesAt(Pieces(Ring, {Family(0, {0, 0.5}, {0, 20}, {0, 0})}), 0.5), {{0, 10}},
                "no period");
 }
 
 TEST(PatternClipTest, FarBasePointsAndDegenerateFamilies)
 {
   // A base point 10^15 lines away still gives the lines y = k + 0.5.
-  ExpectRanges(PiecesAt(Pieces(kRing, {Family(0, {0, 1e15 + 0.5}, {0, 1})}), 4.5), {{0, 10}},
+  ExpectRanges(PiecesAt(Pieces(Ring, {Family(0, {0, 1e15 + 0.5}, {0, 1})}), 4.5), {{0, 10}},
                "far base");
   // Offsets along the lines make them coincide: nothing, and no hang.
-  EXPECT_TRUE(Pieces(kRing, {Family(0, {0, 5}, {3, 0}), Family(30, {0, 0}, {0, 0})}).empty());
+  EXPECT_TRUE(Pieces(Ring, {Family(0, {0, 5}, {3, 0}), Family(30, {0, 0}, {0, 0})}).empty());
   // Rings of fewer than three points enclose nothing.
   EXPECT_TRUE(Pieces({{0, 0}, {10, 10}}, {Family(0, {0, 0.5}, {0, 1})}).empty());
 }
@@ -223,17 +223,17 @@ TEST(PatternClipTest, FarBasePointsAndDegenerateFamilies)
 TEST(PatternClipTest, LimitsAreCheckedBeforeTheWork)
 {
   const std::vector<PatternLine> dense{Family(0, {0, 0}, {0, 1e-300})};
-  EXPECT_THROW(Pieces(kRing, dense), PatternTooLarge);
+  EXPECT_THROW(Pieces(Ring, dense), PatternTooLarge);
   const std::vector<Point> huge{{-3e38, -3e38}, {3e38, -3e38}, {3e38, 3e38}, {-3e38, 3e38}};
   EXPECT_THROW(Pieces(huge, {Family(0, {0, 0}, {0, 1})}), PatternTooLarge);
-  EXPECT_THROW(Pieces(kRing, {Family(0, {0, 0.5}, {0, 1}, {1e-300, -1e-300})}), PatternTooLarge);
+  EXPECT_THROW(Pieces(Ring, {Family(0, {0, 0.5}, {0, 1}, {1e-300, -1e-300})}), PatternTooLarge);
   // Pieces beyond the limit, and work beyond the budget.
-  EXPECT_THROW(Pieces(kRing, {Family(0, {0, 0.5}, {0, 1})}, 9), PatternTooLarge);
-  EXPECT_EQ(Pieces(kRing, {Family(0, {0, 0.5}, {0, 1})}, 10).size(), 10u);
+  EXPECT_THROW(Pieces(Ring, {Family(0, {0, 0.5}, {0, 1})}, 9), PatternTooLarge);
+  EXPECT_EQ(Pieces(Ring, {Family(0, {0, 0.5}, {0, 1})}, 10).size(), 10u);
   double work = 5;
-  EXPECT_THROW(PatternPieces(kRing, {Family(0, {0, 0.5}, {0, 1})}, 100, &work), PatternTooLarge);
+  EXPECT_THROW(PatternPieces(Ring, {Family(0, {0, 0.5}, {0, 1})}, 100, &work), PatternTooLarge);
   work = 1000;
-  PatternPieces(kRing, {Family(0, {0, 0.5}, {0, 1})}, 100, &work);
+  PatternPieces(Ring, {Family(0, {0, 0.5}, {0, 1})}, 100, &work);
   EXPECT_LT(work, 1000);
 }
 
@@ -267,10 +267,10 @@ std::string ChordEdge()
 void ExpectHill(const Picture &picture, const std::string &what)
 {
   EXPECT_TRUE(picture.Ink(50, 60) && picture.Ink(50, 52) && picture.Ink(30, 80)) << what;
-  EXPECT_EQ(picture.InkIn(0, 0, kSize, 48), 0) << what << ": above the top";
-  EXPECT_EQ(picture.InkIn(0, 91, kSize, kSize), 0) << what << ": below the chord";
+  EXPECT_EQ(picture.InkIn(0, 0, Size, 48), 0) << what << ": above the top";
+  EXPECT_EQ(picture.InkIn(0, 91, Size, Size), 0) << what << ": below the chord";
   EXPECT_FALSE(picture.Ink(15, 60) || picture.Ink(85, 60)) << what << ": beside the curve";
-  EXPECT_GT(picture.InkIn(0, 0, kSize, kSize), 1500) << what;
+  EXPECT_GT(picture.InkIn(0, 0, Size, Size), 1500) << what;
 }
 
 TEST(HatchSplineEdgeTest, FillsTheCurvesInside)
@@ -291,7 +291,7 @@ TEST(HatchSplineEdgeTest, FillsTheCurvesInside)
       if (std::string(sources) == "1")
         path += Groups({{330, "1F"}});
       Picture picture;
-      picture.Draw(*Load(Hatch(1, path)), kUnitView);
+      picture.Draw(*Load(Hatch(1, path)), UnitView);
       ExpectHill(picture, layout.first + ", " + sources + " source objects");
     }
   }
@@ -301,17 +301,17 @@ TEST(HatchSplineEdgeTest, FillsTheCurvesInside)
               {97, "3"}, {11, "10"}, {21, "10"}, {11, "50"}, {21, "50"}, {11, "90"}, {21, "10"}})
       + ChordEdge() + Groups({{97, "0"}});
   Picture through;
-  through.Draw(*Load(Hatch(1, fitOnly)), kUnitView);
+  through.Draw(*Load(Hatch(1, fitOnly)), UnitView);
   EXPECT_TRUE(through.Ink(50, 52) && through.Ink(50, 80));
-  EXPECT_EQ(through.InkIn(0, 0, kSize, 48), 0);
+  EXPECT_EQ(through.InkIn(0, 0, Size, 48), 0);
   // Data that make no curve (a knot count that does not fit) leave the fill
   // out, as before.
   std::string bad = SplineEdge(false);
   bad.replace(bad.find("95\n6\n"), 5, "95\n5\n");
   const auto broken = Load(Hatch(1, Groups({{92, "1"}, {93, "2"}}) + ChordEdge() + bad + Groups({{97, "0"}})));
   Picture none;
-  none.Draw(*broken, kUnitView);
-  EXPECT_EQ(none.InkIn(0, 0, kSize, kSize), 0);
+  none.Draw(*broken, UnitView);
+  EXPECT_EQ(none.InkIn(0, 0, Size, Size), 0);
 }
 
 // 45-degree lines y = x + 10k (offset (-5, 5), 7.07 apart) in the square
@@ -328,17 +328,17 @@ TEST(PatternHatchTest, LinesInsideNoneInTheHoleOrOutside)
   auto document = Load(SlantedHatch());
   EXPECT_GT(PatternRecords(*document), 10);
   for (const Entity &entity : document->Entities())
-    EXPECT_NE(entity.shape, Shape::kPolygon) << "a pattern hatch is not filled solid";
+    EXPECT_NE(entity.shape, Shape::Polygon) << "a pattern hatch is not filled solid";
   Picture picture;
-  picture.Draw(*document, kUnitView);
+  picture.Draw(*document, UnitView);
   // On lines y = x + 20 and y = x - 40 in the band round the hole; world y
   // is row 100 - y.
   EXPECT_TRUE(picture.Ink(20, 60) && picture.Ink(80, 60) && picture.Ink(25, 25));
   // Half-way between lines (y = x + 25, y = x - 35).
   EXPECT_FALSE(picture.Ink(20, 55) || picture.Ink(80, 55));
   EXPECT_EQ(picture.InkIn(31, 31, 70, 70), 0) << "the hole";
-  EXPECT_EQ(picture.InkIn(0, 0, kSize, 9) + picture.InkIn(0, 92, kSize, kSize), 0) << "outside";
-  EXPECT_EQ(picture.InkIn(0, 0, 9, kSize) + picture.InkIn(92, 0, kSize, kSize), 0) << "outside";
+  EXPECT_EQ(picture.InkIn(0, 0, Size, 9) + picture.InkIn(0, 92, Size, Size), 0) << "outside";
+  EXPECT_EQ(picture.InkIn(0, 0, 9, Size) + picture.InkIn(92, 0, Size, Size), 0) << "outside";
   // Every line of the band is there: along row 80 (y = 20) from x = 10 to
   // 90 the lines y = x + 10k cross at x = 10, 20, ... 90.
   for (int x = 20; x <= 80; x += 10)
@@ -351,7 +351,7 @@ TEST(PatternHatchTest, DashGapsWhereThePatternSays)
   auto document = Load(Hatch(2, Square(1, 1, 99, 99) + Square(40, 40, 60, 60),
                              PatternGroups({Family(0, {0, 5}, {0, 10}, {10, -10})})));
   Picture picture;
-  picture.Draw(*document, kUnitView);
+  picture.Draw(*document, UnitView);
   const int row = 45; // y = 55, through the hole
   for (int x : {5, 25, 65, 85})
     EXPECT_TRUE(picture.Ink(x, row)) << x;

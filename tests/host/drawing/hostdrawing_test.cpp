@@ -18,8 +18,8 @@ namespace zulan
 namespace
 {
 
-const std::string kExamples = ZULAN_EXAMPLES_DIR;
-constexpr int kWidth = 110, kHeight = 80;
+const std::string Examples = ZULAN_EXAMPLES_DIR;
+constexpr int Width = 110, Height = 80;
 
 int32_t DrawVisible(intptr_t, const void *entity, intptr_t, intptr_t)
 {
@@ -41,35 +41,35 @@ int32_t CheckExtents(intptr_t, const void *entity, intptr_t, intptr_t)
   return 0;
 }
 
-// Draws world (-500,-500)-(10500,7500) into kWidth x kHeight pixels, 100
+// Draws world (-500,-500)-(10500,7500) into Width x Height pixels, 100
 // units a pixel, as one strip of a capture, and returns the image rows.
 std::vector<uint32_t> Capture(const WorldRect &window = {-500, -500, 10500, 7500})
 {
   HDC display = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
   HDC memory = CreateCompatibleDC(display);
-  HBITMAP bitmap = CreateCompatibleBitmap(display, kWidth, kHeight + 2);
+  HBITMAP bitmap = CreateCompatibleBitmap(display, Width, Height + 2);
   HGDIOBJ previous = SelectObject(memory, bitmap);
   DevUseBitmap(memory);
   int16_t background;
   std::memcpy(&background, static_cast<uint8_t *>(GetHeaderAdr()) + 28, 2);
   DevUseColor(background);
-  const PixelRect all = {0, 0, kWidth, kHeight + 2};
+  const PixelRect all = {0, 0, Width, Height + 2};
   DevSRect(&all);
-  const PixelRect pixels = {0, 0, kWidth, kHeight};
+  const PixelRect pixels = {0, 0, Width, Height};
   SetBMView(&window, &pixels);
   DLScan(0, DrawVisible, 0, 0, 0);
   DevUsePrior();
   SelectObject(memory, previous);
 
-  std::vector<uint32_t> image(kWidth * kHeight);
+  std::vector<uint32_t> image(Width * Height);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = kWidth;
-  info.bmiHeader.biHeight = -kHeight;
+  info.bmiHeader.biWidth = Width;
+  info.bmiHeader.biHeight = -Height;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  EXPECT_EQ(GetDIBits(memory, bitmap, 0, kHeight, image.data(), &info, DIB_RGB_COLORS), kHeight);
+  EXPECT_EQ(GetDIBits(memory, bitmap, 0, Height, image.data(), &info, DIB_RGB_COLORS), Height);
   DeleteObject(bitmap);
   DeleteDC(memory);
   DeleteDC(display);
@@ -80,7 +80,7 @@ std::vector<uint32_t> Capture(const WorldRect &window = {-500, -500, 10500, 7500
 uint32_t Colour(const std::vector<uint32_t> &image, int x, int y)
 {
   uint8_t bgrx[4];
-  std::memcpy(bgrx, &image[y * kWidth + x], 4);
+  std::memcpy(bgrx, &image[y * Width + x], 4);
   EXPECT_EQ(bgrx[3], 0);
   return (uint32_t(bgrx[0]) << 16) | (uint32_t(bgrx[1]) << 8) | bgrx[2];
 }
@@ -88,15 +88,15 @@ uint32_t Colour(const std::vector<uint32_t> &image, int x, int y)
 int Count(const std::vector<uint32_t> &image, uint32_t colour)
 {
   int count = 0;
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x)
+  for (int y = 0; y < Height; ++y)
+    for (int x = 0; x < Width; ++x)
       count += Colour(image, x, y) == colour;
   return count;
 }
 
 TEST(HostDrawingTest, FloorPlanCapturedWhereTheViewPutsIt)
 {
-  ASSERT_EQ(OpenHostDrawing(kExamples + "/floorplan.dxf"), "");
+  ASSERT_EQ(OpenHostDrawing(Examples + "/floorplan.dxf"), "");
   float extents[6];
   BgnPExtents();
   DLScan(0, CheckExtents, 0, 0, 0);
@@ -111,9 +111,9 @@ TEST(HostDrawingTest, FloorPlanCapturedWhereTheViewPutsIt)
   const std::vector<uint32_t> image = Capture();
   // The frame runs round the edge, the outer wall (world x 0) in column 5.
   EXPECT_EQ(Colour(image, 0, 40), black);
-  EXPECT_EQ(Colour(image, kWidth - 1, 40), black);
+  EXPECT_EQ(Colour(image, Width - 1, 40), black);
   EXPECT_EQ(Colour(image, 40, 0), black);
-  EXPECT_EQ(Colour(image, 40, kHeight - 1), black);
+  EXPECT_EQ(Colour(image, 40, Height - 1), black);
   EXPECT_EQ(Colour(image, 5, 40), black);
   EXPECT_EQ(Colour(image, 80, 10), white);
   EXPECT_GT(Count(image, red), 10);       // doors
@@ -127,8 +127,8 @@ TEST(HostDrawingTest, FloorPlanCapturedWhereTheViewPutsIt)
       palette[i] = 0;
   const std::vector<uint32_t> mono = Capture();
   std::copy(saved.begin(), saved.end(), palette);
-  EXPECT_EQ(Count(mono, 0) + Count(mono, 0xFFFFFF), kWidth * kHeight);
-  EXPECT_EQ(Count(mono, 0), kWidth * kHeight - Count(image, white));
+  EXPECT_EQ(Count(mono, 0) + Count(mono, 0xFFFFFF), Width * Height);
+  EXPECT_EQ(Count(mono, 0), Width * Height - Count(image, white));
 }
 
 TEST(HostDrawingTest, HairlinesDrawWeightedLinesOnePixelWide)
@@ -143,7 +143,7 @@ TEST(HostDrawingTest, HairlinesDrawWeightedLinesOnePixelWide)
   auto inkInColumn = [&](const std::vector<uint32_t> &image)
   {
     int count = 0;
-    for (int y = 0; y < kHeight; ++y)
+    for (int y = 0; y < Height; ++y)
       count += Colour(image, 50, y) == black;
     return count;
   };
@@ -183,7 +183,7 @@ TEST(HostDrawingTest, CurrentDrawingTakesTheOperationsUntilItGoes)
     EXPECT_EQ(background, 15); // white until a drawing says otherwise
     EXPECT_EQ(drawing.GetPalette()[15], defaultPalette[15]);
 
-    ASSERT_EQ(OpenHostDrawing(kExamples + "/floorplan.dxf"), "");
+    ASSERT_EQ(OpenHostDrawing(Examples + "/floorplan.dxf"), "");
     EXPECT_EQ(ScannedExtents()[3], 10500);
     // A drawing that cannot be read leaves the open one in place.
     EXPECT_NE(OpenHostDrawing(::testing::TempDir() + "zulan-missing.dxf"), "");

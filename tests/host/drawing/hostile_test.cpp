@@ -24,7 +24,7 @@ using test::Groups;
 using test::LoadError;
 using test::TempFile;
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr double Pi = 3.14159265358979323846;
 
 
 std::string LoadTextError(const std::string &dxf)
@@ -137,13 +137,13 @@ TEST(HostileDxfTest, AnglesBeyondOneTurnAreReducedToIt)
   for (size_t i = 0; i < 5; ++i)
   {
     const double t0 = all[i].geometry[6], t1 = all[i].geometry[7];
-    EXPECT_TRUE(t0 >= 0 && t0 < 2 * kPi) << "entity " << i << " starts at " << t0;
-    EXPECT_TRUE(t1 > t0 && t1 - t0 <= 2 * kPi + 1e-12) << "entity " << i << " ends at " << t1;
+    EXPECT_TRUE(t0 >= 0 && t0 < 2 * Pi) << "entity " << i << " starts at " << t0;
+    EXPECT_TRUE(t1 > t0 && t1 - t0 <= 2 * Pi + 1e-12) << "entity " << i << " ends at " << t1;
   }
-  EXPECT_NEAR(all[3].geometry[6], kPi / 2, 1e-12);
-  EXPECT_NEAR(all[3].geometry[7], kPi / 2 + 2 * kPi, 1e-12);
-  EXPECT_NEAR(all[4].geometry[6], kPi / 2, 1e-12);
-  EXPECT_NEAR(all[4].geometry[7], 2 * kPi, 1e-12);
+  EXPECT_NEAR(all[3].geometry[6], Pi / 2, 1e-12);
+  EXPECT_NEAR(all[3].geometry[7], Pi / 2 + 2 * Pi, 1e-12);
+  EXPECT_NEAR(all[4].geometry[6], Pi / 2, 1e-12);
+  EXPECT_NEAR(all[4].geometry[7], 2 * Pi, 1e-12);
   uint32_t count;
   document->Points(all[5], &count);
   EXPECT_GT(count, 2u);

@@ -15,7 +15,7 @@ namespace
 
 using test::DxfFile;
 using test::Groups;
-using test::kUnitView;
+using test::UnitView;
 using test::LayerEntry;
 using test::Line;
 using test::LoadText;
@@ -72,7 +72,7 @@ TEST(LineTypeTest, DashesFollowThePatternAndItsScales)
       LayerEntry("0", 7) + Groups({{0, "LAYER"}, {2, "DASHES"}, {70, "0"}, {62, "7"}, {6, "DASHED"}});
   auto document = LoadText(DxfFile(layers, "", entities, Header(1), LineTypes()));
   Picture picture;
-  picture.Draw(*document, kUnitView);
+  picture.Draw(*document, UnitView);
   EXPECT_EQ(RowInk(picture, 90, 0, 30), "##########.....##########.....");
   EXPECT_EQ(RowInk(picture, 80, 0, 30), "####..####..####..####..####..");
   EXPECT_EQ(RowInk(picture, 70, 0, 30), "##########.....##########.....");
@@ -82,7 +82,7 @@ TEST(LineTypeTest, DashesFollowThePatternAndItsScales)
   // $LTSCALE 2 doubles the pattern.
   auto scaled = LoadText(DxfFile(layers, "", entities, Header(2), LineTypes()));
   Picture wide;
-  wide.Draw(*scaled, kUnitView);
+  wide.Draw(*scaled, UnitView);
   EXPECT_EQ(RowInk(wide, 90, 0, 30), "####################..........");
 }
 
@@ -96,7 +96,7 @@ TEST(LineTypeTest, PatternRunsOnAcrossPolylineVertices)
                                        {10, "25"}, {20, "60"}});
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities, Header(1), LineTypes()));
   Picture picture;
-  picture.Draw(*document, kUnitView);
+  picture.Draw(*document, UnitView);
   EXPECT_EQ(RowInk(picture, 90, 10, 26), "##########.....#");
   std::string column;
   for (int y = 89; y >= 70; --y)
@@ -115,7 +115,7 @@ TEST(LineTypeTest, DotsCirclesAndBlockScale)
       + Groups({{0, "INSERT"}, {8, "0"}, {2, "B"}, {10, "0"}, {20, "20"}, {41, "2"}, {42, "2"}});
   auto document = LoadText(DxfFile(LayerEntry("0", 7), blocks, entities, Header(1), LineTypes()));
   Picture picture;
-  picture.Draw(*document, kUnitView);
+  picture.Draw(*document, UnitView);
   EXPECT_EQ(RowInk(picture, 90, 0, 13), "#...#...#...#");
   EXPECT_EQ(RowInk(picture, 80, 0, 30), "####################..........");
   // The circle has gaps, but most of its 126 pixels of length are inked.
@@ -139,7 +139,7 @@ TEST(LineTypeTest, FarAwayDashesAreNotWalked)
   const std::string entities = Line("0", -1e9, 50, 1e9, 50, {{6, "DASHED"}});
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities, Header(1), LineTypes()));
   Picture picture;
-  picture.Draw(*document, kUnitView);
+  picture.Draw(*document, UnitView);
   const int inked = picture.InkRow(50);
   EXPECT_GT(inked, 60);
   EXPECT_LT(inked, 72);
@@ -158,7 +158,7 @@ TEST(WidePolylineTest, ConstantAndTaperedWidthsFillBands)
                 {40, "0"}, {41, "10"}, {10, "60"}, {20, "20"}});
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities));
   Picture picture;
-  picture.Draw(*document, kUnitView);
+  picture.Draw(*document, UnitView);
   // The band from world y 77 to 83 takes the six rows whose centres lie
   // in it, down the side x 47 to 53 the six columns.
   EXPECT_EQ(picture.InkIn(20, 16, 40, 25), 20 * 6);
@@ -182,7 +182,7 @@ TEST(WidePolylineTest, DonutIsARing)
               {42, "1"}, {10, "70"}, {20, "50"}, {42, "1"}});
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities));
   Picture picture;
-  picture.Draw(*document, kUnitView);
+  picture.Draw(*document, UnitView);
   EXPECT_EQ(picture.InkIn(38, 38, 62, 62), 0); // the hole
   EXPECT_EQ(picture.InkIn(49, 29, 52, 32), 9); // the ring at the top
   EXPECT_EQ(picture.InkIn(69, 49, 72, 52), 9); // and at the right
@@ -195,7 +195,7 @@ TEST(WidePolylineTest, DonutIsARing)
       + Groups({{0, "SEQEND"}, {8, "0"}});
   auto band = LoadText(DxfFile(LayerEntry("0", 7), "", polyline));
   Picture second;
-  second.Draw(*band, kUnitView);
+  second.Draw(*band, UnitView);
   EXPECT_EQ(second.InkColumn(50), 8); // y 6 to 14
 }
 
@@ -230,7 +230,7 @@ TEST(WideOutlineTest, BandsAreCounterClockwiseAndBounded)
   // Patterns without gaps or ink, or too long, are continuous.
   EXPECT_TRUE(DashPattern({5}, 1).empty());
   EXPECT_TRUE(DashPattern({-5, -1}, 1).empty());
-  EXPECT_TRUE(DashPattern(std::vector<double>(kMaxDashElements + 1, 1), 1).empty());
+  EXPECT_TRUE(DashPattern(std::vector<double>(MaxDashElements + 1, 1), 1).empty());
   EXPECT_TRUE(DashPattern({1e308, -1e308}, 10).empty());
   EXPECT_EQ(DashPattern({2, -1}, 3), (std::vector<double>{6, -3}));
 }
@@ -240,8 +240,8 @@ TEST(AntialiasTest, SmoothsLinesWithGreysAndKeepsThemInPlace)
   const std::string entities = Line("0", 10, 10, 90, 37);
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities));
   Picture aliased, smooth;
-  aliased.Draw(*document, kUnitView);
-  smooth.Draw(*document, kUnitView, false, true);
+  aliased.Draw(*document, UnitView);
+  smooth.Draw(*document, UnitView, false, true);
   int greys = 0;
   for (int y = 0; y < 100; ++y)
     for (int x = 0; x < 100; ++x)

@@ -22,8 +22,8 @@ using test::LayerEntry;
 using test::Line;
 using test::LoadText;
 using test::Picture;
-using test::kSize;
-using test::kUnitView;
+using test::Size;
+using test::UnitView;
 
 using GroupList = std::vector<std::pair<int, std::string>>;
 
@@ -50,7 +50,7 @@ std::unique_ptr<Document> Load(const std::string &entities, const std::string &b
 Picture Draw(const Document &document)
 {
   Picture picture;
-  picture.Draw(document, kUnitView);
+  picture.Draw(document, UnitView);
   return picture;
 }
 
@@ -66,14 +66,14 @@ TEST(MTextTest, ParagraphsStandOnLinesFiveThirdsOfTheHeightApart)
 {
   // Top-left at y = 90: capitals 80-90, the next baseline 16.7 lower.
   const Picture single = Draw(*Load(MText(10, 90, "HHH\\PHHH")));
-  EXPECT_GT(single.InkIn(0, 11, kSize, 20), 0);
-  EXPECT_EQ(single.InkIn(0, 21, kSize, 26), 0) << "the gap between the lines";
-  EXPECT_GT(single.InkIn(0, 28, kSize, 36), 0);
-  EXPECT_EQ(single.InkIn(0, 38, kSize, kSize), 0);
+  EXPECT_GT(single.InkIn(0, 11, Size, 20), 0);
+  EXPECT_EQ(single.InkIn(0, 21, Size, 26), 0) << "the gap between the lines";
+  EXPECT_GT(single.InkIn(0, 28, Size, 36), 0);
+  EXPECT_EQ(single.InkIn(0, 38, Size, Size), 0);
   // Spacing factor 2 (group 44): baselines 33.3 apart.
   const Picture doubled = Draw(*Load(MText(10, 90, "HHH\\PHHH", {{44, "2"}})));
-  EXPECT_EQ(doubled.InkIn(0, 21, kSize, 42), 0);
-  EXPECT_GT(doubled.InkIn(0, 45, kSize, 53), 0);
+  EXPECT_EQ(doubled.InkIn(0, 21, Size, 42), 0);
+  EXPECT_GT(doubled.InkIn(0, 45, Size, 53), 0);
 }
 
 TEST(MTextTest, WrapsAtTheReferenceWidth)
@@ -82,7 +82,7 @@ TEST(MTextTest, WrapsAtTheReferenceWidth)
   auto wrapped = Load(MText(5, 95, "HH HH HH", {{41, "30"}}));
   EXPECT_EQ(Texts(*wrapped), (std::vector<std::string>{"HH", "HH", "HH"}));
   const Picture picture = Draw(*wrapped);
-  EXPECT_EQ(picture.InkIn(30, 0, kSize, kSize), 0);
+  EXPECT_EQ(picture.InkIn(30, 0, Size, Size), 0);
   for (int row : {10, 27, 44}) // one line under another
     EXPECT_GT(picture.InkRow(row), 0) << "row " << row;
   // Without a width, and with a width wider than anything, one line.
@@ -99,11 +99,11 @@ TEST(MTextTest, AttachmentPlacesTheBlockRoundTheInsertionPoint)
   // Top left: all ink right of and below (50, 50); bottom right: left of
   // and above it; middle centre: round it.
   const Picture topLeft = Draw(*Load(MText(50, 50, "HH", {{71, "1"}})));
-  EXPECT_GT(topLeft.InkIn(50, 50, kSize, kSize), 20);
-  EXPECT_EQ(topLeft.InkIn(0, 0, 49, kSize) + topLeft.InkIn(0, 0, kSize, 49), 0);
+  EXPECT_GT(topLeft.InkIn(50, 50, Size, Size), 20);
+  EXPECT_EQ(topLeft.InkIn(0, 0, 49, Size) + topLeft.InkIn(0, 0, Size, 49), 0);
   const Picture bottomRight = Draw(*Load(MText(50, 50, "HH", {{71, "9"}})));
   EXPECT_GT(bottomRight.InkIn(0, 0, 50, 50), 20);
-  EXPECT_EQ(bottomRight.InkIn(51, 0, kSize, kSize) + bottomRight.InkIn(0, 51, kSize, kSize), 0);
+  EXPECT_EQ(bottomRight.InkIn(51, 0, Size, Size) + bottomRight.InkIn(0, 51, Size, Size), 0);
   const Picture centre = Draw(*Load(MText(50, 50, "HH", {{71, "5"}})));
   for (auto [x, y] : {std::pair{40, 40}, {50, 40}, {40, 50}, {50, 50}})
     EXPECT_GT(centre.InkIn(x, y, x + 10, y + 10), 0) << x << ", " << y;
@@ -125,7 +125,7 @@ TEST(MTextTest, HeightAndColourCodesHoldToTheEndOfTheirGroup)
   const Picture picture = Draw(*document);
   int red = 0, other = 0;
   for (int y = 28; y < 38; ++y) // above the short capitals
-    for (int x = 0; x < kSize; ++x)
+    for (int x = 0; x < Size; ++x)
       if (picture.Ink(x, y))
         (picture.Colour(x, y) == 0xFF0000 ? red : other)++;
   EXPECT_GT(red, 10);
@@ -172,24 +172,24 @@ TEST(TextAlignmentTest, AlignedAndFitFillTheLineBetweenThePoints)
   const Picture aligned = Draw(*Load(TwoPointText(3, 10, 50, 90, 50)));
   EXPECT_GT(aligned.InkIn(10, 40, 20, 50), 0);
   EXPECT_GT(aligned.InkIn(80, 40, 90, 50), 0);
-  EXPECT_EQ(aligned.InkIn(0, 0, 9, kSize) + aligned.InkIn(92, 0, kSize, kSize), 0);
+  EXPECT_EQ(aligned.InkIn(0, 0, 9, Size) + aligned.InkIn(92, 0, Size, Size), 0);
   EXPECT_GT(aligned.InkRow(15), 0);
   // Fit: as long, but height 5 kept.
   const Picture fit = Draw(*Load(TwoPointText(5, 10, 50, 90, 50)));
   EXPECT_GT(fit.InkIn(10, 45, 20, 51), 0);
   EXPECT_GT(fit.InkIn(80, 45, 90, 51), 0);
-  EXPECT_EQ(fit.InkIn(0, 0, 9, kSize) + fit.InkIn(92, 0, kSize, kSize), 0);
-  EXPECT_EQ(fit.InkIn(0, 0, kSize, 44), 0);
+  EXPECT_EQ(fit.InkIn(0, 0, 9, Size) + fit.InkIn(92, 0, Size, Size), 0);
+  EXPECT_EQ(fit.InkIn(0, 0, Size, 44), 0);
   // The direction comes from the points: upwards, the letters stand left
   // of the line.
   const Picture up = Draw(*Load(TwoPointText(5, 50, 10, 50, 90)));
   EXPECT_GT(up.InkIn(44, 10, 51, 20), 0);
   EXPECT_GT(up.InkIn(44, 80, 51, 90), 0);
-  EXPECT_EQ(up.InkIn(52, 0, kSize, kSize) + up.InkIn(0, 0, 43, kSize), 0);
+  EXPECT_EQ(up.InkIn(52, 0, Size, Size) + up.InkIn(0, 0, 43, Size), 0);
   // Right (2) and top (73 = 3) hang left of and below the second point.
   const Picture topRight = Draw(*Load(TwoPointText(2, 0, 0, 50, 50) + Groups({{73, "3"}})));
   EXPECT_GT(topRight.InkIn(40, 50, 50, 56), 0);
-  EXPECT_EQ(topRight.InkIn(51, 0, kSize, kSize) + topRight.InkIn(0, 0, kSize, 49), 0);
+  EXPECT_EQ(topRight.InkIn(51, 0, Size, Size) + topRight.InkIn(0, 0, Size, 49), 0);
 }
 
 // An INSERT of `block` at (x, y) on a layer, with its ATTRIBs and SEQEND.
@@ -228,11 +228,11 @@ TEST(AttributeTest, DrawnWhereTheParentPutsThem)
   EXPECT_EQ(picture.Colour(picture.Ink(11, 85) ? 11 : 12, 85), 0xFFFF00) << "the insert's colour, 2";
   EXPECT_EQ(picture.InkIn(0, 18, 50, 32), 0) << "the invisible attribute";
   EXPECT_GT(picture.InkIn(68, 10, 90, 21), 20) << "right and top at the second point";
-  EXPECT_EQ(picture.InkIn(91, 0, kSize, 60) + picture.InkIn(0, 0, kSize, 9), 0);
-  EXPECT_EQ(picture.InkRow(70), kSize) << "the LINE after the SEQEND";
+  EXPECT_EQ(picture.InkIn(91, 0, Size, 60) + picture.InkIn(0, 0, Size, 9), 0);
+  EXPECT_EQ(picture.InkRow(70), Size) << "the LINE after the SEQEND";
   int onRed = 0;
   for (const Entity &entity : document->Entities())
-    onRed += entity.type == kText && document->Layers()[entity.layer].name == "RED";
+    onRed += entity.type == TypeText && document->Layers()[entity.layer].name == "RED";
   EXPECT_EQ(onRed, 2);
 }
 
@@ -248,7 +248,7 @@ TEST(AttributeTest, InsertsInBlocksArraysAndHiddenLayers)
   const Picture picture = Draw(*nested);
   EXPECT_GT(picture.InkIn(65, 65, 74, 75), 0);
   EXPECT_EQ(picture.InkRow(40), 10) << "B's line at (60, 60)";
-  EXPECT_EQ(picture.InkIn(0, 0, 60, kSize), 0);
+  EXPECT_EQ(picture.InkIn(0, 0, 60, Size), 0);
   // A 3 x 2 MINSERT draws its attribute once; an insert on a layer that
   // is off brings none.
   auto array = Load(InsertWithAttributes("B", "0", 10, 10, Attrib(50, 50, "H"),
@@ -257,7 +257,7 @@ TEST(AttributeTest, InsertsInBlocksArraysAndHiddenLayers)
                     blocks, LayerEntry("OFF", -1));
   int texts = 0;
   for (const Entity &entity : array->Entities())
-    texts += entity.type == kText;
+    texts += entity.type == TypeText;
   EXPECT_EQ(texts, 1);
 }
 
