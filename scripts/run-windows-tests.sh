@@ -43,10 +43,16 @@ build_libpng() {
   bash scripts/build-windows-libpng.sh "$deps"
 }
 
-# Warnings are errors, as in the Linux builds.
+# Warnings are errors, and ccache keeps the objects between runs, as in the
+# Linux builds.
 build_project() {
+  local launcher=""
+  if command -v ccache >/dev/null; then
+    launcher="env;CCACHE_SLOPPINESS=pch_defines,time_macros;ccache"
+  fi
   cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
-    -DCMAKE_PREFIX_PATH="$deps" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DRASTELLO_TESTS=ON >/dev/null
+    -DCMAKE_PREFIX_PATH="$deps" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DRASTELLO_TESTS=ON \
+    -DCMAKE_C_COMPILER_LAUNCHER="$launcher" -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher" >/dev/null
   cmake --build "$build" -j"$jobs"
 }
 
