@@ -67,7 +67,7 @@ WrappedTimes wrappedTimes;
 class Timed
 {
 public:
-  explicit Timed(double &total) : total(total), start(Clock::now()) {}
+  explicit Timed(double &sum) : total(sum), start(Clock::now()) {}
   ~Timed() { total += Since(start); }
 
 private:

@@ -254,7 +254,7 @@ int main(int argc, char **argv)
   }
   // Opened before the host, so a bad drawing ends the run before the registry is read.
 #ifdef _WIN32
-  zulan::GdiDrawing &hostDrawing = zulan::CurrentGdiDrawing();
+  zulan::GdiDrawing &hostDrawing = zulan::CurrentDrawing();
   (void)hairlines;
   (void)antialias;
 #else

@@ -22,12 +22,12 @@ const double FarthestPixel = 1 << 26;
 
 uint32_t *PaletteAddress()
 {
-  return CurrentGdiDrawing().GetPalette();
+  return CurrentDrawing().GetPalette();
 }
 
 } // namespace
 
-GdiDrawing &CurrentGdiDrawing()
+GdiDrawing &CurrentDrawing()
 {
   static GdiDrawing drawing;
   return drawing;
@@ -238,83 +238,9 @@ void GdiDrawing::EndExtents(float *found)
 
 } // namespace zulan
 
-using zulan::CurrentGdiDrawing;
-
-// The exported drawing operations, and the palette entry by its stdcall name.
-extern "C" {
-
-uint32_t *WINAPI GetPalAdr()
+// The palette entry by its stdcall name; the other drawing operations are
+// exported from drawingexports.cpp.
+extern "C" uint32_t *WINAPI GetPalAdr()
 {
-  return CurrentGdiDrawing().GetPalette();
+  return zulan::CurrentDrawing().GetPalette();
 }
-
-void *GetHeaderAdr()
-{
-  return CurrentGdiDrawing().GetHeader();
-}
-
-void DevUseBitmap(HDC memoryContext)
-{
-  CurrentGdiDrawing().UseBitmap(memoryContext);
-}
-
-void DevUsePrior()
-{
-  CurrentGdiDrawing().UsePrior();
-}
-
-void DevUseColor(int32_t colourIndex)
-{
-  CurrentGdiDrawing().UseColour(colourIndex);
-}
-
-void DevSRect(const PixelRect *rectangle)
-{
-  CurrentGdiDrawing().FillRect(rectangle);
-}
-
-void SetBMView(const WorldRect *window, const PixelRect *pixels)
-{
-  CurrentGdiDrawing().SetView(window, pixels);
-}
-
-int32_t DLScan(int32_t, XPEntityCallback callback, int32_t, int32_t, int32_t)
-{
-  CurrentGdiDrawing().Scan(callback);
-  return 0;
-}
-
-int32_t AskLayerHidden(int32_t layer)
-{
-  return CurrentGdiDrawing().IsLayerHidden(layer) ? 1 : 0;
-}
-
-void EDraw1(const void *entity)
-{
-  CurrentGdiDrawing().Draw(entity);
-}
-
-void BgnPExtents()
-{
-  CurrentGdiDrawing().BeginExtents();
-}
-
-void EXCheck(const void *entity)
-{
-  CurrentGdiDrawing().CheckExtents(entity);
-}
-
-void EndPExtents(float *extents)
-{
-  CurrentGdiDrawing().EndExtents(extents);
-}
-
-void NewCsrOrg(float, float)
-{
-}
-
-void Redraw()
-{
-}
-
-} // extern "C"

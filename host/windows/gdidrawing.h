@@ -36,6 +36,8 @@ public:
   void BeginExtents();
   void CheckExtents(const void *entity);
   void EndExtents(float *found);
+  // The host has no cursor to move.
+  void SetCursorOrigin(float, float) {}
 
 private:
   // What DLScan hands the module: the type at byte 4, the layer at 12.
@@ -63,7 +65,8 @@ private:
   bool collecting = false;
 };
 
-GdiDrawing &CurrentGdiDrawing();
+// The drawing the exported operations talk to.
+GdiDrawing &CurrentDrawing();
 
 } // namespace zulan
 
