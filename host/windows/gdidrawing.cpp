@@ -20,6 +20,42 @@ const float EmptyExtents[6] = {0.0f, 0.0f, 0.0f, 297.0f, 210.0f, 0.0f};
 // well inside that range.
 const double FarthestPixel = 1 << 26;
 
+// Cuts the segment a-b to the square of half side FarthestPixel (Liang and
+// Barsky): a point held inside the range on its own would turn the line.
+bool ClipToRange(double &ax, double &ay, double &bx, double &by)
+{
+  double t0 = 0, t1 = 1;
+  const double dx = bx - ax, dy = by - ay;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {ax + FarthestPixel, FarthestPixel - ax, ay + FarthestPixel, FarthestPixel - ay};
+  for (int side = 0; side < 4; ++side)
+  {
+    if (p[side] == 0)
+    {
+      if (q[side] < 0)
+        return false;
+      continue;
+    }
+    const double t = q[side] / p[side];
+    if (p[side] < 0)
+      t0 = std::max(t0, t);
+    else
+      t1 = std::min(t1, t);
+  }
+  if (t0 > t1)
+    return false;
+  bx = ax + t1 * dx;
+  by = ay + t1 * dy;
+  ax += t0 * dx;
+  ay += t0 * dy;
+  return true;
+}
+
+LONG Rounded(double value)
+{
+  return static_cast<LONG>(std::floor(value + 0.5));
+}
+
 uint32_t *PaletteAddress()
 {
   return CurrentDrawing().GetPalette();
@@ -127,11 +163,36 @@ void GdiDrawing::SetView(const WorldRect *window, const PixelRect *pixels)
   sy = wy != 0 && std::isfinite(wy) ? (pixels->yb - 1.0 - pixels->ya) / wy : 1;
 }
 
+// Fills take their points held in range: only a part far outside the bitmap
+// changes. Lines are cut to the range instead (DrawLines).
 POINT GdiDrawing::ToPixel(double x, double y) const
 {
   const double px = std::clamp(xa + (x - x1) * sx, -FarthestPixel, FarthestPixel);
   const double py = std::clamp(ya + (y2 - y) * sy, -FarthestPixel, FarthestPixel);
-  return {static_cast<LONG>(std::floor(px + 0.5)), static_cast<LONG>(std::floor(py + 0.5))};
+  return {Rounded(px), Rounded(py)};
+}
+
+void GdiDrawing::DrawLines(const std::vector<double> &points, bool closed, COLORREF colour) const
+{
+  const size_t count = points.size() / 2;
+  if (count == 1)
+  {
+    const POINT only = ToPixel(points[0], points[1]);
+    SetPixel(context, only.x, only.y, colour);
+    return;
+  }
+  for (size_t i = 0; i + 1 < count + (closed ? 1 : 0); ++i)
+  {
+    const size_t j = (i + 1) % count;
+    double ax = xa + (points[2 * i] - x1) * sx, ay = ya + (y2 - points[2 * i + 1]) * sy;
+    double bx = xa + (points[2 * j] - x1) * sx, by = ya + (y2 - points[2 * j + 1]) * sy;
+    if (!ClipToRange(ax, ay, bx, by))
+      continue;
+    MoveToEx(context, Rounded(ax), Rounded(ay), nullptr);
+    LineTo(context, Rounded(bx), Rounded(by));
+    // LineTo leaves the last pixel out; a CAD drawing's line ends on it.
+    SetPixel(context, Rounded(bx), Rounded(by), colour);
+  }
 }
 
 void GdiDrawing::Scan(XPEntityCallback callback) const
@@ -177,11 +238,7 @@ void GdiDrawing::Draw(const void *address)
   case FlatEntity::Kind::Segment:
   case FlatEntity::Kind::Path:
   case FlatEntity::Kind::Closed:
-    if (entity->kind == FlatEntity::Kind::Closed)
-      pixels.push_back(pixels.front());
-    Polyline(context, pixels.data(), static_cast<int>(pixels.size()));
-    // LineTo leaves the last pixel out; a CAD drawing's line ends on it.
-    SetPixel(context, pixels.back().x, pixels.back().y, colour);
+    DrawLines(p, entity->kind == FlatEntity::Kind::Closed, colour);
     break;
   case FlatEntity::Kind::Polygon:
   case FlatEntity::Kind::Nonzero:

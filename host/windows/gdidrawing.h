@@ -51,6 +51,7 @@ private:
   };
   const FlatEntity *OwnEntity(const void *address) const;
   POINT ToPixel(double x, double y) const;
+  void DrawLines(const std::vector<double> &points, bool closed, COLORREF colour) const;
 
   FlatDrawing drawing;
   std::vector<Record> records;
