@@ -195,6 +195,15 @@ struct MTextFormat
 bool LayoutMText(const std::string &utf8, const MTextFormat &format, size_t limit,
                  std::vector<MTextRun> *runs);
 
+struct Rect
+{
+  double x0, y0, x1, y1;
+};
+// Cuts the segment a-b to the rectangle (Liang-Barsky); false when it misses.
+bool ClipSegment(const Rect &r, Point *a, Point *b);
+// Cuts a ring to the rectangle (Sutherland-Hodgman), one edge at a time.
+std::vector<Point> ClipPolygon(const Rect &r, std::vector<Point> ring);
+
 // World box of a Shape::Label record's geometry.
 Box LabelBox(const double *geometry);
 

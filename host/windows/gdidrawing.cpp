@@ -1,5 +1,5 @@
 #include "gdidrawing.h"
-#include "drawing.h"
+#include "drawinginternal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,40 +16,10 @@ namespace
 // white background, and an A4 sheet in millimetres as the extents.
 const int16_t WhiteBackground = WhiteIndex;
 const float EmptyExtents[6] = {0.0f, 0.0f, 0.0f, 297.0f, 210.0f, 0.0f};
-// GDI takes 32-bit coordinates; a point far outside the bitmap is held
-// well inside that range.
+// GDI takes 32-bit coordinates: what lies far outside the bitmap is cut
+// to a square well inside that range.
 const double FarthestPixel = 1 << 26;
-
-// Cuts the segment a-b to the square of half side FarthestPixel (Liang and
-// Barsky): a point held inside the range on its own would turn the line.
-bool ClipToRange(double &ax, double &ay, double &bx, double &by)
-{
-  double t0 = 0, t1 = 1;
-  const double dx = bx - ax, dy = by - ay;
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {ax + FarthestPixel, FarthestPixel - ax, ay + FarthestPixel, FarthestPixel - ay};
-  for (int side = 0; side < 4; ++side)
-  {
-    if (p[side] == 0)
-    {
-      if (q[side] < 0)
-        return false;
-      continue;
-    }
-    const double t = q[side] / p[side];
-    if (p[side] < 0)
-      t0 = std::max(t0, t);
-    else
-      t1 = std::min(t1, t);
-  }
-  if (t0 > t1)
-    return false;
-  bx = ax + t1 * dx;
-  by = ay + t1 * dy;
-  ax += t0 * dx;
-  ay += t0 * dy;
-  return true;
-}
+const Rect GdiRange = {-FarthestPixel, -FarthestPixel, FarthestPixel, FarthestPixel};
 
 LONG Rounded(double value)
 {
@@ -163,36 +133,69 @@ void GdiDrawing::SetView(const WorldRect *window, const PixelRect *pixels)
   sy = wy != 0 && std::isfinite(wy) ? (pixels->yb - 1.0 - pixels->ya) / wy : 1;
 }
 
-// Fills take their points held in range: only a part far outside the bitmap
-// changes. Lines are cut to the range instead (DrawLines).
-POINT GdiDrawing::ToPixel(double x, double y) const
+Point GdiDrawing::ToPixel(double x, double y) const
 {
-  const double px = std::clamp(xa + (x - x1) * sx, -FarthestPixel, FarthestPixel);
-  const double py = std::clamp(ya + (y2 - y) * sy, -FarthestPixel, FarthestPixel);
-  return {Rounded(px), Rounded(py)};
+  return {xa + (x - x1) * sx, ya + (y2 - y) * sy};
 }
 
 void GdiDrawing::DrawLines(const std::vector<double> &points, bool closed, COLORREF colour) const
 {
   const size_t count = points.size() / 2;
-  if (count == 1)
+  HPEN pen = CreatePen(PS_SOLID, 1, colour);
+  HGDIOBJ oldPen = SelectObject(context, pen);
+  for (size_t i = 0; i < (count == 1 ? 1 : count - 1 + (closed ? 1 : 0)); ++i)
   {
-    const POINT only = ToPixel(points[0], points[1]);
-    SetPixel(context, only.x, only.y, colour);
-    return;
-  }
-  for (size_t i = 0; i + 1 < count + (closed ? 1 : 0); ++i)
-  {
+    Point a = ToPixel(points[2 * i], points[2 * i + 1]);
     const size_t j = (i + 1) % count;
-    double ax = xa + (points[2 * i] - x1) * sx, ay = ya + (y2 - points[2 * i + 1]) * sy;
-    double bx = xa + (points[2 * j] - x1) * sx, by = ya + (y2 - points[2 * j + 1]) * sy;
-    if (!ClipToRange(ax, ay, bx, by))
+    Point b = ToPixel(points[2 * j], points[2 * j + 1]);
+    if (!ClipSegment(GdiRange, &a, &b))
       continue;
-    MoveToEx(context, Rounded(ax), Rounded(ay), nullptr);
-    LineTo(context, Rounded(bx), Rounded(by));
+    MoveToEx(context, Rounded(a.x), Rounded(a.y), nullptr);
+    LineTo(context, Rounded(b.x), Rounded(b.y));
     // LineTo leaves the last pixel out; a CAD drawing's line ends on it.
-    SetPixel(context, Rounded(bx), Rounded(by), colour);
+    SetPixel(context, Rounded(b.x), Rounded(b.y), colour);
   }
+  SelectObject(context, oldPen);
+  DeleteObject(pen);
+}
+
+void GdiDrawing::FillRings(const std::vector<double> &points, bool nonzero, COLORREF colour) const
+{
+  // Rings are separated by NaN points; each is cut to the range on its own,
+  // which keeps the fill inside the range as it was.
+  std::vector<POINT> pixels;
+  std::vector<INT> ringSizes;
+  std::vector<Point> ring;
+  const auto closeRing = [&] {
+    ring = ClipPolygon(GdiRange, std::move(ring));
+    if (ring.size() >= 3)
+    {
+      for (const Point &p : ring)
+        pixels.push_back({Rounded(p.x), Rounded(p.y)});
+      ringSizes.push_back(static_cast<INT>(ring.size()));
+    }
+    ring.clear();
+  };
+  for (size_t i = 0; i + 1 < points.size(); i += 2)
+  {
+    if (std::isnan(points[i]) || std::isnan(points[i + 1]))
+      closeRing();
+    else
+      ring.push_back(ToPixel(points[i], points[i + 1]));
+  }
+  closeRing();
+  if (ringSizes.empty())
+    return;
+  HPEN pen = CreatePen(PS_SOLID, 1, colour);
+  HGDIOBJ oldPen = SelectObject(context, pen);
+  HBRUSH brush = CreateSolidBrush(colour);
+  HGDIOBJ oldBrush = SelectObject(context, brush);
+  SetPolyFillMode(context, nonzero ? WINDING : ALTERNATE);
+  PolyPolygon(context, pixels.data(), ringSizes.data(), static_cast<int>(ringSizes.size()));
+  SelectObject(context, oldBrush);
+  DeleteObject(brush);
+  SelectObject(context, oldPen);
+  DeleteObject(pen);
 }
 
 void GdiDrawing::Scan(XPEntityCallback callback) const
@@ -207,58 +210,31 @@ void GdiDrawing::Scan(XPEntityCallback callback) const
 void GdiDrawing::Draw(const void *address)
 {
   const FlatEntity *entity = OwnEntity(address);
-  if (entity == nullptr || context == nullptr)
+  if (entity == nullptr || context == nullptr || entity->points.size() < 2)
     return;
   const COLORREF colour = palette[entity->colour];
-  const std::vector<double> &p = entity->points;
-  std::vector<POINT> pixels;
-  std::vector<INT> ringSizes;
-  for (size_t i = 0; i + 1 < p.size(); i += 2)
-  {
-    if (std::isnan(p[i]) || std::isnan(p[i + 1]))
-    {
-      if (!ringSizes.empty() && ringSizes.back() == 0)
-        continue;
-      ringSizes.push_back(0);
-      continue;
-    }
-    if (ringSizes.empty())
-      ringSizes.push_back(0);
-    ++ringSizes.back();
-    pixels.push_back(ToPixel(p[i], p[i + 1]));
-  }
-  if (!ringSizes.empty() && ringSizes.back() == 0)
-    ringSizes.pop_back();
-  if (pixels.empty())
-    return;
-  HPEN pen = CreatePen(PS_SOLID, 1, colour);
-  HGDIOBJ oldPen = SelectObject(context, pen);
+  const std::vector<double> &points = entity->points;
   switch (entity->kind)
   {
   case FlatEntity::Kind::Segment:
   case FlatEntity::Kind::Path:
   case FlatEntity::Kind::Closed:
-    DrawLines(p, entity->kind == FlatEntity::Kind::Closed, colour);
+    DrawLines(points, entity->kind == FlatEntity::Kind::Closed, colour);
     break;
   case FlatEntity::Kind::Polygon:
   case FlatEntity::Kind::Nonzero:
+    FillRings(points, entity->kind == FlatEntity::Kind::Nonzero, colour);
+    break;
+  case FlatEntity::Kind::Dot:
   {
-    HBRUSH brush = CreateSolidBrush(colour);
-    HGDIOBJ oldBrush = SelectObject(context, brush);
-    SetPolyFillMode(context, entity->kind == FlatEntity::Kind::Nonzero ? WINDING : ALTERNATE);
-    PolyPolygon(context, pixels.data(), ringSizes.data(), static_cast<int>(ringSizes.size()));
-    SelectObject(context, oldBrush);
-    DeleteObject(brush);
+    const Point dot = ToPixel(points[0], points[1]);
+    if (std::fabs(dot.x) < FarthestPixel && std::fabs(dot.y) < FarthestPixel)
+      SetPixel(context, Rounded(dot.x), Rounded(dot.y), colour);
     break;
   }
-  case FlatEntity::Kind::Dot:
-    SetPixel(context, pixels.front().x, pixels.front().y, colour);
-    break;
   case FlatEntity::Kind::None:
     break;
   }
-  SelectObject(context, oldPen);
-  DeleteObject(pen);
 }
 
 void GdiDrawing::BeginExtents()

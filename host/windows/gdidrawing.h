@@ -4,6 +4,7 @@
 #ifndef ZULAN_WINDOWS_GDIDRAWING_H
 #define ZULAN_WINDOWS_GDIDRAWING_H
 
+#include "drawing.h"
 #include "drawingentries.h"
 #include "entityfile.h"
 #include "hostapi.h"
@@ -50,8 +51,10 @@ private:
     uint16_t unused2;
   };
   const FlatEntity *OwnEntity(const void *address) const;
-  POINT ToPixel(double x, double y) const;
+  // Bitmap pixels (not rounded) of a world point, as SetBMView maps it.
+  Point ToPixel(double x, double y) const;
   void DrawLines(const std::vector<double> &points, bool closed, COLORREF colour) const;
+  void FillRings(const std::vector<double> &points, bool nonzero, COLORREF colour) const;
 
   FlatDrawing drawing;
   std::vector<Record> records;
