@@ -1,5 +1,5 @@
 // The host's optional entry for system values, exported under its stdcall
-// name "_GetSysVAdr@4" (the export list in shell/zulan32.def): it answers
+// name "_GetSysVAdr@4" (the export list in platform/zulan32.def): it answers
 // only for the clipboard block, and only when --clipboard offered one.
 #include "host.h"
 

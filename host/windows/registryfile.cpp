@@ -4,6 +4,7 @@
 #include "registry.h"
 
 #include "exportfile.h"
+#include "systemreason.h"
 
 #include <windows.h>
 
@@ -22,14 +23,14 @@ FileRead ReadRegistryFile(const std::string &path, std::string &text, std::strin
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
       return FileRead::Missing;
-    problem = ExportFile::SystemReason(error);
+    problem = SystemReason(error);
     return FileRead::Refused;
   }
   BY_HANDLE_FILE_INFORMATION info;
   FileRead outcome = FileRead::Read;
   if (!GetFileInformationByHandle(file, &info))
   {
-    problem = ExportFile::SystemReason(GetLastError());
+    problem = SystemReason(GetLastError());
     outcome = FileRead::Refused;
   }
   else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -53,7 +54,7 @@ FileRead ReadRegistryFile(const std::string &path, std::string &text, std::strin
     DWORD count = 0;
     if (!ReadFile(file, chunk, sizeof chunk, &count, nullptr))
     {
-      problem = ExportFile::SystemReason(GetLastError());
+      problem = SystemReason(GetLastError());
       outcome = FileRead::Refused;
     }
     else if (count == 0)
@@ -76,17 +77,17 @@ std::string WriteRegistryText(ExportFile &file, const std::string &text)
 {
   std::FILE *stream = std::fopen(file.WritePath().c_str(), "wb");
   if (stream == nullptr)
-    return ExportFile::SystemReason(GetLastError());
+    return SystemReason(GetLastError());
   const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
   if (std::fclose(stream) != 0 || !written)
-    return ExportFile::SystemReason(GetLastError());
+    return SystemReason(GetLastError());
   return "";
 }
 
 // A copy, so that target never goes missing for readers.
 std::string KeepOldRegistryFile(const std::string &target, const std::string &keepOldAs)
 {
-  return CopyFileA(target.c_str(), keepOldAs.c_str(), FALSE) ? "" : ExportFile::SystemReason(GetLastError());
+  return CopyFileA(target.c_str(), keepOldAs.c_str(), FALSE) ? "" : SystemReason(GetLastError());
 }
 
 SaveLock::SaveLock(const std::string &target)
@@ -96,13 +97,13 @@ SaveLock::SaveLock(const std::string &target)
                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
   {
-    problem = "cannot lock " + lockPath + ": " + ExportFile::SystemReason(GetLastError());
+    problem = "cannot lock " + lockPath + ": " + SystemReason(GetLastError());
     return;
   }
   handle = reinterpret_cast<intptr_t>(file);
   OVERLAPPED whole = {};
   if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole))
-    problem = "cannot lock " + lockPath + ": " + ExportFile::SystemReason(GetLastError());
+    problem = "cannot lock " + lockPath + ": " + SystemReason(GetLastError());
 }
 
 SaveLock::~SaveLock()

@@ -81,11 +81,17 @@ std::string InChild(const std::function<bool()> &setup, const std::function<std:
 }
 
 // Runs body in a child process as a user whom permissions bind, even when
-// the tests run as root; returns what body returned.
-std::string Unprivileged(const std::function<std::string()> &body)
+// the tests run as root; returns what body returned. A build folder inside
+// a folder closed to others (root's home, mode 0700) is out of that user's
+// reach, and so is the test: NoUnprivilegedUser then too.
+std::string Unprivileged(const std::string &folder, const std::function<std::string()> &body)
 {
   return InChild(
-      [] { return geteuid() != 0 || (setgroups(0, nullptr) == 0 && setgid(Nobody) == 0 && setuid(Nobody) == 0); },
+      [&folder] {
+        return geteuid() != 0
+               || (setgroups(0, nullptr) == 0 && setgid(Nobody) == 0 && setuid(Nobody) == 0
+                   && access(folder.c_str(), W_OK | X_OK) == 0);
+      },
       body, NoUnprivilegedUser);
 }
 
@@ -175,13 +181,13 @@ TEST(RegistryFile, UnreadableFileIsNeverReplaced)
   ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
   WriteText(path, GoodFile);
   ASSERT_EQ(chmod(path.c_str(), 0), 0);
-  std::string outcome = Unprivileged([&] {
+  std::string outcome = Unprivileged(folder, [&] {
     Registry registry;
     registry.Load(path);
     return registry.GetRefusal() + "|" + registry.Set("K", "New", {3, {2}});
   });
   if (outcome == NoUnprivilegedUser)
-    GTEST_SKIP() << "no user without root's rights";
+    GTEST_SKIP() << "no user without root's rights who can reach " << folder;
   EXPECT_EQ(outcome, "Permission denied|" + path + " could not be read (Permission denied), so it is left as it is in this run");
 
   // Readable at start, unreadable when saving: the save reads it again.
@@ -190,7 +196,7 @@ TEST(RegistryFile, UnreadableFileIsNeverReplaced)
   {
     ASSERT_EQ(chown(path.c_str(), Nobody, Nobody), 0);
   }
-  outcome = Unprivileged([&] {
+  outcome = Unprivileged(folder, [&] {
     Registry registry;
     registry.Load(path);
     const bool read = registry.Get("K", "Old").has_value();

@@ -4,6 +4,7 @@
 // character devices to write in place and no links a user makes by
 // accident, so a target is a file, a folder or nothing.
 #include "exportfile.h"
+#include "systemreason.h"
 
 #include <windows.h>
 
@@ -23,18 +24,6 @@ std::string FolderOf(const std::string &path)
 }
 
 } // namespace
-
-std::string ExportFile::SystemReason(unsigned long error)
-{
-  char text[512];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                                sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' '))
-    --length;
-  if (length == 0)
-    return "error " + std::to_string(error);
-  return std::string(text, length);
-}
 
 bool ExportFile::FollowLinks(const std::string &path, std::string &real, std::string &)
 {

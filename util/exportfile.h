@@ -9,8 +9,8 @@
 // registry file (host/registry.cpp, which adds its lock and merge around
 // it, and words its own messages from Error::reason). Elsewhere "Cannot
 // write to file NAME: why", a full disk included, comes from CannotWrite.
-#ifndef RASTELLO_CAPTURE_EXPORTFILE_H
-#define RASTELLO_CAPTURE_EXPORTFILE_H
+#ifndef RASTELLO_UTIL_EXPORTFILE_H
+#define RASTELLO_UTIL_EXPORTFILE_H
 
 #include <stdexcept>
 #include <string>
@@ -79,10 +79,6 @@ public:
   // Puts the written file in the target's place, with what the rules keep
   // of the replaced file, and the folder on disk so that the rename lasts.
   void Commit();
-#ifdef _WIN32
-  // The system's text for a Windows error code, without its line end.
-  static std::string SystemReason(unsigned long error);
-#endif
 
   // A message of the libraries, with the temporary's name replaced by the
   // target's, which is the only name the user knows.
