@@ -116,6 +116,17 @@ const char *CheckBitmapSize(int32_t width, int32_t height)
   return nullptr;
 }
 
+const char *CheckExportOptions(const ExportOptions &options, bool jpeg)
+{
+  if (const char *problem = CheckBitmapSize(options.width, options.height))
+    return problem;
+  // The other formats have no use for the quality, and keep working with
+  // whatever is stored.
+  if (jpeg && (options.quality < 1 || options.quality > 100))
+    return "Error: The JPEG quality in the settings is out of range (1 to 100); set it with JPEGOPT";
+  return nullptr;
+}
+
 const char *CheckSection(const SectionRect &section)
 {
   const double dx = double(section.x2) - section.x1, dy = double(section.y2) - section.y1;

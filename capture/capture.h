@@ -26,6 +26,9 @@ void ShowPercent(const char *text, int32_t percent);
 // Checks a bitmap size from the settings: 0 when usable, else the text of
 // the error to show.
 const char *CheckBitmapSize(int32_t width, int32_t height);
+// Checks the settings an export uses: the bitmap size and, for a JPEG, the
+// quality. 0 when usable, else the text of the error to show.
+const char *CheckExportOptions(const ExportOptions &options, bool jpeg);
 // Checks a section: 0 when it has a finite, positive width and height.
 const char *CheckSection(const SectionRect &section);
 

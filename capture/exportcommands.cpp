@@ -10,6 +10,7 @@
 #include "writers.h"
 
 #include "bitmapimage.h"
+#include "text.h"
 
 #include <windows.h>
 
@@ -75,14 +76,12 @@ Writer WriterFor(const char *name)
   const size_t length = std::strlen(name);
   if (length < 3)
     return nullptr;
-  char ending[4] = {};
-  for (int i = 0; i < 3; ++i)
-    ending[i] = char(std::toupper(static_cast<unsigned char>(name[length - 3 + i])));
-  if (std::strcmp(ending, "BMP") == 0)
+  const std::string ending = Text::UpperCase(name + length - 3);
+  if (ending == "BMP")
     return SaveBmp;
-  if (std::strcmp(ending, "JPG") == 0)
+  if (ending == "JPG")
     return SaveJpeg;
-  if (std::strcmp(ending, "PNG") == 0)
+  if (ending == "PNG")
     return SavePng;
   return nullptr;
 }
@@ -130,12 +129,11 @@ template <class Step> void Guarded(Ending ending, Step step)
     CmdEnd();
 }
 
-// The settings for an export, with the size checked; false (after an error
-// box) when the stored size cannot be drawn.
-bool LoadExportOptions()
+// Shows why the settings cannot make this export; false then. writer is
+// null while the format is not known yet.
+bool ExportOptionsUsable(Writer writer)
 {
-  LoadOptions(1);
-  if (const char *problem = CheckBitmapSize(exportOptions.width, exportOptions.height))
+  if (const char *problem = CheckExportOptions(exportOptions, writer == SaveJpeg))
   {
     ShowError(problem);
     return false;
@@ -143,9 +141,19 @@ bool LoadExportOptions()
   return true;
 }
 
+// The settings for an export, checked as far as the format is known, so
+// that nothing is asked for or drawn in vain.
+bool LoadExportOptions(Writer writer)
+{
+  LoadOptions(1);
+  return ExportOptionsUsable(writer);
+}
+
 // Captures the section at the settings' size and writes it; errors shown.
 void CaptureAndWrite(SectionRect section, Writer writer, const char *name)
 {
+  if (!ExportOptionsUsable(writer))
+    return;
   if (const char *problem = CheckSection(section))
   {
     ShowError(problem);
@@ -166,7 +174,8 @@ void CaptureAndWrite(SectionRect section, Writer writer, const char *name)
 // will be asked for (WBS).
 void StartSection()
 {
-  if (!LoadExportOptions())
+  sectionName[sizeof sectionName - 1] = '\0';
+  if (!LoadExportOptions(typedName != 0 ? WriterFor(sectionName) : nullptr))
   {
     CmdEnd();
     return;
@@ -266,7 +275,7 @@ void OppositeCornerStep(int32_t status, int32_t, int32_t)
 // SAVEBMP.
 void ExportDrawing(Writer writer, const char *name)
 {
-  if (!LoadExportOptions())
+  if (!LoadExportOptions(writer))
     return;
   CaptureAndWrite(DrawingExtents(), writer, name);
 }

@@ -154,17 +154,8 @@ void SavePng(const Vantorum::BitmapImage &image, const char *name)
 void SaveJpeg(const Vantorum::BitmapImage &image, const char *name)
 {
   Vantorum::JpegEncoder encoder;
-  // Configured before the file is made: a stored quality out of range is
-  // refused here and leaves nothing behind.
-  try
-  {
-    encoder.SetQuality(uint32_t(exportOptions.quality));
-  }
-  catch (const std::exception &error)
-  {
-    throw ExportFile::CannotWrite(name, std::string(error.what()) + " (JPEG quality "
-                                            + std::to_string(exportOptions.quality) + "; JPEGOPT sets 1 to 100)");
-  }
+  // The quality was checked with the other settings before drawing.
+  encoder.SetQuality(uint32_t(exportOptions.quality));
   encoder.SetGreyscale((exportOptions.flags & FlagGreyscale) != 0);
   encoder.SetProgressive((exportOptions.flags & FlagProgressive) != 0);
   encoder.SetProgressCallback(JpegProgress, nullptr);

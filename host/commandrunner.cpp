@@ -1,5 +1,6 @@
 #include "commandrunner.h"
 #include "filenames.h"
+#include "text.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -27,7 +28,7 @@ void CommandRunner::RunCommandLine(const std::string &line)
   const std::vector<std::string> words = SplitWords(line);
   if (words.empty())
     return;
-  const std::string name = UpperCase(words[0]);
+  const std::string name = Text::UpperCase(words[0]);
   inputs.Assign(words.begin() + 1, words.end());
   if (name == "OPENDOC")
   {

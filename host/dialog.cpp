@@ -3,6 +3,7 @@
 // check box greys out the size edits that way); Cancel undoes the writes.
 #include "dialog.h"
 #include "zulanplatform.h"
+#include "text.h"
 
 #include <winuser.h>
 
@@ -23,7 +24,7 @@ std::string Normalise(const std::string &text)
   std::string result;
   for (char c : text)
     if (c != '&')
-      result += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      result += Text::LowerCase(c);
   while (!result.empty() && (result.back() == ':' || result.back() == ' '))
     result.pop_back();
   return result;

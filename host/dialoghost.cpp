@@ -1,4 +1,5 @@
 #include "dialoghost.h"
+#include "text.h"
 
 #include <winuser.h>
 
@@ -17,7 +18,7 @@ XPDIALOG DialogHost::Define(const char *templateName, XPDialogCallback callback)
 {
   const std::string name = templateName != nullptr ? templateName : "";
   for (const DialogTemplate &dialogTemplate : templates)
-    if (UpperCase(dialogTemplate.name) == UpperCase(name))
+    if (Text::UpperCase(dialogTemplate.name) == Text::UpperCase(name))
     {
       const std::string caption = dialogTemplate.caption;
       auto dialog = std::make_unique<Dialog>(dialogTemplate, callback, [this, caption](const std::string &line) {

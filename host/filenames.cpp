@@ -1,4 +1,5 @@
 #include "filenames.h"
+#include "text.h"
 
 #include <cstring>
 #include <filesystem>
@@ -22,7 +23,7 @@ int32_t FilterIndexFor(const char *filters, const std::string &extension)
     const char *pattern = text + std::strlen(text) + 1;
     if (pattern[0] == '\0')
       break;
-    if (UpperCase(std::string("*") + extension) == UpperCase(pattern))
+    if (Text::UpperCase(std::string("*") + extension) == Text::UpperCase(pattern))
       return static_cast<int32_t>(index);
     text = pattern + std::strlen(pattern) + 1;
   }

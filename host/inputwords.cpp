@@ -1,4 +1,5 @@
 #include "inputwords.h"
+#include "text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -83,16 +84,10 @@ std::vector<std::string> SplitWords(const std::string &line)
   return words;
 }
 
-std::string UpperCase(std::string text)
-{
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
 
 bool IsEsc(const std::string &word)
 {
-  return UpperCase(word) == "ESC";
+  return Text::UpperCase(word) == "ESC";
 }
 
 } // namespace zulan

@@ -42,9 +42,7 @@ private:
 // Splits a command line into words; quotes group words with blanks.
 std::vector<std::string> SplitWords(const std::string &line);
 
-// Command names, filter names and answers such as esc match without regard
-// to case.
-std::string UpperCase(std::string text);
+// Answers such as esc match without regard to case.
 bool IsEsc(const std::string &word);
 
 } // namespace zulan

@@ -1,6 +1,7 @@
 // Menu text parsing. A malformed line rejects the whole menu, so a host
 // never shows half of one.
 #include "menus.h"
+#include "text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,12 +12,6 @@ namespace zulan
 namespace
 {
 
-std::string Lower(std::string text)
-{
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 std::vector<std::string> SplitLines(const std::string &text)
 {
@@ -78,8 +73,8 @@ const MenuItem *FindMenuItem(const std::vector<Menu> &menus, const std::string &
     {
       if (item.separator)
         continue;
-      const std::string wanted = Lower(name);
-      if (wanted == Lower(item.label) || wanted == Lower(menu.title + "/" + item.label))
+      const std::string wanted = Text::LowerCase(name);
+      if (wanted == Text::LowerCase(item.label) || wanted == Text::LowerCase(menu.title + "/" + item.label))
       {
         found = &item;
         ++matches;

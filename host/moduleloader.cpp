@@ -1,6 +1,7 @@
 #include "moduleloader.h"
 #include "inputwords.h"
 #include "zulanplatform.h"
+#include "text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -171,7 +172,7 @@ void ModuleLoader::RegisterCommands(CommandTable *table)
     }
     const XPHandler handler = table->handlers != nullptr ? table->handlers[index + 1] : nullptr;
     if (handler != nullptr)
-      commands.push_back({table, UpperCase(name), handler});
+      commands.push_back({table, Text::UpperCase(name), handler});
     name += length + 1;
   }
 }
@@ -215,7 +216,7 @@ XPHandler ModuleLoader::FindCommand(const std::string &name) const
 const ExportFilter *ModuleLoader::FindExport(const std::string &name) const
 {
   const auto found = std::find_if(exports.begin(), exports.end(), [&](const ExportFilter &filter) {
-    return UpperCase(filter.description) == UpperCase(name) || UpperCase(filter.extension) == UpperCase(name);
+    return Text::UpperCase(filter.description) == Text::UpperCase(name) || Text::UpperCase(filter.extension) == Text::UpperCase(name);
   });
   return found == exports.end() ? nullptr : &*found;
 }

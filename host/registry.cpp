@@ -8,6 +8,7 @@
 
 #include "exportfile.h"
 #include "registryfile.h"
+#include "text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -26,22 +27,11 @@ namespace
 const char FileHeader[] = "; zulan registry: values the module stored through RMSetValue.\n"
                           "; Each value is shown byte by byte; hex: is type 3 (raw bytes).\n";
 
+// Keys and value names compare as Windows compares them: without case,
+// and a key without its trailing separators.
 std::string Fold(const std::string &text)
 {
-  std::string folded = text;
-  while (!folded.empty() && folded.back() == '\\')
-    folded.pop_back();
-  std::transform(folded.begin(), folded.end(), folded.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return folded;
-}
-
-std::string Trim(const std::string &text)
-{
-  const size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos)
-    return "";
-  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+  return Text::LowerCase(Text::WithoutTrailing(text, '\\'));
 }
 
 int HexDigit(char c)
@@ -158,9 +148,7 @@ std::string RegistryKeyName(uintptr_t rootKey, const std::string &keyPath)
   case 0x80000002u: root = "HKEY_LOCAL_MACHINE"; break;
   default: root = "HKEY_" + std::to_string(rootKey); break;
   }
-  std::string path = keyPath;
-  while (!path.empty() && path.back() == '\\')
-    path.pop_back();
+  const std::string path = Text::WithoutTrailing(keyPath, '\\');
   return path.empty() ? root : root + "\\" + path;
 }
 
@@ -176,7 +164,7 @@ void Registry::Parse(const std::string &text)
     ++lineNumber;
     try
     {
-      line = Trim(line);
+      line = std::string(Text::Trim(line));
       if (line.empty() || line[0] == ';')
         continue;
       if (line.front() == '[')
@@ -248,9 +236,7 @@ void Registry::Put(const std::string &keyPath, const std::string &name, const Re
   Key &key = keys[Fold(keyPath)];
   if (key.name.empty())
   {
-    key.name = keyPath;
-    while (!key.name.empty() && key.name.back() == '\\')
-      key.name.pop_back();
+    key.name = Text::WithoutTrailing(keyPath, '\\');
   }
   if (key.valueNames.count(Fold(name)) == 0)
     key.valueNames[Fold(name)] = name;

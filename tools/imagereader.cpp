@@ -2,6 +2,7 @@
 // simplified one: the simplified reader treats 16-bit samples as linear light
 // and re-encodes them, whereas a plain rescale keeps what the user sees.
 #include "imagereader.h"
+#include "text.h"
 
 #include <png.h>
 #include <sys/stat.h>
@@ -25,21 +26,16 @@ namespace
 
 using Vantorum::BitmapImage;
 
-std::string Quoted(const std::string &path)
-{
-  return "'" + path + "'";
-}
-
 std::string OutOfMemory(const std::string &path, uint64_t width, uint64_t height)
 {
-  return Quoted(path) + ": out of memory: the image of " + std::to_string(width) + " x " + std::to_string(height)
+  return Text::Quoted(path, '\'') + ": out of memory: the image of " + std::to_string(width) + " x " + std::to_string(height)
          + " pixels needs " + std::to_string(width * height * 4) + " bytes";
 }
 
 void CheckClaim(const std::string &path, uint64_t width, uint64_t height, const ImageLimits &limits)
 {
   if (width > limits.maxSide || height > limits.maxSide)
-    throw ImageReadError(Quoted(path) + ": " + std::to_string(width) + " x " + std::to_string(height)
+    throw ImageReadError(Text::Quoted(path, '\'') + ": " + std::to_string(width) + " x " + std::to_string(height)
                          + " pixels is too large for " + limits.format + " (limit " + std::to_string(limits.maxSide)
                          + " on a side)");
 }
@@ -55,7 +51,7 @@ void CheckClaimFitsFile(const std::string &path, FILE *file, uint64_t width, uin
     return;
   const uint64_t maxPixelBits = 8 * 1032 * static_cast<uint64_t>(info.st_size);
   if (width * height > maxPixelBits / bitsPerPixel)
-    throw ImageReadError(Quoted(path) + ": bad PNG: a file of " + std::to_string(info.st_size)
+    throw ImageReadError(Text::Quoted(path, '\'') + ": bad PNG: a file of " + std::to_string(info.st_size)
                          + " bytes cannot hold the " + std::to_string(width) + " x " + std::to_string(height)
                          + " pixels its header claims");
 }
@@ -70,7 +66,7 @@ void SizeImage(BitmapImage &image, const std::string &path, uint32_t width, uint
   }
   catch (const BitmapImage::SizeError &)
   {
-    throw ImageReadError(Quoted(path) + ": image too large: " + std::to_string(width) + " x "
+    throw ImageReadError(Text::Quoted(path, '\'') + ": image too large: " + std::to_string(width) + " x "
                          + std::to_string(height) + " pixels");
   }
   catch (const std::bad_alloc &)
@@ -212,10 +208,10 @@ public:
     if (state.png != nullptr)
       state.info = png_create_info_struct(state.png);
     if (state.png == nullptr || state.info == nullptr)
-      throw ImageReadError(Quoted(path) + ": cannot start the PNG reader");
+      throw ImageReadError(Text::Quoted(path, '\'') + ": cannot start the PNG reader");
     uint32_t width = 0, height = 0;
     if (!ReadPngHeader(state, file, width, height))
-      throw ImageReadError(Quoted(path) + ": bad PNG: " + state.message);
+      throw ImageReadError(Text::Quoted(path, '\'') + ": bad PNG: " + state.message);
     CheckClaim(path, width, height, limits);
     CheckClaimFitsFile(path, file, width, height, state.fileBitsPerPixel);
     RowBlocks rows(width, height);
@@ -223,7 +219,7 @@ public:
     try
     {
       if (!ReadPngPixels(state, height))
-        throw ImageReadError(Quoted(path) + ": bad PNG: " + state.message);
+        throw ImageReadError(Text::Quoted(path, '\'') + ": bad PNG: " + state.message);
     }
     catch (const std::bad_alloc &)
     {
@@ -278,25 +274,25 @@ bool ReadHeaderNumber(const std::string &bytes, size_t &at, uint64_t &value)
 BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes, const ImageLimits &limits)
 {
   if (bytes.size() < 2 || bytes[0] != 'P' || (bytes[1] != '5' && bytes[1] != '6'))
-    throw ImageReadError(Quoted(name) + ": not a binary PGM (P5) or PPM (P6) file");
+    throw ImageReadError(Text::Quoted(name, '\'') + ": not a binary PGM (P5) or PPM (P6) file");
   const bool colour = bytes[1] == '6';
   size_t at = 2;
   uint64_t width = 0, height = 0, maxval = 0;
   if (!ReadHeaderNumber(bytes, at, width) || !ReadHeaderNumber(bytes, at, height)
       || !ReadHeaderNumber(bytes, at, maxval) || at >= bytes.size()
       || std::strchr(" \t\r\n\v\f", bytes[at]) == nullptr)
-    throw ImageReadError(Quoted(name) + ": malformed " + (colour ? "PPM" : "PGM") + " header");
+    throw ImageReadError(Text::Quoted(name, '\'') + ": malformed " + (colour ? "PPM" : "PGM") + " header");
   ++at;  // exactly one whitespace byte before the raster
   if (width == 0 || height == 0)
-    throw ImageReadError(Quoted(name) + ": empty image (" + std::to_string(width) + " x " + std::to_string(height)
+    throw ImageReadError(Text::Quoted(name, '\'') + ": empty image (" + std::to_string(width) + " x " + std::to_string(height)
                          + ")");
   if (maxval != 255)
-    throw ImageReadError(Quoted(name) + ": maxval " + std::to_string(maxval) + " is not supported (only 255)");
+    throw ImageReadError(Text::Quoted(name, '\'') + ": maxval " + std::to_string(maxval) + " is not supported (only 255)");
   CheckClaim(name, width, height, limits);
   const uint64_t channels = colour ? 3 : 1;
   const uint64_t needed = width * height * channels;  // both below 2^32, so no overflow
   if (bytes.size() - at < needed)
-    throw ImageReadError(Quoted(name) + ": truncated: " + std::to_string(width) + " x " + std::to_string(height)
+    throw ImageReadError(Text::Quoted(name, '\'') + ": truncated: " + std::to_string(width) + " x " + std::to_string(height)
                          + " needs " + std::to_string(needed) + " bytes of pixels, found "
                          + std::to_string(bytes.size() - at));
   BitmapImage image;
@@ -323,11 +319,11 @@ BitmapImage ReadImage(const std::string &path, const ImageLimits &limits)
   errno = 0;
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file)
-    throw ImageReadError("cannot open " + Quoted(path) + ": " + std::strerror(errno));
+    throw ImageReadError("cannot open " + Text::Quoted(path, '\'') + ": " + std::strerror(errno));
   unsigned char signature[8] = {};
   const size_t got = std::fread(signature, 1, sizeof signature, file.get());
   if (std::ferror(file.get()))
-    throw ImageReadError("cannot read " + Quoted(path) + ": " + std::strerror(errno));
+    throw ImageReadError("cannot read " + Text::Quoted(path, '\'') + ": " + std::strerror(errno));
   if (got == 8 && png_sig_cmp(signature, 0, 8) == 0)
   {
     std::rewind(file.get());
@@ -343,12 +339,12 @@ BitmapImage ReadImage(const std::string &path, const ImageLimits &limits)
     while ((count = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
       bytes.append(chunk, count);
     if (std::ferror(file.get()))
-      throw ImageReadError("cannot read " + Quoted(path) + ": " + std::strerror(errno));
+      throw ImageReadError("cannot read " + Text::Quoted(path, '\'') + ": " + std::strerror(errno));
     return ReadNetpbm(path, bytes, limits);
   }
   if (got == 0)
-    throw ImageReadError(Quoted(path) + ": file is empty");
-  throw ImageReadError(Quoted(path) + ": unrecognised image format (expected PNG, PGM P5 or PPM P6)");
+    throw ImageReadError(Text::Quoted(path, '\'') + ": file is empty");
+  throw ImageReadError(Text::Quoted(path, '\'') + ": unrecognised image format (expected PNG, PGM P5 or PPM P6)");
 }
 
 } // namespace Rastello

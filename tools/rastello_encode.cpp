@@ -23,6 +23,7 @@
 #include "imagereader.h"
 #include "jpegencoder.h"
 #include "outputbytestream.h"
+#include "text.h"
 
 namespace
 {
@@ -162,17 +163,12 @@ void Warn(const std::string &message)
   std::cerr << "rastello-encode: warning: " << message << "\n";
 }
 
-std::string Lower(std::string text)
-{
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
 
 std::string ChooseFormat(const Options &options)
 {
   if (!options.format.empty())
     return options.format;
-  const std::string name = Lower(options.output);
+  const std::string name = Text::LowerCase(options.output);
   auto endsWith = [&name](const std::string &suffix) {
     return name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
   };

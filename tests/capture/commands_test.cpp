@@ -256,7 +256,8 @@ TEST_F(CommandsTest, BadSettingsAndSectionsEndInAnErrorBox)
   state.calls.clear();
   state.exportName = TempPath("quality.jpg");
   JpegExport();
-  EXPECT_TRUE(Called("ErrorBox(Cannot write to file " + state.exportName + ": Value Out of Range")) << state.calls.back();
+  EXPECT_TRUE(Called("ErrorBox(Error: The JPEG quality in the settings is out of range (1 to 100); set it with JPEGOPT)"))
+    << state.calls.back();
   EXPECT_FALSE(std::filesystem::exists(state.exportName));
 
   // A section without width or height, picked or as the drawing's extents.
