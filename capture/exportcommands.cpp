@@ -4,6 +4,7 @@
 // with the answer. Every path ends with CmdEnd and, where the palette was
 // switched, puts it back first. Nothing the libraries throw leaves the
 // module: each entry shows it in an error box instead.
+#include "exportcommands.h"
 #include "capture.h"
 #include "commandtable.h"
 #include "exportoptions.h"

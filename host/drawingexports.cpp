@@ -1,80 +1,96 @@
 // The exported drawing operations, the same for both builds of the host:
 // each hands the call to the current drawing, the DXF drawing of zulan or
 // the GDI drawing of zulan32.
-#ifdef _WIN32
-#include "gdidrawing.h"
-#else
-#include "hostdrawing.h"
-#endif
+#include "drawingdevice.h"
 
-using zulan::CurrentDrawing;
+namespace zulan
+{
+
+namespace
+{
+
+uint32_t *CurrentPalette()
+{
+  return CurrentDevice().GetPalette();
+}
+
+} // namespace
+
+PaletteEntry HostPaletteEntry()
+{
+  return CurrentPalette;
+}
+
+} // namespace zulan
+
+using zulan::CurrentDevice;
 
 extern "C" {
 
 void *GetHeaderAdr()
 {
-  return CurrentDrawing().GetHeader();
+  return CurrentDevice().GetHeader();
 }
 
 void DevUseBitmap(HDC memoryContext)
 {
-  CurrentDrawing().UseBitmap(memoryContext);
+  CurrentDevice().UseBitmap(memoryContext);
 }
 
 void DevUsePrior()
 {
-  CurrentDrawing().UsePrior();
+  CurrentDevice().UsePrior();
 }
 
 void DevUseColor(int32_t colourIndex)
 {
-  CurrentDrawing().UseColour(colourIndex);
+  CurrentDevice().UseColour(colourIndex);
 }
 
 void DevSRect(const PixelRect *rectangle)
 {
-  CurrentDrawing().FillRect(rectangle);
+  CurrentDevice().FillRect(rectangle);
 }
 
 void SetBMView(const WorldRect *window, const PixelRect *pixels)
 {
-  CurrentDrawing().SetView(window, pixels);
+  CurrentDevice().SetView(window, pixels);
 }
 
 int32_t DLScan(int32_t, XPEntityCallback callback, int32_t, int32_t, int32_t)
 {
-  CurrentDrawing().Scan(callback);
+  CurrentDevice().Scan(callback);
   return 0;
 }
 
 int32_t AskLayerHidden(int32_t layer)
 {
-  return CurrentDrawing().IsLayerHidden(layer) ? 1 : 0;
+  return CurrentDevice().IsLayerHidden(layer) ? 1 : 0;
 }
 
 void EDraw1(const void *entity)
 {
-  CurrentDrawing().Draw(entity);
+  CurrentDevice().Draw(entity);
 }
 
 void BgnPExtents()
 {
-  CurrentDrawing().BeginExtents();
+  CurrentDevice().BeginExtents();
 }
 
 void EXCheck(const void *entity)
 {
-  CurrentDrawing().CheckExtents(entity);
+  CurrentDevice().CheckExtents(entity);
 }
 
 void EndPExtents(float *extents)
 {
-  CurrentDrawing().EndExtents(extents);
+  CurrentDevice().EndExtents(extents);
 }
 
 void NewCsrOrg(float x, float y)
 {
-  CurrentDrawing().SetCursorOrigin(x, y);
+  CurrentDevice().SetCursorOrigin(x, y);
 }
 
 void Redraw()

@@ -2,7 +2,7 @@
 // module by name.
 #include "host.h"
 #include "filenames.h"
-#include "drawingentries.h"
+#include "drawingdevice.h"
 #include "zulanplatform.h"
 
 namespace zulan
@@ -13,14 +13,15 @@ namespace
 
 Host *currentHost = nullptr;
 
-void *GetSystemValues(int32_t which)
+} // namespace
+
+void *SystemValues(int32_t which)
 {
   if (currentHost == nullptr || which != SystemValuesClipboard)
     return nullptr;
-  return currentHost->ClipboardBlock();
+  int32_t *block = currentHost->ClipboardBlock();
+  return block[3] > 0 && block[4] > 0 ? block : nullptr;
 }
-
-} // namespace
 
 Host *CurrentHost()
 {
@@ -39,12 +40,12 @@ Host::Host(const HostSettings &settings)
       dialogs(module.GetDialogTemplates(), inputs, console, settings.showDialogs)
 {
   if (registry.DrawingAntialias())
-    SetHostAntialias(true);
+    CurrentDevice().SetAntialias(true);
   if (settings.clipboardSize)
   {
     clipboardBlock[3] = settings.clipboardSize->first;
     clipboardBlock[4] = settings.clipboardSize->second;
-    RegisterHostEntry(XP_GETSYSVADR_NAME, EntryCast<FARPROC>(GetSystemValues));
+    RegisterHostEntry(XP_GETSYSVADR_NAME, EntryCast<FARPROC>(SystemValues));
   }
   RegisterHostEntry(XP_GETPALADR_NAME, EntryCast<FARPROC>(HostPaletteEntry()));
   SetCurrentHost(this);

@@ -104,6 +104,9 @@ private:
 // The host the exported operations talk to; null outside a run.
 Host *CurrentHost();
 void SetCurrentHost(Host *host);
+// "_GetSysVAdr@4": the current host's clipboard block, when --clipboard
+// offered one; null for anything else.
+void *SystemValues(int32_t which);
 
 } // namespace zulan
 

@@ -26,12 +26,12 @@ const float EmptyExtents[6] = {0.0f, 0.0f, 0.0f, 297.0f, 210.0f, 0.0f};
 
 HostDrawing *currentDrawing = nullptr;
 
-uint32_t *GetPaletteAddress()
-{
-  return CurrentDrawing().GetPalette();
-}
-
 } // namespace
+
+DrawingDevice &CurrentDevice()
+{
+  return CurrentDrawing();
+}
 
 HostDrawing &CurrentDrawing()
 {
@@ -280,11 +280,6 @@ void HostDrawing::SetCursorOrigin(float x, float y)
   cursorOrigin[1] = y;
 }
 
-PaletteEntry HostPaletteEntry()
-{
-  return GetPaletteAddress;
-}
-
 std::string OpenHostDrawing(const std::string &path)
 {
   return CurrentDrawing().Open(path);
@@ -293,11 +288,6 @@ std::string OpenHostDrawing(const std::string &path)
 void SetHostHairlines(bool on)
 {
   CurrentDrawing().SetHairlines(on);
-}
-
-void SetHostAntialias(bool on)
-{
-  CurrentDrawing().SetAntialias(on);
 }
 
 } // namespace zulan

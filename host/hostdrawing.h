@@ -5,7 +5,7 @@
 #define ZULAN_HOSTDRAWING_H
 
 #include "drawing.h"
-#include "drawingentries.h"
+#include "drawingdevice.h"
 #include "entityfile.h"
 #include "hostapi.h"
 #include "wingdi.h"
@@ -22,7 +22,7 @@ const int HeaderBytes = 512;
 
 // One drawing with what the module sees of it. The exported drawing
 // operations (DevUseBitmap, DLScan, EDraw1...) act on the current one.
-class HostDrawing
+class HostDrawing : public DrawingDevice
 {
 public:
   // An empty drawing: the default palette, a white background.
@@ -31,36 +31,30 @@ public:
   HostDrawing(const HostDrawing &) = delete;
   HostDrawing &operator=(const HostDrawing &) = delete;
 
-  // 256 entries 0x00BBGGRR, writable by the module ("_GetPalAdr@0").
-  uint32_t *GetPalette() { return palette; }
-  // What GetHeaderAdr hands the module; the background colour at offset 28.
-  uint8_t *GetHeader() { return header; }
-
-  // Reads the drawing; returns the error text naming the file, or "" when
-  // the drawing is now this one's. A failed read keeps the old drawing.
-  std::string Open(const std::string &path);
+  uint32_t *GetPalette() override { return palette; }
+  uint8_t *GetHeader() override { return header; }
+  std::string Open(const std::string &path) override;
   // Draws every line one pixel wide, whatever its weight (--hairlines).
   void SetHairlines(bool on);
   // Smooths lines, fills and text (--antialias, or the registry value
   // HKEY_CURRENT_USER\Software\Zulan\Drawing "Antialias", a DWORD, not 0: hex(4):01,00,00,00).
-  void SetAntialias(bool on);
+  void SetAntialias(bool on) override;
 
   // The drawing as plain geometry, for the Windows test host.
   FlatDrawing Flatten() const;
 
-  // The drawing device, as the exported operations of the same names use it.
-  void UseBitmap(HDC memoryContext);
-  void UsePrior();
-  void UseColour(int32_t index) { colourIndex = index; }
-  void FillRect(const PixelRect *rectangle);
-  void SetView(const WorldRect *window, const PixelRect *pixels);
-  void Scan(XPEntityCallback callback) const;
-  bool IsLayerHidden(int32_t layer) const { return document && document->IsLayerHidden(layer); }
-  void Draw(const void *entity);
-  void BeginExtents();
-  void CheckExtents(const void *entity);
-  void EndExtents(float *found);
-  void SetCursorOrigin(float x, float y);
+  void UseBitmap(HDC memoryContext) override;
+  void UsePrior() override;
+  void UseColour(int32_t index) override { colourIndex = index; }
+  void FillRect(const PixelRect *rectangle) override;
+  void SetView(const WorldRect *window, const PixelRect *pixels) override;
+  void Scan(XPEntityCallback callback) const override;
+  bool IsLayerHidden(int32_t layer) const override { return document && document->IsLayerHidden(layer); }
+  void Draw(const void *entity) override;
+  void BeginExtents() override;
+  void CheckExtents(const void *entity) override;
+  void EndExtents(float *found) override;
+  void SetCursorOrigin(float x, float y) override;
 
 private:
   Canvas *CurrentCanvas();
@@ -91,7 +85,7 @@ HostDrawing &CurrentDrawing();
 // away does so by itself.
 void SetCurrentDrawing(HostDrawing *drawing);
 
-// The current drawing's Open and SetHairlines (SetHostAntialias: drawingentries.h).
+// The current drawing's Open and SetHairlines.
 std::string OpenHostDrawing(const std::string &path);
 void SetHostHairlines(bool on);
 

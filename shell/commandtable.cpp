@@ -2,6 +2,7 @@
 // information texts, plus the two commands that switch the menu for later
 // runs of the host.
 #include "commandtable.h"
+#include "exportcommands.h"
 #include "exportoptions.h"
 
 namespace

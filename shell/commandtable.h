@@ -11,15 +11,10 @@ extern const char menuText[];
 
 void OnHostEvent(int32_t eventCode);
 
-// Command handlers, in the order of the command name list.
+// The command handlers of the shell itself; the export commands and
+// filters are in exportcommands.h.
 void JPEGOPT();
-void WBS();
-void WBSM();
 void JPEGMENUON();
 void JPEGMENUOFF();
-void SAVEBMP();
-// Export filter handlers.
-void JpegExport();
-void PngExport();
 
 #endif

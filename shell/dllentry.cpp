@@ -1,6 +1,7 @@
 // The library entry: registers the command table and the two export filters
 // on attach, unregisters the table on detach.
 #include "commandtable.h"
+#include "exportcommands.h"
 #include "moduleexport.h"
 
 extern "C" RASTELLO_MODULE_ENTRY BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)

@@ -26,11 +26,6 @@ LONG Rounded(double value)
   return static_cast<LONG>(std::floor(value + 0.5));
 }
 
-uint32_t *PaletteAddress()
-{
-  return CurrentDrawing().GetPalette();
-}
-
 } // namespace
 
 GdiDrawing &CurrentDrawing()
@@ -39,14 +34,9 @@ GdiDrawing &CurrentDrawing()
   return drawing;
 }
 
-PaletteEntry HostPaletteEntry()
+DrawingDevice &CurrentDevice()
 {
-  return PaletteAddress;
-}
-
-void SetHostAntialias(bool)
-{
-  // GDI's pens draw aliased hairlines, as the CAD host's do.
+  return CurrentDrawing();
 }
 
 GdiDrawing::GdiDrawing()
@@ -275,5 +265,5 @@ void GdiDrawing::EndExtents(float *found)
 // exported from drawingexports.cpp.
 extern "C" uint32_t *WINAPI GetPalAdr()
 {
-  return zulan::CurrentDrawing().GetPalette();
+  return zulan::CurrentDevice().GetPalette();
 }

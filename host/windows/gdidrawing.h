@@ -5,7 +5,7 @@
 #define ZULAN_WINDOWS_GDIDRAWING_H
 
 #include "drawing.h"
-#include "drawingentries.h"
+#include "drawingdevice.h"
 #include "entityfile.h"
 #include "hostapi.h"
 
@@ -15,30 +15,32 @@
 namespace zulan
 {
 
-class GdiDrawing
+class GdiDrawing : public DrawingDevice
 {
 public:
   GdiDrawing();
 
   // Reads an entity file; returns the error text naming it, or "".
-  std::string Open(const std::string &path);
+  std::string Open(const std::string &path) override;
 
-  uint32_t *GetPalette() { return palette; }
-  uint8_t *GetHeader() { return header; }
+  uint32_t *GetPalette() override { return palette; }
+  uint8_t *GetHeader() override { return header; }
+  // GDI's pens draw aliased hairlines, as the CAD host's do.
+  void SetAntialias(bool) override {}
 
-  void UseBitmap(HDC memoryContext);
-  void UsePrior();
-  void UseColour(int32_t index) { colourIndex = index; }
-  void FillRect(const PixelRect *rectangle);
-  void SetView(const WorldRect *window, const PixelRect *pixels);
-  void Scan(XPEntityCallback callback) const;
-  bool IsLayerHidden(int32_t layer) const;
-  void Draw(const void *entity);
-  void BeginExtents();
-  void CheckExtents(const void *entity);
-  void EndExtents(float *found);
+  void UseBitmap(HDC memoryContext) override;
+  void UsePrior() override;
+  void UseColour(int32_t index) override { colourIndex = index; }
+  void FillRect(const PixelRect *rectangle) override;
+  void SetView(const WorldRect *window, const PixelRect *pixels) override;
+  void Scan(XPEntityCallback callback) const override;
+  bool IsLayerHidden(int32_t layer) const override;
+  void Draw(const void *entity) override;
+  void BeginExtents() override;
+  void CheckExtents(const void *entity) override;
+  void EndExtents(float *found) override;
   // The host has no cursor to move.
-  void SetCursorOrigin(float, float) {}
+  void SetCursorOrigin(float, float) override {}
 
 private:
   // What DLScan hands the module: the type at byte 4, the layer at 12.

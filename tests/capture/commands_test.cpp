@@ -3,6 +3,7 @@
 // name chooses, and that every path ends the command.
 #include "capture.h"
 #include "commandtable.h"
+#include "exportcommands.h"
 #include "exportoptions.h"
 #include "fakehost.h"
 #include "testimages.h"
