@@ -105,6 +105,7 @@ std::string ReplaceRegistryFile(const std::string &target, const std::string &te
   rules.onlyWritable = false;   // read-only to us, but in our folder: rename may replace it
   rules.keepOwner = false;
   rules.modeRequired = true;
+  rules.refuseHardLinks = false;   // as the registry file has always been saved
   const std::string cannotWrite = "cannot write a temporary file beside " + target + ": ";
   std::optional<ExportFile> file;
   try

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "atomicoutput.h"
+#include "exportfile.h"
 #include "bmpencoder.h"
 #include "imagereader.h"
 #include "jpegencoder.h"
@@ -28,7 +28,6 @@
 namespace
 {
 
-using Rastello::AtomicOutput;
 
 const int ExitFailure = 1;
 const int ExitUsage = 2;
@@ -310,7 +309,7 @@ void Encode(const CLI::App &app, const Options &options, bool showProgress)
     ConfigureBmp(bmp, options);
 
   // The output first: a target that cannot be written fails before a long read.
-  AtomicOutput output(options.output);
+  ExportFile output(options.output);
   Rastello::ImageLimits limits;
   if (format == "jpeg")
     limits = {Vantorum::JpegEncoder::MaxDimension, "JPEG"};

@@ -1,12 +1,125 @@
 #include "exportfile.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <iterator>
+#include <mutex>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace
+{
+
+// The signals that end a run from outside (a closed terminal, Ctrl+C, kill,
+// a reader of our output that quit): none may leave a temporary behind.
+const int CleanedSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE};
+
+// The temporaries in the making. The handler reads only these lock-free
+// slots and calls only async-signal-safe functions.
+std::atomic<const char *> pendingTemporaries[8];
+static_assert(std::atomic<const char *>::is_always_lock_free, "read from a signal handler");
+struct sigaction previousActions[std::size(CleanedSignals)];
+std::mutex watchLock;
+int watchers = 0;
+
+extern "C" void RemoveTemporariesAndResignal(int signalNumber)
+{
+  for (std::atomic<const char *> &slot : pendingTemporaries)
+    if (const char *path = slot.load())
+      unlink(path);
+  // The signal then does what it would have done without us: it is held
+  // until this handler returns, and then meets the action we replaced.
+  for (size_t i = 0; i < std::size(CleanedSignals); ++i)
+    if (CleanedSignals[i] == signalNumber)
+      sigaction(signalNumber, &previousActions[i], nullptr);
+  raise(signalNumber);
+}
+
+sigset_t SignalSet()
+{
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signalNumber : CleanedSignals)
+    sigaddset(&set, signalNumber);
+  return set;
+}
+
+} // namespace
+
+// Handlers in place and the signals held back from before the temporary
+// exists until its name is watched, so that no signal can leave it behind.
+class ExportFile::SignalCleanup
+{
+public:
+  SignalCleanup()
+  {
+    const sigset_t held = SignalSet();
+    pthread_sigmask(SIG_BLOCK, &held, &previousMask);
+    std::lock_guard<std::mutex> hold(watchLock);
+    if (watchers++ > 0)
+      return;
+    struct sigaction action = {};
+    action.sa_mask = held;
+    action.sa_handler = RemoveTemporariesAndResignal;
+    for (size_t i = 0; i < std::size(CleanedSignals); ++i)
+    {
+      sigaction(CleanedSignals[i], nullptr, &previousActions[i]);
+      // A signal ignored from the start (nohup, a background job of a
+      // script) is meant to be ignored.
+      if ((previousActions[i].sa_flags & SA_SIGINFO) != 0 || previousActions[i].sa_handler != SIG_IGN)
+        sigaction(CleanedSignals[i], &action, nullptr);
+    }
+  }
+
+  ~SignalCleanup()
+  {
+    Forget();
+    if (!watching)
+      pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+    std::lock_guard<std::mutex> hold(watchLock);
+    if (--watchers == 0)
+      for (size_t i = 0; i < std::size(CleanedSignals); ++i)
+        sigaction(CleanedSignals[i], &previousActions[i], nullptr);
+  }
+
+  SignalCleanup(const SignalCleanup &) = delete;
+  SignalCleanup &operator=(const SignalCleanup &) = delete;
+
+  // From now on a signal removes path; lets signals in.
+  void Watch(const char *path)
+  {
+    for (std::atomic<const char *> &candidate : pendingTemporaries)
+    {
+      const char *empty = nullptr;
+      if (candidate.compare_exchange_strong(empty, path))
+      {
+        slot = &candidate;
+        break;
+      }
+    }
+    watching = true;
+    pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+  }
+
+  // The temporary is gone or renamed: nothing left to remove.
+  void Forget()
+  {
+    if (slot != nullptr)
+      slot->store(nullptr);
+    slot = nullptr;
+  }
+
+private:
+  sigset_t previousMask;
+  std::atomic<const char *> *slot = nullptr;
+  bool watching = false;
+};
 
 namespace
 {
@@ -67,12 +180,18 @@ ExportFile::ExportFile(const std::string &name, const ExportFileRules &rules) : 
   // would.
   if (exists && rules.onlyWritable && access(finalPath.c_str(), W_OK) != 0)
     Fail(Reason(errno));
+  // Renaming over one name of a file with several would part them: the
+  // other names would keep the old contents.
+  if (exists && rules.refuseHardLinks && info.st_nlink > 1)
+    Fail("it has " + std::to_string(info.st_nlink) + " hard links, and the other names would keep the old contents");
+  cleanup = std::make_unique<SignalCleanup>();
   std::string pattern = FolderOf(finalPath) + "/" + rules.temporaryPrefix + "XXXXXX";
   descriptor = mkostemp(pattern.data(), O_CLOEXEC);
   if (descriptor < 0)
     Fail(Reason(errno));
   writePath = pattern;
   temporary = true;
+  cleanup->Watch(writePath.c_str());
   mode_t mode;
   if (exists)
     mode = info.st_mode & (rules.keepOwner ? 07777 : 0777);
@@ -123,6 +242,7 @@ void ExportFile::Commit()
   if (std::rename(writePath.c_str(), finalPath.c_str()) != 0)
     Fail(Reason(errno));
   committed = true;
+  cleanup->Forget();
   // The rename itself lasts only once the folder is on disk.
   const int folder = open(FolderOf(finalPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0)

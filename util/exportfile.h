@@ -1,17 +1,18 @@
 // The one way this code base replaces a file: the bytes go to a unique
 // temporary beside the target, which is put on disk and renamed over the
 // target only once whole, so that readers see the old file or the new one,
-// never a part. A write that fails part way leaves the target as it was and
-// no temporary behind.
+// never a part. A write that fails part way, or a signal that ends the run
+// during it, leaves the target as it was and no temporary behind.
 //
 // Users: the module's exports (capture/writers.cpp), rastello-encode's
-// output (tools/atomicoutput.*, which adds signal cleanup) and zulan's
+// output and zulan's
 // registry file (host/registry.cpp, which adds its lock and merge around
 // it, and words its own messages from Error::reason). Elsewhere "Cannot
 // write to file NAME: why", a full disk included, comes from CannotWrite.
 #ifndef RASTELLO_UTIL_EXPORTFILE_H
 #define RASTELLO_UTIL_EXPORTFILE_H
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -28,6 +29,9 @@ struct ExportFileRules
   bool keepOwner = true;
   // Fail when the temporary cannot be given the mode it should have.
   bool modeRequired = false;
+  // Refuse a file with other hard links: the rename would part them, and
+  // the other names would keep the old contents.
+  bool refuseHardLinks = true;
 };
 
 class ExportFile
@@ -86,6 +90,13 @@ public:
 
 private:
   [[noreturn]] void Fail(const std::string &reason) const;
+
+#ifndef _WIN32
+  // While the temporary exists, a signal that ends the run removes it
+  // first (SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE).
+  class SignalCleanup;
+  std::unique_ptr<SignalCleanup> cleanup;
+#endif
 
   std::string target;      // as the user named it
   std::string finalPath;   // what is replaced: target, or where its link leads
