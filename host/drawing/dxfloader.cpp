@@ -45,6 +45,7 @@
 #include "dxflimits.h"
 #include "dxfrecords.h"
 #include "dxfscan.h"
+#include "textmetrics.h"
 
 namespace zulan
 {
