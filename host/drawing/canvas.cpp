@@ -16,6 +16,7 @@
 #include <cstring>
 #include <vector>
 
+#include "conic.h"
 #include "drawing.h"
 #include "drawinginternal.h"
 #include "textmetrics.h"
@@ -26,7 +27,6 @@ namespace zulan
 namespace
 {
 
-constexpr double Pi = 3.14159265358979323846;
 constexpr double Guard = 16;      // pixels kept beyond each edge
 constexpr double Flatness = 0.25; // largest chord error of a conic, pixels
 constexpr int MaxConicSteps = 1 << 16;
@@ -499,16 +499,10 @@ void Canvas::DrawConic(const double *g, const ViewMapping &view, double lineWidt
       FillRect(PixelIndex(c.x), PixelIndex(c.y), PixelIndex(c.x) + 1, PixelIndex(c.y) + 1, color);
     return;
   }
-  const double step = radius > Flatness ? 2 * std::acos(1 - Flatness / radius) : 1;
-  const double span = g[7] - g[6];
-  const int steps = int(std::min<double>(MaxConicSteps, std::max(4.0, std::ceil(span / step))));
-  std::vector<Point> points(size_t(steps) + 1);
-  for (int k = 0; k <= steps; ++k)
-  {
-    const double t = g[6] + span * k / steps;
-    points[k] = {c.x + u.x * std::cos(t) + v.x * std::sin(t),
-                 c.y + u.y * std::cos(t) + v.y * std::sin(t)};
-  }
+  const int steps = ConicSteps(g[7] - g[6], ChordStep(radius, Flatness), 4, MaxConicSteps);
+  std::vector<Point> points;
+  points.reserve(size_t(steps) + 1);
+  ConicPoints(c, u, v, g[6], g[7], steps, [&](Point p) { points.push_back(p); });
   Stroke(points, false, lineWidth, color, dashes, view.Scale());
 }
 
