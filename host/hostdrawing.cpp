@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "conic.h"
+
 namespace zulan
 {
 
@@ -113,15 +115,10 @@ FlatDrawing HostDrawing::Flatten() const
     case Shape::Conic:
     {
       // Half a degree a step: finer than a pixel at the sizes tested.
-      const double sweep = g[7] - g[6];
-      const int steps = std::max(2, std::min(720 * 8, int(std::ceil(std::fabs(sweep) / (M_PI / 360)))));
+      const int steps = ConicSteps(g[7] - g[6], Pi / 360, 2, 720 * 8);
       out.kind = FlatEntity::Kind::Path;
-      for (int k = 0; k <= steps; ++k)
-      {
-        const double t = g[6] + sweep * k / steps;
-        out.points.insert(out.points.end(), {g[0] + g[2] * std::cos(t) + g[4] * std::sin(t),
-                                             g[1] + g[3] * std::cos(t) + g[5] * std::sin(t)});
-      }
+      ConicPoints({g[0], g[1]}, {g[2], g[3]}, {g[4], g[5]}, g[6], g[7], steps,
+                  [&](Point p) { out.points.insert(out.points.end(), {p.x, p.y}); });
       break;
     }
     case Shape::Path:

@@ -14,21 +14,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
+#include "conic.h"
 #include "drawing.h"
 #include "drawinginternal.h"
+#include "textmetrics.h"
 
 namespace zulan
 {
 
-const char FontFamily[] = "DejaVu Sans";
-
 namespace
 {
 
-constexpr double Pi = 3.14159265358979323846;
 constexpr double Guard = 16;      // pixels kept beyond each edge
 constexpr double Flatness = 0.25; // largest chord error of a conic, pixels
 constexpr int MaxConicSteps = 1 << 16;
@@ -62,27 +60,6 @@ bool Finite(Point p)
 }
 
 } // namespace
-
-double TextAdvanceEms(const std::string &utf8)
-{
-  static std::mutex mutex;
-  static cairo_t *measure = nullptr;
-  constexpr double Size = 1000;
-  std::lock_guard<std::mutex> lock(mutex);
-  if (!measure)
-  {
-    cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
-    measure = cairo_create(surface);
-    cairo_surface_destroy(surface);
-    cairo_select_font_face(measure, FontFamily, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(measure, Size);
-  }
-  cairo_text_extents_t extents;
-  cairo_text_extents(measure, utf8.c_str(), &extents);
-  if (cairo_status(measure) != CAIRO_STATUS_SUCCESS)
-    return 0.6 * double(utf8.size());
-  return extents.x_advance / Size;
-}
 
 Canvas::Canvas(uint8_t *buffer, int bufferWidth, int bufferHeight)
     : pixels(buffer), width(bufferWidth), height(bufferHeight), dirtyTop(bufferHeight), dirtyBottom(0)
@@ -522,16 +499,10 @@ void Canvas::DrawConic(const double *g, const ViewMapping &view, double lineWidt
       FillRect(PixelIndex(c.x), PixelIndex(c.y), PixelIndex(c.x) + 1, PixelIndex(c.y) + 1, color);
     return;
   }
-  const double step = radius > Flatness ? 2 * std::acos(1 - Flatness / radius) : 1;
-  const double span = g[7] - g[6];
-  const int steps = int(std::min<double>(MaxConicSteps, std::max(4.0, std::ceil(span / step))));
-  std::vector<Point> points(size_t(steps) + 1);
-  for (int k = 0; k <= steps; ++k)
-  {
-    const double t = g[6] + span * k / steps;
-    points[k] = {c.x + u.x * std::cos(t) + v.x * std::sin(t),
-                 c.y + u.y * std::cos(t) + v.y * std::sin(t)};
-  }
+  const int steps = ConicSteps(g[7] - g[6], ChordStep(radius, Flatness), 4, MaxConicSteps);
+  std::vector<Point> points;
+  points.reserve(size_t(steps) + 1);
+  ConicPoints(c, u, v, g[6], g[7], steps, [&](Point p) { points.push_back(p); });
   Stroke(points, false, lineWidth, color, dashes, view.Scale());
 }
 

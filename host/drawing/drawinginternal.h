@@ -15,10 +15,6 @@ namespace zulan
 constexpr double CapHeightEms = 0.729;
 constexpr double LabelAscentEms = 0.76;  // tallest letters above the baseline
 constexpr double LabelDescentEms = 0.24; // descenders below it
-extern const char FontFamily[];
-
-// Advance width of a UTF-8 string in ems.
-double TextAdvanceEms(const std::string &utf8);
 
 // A drawing's strings to UTF-8, which cairo needs. DXF files from AutoCAD
 // 2007 on ($ACADVER AC1021 and later) are UTF-8: a byte that does not make

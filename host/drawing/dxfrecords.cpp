@@ -85,8 +85,7 @@ double Sweep(double start, double end, double period)
 // in full precision) takes no extra one.
 int ArcSteps(double sweep, int fewest)
 {
-  const double steps = std::ceil(std::fabs(sweep) / BulgeStep - 1e-9);
-  return steps < MaxArcSteps ? std::max(fewest, int(steps)) : MaxArcSteps;
+  return ConicSteps(sweep, BulgeStep, fewest, MaxArcSteps, 1e-9);
 }
 
 std::vector<RawRecord> RawRecords(const dimeRecordHolder *entity)
@@ -164,12 +163,7 @@ void AppendBulge(Point p0, Point p1, double bulge, PointList *out)
 // Conic arc points from t0 to t1 (for hatch edges, which are filled).
 void AppendConic(Point c, Point u, Point v, double t0, double t1, PointList *out)
 {
-  const int steps = ArcSteps(t1 - t0, 2);
-  for (int k = 0; k <= steps; ++k)
-  {
-    const double t = t0 + (t1 - t0) * k / steps;
-    out->Add({c.x + u.x * std::cos(t) + v.x * std::sin(t), c.y + u.y * std::cos(t) + v.y * std::sin(t)});
-  }
+  ConicPoints(c, u, v, t0, t1, ArcSteps(t1 - t0, 2), [&](Point p) { out->Add(p); });
 }
 
 // Line types are matched by name whatever the case.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "conic.h"
 #include "drawing.h"
 #include "drawinginternal.h"
 
@@ -15,9 +16,6 @@ class dimeRecordHolder;
 
 namespace zulan
 {
-
-inline constexpr double Pi = 3.14159265358979323846;
-inline constexpr double Degrees = Pi / 180;
 
 // x' = a·x + c·y + e, y' = b·x + d·y + f.
 struct Affine

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "conic.h"
 #include "drawing.h"
 #include "drawinginternal.h"
 
@@ -11,8 +12,6 @@ namespace zulan
 {
 namespace
 {
-
-constexpr double Pi = 3.14159265358979323846;
 
 void AddConicExtents(const double *g, Box *box)
 {

@@ -3,6 +3,7 @@
 // family's lines are horizontal (u along them, v across), where every ring
 // edge meets a known run of lines; nothing loops over lines that miss the
 // boundary, and every count is known before it is spent.
+#include "conic.h"
 #include "drawinginternal.h"
 
 #include <algorithm>
@@ -16,7 +17,6 @@ namespace zulan
 namespace
 {
 
-constexpr double Degrees = 3.14159265358979323846 / 180;
 
 struct Edge
 {

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "drawinginternal.h"
+#include "textmetrics.h"
 
 namespace zulan
 {

@@ -1,0 +1,309 @@
+// The parts the DXF loader builds a document with, and what they share: the
+// kinds of entity, what a block's contents inherit from what places them,
+// and the rule that what a block's entity makes is made once and kept.
+// dxfloader.cpp walks the drawing and makes the records; the other parts
+// answer it: dxftables.cpp, dxfstyle.cpp, dxfshapes.cpp, dxflabels.cpp and
+// dxfcost.cpp.
+#ifndef ZULAN_DRAWING_DXFBUILD_H
+#define ZULAN_DRAWING_DXFBUILD_H
+
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "drawing.h"
+#include "drawinginternal.h"
+#include "dxfrecords.h"
+#include "dxfscan.h"
+
+class dimeBlock;
+class dimeEntity;
+class dimeEntitiesSection;
+class dimeInsert;
+class dimeModel;
+class dimeText;
+
+namespace zulan
+{
+
+// Group 370 line weights, hundredths of a millimetre, and what stands in for
+// one.
+constexpr int WeightByLayer = -1;
+constexpr int WeightByBlock = -2;
+constexpr int DefaultWeight = 25; // what DEFAULT (-3) means without $LWDEFAULT
+constexpr int MaxWeight = 211;
+
+[[noreturn]] void TooDeep(const std::string &path, const char *blockName);
+[[noreturn]] void TooManyEntities(const std::string &path);
+[[noreturn]] void TooManyVisits(const std::string &path);
+
+// The entities the loader tells apart; everything else is Other and draws
+// nothing (3D faces, viewports).
+enum class EntityKind
+{
+  Line,
+  Circle,
+  Arc,
+  Ellipse,
+  LwPolyline,
+  Polyline,
+  Spline,
+  Point,
+  Face, // SOLID and TRACE
+  Text,
+  MText,
+  Hatch,
+  Insert,
+  Dimension,
+  Other
+};
+
+EntityKind KindOf(const char *entityName);
+
+// Deleted and paper-space entities are no part of the drawing's model.
+bool IsModelEntity(const dimeEntity *entity);
+
+// The block an INSERT or a DIMENSION places (a dimension's picture is an
+// anonymous block in world coordinates); null for anything else or a
+// missing block.
+dimeBlock *PlacedBlock(dimeModel &model, dimeEntity *entity, EntityKind kind);
+
+// Columns and rows of a MINSERT (1 and 1 for a plain INSERT); the cells.
+int ArrayCells(const std::string &path, const dimeInsert *insert, int *columns = nullptr,
+               int *rows = nullptr);
+
+// The attributes the scan collected for an INSERT (its group 90 numbers
+// them); none when the scan gave it no number.
+const Attribute *InsertAttributes(const DxfScan &scan, const dimeInsert *insert, size_t *count);
+
+// What a block's contents take from what places them.
+struct Context
+{
+  Affine toWorld;       // block coordinates to world
+  int layer;            // layer that layer-0 contents take, -1 outside blocks
+  int aci;              // colour that BYBLOCK contents take
+  int weight;           // line weight that BYBLOCK contents take
+  int depth;            // of block nesting, 0 for the drawing's own entities
+  std::string lineType; // line type that BYBLOCK contents take
+};
+
+// What is made for an entity of a block: made once and kept, since every
+// placement of the block shows the same; outside blocks made afresh, into
+// one spare. make(bool kept) makes it, told which.
+template <typename T>
+class BlockCache
+{
+public:
+  template <typename Make>
+  const T &Get(const void *key, bool withinBlock, Make make)
+  {
+    if (!withinBlock)
+    {
+      spare = make(false);
+      return spare;
+    }
+    auto found = kept.find(key);
+    if (found != kept.end())
+      return found->second;
+    T made = make(true);
+    return kept.emplace(key, std::move(made)).first->second;
+  }
+
+private:
+  std::unordered_map<const void *, T> kept;
+  T spare;
+};
+
+// Header variables and line types (dxftables.cpp).
+struct DrawingTables
+{
+  int defaultWeight = DefaultWeight; // $LWDEFAULT: what DEFAULT means
+  double unitsPerMillimetre = 1;     // from $INSUNITS
+  int pointMode = 0;                 // $PDMODE
+  double pointSize = 0;              // $PDSIZE
+  double lineTypeScale = 1;          // $LTSCALE
+  std::map<std::string, std::vector<double>> lineTypes; // LTYPE table, by upper-case name
+  std::string version;               // $ACADVER
+  std::string codePage;              // $DWGCODEPAGE
+  bool hasLimits = false;            // $LIMMIN and $LIMMAX
+  bool limitsChecked = false;        // $LIMCHECK: the limits are marked
+  double limits[4] = {0, 0, 0, 0};   // min x, min y, max x, max y
+};
+
+DrawingTables ReadTables(dimeModel &model);
+
+// The document's layers by name, made as entities name them.
+class LayerTable
+{
+public:
+  LayerTable(const std::string &drawingPath, std::vector<Layer> &documentLayers, int defaultWeight)
+      : path(drawingPath), layers(documentLayers), newLayerWeight(defaultWeight)
+  {
+  }
+  int Index(const char *name);
+  // For names libdime holds; see the definition.
+  int IndexOfHeldName(const char *name);
+  bool IsFrame(int layer) const { return frames[size_t(layer)] != 0; }
+  const Layer &operator[](int layer) const { return layers[size_t(layer)]; }
+  Layer &operator[](int layer) { return layers[size_t(layer)]; }
+
+private:
+  const std::string &path;
+  std::vector<Layer> &layers;
+  int newLayerWeight;
+  std::map<std::string, int> byName;
+  std::unordered_map<const char *, int> byHeldName;
+  std::vector<char> frames; // by layer: named FRAME
+};
+
+// The LAYER table's entries into layers.
+void ReadLayers(dimeModel &model, LayerTable &layers);
+
+// How an entity's records look (dxfstyle.cpp).
+struct RecordStyle
+{
+  int layer = 0;
+  int aci = 7;
+  int weight = 0;       // hundredths of a millimetre
+  uint16_t dashes = 0;  // index in the document's dash patterns, 0 continuous
+  std::string lineType; // resolved, empty for continuous
+  Affine toWorld;       // object coordinates to world
+};
+
+class StyleResolver
+{
+public:
+  StyleResolver(const DrawingTables &drawingTables, LayerTable &layerTable,
+                std::vector<std::vector<double>> &documentDashes)
+      : tables(drawingTables), layers(layerTable), dashPatterns(documentDashes)
+  {
+  }
+  RecordStyle Resolve(const dimeEntity *entity, const Context &context);
+  // An attribute is text: it takes no dashes.
+  RecordStyle Resolve(const Attribute &attribute, const Context &owner);
+  // What the contents of a block placed by something of this style take.
+  static Context Inside(const RecordStyle &style, const Affine &toWorld, int depth);
+
+  // An entity's own line weight (370), line type (6) and its scale (48).
+  struct OwnStyle
+  {
+    int weight = WeightByLayer;
+    std::string lineType = "BYLAYER";
+    double lineTypeScale = 1;
+  };
+
+private:
+  int PlacedLayer(const char *name, const Context &context);
+  int Colour(int colour, int layer, const Context &context) const;
+  int Weight(int weight, int layer, const Context &context) const;
+  std::string LineType(const std::string &own, int layer, const Context &context) const;
+  uint16_t Dashes(const std::string &lineType, double entityScale, const Affine &toWorld);
+
+  const DrawingTables &tables;
+  LayerTable &layers;
+  std::vector<std::vector<double>> &dashPatterns;
+  std::map<std::vector<double>, uint16_t> patternIndex;
+  BlockCache<OwnStyle> ownStyles; // read once for a block's entities
+};
+
+// Local geometry of each kind of entity (dxfshapes.cpp): in the entity's own
+// coordinates, made once for a block's entities. Points are bounded by what
+// the document may still take, kept ones by MaxPoints together.
+struct LocalConic
+{
+  Point centre, u, v; // centre + u·cos t + v·sin t
+  double t0, t1;
+};
+
+class EntityShapes
+{
+public:
+  EntityShapes(const std::string &drawingPath, const DxfScan &drawingScan,
+               const std::vector<Point> &documentPoints)
+      : path(drawingPath), scan(drawingScan), madePoints(documentPoints)
+  {
+  }
+  static LocalConic Conic(dimeEntity *entity, EntityKind kind);
+  static bool MakesPoints(EntityKind kind);
+  static bool IsClosed(dimeEntity *entity, EntityKind kind);
+  // The points of a path or filled entity; none for others or ones that
+  // draw nothing.
+  const std::vector<Point> &Points(dimeEntity *entity, EntityKind kind, bool withinBlock);
+  // The band of a polyline with widths; empty without widths.
+  const std::vector<Point> &WideRings(dimeEntity *entity, EntityKind kind, bool withinBlock);
+  // A pattern hatch's drawn pieces; none for a solid fill.
+  const std::vector<PatternPiece> &HatchPieces(dimeEntity *entity, bool withinBlock);
+
+private:
+  struct Vertex
+  {
+    Point at;
+    double bulge;
+    double startWidth, endWidth;
+  };
+  std::vector<Vertex> Vertices(dimeEntity *entity, EntityKind kind, bool *closed) const;
+  std::vector<Point> MakePoints(dimeEntity *entity, EntityKind kind, size_t room) const;
+  std::vector<Point> MakeWideRings(dimeEntity *entity, EntityKind kind, size_t room) const;
+  std::vector<PatternPiece> MakeHatchPieces(dimeEntity *entity);
+  size_t Room(bool kept) const;
+
+  const std::string &path;
+  const DxfScan &scan;
+  const std::vector<Point> &madePoints;
+  BlockCache<std::vector<Point>> pointCache;
+  BlockCache<std::vector<Point>> wideRings;
+  BlockCache<std::vector<PatternPiece>> pieceCache;
+  size_t keptPoints = 0;
+  size_t keptPieces = 0;
+  double patternWork = MaxPatternWork; // what the drawing's pattern hatches may still do
+};
+
+// A line of text in object coordinates, its string in the document once
+// (dxflabels.cpp).
+struct LocalLabel
+{
+  Point origin;   // of the baseline
+  Point along;    // one em along the text, times the width factor
+  Point up;       // one em up
+  double advance; // in ems
+  uint32_t text;  // index in the document's strings
+  int aci;        // its own colour, or MTextEntityColour
+};
+
+class LabelMaker
+{
+public:
+  LabelMaker(const std::string &drawingPath, const DrawingTables &tables,
+             std::vector<std::string> &documentTexts)
+      : path(drawingPath), decoder(tables.version, tables.codePage), texts(documentTexts)
+  {
+  }
+  const std::vector<LocalLabel> &Text(dimeText *text, bool withinBlock);
+  const std::vector<LocalLabel> &MText(dimeEntity *entity, bool withinBlock);
+  const std::vector<LocalLabel> &Attribute(const zulan::Attribute &attribute, bool withinBlock);
+
+private:
+  struct TextLine;
+  void LineLabel(const TextLine &line, std::vector<LocalLabel> *out);
+  void MakeLabel(Point anchor, double emSize, double widthFactor, double radians,
+                 const std::string &text, double advance, double alongShare, double upEms, int aci,
+                 std::vector<LocalLabel> *out);
+  std::vector<LocalLabel> MTextLabels(dimeEntity *entity);
+
+  const std::string &path;
+  DxfTextDecoder decoder;
+  std::vector<std::string> &texts;
+  BlockCache<std::vector<LocalLabel>> labels;
+};
+
+// Throws, before anything is expanded, when the drawing's entities would
+// expand to more than MaxVisits, MaxPoints or MaxEntities (dxfcost.cpp).
+// A block's points are made and kept as they are counted.
+void CheckExpansion(const std::string &path, dimeModel &model, const DxfScan &scan,
+                    EntityShapes &shapes, dimeEntitiesSection *entities);
+
+} // namespace zulan
+
+#endif

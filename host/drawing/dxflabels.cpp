@@ -1,0 +1,185 @@
+// TEXT, MTEXT and ATTRIB as lines of text in object coordinates. A block's
+// labels are laid out once and their strings stored once, however often
+// the block is placed.
+#include <dime/entities/Text.h>
+#include <dime/records/Record.h>
+
+#include <cmath>
+#include <map>
+
+#include "dxfbuild.h"
+#include "dxflimits.h"
+#include "textmetrics.h"
+
+namespace zulan
+{
+
+// A line of TEXT or an ATTRIB as the file gives it, in object coordinates.
+struct LabelMaker::TextLine
+{
+  Point at{0, 0};     // 10/20: first alignment point
+  Point second{0, 0}; // 11/21
+  bool hasSecond = false;
+  double height = 0;      // 40: capital height
+  double widthFactor = 1; // 41
+  double degrees = 0;     // 50
+  int h = 0;              // 72
+  int v = 0;              // 73 (74 for ATTRIB)
+  std::string raw;        // 1, as in the file
+};
+
+// A text line from UTF-8: anchor, em size and direction in object
+// coordinates; alongShare (of the advance) and upEms move the baseline
+// origin off the anchor.
+void LabelMaker::MakeLabel(Point anchor, double emSize, double widthFactor, double radians,
+                           const std::string &text, double advance, double alongShare, double upEms,
+                           int aci, std::vector<LocalLabel> *out)
+{
+  if (text.empty() || !(emSize > 0) || !std::isfinite(emSize) || !std::isfinite(widthFactor))
+    return;
+  const Point dir{std::cos(radians), std::sin(radians)};
+  const Point up{-dir.y, dir.x};
+  const double along = -alongShare * advance * emSize * widthFactor;
+  const Point origin{anchor.x + dir.x * along + up.x * upEms * emSize,
+                     anchor.y + dir.y * along + up.y * upEms * emSize};
+  if (!std::isfinite(origin.x) || !std::isfinite(origin.y))
+    return;
+  out->push_back({origin,
+                  {dir.x * emSize * widthFactor, dir.y * emSize * widthFactor},
+                  {up.x * emSize, up.y * emSize},
+                  advance,
+                  uint32_t(texts.size()),
+                  aci});
+  texts.push_back(text);
+}
+
+// Places a line as the format's justification says: 72 = 0, 1, 2 left,
+// centre, right and 4 middle; 73 = 0-3 baseline, bottom, middle, top, at
+// the second point when either is not 0. 72 = 3 (aligned) and 5 (fit)
+// fill the line from the first point to the second, aligned scaling the
+// height with the width, fit stretching the width alone.
+void LabelMaker::LineLabel(const TextLine &t, std::vector<LocalLabel> *out)
+{
+  const std::string text = decoder.ToUtf8(t.raw);
+  if (text.empty())
+    return;
+  const double advance = TextAdvanceEms(text);
+  double em = t.height / CapHeightEms;
+  double widthFactor = t.widthFactor > 0 && std::isfinite(t.widthFactor) ? t.widthFactor : 1;
+  const double dx = t.second.x - t.at.x, dy = t.second.y - t.at.y;
+  const double span = std::hypot(dx, dy);
+  if ((t.h == 3 || t.h == 5) && t.hasSecond && span > 0 && advance > 0)
+  {
+    if (t.h == 3)
+      em = span / (advance * widthFactor);
+    else
+      widthFactor = span / (advance * em);
+    MakeLabel(t.at, em, widthFactor, std::atan2(dy, dx), text, advance, 0, 0, MTextEntityColour, out);
+    return;
+  }
+  const bool justified = (t.h != 0 || t.v != 0) && t.h != 3 && t.h != 5;
+  const Point anchor = justified && t.hasSecond ? t.second : t.at;
+  const double along = (t.h == 1 || t.h == 4) ? 0.5 : t.h == 2 ? 1 : 0;
+  double upEms = 0;
+  if (t.v == 1)
+    upEms = LabelDescentEms;
+  if (t.v == 2 || t.h == 4)
+    upEms = -CapHeightEms / 2;
+  if (t.v == 3)
+    upEms = -CapHeightEms;
+  MakeLabel(anchor, em, widthFactor, t.degrees * Degrees, text, advance, along, upEms,
+            MTextEntityColour, out);
+}
+
+const std::vector<LocalLabel> &LabelMaker::Text(dimeText *text, bool withinBlock)
+{
+  return labels.Get(text, withinBlock, [&](bool) {
+    std::vector<LocalLabel> out;
+    if (!text->getTextString())
+      return out;
+    TextLine t;
+    dimeVec3f p;
+    text->getOrigin(p);
+    t.at = {p.x, p.y};
+    t.hasSecond = text->getSecond(p);
+    if (t.hasSecond)
+      t.second = {p.x, p.y};
+    t.height = text->getHeight();
+    dimeParam width;
+    if (text->getRecord(41, width))
+      t.widthFactor = width.double_data;
+    t.degrees = text->getRotation();
+    // libdime keeps 72 and 73 as 16 bits in 32-bit members whose upper half
+    // it never sets, so getHJust and getVJust are not to be trusted.
+    dimeParam justification;
+    t.h = text->getRecord(72, justification) ? justification.int16_data : 0;
+    t.v = text->getRecord(73, justification) ? justification.int16_data : 0;
+    t.raw = text->getTextString();
+    LineLabel(t, &out);
+    return out;
+  });
+}
+
+// An attribute's line is drawn like TEXT.
+const std::vector<LocalLabel> &LabelMaker::Attribute(const zulan::Attribute &attribute, bool withinBlock)
+{
+  return labels.Get(&attribute, withinBlock, [&](bool) {
+    std::vector<LocalLabel> out;
+    TextLine t;
+    t.at = {attribute.x, attribute.y};
+    t.second = {attribute.secondX, attribute.secondY};
+    t.hasSecond = attribute.hasSecond;
+    t.height = attribute.height;
+    t.widthFactor = attribute.widthFactor;
+    t.degrees = attribute.rotation;
+    t.h = attribute.hJust;
+    t.v = attribute.vJust;
+    t.raw = attribute.value;
+    LineLabel(t, &out);
+    return out;
+  });
+}
+
+const std::vector<LocalLabel> &LabelMaker::MText(dimeEntity *entity, bool withinBlock)
+{
+  return labels.Get(entity, withinBlock, [&](bool) { return MTextLabels(entity); });
+}
+
+// Every paragraph and run of the MTEXT, laid out by mtext.cpp. The string
+// is decoded first, so \U+XXXX and code-page characters are plain text by
+// the time the inline codes are read.
+std::vector<LocalLabel> LabelMaker::MTextLabels(dimeEntity *entity)
+{
+  std::map<int, double> first;
+  std::string text, tail;
+  for (const RawRecord &r : RawRecords(entity))
+  {
+    if (r.code == 3)
+      text += r.text;
+    else if (r.code == 1)
+      tail = r.text;
+    else
+      first.emplace(r.code, r.number);
+  }
+  double radians = first.count(50) ? first[50] * Degrees : 0;
+  if (first.count(11) && first.count(21) && (first[11] != 0 || first[21] != 0))
+    radians = std::atan2(first[21], first[11]);
+  MTextFormat format;
+  format.height = first[40];
+  format.width = first[41];
+  format.spacing = first.count(44) ? first[44] : 1;
+  format.attachment = first.count(71) ? int(first[71]) : 1;
+  std::vector<MTextRun> runs;
+  if (!LayoutMText(decoder.ToUtf8(text + tail), format, MaxEntities, &runs))
+    ThrowLoadError(path, "an MTEXT has more than " + std::to_string(MaxEntities) + " lines and runs of text");
+  const Point dir{std::cos(radians), std::sin(radians)}, up{-dir.y, dir.x};
+  std::vector<LocalLabel> out;
+  for (const MTextRun &run : runs)
+  {
+    const Point anchor{first[10] + dir.x * run.x + up.x * run.y, first[20] + dir.y * run.x + up.y * run.y};
+    MakeLabel(anchor, run.height / CapHeightEms, 1, radians, run.text, run.advanceEms, 0, 0, run.aci, &out);
+  }
+  return out;
+}
+
+} // namespace zulan

@@ -1,0 +1,132 @@
+// Layer, colour, line weight, line type and placement of each entity's
+// records. Inside blocks, contents on layer 0 take the placing entity's
+// layer and BYBLOCK values take its own; an extrusion of (0, 0, -1) mirrors
+// the entity's x axis.
+#include <dime/entities/Entity.h>
+#include <dime/records/Record.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "dxfbuild.h"
+
+namespace zulan
+{
+namespace
+{
+
+Affine Extruded(const Affine &toWorld, double extrusionZ)
+{
+  if (!(extrusionZ < 0))
+    return toWorld;
+  Affine mirror;
+  mirror.a = -1;
+  return Compose(toWorld, mirror);
+}
+
+StyleResolver::OwnStyle ReadOwnStyle(const dimeEntity *entity)
+{
+  StyleResolver::OwnStyle style;
+  IntegerGroup(entity, 370, &style.weight);
+  dimeParam param;
+  if (entity->getRecord(6, param) && param.string_data)
+    style.lineType = LineTypeKey(param.string_data);
+  if (entity->getRecord(48, param) && param.double_data > 0)
+    style.lineTypeScale = param.double_data;
+  return style;
+}
+
+} // namespace
+
+RecordStyle StyleResolver::Resolve(const dimeEntity *entity, const Context &context)
+{
+  RecordStyle style;
+  style.layer = PlacedLayer(entity->getLayerName(), context);
+  style.aci = Colour(entity->getColorNumber(), style.layer, context);
+  const OwnStyle &own =
+      ownStyles.Get(entity, context.depth > 0, [&](bool) { return ReadOwnStyle(entity); });
+  style.weight = Weight(own.weight, style.layer, context);
+  dimeParam z;
+  style.toWorld = Extruded(context.toWorld, entity->getRecord(230, z) ? z.double_data : 1);
+  style.lineType = LineType(own.lineType, style.layer, context);
+  style.dashes = Dashes(style.lineType, own.lineTypeScale, style.toWorld);
+  return style;
+}
+
+RecordStyle StyleResolver::Resolve(const Attribute &attribute, const Context &owner)
+{
+  RecordStyle style;
+  // The scan gives an absent layer as empty, where libdime gives null.
+  style.layer = PlacedLayer(attribute.layer.empty() ? nullptr : attribute.layer.c_str(), owner);
+  style.aci = Colour(attribute.color, style.layer, owner);
+  style.weight = Weight(attribute.weight, style.layer, owner);
+  style.toWorld = Extruded(owner.toWorld, attribute.extrusionZ);
+  return style;
+}
+
+Context StyleResolver::Inside(const RecordStyle &style, const Affine &toWorld, int depth)
+{
+  return Context{toWorld, style.layer, style.aci, style.weight, depth, style.lineType};
+}
+
+int StyleResolver::PlacedLayer(const char *name, const Context &context)
+{
+  if (context.layer >= 0 && (!name || std::strcmp(name, "0") == 0))
+    return context.layer;
+  return layers.IndexOfHeldName(name);
+}
+
+int StyleResolver::Colour(int colour, int layer, const Context &context) const
+{
+  if (colour == 256)
+    return layers[layer].aci; // BYLAYER
+  if (colour == 0)
+    return context.aci; // BYBLOCK
+  const int aci = std::abs(colour);
+  return aci >= 1 && aci <= 255 ? aci : 7;
+}
+
+int StyleResolver::Weight(int weight, int layer, const Context &context) const
+{
+  if (weight == WeightByLayer)
+    return layers[layer].lineWeight;
+  if (weight == WeightByBlock)
+    return context.weight;
+  return weight >= 0 && weight <= MaxWeight ? weight : tables.defaultWeight;
+}
+
+// Its layer's when BYLAYER or absent, the insert's when BYBLOCK; empty for
+// a continuous line.
+std::string StyleResolver::LineType(const std::string &own, int layer, const Context &context) const
+{
+  if (own == "BYLAYER")
+    return layers[layer].lineType;
+  if (own == "BYBLOCK")
+    return context.lineType;
+  return own;
+}
+
+// The line type's pattern in world units through $LTSCALE, the entity's
+// scale (48) and the map's, numbered in the document once.
+uint16_t StyleResolver::Dashes(const std::string &lineType, double entityScale, const Affine &toWorld)
+{
+  const auto type = tables.lineTypes.find(lineType);
+  if (lineType.empty() || type == tables.lineTypes.end())
+    return 0;
+  const double mapScale = std::sqrt(std::fabs(toWorld.a * toWorld.d - toWorld.b * toWorld.c));
+  const std::vector<double> pattern = DashPattern(type->second, tables.lineTypeScale * entityScale * mapScale);
+  if (pattern.empty())
+    return 0;
+  const auto found = patternIndex.find(pattern);
+  if (found != patternIndex.end())
+    return found->second;
+  if (dashPatterns.size() > std::numeric_limits<uint16_t>::max())
+    return 0; // out of numbers: drawn continuous
+  const uint16_t index = uint16_t(dashPatterns.size());
+  dashPatterns.push_back(pattern);
+  patternIndex.emplace(pattern, index);
+  return index;
+}
+
+} // namespace zulan

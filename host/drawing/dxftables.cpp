@@ -1,0 +1,184 @@
+// The drawing's header variables, its LAYER and LTYPE tables. Layers are also
+// made as entities name them, so the table of them lives on while the
+// entities are read.
+#include <dime/Model.h>
+#include <dime/sections/HeaderSection.h>
+#include <dime/sections/TablesSection.h>
+#include <dime/tables/LayerTable.h>
+#include <dime/tables/Table.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "dxfbuild.h"
+
+namespace zulan
+{
+namespace
+{
+
+// The HEADER section, or null when the drawing has none.
+dimeHeaderSection *HeaderSection(dimeModel &model)
+{
+  dimeSection *section = model.findSection("HEADER");
+  if (!section || section->typeId() != dimeBase::dimeHeaderSectionType)
+    return nullptr;
+  return static_cast<dimeHeaderSection *>(section);
+}
+
+// Calls visit with each entry of the TABLES section's tables of that name.
+template <typename Visit>
+void ForEachTableEntry(dimeModel &model, const char *tableName, Visit visit)
+{
+  dimeSection *section = model.findSection("TABLES");
+  if (!section || section->typeId() != dimeBase::dimeTablesSectionType)
+    return;
+  auto *tables = static_cast<dimeTablesSection *>(section);
+  for (int t = 0; t < tables->getNumTables(); ++t)
+  {
+    dimeTable *table = tables->getTable(t);
+    if (Upper(table->tableName()) != tableName)
+      continue;
+    for (int i = 0; i < table->getNumTableEntries(); ++i)
+      visit(table->getTableEntry(i));
+  }
+}
+
+// Line weights are millimetres of paper; $INSUNITS says what a world unit
+// is. Unitless drawings are taken as millimetres.
+void ReadUnits(dimeHeaderSection &header, DrawingTables *tables)
+{
+  int codes[1];
+  dimeParam units[1];
+  if (header.getVariable("$INSUNITS", codes, units, 1) < 1)
+    return;
+  static const std::map<int, double> MillimetresPerUnit = {
+      {1, 25.4},  {2, 304.8},     {3, 1609344}, {4, 1},     {5, 10},   {6, 1000},
+      {7, 1e6},   {8, 25.4e-6},   {9, 0.0254},  {10, 914.4}, {13, 1e-3}, {14, 100}};
+  const auto found = MillimetresPerUnit.find(units[0].int16_data);
+  if (found != MillimetresPerUnit.end())
+    tables->unitsPerMillimetre = 1 / found->second;
+}
+
+void ReadLimits(dimeHeaderSection &header, DrawingTables *tables)
+{
+  int codes[3];
+  dimeParam low[3], high[3], check[1];
+  if (header.getVariable("$LIMMIN", codes, low, 3) < 2 || header.getVariable("$LIMMAX", codes, high, 3) < 2)
+    return;
+  tables->hasLimits = true;
+  const double box[4] = {low[0].double_data, low[1].double_data, high[0].double_data, high[1].double_data};
+  std::copy(box, box + 4, tables->limits);
+  tables->limitsChecked = header.getVariable("$LIMCHECK", codes, check, 1) >= 1 && check[0].int16_data != 0;
+}
+
+void ReadHeader(dimeHeaderSection &header, DrawingTables *tables)
+{
+  int codes[1];
+  dimeParam value[1];
+  // What DEFAULT means, in hundredths of a millimetre.
+  if (header.getVariable("$LWDEFAULT", codes, value, 1) == 1 && codes[0] == 70
+      && value[0].int16_data >= 0 && value[0].int16_data <= MaxWeight)
+    tables->defaultWeight = value[0].int16_data;
+  ReadUnits(header, tables);
+  if (header.getVariable("$PDMODE", codes, value, 1) == 1 && codes[0] == 70)
+    tables->pointMode = value[0].int16_data;
+  if (header.getVariable("$PDSIZE", codes, value, 1) == 1 && codes[0] == 40)
+    tables->pointSize = value[0].double_data;
+  if (header.getVariable("$LTSCALE", codes, value, 1) == 1 && codes[0] == 40 && value[0].double_data > 0
+      && std::isfinite(value[0].double_data))
+    tables->lineTypeScale = value[0].double_data;
+  // How the drawing's strings are encoded.
+  if (header.getVariable("$ACADVER", codes, value, 1) == 1 && codes[0] == 1 && value[0].string_data)
+    tables->version = value[0].string_data;
+  if (header.getVariable("$DWGCODEPAGE", codes, value, 1) == 1 && codes[0] == 3 && value[0].string_data)
+    tables->codePage = value[0].string_data;
+  ReadLimits(header, tables);
+}
+
+// libdime keeps LTYPE entries as plain groups: the elements are the 49s in
+// order.
+void ReadLineTypes(dimeModel &model, DrawingTables *tables)
+{
+  ForEachTableEntry(model, "LTYPE", [&](dimeTableEntry *entry) {
+    std::string name;
+    std::vector<double> elements;
+    for (const RawRecord &r : RawRecords(entry))
+    {
+      if (r.code == 2)
+        name = LineTypeKey(r.text.c_str());
+      else if (r.code == 49)
+        elements.push_back(r.number);
+    }
+    if (!name.empty() && name != "BYLAYER" && name != "BYBLOCK")
+      tables->lineTypes[name] = elements;
+  });
+}
+
+} // namespace
+
+DrawingTables ReadTables(dimeModel &model)
+{
+  DrawingTables tables;
+  if (dimeHeaderSection *header = HeaderSection(model))
+    ReadHeader(*header, &tables);
+  ReadLineTypes(model, &tables);
+  return tables;
+}
+
+int LayerTable::Index(const char *name)
+{
+  std::string key = Upper(name);
+  if (key.empty())
+    key = "0";
+  auto found = byName.find(key);
+  if (found != byName.end())
+    return found->second;
+  if (layers.size() >= size_t(std::numeric_limits<int16_t>::max()))
+    ThrowLoadError(path, "too many layers (more than 32767)");
+  layers.push_back(Layer{name && *name ? name : "0", 7, false, false, int16_t(newLayerWeight), {}});
+  frames.push_back(key == "FRAME");
+  byName[key] = int(layers.size() - 1);
+  return int(layers.size() - 1);
+}
+
+// Entities name their layer through libdime's layer records, which live as
+// long as the model, so the same pointer comes back for every entity of a
+// layer: remembered, it spares the case-folding lookup on every visit of a
+// block's entities. Good for any name that stays put while the drawing loads.
+int LayerTable::IndexOfHeldName(const char *name)
+{
+  const auto known = byHeldName.find(name);
+  if (known != byHeldName.end())
+    return known->second;
+  const int index = Index(name);
+  byHeldName.emplace(name, index);
+  return index;
+}
+
+// Walks the LAYER table itself: libdime's own layer list drops the off
+// (negative colour) and frozen flags.
+void ReadLayers(dimeModel &model, LayerTable &layers)
+{
+  layers.Index("0");
+  ForEachTableEntry(model, "LAYER", [&](dimeTableEntry *entry) {
+    if (entry->typeId() != dimeBase::dimeLayerTableType)
+      return;
+    auto *layerEntry = static_cast<dimeLayerTable *>(entry);
+    Layer &layer = layers[layers.Index(layerEntry->getLayerName())];
+    const int colour = layerEntry->getColorNumber();
+    layer.off = colour < 0;
+    layer.aci = int16_t(std::abs(colour) >= 1 && std::abs(colour) <= 255 ? std::abs(colour) : 7);
+    dimeParam flags;
+    layer.frozen = layerEntry->getRecord(70, flags) && (flags.int16_data & 1);
+    int layerWeight;
+    if (IntegerGroup(layerEntry, 370, &layerWeight) && layerWeight >= 0 && layerWeight <= MaxWeight)
+      layer.lineWeight = int16_t(layerWeight);
+    dimeParam layerLineType;
+    if (layerEntry->getRecord(6, layerLineType) && layerLineType.string_data)
+      layer.lineType = LineTypeKey(layerLineType.string_data);
+  });
+}
+
+} // namespace zulan
