@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "dxfrecords.h"
+#include "text.h"
 
 namespace zulan
 {
@@ -53,10 +54,7 @@ Affine RotationScale(double degrees, double sx, double sy)
 
 std::string Upper(const char *text)
 {
-  std::string s = text ? text : "";
-  for (char &ch : s)
-    ch = char(std::toupper(static_cast<unsigned char>(ch)));
-  return s;
+  return Text::UpperCase(text != nullptr ? text : "");
 }
 
 // An angle in [0, period). fmod keeps angles far beyond one turn exact, where

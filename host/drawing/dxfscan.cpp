@@ -17,6 +17,7 @@
 
 #include "drawing.h"
 #include "dxflimits.h"
+#include "text.h"
 
 namespace zulan
 {
@@ -74,18 +75,16 @@ ValueType TypeOf(int code)
   return types[code];
 }
 
+// Blanks around a group code or number, as DXF writers leave them.
 std::string_view Trim(std::string_view text)
 {
-  const size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string_view::npos)
-    return {};
-  return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+  return Text::Trim(text, " \t");
 }
 
 // A value as it may appear in a message: quoted, and cut short.
 std::string Quoted(std::string_view text)
 {
-  return "\"" + std::string(text.substr(0, 40)) + (text.size() > 40 ? "...\"" : "\"");
+  return Text::Quoted(text, '"', 40);
 }
 
 bool IsDigit(char ch)

@@ -1,6 +1,7 @@
 // DXF strings to UTF-8 for cairo: the drawing's own encoding, and the
 // escapes the format puts in strings.
 #include "drawinginternal.h"
+#include "text.h"
 
 #include <iconv.h>
 
@@ -65,9 +66,7 @@ size_t Utf8Length(const unsigned char *s, size_t left)
 // do not know, which reads as 1252.
 int CodePageNumber(const std::string &name)
 {
-  std::string upper;
-  for (char c : name)
-    upper += char(std::toupper(static_cast<unsigned char>(c)));
+  const std::string upper = Text::UpperCase(name);
   const std::string prefix = "ANSI_";
   if (upper.compare(0, prefix.size(), prefix) != 0)
     return 0;
@@ -167,7 +166,7 @@ std::string DxfTextDecoder::ToUtf8(const std::string &text) const
     }
     else if (s[i] == '%' && i + 2 < n && s[i + 1] == '%')
     {
-      const char code = char(std::tolower(s[i + 2]));
+      const char code = Text::LowerCase(s[i + 2]);
       if (code == 'd')
         AppendUtf8(0xB0, &out);
       else if (code == 'p')
