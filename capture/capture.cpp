@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -33,8 +34,6 @@ const int32_t TypeLimits = 29;
 const size_t EntityTypeOffset = 4;
 const size_t EntityLayerOffset = 12;
 const int PaletteEntries = 256;
-// JPEG's own limit on a side, and the strip count's 32-bit signed product.
-const int32_t MaxBitmapSide = 65535;
 
 // The host reads the figure through the record's address.
 int32_t statusPercent = 0;
@@ -110,21 +109,54 @@ void ShowPercent(const char *text, int32_t percent)
 const char *CheckBitmapSize(int32_t width, int32_t height)
 {
   if (width <= 0 || height <= 0 || width > MaxBitmapSide || height > MaxBitmapSide
-      || int64_t(width) * height > std::numeric_limits<int32_t>::max())
+      || int64_t(width) * height > MaxBitmapPixels)
     return "Error: The bitmap size in the settings is out of range (1 to 65535 pixels a side, "
            "at most 2147483647 pixels); set it with JPEGOPT";
   return nullptr;
 }
 
-const char *CheckExportOptions(const ExportOptions &options, bool jpeg)
+std::string CheckExportOptions(const ExportOptions &options, ExportFormat format, bool sizeFromClipboard)
 {
+  const std::string size = std::to_string(options.width) + " x " + std::to_string(options.height);
   if (const char *problem = CheckBitmapSize(options.width, options.height))
-    return problem;
-  // The other formats have no use for the quality, and keep working with
-  // whatever is stored.
-  if (jpeg && (options.quality < 1 || options.quality > 100))
+    return sizeFromClipboard ? "Error: The clipboard resolution " + size
+                                 + " is out of range (1 to 65535 pixels a side, at most 2147483647 pixels); "
+                                   "turn off \"Use clipboard resolution\" with JPEGOPT to use a size of your own"
+                             : std::string(problem);
+  if (format != ExportFormat::Jpeg)
+    return "";  // the other formats have no use for the quality, and keep working with whatever is stored
+  if (options.quality < MinQuality || options.quality > MaxQuality)
     return "Error: The JPEG quality in the settings is out of range (1 to 100); set it with JPEGOPT";
-  return nullptr;
+  if (options.width > MaxDecodedJpegSide || options.height > MaxDecodedJpegSide)
+    return "Error: A JPEG of " + size + " pixels would not open in common programs, which read at most "
+           + std::to_string(MaxDecodedJpegSide) + " pixels a side; export as PNG or BMP, or set a smaller size "
+           + (sizeFromClipboard ? "than the clipboard's " : "") + "with JPEGOPT";
+  return "";
+}
+
+std::string CheckExportMemory(int32_t width, int32_t height, ExportFormat format, bool greyscale)
+{
+  // The picture (4 bytes a pixel), and for a JPEG the encoder's planes:
+  // for each component one byte of samples and two of coefficients a
+  // pixel, in blocks of 8 x 8 (16 x 16 covers any sampling). PNG and BMP
+  // write row by row.
+  const uint64_t pixels = uint64_t(width) * uint64_t(height);
+  uint64_t need = pixels * 4;
+  if (format == ExportFormat::Jpeg)
+  {
+    const uint64_t padded = (uint64_t(width) + 15) / 16 * 16 * ((uint64_t(height) + 15) / 16 * 16);
+    need += padded * 3 * (greyscale ? 1 : 3);
+  }
+  if (need <= std::numeric_limits<size_t>::max())
+    if (void *probe = std::malloc(size_t(need)))
+    {
+      std::free(probe);
+      return "";
+    }
+  const uint64_t megabytes = (need + (1 << 20) - 1) >> 20;
+  return "Error: Not enough memory for a picture of " + std::to_string(width) + " x " + std::to_string(height)
+         + " pixels: the export needs about " + std::to_string(megabytes)
+         + " MB; set a smaller size with JPEGOPT";
 }
 
 const char *CheckSection(const SectionRect &section)
@@ -162,10 +194,16 @@ void CropSizeToSection(const SectionRect &section)
   exportOptions.height = std::max(exportOptions.height, int32_t(1));
 }
 
-int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, SectionRect &section)
+int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, SectionRect &section,
+                   const char **problem)
 {
+  const char *ignored = nullptr;
+  const char *&reason = problem != nullptr ? *problem : ignored;
   StatusMsg("Preparing image...");
-  if (CheckBitmapSize(width, height) != nullptr || CheckSection(section) != nullptr)
+  reason = CheckBitmapSize(width, height);
+  if (reason == nullptr)
+    reason = CheckSection(section);
+  if (reason != nullptr)
   {
     StatusMsg(nullptr);
     return 0;
@@ -178,26 +216,21 @@ int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, 
   // Aspect fit over the pixel-centre spans the host maps the window onto.
   const double spanX = std::max(width - 1, 1), spanY = std::max(height - 1, 1);
   const double dx = double(section.x2) - section.x1, dy = double(section.y2) - section.y1;
-  int32_t marginX = 0, marginY = 0;
-  if (spanY / dy < spanX / dx)
-  {
-    const float t = float(spanX * dy / spanY - dx);
-    section.x2 = float(section.x2 + t / 2.0);
-    section.x1 = float(section.x1 - t / 2.0);
-    marginX = int32_t(std::trunc((t / 2.0) * spanX / (double(section.x2) - section.x1)));
-  }
-  else
-  {
-    const float t = float(spanY * dx / spanX - dy);
-    section.y2 = float(section.y2 + t / 2.0);
-    section.y1 = float(section.y1 - t / 2.0);
-    marginY = int32_t(std::trunc((t / 2.0) * spanY / (double(section.y2) - section.y1)));
-  }
+  const bool widenX = spanY / dy < spanX / dx;
+  const float t = widenX ? float(spanX * dy / spanY - dx) : float(spanY * dx / spanX - dy);
+  float &low = widenX ? section.x1 : section.y1, &high = widenX ? section.x2 : section.y2;
+  high = float(high + t / 2.0);
+  low = float(low - t / 2.0);
+  // Widened to the bitmap's aspect, a huge section can leave the range.
   if (CheckSection(section) != nullptr)
   {
+    reason = "Error: The section is too large to draw at this picture size";
     StatusMsg(nullptr);
     return 0;
   }
+  const double span = widenX ? spanX : spanY;
+  const int32_t margin = int32_t(std::trunc((t / 2.0) * span / (double(high) - low)));
+  const int32_t marginX = widenX ? margin : 0, marginY = widenX ? 0 : margin;
 
   HDC display = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
   HDC memory = display != nullptr ? CreateCompatibleDC(display) : nullptr;

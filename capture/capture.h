@@ -9,6 +9,7 @@
 #include "hostapi.h"
 
 #include <cstdint>
+#include <string>
 
 // A section rectangle in world units, y growing upwards: x1, y1, x2, y2.
 typedef WorldRect SectionRect;
@@ -26,18 +27,32 @@ void ShowPercent(const char *text, int32_t percent);
 // Checks a bitmap size from the settings: 0 when usable, else the text of
 // the error to show.
 const char *CheckBitmapSize(int32_t width, int32_t height);
-// Checks the settings an export uses: the bitmap size and, for a JPEG, the
-// quality. 0 when usable, else the text of the error to show.
-const char *CheckExportOptions(const ExportOptions &options, bool jpeg);
+// What an export will be written as, for the checks that differ.
+enum class ExportFormat
+{
+  Unknown,  // not known yet: only what every format needs is checked
+  Bmp,
+  Jpeg,
+  Png
+};
+// Checks the settings an export uses: the bitmap size (from the clipboard
+// when sizeFromClipboard) and, for a JPEG, the quality and the size common
+// decoders open. Empty when usable, else the text of the error to show.
+std::string CheckExportOptions(const ExportOptions &options, ExportFormat format, bool sizeFromClipboard);
+// Empty when the picture and the writer's working memory can be had, else
+// the error to show with the amount: checked before drawing, so that a
+// picture too large is refused at once rather than after it was drawn.
+std::string CheckExportMemory(int32_t width, int32_t height, ExportFormat format, bool greyscale);
 // Checks a section: 0 when it has a finite, positive width and height.
 const char *CheckSection(const SectionRect &section);
 
 // Shrinks exportOptions.width or .height to the section's aspect (Crop).
 void CropSizeToSection(const SectionRect &section);
-// Draws the section into image at width x height pixels (the height raised
-// to a multiple of the strip count); widens section in place to the
-// bitmap's aspect. Returns 1 on success, 0 on failure.
-int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, SectionRect &section);
+// Draws the section into image at width x height pixels, in strips; widens
+// section in place to the bitmap's aspect. Returns 1 on success, 0 on
+// failure, with the reason in *problem when problem is not null.
+int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, SectionRect &section,
+                   const char **problem = nullptr);
 // The extents of the drawing's visible entities.
 SectionRect DrawingExtents();
 

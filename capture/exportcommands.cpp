@@ -41,6 +41,8 @@ char sectionName[XP_NAME_BYTES];
 char saveBmpName[XP_PATH_BYTES];
 float corners[4];
 int32_t typedName = 0;
+// Whether the export's size came from the host's clipboard resolution.
+bool sizeFromClipboard = false;
 int32_t chosenFilter = 0;   // written by the save dialog, never read
 
 const char *const FileNamePrompt[] = {"Filename: "};
@@ -130,23 +132,30 @@ template <class Step> void Guarded(Ending ending, Step step)
     CmdEnd();
 }
 
+ExportFormat FormatOf(Writer writer)
+{
+  return writer == SaveJpeg ? ExportFormat::Jpeg
+         : writer == SavePng ? ExportFormat::Png
+         : writer == SaveBmp ? ExportFormat::Bmp
+                             : ExportFormat::Unknown;
+}
+
 // Shows why the settings cannot make this export; false then. writer is
 // null while the format is not known yet.
 bool ExportOptionsUsable(Writer writer)
 {
-  if (const char *problem = CheckExportOptions(exportOptions, writer == SaveJpeg))
-  {
-    ShowError(problem);
-    return false;
-  }
-  return true;
+  const std::string problem = CheckExportOptions(exportOptions, FormatOf(writer), sizeFromClipboard);
+  if (problem.empty())
+    return true;
+  ShowError(problem.c_str());
+  return false;
 }
 
 // The settings for an export, checked as far as the format is known, so
 // that nothing is asked for or drawn in vain.
 bool LoadExportOptions(Writer writer)
 {
-  LoadOptions(1);
+  sizeFromClipboard = LoadOptions(1);
   return ExportOptionsUsable(writer);
 }
 
@@ -162,10 +171,18 @@ void CaptureAndWrite(SectionRect section, Writer writer, const char *name)
   }
   if (exportOptions.unusedArea == UnusedCrop)
     CropSizeToSection(section);
-  Vantorum::BitmapImage image;
-  if (CaptureSection(image, exportOptions.width, exportOptions.height, section) == 0)
+  const std::string memory = CheckExportMemory(exportOptions.width, exportOptions.height, FormatOf(writer),
+                                               (exportOptions.flags & FlagGreyscale) != 0);
+  if (!memory.empty())
   {
-    ErrorBox(ErrorCouldNotCreateBitmap);
+    ShowError(memory.c_str());
+    return;
+  }
+  Vantorum::BitmapImage image;
+  const char *problem = nullptr;
+  if (CaptureSection(image, exportOptions.width, exportOptions.height, section, &problem) == 0)
+  {
+    ErrorBox(problem != nullptr ? problem : ErrorCouldNotCreateBitmap);
     return;
   }
   writer(image, name);
@@ -266,7 +283,11 @@ void OppositeCornerStep(int32_t status, int32_t, int32_t)
     if (Writer writer = WriterFor(sectionName))
       CaptureAndWrite(section, writer, sectionName);
     else
-      ShowError("Unknown file format");
+    {
+      // The box keeps its well-known text; the status line says what works.
+      StatusMsg("Unknown file format: a picture's name ends in .jpg, .png or .bmp");
+      ErrorBox("Unknown file format");
+    }
     LeaveMonochromePalette();
     CmdEnd();
   });

@@ -15,6 +15,8 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace
 {
@@ -35,6 +37,11 @@ template <class Write> void WriteThrough(const char *name, Write write)
   catch (const ExportFile::Error &)
   {
     throw;
+  }
+  catch (const std::bad_alloc &)
+  {
+    throw std::runtime_error(std::string("Error: Out of memory writing ") + name
+                             + "; set a smaller size with JPEGOPT");
   }
   catch (const std::exception &error)
   {

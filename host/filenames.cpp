@@ -77,6 +77,12 @@ void MakeFullFileName(Console &console, const char *name, char *output)
 {
   if (output == nullptr)
     return;
+  // No name has no full name either; the module says what is missing.
+  if (name == nullptr || name[0] == '\0')
+  {
+    output[0] = '\0';
+    return;
+  }
   namespace fs = std::filesystem;
   std::error_code error;
   // Built apart from output: the module passes the same buffer for both.

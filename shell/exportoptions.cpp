@@ -53,24 +53,25 @@ RegValueRecord MakeValueRecord(const char *valueName, void *data, int32_t dataSi
   return {XP_HKEY_CURRENT_USER, registryKeyPath, valueName, data, dataSize, XP_REG_BINARY, dataSize, 0};
 }
 
-void LoadOptions(int withClipboardSize)
+bool LoadOptions(int withClipboardSize)
 {
   FormatKeyPath();
   RegValueRecord record = MakeValueRecord("Options", &exportOptions, sizeof exportOptions);
   RMGetValue(&record);
   if (withClipboardSize == 0 || (exportOptions.flags & FlagClipboardSize) == 0)
-    return;
+    return false;
   // Zeroed, so a host that offers no block leaves a recognisable "no size"
   // rather than whatever the stack held.
   int32_t block[10] = {};
   if (!ReadClipboardBlock(block))
-    return;
+    return false;
   // No usable clipboard size: keep the stored one instead of a zero or
   // negative bitmap.
   if (block[3] <= 0 || block[4] <= 0)
-    return;
+    return false;
   exportOptions.width = block[3];
   exportOptions.height = block[4];
+  return true;
 }
 
 void SaveOptions()

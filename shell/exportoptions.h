@@ -9,12 +9,23 @@ extern ExportOptions exportOptions;
 // "%s\XP\Larnby\%s\" with the host's string 3053 and the module name.
 extern char registryKeyPath[256];
 
+// What an export can make of the settings. A side is at most what JPEG
+// can state, and the pixel count what the capture's strip arithmetic (32-bit
+// signed) holds. A JPEG beyond MaxDecodedJpegSide is valid, but libjpeg and
+// Pillow refuse to open it.
+const int32_t MaxBitmapSide = 65535;
+const int64_t MaxBitmapPixels = 2147483647;
+const int32_t MaxDecodedJpegSide = 65500;
+const int32_t MinQuality = 1;
+const int32_t MaxQuality = 100;
+
 void FormatKeyPath();
 // A record for one value under registryKeyPath.
 RegValueRecord MakeValueRecord(const char *valueName, void *data, int32_t dataSize);
 // Reloads the record; with withClipboardSize nonzero and FlagClipboardSize
 // set, the size comes from the host's clipboard resolution (in memory only).
-void LoadOptions(int withClipboardSize);
+// True when it did.
+bool LoadOptions(int withClipboardSize);
 void SaveOptions();
 
 #endif

@@ -1,5 +1,6 @@
 // JPEGOPT: the options dialog IDD_DLGJPEG bound to the export settings.
-// The record is written back only when the dialog closes with OK.
+// The record is written back only when the dialog closes with OK and every
+// value is in range.
 #include "commandtable.h"
 #include "exportoptions.h"
 #include "resource.h"
@@ -28,6 +29,25 @@ int32_t OptionsDialogCallback()
   return 0;
 }
 
+// Why the typed values cannot be kept, naming the control and its range
+// as a Windows dialog would; null when they all can. A size greyed out for
+// the clipboard's is not the user's to fix here.
+const char *RefusedValue()
+{
+  if ((exportOptions.flags & FlagClipboardSize) == 0)
+  {
+    if (exportOptions.width < 1 || exportOptions.width > MaxBitmapSide)
+      return "Width: enter a whole number of pixels from 1 to 65535";
+    if (exportOptions.height < 1 || exportOptions.height > MaxBitmapSide)
+      return "Height: enter a whole number of pixels from 1 to 65535";
+    if (int64_t(exportOptions.width) * exportOptions.height > MaxBitmapPixels)
+      return "Width and Height: at most 2147483647 pixels in all";
+  }
+  if (exportOptions.quality < MinQuality || exportOptions.quality > MaxQuality)
+    return "Quality: enter a whole number from 1 to 100";
+  return nullptr;
+}
+
 } // namespace
 
 void JPEGOPT()
@@ -48,8 +68,18 @@ void JPEGOPT()
   RBCTL(dialog, IDC_UNUSED_CROP, 0, 0, &exportOptions.unusedArea, UnusedCrop, nullptr);
   RBCTL(dialog, IDC_UNUSED_BLANK, 0, 0, &exportOptions.unusedArea, UnusedBlank, nullptr);
   CHKCTL(dialog, IDC_BLACK_AND_WHITE, 0, 0, &exportOptions.blackAndWhite, 1, nullptr);
-  if (XPDlog(dialog, commandTable.moduleInstance, 0) == DialogOk)
+  // OK with a value out of range shows why and leaves the dialog open with
+  // what was typed; the settings are saved whole or not at all.
+  while (XPDlog(dialog, commandTable.moduleInstance, 0) == DialogOk)
+  {
+    if (const char *problem = RefusedValue())
+    {
+      ErrorBox(problem);
+      continue;
+    }
     SaveOptions();
+    break;
+  }
   RelDlg(dialog);
   CmdEnd();
 }

@@ -188,7 +188,13 @@ ExportFile::ExportFile(const std::string &name, const ExportFileRules &rules) : 
   std::string pattern = FolderOf(finalPath) + "/" + rules.temporaryPrefix + "XXXXXX";
   descriptor = mkostemp(pattern.data(), O_CLOEXEC);
   if (descriptor < 0)
-    Fail(Reason(errno));
+  {
+    // The file itself may be writable: say that the folder is the problem.
+    const int cause = errno;
+    if (cause == EACCES || cause == EPERM || cause == EROFS)
+      Fail("its folder " + FolderOf(finalPath) + " cannot be written to (" + Reason(cause) + ")");
+    Fail(Reason(cause));
+  }
   writePath = pattern;
   temporary = true;
   cleanup->Watch(writePath.c_str());
