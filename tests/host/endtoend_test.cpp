@@ -17,25 +17,6 @@ const char MenuListing[] = "JPEG\n  Write bitmap section   WBS\n  ------\n  Sett
                            "  ------\n  Help                   OPENDOC Rastello.HTML\n";
 const std::vector<int32_t> DefaultOptions = {800, 600, 8, 75, 2, 0, 9, 0};
 
-std::string OptionsLine(const std::vector<int32_t> &words)
-{
-  std::string line = "\"Options\"=hex:";
-  char byte[4];
-  bool first = true;
-  for (uint8_t value : OptionsBytes(words))
-  {
-    std::snprintf(byte, sizeof byte, first ? "%02x" : ",%02x", value);
-    line += byte;
-    first = false;
-  }
-  return line + "\n";
-}
-
-bool Contains(const std::string &text, const std::string &part)
-{
-  return text.find(part) != std::string::npos;
-}
-
 } // namespace
 
 TEST(MenuSwitch, FirstRunAddsMenuAndSwitchShowsAtNextRun)
