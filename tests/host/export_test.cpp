@@ -543,45 +543,50 @@ TEST(UnusedArea, BlankWhitensTheMarginsNormalShowsTheDrawing)
             " -c 'JPEGOPT Blank ok' -c 'WBSM strips-blank.png 0,45 100,55'");
   EXPECT_EQ(run.status, 0) << run.output;
 
-  // 100 x 100 at 800 x 600: the section covers columns 100 to 699.
+  // The margins run from each edge to margin across the given side, the
+  // section from inner. 100 x 100 at 800 x 600 covers columns 100 to 699;
+  // 100 x 20 rows 220 to 379; 100 x 10 at 4000 x 1001, in two strips, rows
+  // 300 to 700, the bottom margin wholly in the second strip.
+  const struct
   {
-    const DecodedImage normal = CheckedPng(folder + "/square-normal.png", 800, 600);
-    const DecodedImage blank = CheckedPng(folder + "/square-blank.png", 800, 600);
-    ASSERT_FALSE(normal.rgba.empty() || blank.rgba.empty());
-    EXPECT_GT(CountIn(normal, 0, 0, 97, 600, IsRed), 300u) << "the red line at x = -10";
-    EXPECT_GT(CountIn(normal, 703, 0, 800, 600, IsRed), 300u) << "the red line at x = 110";
-    EXPECT_GT(CountIn(normal, 0, 0, 97, 600, IsBlue), 90u) << "the blue line at y = 50";
-    EXPECT_EQ(CountIn(blank, 0, 0, 97, 600, IsWhite), 97u * 600);
-    EXPECT_EQ(CountIn(blank, 703, 0, 800, 600, IsWhite), 97u * 600);
-    EXPECT_GT(CountIn(blank, 97, 0, 103, 600, IsBlack), 500u) << "the square's left side";
-    EXPECT_TRUE(SameIn(normal, blank, 103, 0, 697, 600));
-  }
-  // 100 x 20 at 800 x 600: the section covers rows 220 to 379.
+    const char *normal, *blank;
+    uint32_t width, height;
+    bool columns;
+    uint32_t margin, inner;
+    size_t red;  // in each margin of Normal: the lines beside or across the square
+  } cases[] = {{"square-normal.png", "square-blank.png", 800, 600, true, 97, 103, 300},
+               {"flat-normal.png", "flat-blank.bmp", 800, 600, false, 216, 223, 1000},
+               {"strips-normal.png", "strips-blank.png", 4000, 1001, false, 297, 303, 3000}};
+  std::vector<std::pair<DecodedImage, DecodedImage>> pictures;
+  pictures.reserve(std::size(cases));
+  for (const auto &test : cases)
   {
-    const DecodedImage normal = CheckedPng(folder + "/flat-normal.png", 800, 600);
-    const DecodedImage blank = CheckedBmp(folder + "/flat-blank.bmp", 800, 600);
+    SCOPED_TRACE(test.normal);
+    const auto read = [&](const std::string &name) {
+      return fs::path(name).extension() == ".bmp" ? CheckedBmp(folder + "/" + name, test.width, test.height)
+                                                   : CheckedPng(folder + "/" + name, test.width, test.height);
+    };
+    const DecodedImage &normal = pictures.emplace_back(read(test.normal), read(test.blank)).first,
+                       &blank = pictures.back().second;
     ASSERT_FALSE(normal.rgba.empty() || blank.rgba.empty());
-    EXPECT_GT(CountIn(normal, 0, 0, 800, 216, IsRed), 1000u) << "the red lines at y = 61.5 and 80";
-    EXPECT_GT(CountIn(normal, 0, 384, 800, 600, IsRed), 1000u) << "the red lines at y = 20 and 38.5";
-    EXPECT_EQ(CountIn(blank, 0, 0, 800, 216, IsWhite), 800u * 216);
-    EXPECT_EQ(CountIn(blank, 0, 384, 800, 600, IsWhite), 800u * 216);
-    EXPECT_TRUE(SameIn(normal, blank, 0, 223, 800, 377));
+    const uint32_t side = test.columns ? test.width : test.height, far = side - test.margin;
+    const auto band = [&](const DecodedImage &picture, uint32_t from, uint32_t to, bool (*match)(Rgb)) {
+      return test.columns ? CountIn(picture, from, 0, to, test.height, match)
+                          : CountIn(picture, 0, from, test.width, to, match);
+    };
+    const size_t marginPixels = size_t(test.margin) * (test.columns ? test.height : test.width);
+    EXPECT_GT(band(normal, 0, test.margin, IsRed), test.red) << "first margin";
+    EXPECT_GT(band(normal, far, side, IsRed), test.red) << "second margin";
+    EXPECT_EQ(band(blank, 0, test.margin, IsWhite), marginPixels);
+    EXPECT_EQ(band(blank, far, side, IsWhite), marginPixels);
+    EXPECT_TRUE(test.columns ? SameIn(normal, blank, test.inner, 0, side - test.inner, test.height)
+                             : SameIn(normal, blank, 0, test.inner, test.width, side - test.inner));
   }
-  // 100 x 10 at 4000 x 1001, in two strips: the section covers rows 300 to
-  // 700, the bottom margin lies wholly in the second strip.
-  {
-    const DecodedImage normal = CheckedPng(folder + "/strips-normal.png", 4000, 1001);
-    const DecodedImage blank = CheckedPng(folder + "/strips-blank.png", 4000, 1001);
-    ASSERT_FALSE(normal.rgba.empty() || blank.rgba.empty());
-    EXPECT_GT(CountIn(normal, 0, 0, 4000, 297, IsRed), 3000u) << "the red line at y = 61.5";
-    EXPECT_GT(CountIn(normal, 0, 704, 4000, 1001, IsRed), 3000u) << "the red line at y = 38.5";
-    EXPECT_EQ(CountIn(blank, 0, 0, 4000, 297, IsWhite), 4000u * 297);
-    EXPECT_EQ(CountIn(blank, 0, 704, 4000, 1001, IsWhite), 4000u * 297);
-    EXPECT_TRUE(SameIn(normal, blank, 0, 303, 4000, 698));
-    // The blue line x = 50 crosses every row of the section, the seam too.
-    for (uint32_t row = 303; row < 698; ++row)
-      ASSERT_GT(CountIn(blank, 1995, row, 2005, row + 1, IsBlue), 0u) << "row " << row;
-  }
+  EXPECT_GT(CountIn(pictures[0].first, 0, 0, 97, 600, IsBlue), 90u) << "the blue line at y = 50";
+  EXPECT_GT(CountIn(pictures[0].second, 97, 0, 103, 600, IsBlack), 500u) << "the square's left side";
+  // The blue line x = 50 crosses every row of the section, the seam too.
+  for (uint32_t row = 303; row < 698; ++row)
+    ASSERT_GT(CountIn(pictures[2].second, 1995, row, 2005, row + 1, IsBlue), 0u) << "row " << row;
 }
 
 // Black and white turns every drawn pixel of a section black, for that
