@@ -208,6 +208,16 @@ Frame JpegFrame(const std::string &path)
   return {};
 }
 
+// A decoder's picture, read without a warning at the asked size.
+DecodedImage Sized(const DecodedImage &image, uint32_t width, uint32_t height, const char *decoder)
+{
+  EXPECT_TRUE(image.ok) << decoder << ": " << image.messages;
+  EXPECT_FALSE(image.warned) << decoder << " warned: " << image.messages;
+  EXPECT_EQ(image.width, width) << decoder;
+  EXPECT_EQ(image.height, height) << decoder;
+  return image;
+}
+
 DecodedImage CheckedPng(const std::string &path, uint32_t width, uint32_t height)
 {
   SCOPED_TRACE(path);
@@ -231,11 +241,7 @@ DecodedImage CheckedPng(const std::string &path, uint32_t width, uint32_t height
               && Big32(physical->data, 4) == 72 && physical->data[8] == 0);
 
   // libpng in process; host_external_tests has Pillow and ImageMagick agree.
-  const DecodedImage decoded = DecodePng(ReadFileBytes(path));
-  EXPECT_TRUE(decoded.ok && !decoded.warned) << decoded.messages;
-  EXPECT_EQ(decoded.width, width);
-  EXPECT_EQ(decoded.height, height);
-  return decoded;
+  return Sized(DecodePng(ReadFileBytes(path)), width, height, "libpng");
 }
 
 DecodedImage CheckedBmp(const std::string &path, uint32_t width, uint32_t height)
@@ -243,11 +249,7 @@ DecodedImage CheckedBmp(const std::string &path, uint32_t width, uint32_t height
   SCOPED_TRACE(path);
   const std::vector<uint8_t> bytes = ReadFileBytes(path);
   EXPECT_TRUE(bytes.size() > 2 && bytes[0] == 'B' && bytes[1] == 'M') << "not a BMP file";
-  const DecodedImage pillow = DecodeImage("pillow", path);
-  EXPECT_TRUE(pillow.ok && !pillow.warned) << pillow.messages;
-  EXPECT_EQ(pillow.width, width);
-  EXPECT_EQ(pillow.height, height);
-  return pillow;
+  return Sized(DecodeImage("pillow", path), width, height, "pillow");
 }
 
 DecodedImage CheckedJpeg(const std::string &path, uint32_t width, uint32_t height)
@@ -255,14 +257,8 @@ DecodedImage CheckedJpeg(const std::string &path, uint32_t width, uint32_t heigh
   SCOPED_TRACE(path);
   const std::vector<uint8_t> bytes = ReadFileBytes(path);
   EXPECT_TRUE(bytes.size() > 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) << "not a JPEG file";
-  const DecodedImage reference = DecodeImage("djpeg", path);
-  EXPECT_TRUE(reference.ok) << reference.messages;
-  EXPECT_FALSE(reference.warned) << "djpeg warned: " << reference.messages;
-  EXPECT_EQ(reference.width, width);
-  EXPECT_EQ(reference.height, height);
-
-  const DecodedImage pillow = DecodeImage("pillow", path);
-  EXPECT_TRUE(pillow.ok && !pillow.warned) << pillow.messages;
+  const DecodedImage reference = Sized(DecodeImage("djpeg", path), width, height, "djpeg");
+  const DecodedImage pillow = Sized(DecodeImage("pillow", path), width, height, "pillow");
   EXPECT_TRUE(pillow.Rgb() == reference.Rgb()) << "Pillow and djpeg disagree";
 
   const DecodedImage ffmpeg = DecodeImage("ffmpeg", path);
