@@ -282,30 +282,30 @@ TEST_F(CommandsTest, BadSettingsAndSectionsEndInAnErrorBox)
 
 TEST_F(CommandsTest, SaveBmpAndTheFiltersTakeTheWholeDrawing)
 {
-  // Crop: extents twice as wide as high at 800 x 600 give 800 x 400.
+  // Crop at 800 x 600: extents half as wide as high give 300 x 600, not one
+  // column more from float rounding; twice as wide as high, 800 x 400.
   ExportOptions options = Defaults;
   options.unusedArea = UnusedCrop;
   Store(options);
   const std::string name = TempPath("whole.bmp");
-  SAVEBMP();
-  EXPECT_EQ(state.calls.back(), "ReqData(Filename: ,1)");
-  fakehost::AnswerName(name);
-  EXPECT_EQ(state.calls.back(), "CmdEnd");
-  std::vector<uint8_t> file = ReadFileBytes(name);
-  ASSERT_GE(file.size(), 54u);
-  EXPECT_EQ(ReadLittle32(file, 18), 800u);
-  EXPECT_EQ(ReadLittle32(file, 22), 400u);
-  // Half as wide as high: 300 x 600, not one column more from float
-  // rounding.
   const float tall[6] = {0, 0, 0, 1, 2, 0};
-  std::memcpy(state.extents, tall, sizeof tall);
-  SAVEBMP();
-  fakehost::AnswerName(name);
-  file = ReadFileBytes(name);
-  ASSERT_GE(file.size(), 54u);
-  EXPECT_EQ(ReadLittle32(file, 18), 300u);
-  EXPECT_EQ(ReadLittle32(file, 22), 600u);
-  std::memcpy(state.extents, WideExtents, sizeof WideExtents);
+  const struct
+  {
+    const float *extents;
+    uint32_t width, height;
+  } crops[] = {{tall, 300, 600}, {WideExtents, 800, 400}};
+  for (const auto &crop : crops)
+  {
+    std::memcpy(state.extents, crop.extents, sizeof tall);
+    SAVEBMP();
+    EXPECT_EQ(state.calls.back(), "ReqData(Filename: ,1)");
+    fakehost::AnswerName(name);
+    EXPECT_EQ(state.calls.back(), "CmdEnd");
+    const std::vector<uint8_t> file = ReadFileBytes(name);
+    ASSERT_GE(file.size(), 54u);
+    EXPECT_EQ(ReadLittle32(file, 18), crop.width);
+    EXPECT_EQ(ReadLittle32(file, 22), crop.height);
+  }
 
   // Blank: the margins of a 400 x 200 section in 800 x 600 rows are filled
   // in the background colour, top and bottom, never over the section's edge
@@ -318,7 +318,7 @@ TEST_F(CommandsTest, SaveBmpAndTheFiltersTakeTheWholeDrawing)
   EXPECT_EQ(Count("DevSRect(0,0,800,99)"), 1u);
   EXPECT_EQ(Count("DevSRect(0,501,800,600)"), 1u);
   EXPECT_EQ(Count("DevUseColor(7)"), 2u) << "the drawing's own background";
-  file = ReadFileBytes(state.exportName);
+  const std::vector<uint8_t> file = ReadFileBytes(state.exportName);
   ASSERT_GE(file.size(), 24u);
   EXPECT_EQ(file[19], 0x20);   // width 800
   EXPECT_EQ(file[23], 0x58);   // height 600

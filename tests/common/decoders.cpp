@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <sys/wait.h>
@@ -151,6 +152,18 @@ DecodedImage ReadNetpbm(const std::string &path)
   }
   image.ok = true;
   return image;
+}
+
+double Psnr(const DecodedImage &a, const DecodedImage &b)
+{
+  const std::vector<uint8_t> x = a.Rgb(), y = b.Rgb();
+  if (x.size() != y.size() || x.empty())
+    return 0;
+  double sum = 0;
+  for (size_t i = 0; i < x.size(); ++i)
+    sum += (x[i] - y[i]) * static_cast<double>(x[i] - y[i]);
+  const double mse = sum / static_cast<double>(x.size());
+  return mse == 0 ? 99 : 10 * std::log10(255 * 255 / mse);
 }
 
 std::string Sha256(const std::vector<uint8_t> &bytes)

@@ -33,6 +33,10 @@ DecodedImage ReadNetpbm(const std::string &path);
 // External programs. decoder: "pillow", "magick", "djpeg" or "ffmpeg".
 DecodedImage DecodeImage(const std::string &decoder, const std::string &path);
 
+// Peak signal-to-noise ratio of the RGB bytes, 99 for equal pictures; 0
+// when the sizes differ.
+double Psnr(const DecodedImage &a, const DecodedImage &b);
+
 std::string Sha256(const std::vector<uint8_t> &bytes);
 
 struct CommandResult

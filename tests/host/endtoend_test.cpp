@@ -17,25 +17,6 @@ const char MenuListing[] = "JPEG\n  Write bitmap section   WBS\n  ------\n  Sett
                            "  ------\n  Help                   OPENDOC Rastello.HTML\n";
 const std::vector<int32_t> DefaultOptions = {800, 600, 8, 75, 2, 0, 9, 0};
 
-std::string OptionsLine(const std::vector<int32_t> &words)
-{
-  std::string line = "\"Options\"=hex:";
-  char byte[4];
-  bool first = true;
-  for (uint8_t value : OptionsBytes(words))
-  {
-    std::snprintf(byte, sizeof byte, first ? "%02x" : ",%02x", value);
-    line += byte;
-    first = false;
-  }
-  return line + "\n";
-}
-
-bool Contains(const std::string &text, const std::string &part)
-{
-  return text.find(part) != std::string::npos;
-}
-
 } // namespace
 
 TEST(MenuSwitch, FirstRunAddsMenuAndSwitchShowsAtNextRun)
@@ -87,97 +68,81 @@ TEST(MenuSwitch, MenuItemRunsLikeATypedCommand)
   EXPECT_EQ(run.status, 2) << run.output;
 }
 
-TEST(OptionsDialog, OkStoresTheWholeRecord)
+// One run of the options dialog on a registry file that holds stored (none
+// when empty): the exit status, what the run shows and what it stores.
+struct DialogRun
 {
-  const std::string registry = TempPath("registry.reg");
-  const CommandResult run = RunZulan(
-      registry, "-c 'JPEGOPT 1010=off Width=1024 Height=768 Quality=90 Progressive=on Crop Fast=on "
-                "\"Force black and white image (requires 6.10)\"=on ok'");
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(StoredValue(registry, "Options"), OptionsBytes({1024, 768, 2, 90, 2, 1, 1, 1}));
-}
+  const char *name;
+  std::string stored, arguments;
+  int status;
+  std::vector<std::string> shown, notShown;
+  std::vector<int32_t> options;  // empty: no Options value
+  bool untouched = false;        // the file stays byte for byte
+};
 
-TEST(OptionsDialog, CancelLeavesStoredAndRunningValuesAlone)
+class OptionsDialog : public testing::TestWithParam<DialogRun>
 {
+};
+
+TEST_P(OptionsDialog, ShowsAndStores)
+{
+  const DialogRun &test = GetParam();
   const std::string registry = TempPath("registry.reg");
-  WriteRegistry(registry, OptionsLine({640, 480, 0, 50, 2, 2, -1, 0}));
+  if (!test.stored.empty())
+    WriteRegistry(registry, test.stored);
   const std::vector<uint8_t> before = ReadFileBytes(registry);
-  CommandResult run = RunZulan(registry, "-c 'JPEGOPT Width=1 Quality=2 Maximum cancel'");
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_TRUE(Contains(run.output, "closed with Cancel")) << run.output;
-  EXPECT_EQ(ReadFileBytes(registry), before);
-
-  // With nothing stored, a later OK in the same run must not pick up what
-  // the cancelled dialog had typed.
-  const std::string empty = TempPath("empty.reg");
-  run = RunZulan(empty, "-c 'JPEGOPT 1010=off Width=1234 Blank cancel' -c 'JPEGOPT ok'");
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(StoredValue(empty, "Options"), OptionsBytes(DefaultOptions));
+  const CommandResult run = RunZulan(registry, test.arguments);
+  EXPECT_EQ(run.status, test.status) << run.output;
+  for (const std::string &text : test.shown)
+    EXPECT_TRUE(Contains(run.output, text)) << text << "\n" << run.output;
+  for (const std::string &text : test.notShown)
+    EXPECT_FALSE(Contains(run.output, text)) << text << "\n" << run.output;
+  if (test.untouched)
+  {
+    EXPECT_EQ(ReadFileBytes(registry), before);
+  }
+  EXPECT_EQ(StoredValue(registry, "Options"), test.options.empty() ? std::vector<uint8_t>{} : OptionsBytes(test.options));
 }
 
-TEST(OptionsDialog, MissingOptionsValueLeavesDefaults)
-{
-  const std::string registry = TempPath("registry.reg");
-  WriteRegistry(registry, "\"AddMenu\"=hex:01,00,00,00\n");
-  const CommandResult run = RunZulan(registry, "--show-dialog -c 'JPEGOPT ok'");
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_TRUE(Contains(run.output, "[800]")) << run.output;
-  EXPECT_EQ(StoredValue(registry, "Options"), OptionsBytes(DefaultOptions));
-}
+const std::string DialogTitle = "dialog \"JPEG and PNG Options\": ";
 
-TEST(OptionsDialog, GreyscaleBitSurvivesARoundTrip)
-{
-  const std::string registry = TempPath("registry.reg");
-  WriteRegistry(registry, OptionsLine({800, 600, 1 | 2, 75, 2, 0, 9, 0}));
-  CommandResult run = RunZulan(registry, "-c 'JPEGOPT Quality=60 ok'");
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(StoredValue(registry, "Options"), OptionsBytes({800, 600, 3, 60, 2, 0, 9, 0}));
-
-  // The dialog shows no Greyscale control, so nobody can set it there.
-  run = RunZulan(registry, "-c 'JPEGOPT Greyscale=off ok'");
-  EXPECT_EQ(run.status, 2) << run.output;
-  EXPECT_TRUE(Contains(run.output, "\"Greyscale\" (1003) is hidden")) << run.output;
-  EXPECT_EQ(StoredValue(registry, "Options"), OptionsBytes({800, 600, 3, 60, 2, 0, 9, 0}));
-}
-
-TEST(OptionsDialog, ClipboardSizeGreysOutWidthAndHeight)
-{
-  const std::string registry = TempPath("registry.reg");
-  const CommandResult run =
-      RunZulan(registry, "--clipboard 1920x1080 --show-dialog -c 'JPEGOPT Width=5 1010=off Width=6 1010=on ok'");
-  EXPECT_EQ(run.status, 2) << run.output;
-  const std::string opened = "dialog \"JPEG and PNG Options\": \"Width\" (1000) disabled\n"
-                             "dialog \"JPEG and PNG Options\": \"Height\" (1001) disabled\n";
-  EXPECT_TRUE(Contains(run.output, opened)) << run.output;
-  EXPECT_TRUE(Contains(run.output, "\"Width\" (1000) is disabled; \"Width=5\" ignored")) << run.output;
-  EXPECT_TRUE(Contains(run.output, "dialog \"JPEG and PNG Options\": \"Width\" (1000) enabled\n")) << run.output;
-  EXPECT_TRUE(Contains(run.output, "\"Help\" (1014) hidden")) << run.output;
-  EXPECT_TRUE(Contains(run.output, "(requires 6.10)\" (2015) shown")) << run.output;
-  // The dialog shows the stored size, not the clipboard's.
-  EXPECT_TRUE(Contains(run.output, "[800]")) << run.output;
-  EXPECT_FALSE(Contains(run.output, "[1920]")) << run.output;
-  EXPECT_EQ(StoredValue(registry, "Options"), OptionsBytes({6, 600, 8, 75, 2, 0, 9, 0}));
-}
-
-TEST(OptionsDialog, RefusedInputsChangeNothing)
-{
-  const std::string registry = TempPath("registry.reg");
-  const CommandResult run =
-      RunZulan(registry, "-c 'JPEGOPT 1010=off Width=12345 Quality=abc Quality=1000 Normal=off Use=on Colour=on ok'");
-  EXPECT_EQ(run.status, 2) << run.output;
-  EXPECT_TRUE(Contains(run.output, "takes at most 4 characters")) << run.output;
-  EXPECT_TRUE(Contains(run.output, "takes a whole number, not \"abc\"")) << run.output;
-  EXPECT_TRUE(Contains(run.output, "takes at most 3 characters")) << run.output;
-  EXPECT_TRUE(Contains(run.output, "more than one control answers to \"Use\"")) << run.output;
-  EXPECT_TRUE(Contains(run.output, "no control \"Colour\"")) << run.output;
-  EXPECT_EQ(StoredValue(registry, "Options"), OptionsBytes({800, 600, 0, 75, 2, 0, 9, 0}));
-
-  // No ok or cancel: the dialog closes as cancelled.
-  const std::string other = TempPath("other.reg");
-  const CommandResult unfinished = RunZulan(other, "-c 'JPEGOPT 1010=off'");
-  EXPECT_EQ(unfinished.status, 2) << unfinished.output;
-  EXPECT_TRUE(StoredValue(other, "Options").empty());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Runs, OptionsDialog,
+    testing::Values(
+        DialogRun{"OkStoresTheWholeRecord", "",
+                  "-c 'JPEGOPT 1010=off Width=1024 Height=768 Quality=90 Progressive=on Crop Fast=on "
+                  "\"Force black and white image (requires 6.10)\"=on ok'",
+                  0, {}, {}, {1024, 768, 2, 90, 2, 1, 1, 1}},
+        DialogRun{"CancelLeavesTheFileAlone", OptionsLine({640, 480, 0, 50, 2, 2, -1, 0}),
+                  "-c 'JPEGOPT Width=1 Quality=2 Maximum cancel'", 0, {"closed with Cancel"}, {},
+                  {640, 480, 0, 50, 2, 2, -1, 0}, true},
+        // With nothing stored, a later OK in the same run must not pick up
+        // what the cancelled dialog had typed.
+        DialogRun{"CancelLeavesRunningValuesAlone", "", "-c 'JPEGOPT 1010=off Width=1234 Blank cancel' -c 'JPEGOPT ok'",
+                  0, {}, {}, DefaultOptions},
+        DialogRun{"MissingOptionsValueLeavesDefaults", "\"AddMenu\"=hex:01,00,00,00\n",
+                  "--show-dialog -c 'JPEGOPT ok'", 0, {"[800]"}, {}, DefaultOptions},
+        DialogRun{"GreyscaleBitSurvivesARoundTrip", OptionsLine({800, 600, 1 | 2, 75, 2, 0, 9, 0}),
+                  "-c 'JPEGOPT Quality=60 ok'", 0, {}, {}, {800, 600, 3, 60, 2, 0, 9, 0}},
+        // The dialog shows no Greyscale control, so nobody can set it there.
+        DialogRun{"GreyscaleBitIsHidden", OptionsLine({800, 600, 3, 60, 2, 0, 9, 0}),
+                  "-c 'JPEGOPT Greyscale=off ok'", 2, {"\"Greyscale\" (1003) is hidden"}, {},
+                  {800, 600, 3, 60, 2, 0, 9, 0}},
+        // The dialog shows the stored size, not the clipboard's.
+        DialogRun{"ClipboardSizeGreysOutWidthAndHeight", "",
+                  "--clipboard 1920x1080 --show-dialog -c 'JPEGOPT Width=5 1010=off Width=6 1010=on ok'", 2,
+                  {DialogTitle + "\"Width\" (1000) disabled\n" + DialogTitle + "\"Height\" (1001) disabled\n",
+                   "\"Width\" (1000) is disabled; \"Width=5\" ignored", DialogTitle + "\"Width\" (1000) enabled\n",
+                   "\"Help\" (1014) hidden", "(requires 6.10)\" (2015) shown", "[800]"},
+                  {"[1920]"}, {6, 600, 8, 75, 2, 0, 9, 0}},
+        DialogRun{"RefusedInputsChangeNothing", "",
+                  "-c 'JPEGOPT 1010=off Width=12345 Quality=abc Quality=1000 Normal=off Use=on Colour=on ok'", 2,
+                  {"takes at most 4 characters", "takes a whole number, not \"abc\"", "takes at most 3 characters",
+                   "more than one control answers to \"Use\"", "no control \"Colour\""},
+                  {}, {800, 600, 0, 75, 2, 0, 9, 0}},
+        // No ok or cancel: the dialog closes as cancelled.
+        DialogRun{"UnfinishedIsCancelled", "", "-c 'JPEGOPT 1010=off'", 2, {}, {}, {}}),
+    [](const testing::TestParamInfo<DialogRun> &test) { return std::string(test.param.name); });
 
 TEST(Registry, CorruptOrTruncatedFilesGiveDefaults)
 {

@@ -1,6 +1,7 @@
 // The export commands through the real host: WBS, WBSM, SAVEBMP and both
 // export filters on real drawings, judged by independent decoders (libpng,
 // Pillow, djpeg, ffmpeg) and by where the drawing's pixels land.
+#include "jpegsegments.h"
 #include "testimages.h"
 #include "zulanrun.h"
 
@@ -31,16 +32,9 @@ struct Settings
 std::string StoreSettings(const Settings &settings)
 {
   const std::string registry = TempPath("registry.reg");
-  std::string line = "\"Options\"=hex:";
-  char byte[4];
-  for (uint8_t value : OptionsBytes({settings.width, settings.height, settings.flags, settings.quality,
-                                     settings.reserved, settings.unusedArea, settings.pngLevel,
-                                     settings.blackAndWhite}))
-  {
-    std::snprintf(byte, sizeof byte, line.back() == ':' ? "%02x" : ",%02x", value);
-    line += byte;
-  }
-  WriteRegistry(registry, line + "\n");
+  WriteRegistry(registry, OptionsLine({settings.width, settings.height, settings.flags, settings.quality,
+                                       settings.reserved, settings.unusedArea, settings.pngLevel,
+                                       settings.blackAndWhite}));
   return registry;
 }
 
@@ -48,11 +42,6 @@ std::string StoreSettings(const Settings &settings)
 std::string Typed(const std::string &command)
 {
   return " -c " + ShellQuote(command);
-}
-
-bool Contains(const std::string &text, const std::string &part)
-{
-  return text.find(part) != std::string::npos;
 }
 
 // --- Drawings -------------------------------------------------------------
@@ -109,18 +98,11 @@ std::string ColourDrawing()
 
 // --- Pictures -------------------------------------------------------------
 
-struct ExportedPicture
+Rgb At(const DecodedImage &picture, uint32_t x, uint32_t y)
 {
-  uint32_t width = 0, height = 0;
-  std::vector<uint8_t> rgb;
-
-  Rgb At(uint32_t x, uint32_t y) const
-  {
-    const size_t at = (size_t(y) * width + x) * 3;
-    return {rgb[at], rgb[at + 1], rgb[at + 2]};
-  }
-  bool Empty() const { return rgb.empty(); }
-};
+  const size_t at = (size_t(y) * picture.width + x) * 4;
+  return {picture.rgba[at], picture.rgba[at + 1], picture.rgba[at + 2]};
+}
 
 bool IsWhite(Rgb p)
 {
@@ -144,74 +126,30 @@ bool IsBlue(Rgb p)
 
 // Counts the pixels in columns [x0, x1) and rows [y0, y1) that match.
 template <class Test>
-size_t CountIn(const ExportedPicture &picture, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, Test test)
+size_t CountIn(const DecodedImage &picture, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, Test test)
 {
   size_t count = 0;
   for (uint32_t y = y0; y < std::min(y1, picture.height); ++y)
     for (uint32_t x = x0; x < std::min(x1, picture.width); ++x)
-      count += test(picture.At(x, y)) ? 1 : 0;
+      count += test(At(picture, x, y)) ? 1 : 0;
   return count;
 }
 
-template <class Test> size_t CountAll(const ExportedPicture &picture, Test test)
+template <class Test> size_t CountAll(const DecodedImage &picture, Test test)
 {
   return CountIn(picture, 0, 0, picture.width, picture.height, test);
 }
 
-bool SameIn(const ExportedPicture &a, const ExportedPicture &b, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1)
+bool SameIn(const DecodedImage &a, const DecodedImage &b, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1)
 {
   for (uint32_t y = y0; y < y1; ++y)
     for (uint32_t x = x0; x < x1; ++x)
     {
-      const Rgb p = a.At(x, y), q = b.At(x, y);
+      const Rgb p = At(a, x, y), q = At(b, x, y);
       if (p.red != q.red || p.green != q.green || p.blue != q.blue)
         return false;
     }
   return true;
-}
-
-double Psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b)
-{
-  double sum = 0;
-  for (size_t i = 0; i < a.size(); ++i)
-    sum += (a[i] - b[i]) * double(a[i] - b[i]);
-  const double mse = sum / double(a.size());
-  return mse == 0 ? 99 : 10 * std::log10(255 * 255 / mse);
-}
-
-ExportedPicture FromDecoded(const DecodedImage &image)
-{
-  ExportedPicture picture;
-  picture.width = image.width;
-  picture.height = image.height;
-  for (size_t i = 0; i + 3 < image.rgba.size(); i += 4)
-    picture.rgb.insert(picture.rgb.end(), image.rgba.begin() + long(i), image.rgba.begin() + long(i) + 3);
-  return picture;
-}
-
-// Binary PPM or PGM, as djpeg writes them, as RGB.
-ExportedPicture ReadPnm(const std::string &path)
-{
-  const std::vector<uint8_t> bytes = ReadFileBytes(path);
-  ExportedPicture picture;
-  unsigned fields[4] = {};
-  size_t at = 0;
-  for (int field = 0; field < 4 && at < bytes.size(); ++field)
-  {
-    while (at < bytes.size() && std::isspace(bytes[at]))
-      ++at;
-    std::string token;
-    while (at < bytes.size() && !std::isspace(bytes[at]))
-      token += char(bytes[at++]);
-    fields[field] = field == 0 ? (token == "P6" ? 3 : 1) : unsigned(std::stoul(token));
-  }
-  ++at;   // the one blank before the samples
-  picture.width = fields[1];
-  picture.height = fields[2];
-  for (; at < bytes.size(); ++at)
-    for (unsigned copy = 0; copy < 4 - fields[0]; ++copy)   // grey: three times; colour: once
-      picture.rgb.push_back(bytes[at]);
-  return picture;
 }
 
 struct Chunk
@@ -255,26 +193,32 @@ const Chunk *FindChunk(const std::vector<Chunk> &chunks, const std::string &type
   return nullptr;
 }
 
-// The JPEG start-of-frame marker (0xC0 baseline, 0xC2 progressive) and the
-// component count it declares; 0 when none is found.
-int JpegFrame(const std::vector<uint8_t> &bytes, int &components)
+struct Frame
 {
-  for (size_t at = 2; at + 10 < bytes.size();)
-  {
-    if (bytes[at] != 0xFF)
-      return 0;
-    const uint8_t marker = bytes[at + 1];
-    if (marker == 0xC0 || marker == 0xC2)
-    {
-      components = bytes[at + 9];
-      return marker;
-    }
-    at += 2 + (size_t(bytes[at + 2]) << 8 | bytes[at + 3]);
-  }
-  return 0;
+  int marker = 0, components = 0;
+};
+
+// The start of frame: 0xC0 baseline or 0xC2 progressive.
+Frame JpegFrame(const std::string &path)
+{
+  const std::vector<Segment> segments = ParseJpeg(ReadFileBytes(path));
+  for (int marker : {0xC0, 0xC2})
+    if (const Segment *frame = FindMarker(segments, static_cast<uint8_t>(marker)))
+      return {marker, frame->payload.at(5)};
+  return {};
 }
 
-ExportedPicture CheckedPng(const std::string &path, uint32_t width, uint32_t height)
+// A decoder's picture, read without a warning at the asked size.
+DecodedImage Sized(const DecodedImage &image, uint32_t width, uint32_t height, const char *decoder)
+{
+  EXPECT_TRUE(image.ok) << decoder << ": " << image.messages;
+  EXPECT_FALSE(image.warned) << decoder << " warned: " << image.messages;
+  EXPECT_EQ(image.width, width) << decoder;
+  EXPECT_EQ(image.height, height) << decoder;
+  return image;
+}
+
+DecodedImage CheckedPng(const std::string &path, uint32_t width, uint32_t height)
 {
   SCOPED_TRACE(path);
   const std::vector<Chunk> chunks = PngChunks(ReadFileBytes(path));
@@ -297,54 +241,33 @@ ExportedPicture CheckedPng(const std::string &path, uint32_t width, uint32_t hei
               && Big32(physical->data, 4) == 72 && physical->data[8] == 0);
 
   // libpng in process; host_external_tests has Pillow and ImageMagick agree.
-  const DecodedImage decoded = DecodePng(ReadFileBytes(path));
-  EXPECT_TRUE(decoded.ok && !decoded.warned) << decoded.messages;
-  EXPECT_EQ(decoded.width, width);
-  EXPECT_EQ(decoded.height, height);
-  return FromDecoded(decoded);
+  return Sized(DecodePng(ReadFileBytes(path)), width, height, "libpng");
 }
 
-ExportedPicture CheckedBmp(const std::string &path, uint32_t width, uint32_t height)
+DecodedImage CheckedBmp(const std::string &path, uint32_t width, uint32_t height)
 {
   SCOPED_TRACE(path);
   const std::vector<uint8_t> bytes = ReadFileBytes(path);
   EXPECT_TRUE(bytes.size() > 2 && bytes[0] == 'B' && bytes[1] == 'M') << "not a BMP file";
-  const DecodedImage pillow = DecodeImage("pillow", path);
-  EXPECT_TRUE(pillow.ok && !pillow.warned) << pillow.messages;
-  EXPECT_EQ(pillow.width, width);
-  EXPECT_EQ(pillow.height, height);
-  return FromDecoded(pillow);
+  return Sized(DecodeImage("pillow", path), width, height, "pillow");
 }
 
-ExportedPicture CheckedJpeg(const std::string &path, uint32_t width, uint32_t height)
+DecodedImage CheckedJpeg(const std::string &path, uint32_t width, uint32_t height)
 {
   SCOPED_TRACE(path);
   const std::vector<uint8_t> bytes = ReadFileBytes(path);
   EXPECT_TRUE(bytes.size() > 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) << "not a JPEG file";
-  const std::string pnm = path + ".pnm";
-  const CommandResult djpeg = RunCommand("djpeg -outfile " + ShellQuote(pnm) + " " + ShellQuote(path));
-  EXPECT_EQ(djpeg.status, 0) << djpeg.output;
-  EXPECT_EQ(djpeg.output, "") << "djpeg warned";
-  const ExportedPicture reference = ReadPnm(pnm);
-  std::remove(pnm.c_str());
-  EXPECT_EQ(reference.width, width);
-  EXPECT_EQ(reference.height, height);
+  const DecodedImage reference = Sized(DecodeImage("djpeg", path), width, height, "djpeg");
+  const DecodedImage pillow = Sized(DecodeImage("pillow", path), width, height, "pillow");
+  EXPECT_TRUE(pillow.Rgb() == reference.Rgb()) << "Pillow and djpeg disagree";
 
-  const DecodedImage pillow = DecodeImage("pillow", path);
-  EXPECT_TRUE(pillow.ok && !pillow.warned) << pillow.messages;
-  EXPECT_TRUE(FromDecoded(pillow).rgb == reference.rgb) << "Pillow and djpeg disagree";
-
-  const std::string raw = path + ".rgb";
-  const CommandResult ffmpeg = RunCommand("ffmpeg -nostdin -v error -y -i " + ShellQuote(path)
-                                          + " -f rawvideo -pix_fmt rgb24 " + ShellQuote(raw));
-  EXPECT_EQ(ffmpeg.status, 0) << ffmpeg.output;
-  EXPECT_EQ(ffmpeg.output, "") << "ffmpeg reported an error";
-  const std::vector<uint8_t> ffmpegRgb = ReadFileBytes(raw);
-  std::remove(raw.c_str());
-  EXPECT_EQ(ffmpegRgb.size(), reference.rgb.size());
-  if (ffmpegRgb.size() == reference.rgb.size() && !ffmpegRgb.empty())
+  const DecodedImage ffmpeg = DecodeImage("ffmpeg", path);
+  EXPECT_TRUE(ffmpeg.ok) << ffmpeg.messages;
+  EXPECT_FALSE(ffmpeg.warned) << "ffmpeg reported an error: " << ffmpeg.messages;
+  EXPECT_EQ(ffmpeg.rgba.size(), reference.rgba.size());
+  if (ffmpeg.rgba.size() == reference.rgba.size() && !ffmpeg.rgba.empty())
   {
-    EXPECT_GT(Psnr(ffmpegRgb, reference.rgb), 30) << "ffmpeg decodes a different picture";
+    EXPECT_GT(Psnr(ffmpeg, reference), 30) << "ffmpeg decodes a different picture";
   }
   return reference;
 }
@@ -360,25 +283,17 @@ std::vector<std::string> StatusLines(const std::string &output)
   return lines;
 }
 
-// The figures of one "Saving ... file..." run, starting at the line that
-// names it, up to the next line without a figure.
-std::vector<int> ProgressFigures(const std::vector<std::string> &lines, size_t &at, const std::string &text)
+// From at on: "Preparing image...", then saving alone, then the figures
+// of saving up to the next line without one. at ends after the figures.
+std::vector<int> ProgressFigures(const std::vector<std::string> &lines, size_t &at, const std::string &saving)
 {
+  while (at + 1 < lines.size() && !(lines[at] == "Preparing image..." && lines[at + 1] == saving))
+    ++at;
   std::vector<int> figures;
-  const std::string prefix = text + " ";
-  for (; at < lines.size() && lines[at].rfind(prefix, 0) == 0 && lines[at].back() == '%'; ++at)
+  const std::string prefix = saving + " ";
+  for (at += 2; at < lines.size() && lines[at].rfind(prefix, 0) == 0 && lines[at].back() == '%'; ++at)
     figures.push_back(std::stoi(lines[at].substr(prefix.size())));
   return figures;
-}
-
-// Finds "Preparing image..." followed by the saving line for format,
-// returning the index just after the saving line.
-size_t FindSaving(const std::vector<std::string> &lines, size_t from, const std::string &saving)
-{
-  for (size_t at = from; at + 1 < lines.size(); ++at)
-    if (lines[at] == "Preparing image..." && lines[at + 1] == saving)
-      return at + 2;
-  return lines.size();
 }
 
 } // namespace
@@ -403,37 +318,36 @@ TEST(ExportFormats, EveryFileDecodesEverywhereAtTheAskedSize)
                                                              "saved.png", "whole.jpg", "whole.png",
                                                              "whole.png.bmp"}));
 
-  const ExportedPicture png = CheckedPng(folder + "/a.png", 800, 600);
-  const ExportedPicture bmp = CheckedBmp(folder + "/a.bmp", 800, 600);
-  const ExportedPicture jpeg = CheckedJpeg(folder + "/a.JpG", 800, 600);
-  ASSERT_FALSE(png.Empty());
-  EXPECT_TRUE(png.rgb == bmp.rgb) << "the PNG and BMP of one section differ";
-  EXPECT_GT(Psnr(jpeg.rgb, png.rgb), 25) << "the JPEG shows another picture";
-  EXPECT_TRUE(CheckedPng(folder + "/b.PNG", 800, 600).rgb == png.rgb) << "WBS and WBSM differ";
-  EXPECT_TRUE(CheckedPng(folder + "/c.png", 800, 600).rgb == png.rgb) << "corners in the other order";
+  const DecodedImage png = CheckedPng(folder + "/a.png", 800, 600);
+  const DecodedImage bmp = CheckedBmp(folder + "/a.bmp", 800, 600);
+  const DecodedImage jpeg = CheckedJpeg(folder + "/a.JpG", 800, 600);
+  ASSERT_FALSE(png.rgba.empty());
+  EXPECT_TRUE(png.Rgb() == bmp.Rgb()) << "the PNG and BMP of one section differ";
+  EXPECT_GT(Psnr(jpeg, png), 25) << "the JPEG shows another picture";
+  EXPECT_TRUE(CheckedPng(folder + "/b.PNG", 800, 600).Rgb() == png.Rgb()) << "WBS and WBSM differ";
+  EXPECT_TRUE(CheckedPng(folder + "/c.png", 800, 600).Rgb() == png.Rgb()) << "corners in the other order";
   // The floor plan has walls, coloured windows and a white background.
   EXPECT_GT(CountAll(png, IsBlack), 1000u);
   EXPECT_GT(CountAll(png, IsWhite), 800u * 600 / 2);
   EXPECT_GT(CountAll(png, [](Rgb p) { return p.red != p.green || p.green != p.blue; }), 100u);
-  int components = 0;
-  EXPECT_EQ(JpegFrame(ReadFileBytes(folder + "/a.JpG"), components), 0xC0);
-  EXPECT_EQ(components, 3);
+  EXPECT_EQ(JpegFrame(folder + "/a.JpG").marker, 0xC0);
+  EXPECT_EQ(JpegFrame(folder + "/a.JpG").components, 3);
 
-  const ExportedPicture whole = CheckedPng(folder + "/whole.png", 800, 600);
-  EXPECT_FALSE(whole.rgb == png.rgb) << "the export filters draw the whole drawing, not the last section";
+  const DecodedImage whole = CheckedPng(folder + "/whole.png", 800, 600);
+  EXPECT_FALSE(whole.Rgb() == png.Rgb()) << "the export filters draw the whole drawing, not the last section";
   // SAVEBMP writes BMP whatever the name says.
-  EXPECT_TRUE(CheckedBmp(folder + "/saved.png", 800, 600).rgb == whole.rgb);
-  EXPECT_TRUE(CheckedBmp(folder + "/whole.png.bmp", 800, 600).rgb == whole.rgb);
-  EXPECT_GT(Psnr(CheckedJpeg(folder + "/whole.jpg", 800, 600).rgb, whole.rgb), 25);
+  EXPECT_TRUE(CheckedBmp(folder + "/saved.png", 800, 600).Rgb() == whole.Rgb());
+  EXPECT_TRUE(CheckedBmp(folder + "/whole.png.bmp", 800, 600).Rgb() == whole.Rgb());
+  EXPECT_GT(Psnr(CheckedJpeg(folder + "/whole.jpg", 800, 600), whole), 25);
 
   // A second drawing, with bulges, ellipses, solids and limits.
   const CommandResult bracket =
       RunZulanIn(folder, registry,
                  ShellQuote(Bracket) + " --export 'PNG File' bracket.png --export 'JPEG File' bracket.jpg");
   EXPECT_EQ(bracket.status, 0) << bracket.output;
-  const ExportedPicture bracketPng = CheckedPng(folder + "/bracket.png", 800, 600);
+  const DecodedImage bracketPng = CheckedPng(folder + "/bracket.png", 800, 600);
   EXPECT_GT(CountAll(bracketPng, IsBlack), 500u);
-  EXPECT_GT(Psnr(CheckedJpeg(folder + "/bracket.jpg", 800, 600).rgb, bracketPng.rgb), 25);
+  EXPECT_GT(Psnr(CheckedJpeg(folder + "/bracket.jpg", 800, 600), bracketPng), 25);
 }
 
 // The format follows the name's last three letters; anything else is
@@ -452,11 +366,7 @@ TEST(ExportFormats, UnknownEndingsAreRefusedAndWriteNothing)
     arguments += Typed(command);
   const CommandResult run = RunZulanIn(folder, registry, arguments);
   EXPECT_EQ(run.status, 1) << run.output;
-  size_t boxes = 0;
-  for (size_t at = run.output.find("ErrorBox: Unknown file format\n"); at != std::string::npos;
-       at = run.output.find("ErrorBox: Unknown file format\n", at + 1))
-    ++boxes;
-  EXPECT_EQ(boxes, std::size(commands)) << run.output;
+  EXPECT_EQ(Occurrences(run.output, "ErrorBox: Unknown file format\n"), std::size(commands)) << run.output;
   EXPECT_FALSE(Contains(run.output, "Preparing image")) << run.output;
   EXPECT_TRUE(FolderEntries(folder).empty());
 }
@@ -471,14 +381,13 @@ TEST(ExportStatus, PreparingThenSavingWithRisingFigures)
   ASSERT_EQ(run.status, 0) << run.output;
   const std::vector<std::string> lines = StatusLines(run.output);
 
-  size_t at = FindSaving(lines, 0, "Saving JPG file...");
+  size_t at = 0;
   const std::vector<int> jpeg = ProgressFigures(lines, at, "Saving JPG file...");
   ASSERT_GE(jpeg.size(), 3u) << run.output;
   EXPECT_EQ(jpeg.front(), 0);
   EXPECT_EQ(jpeg.back(), 100);
   EXPECT_TRUE(std::is_sorted(jpeg.begin(), jpeg.end())) << run.output;
 
-  at = FindSaving(lines, at, "Saving BMP file...");
   const std::vector<int> bmp = ProgressFigures(lines, at, "Saving BMP file...");
   ASSERT_GE(bmp.size(), 3u) << run.output;
   // The BMP writer's first figure is its 100 %, then the rows start over.
@@ -486,7 +395,6 @@ TEST(ExportStatus, PreparingThenSavingWithRisingFigures)
   EXPECT_LT(bmp[1], 50) << run.output;
   EXPECT_NE(std::find(bmp.begin() + 1, bmp.end(), 100), bmp.end()) << run.output;
 
-  at = FindSaving(lines, at, "Saving PNG file...");
   const std::vector<int> png = ProgressFigures(lines, at, "Saving PNG file...");
   ASSERT_GE(png.size(), 3u) << run.output;
   EXPECT_EQ(png.front(), 0);
@@ -524,13 +432,13 @@ TEST(ExportSize, DefaultClipboardAndCropSizes)
   CheckedJpeg(folder + "/stored-crop.jpg", 800, 400);
   CheckedPng(folder + "/clip.png", 1024, 300);
   CheckedJpeg(folder + "/clip.jpg", 1024, 300);
-  const ExportedPicture wide = CheckedPng(folder + "/wide.png", 800, 400);
+  const DecodedImage wide = CheckedPng(folder + "/wide.png", 800, 400);
   // The width is cut by a truncated single-precision figure: 300 or 301.
   const std::vector<Chunk> tall = PngChunks(ReadFileBytes(folder + "/tall.png"));
   ASSERT_FALSE(tall.empty());
   EXPECT_NEAR(Big32(tall.front().data, 0), 300.5, 0.5);
   EXPECT_EQ(Big32(tall.front().data, 4), 600u);
-  EXPECT_TRUE(CheckedBmp(folder + "/bmp.bmp", 800, 400).rgb == wide.rgb);
+  EXPECT_TRUE(CheckedBmp(folder + "/bmp.bmp", 800, 400).Rgb() == wide.Rgb());
   CheckedPng(folder + "/normal.png", 800, 600);
 }
 
@@ -550,9 +458,9 @@ TEST(ExportSize, LargeSizesComeOutExactly)
                                  ShellQuote(drawing) + Typed("WBSM strips.png 0,0 3999,1000")
                                      + " --export 'PNG File' whole.png");
   EXPECT_EQ(run.status, 0) << run.output;
-  const ExportedPicture strips = CheckedPng(folder + "/strips.png", 4000, 1001);
-  ASSERT_FALSE(strips.Empty());
-  EXPECT_TRUE(CheckedPng(folder + "/whole.png", 4000, 1001).rgb == strips.rgb)
+  const DecodedImage strips = CheckedPng(folder + "/strips.png", 4000, 1001);
+  ASSERT_FALSE(strips.rgba.empty());
+  EXPECT_TRUE(CheckedPng(folder + "/whole.png", 4000, 1001).Rgb() == strips.Rgb())
       << "the drawing's extents are the frame, so both show the same";
   EXPECT_EQ(CountIn(strips, 0, 0, 4000, 1, IsBlack), 4000u) << "top edge";
   EXPECT_EQ(CountIn(strips, 0, 1000, 4000, 1001, IsBlack), 4000u) << "bottom edge";
@@ -589,15 +497,15 @@ TEST(ExportSize, LinesRunOnAcrossStripSeams)
   const CommandResult run = RunZulanIn(folder, StoreSettings(settings),
                                        ShellQuote(FrameDrawing(3999, 1000)) + Typed("WBSM strips.bmp 0,0 3999,1000"));
   ASSERT_EQ(run.status, 0) << run.output;
-  const ExportedPicture strips = CheckedBmp(folder + "/strips.bmp", 4000, 1001);
-  ASSERT_FALSE(strips.Empty());
+  const DecodedImage strips = CheckedBmp(folder + "/strips.bmp", 4000, 1001);
+  ASSERT_FALSE(strips.rgba.empty());
   double previous = 0;
   for (uint32_t row = 1; row < 1000; ++row)
   {
     double sum = 0;
     size_t count = 0;
     for (uint32_t x = 1; x < 3999; ++x)
-      if (IsBlack(strips.At(x, row)))
+      if (IsBlack(At(strips, x, row)))
       {
         sum += x;
         ++count;
@@ -631,45 +539,50 @@ TEST(UnusedArea, BlankWhitensTheMarginsNormalShowsTheDrawing)
             " -c 'JPEGOPT Blank ok' -c 'WBSM strips-blank.png 0,45 100,55'");
   EXPECT_EQ(run.status, 0) << run.output;
 
-  // 100 x 100 at 800 x 600: the section covers columns 100 to 699.
+  // The margins run from each edge to margin across the given side, the
+  // section from inner. 100 x 100 at 800 x 600 covers columns 100 to 699;
+  // 100 x 20 rows 220 to 379; 100 x 10 at 4000 x 1001, in two strips, rows
+  // 300 to 700, the bottom margin wholly in the second strip.
+  const struct
   {
-    const ExportedPicture normal = CheckedPng(folder + "/square-normal.png", 800, 600);
-    const ExportedPicture blank = CheckedPng(folder + "/square-blank.png", 800, 600);
-    ASSERT_FALSE(normal.Empty() || blank.Empty());
-    EXPECT_GT(CountIn(normal, 0, 0, 97, 600, IsRed), 300u) << "the red line at x = -10";
-    EXPECT_GT(CountIn(normal, 703, 0, 800, 600, IsRed), 300u) << "the red line at x = 110";
-    EXPECT_GT(CountIn(normal, 0, 0, 97, 600, IsBlue), 90u) << "the blue line at y = 50";
-    EXPECT_EQ(CountIn(blank, 0, 0, 97, 600, IsWhite), 97u * 600);
-    EXPECT_EQ(CountIn(blank, 703, 0, 800, 600, IsWhite), 97u * 600);
-    EXPECT_GT(CountIn(blank, 97, 0, 103, 600, IsBlack), 500u) << "the square's left side";
-    EXPECT_TRUE(SameIn(normal, blank, 103, 0, 697, 600));
-  }
-  // 100 x 20 at 800 x 600: the section covers rows 220 to 379.
+    const char *normal, *blank;
+    uint32_t width, height;
+    bool columns;
+    uint32_t margin, inner;
+    size_t red;  // in each margin of Normal: the lines beside or across the square
+  } cases[] = {{"square-normal.png", "square-blank.png", 800, 600, true, 97, 103, 300},
+               {"flat-normal.png", "flat-blank.bmp", 800, 600, false, 216, 223, 1000},
+               {"strips-normal.png", "strips-blank.png", 4000, 1001, false, 297, 303, 3000}};
+  std::vector<std::pair<DecodedImage, DecodedImage>> pictures;
+  pictures.reserve(std::size(cases));
+  for (const auto &test : cases)
   {
-    const ExportedPicture normal = CheckedPng(folder + "/flat-normal.png", 800, 600);
-    const ExportedPicture blank = CheckedBmp(folder + "/flat-blank.bmp", 800, 600);
-    ASSERT_FALSE(normal.Empty() || blank.Empty());
-    EXPECT_GT(CountIn(normal, 0, 0, 800, 216, IsRed), 1000u) << "the red lines at y = 61.5 and 80";
-    EXPECT_GT(CountIn(normal, 0, 384, 800, 600, IsRed), 1000u) << "the red lines at y = 20 and 38.5";
-    EXPECT_EQ(CountIn(blank, 0, 0, 800, 216, IsWhite), 800u * 216);
-    EXPECT_EQ(CountIn(blank, 0, 384, 800, 600, IsWhite), 800u * 216);
-    EXPECT_TRUE(SameIn(normal, blank, 0, 223, 800, 377));
+    SCOPED_TRACE(test.normal);
+    const auto read = [&](const std::string &name) {
+      return fs::path(name).extension() == ".bmp" ? CheckedBmp(folder + "/" + name, test.width, test.height)
+                                                   : CheckedPng(folder + "/" + name, test.width, test.height);
+    };
+    const DecodedImage &normal = pictures.emplace_back(read(test.normal), read(test.blank)).first,
+                       &blank = pictures.back().second;
+    ASSERT_FALSE(normal.rgba.empty() || blank.rgba.empty());
+    const uint32_t side = test.columns ? test.width : test.height, far = side - test.margin;
+    const auto band = [&](const DecodedImage &picture, uint32_t from, uint32_t to, bool (*match)(Rgb)) {
+      return test.columns ? CountIn(picture, from, 0, to, test.height, match)
+                          : CountIn(picture, 0, from, test.width, to, match);
+    };
+    const size_t marginPixels = size_t(test.margin) * (test.columns ? test.height : test.width);
+    EXPECT_GT(band(normal, 0, test.margin, IsRed), test.red) << "first margin";
+    EXPECT_GT(band(normal, far, side, IsRed), test.red) << "second margin";
+    EXPECT_EQ(band(blank, 0, test.margin, IsWhite), marginPixels);
+    EXPECT_EQ(band(blank, far, side, IsWhite), marginPixels);
+    EXPECT_TRUE(test.columns ? SameIn(normal, blank, test.inner, 0, side - test.inner, test.height)
+                             : SameIn(normal, blank, 0, test.inner, test.width, side - test.inner));
   }
-  // 100 x 10 at 4000 x 1001, in two strips: the section covers rows 300 to
-  // 700, the bottom margin lies wholly in the second strip.
-  {
-    const ExportedPicture normal = CheckedPng(folder + "/strips-normal.png", 4000, 1001);
-    const ExportedPicture blank = CheckedPng(folder + "/strips-blank.png", 4000, 1001);
-    ASSERT_FALSE(normal.Empty() || blank.Empty());
-    EXPECT_GT(CountIn(normal, 0, 0, 4000, 297, IsRed), 3000u) << "the red line at y = 61.5";
-    EXPECT_GT(CountIn(normal, 0, 704, 4000, 1001, IsRed), 3000u) << "the red line at y = 38.5";
-    EXPECT_EQ(CountIn(blank, 0, 0, 4000, 297, IsWhite), 4000u * 297);
-    EXPECT_EQ(CountIn(blank, 0, 704, 4000, 1001, IsWhite), 4000u * 297);
-    EXPECT_TRUE(SameIn(normal, blank, 0, 303, 4000, 698));
-    // The blue line x = 50 crosses every row of the section, the seam too.
-    for (uint32_t row = 303; row < 698; ++row)
-      ASSERT_GT(CountIn(blank, 1995, row, 2005, row + 1, IsBlue), 0u) << "row " << row;
-  }
+  EXPECT_GT(CountIn(pictures[0].first, 0, 0, 97, 600, IsBlue), 90u) << "the blue line at y = 50";
+  EXPECT_GT(CountIn(pictures[0].second, 97, 0, 103, 600, IsBlack), 500u) << "the square's left side";
+  // The blue line x = 50 crosses every row of the section, the seam too.
+  for (uint32_t row = 303; row < 698; ++row)
+    ASSERT_GT(CountIn(pictures[2].second, 1995, row, 2005, row + 1, IsBlue), 0u) << "row " << row;
 }
 
 // Black and white turns every drawn pixel of a section black, for that
@@ -688,9 +601,9 @@ TEST(BlackAndWhite, SectionsAreBlackOnWhiteAndColoursReturn)
           + " --export 'PNG File' after-errors.png");
   EXPECT_EQ(run.status, 1) << run.output;
 
-  const ExportedPicture before = CheckedPng(folder + "/before.png", 800, 600);
-  const ExportedPicture bw = CheckedPng(folder + "/bw.png", 800, 600);
-  ASSERT_FALSE(before.Empty() || bw.Empty());
+  const DecodedImage before = CheckedPng(folder + "/before.png", 800, 600);
+  const DecodedImage bw = CheckedPng(folder + "/bw.png", 800, 600);
+  ASSERT_FALSE(before.rgba.empty() || bw.rgba.empty());
   EXPECT_GT(CountAll(before, IsRed), 200u);
   EXPECT_GT(CountAll(before, IsBlue), 200u);
   EXPECT_EQ(CountAll(bw, [](Rgb p) { return IsBlack(p) || IsWhite(p); }), 800u * 600);
@@ -699,17 +612,17 @@ TEST(BlackAndWhite, SectionsAreBlackOnWhiteAndColoursReturn)
   bool samePlaces = true;
   for (uint32_t y = 0; y < 600; ++y)
     for (uint32_t x = 0; x < 800; ++x)
-      samePlaces = samePlaces && IsBlack(bw.At(x, y)) == !IsWhite(before.At(x, y));
+      samePlaces = samePlaces && IsBlack(At(bw, x, y)) == !IsWhite(At(before, x, y));
   EXPECT_TRUE(samePlaces);
-  EXPECT_TRUE(CheckedPng(folder + "/bw.PNG", 800, 600).rgb == bw.rgb);
-  EXPECT_TRUE(CheckedBmp(folder + "/bw.bmp", 800, 600).rgb == bw.rgb);
+  EXPECT_TRUE(CheckedPng(folder + "/bw.PNG", 800, 600).Rgb() == bw.Rgb());
+  EXPECT_TRUE(CheckedBmp(folder + "/bw.bmp", 800, 600).Rgb() == bw.Rgb());
 
-  EXPECT_TRUE(CheckedPng(folder + "/after.png", 800, 600).rgb == before.rgb);
+  EXPECT_TRUE(CheckedPng(folder + "/after.png", 800, 600).Rgb() == before.Rgb());
   EXPECT_GT(CountAll(CheckedJpeg(folder + "/after.jpg", 800, 600), IsRed), 100u);
   // The palette comes back after a refused format and a refused section.
   EXPECT_TRUE(Contains(run.output, "ErrorBox: Unknown file format")) << run.output;
   EXPECT_TRUE(Contains(run.output, "no width or no height")) << run.output;
-  EXPECT_TRUE(CheckedPng(folder + "/after-errors.png", 800, 600).rgb == before.rgb);
+  EXPECT_TRUE(CheckedPng(folder + "/after-errors.png", 800, 600).Rgb() == before.Rgb());
   EXPECT_FALSE(fs::exists(folder + "/bad.jpeg"));
   EXPECT_FALSE(fs::exists(folder + "/flat.png"));
 }
@@ -759,24 +672,23 @@ TEST(ExportSettings, JpegAndPngOptionsReachTheFile)
             " -c 'WBSM packed.png 0,0 7000,5000' -c 'JPEGOPT Quality=100 ok' -c 'WBSM q100.jpg 0,0 7000,5000'");
   EXPECT_EQ(run.status, 0) << run.output;
 
-  int components = 0;
-  EXPECT_EQ(JpegFrame(ReadFileBytes(folder + "/grey.jpg"), components), 0xC2);
-  EXPECT_EQ(components, 1);
-  EXPECT_EQ(JpegFrame(ReadFileBytes(folder + "/whole.jpg"), components), 0xC2);
-  EXPECT_EQ(JpegFrame(ReadFileBytes(folder + "/q10.jpg"), components), 0xC0);
-  EXPECT_EQ(components, 1) << "the greyscale bit has no control and stays";
-  const ExportedPicture grey = CheckedJpeg(folder + "/grey.jpg", 800, 600);
+  EXPECT_EQ(JpegFrame(folder + "/grey.jpg").marker, 0xC2);
+  EXPECT_EQ(JpegFrame(folder + "/grey.jpg").components, 1);
+  EXPECT_EQ(JpegFrame(folder + "/whole.jpg").marker, 0xC2);
+  EXPECT_EQ(JpegFrame(folder + "/q10.jpg").marker, 0xC0);
+  EXPECT_EQ(JpegFrame(folder + "/q10.jpg").components, 1) << "the greyscale bit has no control and stays";
+  const DecodedImage grey = CheckedJpeg(folder + "/grey.jpg", 800, 600);
   EXPECT_EQ(CountAll(grey, [](Rgb p) { return p.red == p.green && p.green == p.blue; }), 800u * 600);
   CheckedJpeg(folder + "/whole.jpg", 800, 600);
-  const ExportedPicture low = CheckedJpeg(folder + "/q10.jpg", 800, 600);
-  const ExportedPicture high = CheckedJpeg(folder + "/q100.jpg", 800, 600);
+  const DecodedImage low = CheckedJpeg(folder + "/q10.jpg", 800, 600);
+  const DecodedImage high = CheckedJpeg(folder + "/q100.jpg", 800, 600);
   EXPECT_LT(fs::file_size(folder + "/q10.jpg"), fs::file_size(folder + "/q100.jpg"));
-  const ExportedPicture stored = CheckedPng(folder + "/stored.png", 800, 600);
-  EXPECT_GT(Psnr(high.rgb, stored.rgb), Psnr(low.rgb, stored.rgb));
+  const DecodedImage stored = CheckedPng(folder + "/stored.png", 800, 600);
+  EXPECT_GT(Psnr(high, stored), Psnr(low, stored));
   // Level 0 stores the rows as they are; 9 packs the same pixels.
   EXPECT_GT(fs::file_size(folder + "/stored.png"), 800u * 601 * 3);
   EXPECT_LT(fs::file_size(folder + "/packed.png") * 20, fs::file_size(folder + "/stored.png"));
-  EXPECT_TRUE(CheckedPng(folder + "/packed.png", 800, 600).rgb == stored.rgb);
+  EXPECT_TRUE(CheckedPng(folder + "/packed.png", 800, 600).Rgb() == stored.Rgb());
 }
 
 // Settings that cannot be drawn or written: one clear error box per
@@ -798,11 +710,8 @@ TEST(ExportFailures, UnusableSettingsAndSectionsWriteNothing)
     settings.height = size.height;
     const CommandResult run = RunZulanIn(folder, StoreSettings(settings), ShellQuote(Floorplan) + exports);
     EXPECT_NE(run.status, 0) << run.output;
-    size_t boxes = 0;
-    for (size_t at = run.output.find("ErrorBox: Error: The bitmap size in the settings is out of range");
-         at != std::string::npos; at = run.output.find("ErrorBox: Error: The bitmap size", at + 1))
-      ++boxes;
-    EXPECT_EQ(boxes, 5u) << run.output;
+    EXPECT_EQ(Occurrences(run.output, "ErrorBox: Error: The bitmap size in the settings is out of range"), 5u)
+        << run.output;
     EXPECT_TRUE(FolderEntries(folder).empty());
   }
 
@@ -828,11 +737,7 @@ TEST(ExportFailures, UnusableSettingsAndSectionsWriteNothing)
                        + " -c 'WBSM a.png 5,5 5,100' -c 'WBSM b.bmp 5,5 100,5' -c 'WBS 5,5 5,5 c.jpg'"
                          " -c 'WBSM good.png 5,5 100,100'");
   EXPECT_EQ(run.status, 1) << run.output;
-  size_t boxes = 0;
-  for (size_t at = run.output.find("ErrorBox: Error: The section has no width or no height");
-       at != std::string::npos; at = run.output.find("ErrorBox: Error: The section has", at + 1))
-    ++boxes;
-  EXPECT_EQ(boxes, 3u) << run.output;
+  EXPECT_EQ(Occurrences(run.output, "ErrorBox: Error: The section has no width or no height"), 3u) << run.output;
   EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"good.png"});
   CheckedPng(folder + "/good.png", 800, 600);
 }

@@ -81,8 +81,8 @@ TEST(ConsoleStatus, OnlyRefusalsMarkTheRunAsRefused)
   console.Refuse("typed word refused");
   const std::string printed = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(console.InputRefused());
-  EXPECT_NE(printed.find("zulan: just a warning\n"), std::string::npos) << printed;
-  EXPECT_NE(printed.find("zulan: typed word refused\n"), std::string::npos) << printed;
+  EXPECT_TRUE(testing_support::Contains(printed, "zulan: just a warning\n")) << printed;
+  EXPECT_TRUE(testing_support::Contains(printed, "zulan: typed word refused\n")) << printed;
 }
 
 // Below 0x10000 a key path or value name is no pointer but the id of one of
@@ -162,7 +162,7 @@ TEST(ExportFilters, NamedOnTheCommandLine)
 
   run = RunZulanIn(folder, registry, drawing + " --export 'GIF File' plan.gif");
   EXPECT_EQ(run.status, 2) << run.output;
-  EXPECT_NE(run.output.find("zulan: no export filter \"GIF File\""), std::string::npos) << run.output;
+  EXPECT_TRUE(Contains(run.output, "zulan: no export filter \"GIF File\"")) << run.output;
   EXPECT_FALSE(std::filesystem::exists(folder + "/plan.gif"));
 }
 

@@ -47,6 +47,12 @@ std::string FolderOf(const std::string &path)
   return fs::path(path).parent_path().string();
 }
 
+void ExpectNoTemporary(const std::string &folder)
+{
+  for (const std::string &name : FolderEntries(folder))
+    EXPECT_NE(name.rfind(".registry-", 0), 0u) << "temporary left: " << name;
+}
+
 mode_t FileType(const std::string &path)
 {
   struct stat info;
@@ -207,8 +213,7 @@ TEST(RegistryFile, UnreadableFileIsNeverReplaced)
 
   ASSERT_EQ(chmod(path.c_str(), 0600), 0);
   EXPECT_EQ(FileText(path), GoodFile);
-  for (const std::string &name : FolderEntries(folder))
-    EXPECT_EQ(name.rfind(".registry-", 0), std::string::npos) << "temporary left: " << name;
+  ExpectNoTemporary(folder);
 }
 
 TEST(RegistryFile, SpecialAndOversizedFilesAreRefusedAndNeverWritten)
@@ -263,8 +268,7 @@ TEST(RegistryFile, SpecialAndOversizedFilesAreRefusedAndNeverWritten)
   ASSERT_EQ(mkfifo(swapped.c_str(), 0644), 0);
   EXPECT_EQ(registry.Set("K", "New", {3, {2}}), swapped + " cannot be read now (it is not a regular file), so it is left as it is");
   EXPECT_EQ(FileType(swapped), static_cast<mode_t>(S_IFIFO));
-  for (const std::string &name : FolderEntries(FolderOf(fifo)))
-    EXPECT_EQ(name.rfind(".registry-", 0), std::string::npos) << "temporary left: " << name;
+  ExpectNoTemporary(FolderOf(fifo));
 }
 
 TEST(RegistryFile, LinksAreFollowedHopByHopAndStay)
@@ -308,17 +312,29 @@ TEST(RegistryFile, LinksAreFollowedHopByHopAndStay)
   EXPECT_TRUE(fs::is_symlink(first + "/loop.reg"));
 }
 
+// Saving replaces the file and keeps its permission bits, read-only ones
+// too: unlike an export, the registry replaces a file that is read-only to
+// us but sits in our folder.
 TEST(RegistryFile, SavingKeepsPermissionBits)
 {
-  const std::string path = testing_support::TempPath("registry.reg");
-  WriteText(path, GoodFile);
-  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-  Registry registry;
-  registry.Load(path);
-  ASSERT_EQ(registry.Set("K", "New", {3, {2}}), "");
-  EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
+  for (const mode_t mode : {0640, 0444})
+  {
+    SCOPED_TRACE(mode);
+    const std::string path = testing_support::TempPath("registry.reg");
+    WriteText(path, GoodFile);
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+    Registry registry;
+    registry.Load(path);
+    ASSERT_EQ(registry.Set("K", "New", {3, {2}}), "");
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms(mode));
+    Registry again;
+    again.Load(path);
+    EXPECT_TRUE(again.Get("K", "Old"));
+    EXPECT_TRUE(again.Get("K", "New"));
+  }
 
   // A new file gets what a plain create would, not mkstemp's private mode.
+  Registry registry;
   const mode_t mask = umask(022);
   const std::string fresh = testing_support::TempPath("fresh.reg");
   registry.Load(fresh);
@@ -384,23 +400,6 @@ TEST(RegistryFile, ConcurrentSavesKeepEveryValue)
   EXPECT_EQ(FolderEntries(FolderOf(path)), (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
 }
 
-// Unlike an export, the registry replaces a file that is read-only to us but
-// sits in our folder, and keeps it read-only.
-TEST(RegistryWrite, ReadOnlyFileIsReplacedAndStaysReadOnly)
-{
-  const std::string path = testing_support::TempPath("registry.reg");
-  WriteText(path, GoodFile);
-  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-  Registry registry;
-  registry.Load(path);
-  ASSERT_EQ(registry.Set("K", "New", {3, {2}}), "");
-  EXPECT_EQ(fs::status(path).permissions(), fs::perms(0444));
-  Registry again;
-  again.Load(path);
-  EXPECT_TRUE(again.Get("K", "Old"));
-  EXPECT_TRUE(again.Get("K", "New"));
-}
-
 // A write that fails part way (a file size limit stands in for a full disk)
 // keeps the old file whole, leaves no temporary and says why.
 TEST(RegistryWrite, FailedWriteKeepsTheFileAndLeavesNoTemporary)
@@ -423,6 +422,5 @@ TEST(RegistryWrite, FailedWriteKeepsTheFileAndLeavesNoTemporary)
       "no child");
   EXPECT_EQ(error, "cannot write a temporary file beside " + path + ": File too large");
   EXPECT_EQ(FileText(path), GoodFile);
-  for (const std::string &name : FolderEntries(FolderOf(path)))
-    EXPECT_NE(name.rfind(".registry-", 0), 0u) << name; // no temporary left
+  ExpectNoTemporary(FolderOf(path));
 }

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -17,20 +16,10 @@ namespace fs = std::filesystem;
 namespace
 {
 
-bool Contains(const std::string &text, const std::string &part)
-{
-  return text.find(part) != std::string::npos;
-}
-
+// The command line, stdin from /dev/null, for a shell line of our own.
 std::string Zulan(const std::string &registry, const std::string &arguments)
 {
-  return ShellQuote(ZULAN_PATH) + " --module " + ShellQuote(RASTELLO_MODULE_PATH) + " --registry "
-         + ShellQuote(registry) + " " + arguments + " </dev/null";
-}
-
-size_t CountLines(const std::string &text)
-{
-  return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  return ZulanCommandLine(registry, arguments) + " </dev/null";
 }
 
 } // namespace
@@ -48,10 +37,7 @@ TEST(RobustRegistry, ParallelRunsLoseNoValue)
     script += "(" + Zulan(registry, command) + " >/dev/null 2>&1; echo \"exit $?\") & ";
   }
   const CommandResult result = RunCommand(script + "wait");
-  size_t successes = 0;
-  for (size_t at = result.output.find("exit 0"); at != std::string::npos; at = result.output.find("exit 0", at + 1))
-    ++successes;
-  EXPECT_EQ(successes, 8u) << result.output;
+  EXPECT_EQ(Occurrences(result.output, "exit 0"), 8u) << result.output;
 
   EXPECT_EQ(StoredValue(registry, "Kept"), std::vector<uint8_t>{0x2a});
   EXPECT_EQ(StoredValue(registry, "AddMenu"), OptionsBytes({0}));
@@ -60,11 +46,9 @@ TEST(RobustRegistry, ParallelRunsLoseNoValue)
   for (int quality : {61, 63, 65, 67})
     oneOfThem = oneOfThem || options == OptionsBytes({800, 600, 8, quality, 2, 0, 9, 0});
   EXPECT_TRUE(oneOfThem) << "Options lost or mixed: " << options.size() << " bytes";
-  std::vector<std::string> names;
-  for (const auto &entry : fs::directory_iterator(fs::path(registry).parent_path()))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"registry.reg", "registry.reg.lock"})) << "a temporary was left";
+  EXPECT_EQ(FolderEntries(fs::path(registry).parent_path().string()),
+            (std::vector<std::string>{"registry.reg", "registry.reg.lock"}))
+      << "a temporary was left";
 }
 
 TEST(RobustRegistry, FifoIsRefusedAndLinkIsKept)
@@ -108,7 +92,7 @@ TEST(RobustCommands, FileSystemRefusalsWarnAndExitWithStatus2)
                    + " && " + Zulan(registry, "-m JPEG/Help"));
   EXPECT_EQ(run.status, 2) << run.output;
   EXPECT_TRUE(Contains(run.output, "zulan: document \"Rastello.HTML\" cannot be looked for: ")) << run.output;
-  EXPECT_EQ(CountLines(run.output), 1u) << run.output;
+  EXPECT_EQ(Occurrences(run.output, "\n"), 1u) << run.output;
 
   // Over-long names wherever the command line takes one end the run as
   // documented, never with an uncaught exception.

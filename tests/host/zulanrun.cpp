@@ -12,8 +12,7 @@ namespace testing_support
 
 CommandResult RunZulan(const std::string &registry, const std::string &arguments)
 {
-  return RunCommand(ShellQuote(ZULAN_PATH) + " --module " + ShellQuote(RASTELLO_MODULE_PATH) + " --registry "
-                    + ShellQuote(registry) + " " + arguments + " </dev/null");
+  return RunCommand(ZulanCommandLine(registry, arguments) + " </dev/null");
 }
 
 std::vector<uint8_t> StoredValue(const std::string &registry, const std::string &name)
@@ -46,6 +45,26 @@ void WriteRegistry(const std::string &registry, const std::string &valueLines)
 {
   std::ofstream file(registry);
   file << "[HKEY_CURRENT_USER\\Software\\Quorvel\\Tamblin\\XP\\Larnby\\Rastello (Tamblin)]\n" << valueLines;
+}
+
+std::string OptionsLine(const std::vector<int32_t> &words)
+{
+  std::string line = "\"Options\"=hex:";
+  char byte[4];
+  for (uint8_t value : OptionsBytes(words))
+  {
+    std::snprintf(byte, sizeof byte, line.back() == ':' ? "%02x" : ",%02x", value);
+    line += byte;
+  }
+  return line + "\n";
+}
+
+size_t Occurrences(const std::string &text, const std::string &part)
+{
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    ++count;
+  return count;
 }
 
 std::string ZulanCommandLine(const std::string &registry, const std::string &arguments)

@@ -18,6 +18,14 @@ CommandResult RunZulan(const std::string &registry, const std::string &arguments
 std::vector<uint8_t> StoredValue(const std::string &registry, const std::string &name);
 std::vector<uint8_t> OptionsBytes(const std::vector<int32_t> &words);
 void WriteRegistry(const std::string &registry, const std::string &valueLines);
+// The "Options"=hex:... line of a registry file holding the words.
+std::string OptionsLine(const std::vector<int32_t> &words);
+
+inline bool Contains(const std::string &text, const std::string &part)
+{
+  return text.find(part) != std::string::npos;
+}
+size_t Occurrences(const std::string &text, const std::string &part);
 
 // The command line RunZulan runs, without its stdin, for callers that wrap
 // it (limits, another folder).

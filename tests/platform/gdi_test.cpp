@@ -96,69 +96,55 @@ protected:
   HGDIOBJ previous = nullptr;
 };
 
-TEST_F(GdiTest, TopDownFullHeight)
+// One GetDIBits call on a fresh width x height bitmap: a header of
+// headerHeight rows (negative: top down), lines from scan start.
+struct DibRead
 {
-  Make(7, 5);
-  std::vector<uint8_t> out(7 * 5 * 4, 0xCC);
-  BITMAPINFO info = TopDownHeader(7, 5);
-  EXPECT_EQ(GetDIBits(memory, bitmap, 0, 5, out.data(), &info, DIB_RGB_COLORS), 5);
-  for (int row = 0; row < 5; ++row)
+  const char *name;
+  int width, height, headerHeight, start, lines;
+  int copied;             // what GetDIBits returns
+  int rows, first, step;  // out row r holds bitmap row first + r * step, for r < rows
+  bool restUntouched;     // nothing is written past the copied rows
+};
+
+class GdiReads : public GdiTest, public testing::WithParamInterface<DibRead>
+{
+};
+
+TEST_P(GdiReads, RowsLandWhereWindowsPutsThem)
+{
+  const DibRead &test = GetParam();
+  Make(test.width, test.height);
+  std::vector<uint8_t> out(size_t(test.width * test.height * 4), 0xCC);
+  BITMAPINFO info = TopDownHeader(test.width, -test.headerHeight);
+  EXPECT_EQ(GetDIBits(memory, bitmap, UINT(test.start), UINT(test.lines), out.data(), &info, DIB_RGB_COLORS),
+            test.copied);
+  for (int row = 0; row < test.rows; ++row)
   {
-    ExpectRow(out, row, row);
+    ExpectRow(out, row, test.first + row * test.step);
+  }
+  if (test.restUntouched)
+  {
+    EXPECT_EQ(out[size_t(test.copied * test.width * 4)], 0xCC);
   }
 }
 
-TEST_F(GdiTest, ScanLinesCountFromTheBottomOfTheDib)
-{
-  // As Windows answers (measured under Wine): a DIB shorter than the bitmap
-  // is aligned to its top, and scan 0 is the DIB's bottom row, top-down or
-  // not. So a strip bitmap s + 2 rows high read through a header of s + 1
-  // rows and s lines gives rows 1 to s; a header of s rows gives 0 to s - 1.
-  const int s = 4;
-  Make(9, s + 2);
-  std::vector<uint8_t> out(9 * (s + 2) * 4, 0xCC);
-  BITMAPINFO info = TopDownHeader(9, s + 1);
-  EXPECT_EQ(GetDIBits(memory, bitmap, 0, s, out.data(), &info, DIB_RGB_COLORS), s);
-  for (int row = 0; row < s; ++row)
-  {
-    ExpectRow(out, row, row + 1);
-  }
-  EXPECT_EQ(out[s * 9 * 4], 0xCC); // nothing written past s rows
-
-  info = TopDownHeader(9, s);
-  EXPECT_EQ(GetDIBits(memory, bitmap, 0, s, out.data(), &info, DIB_RGB_COLORS), s);
-  for (int row = 0; row < s; ++row)
-  {
-    ExpectRow(out, row, row);
-  }
-
-  info = TopDownHeader(9, s + 2);
-  EXPECT_EQ(GetDIBits(memory, bitmap, 1, 3, out.data(), &info, DIB_RGB_COLORS), 3);
-  for (int row = 0; row < 3; ++row)
-  {
-    ExpectRow(out, row, row + 2);
-  }
-}
-
-TEST_F(GdiTest, BottomUpAndPartialRequests)
-{
-  Make(3, 4);
-  std::vector<uint8_t> out(3 * 4 * 4, 0xCC);
-  BITMAPINFO info = TopDownHeader(3, 4);
-  info.bmiHeader.biHeight = 4; // bottom-up: the first row in memory is the bottom one
-  EXPECT_EQ(GetDIBits(memory, bitmap, 0, 4, out.data(), &info, DIB_RGB_COLORS), 4);
-  for (int row = 0; row < 4; ++row)
-  {
-    ExpectRow(out, row, 3 - row);
-  }
-  info.bmiHeader.biHeight = 4;
-  EXPECT_EQ(GetDIBits(memory, bitmap, 1, 10, out.data(), &info, DIB_RGB_COLORS), 3);
-  ExpectRow(out, 0, 2);
-  info = TopDownHeader(3, 4);
-  EXPECT_EQ(GetDIBits(memory, bitmap, 1, 10, out.data(), &info, DIB_RGB_COLORS), 3);
-  ExpectRow(out, 0, 0);
-  EXPECT_EQ(GetDIBits(memory, bitmap, 4, 1, out.data(), &info, DIB_RGB_COLORS), 0);
-}
+// As Windows answers (measured under Wine): a DIB shorter than the bitmap
+// is aligned to its top, and scan 0 is the DIB's bottom row, top-down or
+// not. So a strip bitmap s + 2 rows high read through a header of s + 1
+// rows and s lines gives rows 1 to s; a header of s rows gives 0 to s - 1.
+// Bottom up, the first row in memory is the bottom one.
+INSTANTIATE_TEST_SUITE_P(
+    Requests, GdiReads,
+    testing::Values(DibRead{"TopDownFullHeight", 7, 5, -5, 0, 5, 5, 5, 0, 1, false},
+                    DibRead{"StripOneRowShorter", 9, 6, -5, 0, 4, 4, 4, 1, 1, true},
+                    DibRead{"StripTwoRowsShorter", 9, 6, -4, 0, 4, 4, 4, 0, 1, false},
+                    DibRead{"ScansFromTheBottom", 9, 6, -6, 1, 3, 3, 3, 2, 1, false},
+                    DibRead{"BottomUpFullHeight", 3, 4, 4, 0, 4, 4, 4, 3, -1, false},
+                    DibRead{"BottomUpPartial", 3, 4, 4, 1, 10, 3, 1, 2, 1, false},
+                    DibRead{"TopDownPartial", 3, 4, -4, 1, 10, 3, 1, 0, 1, false},
+                    DibRead{"StartPastTheEnd", 3, 4, -4, 4, 1, 0, 0, 0, 1, false}),
+    [](const testing::TestParamInfo<DibRead> &test) { return std::string(test.param.name); });
 
 TEST_F(GdiTest, BadRequestsReturnZero)
 {
