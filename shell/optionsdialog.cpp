@@ -40,8 +40,6 @@ const char *RefusedValue()
       return "Width: enter a whole number of pixels from 1 to 65535";
     if (exportOptions.height < 1 || exportOptions.height > MaxBitmapSide)
       return "Height: enter a whole number of pixels from 1 to 65535";
-    if (int64_t(exportOptions.width) * exportOptions.height > MaxBitmapPixels)
-      return "Width and Height: at most 2147483647 pixels in all";
   }
   if (exportOptions.quality < MinQuality || exportOptions.quality > MaxQuality)
     return "Quality: enter a whole number from 1 to 100";

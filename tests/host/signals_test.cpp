@@ -54,20 +54,24 @@ TEST(ExportSignals, NoTemporaryIsLeftAndTheOldFileStays)
       WriteFileBytes(target, OldBytes);
       const std::string fifo = TempPath("status.fifo");
       ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-      // The folder is listed first, to show that the temporary was there.
+      // zulan is stopped at once, so that a busy machine cannot let the
+      // write end first; the folder is listed to show the temporary there.
       const std::string afterProgress =
-        "ls -A " + ShellQuote(folder) + "; "
-        + (number == SIGPIPE ? "exec 3<&-" : "kill -" + std::to_string(number) + " $pid; cat <&3 >/dev/null");
+        "kill -STOP $pid; ls -A " + ShellQuote(folder) + "; "
+        + (number == SIGPIPE ? "exec 3<&-; kill -CONT $pid"
+                             : "kill -" + std::to_string(number) + " $pid; kill -CONT $pid; cat <&3 >/dev/null");
       const std::string script =
         "set -m\n"
-        + ZulanCommandLine(registry, ShellQuote(Floorplan) + " -c 'JPEGOPT 1010=off Width=3000 Height=2200 ok' "
+        + ZulanCommandLine(registry, ShellQuote(Floorplan) + " -c 'JPEGOPT 1010=off Width=4000 Height=3000 ok' "
                                          + WithTarget(item.arguments, ShellQuote(target)))
         + " </dev/null 2>" + ShellQuote(fifo) + " & pid=$!\n"
           "exec 3<" + ShellQuote(fifo) + "\n"
           "while IFS= read -r line <&3; do\n"
           "  case $line in *Saving*%*) " + afterProgress + "; break ;; esac\n"
           "done\n"
-          "wait $pid; echo \"status $?\"\n";
+          // wait also returns for the stop (128 + SIGSTOP) under job control.
+          "wait $pid; status=$?; while [ $status -eq 147 ]; do wait $pid; status=$?; done\n"
+          "echo \"status $status\"\n";
       const CommandResult run = RunCommand("bash -c " + ShellQuote(script));
       std::remove(fifo.c_str());
       EXPECT_NE(run.output.find(".rastello-"), std::string::npos) << run.output;
