@@ -328,6 +328,20 @@ SectionRect DrawingExtents()
   return {extents[0], extents[1], extents[3], extents[4]};
 }
 
+SectionRect WholeDrawingSection()
+{
+  SectionRect section = DrawingExtents();
+  const double dx = double(section.x2) - section.x1, dy = double(section.y2) - section.y1;
+  if (CheckSection(section) == nullptr || !std::isfinite(dx) || !std::isfinite(dy) || dx < 0 || dy < 0)
+    return section;
+  // One point, or lines along one axis: the square around them, at least a
+  // drawing unit and wide enough for float to tell its sides apart.
+  const double centreX = (double(section.x1) + section.x2) / 2, centreY = (double(section.y1) + section.y2) / 2;
+  const double side = std::max({dx, dy, 1.0, 1e-5 * std::max(std::fabs(centreX), std::fabs(centreY))});
+  return {float(centreX - side / 2), float(centreY - side / 2), float(centreX + side / 2),
+          float(centreY + side / 2)};
+}
+
 int32_t DrawEntityCallback(intptr_t, const void *entity, intptr_t, intptr_t)
 {
   if (entity != nullptr && (AskLayerHidden(EntityLayer(entity)) == 0 || EntityType(entity) == TypeFrame))

@@ -55,6 +55,10 @@ int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, 
                    const char **problem = nullptr);
 // The extents of the drawing's visible entities.
 SectionRect DrawingExtents();
+// What the whole-drawing exports draw: the extents, or, when they have no
+// width or no height (one point, lines along one axis), the square around
+// them.
+SectionRect WholeDrawingSection();
 
 int32_t DrawEntityCallback(intptr_t, const void *entity, intptr_t, intptr_t);
 int32_t ExtentsEntityCallback(intptr_t, const void *entity, intptr_t, intptr_t);

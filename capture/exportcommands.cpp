@@ -299,7 +299,7 @@ void ExportDrawing(Writer writer, const char *name)
 {
   if (!LoadExportOptions(writer))
     return;
-  CaptureAndWrite(DrawingExtents(), writer, name);
+  CaptureAndWrite(WholeDrawingSection(), writer, name);
 }
 
 void ExportFilter(Writer writer)

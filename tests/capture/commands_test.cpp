@@ -272,12 +272,21 @@ TEST_F(CommandsTest, BadSettingsAndSectionsEndInAnErrorBox)
   EXPECT_TRUE(Called("ErrorBox(Error: The section has no width or no height)"));
   EXPECT_EQ(state.calls.back(), "CmdEnd");
   EXPECT_FALSE(std::filesystem::exists(name));
-  const float point[6] = {3, 4, 0, 3, 4, 0};
-  std::memcpy(state.extents, point, sizeof point);
-  state.exportName = TempPath("point.png");
-  PngExport();
-  EXPECT_FALSE(std::filesystem::exists(state.exportName));
-  EXPECT_EQ(Count("ErrorBox(Error: The section has no width or no height)"), 2u);
+  EXPECT_EQ(Count("ErrorBox(Error: The section has no width or no height)"), 1u);
+
+  // The whole drawing of one point or of lines along one axis is the square
+  // around it.
+  const float flat[][6] = {{3, 4, 0, 3, 4, 0}, {3, 4, 0, 90, 4, 0}, {1e9f, 4, 0, 1e9f, 4, 0}};
+  for (const auto &extents : flat)
+  {
+    std::memcpy(state.extents, extents, sizeof extents);
+    state.exportName = TempPath("flat.png");
+    state.calls.clear();
+    PngExport();
+    EXPECT_TRUE(std::filesystem::exists(state.exportName)) << extents[0] << " " << extents[3];
+    EXPECT_FALSE(Called("ErrorBox")) << extents[0] << " " << extents[3];
+    std::filesystem::remove(state.exportName);
+  }
 }
 
 TEST_F(CommandsTest, SaveBmpAndTheFiltersTakeTheWholeDrawing)
