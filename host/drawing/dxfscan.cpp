@@ -196,6 +196,20 @@ private:
   size_t number = 0;
 };
 
+// Whether a 0/EOF pair starts before byte `end`.
+bool EndsBefore(const std::string &bytes, size_t end)
+{
+  Lines lines(bytes);
+  std::string_view line, previous = "x";
+  while (lines.Next(&line) && size_t(line.data() - bytes.data()) + line.size() <= end)
+  {
+    if (Trim(line) == "EOF" && Trim(previous) == "0")
+      return true;
+    previous = line;
+  }
+  return false;
+}
+
 std::string ReadDrawingFile(const std::string &path)
 {
   // Folders, FIFOs and devices would fail or block while being read.
@@ -214,8 +228,14 @@ std::string ReadDrawingFile(const std::string &path)
     ThrowLoadError(path, "the drawing file is empty (0 bytes)");
   if (bytes.compare(0, sizeof BinarySentinel - 1, BinarySentinel) == 0)
     ThrowLoadError(path, "binary DXF is not supported; save the drawing as ASCII DXF");
-  if (bytes.find('\0') != std::string::npos)
-    ThrowLoadError(path, "not a DXF file (it contains binary data)");
+  // Padding or junk after 0/EOF is not read; binary data before it is no DXF.
+  const size_t nul = bytes.find('\0');
+  if (nul != std::string::npos)
+  {
+    if (!EndsBefore(bytes, nul))
+      ThrowLoadError(path, "not a DXF file (it contains binary data)");
+    bytes.resize(nul);
+  }
   return bytes;
 }
 
@@ -528,16 +548,8 @@ private:
     return true;
   }
 
-  DxfScan Finish()
-  {
-    std::string_view line;
-    while (lines.Next(&line))
-    {
-      if (!Trim(line).empty())
-        Refuse(lines.Number(), "text after the end of the file (0, EOF)");
-    }
-    return std::move(scan);
-  }
+  // Whatever follows 0/EOF is not read, as AutoCAD reads it.
+  DxfScan Finish() { return std::move(scan); }
 
   const std::string &path;
   Lines lines;
