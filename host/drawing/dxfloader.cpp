@@ -432,6 +432,12 @@ std::unique_ptr<Document> Document::Load(const std::string &path)
   }
   std::unique_ptr<Document> document(new Document);
   DocumentBuilder(path, scan, model, *document).Build();
+  if (scan.skippedEntities > 0)
+  {
+    const size_t n = scan.skippedEntities;
+    document->warnings.push_back(path + ": " + std::to_string(n) + (n == 1 ? " entity" : " entities")
+                                 + " left out for values out of range; the first, " + scan.firstSkipped);
+  }
   return document;
 }
 

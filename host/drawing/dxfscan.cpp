@@ -130,8 +130,14 @@ public:
     std::string_view value;
     while (NextPair(&code, &value))
     {
+      if (skipping && (code != 0 || StillSkipping(Trim(value))))
+        continue;
       if (code == 0)
+      {
         EndPolyline();
+        Mark();
+        object = Trim(value);
+      }
       else
         CheckCount(code);
       if (inPolyline && TakeVertexGroup(code))
@@ -143,8 +149,6 @@ public:
       else
         Emit(code, value, codeLine);
       const std::string_view word = Trim(value);
-      if (code == 0)
-        object = word;
       if (code == 0 && word == "LWPOLYLINE")
         BeginPolyline();
       else if (code == 0 && word == "EOF")
@@ -218,7 +222,7 @@ private:
         Refuse(line, Quoted(text) + " is not a number" + what() + ")");
       // libdime keeps reals in single precision.
       if (!(std::fabs(real) <= std::numeric_limits<float>::max()))
-        Refuse(line, std::string(text) + " is out of range" + what() + " up to ±3.4e38)");
+        OutOfRange(line, std::string(text) + " is out of range" + what() + " up to ±3.4e38)");
       return;
     }
     bool tooLarge = false;
@@ -232,9 +236,65 @@ private:
                                       : (1LL << (bits - 1)) - 1;
     if (tooLarge || integer > most || integer < -most - 1)
     {
-      Refuse(line, std::string(text) + " is out of range" + what() + ", " + std::to_string(-most - 1)
+      OutOfRange(line, std::string(text) + " is out of range" + what() + ", " + std::to_string(-most - 1)
                        + " to " + std::to_string(most) + ")");
     }
+  }
+
+  // Where the current object began, to go back to when it is left out.
+  struct Checkpoint
+  {
+    size_t line = 0, text = 0, emitted = 0, jumps = 0;
+    size_t vertices = 0, polylines = 0, attributes = 0, inserts = 0;
+  };
+
+  void Mark()
+  {
+    mark = {codeLine,           scan.text.size(),           emitted,
+            scan.lineJumps.size(), scan.vertices.size(),    scan.polylineStarts.size(),
+            scan.attributes.size(), scan.insertStarts.size()};
+  }
+
+  // A value libdime cannot keep: an entity holding one is left out, as
+  // peers leave out what they cannot read; elsewhere the file is refused.
+  void OutOfRange(size_t line, const std::string &problem)
+  {
+    static const char *const NotEntities[] = {"SECTION", "ENDSEC", "BLOCK", "ENDBLK", "SEQEND", "EOF"};
+    const bool entity = (section == "ENTITIES" || section == "BLOCKS") && mark.line != 0
+                        && std::find(std::begin(NotEntities), std::end(NotEntities), object)
+                               == std::end(NotEntities);
+    if (!entity)
+      Refuse(line, problem);
+    if (skipping)
+      return;
+    if (scan.skippedEntities++ == 0)
+      scan.firstSkipped = "a " + object + " at line " + std::to_string(mark.line) + ": " + problem;
+    scan.text.resize(mark.text);
+    emitted = mark.emitted;
+    scan.lineJumps.resize(mark.jumps);
+    scan.vertices.resize(mark.vertices);
+    scan.polylineStarts.resize(mark.polylines);
+    scan.attributes.resize(mark.attributes);
+    scan.insertStarts.resize(mark.inserts);
+    inPolyline = inInsert = inAttribute = false;
+    afterInsert = object == "ATTRIB"; // more of the insert's attributes may follow
+    skipping = true;
+    skippingOwner = object == "POLYLINE" || object == "INSERT";
+  }
+
+  // A left-out POLYLINE or INSERT takes its vertices or attributes and
+  // their SEQEND along.
+  bool StillSkipping(std::string_view word)
+  {
+    if (skippingOwner && (word == "VERTEX" || word == "ATTRIB"))
+      return true;
+    if (skippingOwner && word == "SEQEND")
+    {
+      skippingOwner = false;
+      return true;
+    }
+    skipping = skippingOwner = false;
+    return false;
   }
 
   void CheckCount(int code)
@@ -264,6 +324,7 @@ private:
 
   void NoteSection(const std::string &name)
   {
+    section = name;
     const auto [first, added] = sections.emplace(name, sectionStart);
     if (!added)
     {
@@ -447,6 +508,10 @@ private:
   bool afterInsert = false; // ATTRIBs may follow
   bool inAttribute = false;
   bool embedded = false; // in the embedded MTEXT of an ATTRIB (after group 101)
+  std::string section; // the name of the last section begun
+  Checkpoint mark;
+  bool skipping = false;      // leaving out the current object
+  bool skippingOwner = false; // and what belongs to it up to its SEQEND
 };
 
 } // namespace

@@ -48,5 +48,56 @@ TEST(EndOfFileTest, WhatFollowsEofIsNotRead)
   EXPECT_NE(LoadError(binary.Path()).find("binary data"), std::string::npos);
 }
 
+TEST(OutOfRangeValueTest, EntityHoldingOneIsLeftOutAndNamedInOneWarning)
+{
+  // Kept: the rows 10, 30, 50, 70, 90. Left out: a LINE with a Z of 2e50,
+  // an LWPOLYLINE, a POLYLINE with its vertices, an INSERT with its
+  // attributes, one VERTEX of a kept POLYLINE and one ATTRIB of a kept insert.
+  auto line = [](int y, const std::string &z) {
+    return Groups({{0, "LINE"}, {8, "0"}, {10, "10"}, {20, std::to_string(y)}, {30, z}, {11, "90"},
+                   {21, std::to_string(y)}});
+  };
+  auto attrib = [](int y, const std::string &height) {
+    return Groups({{0, "ATTRIB"}, {8, "0"}, {10, "5"}, {20, std::to_string(y)}, {40, height},
+                   {1, "W"}, {2, "T"}, {70, "0"}});
+  };
+  const std::string polyline = Groups({{0, "POLYLINE"}, {8, "0"}, {66, "1"}, {70, "0"}});
+  const std::string blocks = Groups({{0, "BLOCK"}, {8, "0"}, {2, "B"}, {70, "2"}, {10, "0"}, {20, "0"}})
+                             + Groups({{0, "ENDBLK"}, {8, "0"}});
+  const std::string entities =
+      line(90, "0") + line(80, "2e50")
+      + Groups({{0, "LWPOLYLINE"}, {8, "0"}, {90, "2"}, {70, "0"}, {10, "10"}, {20, "75"}, {10, "90"},
+                {20, "1e39"}})
+      + line(70, "0")
+      + polyline + Groups({{0, "VERTEX"}, {8, "0"}, {10, "10"}, {20, "60"}, {62, "99999"}})
+      + Groups({{0, "VERTEX"}, {8, "0"}, {10, "90"}, {20, "60"}, {0, "SEQEND"}, {8, "0"}})
+      + polyline + Groups({{0, "VERTEX"}, {8, "0"}, {10, "10"}, {20, "50"}})
+      + Groups({{0, "VERTEX"}, {8, "0"}, {10, "50"}, {20, "50"}, {30, "-5e40"}})
+      + Groups({{0, "VERTEX"}, {8, "0"}, {10, "90"}, {20, "50"}, {0, "SEQEND"}, {8, "0"}})
+      + Groups({{0, "INSERT"}, {8, "0"}, {66, "1"}, {2, "B"}, {10, "0"}, {20, "4e39"}})
+      + attrib(40, "8") + Groups({{0, "SEQEND"}, {8, "0"}})
+      + Groups({{0, "INSERT"}, {8, "0"}, {66, "1"}, {2, "B"}, {10, "0"}, {20, "0"}})
+      + attrib(20, "1e99") + attrib(26, "8") + Groups({{0, "SEQEND"}, {8, "0"}})
+      + Groups({{0, "LWPOLYLINE"}, {8, "0"}, {90, "2"}, {70, "0"}, {10, "10"}, {20, "10"}, {10, "90"},
+                {20, "10"}});
+  auto document = LoadText(DxfFile("", blocks, entities));
+  ASSERT_EQ(document->Warnings().size(), 1u);
+  EXPECT_NE(document->Warnings()[0].find(": 6 entities left out for values out of range; the first, "
+                                          "a LINE at line "),
+            std::string::npos)
+      << document->Warnings()[0];
+  EXPECT_NE(document->Warnings()[0].find("2e50 is out of range (group code 30"), std::string::npos);
+  Picture picture;
+  picture.Draw(*document, UnitView);
+  for (int y : {90, 70, 50, 10})
+    EXPECT_EQ(picture.InkRow(100 - y), 80) << y;
+  EXPECT_GT(picture.InkIn(0, 66, 20, 76), 0); // the kept attribute, 26 high
+  for (int y : {80, 75, 60, 40})
+    EXPECT_EQ(picture.InkRow(100 - y), 0) << y;
+  EXPECT_EQ(picture.InkIn(0, 78, 20, 84), 0); // the left-out attribute at 20
+  // A drawing without such values has no warnings.
+  EXPECT_TRUE(LoadText(Entities(Across))->Warnings().empty());
+}
+
 } // namespace
 } // namespace zulan
