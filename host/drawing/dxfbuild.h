@@ -40,7 +40,7 @@ constexpr int MaxWeight = 211;
 [[noreturn]] void TooManyVisits(const std::string &path);
 
 // The entities the loader tells apart; everything else is Other and draws
-// nothing (3D faces, viewports).
+// nothing (viewports, meshes).
 enum class EntityKind
 {
   Line,
@@ -52,6 +52,7 @@ enum class EntityKind
   Spline,
   Point,
   Face, // SOLID and TRACE
+  Face3D,
   Text,
   MText,
   Hatch,

@@ -10,6 +10,7 @@
 // are in the files dxfbuild.h names.
 #include <dime/Input.h>
 #include <dime/Model.h>
+#include <dime/entities/3DFace.h>
 #include <dime/entities/Block.h>
 #include <dime/entities/Insert.h>
 #include <dime/entities/Line.h>
@@ -220,6 +221,7 @@ private:
     case EntityKind::Face:
       AddPoints(TypeSolid, Shape::Polygon, style, shapes.Points(entity, kind, withinBlock), Closed);
       break;
+    case EntityKind::Face3D: AddFaceEdges(static_cast<dime3DFace *>(entity), style); break;
     case EntityKind::Text: PlaceLabels(labels.Text(static_cast<dimeText *>(entity), withinBlock), style); break;
     case EntityKind::MText: PlaceLabels(labels.MText(entity, withinBlock), style); break;
     case EntityKind::Hatch:
@@ -238,7 +240,22 @@ private:
       else
         AddDimension(entity, style, context);
       break;
-    case EntityKind::Other: break; // 3D faces, viewports: not drawn
+    case EntityKind::Other: break; // viewports: not drawn
+    }
+  }
+
+  // Its visible edges seen from above; flag bits 1, 2, 4, 8 hide edges 1-4
+  // (corner 1 to 2, ..., corner 4 back to 1). A triangle repeats its third
+  // corner, so its fourth edge has no length.
+  void AddFaceEdges(dime3DFace *face, const RecordStyle &style)
+  {
+    for (int edge = 0; edge < 4; ++edge)
+    {
+      const dimeVec3f &from = face->getVertex(edge), &to = face->getVertex((edge + 1) % 4);
+      if ((face->getFlags() & (1 << edge)) || (from.x == to.x && from.y == to.y))
+        continue;
+      const Point p = style.toWorld.Apply(from.x, from.y), q = style.toWorld.Apply(to.x, to.y);
+      AddGeometry(TypeLine, Shape::Segment, style, {p.x, p.y, q.x, q.y});
     }
   }
 

@@ -93,6 +93,7 @@ EntityKind KindOf(const char *entityName)
       {"LWPOLYLINE", EntityKind::LwPolyline}, {"POLYLINE", EntityKind::Polyline},
       {"SPLINE", EntityKind::Spline},     {"POINT", EntityKind::Point},
       {"SOLID", EntityKind::Face},        {"TRACE", EntityKind::Face},
+      {"3DFACE", EntityKind::Face3D},
       {"TEXT", EntityKind::Text},         {"MTEXT", EntityKind::MText},
       {"HATCH", EntityKind::Hatch},       {"INSERT", EntityKind::Insert},
       {"DIMENSION", EntityKind::Dimension}};

@@ -99,5 +99,28 @@ TEST(OutOfRangeValueTest, EntityHoldingOneIsLeftOutAndNamedInOneWarning)
   EXPECT_TRUE(LoadText(Entities(Across))->Warnings().empty());
 }
 
+TEST(FaceTest, ThreeDFaceDrawsItsVisibleEdges)
+{
+  // A square 20-80 with its second edge (the right side) hidden, and a
+  // triangle (fourth corner repeating the third) with all edges shown.
+  const std::string entities =
+      Groups({{0, "3DFACE"}, {8, "0"}, {10, "20"}, {20, "20"}, {30, "5"}, {11, "80"}, {21, "20"}, {31, "5"},
+              {12, "80"}, {22, "80"}, {32, "9"}, {13, "20"}, {23, "80"}, {33, "9"}, {70, "2"}})
+      + Groups({{0, "3DFACE"}, {8, "0"}, {10, "30"}, {20, "30"}, {11, "50"}, {21, "30"}, {12, "30"},
+                {22, "50"}, {13, "30"}, {23, "50"}});
+  auto document = LoadText(Entities(entities));
+  ASSERT_FALSE(document->Extents().IsEmpty());
+  EXPECT_EQ(document->Extents().maxX, 80);
+  Picture picture;
+  picture.Draw(*document, UnitView);
+  EXPECT_GE(picture.InkRow(80), 59);     // bottom edge (y 20)
+  EXPECT_GE(picture.InkRow(20), 59);     // top edge (y 80)
+  EXPECT_GE(picture.InkColumn(20), 59);  // left edge
+  EXPECT_EQ(picture.InkIn(75, 25, 90, 75), 0); // the hidden right edge
+  EXPECT_GE(picture.InkIn(30, 51, 51, 71), 40); // the triangle's legs
+  EXPECT_GT(picture.InkIn(38, 58, 43, 63), 0);  // its hypotenuse
+  EXPECT_EQ(picture.InkIn(32, 60, 37, 69), 0);  // inside: edges only
+}
+
 } // namespace
 } // namespace zulan
