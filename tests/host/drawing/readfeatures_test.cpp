@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace zulan
 {
@@ -120,6 +121,50 @@ TEST(FaceTest, ThreeDFaceDrawsItsVisibleEdges)
   EXPECT_GE(picture.InkIn(30, 51, 51, 71), 40); // the triangle's legs
   EXPECT_GT(picture.InkIn(38, 58, 43, 63), 0);  // its hypotenuse
   EXPECT_EQ(picture.InkIn(32, 60, 37, 69), 0);  // inside: edges only
+}
+
+// Ink of one TEXT "EEEE" (left-justified at (50.5, 50.5), between pixel
+// centres, 10 high) drawn with the given group 71, in the four quarters
+// round its anchor: right-above, left-above, right-below, left-below.
+std::vector<int> MirroredTextQuarters(const std::string &flags, Picture *picture)
+{
+  std::vector<std::pair<int, std::string>> groups = {
+      {0, "TEXT"}, {8, "0"}, {10, "50.5"}, {20, "50.5"}, {40, "10"}, {1, "EEEF"}};
+  if (!flags.empty())
+    groups.push_back({71, flags});
+  picture->Draw(*LoadText(Entities(Groups(groups))), UnitView);
+  return {picture->InkIn(51, 30, 100, 50), picture->InkIn(0, 30, 51, 50), picture->InkIn(51, 50, 100, 70),
+          picture->InkIn(0, 50, 51, 70)};
+}
+
+TEST(TextMirrorTest, BackwardAndUpsideDownMirrorAboutTheAnchor)
+{
+  Picture upright;
+  const std::vector<int> plain = MirroredTextQuarters("", &upright);
+  ASSERT_GT(plain[0], 50);
+  EXPECT_EQ(plain[1] + plain[2] + plain[3], 0);
+  Picture zero;
+  EXPECT_EQ(MirroredTextQuarters("0", &zero), plain);
+  // The same pixels, mirrored about (50.5, 50.5): column c to 101 - c, row r
+  // (y = 100 - r) to 99 - r.
+  const struct
+  {
+    std::string flags;
+    int quarter; // where all the ink goes
+    bool acrossX, acrossY;
+  } cases[] = {{"2", 1, true, false}, {"4", 2, false, true}, {"6", 3, true, true}};
+  for (const auto &c : cases)
+  {
+    Picture mirrored;
+    const std::vector<int> ink = MirroredTextQuarters(c.flags, &mirrored);
+    for (int q = 0; q < 4; ++q)
+      EXPECT_EQ(ink[q], q == c.quarter ? plain[0] : 0) << c.flags << " quarter " << q;
+    int differ = 0;
+    for (int y = 30; y < 50; ++y)
+      for (int x = 51; x < 100; ++x)
+        differ += upright.Ink(x, y) != mirrored.Ink(c.acrossX ? 101 - x : x, c.acrossY ? 99 - y : y);
+    EXPECT_EQ(differ, 0) << c.flags;
+  }
 }
 
 } // namespace
