@@ -190,6 +190,10 @@ std::vector<LocalLabel> LabelMaker::MTextLabels(dimeEntity *entity)
   std::string text, tail;
   for (const RawRecord &r : RawRecords(entity))
   {
+    // AutoCAD 2018 follows the entity's groups with an embedded object whose
+    // 10 and 11 are its own, not the insertion point and direction.
+    if (r.code == 101)
+      break;
     if (r.code == 3)
       text += r.text;
     else if (r.code == 1)

@@ -167,5 +167,24 @@ TEST(TextMirrorTest, BackwardAndUpsideDownMirrorAboutTheAnchor)
   }
 }
 
+TEST(MTextEmbeddedObjectTest, GroupsAfterTheMarkerDoNotPlaceTheText)
+{
+  // Left-attached at (10, 50), 10 high, direction by rotation 0; the
+  // embedded object repeats 10 (its direction) and 11 (its location).
+  auto mtext = [](bool embedded) {
+    std::string text = Groups({{0, "MTEXT"}, {8, "0"}, {10, "10"}, {20, "50"}, {40, "10"}, {41, "0"},
+                               {71, "7"}, {1, "EEEE"}, {50, "0"}});
+    if (embedded)
+      text += Groups({{101, "Embedded Object"}, {70, "1"}, {10, "0"}, {20, "1"}, {11, "70"}, {21, "20"},
+                      {40, "0"}, {41, "0"}, {71, "3"}});
+    return Entities(text);
+  };
+  Picture plain, embedded;
+  plain.Draw(*LoadText(mtext(false)), UnitView);
+  embedded.Draw(*LoadText(mtext(true)), UnitView);
+  ASSERT_GT(plain.InkIn(10, 40, 60, 50), 50);
+  EXPECT_EQ(embedded.Pixels(), plain.Pixels());
+}
+
 } // namespace
 } // namespace zulan
