@@ -55,6 +55,7 @@ enum class EntityKind
   Face3D,
   Text,
   MText,
+  AttDef,
   Hatch,
   Insert,
   Dimension,
@@ -284,6 +285,8 @@ public:
   const std::vector<LocalLabel> &Text(dimeText *text, bool withinBlock);
   const std::vector<LocalLabel> &MText(dimeEntity *entity, bool withinBlock);
   const std::vector<LocalLabel> &Attribute(const zulan::Attribute &attribute, bool withinBlock);
+  // An attribute definition's tag (2), drawn like TEXT.
+  const std::vector<LocalLabel> &AttDefTag(dimeEntity *entity);
 
 private:
   struct TextLine;

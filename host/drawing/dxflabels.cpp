@@ -176,6 +176,39 @@ const std::vector<LocalLabel> &LabelMaker::Attribute(const zulan::Attribute &att
   });
 }
 
+const std::vector<LocalLabel> &LabelMaker::AttDefTag(dimeEntity *entity)
+{
+  return labels.Get(entity, false, [&](bool) {
+    TextLine t;
+    for (const RawRecord &r : RawRecords(entity))
+    {
+      if (r.code == 101)
+        break; // an embedded object's groups follow
+      switch (r.code)
+      {
+      case 2: t.raw = r.text; break;
+      case 10: t.at.x = r.number; break;
+      case 20: t.at.y = r.number; break;
+      case 11:
+        t.second.x = r.number;
+        t.hasSecond = true;
+        break;
+      case 21: t.second.y = r.number; break;
+      case 40: t.height = r.number; break;
+      case 41: t.widthFactor = r.number; break;
+      case 50: t.degrees = r.number; break;
+      case 71: t.mirror = int(r.number); break;
+      case 72: t.h = int(r.number); break;
+      case 74: t.v = int(r.number); break;
+      default: break;
+      }
+    }
+    std::vector<LocalLabel> out;
+    LineLabel(t, &out);
+    return out;
+  });
+}
+
 const std::vector<LocalLabel> &LabelMaker::MText(dimeEntity *entity, bool withinBlock)
 {
   return labels.Get(entity, withinBlock, [&](bool) { return MTextLabels(entity); });

@@ -224,6 +224,12 @@ private:
     case EntityKind::Face3D: AddFaceEdges(static_cast<dime3DFace *>(entity), style); break;
     case EntityKind::Text: PlaceLabels(labels.Text(static_cast<dimeText *>(entity), withinBlock), style); break;
     case EntityKind::MText: PlaceLabels(labels.MText(entity, withinBlock), style); break;
+    case EntityKind::AttDef:
+      // Its tag shows where it stands in model space; a block's definitions
+      // become the attributes of its inserts instead.
+      if (!withinBlock)
+        PlaceLabels(labels.AttDefTag(entity), style);
+      break;
     case EntityKind::Hatch:
       AddPoints(TypeFill, Shape::Polygon, style, shapes.Points(entity, kind, withinBlock), Closed);
       AddPatternPieces(style, shapes.HatchPieces(entity, withinBlock));

@@ -95,6 +95,7 @@ EntityKind KindOf(const char *entityName)
       {"SOLID", EntityKind::Face},        {"TRACE", EntityKind::Face},
       {"3DFACE", EntityKind::Face3D},
       {"TEXT", EntityKind::Text},         {"MTEXT", EntityKind::MText},
+      {"ATTDEF", EntityKind::AttDef},
       {"HATCH", EntityKind::Hatch},       {"INSERT", EntityKind::Insert},
       {"DIMENSION", EntityKind::Dimension}};
   const auto found = Kinds.find(entityName ? entityName : "");

@@ -186,5 +186,28 @@ TEST(MTextEmbeddedObjectTest, GroupsAfterTheMarkerDoNotPlaceTheText)
   EXPECT_EQ(embedded.Pixels(), plain.Pixels());
 }
 
+TEST(AttDefTest, ModelSpaceDefinitionShowsItsTagAsText)
+{
+  // An ATTDEF at (10, 50) with tag "EEEE" and value "I"; the same inside a
+  // block at (10, 20), inserted: a block's definitions draw nothing.
+  auto attdef = [](int y) {
+    return Groups({{0, "ATTDEF"}, {8, "0"}, {10, "10"}, {20, std::to_string(y)}, {40, "10"}, {1, "I"},
+                   {3, "Prompt"}, {2, "EEEE"}, {70, "0"}, {73, "0"}, {74, "0"}});
+  };
+  const std::string blocks =
+      Groups({{0, "BLOCK"}, {8, "0"}, {2, "B"}, {70, "2"}, {10, "0"}, {20, "0"}}) + attdef(20)
+      + Groups({{0, "ENDBLK"}, {8, "0"}});
+  auto document = LoadText(DxfFile("", blocks, attdef(50) + Groups({{0, "INSERT"}, {8, "0"}, {2, "B"},
+                                                                     {10, "0"}, {20, "0"}})));
+  Picture picture;
+  picture.Draw(*document, UnitView);
+  Picture text;
+  text.Draw(*LoadText(Entities(Groups({{0, "TEXT"}, {8, "0"}, {10, "10"}, {20, "50"}, {40, "10"},
+                                       {1, "EEEE"}}))),
+            UnitView);
+  ASSERT_GT(text.InkIn(10, 38, 60, 51), 50);
+  EXPECT_EQ(picture.Pixels(), text.Pixels());
+}
+
 } // namespace
 } // namespace zulan
