@@ -209,5 +209,34 @@ TEST(AttDefTest, ModelSpaceDefinitionShowsItsTagAsText)
   EXPECT_EQ(picture.Pixels(), text.Pixels());
 }
 
+TEST(HatchClockwiseEdgeTest, FillsTheQuarterItsAnglesMirror)
+{
+  // Centre (50, 50) to (80, 50), a clockwise edge stored as 0-90 degrees
+  // (so from direction 0 to -90), down to (50, 20) or (50, 35) and back up:
+  // the quarter below and right of the centre, as ezdxf reads the file.
+  const std::string circle = Groups({{72, "2"}, {10, "50"}, {20, "50"}, {40, "30"}, {50, "0"}, {51, "90"},
+                                     {73, "0"}});
+  const std::string ellipse = Groups({{72, "3"}, {10, "50"}, {20, "50"}, {11, "30"}, {21, "0"}, {40, "0.5"},
+                                      {50, "0"}, {51, "90"}, {73, "0"}});
+  for (const auto &[edge, bottom] : {std::make_pair(circle, 20), std::make_pair(ellipse, 35)})
+  {
+    const std::string hatch =
+        Groups({{0, "HATCH"}, {8, "0"}, {10, "0"}, {20, "0"}, {30, "0"}, {210, "0"}, {220, "0"}, {230, "1"},
+                {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "1"}, {92, "1"}, {93, "3"}, {72, "1"}, {10, "50"},
+                {20, "50"}, {11, "80"}, {21, "50"}})
+        + edge
+        + Groups({{72, "1"}, {10, "50"}, {20, std::to_string(bottom)}, {11, "50"}, {21, "50"}, {97, "0"},
+                  {75, "0"}, {76, "1"}, {98, "0"}});
+    Picture picture;
+    picture.Draw(*LoadText(Entities(hatch)), UnitView);
+    const int height = 50 - bottom;
+    EXPECT_GT(picture.InkIn(51, 51, 60, 50 + height * 9 / 10), 8 * height * 8 / 10) << bottom;
+    EXPECT_EQ(picture.InkIn(0, 0, 100, 49), 0) << bottom;             // above the centre
+    EXPECT_EQ(picture.InkIn(0, 0, 49, 100), 0) << bottom;             // left of it
+    EXPECT_EQ(picture.InkIn(0, 52 + height, 100, 100), 0) << bottom; // below the edge
+    EXPECT_EQ(picture.InkIn(77, 50 + height * 3 / 4, 100, 100), 0) << bottom; // outside the curve
+  }
+}
+
 } // namespace
 } // namespace zulan
