@@ -238,5 +238,32 @@ TEST(HatchClockwiseEdgeTest, FillsTheQuarterItsAnglesMirror)
   }
 }
 
+TEST(ExtrusionTest, TwoDPolylineAndCircleInTiltedObjectCoordinates)
+{
+  // Extrusion (0.6, 0, 0.8): the OCS x axis is world y, its y axis world
+  // x times -0.8 (ezdxf's OCS maps (20, -20, 10) to (22, 20)). The
+  // polyline's elevation (its 30) moves it 0.6 x 10 along world x.
+  const std::string tilt = Groups({{210, "0.6"}, {220, "0"}, {230, "0.8"}});
+  const std::string polyline = Groups({{0, "POLYLINE"}, {8, "0"}, {66, "1"}, {10, "0"}, {20, "0"}, {30, "10"},
+                                       {70, "0"}})
+                               + tilt
+                               + Groups({{0, "VERTEX"}, {8, "0"}, {10, "20"}, {20, "-20"}, {0, "VERTEX"}, {8, "0"},
+                                         {10, "80"}, {20, "-20"}, {0, "SEQEND"}, {8, "0"}});
+  Picture picture;
+  picture.Draw(*LoadText(Entities(polyline)), UnitView);
+  EXPECT_EQ(picture.InkColumn(22), 60);
+  EXPECT_EQ(picture.InkIn(0, 0, 100, 100), 60);
+  // A circle of radius 25 at OCS (60, -75): an ellipse 40 wide and 50 high
+  // round world (60, 60).
+  Picture circle;
+  circle.Draw(*LoadText(Entities(Groups({{0, "CIRCLE"}, {8, "0"}, {10, "60"}, {20, "-75"}, {40, "25"}}) + tilt)),
+              UnitView);
+  EXPECT_EQ(circle.InkIn(0, 0, 39, 100) + circle.InkIn(82, 0, 100, 100), 0);
+  EXPECT_GT(circle.InkColumn(40) + circle.InkColumn(41), 0);
+  EXPECT_GT(circle.InkRow(15) + circle.InkRow(16), 0);
+  EXPECT_GT(circle.InkRow(64) + circle.InkRow(65), 0);
+  EXPECT_EQ(circle.InkIn(0, 0, 100, 14) + circle.InkIn(0, 67, 100, 100), 0);
+}
+
 } // namespace
 } // namespace zulan
