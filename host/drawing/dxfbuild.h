@@ -56,6 +56,7 @@ enum class EntityKind
   Text,
   MText,
   AttDef,
+  Wipeout,
   Hatch,
   Insert,
   Dimension,
@@ -131,6 +132,7 @@ struct DrawingTables
   std::string codePage;              // $DWGCODEPAGE
   bool hasLimits = false;            // $LIMMIN and $LIMMAX
   bool limitsChecked = false;        // $LIMCHECK: the limits are marked
+  bool wipeoutFrame = false;         // $WIPEOUTFRAME: wipeouts show their frames
   double limits[4] = {0, 0, 0, 0};   // min x, min y, max x, max y
 };
 

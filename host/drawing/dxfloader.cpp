@@ -221,6 +221,19 @@ private:
     case EntityKind::Face:
       AddPoints(TypeSolid, Shape::Polygon, style, shapes.Points(entity, kind, withinBlock), Closed);
       break;
+    case EntityKind::Wipeout:
+    {
+      // Background over what was drawn before it, and its frame when the
+      // header shows frames.
+      const std::vector<Point> &boundary = shapes.Points(entity, kind, withinBlock);
+      const size_t first = document.entities.size();
+      AddPoints(TypeFill, Shape::Polygon, style, boundary, Closed);
+      if (document.entities.size() > first)
+        document.entities.back().colorIndex = WhiteIndex;
+      if (tables.wipeoutFrame)
+        AddPoints(TypePolyline, Shape::Path, style, boundary, Closed);
+      break;
+    }
     case EntityKind::Face3D: AddFaceEdges(static_cast<dime3DFace *>(entity), style); break;
     case EntityKind::Text: PlaceLabels(labels.Text(static_cast<dimeText *>(entity), withinBlock), style); break;
     case EntityKind::MText: PlaceLabels(labels.MText(entity, withinBlock), style); break;

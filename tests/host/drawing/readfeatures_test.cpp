@@ -265,5 +265,35 @@ TEST(ExtrusionTest, TwoDPolylineAndCircleInTiltedObjectCoordinates)
   EXPECT_EQ(circle.InkIn(0, 0, 100, 14) + circle.InkIn(0, 67, 100, 100), 0);
 }
 
+TEST(WipeoutTest, HidesWhatLiesUnderItAndShowsItsFrameWhenTheHeaderSays)
+{
+  // Lines at y 50 and 80 across, then a WIPEOUT over (20, 30)-(70, 60) as
+  // ezdxf writes it (a one-pixel image, its clip polygon in pixel units),
+  // then a line at y 40 drawn over it.
+  const std::string wipeout =
+      Groups({{0, "WIPEOUT"}, {8, "0"}, {90, "0"}, {10, "20"}, {20, "30"}, {30, "0"}, {11, "50"}, {21, "0"},
+              {31, "0"}, {12, "0"}, {22, "30"}, {32, "0"}, {13, "1"}, {23, "1"}, {70, "7"}, {280, "1"},
+              {71, "2"}, {91, "5"}, {14, "-0.5"}, {24, "0.5"}, {14, "0.5"}, {24, "0.5"}, {14, "0.5"},
+              {24, "-0.5"}, {14, "-0.5"}, {24, "-0.5"}, {14, "-0.5"}, {24, "0.5"}});
+  auto line = [](int y) {
+    return Groups({{0, "LINE"}, {8, "0"}, {10, "5"}, {20, std::to_string(y)}, {11, "95"}, {21, std::to_string(y)}});
+  };
+  const std::string entities = line(50) + line(80) + wipeout + line(40);
+  for (const bool frame : {false, true})
+  {
+    const std::string header = frame ? Groups({{9, "$WIPEOUTFRAME"}, {70, "1"}}) : "";
+    auto document = LoadText(DxfFile("", "", entities, header));
+    Picture picture;
+    picture.Draw(*document, UnitView);
+    EXPECT_EQ(picture.InkIn(0, 50, 20, 51) + picture.InkIn(71, 50, 100, 51), 15 + 24) << frame;
+    EXPECT_EQ(picture.InkIn(21, 41, 70, 60) + picture.InkIn(21, 61, 70, 70), 0) << frame; // under it
+    EXPECT_EQ(picture.InkRow(20), 90) << frame;           // outside it
+    EXPECT_EQ(picture.InkRow(60), 90) << frame;           // drawn after it
+    // The frame: the left and right sides, the bottom and top.
+    EXPECT_EQ(picture.InkIn(20, 41, 21, 50) + picture.InkIn(70, 41, 71, 50), frame ? 18 : 0) << frame;
+    EXPECT_EQ(picture.InkIn(25, 70, 35, 71) + picture.InkIn(25, 40, 35, 41), frame ? 20 : 0) << frame;
+  }
+}
+
 } // namespace
 } // namespace zulan
