@@ -34,6 +34,12 @@ public:
   uint32_t *GetPalette() override { return palette; }
   uint8_t *GetHeader() override { return header; }
   std::string Open(const std::string &path) override;
+  // What the open drawing's loader left out, one line each (none when
+  // everything was read).
+  std::vector<std::string> Warnings() const
+  {
+    return document ? document->Warnings() : std::vector<std::string>();
+  }
   // Draws every line one pixel wide, whatever its weight (--hairlines).
   void SetHairlines(bool on);
   // Smooths lines, fills and text (--antialias, or the registry value

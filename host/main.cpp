@@ -272,6 +272,10 @@ int main(int argc, char **argv)
       std::cerr << ZULAN_NAME ": " << drawingError << "\n";
       return ExitDrawing;
     }
+#ifndef _WIN32
+    for (const std::string &warning : hostDrawing.Warnings())
+      std::cerr << ZULAN_NAME ": " << warning << "\n";
+#endif
   }
 
 #ifndef _WIN32

@@ -153,6 +153,9 @@ public:
   // A record's dash lengths in world units (positive drawn, negative a gap,
   // 0 a dot); empty for a continuous line.
   const std::vector<double> &Dashes(const Entity &entity) const;
+  // What the loader left out of a drawing it still loaded, one line each,
+  // "<path>: <what>", for the host to print.
+  const std::vector<std::string> &Warnings() const { return warnings; }
 
 private:
   friend class DocumentBuilder;
@@ -167,6 +170,7 @@ private:
   int pointMode = 0;
   double pointSize = 0;
   std::vector<std::vector<double>> dashPatterns{{}}; // 0: continuous
+  std::vector<std::string> warnings;
 };
 
 // World extents of one entity (empty for an empty text).

@@ -40,7 +40,7 @@ constexpr int MaxWeight = 211;
 [[noreturn]] void TooManyVisits(const std::string &path);
 
 // The entities the loader tells apart; everything else is Other and draws
-// nothing (3D faces, viewports).
+// nothing (viewports, meshes).
 enum class EntityKind
 {
   Line,
@@ -52,8 +52,11 @@ enum class EntityKind
   Spline,
   Point,
   Face, // SOLID and TRACE
+  Face3D,
   Text,
   MText,
+  AttDef,
+  Wipeout,
   Hatch,
   Insert,
   Dimension,
@@ -129,6 +132,7 @@ struct DrawingTables
   std::string codePage;              // $DWGCODEPAGE
   bool hasLimits = false;            // $LIMMIN and $LIMMAX
   bool limitsChecked = false;        // $LIMCHECK: the limits are marked
+  bool wipeoutFrame = false;         // $WIPEOUTFRAME: wipeouts show their frames
   double limits[4] = {0, 0, 0, 0};   // min x, min y, max x, max y
 };
 
@@ -283,6 +287,8 @@ public:
   const std::vector<LocalLabel> &Text(dimeText *text, bool withinBlock);
   const std::vector<LocalLabel> &MText(dimeEntity *entity, bool withinBlock);
   const std::vector<LocalLabel> &Attribute(const zulan::Attribute &attribute, bool withinBlock);
+  // An attribute definition's tag (2), drawn like TEXT.
+  const std::vector<LocalLabel> &AttDefTag(dimeEntity *entity);
 
 private:
   struct TextLine;

@@ -94,13 +94,11 @@ void ReadEdgePath(RawCursor &at, PointList *rings)
       {
         v = {-u.y * r, u.x * r};
       }
-      // Clockwise edges keep their angles but run the other way round.
+      // A clockwise edge gives its angles as for the edge mirrored across
+      // its axis: with v turned round, angle t lands on direction -t, so the
+      // edge runs clockwise from -start to -end, as ezdxf reads it too.
       if (!ccw)
-      {
-        t0 = -t0;
-        t1 = -t1;
         v = {-v.x, -v.y};
-      }
       const double start = Normalized(t0, 2 * Pi);
       AppendConic({cx, cy}, u, v, start, start + Sweep(t0, t1, 2 * Pi), rings);
     }

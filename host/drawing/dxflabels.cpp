@@ -25,6 +25,7 @@ struct LabelMaker::TextLine
   double degrees = 0;     // 50
   int h = 0;              // 72
   int v = 0;              // 73 (74 for ATTRIB)
+  int mirror = 0;         // 71: 2 backward, 4 upside down
   std::string raw;        // 1, as in the file
 };
 
@@ -53,6 +54,36 @@ void LabelMaker::MakeLabel(Point anchor, double emSize, double widthFactor, doub
   texts.push_back(text);
 }
 
+namespace
+{
+
+// Mirrors the labels from `first` on about their anchor: backward text
+// (71 bit 2) across the text's up direction, upside-down text (bit 4)
+// across its baseline.
+void MirrorLabels(std::vector<LocalLabel> *out, size_t first, Point anchor, int mirror)
+{
+  for (size_t i = first; i < out->size(); ++i)
+  {
+    LocalLabel &label = (*out)[i];
+    for (const int bit : {2, 4})
+    {
+      if (!(mirror & bit))
+        continue;
+      Point &axis = bit == 2 ? label.along : label.up;
+      const double length = std::hypot(axis.x, axis.y);
+      if (!(length > 0))
+        continue;
+      const Point unit{axis.x / length, axis.y / length};
+      const Point w{label.origin.x - anchor.x, label.origin.y - anchor.y};
+      const double across = w.x * unit.x + w.y * unit.y;
+      label.origin = {label.origin.x - 2 * across * unit.x, label.origin.y - 2 * across * unit.y};
+      axis = {-axis.x, -axis.y};
+    }
+  }
+}
+
+} // namespace
+
 // Places a line as the format's justification says: 72 = 0, 1, 2 left,
 // centre, right and 4 middle; 73 = 0-3 baseline, bottom, middle, top, at
 // the second point when either is not 0. 72 = 3 (aligned) and 5 (fit)
@@ -74,7 +105,9 @@ void LabelMaker::LineLabel(const TextLine &t, std::vector<LocalLabel> *out)
       em = span / (advance * widthFactor);
     else
       widthFactor = span / (advance * em);
+    const size_t first = out->size();
     MakeLabel(t.at, em, widthFactor, std::atan2(dy, dx), text, advance, 0, 0, MTextEntityColour, out);
+    MirrorLabels(out, first, t.at, t.mirror);
     return;
   }
   const bool justified = (t.h != 0 || t.v != 0) && t.h != 3 && t.h != 5;
@@ -87,8 +120,10 @@ void LabelMaker::LineLabel(const TextLine &t, std::vector<LocalLabel> *out)
     upEms = -CapHeightEms / 2;
   if (t.v == 3)
     upEms = -CapHeightEms;
+  const size_t first = out->size();
   MakeLabel(anchor, em, widthFactor, t.degrees * Degrees, text, advance, along, upEms,
             MTextEntityColour, out);
+  MirrorLabels(out, first, anchor, t.mirror);
 }
 
 const std::vector<LocalLabel> &LabelMaker::Text(dimeText *text, bool withinBlock)
@@ -114,6 +149,7 @@ const std::vector<LocalLabel> &LabelMaker::Text(dimeText *text, bool withinBlock
     dimeParam justification;
     t.h = text->getRecord(72, justification) ? justification.int16_data : 0;
     t.v = text->getRecord(73, justification) ? justification.int16_data : 0;
+    t.mirror = text->getRecord(71, justification) ? justification.int16_data : 0;
     t.raw = text->getTextString();
     LineLabel(t, &out);
     return out;
@@ -140,6 +176,39 @@ const std::vector<LocalLabel> &LabelMaker::Attribute(const zulan::Attribute &att
   });
 }
 
+const std::vector<LocalLabel> &LabelMaker::AttDefTag(dimeEntity *entity)
+{
+  return labels.Get(entity, false, [&](bool) {
+    TextLine t;
+    for (const RawRecord &r : RawRecords(entity))
+    {
+      if (r.code == 101)
+        break; // an embedded object's groups follow
+      switch (r.code)
+      {
+      case 2: t.raw = r.text; break;
+      case 10: t.at.x = r.number; break;
+      case 20: t.at.y = r.number; break;
+      case 11:
+        t.second.x = r.number;
+        t.hasSecond = true;
+        break;
+      case 21: t.second.y = r.number; break;
+      case 40: t.height = r.number; break;
+      case 41: t.widthFactor = r.number; break;
+      case 50: t.degrees = r.number; break;
+      case 71: t.mirror = int(r.number); break;
+      case 72: t.h = int(r.number); break;
+      case 74: t.v = int(r.number); break;
+      default: break;
+      }
+    }
+    std::vector<LocalLabel> out;
+    LineLabel(t, &out);
+    return out;
+  });
+}
+
 const std::vector<LocalLabel> &LabelMaker::MText(dimeEntity *entity, bool withinBlock)
 {
   return labels.Get(entity, withinBlock, [&](bool) { return MTextLabels(entity); });
@@ -154,6 +223,10 @@ std::vector<LocalLabel> LabelMaker::MTextLabels(dimeEntity *entity)
   std::string text, tail;
   for (const RawRecord &r : RawRecords(entity))
   {
+    // AutoCAD 2018 follows the entity's groups with an embedded object whose
+    // 10 and 11 are its own, not the insertion point and direction.
+    if (r.code == 101)
+      break;
     if (r.code == 3)
       text += r.text;
     else if (r.code == 1)

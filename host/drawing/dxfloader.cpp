@@ -10,6 +10,7 @@
 // are in the files dxfbuild.h names.
 #include <dime/Input.h>
 #include <dime/Model.h>
+#include <dime/entities/3DFace.h>
 #include <dime/entities/Block.h>
 #include <dime/entities/Insert.h>
 #include <dime/entities/Line.h>
@@ -220,8 +221,28 @@ private:
     case EntityKind::Face:
       AddPoints(TypeSolid, Shape::Polygon, style, shapes.Points(entity, kind, withinBlock), Closed);
       break;
+    case EntityKind::Wipeout:
+    {
+      // Background over what was drawn before it, and its frame when the
+      // header shows frames.
+      const std::vector<Point> &boundary = shapes.Points(entity, kind, withinBlock);
+      const size_t first = document.entities.size();
+      AddPoints(TypeFill, Shape::Polygon, style, boundary, Closed);
+      if (document.entities.size() > first)
+        document.entities.back().colorIndex = WhiteIndex;
+      if (tables.wipeoutFrame)
+        AddPoints(TypePolyline, Shape::Path, style, boundary, Closed);
+      break;
+    }
+    case EntityKind::Face3D: AddFaceEdges(static_cast<dime3DFace *>(entity), style); break;
     case EntityKind::Text: PlaceLabels(labels.Text(static_cast<dimeText *>(entity), withinBlock), style); break;
     case EntityKind::MText: PlaceLabels(labels.MText(entity, withinBlock), style); break;
+    case EntityKind::AttDef:
+      // Its tag shows where it stands in model space; a block's definitions
+      // become the attributes of its inserts instead.
+      if (!withinBlock)
+        PlaceLabels(labels.AttDefTag(entity), style);
+      break;
     case EntityKind::Hatch:
       AddPoints(TypeFill, Shape::Polygon, style, shapes.Points(entity, kind, withinBlock), Closed);
       AddPatternPieces(style, shapes.HatchPieces(entity, withinBlock));
@@ -238,7 +259,22 @@ private:
       else
         AddDimension(entity, style, context);
       break;
-    case EntityKind::Other: break; // 3D faces, viewports: not drawn
+    case EntityKind::Other: break; // viewports: not drawn
+    }
+  }
+
+  // Its visible edges seen from above; flag bits 1, 2, 4, 8 hide edges 1-4
+  // (corner 1 to 2, ..., corner 4 back to 1). A triangle repeats its third
+  // corner, so its fourth edge has no length.
+  void AddFaceEdges(dime3DFace *face, const RecordStyle &style)
+  {
+    for (int edge = 0; edge < 4; ++edge)
+    {
+      const dimeVec3f &from = face->getVertex(edge), &to = face->getVertex((edge + 1) % 4);
+      if ((face->getFlags() & (1 << edge)) || (from.x == to.x && from.y == to.y))
+        continue;
+      const Point p = style.toWorld.Apply(from.x, from.y), q = style.toWorld.Apply(to.x, to.y);
+      AddGeometry(TypeLine, Shape::Segment, style, {p.x, p.y, q.x, q.y});
     }
   }
 
@@ -432,6 +468,12 @@ std::unique_ptr<Document> Document::Load(const std::string &path)
   }
   std::unique_ptr<Document> document(new Document);
   DocumentBuilder(path, scan, model, *document).Build();
+  if (scan.skippedEntities > 0)
+  {
+    const size_t n = scan.skippedEntities;
+    document->warnings.push_back(path + ": " + std::to_string(n) + (n == 1 ? " entity" : " entities")
+                                 + " left out for values out of range; the first, " + scan.firstSkipped);
+  }
   return document;
 }
 

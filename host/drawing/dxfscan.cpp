@@ -1,6 +1,5 @@
-// Checks a DXF file pair by pair before libdime reads it (see dxfscan.h).
-// Value types follow the DXF group code ranges; where libdime keeps a code in
-// fewer bits than the reference gives (270-275 as 8 bits), its width counts.
+// Checks a DXF file pair by pair before libdime reads it (see dxfscan.h),
+// each value by its group code's type (dxfvalues.h).
 #include "dxfscan.h"
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 
 #include "drawing.h"
 #include "dxflimits.h"
+#include "dxfvalues.h"
 #include "text.h"
 
 namespace zulan
@@ -24,36 +24,7 @@ namespace zulan
 namespace
 {
 
-constexpr int MaxGroupCode = 1071;
 const char BinarySentinel[] = "AutoCAD Binary DXF";
-
-enum class ValueType
-{
-  Text,
-  Real,
-  Int8,
-  Int16,
-  Int32,
-  Int64,
-  Hex
-};
-
-struct CodeRange
-{
-  int first, last;
-  ValueType type;
-};
-
-// Codes not listed here hold text.
-constexpr CodeRange TypedCodes[] = {
-    {10, 59, ValueType::Real},      {60, 79, ValueType::Int16},     {90, 99, ValueType::Int32},
-    {110, 149, ValueType::Real},    {160, 169, ValueType::Int64},   {170, 179, ValueType::Int16},
-    {210, 239, ValueType::Real},    {270, 275, ValueType::Int8},    {276, 279, ValueType::Int16},
-    {280, 299, ValueType::Int8},    {310, 369, ValueType::Hex},     {370, 389, ValueType::Int16},
-    {390, 399, ValueType::Hex},     {400, 409, ValueType::Int16},   {420, 429, ValueType::Int32},
-    {440, 459, ValueType::Int32},   {460, 469, ValueType::Real},    {480, 481, ValueType::Hex},
-    {1010, 1059, ValueType::Real},  {1060, 1070, ValueType::Int16}, {1071, 1071, ValueType::Int32},
-};
 
 // Counts libdime sizes arrays by: a negative one makes it throw from new[].
 struct CountCode
@@ -62,18 +33,6 @@ struct CountCode
   int code;
 };
 constexpr CountCode CountCodes[] = {{"TABLE", 70}, {"SPLINE", 72}, {"SPLINE", 73}, {"SPLINE", 74}};
-
-ValueType TypeOf(int code)
-{
-  static const std::vector<ValueType> types = []
-  {
-    std::vector<ValueType> all(MaxGroupCode + 1, ValueType::Text);
-    for (const CodeRange &range : TypedCodes)
-      std::fill(all.begin() + range.first, all.begin() + range.last + 1, range.type);
-    return all;
-  }();
-  return types[code];
-}
 
 // Blanks around a group code or number, as DXF writers leave them.
 std::string_view Trim(std::string_view text)
@@ -85,88 +44,6 @@ std::string_view Trim(std::string_view text)
 std::string Quoted(std::string_view text)
 {
   return Text::Quoted(text, '"', 40);
-}
-
-bool IsDigit(char ch)
-{
-  return ch >= '0' && ch <= '9';
-}
-
-size_t Digits(std::string_view text, size_t at)
-{
-  size_t end = at;
-  while (end < text.size() && IsDigit(text[end]))
-    ++end;
-  return end - at;
-}
-
-// Decimal integers with an optional sign, and nothing else. A value beyond
-// 64 bits sets *tooLarge.
-bool ParseInteger(std::string_view text, long long *value, bool *tooLarge)
-{
-  const size_t sign = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
-  if (Digits(text, sign) == 0 || Digits(text, sign) + sign != text.size())
-    return false;
-  const char *begin = text.data() + (text[0] == '+' ? 1 : 0);
-  *tooLarge = std::from_chars(begin, text.data() + text.size(), *value).ec
-              == std::errc::result_out_of_range;
-  return true;
-}
-
-// Decimal reals: digits with an optional point and exponent, no "inf", "nan"
-// or hexadecimal. False for malformed text; an overflow gives an infinity.
-bool ParseReal(std::string_view text, double *value)
-{
-  size_t at = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
-  const size_t whole = Digits(text, at);
-  at += whole;
-  size_t fraction = 0;
-  if (at < text.size() && text[at] == '.')
-  {
-    fraction = Digits(text, at + 1);
-    at += 1 + fraction;
-  }
-  if (whole + fraction == 0)
-    return false;
-  bool tinyExponent = false;
-  if (at < text.size() && (text[at] == 'e' || text[at] == 'E'))
-  {
-    ++at;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-      tinyExponent = text[at++] == '-';
-    const size_t exponent = Digits(text, at);
-    if (exponent == 0)
-      return false;
-    at += exponent;
-  }
-  if (at != text.size())
-    return false;
-  const char *begin = text.data() + (text[0] == '+' ? 1 : 0);
-  const auto [end, error] = std::from_chars(begin, text.data() + text.size(), *value);
-  if (error == std::errc::result_out_of_range)
-  {
-    // Out of range with at most MaxNumberLength digits: a negative exponent
-    // means too small, which is as good as 0, anything else too large.
-    *value = tinyExponent ? 0.0 : std::numeric_limits<double>::infinity();
-    if (text[0] == '-')
-      *value = -*value;
-  }
-  return end == text.data() + text.size() || error == std::errc::result_out_of_range;
-}
-
-const char *TypeName(ValueType type)
-{
-  switch (type)
-  {
-  case ValueType::Real: return "a real number";
-  case ValueType::Int8: return "an 8-bit integer";
-  case ValueType::Int16: return "a 16-bit integer";
-  case ValueType::Int32: return "a 32-bit integer";
-  case ValueType::Int64: return "a 64-bit integer";
-  case ValueType::Hex: return "a hexadecimal handle or data";
-  case ValueType::Text: break;
-  }
-  return "text";
 }
 
 // One line after another, with the line number; '\r' before '\n' dropped.
@@ -196,6 +73,20 @@ private:
   size_t number = 0;
 };
 
+// Whether a 0/EOF pair starts before byte `end`.
+bool EndsBefore(const std::string &bytes, size_t end)
+{
+  Lines lines(bytes);
+  std::string_view line, previous = "x";
+  while (lines.Next(&line) && size_t(line.data() - bytes.data()) + line.size() <= end)
+  {
+    if (Trim(line) == "EOF" && Trim(previous) == "0")
+      return true;
+    previous = line;
+  }
+  return false;
+}
+
 std::string ReadDrawingFile(const std::string &path)
 {
   // Folders, FIFOs and devices would fail or block while being read.
@@ -214,8 +105,14 @@ std::string ReadDrawingFile(const std::string &path)
     ThrowLoadError(path, "the drawing file is empty (0 bytes)");
   if (bytes.compare(0, sizeof BinarySentinel - 1, BinarySentinel) == 0)
     ThrowLoadError(path, "binary DXF is not supported; save the drawing as ASCII DXF");
-  if (bytes.find('\0') != std::string::npos)
-    ThrowLoadError(path, "not a DXF file (it contains binary data)");
+  // Padding or junk after 0/EOF is not read; binary data before it is no DXF.
+  const size_t nul = bytes.find('\0');
+  if (nul != std::string::npos)
+  {
+    if (!EndsBefore(bytes, nul))
+      ThrowLoadError(path, "not a DXF file (it contains binary data)");
+    bytes.resize(nul);
+  }
   return bytes;
 }
 
@@ -233,8 +130,14 @@ public:
     std::string_view value;
     while (NextPair(&code, &value))
     {
+      if (skipping && (code != 0 || StillSkipping(Trim(value))))
+        continue;
       if (code == 0)
+      {
         EndPolyline();
+        Mark();
+        object = Trim(value);
+      }
       else
         CheckCount(code);
       if (inPolyline && TakeVertexGroup(code))
@@ -246,8 +149,6 @@ public:
       else
         Emit(code, value, codeLine);
       const std::string_view word = Trim(value);
-      if (code == 0)
-        object = word;
       if (code == 0 && word == "LWPOLYLINE")
         BeginPolyline();
       else if (code == 0 && word == "EOF")
@@ -321,7 +222,7 @@ private:
         Refuse(line, Quoted(text) + " is not a number" + what() + ")");
       // libdime keeps reals in single precision.
       if (!(std::fabs(real) <= std::numeric_limits<float>::max()))
-        Refuse(line, std::string(text) + " is out of range" + what() + " up to ±3.4e38)");
+        OutOfRange(line, std::string(text) + " is out of range" + what() + " up to ±3.4e38)");
       return;
     }
     bool tooLarge = false;
@@ -335,9 +236,65 @@ private:
                                       : (1LL << (bits - 1)) - 1;
     if (tooLarge || integer > most || integer < -most - 1)
     {
-      Refuse(line, std::string(text) + " is out of range" + what() + ", " + std::to_string(-most - 1)
+      OutOfRange(line, std::string(text) + " is out of range" + what() + ", " + std::to_string(-most - 1)
                        + " to " + std::to_string(most) + ")");
     }
+  }
+
+  // Where the current object began, to go back to when it is left out.
+  struct Checkpoint
+  {
+    size_t line = 0, text = 0, emitted = 0, jumps = 0;
+    size_t vertices = 0, polylines = 0, attributes = 0, inserts = 0;
+  };
+
+  void Mark()
+  {
+    mark = {codeLine,           scan.text.size(),           emitted,
+            scan.lineJumps.size(), scan.vertices.size(),    scan.polylineStarts.size(),
+            scan.attributes.size(), scan.insertStarts.size()};
+  }
+
+  // A value libdime cannot keep: an entity holding one is left out, as
+  // peers leave out what they cannot read; elsewhere the file is refused.
+  void OutOfRange(size_t line, const std::string &problem)
+  {
+    static const char *const NotEntities[] = {"SECTION", "ENDSEC", "BLOCK", "ENDBLK", "SEQEND", "EOF"};
+    const bool entity = (section == "ENTITIES" || section == "BLOCKS") && mark.line != 0
+                        && std::find(std::begin(NotEntities), std::end(NotEntities), object)
+                               == std::end(NotEntities);
+    if (!entity)
+      Refuse(line, problem);
+    if (skipping)
+      return;
+    if (scan.skippedEntities++ == 0)
+      scan.firstSkipped = "a " + object + " at line " + std::to_string(mark.line) + ": " + problem;
+    scan.text.resize(mark.text);
+    emitted = mark.emitted;
+    scan.lineJumps.resize(mark.jumps);
+    scan.vertices.resize(mark.vertices);
+    scan.polylineStarts.resize(mark.polylines);
+    scan.attributes.resize(mark.attributes);
+    scan.insertStarts.resize(mark.inserts);
+    inPolyline = inInsert = inAttribute = false;
+    afterInsert = object == "ATTRIB"; // more of the insert's attributes may follow
+    skipping = true;
+    skippingOwner = object == "POLYLINE" || object == "INSERT";
+  }
+
+  // A left-out POLYLINE or INSERT takes its vertices or attributes and
+  // their SEQEND along.
+  bool StillSkipping(std::string_view word)
+  {
+    if (skippingOwner && (word == "VERTEX" || word == "ATTRIB"))
+      return true;
+    if (skippingOwner && word == "SEQEND")
+    {
+      skippingOwner = false;
+      return true;
+    }
+    skipping = skippingOwner = false;
+    return false;
   }
 
   void CheckCount(int code)
@@ -367,6 +324,7 @@ private:
 
   void NoteSection(const std::string &name)
   {
+    section = name;
     const auto [first, added] = sections.emplace(name, sectionStart);
     if (!added)
     {
@@ -528,16 +486,8 @@ private:
     return true;
   }
 
-  DxfScan Finish()
-  {
-    std::string_view line;
-    while (lines.Next(&line))
-    {
-      if (!Trim(line).empty())
-        Refuse(lines.Number(), "text after the end of the file (0, EOF)");
-    }
-    return std::move(scan);
-  }
+  // Whatever follows 0/EOF is not read, as AutoCAD reads it.
+  DxfScan Finish() { return std::move(scan); }
 
   const std::string &path;
   Lines lines;
@@ -558,6 +508,10 @@ private:
   bool afterInsert = false; // ATTRIBs may follow
   bool inAttribute = false;
   bool embedded = false; // in the embedded MTEXT of an ATTRIB (after group 101)
+  std::string section; // the name of the last section begun
+  Checkpoint mark;
+  bool skipping = false;      // leaving out the current object
+  bool skippingOwner = false; // and what belongs to it up to its SEQEND
 };
 
 } // namespace

@@ -66,6 +66,11 @@ struct DxfScan
   // `insertStarts` instead.
   std::vector<Attribute> attributes;
   std::vector<size_t> insertStarts; // first attribute of each INSERT
+  // Entities left out for holding a value libdime cannot keep, and what the
+  // first one was.
+  size_t skippedEntities = 0;
+  std::string firstSkipped;
+
   // The attributes of INSERT number `index`: count of them from the result.
   const Attribute *Attributes(long index, size_t *count) const;
 };

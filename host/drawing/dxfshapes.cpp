@@ -78,6 +78,51 @@ void SplineEntityPoints(dimeSpline *spline, PointList *points)
   }
 }
 
+// Its clip polygon (14/24, in image pixels from the top left corner), the
+// rectangle two of them span (71 = 1), or the whole image (13/23 pixels)
+// without them; pixel (x, y) lies at insert + u·(x + 0.5) + v·(h − y − 0.5).
+void WipeoutBoundary(dimeEntity *entity, PointList *points)
+{
+  double at[2] = {0, 0}, u[2] = {0, 0}, v[2] = {0, 0}, size[2] = {0, 0};
+  int clip = 1;
+  std::vector<Point> corners;
+  for (const RawRecord &r : RawRecords(entity))
+  {
+    switch (r.code)
+    {
+    case 10: at[0] = r.number; break;
+    case 20: at[1] = r.number; break;
+    case 11: u[0] = r.number; break;
+    case 21: u[1] = r.number; break;
+    case 12: v[0] = r.number; break;
+    case 22: v[1] = r.number; break;
+    case 13: size[0] = r.number; break;
+    case 23: size[1] = r.number; break;
+    case 71: clip = int(r.number); break;
+    case 14: corners.push_back({r.number, NAN}); break;
+    case 24:
+      if (!corners.empty())
+        corners.back().y = r.number;
+      break;
+    default: break;
+    }
+  }
+  corners.erase(std::remove_if(corners.begin(), corners.end(), [](Point p) { return std::isnan(p.y); }),
+                corners.end());
+  if (corners.size() < 2)
+    corners = {{-0.5, -0.5}, {size[0] - 0.5, size[1] - 0.5}};
+  if (corners.size() == 2 || clip == 1)
+  {
+    const Point a = corners[0], b = corners[1];
+    corners = {a, {b.x, a.y}, b, {a.x, b.y}};
+  }
+  for (const Point &p : corners)
+  {
+    const double s = p.x + 0.5, t = size[1] - p.y - 0.5;
+    points->Add({at[0] + u[0] * s + v[0] * t, at[1] + u[1] * s + v[1] * t});
+  }
+}
+
 bool IsMesh(const dimePolyline *poly)
 {
   return poly->getFlags() & (dimePolyline::IS_POLYFACE_MESH | dimePolyline::IS_POLYMESH_3D);
@@ -93,7 +138,9 @@ EntityKind KindOf(const char *entityName)
       {"LWPOLYLINE", EntityKind::LwPolyline}, {"POLYLINE", EntityKind::Polyline},
       {"SPLINE", EntityKind::Spline},     {"POINT", EntityKind::Point},
       {"SOLID", EntityKind::Face},        {"TRACE", EntityKind::Face},
+      {"3DFACE", EntityKind::Face3D},
       {"TEXT", EntityKind::Text},         {"MTEXT", EntityKind::MText},
+      {"ATTDEF", EntityKind::AttDef},     {"WIPEOUT", EntityKind::Wipeout},
       {"HATCH", EntityKind::Hatch},       {"INSERT", EntityKind::Insert},
       {"DIMENSION", EntityKind::Dimension}};
   const auto found = Kinds.find(entityName ? entityName : "");
@@ -169,7 +216,7 @@ LocalConic EntityShapes::Conic(dimeEntity *entity, EntityKind kind)
 bool EntityShapes::MakesPoints(EntityKind kind)
 {
   return kind == EntityKind::LwPolyline || kind == EntityKind::Polyline || kind == EntityKind::Hatch
-         || kind == EntityKind::Face || kind == EntityKind::Spline;
+         || kind == EntityKind::Face || kind == EntityKind::Spline || kind == EntityKind::Wipeout;
 }
 
 bool EntityShapes::IsClosed(dimeEntity *entity, EntityKind kind)
@@ -234,6 +281,10 @@ std::vector<Point> EntityShapes::MakePoints(dimeEntity *entity, EntityKind kind,
   else if (kind == EntityKind::Hatch)
   {
     HatchRings(entity, &made);
+  }
+  else if (kind == EntityKind::Wipeout)
+  {
+    WipeoutBoundary(entity, &made);
   }
   else if (kind == EntityKind::Spline)
   {

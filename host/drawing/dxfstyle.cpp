@@ -1,8 +1,9 @@
 // Layer, colour, line weight, line type and placement of each entity's
 // records. Inside blocks, contents on layer 0 take the placing entity's
-// layer and BYBLOCK values take its own; an extrusion of (0, 0, -1) mirrors
-// the entity's x axis.
+// layer and BYBLOCK values take its own; entities in object coordinates are
+// mapped to the world by their extrusion.
 #include <dime/entities/Entity.h>
+#include <dime/entities/Polyline.h>
 #include <dime/records/Record.h>
 
 #include <cmath>
@@ -23,6 +24,80 @@ Affine Extruded(const Affine &toWorld, double extrusionZ)
   Affine mirror;
   mirror.a = -1;
   return Compose(toWorld, mirror);
+}
+
+struct Vector3
+{
+  double x, y, z;
+};
+
+Vector3 Cross(Vector3 p, Vector3 q)
+{
+  return {p.y * q.z - p.z * q.y, p.z * q.x - p.x * q.z, p.x * q.y - p.y * q.x};
+}
+
+bool Normalize(Vector3 *v)
+{
+  const double length = std::sqrt(v->x * v->x + v->y * v->y + v->z * v->z);
+  if (!(length > 0) || !std::isfinite(length))
+    return false;
+  *v = {v->x / length, v->y / length, v->z / length};
+  return true;
+}
+
+// Entities whose coordinates are in their object coordinate system.
+bool HasObjectCoordinates(EntityKind kind)
+{
+  switch (kind)
+  {
+  case EntityKind::Circle:
+  case EntityKind::Arc:
+  case EntityKind::LwPolyline:
+  case EntityKind::Polyline:
+  case EntityKind::Face:
+  case EntityKind::Text:
+  case EntityKind::AttDef:
+  case EntityKind::Hatch:
+  case EntityKind::Insert: return true;
+  default: return false;
+  }
+}
+
+// An entity's object coordinates seen from above, by the arbitrary axis
+// algorithm: the OCS x axis is Wy x N (Wz x N when N is near the z axis),
+// y is N x x, and the elevation (38, else the z of 10/30) moves along N.
+// An extrusion straight up or down keeps the plain rule, so those pictures
+// stay exactly as they were.
+Affine EntityToWorld(const dimeEntity *entity, const Affine &toWorld)
+{
+  dimeParam param;
+  Vector3 n{0, 0, entity->getRecord(230, param) ? param.double_data : 1};
+  n.x = entity->getRecord(210, param) ? param.double_data : 0;
+  n.y = entity->getRecord(220, param) ? param.double_data : 0;
+  if ((n.x == 0 && n.y == 0) || !HasObjectCoordinates(KindOf(entity->getEntityName())) || !Normalize(&n))
+    return Extruded(toWorld, n.z);
+  const double nearZ = 1.0 / 64;
+  Vector3 ax = std::fabs(n.x) < nearZ && std::fabs(n.y) < nearZ ? Cross({0, 1, 0}, n) : Cross({0, 0, 1}, n);
+  Vector3 ay{0, 0, 0};
+  if (!Normalize(&ax) || (ay = Cross(n, ax), !Normalize(&ay)))
+    return toWorld;
+  double elevation = 0;
+  if (entity->getRecord(38, param))
+    elevation = param.double_data;
+  else if (KindOf(entity->getEntityName()) == EntityKind::Polyline)
+    elevation = static_cast<const dimePolyline *>(entity)->getElevation().z;
+  else if (entity->getRecord(30, param))
+    elevation = param.double_data;
+  if (!std::isfinite(elevation))
+    elevation = 0;
+  Affine ocs;
+  ocs.a = ax.x;
+  ocs.b = ax.y;
+  ocs.c = ay.x;
+  ocs.d = ay.y;
+  ocs.e = n.x * elevation;
+  ocs.f = n.y * elevation;
+  return Compose(toWorld, ocs);
 }
 
 StyleResolver::OwnStyle ReadOwnStyle(const dimeEntity *entity)
@@ -47,8 +122,7 @@ RecordStyle StyleResolver::Resolve(const dimeEntity *entity, const Context &cont
   const OwnStyle &own =
       ownStyles.Get(entity, context.depth > 0, [&](bool) { return ReadOwnStyle(entity); });
   style.weight = Weight(own.weight, style.layer, context);
-  dimeParam z;
-  style.toWorld = Extruded(context.toWorld, entity->getRecord(230, z) ? z.double_data : 1);
+  style.toWorld = EntityToWorld(entity, context.toWorld);
   style.lineType = LineType(own.lineType, style.layer, context);
   style.dashes = Dashes(style.lineType, own.lineTypeScale, style.toWorld);
   return style;

@@ -95,6 +95,9 @@ void ReadHeader(dimeHeaderSection &header, DrawingTables *tables)
   if (header.getVariable("$DWGCODEPAGE", codes, value, 1) == 1 && codes[0] == 3 && value[0].string_data)
     tables->codePage = value[0].string_data;
   ReadLimits(header, tables);
+  // Frames of wipeouts; off when the header does not say.
+  if (header.getVariable("$WIPEOUTFRAME", codes, value, 1) == 1 && codes[0] >= 70 && codes[0] <= 79)
+    tables->wipeoutFrame = value[0].int16_data != 0;
 }
 
 // libdime keeps LTYPE entries as plain groups: the elements are the 49s in

@@ -22,7 +22,7 @@ TEST(EntityKindTest, NamesToKinds)
   // as libdime gives them, upper case.
   const std::pair<const char *, EntityKind> cases[] = {
       {"SOLID", EntityKind::Face},   {"TRACE", EntityKind::Face},   {"LWPOLYLINE", EntityKind::LwPolyline},
-      {"3DFACE", EntityKind::Other}, {"line", EntityKind::Other},   {"", EntityKind::Other},
+      {"3DFACE", EntityKind::Face3D}, {"VIEWPORT", EntityKind::Other}, {"line", EntityKind::Other},   {"", EntityKind::Other},
       {nullptr, EntityKind::Other}};
   for (const auto &[name, kind] : cases)
     EXPECT_EQ(KindOf(name), kind) << (name ? name : "(null)");
