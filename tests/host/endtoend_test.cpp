@@ -149,28 +149,45 @@ TEST(OptionsDialog, ClipboardSizeGreysOutWidthAndHeight)
   const std::string opened = "dialog \"JPEG and PNG Options\": \"Width\" (1000) disabled\n"
                              "dialog \"JPEG and PNG Options\": \"Height\" (1001) disabled\n";
   EXPECT_TRUE(Contains(run.output, opened)) << run.output;
-  EXPECT_TRUE(Contains(run.output, "\"Width\" (1000) is disabled; \"Width=5\" ignored")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "\"Width\" (1000) is disabled; \"Width=5\" refused")) << run.output;
   EXPECT_TRUE(Contains(run.output, "dialog \"JPEG and PNG Options\": \"Width\" (1000) enabled\n")) << run.output;
   EXPECT_TRUE(Contains(run.output, "\"Help\" (1014) hidden")) << run.output;
   EXPECT_TRUE(Contains(run.output, "(requires 6.10)\" (2015) shown")) << run.output;
   // The dialog shows the stored size, not the clipboard's.
   EXPECT_TRUE(Contains(run.output, "[800]")) << run.output;
   EXPECT_FALSE(Contains(run.output, "[1920]")) << run.output;
+  // The refused Width=5 makes the ok a cancel; without it the size is stored.
+  EXPECT_TRUE(StoredValue(registry, "Options").empty());
+  const CommandResult valid = RunZulan(registry, "--clipboard 1920x1080 -c 'JPEGOPT 1010=off Width=6 1010=on ok'");
+  EXPECT_EQ(valid.status, 0) << valid.output;
   EXPECT_EQ(StoredValue(registry, "Options"), OptionsBytes({6, 600, 8, 75, 2, 0, 9, 0}));
 }
 
 TEST(OptionsDialog, RefusedInputsChangeNothing)
 {
+  // One refused word cancels the whole dialog: the valid words around it
+  // (Crop, Normal=off) are not stored either, and every refusal is told.
   const std::string registry = TempPath("registry.reg");
-  const CommandResult run =
-      RunZulan(registry, "-c 'JPEGOPT 1010=off Width=12345 Quality=abc Quality=1000 Normal=off Use=on Colour=on ok'");
+  WriteRegistry(registry, OptionsLine({640, 480, 0, 50, 2, 2, -1, 0}));
+  const std::vector<uint8_t> before = ReadFileBytes(registry);
+  const CommandResult run = RunZulan(
+      registry, "-c 'JPEGOPT 1010=off Width=12345 Quality=abc Quality=1000 Normal=off Use=on Colour=on Crop ok'");
   EXPECT_EQ(run.status, 2) << run.output;
-  EXPECT_TRUE(Contains(run.output, "takes at most 4 characters")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "takes at most 4 characters; \"Width=12345\" refused")) << run.output;
   EXPECT_TRUE(Contains(run.output, "takes a whole number, not \"abc\"")) << run.output;
   EXPECT_TRUE(Contains(run.output, "takes at most 3 characters")) << run.output;
   EXPECT_TRUE(Contains(run.output, "more than one control answers to \"Use\"")) << run.output;
   EXPECT_TRUE(Contains(run.output, "no control \"Colour\"")) << run.output;
-  EXPECT_EQ(StoredValue(registry, "Options"), OptionsBytes({800, 600, 0, 75, 2, 0, 9, 0}));
+  EXPECT_TRUE(Contains(run.output, "ok not taken after a refused word; nothing changed")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "closed with Cancel")) << run.output;
+  EXPECT_EQ(ReadFileBytes(registry), before);
+
+  // A single bad value among good ones, on default settings.
+  const std::string fresh = TempPath("fresh.reg");
+  const CommandResult one = RunZulan(fresh, "-c 'JPEGOPT 1010=off Width=1600 Height=1200 Quality=abc ok'");
+  EXPECT_EQ(one.status, 2) << one.output;
+  EXPECT_TRUE(Contains(one.output, "\"Quality=abc\" refused")) << one.output;
+  EXPECT_TRUE(StoredValue(fresh, "Options").empty());
 
   // No ok or cancel: the dialog closes as cancelled.
   const std::string other = TempPath("other.reg");
