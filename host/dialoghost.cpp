@@ -82,8 +82,8 @@ int32_t DialogHost::Run(XPDIALOG handle)
     std::string problem;
     outcome = dialog->Apply(*word, &problem);
     if (problem.empty())
-      ;
-    else if (inputs.Typed())
+      continue;
+    if (inputs.Typed())
     {
       const std::string rest = inputs.Joined();
       inputs.Clear();
