@@ -116,7 +116,7 @@ bool CommandRunner::AnswerRequest(const DataRequest &request)
   const std::optional<std::string> word = inputs.Next(prompt);
   if (!word)
   {
-    console.Warn(std::string("no input for \"") + prompt + "\"; cancelled");
+    inputs.ReportNoInput(prompt);
     return false;
   }
   if (IsEsc(*word) || request.target == nullptr)

@@ -49,9 +49,21 @@ int32_t DialogHost::Run(XPDIALOG handle)
   // Someone about to answer at the terminal needs to see the controls.
   if (showDialogs || inputs.WillAsk())
     console.Print(stdout, dialog->Format());
+  // A word refused from a script leaves the dialog able only to cancel, so
+  // that a run stores all of its words or none; the words up to ok or
+  // cancel are still checked, to report every mistake in one run. At the
+  // terminal the user can type a refused word again, as after a dialog's
+  // message box.
+  bool scriptWordRefused = false;
   Dialog::Outcome outcome = Dialog::Outcome::Continue;
   while (outcome == Dialog::Outcome::Continue)
   {
+    if (scriptWordRefused && inputs.WillAsk())
+    {
+      console.Refuse("dialog \"" + caption + "\" got no ok or cancel; closed with Cancel");
+      outcome = Dialog::Outcome::Cancel;
+      break;
+    }
     const std::optional<std::string> word = inputs.Next(caption + ">");
     if (!word)
     {
@@ -61,10 +73,33 @@ int32_t DialogHost::Run(XPDIALOG handle)
     }
     if (word->empty())
       continue;
+    // The Esc key cancels a dialog as its Cancel button does.
+    if (IsEsc(*word))
+    {
+      outcome = Dialog::Outcome::Cancel;
+      break;
+    }
     std::string problem;
     outcome = dialog->Apply(*word, &problem);
-    if (!problem.empty())
-      console.Refuse("dialog \"" + caption + "\": " + problem + "; \"" + *word + "\" ignored");
+    if (problem.empty())
+      continue;
+    if (inputs.Typed())
+    {
+      const std::string rest = inputs.Joined();
+      inputs.Clear();
+      console.Warn("dialog \"" + caption + "\": " + problem + "; \"" + *word + "\" ignored"
+                   + (rest.empty() ? "" : ", and with it \"" + rest + "\""));
+    }
+    else
+    {
+      console.Refuse("dialog \"" + caption + "\": " + problem + "; \"" + *word + "\" refused");
+      scriptWordRefused = true;
+    }
+  }
+  if (outcome == Dialog::Outcome::Ok && scriptWordRefused)
+  {
+    console.Warn("dialog \"" + caption + "\": ok not taken after a refused word; nothing changed");
+    outcome = Dialog::Outcome::Cancel;
   }
   const bool ok = outcome == Dialog::Outcome::Ok;
   if (showDialogs)

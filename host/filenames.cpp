@@ -49,6 +49,8 @@ int32_t AskSaveFileName(InputWords &inputs, Console &console, const char *title,
     return 0;
   const std::string shownTitle = title != nullptr ? title : "Save";
   const std::optional<std::string> word = inputs.Next(shownTitle + ":");
+  if (!word)
+    inputs.ReportNoInput(shownTitle + ":");
   if (!word || IsEsc(*word))
     return 0;
   // As a save dialog would: the name is taken in the folder the dialog

@@ -5,6 +5,8 @@
 #include "drawingdevice.h"
 #include "zulanplatform.h"
 
+#include <iostream>
+
 namespace zulan
 {
 
@@ -36,7 +38,9 @@ void SetCurrentHost(Host *host)
 Host::Host(const HostSettings &settings)
     : console(settings.liveStatus),
       registry(settings.registryPath, console, [this](int32_t stringId) { return HostString(stringId); }),
-      module(console), inputs(console, settings.interactive), runner(module, inputs, console),
+      module(console),
+      inputs(console, settings.interactive, settings.terminal != nullptr ? *settings.terminal : std::cin),
+      runner(module, inputs, console),
       dialogs(module.GetDialogTemplates(), inputs, console, settings.showDialogs)
 {
   if (registry.DrawingAntialias())

@@ -14,6 +14,7 @@
 #include "moduleloader.h"
 #include "registrybridge.h"
 
+#include <istream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,8 +25,9 @@ namespace zulan
 struct HostSettings
 {
   std::string registryPath;
-  bool interactive = false;        // stdin is a terminal: ask when inputs run out
-  bool liveStatus = false;         // stderr is a terminal
+  bool interactive = false;         // stdin is a terminal: ask when inputs run out
+  std::istream *terminal = nullptr; // where to ask; null for std::cin
+  bool liveStatus = false;          // stderr is a terminal
   bool showDialogs = false;
   std::optional<std::pair<int32_t, int32_t>> clipboardSize;
 };

@@ -8,7 +8,7 @@
 namespace zulan
 {
 
-InputWords::InputWords(Console &out, bool ask) : console(out), interactive(ask)
+InputWords::InputWords(Console &out, bool ask, std::istream &in) : console(out), interactive(ask), terminal(in)
 {
 }
 
@@ -16,6 +16,7 @@ void InputWords::Assign(std::vector<std::string>::const_iterator first,
                         std::vector<std::string>::const_iterator last)
 {
   words.assign(first, last);
+  typed = false;
 }
 
 std::string InputWords::Joined() const
@@ -32,10 +33,16 @@ std::optional<std::string> InputWords::Next(const std::string &prompt)
   {
     console.Print(stdout, prompt + (prompt.empty() || prompt.back() == ' ' ? "" : " "));
     std::string line;
-    if (!std::getline(std::cin, line))
+    if (!std::getline(terminal, line))
       return std::nullopt;
-    for (const std::string &word : SplitWords(line))
-      words.push_back(word);
+    typed = true;
+    // Esc cancels at a prompt, as in the CAD program; the byte itself is
+    // never a name or a point, nor printed back.
+    if (line.find(EscKey) != std::string::npos)
+      words.push_back("esc");
+    else
+      for (const std::string &word : SplitWords(line))
+        words.push_back(word);
     if (words.empty())
       words.push_back("");
   }
@@ -44,6 +51,15 @@ std::optional<std::string> InputWords::Next(const std::string &prompt)
   std::string word = words.front();
   words.pop_front();
   return word;
+}
+
+void InputWords::ReportNoInput(const std::string &prompt)
+{
+  const std::string text = "no input for \"" + prompt + "\"; cancelled";
+  if (interactive)
+    console.Warn(text);
+  else
+    console.Refuse(text);
 }
 
 std::vector<std::string> SplitWords(const std::string &line)

@@ -52,13 +52,15 @@ const char HelpFooter[] = R"(Exporting a drawing:
 Inputs:
   The words after a command answer its requests in order: a point as x,y,
   a file name as it is, esc to cancel. JPEGOPT's words set the dialog's
-  controls and must end with ok or cancel:
+  controls and must end with ok or cancel; a refused word cancels the
+  whole dialog:
     zulan -c 'JPEGOPT 1010=off Width=1024 Quality=90 Progressive=on Crop ok'
   A control is named by its text or its label (without regard to case; a
   leading word such as Quality will do) or by its id; edits take whole
   numbers, check boxes on or off, radio buttons on (or just their name).
   When the inputs run out and stdin is a terminal, zulan asks there with the
-  module's own prompt; otherwise the request is cancelled.
+  module's own prompt, where the Esc key cancels as esc does; otherwise the
+  request is cancelled and the run ends with status 2.
 
 Order:
   -c, --export, -m and --event run in the order given, all within one run

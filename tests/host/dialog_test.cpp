@@ -1,8 +1,13 @@
 // Headless dialogs on a small template: bindings, radio groups, callbacks,
 // and Cancel undoing what the open dialog wrote.
 #include "dialog.h"
+#include "dialoghost.h"
+
+#include <winuser.h>
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 using namespace zulan;
 
@@ -155,4 +160,59 @@ TEST_F(DialogTest, OkKeepsTheNewValues)
   EXPECT_EQ(dialog->Apply("OK", &problem), Dialog::Outcome::Ok);
   dialog->Close(Dialog::Outcome::Ok);
   EXPECT_EQ(record.size, 9);
+}
+
+// A run of words stores all of them or none: one refused word from the
+// command line turns ok into cancel. Words typed at the terminal may be
+// typed again after a refusal, and the Esc key cancels.
+TEST(DialogRun, AllOrNothing)
+{
+  struct Case
+  {
+    const char *name;
+    bool interactive;
+    std::vector<std::string> given;
+    const char *typed;
+    int32_t result;
+    int32_t size;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"all valid", false, {"Size=5", "Lock=on", "ok"}, "", IDOK, 5, false},
+      {"a bad value first", false, {"Size=abc", "Size=5", "ok"}, "", IDCANCEL, 50, true},
+      {"a bad value after a good one", false, {"Size=5", "Lock=maybe", "ok"}, "", IDCANCEL, 50, true},
+      {"an unknown control", false, {"Size=5", "Colour=on", "ok"}, "", IDCANCEL, 50, true},
+      {"no ok", false, {"Size=5"}, "", IDCANCEL, 50, true},
+      {"esc", false, {"Size=5", "esc"}, "", IDCANCEL, 50, false},
+      {"refused script word, then the terminal", true, {"Size=abc"}, "Size=5 ok\n", IDCANCEL, 50, true},
+      {"typed again after a refusal", true, {}, "Size=abc Size=9 ok\nSize=7 ok\n", IDOK, 7, false},
+      {"Esc key", true, {"Size=5"}, "\x1b\n", IDCANCEL, 50, false},
+  };
+  const std::vector<DialogTemplate> templates = ParseResourceScript(Script);
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    record = Record();
+    Console console(false);
+    std::istringstream terminal(c.typed);
+    InputWords inputs(console, c.interactive, terminal);
+    inputs.Assign(c.given.begin(), c.given.end());
+    DialogHost dialogs(templates, inputs, console, false);
+    const XPDIALOG handle = dialogs.Define("T", nullptr);
+    ASSERT_NE(handle, nullptr);
+    dialogs.Find(handle)->BindEdit(10, &record.size, 3, nullptr);
+    dialogs.Find(handle)->BindCheck(11, &record.flags, 8, nullptr);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int32_t result = dialogs.Run(handle);
+    const std::string printed = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result, c.result) << printed;
+    EXPECT_EQ(record.size, c.size) << printed;
+    EXPECT_EQ(record.flags, c.result == IDOK && c.size == 5 ? 12 : 4) << printed;
+    EXPECT_EQ(console.InputRefused(), c.refused) << printed;
+    if (c.interactive && c.refused)
+    {
+      EXPECT_EQ(terminal.tellg(), 0) << "a dialog that can only cancel asked at the terminal";
+    }
+  }
 }

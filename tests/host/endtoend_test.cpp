@@ -129,17 +129,27 @@ INSTANTIATE_TEST_SUITE_P(
                   "-c 'JPEGOPT Greyscale=off ok'", 2, {"\"Greyscale\" (1003) is hidden"}, {},
                   {800, 600, 3, 60, 2, 0, 9, 0}},
         // The dialog shows the stored size, not the clipboard's.
+        // A refused word (Width=5 while greyed out) makes the ok a cancel.
         DialogRun{"ClipboardSizeGreysOutWidthAndHeight", "",
                   "--clipboard 1920x1080 --show-dialog -c 'JPEGOPT Width=5 1010=off Width=6 1010=on ok'", 2,
                   {DialogTitle + "\"Width\" (1000) disabled\n" + DialogTitle + "\"Height\" (1001) disabled\n",
-                   "\"Width\" (1000) is disabled; \"Width=5\" ignored", DialogTitle + "\"Width\" (1000) enabled\n",
+                   "\"Width\" (1000) is disabled; \"Width=5\" refused", DialogTitle + "\"Width\" (1000) enabled\n",
                    "\"Help\" (1014) hidden", "(requires 6.10)\" (2015) shown", "[800]"},
-                  {"[1920]"}, {6, 600, 8, 75, 2, 0, 9, 0}},
-        DialogRun{"RefusedInputsChangeNothing", "",
-                  "-c 'JPEGOPT 1010=off Width=12345 Quality=abc Quality=1000 Normal=off Use=on Colour=on ok'", 2,
-                  {"takes at most 4 characters", "takes a whole number, not \"abc\"", "takes at most 3 characters",
-                   "more than one control answers to \"Use\"", "no control \"Colour\""},
-                  {}, {800, 600, 0, 75, 2, 0, 9, 0}},
+                  {"[1920]"}, {}},
+        DialogRun{"ClipboardSizeStoredWhenEveryWordIsTaken", "",
+                  "--clipboard 1920x1080 -c 'JPEGOPT 1010=off Width=6 1010=on ok'", 0, {}, {},
+                  {6, 600, 8, 75, 2, 0, 9, 0}},
+        // One refused word cancels the whole dialog: the valid words around
+        // it (Crop, Normal=off) are not stored either, and every refusal is told.
+        DialogRun{"RefusedInputsChangeNothing", OptionsLine({640, 480, 0, 50, 2, 2, -1, 0}),
+                  "-c 'JPEGOPT 1010=off Width=12345 Quality=abc Quality=1000 Normal=off Use=on Colour=on Crop ok'", 2,
+                  {"takes at most 4 characters; \"Width=12345\" refused", "takes a whole number, not \"abc\"",
+                   "takes at most 3 characters", "more than one control answers to \"Use\"", "no control \"Colour\"",
+                   "ok not taken after a refused word; nothing changed", "closed with Cancel"},
+                  {}, {640, 480, 0, 50, 2, 2, -1, 0}, true},
+        DialogRun{"OneRefusedValueStoresNothing", "",
+                  "-c 'JPEGOPT 1010=off Width=1600 Height=1200 Quality=abc ok'", 2, {"\"Quality=abc\" refused"}, {},
+                  {}},
         // No ok or cancel: the dialog closes as cancelled.
         DialogRun{"UnfinishedIsCancelled", "", "-c 'JPEGOPT 1010=off'", 2, {}, {}, {}}),
     [](const testing::TestParamInfo<DialogRun> &test) { return std::string(test.param.name); });

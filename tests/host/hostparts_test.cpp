@@ -13,6 +13,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <vector>
 
 using namespace zulan;
@@ -67,6 +68,57 @@ TEST(FileNames, OneCharacterTooLongIsRefusedAndWritesNothing)
     EXPECT_TRUE(buffer.UntouchedFrom(0)) << "a refused name must leave the module's buffer as it was";
     EXPECT_TRUE(console.InputRefused());
     EXPECT_EQ(warning, "zulan: file name longer than 255 characters refused; give a shorter one\n");
+  }
+}
+
+// The save dialog's name: the Esc key is a cancel, never a file name, and a
+// script without a name is refused.
+TEST(FileNames, SaveNameCancelledOrLeftWithoutInput)
+{
+  struct Case
+  {
+    bool interactive;
+    std::vector<std::string> given;
+    const char *typed;
+    int32_t chosen;
+    bool refused;
+  };
+  const Case cases[] = {
+      {false, {}, "", 0, true},
+      {false, {"esc"}, "", 0, false},
+      {true, {}, "\x1b\n", 0, false},
+      {true, {}, "plan\x1b\n", 0, false},
+      {true, {}, "", 0, false},
+      {true, {}, "plan\n", 1, false},
+  };
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(testing::PrintToString(c.given) + " typed " + testing::PrintToString(std::string(c.typed)));
+    Console console(false);
+    std::istringstream terminal(c.typed);
+    InputWords inputs(console, c.interactive, terminal);
+    inputs.Assign(c.given.begin(), c.given.end());
+    char name[XP_NAME_BYTES] = "old.png";
+    int32_t filter = 0;
+    SaveFileRecord record = {name, &filter, "PNG", "PNG file\0*.PNG\0\0", 4096, 2048, 1, "SAVE"};
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int32_t chosen = AskSaveFileName(inputs, console, "Save section", &record);
+    const std::string printed = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    EXPECT_EQ(chosen, c.chosen) << printed;
+    EXPECT_EQ(console.InputRefused(), c.refused) << printed;
+    if (c.chosen == 0)
+    {
+      EXPECT_STREQ(name, "old.png");
+    }
+    else
+    {
+      EXPECT_EQ(std::string(name), (std::filesystem::current_path() / "plan.PNG").string());
+    }
+    if (c.refused)
+    {
+      EXPECT_NE(printed.find("zulan: no input for \"Save section:\"; cancelled\n"), std::string::npos) << printed;
+    }
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
 namespace
 {
@@ -97,6 +98,61 @@ TEST(HostRequests, RefusedInputsCancelAndLeaveTargetsAlone)
     EXPECT_EQ(RunLine(host, std::string("ASK a.png ") + point)[1], "corner cancelled") << point;
   EXPECT_EQ(corner[0], 7);
   EXPECT_EQ(corner[1], 7);
+}
+
+// Who ends a request decides the exit status: esc, the Esc key or end of
+// input at the terminal are the user's cancel; words that run out in a
+// script are refused input.
+TEST(HostRequests, CancelledOrLeftWithoutInput)
+{
+  struct Case
+  {
+    const char *name;
+    bool interactive;
+    const char *line;
+    const char *typed;
+    std::vector<std::string> answers;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"script runs out at the corner", false, "ASK plan.png", "", {"name plan.png", "corner cancelled"}, true},
+      {"script runs out at the name", false, "ASK", "", {"name cancelled"}, true},
+      {"script cancels with esc", false, "ASK plan.png esc", "", {"name plan.png", "corner cancelled"}, false},
+      {"Esc key at the name", true, "ASK", "\x1b\n", {"name cancelled"}, false},
+      {"Esc key after a name typed", true, "ASK", "a.png\x1b\n", {"name cancelled"}, false},
+      {"arrow key at the corner", true, "ASK", "a.png\n\x1b[A\n", {"name a.png", "corner cancelled"}, false},
+      {"Esc key after given words", true, "ASK a.png", "\x1b\n9,9\n", {"name a.png", "corner cancelled"}, false},
+      {"esc typed", true, "ASK", "a.png\nesc\n", {"name a.png", "corner cancelled"}, false},
+      {"end of input at the terminal", true, "ASK a.png", "", {"name a.png", "corner cancelled"}, false},
+      {"point typed", true, "ASK", "a.png\n1,2\n", {"name a.png", "corner 1.000000 2.000000"}, false},
+  };
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    std::istringstream terminal(c.typed);
+    zulan::HostSettings settings;
+    settings.registryPath = testing_support::TempPath("registry.reg");
+    settings.interactive = c.interactive;
+    settings.terminal = &terminal;
+    zulan::Host host(settings);
+    host.RegisterCommands(&table);
+    std::strcpy(nameBuffer, "old.png");
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const std::vector<std::string> given = RunLine(host, c.line);
+    const std::string printed = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    EXPECT_EQ(given, c.answers);
+    EXPECT_EQ(host.InputRefused(), c.refused) << printed;
+    EXPECT_EQ(printed.find('\x1b'), std::string::npos) << "the Esc key was printed back: " << printed;
+    if (c.answers[0] == "name cancelled")
+    {
+      EXPECT_STREQ(nameBuffer, "old.png");
+    }
+    if (c.refused)
+    {
+      EXPECT_NE(printed.find("; cancelled"), std::string::npos) << printed;
+    }
+  }
 }
 
 TEST(HostRequests, FullFileNameMayWriteOverItsInput)
