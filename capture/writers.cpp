@@ -11,12 +11,14 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
 namespace
 {
@@ -158,9 +160,29 @@ void SavePng(const Vantorum::BitmapImage &image, const char *name)
   StatusMsg(nullptr);
 }
 
+// A large picture's JPEG shares its colour conversion and transform among
+// the processor's cores; the bytes are the same at any count, and the host's
+// call still returns when the file is whole. The registry value "Threads"
+// beside "Options" (4 bytes) sets the count: 1 turns the sharing off, 0 or
+// none chooses.
+uint32_t JpegThreads(const Vantorum::BitmapImage &image)
+{
+  const uint64_t LargePicture = 2000000;  // pixels; below this a thread costs more than it saves
+  int32_t stored = 0;
+  RegValueRecord record = MakeValueRecord("Threads", &stored, sizeof stored);
+  RMGetValue(&record);
+  const uint32_t most = Vantorum::JpegEncoder::MaxThreads;
+  if (stored > 0)
+    return std::min(uint32_t(stored), most);
+  if (uint64_t(image.GetWidth()) * image.GetHeight() < LargePicture)
+    return 1;
+  return std::clamp(std::thread::hardware_concurrency(), 1u, most);
+}
+
 void SaveJpeg(const Vantorum::BitmapImage &image, const char *name)
 {
   Vantorum::JpegEncoder encoder;
+  encoder.SetThreadCount(JpegThreads(image));
   // The quality was checked with the other settings before drawing.
   encoder.SetQuality(uint32_t(exportOptions.quality));
   encoder.SetGreyscale((exportOptions.flags & FlagGreyscale) != 0);
