@@ -21,21 +21,9 @@ if [ -f "$stamp" ] && [ -f "$prefix/include/png.h" ]; then
   exit 0
 fi
 
-SUDO=""
-if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
-
-# apt-get source needs deb-src entries, which Debian 12 images lack: a file
-# of our own with the deb entries' sources, the system's list left as it is.
-if ! grep -rqsE --include='*.list' --include='*.sources' '^(deb-src|Types:.*deb-src)' \
-  /etc/apt/sources.list /etc/apt/sources.list.d/; then
-  if [ ! -f /etc/apt/sources.list.d/debian.sources ]; then
-    echo "no deb-src entries, and no /etc/apt/sources.list.d/debian.sources to copy them from" >&2
-    exit 1
-  fi
-  sed -e 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-    | $SUDO tee /etc/apt/sources.list.d/rastello-deb-src.sources >/dev/null
-  $SUDO apt-get update -qq
-fi
+source scripts/common.sh
+add_source_entries
+apt_update_if_stale
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -51,7 +39,7 @@ fetch() {  # fetch [VERSION]: true when the .dsc and all its files arrived
   apt-get source --download-only -qq "libpng1.6${1:+=$1}" >/dev/null 2>>apt.log && ls ./*.dsc >/dev/null 2>&1
 }
 if ! fetch; then
-  $SUDO apt-get update -qq  # an old index names files the archive has dropped
+  apt_update  # an old index names files the archive has dropped (none fetched in this run)
   if ! fetch; then
     for revision in $(apt-cache showsrc libpng1.6 | awk '/^Version:/ {print $2}' | sort -rV); do
       if fetch "$revision"; then break; fi

@@ -1,20 +1,21 @@
 #!/bin/bash
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default
-# 60), seeded with the bundled examples, the regression files and the
+# 10), seeded with the bundled examples, the regression files and the
 # corpora kept in fuzz/corpus/. A crash, leak, hang or sanitizer report
 # stops the run with a nonzero status and leaves the input that caused it
 # in build-fuzz/findings/.
-#   bash scripts/run-fuzz.sh            # a minute each, as CI does
+#   bash scripts/run-fuzz.sh            # ten seconds each, as CI does
 #   bash scripts/run-fuzz.sh 3600 dxf   # an hour on the DXF reader
 set -euo pipefail
 shopt -s extglob
 cd "$(dirname "$0")/.."
-seconds=${1:-60}
+seconds=${1:-10}
 only=${2:-}
 jobs=$(nproc)
+source scripts/common.sh
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRASTELLO_FUZZ=ON \
-  -DRASTELLO_TESTS=OFF >/dev/null
+  -DRASTELLO_TESTS=OFF "${CCACHE_ARGS[@]}" >/dev/null
 targets=(dxf registry resourcescript menutext imagereader jpegencoder entityfile)
 cmake --build build-fuzz -j"$jobs" --target $(printf 'fuzz_%s ' "${targets[@]}")
 

@@ -6,8 +6,9 @@
 # Folders (relative to the checkout, or absolute): RASTELLO_WINDOWS_BUILD
 # (default build-windows), RASTELLO_WINDOWS_DEPS (default build-windows-deps,
 # where libpng is installed), RASTELLO_LINUX_BUILD (default build: the Linux
-# build the module's end-to-end suite compares with; zulan, the module and
-# rastello-encode are built there when missing).
+# build the module's end-to-end suite and the byte comparison compare with;
+# zulan, the module, rastello-encode and the byte driver are built there
+# when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -16,27 +17,14 @@ deps=$(realpath -m "${RASTELLO_WINDOWS_DEPS:-build-windows-deps}")
 linux=$(realpath -m "${RASTELLO_LINUX_BUILD:-build}")
 jobs=$(nproc)
 
-SUDO=""
-if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
+source scripts/common.sh
 
 # The cross compiler, Wine (32-bit, from the i386 architecture) and the rest
 # of scripts/debian-packages-windows.txt; nothing to do, and no root needed,
 # when they are all there.
-install_packages() {
-  local packages update=0
-  packages=$(grep -v '^#' scripts/debian-packages-windows.txt)
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386
-    update=1
-  fi
-  # shellcheck disable=SC2086
-  if [ "$update" = 1 ] || dpkg-query -W -f='${Status}\n' $packages 2>/dev/null | grep -qv '^install ok installed$' \
-    || [ "$(dpkg-query -W -f='${Status}\n' $packages 2>/dev/null | wc -l)" -ne "$(echo "$packages" | wc -w)" ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    $SUDO apt-get update -qq
-    # shellcheck disable=SC2086
-    $SUDO apt-get install -y -qq --no-install-recommends $packages >/dev/null
-  fi
+install_windows_packages() {
+  add_i386_architecture
+  install_packages scripts/debian-packages-windows.txt
 }
 
 build_libpng() {
@@ -44,16 +32,21 @@ build_libpng() {
 }
 
 # Warnings are errors, and ccache keeps the objects between runs, as in the
-# Linux builds.
+# Linux builds. The byte comparison takes the Linux build's byte driver.
 build_project() {
-  local launcher=""
-  if command -v ccache >/dev/null; then
-    launcher="env;CCACHE_SLOPPINESS=pch_defines,time_macros;ccache"
-  fi
   cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
     -DCMAKE_PREFIX_PATH="$deps" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DRASTELLO_TESTS=ON \
-    -DCMAKE_C_COMPILER_LAUNCHER="$launcher" -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher" >/dev/null
+    -DRASTELLO_LINUX_BUILD="$linux" "${CCACHE_ARGS[@]}" >/dev/null
   cmake --build "$build" -j"$jobs"
+}
+
+# What the Windows build is compared with: zulan, the module, the tool and
+# the byte driver in the Linux build, configured there when missing.
+build_linux() {
+  if [ ! -f "$linux/CMakeCache.txt" ]; then
+    cmake -S . -B "$linux" "${CCACHE_ARGS[@]}" >/dev/null
+  fi
+  cmake --build "$linux" -j"$jobs" --target zulan rastello rastello-encode jpeg_bytes_driver >/dev/null
 }
 
 # A Wine prefix of this run's own (the path must be absolute), removed at
@@ -80,20 +73,17 @@ run_library_tests() {
 # command and both export filters on the bundled drawings. Its own Wine
 # prefix, since its dialogs need Wine's null display driver.
 run_module_tests() {
-  if [ ! -x "$linux/bin/zulan" ] || [ ! -x "$linux/tools/rastello-encode" ]; then
-    cmake -S . -B "$linux" >/dev/null
-  fi
-  cmake --build "$linux" -j"$jobs" --target zulan rastello rastello-encode >/dev/null
   bash tests/host/windows/endtoend.sh "$linux" "$build" "$build/endtoend"
 }
 
 main() {
   local start=$SECONDS
-  install_packages
+  install_windows_packages
   build_libpng
   echo "libpng: $((SECONDS - start)) s"
   start=$SECONDS
   build_project
+  build_linux
   echo "build: $((SECONDS - start)) s"
   start=$SECONDS
   start_wine

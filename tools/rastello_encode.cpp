@@ -234,19 +234,11 @@ void ConfigureJpeg(Vantorum::JpegEncoder &encoder, const Options &options)
 // Such an interval that would not fit is dropped (the same picture, without
 // a DRI segment) rather than refused; a shorter one that does not fit stays
 // the encoder's to refuse.
-uint32_t FittingRestartRows(uint32_t rows, const Vantorum::JpegEncoder &encoder, const Vantorum::BitmapImage &image)
+uint32_t FittingRestartRows(const Vantorum::JpegEncoder &encoder, const Vantorum::BitmapImage &image)
 {
-  uint32_t maxH = 1;
-  for (uint32_t id = 1; id <= 3; ++id)
-  {
-    uint32_t h, v;
-    encoder.GetSamplingFrequency(id, h, v);
-    maxH = std::max(maxH, h);
-  }
-  // Bounds on the data-unit rows of any scan and on its units per row.
-  const uint64_t imageRows = (image.GetHeight() + 7) / 8;
-  const uint64_t unitsPerRow = (image.GetWidth() + 8 * maxH - 1) / (8 * maxH) * maxH;
-  return rows >= imageRows && rows * unitsPerRow > 0xFFFF ? 0 : rows;
+  const uint32_t rows = encoder.GetRestartRows();
+  const uint64_t imageRows = (image.GetHeight() + 7) / 8;  // a bound on the data-unit rows of any scan
+  return rows >= imageRows && encoder.LargestRestartInterval(image) > 0xFFFF ? 0 : rows;
 }
 
 void ConfigureBmp(Vantorum::BmpEncoder &encoder, const Options &options)
@@ -316,7 +308,7 @@ void Encode(const CLI::App &app, const Options &options, bool showProgress)
   const Vantorum::BitmapImage image = Rastello::ReadImage(options.input, limits);
   const std::string size = std::to_string(image.GetWidth()) + " x " + std::to_string(image.GetHeight());
   if (format == "jpeg")
-    jpeg.SetRestartRows(FittingRestartRows(jpeg.GetRestartRows(), jpeg, image));
+    jpeg.SetRestartRows(FittingRestartRows(jpeg, image));
 
   ProgressBar bar;
   bar.falling = format == "bmp" && bmp.GetBitDepth() == 24;

@@ -64,6 +64,10 @@ public:
   // Rows of MCUs (or data units) per restart interval; 0 = no restart markers.
   void SetRestartRows(uint32_t value) { restartRows = value; }
   uint32_t GetRestartRows() const { return restartRows; }
+  // The most data units between two restarts that any scan plan can give
+  // for this image with these rows and sampling frequencies, in colour or
+  // greyscale; the DRI field holds at most 65535.
+  uint64_t LargestRestartInterval(const BitmapImage &image) const;
   void SetSamplingFrequency(uint32_t componentId, uint32_t horizontal, uint32_t vertical);
   void GetSamplingFrequency(uint32_t componentId, uint32_t &horizontal, uint32_t &vertical) const;
   // Nothing is validated until the next write.
@@ -125,6 +129,17 @@ private:
   void WriteHuffmanSegment(bool withDc, bool withAc);
   void WriteScanHeader(int Ss, int Se, int Ah, int Al, bool dcRefinement);
   void WriteRestartMarker(uint32_t number);
+  // Where a pass is between restarts: the next marker's number (0..7) and
+  // the units since the last one.
+  struct RestartPosition
+  {
+    uint32_t number = 0, count = 0;
+  };
+  bool RestartDue(const RestartPosition &restart) const
+  {
+    return lastRestartInterval != 0 && restart.count == lastRestartInterval;
+  }
+  void Restart(bool writing, JpegBitWriter *writer, RestartPosition &restart);
   void ResetDcPredictions();
   // Huffman table 0 serves Y, table 1 Cb and Cr; a scan uses the tables of
   // its components.

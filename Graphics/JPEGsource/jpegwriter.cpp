@@ -5,6 +5,7 @@
 #include "jpeg/jpgoutputstream.h"
 #include "jpgprogress.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -243,15 +244,33 @@ void JpegEncoder::BuildTables(bool dc, bool ac)
   ForEachScanTable(dc, ac, [](JpegHuffmanTable &table, uint8_t) { table.Build(); });
 }
 
+// Units in a row of a scan: the MCU columns at the widest sampling, times
+// the component's own H when it is alone in the scan (1 for an MCU).
+static uint64_t UnitsPerRow(uint32_t width, uint32_t maxHorizontal, uint32_t horizontal)
+{
+  return static_cast<uint64_t>((width + 8 * maxHorizontal - 1) / (8 * maxHorizontal)) * horizontal;
+}
+
 uint64_t JpegEncoder::RestartInterval() const
 {
   // One component alone: a row of its grid, ceil(width / 8) in greyscale and
   // H per MCU column in colour.
-  uint64_t unitsPerRow = mcuColumns;
+  uint64_t unitsPerRow = UnitsPerRow(imageWidth, maxHorizontalFrequency, 1);
   if (scanComponentCount == 1)
-    unitsPerRow = greyscale ? (imageWidth + 7) / 8
-                            : static_cast<uint64_t>(mcuColumns) * scanComponents[0]->GetHorizontalFrequency();
+    unitsPerRow = greyscale
+                    ? UnitsPerRow(imageWidth, 1, 1)
+                    : UnitsPerRow(imageWidth, maxHorizontalFrequency, scanComponents[0]->GetHorizontalFrequency());
   return restartRows * unitsPerRow;
+}
+
+uint64_t JpegEncoder::LargestRestartInterval(const BitmapImage &image) const
+{
+  // The widest row is a scan of the component with the largest H alone; the
+  // colour layout bounds the greyscale one too.
+  uint32_t maxHorizontal = 1;
+  for (int id = 1; id <= 3; ++id)
+    maxHorizontal = std::max(maxHorizontal, components[id].GetHorizontalFrequency());
+  return restartRows * UnitsPerRow(image.GetWidth(), maxHorizontal, maxHorizontal);
 }
 
 // --- Data-unit loops ----------------------------------------------------------
@@ -264,26 +283,31 @@ inline void Sync(JpegBitWriter *writer)
     writer->Sync();
 }
 
+// The step between two intervals: pending bits out, RSTn, the writer
+// reloaded, DC predictions from zero.
+void JpegEncoder::Restart(bool writing, JpegBitWriter *writer, RestartPosition &restart)
+{
+  Sync(writer);
+  if (writing)
+    WriteRestartMarker(restart.number);
+  if (writer != nullptr)
+    writer->Load();
+  ResetDcPredictions();
+  restart.number = (restart.number + 1) % 8;
+  restart.count = 0;
+}
+
 template <class Coder> void JpegEncoder::RunInterleavedPass(bool writing, Coder code, JpegBitWriter *writer)
 {
   RowProgress progress = PassProgress(writing, mcuRows);
-  uint32_t restartNumber = 0, count = 0;
+  RestartPosition restart;
   ResetDcPredictions();
   for (uint32_t mcuRow = 0; mcuRow < mcuRows; ++mcuRow)
   {
     for (uint32_t mcuColumn = 0; mcuColumn < mcuColumns; ++mcuColumn)
     {
-      if (lastRestartInterval != 0 && count == lastRestartInterval)
-      {
-        Sync(writer);
-        if (writing)
-          WriteRestartMarker(restartNumber);
-        if (writer != nullptr)
-          writer->Load();
-        ResetDcPredictions();
-        restartNumber = (restartNumber + 1) % 8;
-        count = 0;
-      }
+      if (RestartDue(restart))
+        Restart(writing, writer, restart);
       for (uint32_t i = 0; i < scanComponentCount; ++i)
       {
         JpegEncoderComponent &component = *scanComponents[i];
@@ -293,7 +317,7 @@ template <class Coder> void JpegEncoder::RunInterleavedPass(bool writing, Coder 
           for (uint32_t column = 0; column < h; ++column)
             code(component, mcuRow * v + row, mcuColumn * h + column);
       }
-      ++count;
+      ++restart.count;
     }
     Sync(writer);
     ReportProgress(progress.Row());
@@ -308,26 +332,19 @@ void JpegEncoder::RunSingleComponentPass(bool writing, Coder code, Flush flush, 
 {
   JpegEncoderComponent &component = *scanComponents[0];
   RowProgress progress = PassProgress(writing, component.GetDataUnitRows());
-  uint32_t restartNumber = 0, count = 0;
+  RestartPosition restart;
   ResetDcPredictions();
   for (uint32_t row = 0; row < component.GetNoninterleavedRows(); ++row)
   {
     for (uint32_t column = 0; column < component.GetNoninterleavedColumns(); ++column)
     {
-      if (lastRestartInterval != 0 && count == lastRestartInterval)
+      if (RestartDue(restart))
       {
         flush(component);
-        Sync(writer);
-        if (writing)
-          WriteRestartMarker(restartNumber);
-        if (writer != nullptr)
-          writer->Load();
-        ResetDcPredictions();
-        restartNumber = (restartNumber + 1) % 8;
-        count = 0;
+        Restart(writing, writer, restart);
       }
       code(component, row, column);
-      ++count;
+      ++restart.count;
     }
     Sync(writer);
     ReportProgress(progress.Row());

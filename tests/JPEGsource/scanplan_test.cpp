@@ -1,9 +1,11 @@
 #include "jpegencoder.h"
 #include "expecterror.h"
+#include "jpegsegments.h"
 #include "testimages.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <functional>
@@ -270,4 +272,45 @@ TEST(ImageLimits, EmptyAndOversizedImagesAreRejectedBeforeAnyByte)
   ExpectError<JpegEncoder::JpegError>([&] { encoder.SetComment(std::string(65533, 'x')); },
                                       "Comment too long: 65533 bytes (limit 65532)");
   EXPECT_NO_THROW(encoder.SetComment(std::string(65532, 'x')));
+}
+
+// The bound the tool drops an unreachable interval by: no sequential scan's
+// DRI exceeds it, and a scan of the widest-sampled component alone meets it.
+TEST(ImageLimits, LargestRestartIntervalBoundsEveryScan)
+{
+  struct Case
+  {
+    const char *name;
+    bool greyscale;
+    uint32_t yH, cbH;
+    std::vector<int32_t> masks;
+    bool meetsBound;
+  };
+  const Case cases[] = {
+    {"interleaved 1x1", false, 1, 1, {JpegEncoder::MaskAll}, true},
+    {"interleaved 2x1", false, 2, 1, {JpegEncoder::MaskAll}, false},
+    {"one scan each, Y widest", false, 2, 1, {JpegEncoder::MaskY, JpegEncoder::MaskCb, JpegEncoder::MaskCr}, true},
+    {"Cb widest alone", false, 1, 2, {JpegEncoder::MaskY | JpegEncoder::MaskCr, JpegEncoder::MaskCb}, true},
+    {"greyscale 1x1", true, 1, 1, {JpegEncoder::MaskAll}, true},
+    {"greyscale, Cb 2x1", true, 1, 2, {JpegEncoder::MaskAll}, false},
+  };
+  const BitmapImage image = NoiseImage(65, 20, 3);  // 65 = 5 MCUs of 16, 9 units of 8
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    JpegEncoder encoder;
+    encoder.SetGreyscale(c.greyscale);
+    encoder.SetSamplingFrequency(1, c.yH, 1);
+    encoder.SetSamplingFrequency(2, c.cbH, 1);
+    for (uint32_t i = 0; i < c.masks.size(); ++i)
+      encoder.SetScan(i, c.masks[i], 0, 0);
+    encoder.SetRestartRows(3);
+    const uint64_t bound = encoder.LargestRestartInterval(image);
+    uint64_t largest = 0;
+    for (const Segment &segment : ParseJpeg(EncodeJpeg(encoder, image)))
+      if (segment.marker == 0xDD)
+        largest = std::max<uint64_t>(largest, (segment.payload[0] << 8) | segment.payload[1]);
+    EXPECT_LE(largest, bound);
+    EXPECT_EQ(largest == bound, c.meetsBound) << largest << " of " << bound;
+  }
 }
