@@ -31,8 +31,8 @@ uint32_t Word(uint8_t red, uint8_t green, uint8_t blue)
 }
 
 // The colours a CAD host draws layers in, black weighted most.
-const uint32_t LayerColours[] = {Word(0, 0, 0),     Word(0, 0, 0),     Word(0, 0, 0),   Word(255, 0, 0),
-                                 Word(0, 160, 0),   Word(0, 0, 255),   Word(0, 170, 170), Word(200, 0, 200),
+const uint32_t LayerColours[] = {Word(0, 0, 0),       Word(0, 0, 0),    Word(0, 0, 0),     Word(255, 0, 0),
+                                 Word(0, 160, 0),     Word(0, 0, 255),  Word(0, 170, 170), Word(200, 0, 200),
                                  Word(128, 128, 128), Word(200, 120, 0)};
 
 class Canvas
@@ -108,7 +108,7 @@ void Glyph(Canvas &canvas, Random &random, int32_t x, int32_t y, uint32_t colour
   }
 }
 
-} // namespace
+}  // namespace
 
 Vantorum::BitmapImage CadDrawing(uint32_t width, uint32_t height, uint32_t seed)
 {
@@ -172,9 +172,7 @@ Vantorum::BitmapImage PhotoLike(uint32_t width, uint32_t height)
       const double red = 120 + 70 * std::sin(u / 900.0 + v / 1300.0) + 25 * std::sin((u + v) / 170.0) + texture + grain;
       const double green = 110 + 60 * std::cos(v / 800.0 - u / 2100.0) + 20 * std::sin(u / 230.0) + texture + grain;
       const double blue = 100 + 70 * std::sin(v / 600.0 + 1) + 15 * std::cos((u - v) / 140.0) + grain;
-      auto clamp = [](double value) {
-        return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
-      };
+      auto clamp = [](double value) { return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value); };
       *image.PixelAddress(y * width + x) = Word(clamp(red), clamp(green), clamp(blue));
     }
   return image;
@@ -189,4 +187,4 @@ Vantorum::BitmapImage Noise(uint32_t width, uint32_t height, uint32_t seed)
   return image;
 }
 
-} // namespace Bench
+}  // namespace Bench

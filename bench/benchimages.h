@@ -20,6 +20,6 @@ Vantorum::BitmapImage PhotoLike(uint32_t width, uint32_t height);
 // Uniform random colours: the worst case for every stage.
 Vantorum::BitmapImage Noise(uint32_t width, uint32_t height, uint32_t seed);
 
-} // namespace Bench
+}  // namespace Bench
 
 #endif

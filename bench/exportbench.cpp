@@ -75,59 +75,60 @@ private:
   Clock::time_point start;
 };
 
-} // namespace
+}  // namespace
 
-extern "C" {
-
-int32_t __real_DLScan(int32_t, XPEntityCallback callback, int32_t, int32_t, int32_t);
-void __real_DevSRect(const PixelRect *rectangle);
-int __real_GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info, UINT usage);
-HBITMAP __real_CreateCompatibleBitmap(HDC hdc, int width, int height);
-BOOL __real_DeleteObject(HGDIOBJ object);
-// A member function takes its object as a first argument in the x86-64
-// calling convention, so the image's SetSize wraps like a C function.
-void __real__ZN8Vantorum11BitmapImage7SetSizeEjj(Vantorum::BitmapImage *image, uint32_t width, uint32_t height);
-
-int32_t __wrap_DLScan(int32_t a, XPEntityCallback callback, int32_t b, int32_t c, int32_t d)
+extern "C"
 {
-  // The extents scan is not drawing; it counts in the whole export only.
-  if (callback != DrawEntityCallback)
+
+  int32_t __real_DLScan(int32_t, XPEntityCallback callback, int32_t, int32_t, int32_t);
+  void __real_DevSRect(const PixelRect *rectangle);
+  int __real_GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info, UINT usage);
+  HBITMAP __real_CreateCompatibleBitmap(HDC hdc, int width, int height);
+  BOOL __real_DeleteObject(HGDIOBJ object);
+  // A member function takes its object as a first argument in the x86-64
+  // calling convention, so the image's SetSize wraps like a C function.
+  void __real__ZN8Vantorum11BitmapImage7SetSizeEjj(Vantorum::BitmapImage *image, uint32_t width, uint32_t height);
+
+  int32_t __wrap_DLScan(int32_t a, XPEntityCallback callback, int32_t b, int32_t c, int32_t d)
+  {
+    // The extents scan is not drawing; it counts in the whole export only.
+    if (callback != DrawEntityCallback)
+      return __real_DLScan(a, callback, b, c, d);
+    Timed timed(wrappedTimes.draw);
     return __real_DLScan(a, callback, b, c, d);
-  Timed timed(wrappedTimes.draw);
-  return __real_DLScan(a, callback, b, c, d);
-}
+  }
 
-void __wrap_DevSRect(const PixelRect *rectangle)
-{
-  Timed timed(wrappedTimes.draw);
-  __real_DevSRect(rectangle);
-}
+  void __wrap_DevSRect(const PixelRect *rectangle)
+  {
+    Timed timed(wrappedTimes.draw);
+    __real_DevSRect(rectangle);
+  }
 
-int __wrap_GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info, UINT usage)
-{
-  Timed timed(wrappedTimes.readBack);
-  return __real_GetDIBits(hdc, bitmap, start, lines, bits, info, usage);
-}
+  int __wrap_GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info, UINT usage)
+  {
+    Timed timed(wrappedTimes.readBack);
+    return __real_GetDIBits(hdc, bitmap, start, lines, bits, info, usage);
+  }
 
-HBITMAP __wrap_CreateCompatibleBitmap(HDC hdc, int width, int height)
-{
-  Timed timed(wrappedTimes.stripBitmaps);
-  return __real_CreateCompatibleBitmap(hdc, width, height);
-}
+  HBITMAP __wrap_CreateCompatibleBitmap(HDC hdc, int width, int height)
+  {
+    Timed timed(wrappedTimes.stripBitmaps);
+    return __real_CreateCompatibleBitmap(hdc, width, height);
+  }
 
-BOOL __wrap_DeleteObject(HGDIOBJ object)
-{
-  Timed timed(wrappedTimes.stripBitmaps);
-  return __real_DeleteObject(object);
-}
+  BOOL __wrap_DeleteObject(HGDIOBJ object)
+  {
+    Timed timed(wrappedTimes.stripBitmaps);
+    return __real_DeleteObject(object);
+  }
 
-void __wrap__ZN8Vantorum11BitmapImage7SetSizeEjj(Vantorum::BitmapImage *image, uint32_t width, uint32_t height)
-{
-  Timed timed(wrappedTimes.image);
-  __real__ZN8Vantorum11BitmapImage7SetSizeEjj(image, width, height);
-}
+  void __wrap__ZN8Vantorum11BitmapImage7SetSizeEjj(Vantorum::BitmapImage *image, uint32_t width, uint32_t height)
+  {
+    Timed timed(wrappedTimes.image);
+    __real__ZN8Vantorum11BitmapImage7SetSizeEjj(image, width, height);
+  }
 
-} // extern "C"
+}  // extern "C"
 
 namespace
 {
@@ -141,16 +142,14 @@ struct Format
   const char *name;
   const char *extension;
   Writer writer;
-  int32_t pngLevel;     // PNG only
-  bool progressive;     // JPEG only
+  int32_t pngLevel;  // PNG only
+  bool progressive;  // JPEG only
 };
 
 const Format Formats[] = {
-    {"BMP 24-bit", "bmp", SaveBmp, 0, false},
-    {"PNG level 9", "png", SavePng, 9, false},
-    {"PNG level 1", "png", SavePng, 1, false},
-    {"JPEG baseline q75", "jpg", SaveJpeg, 0, false},
-    {"JPEG progressive q75", "jpg", SaveJpeg, 0, true},
+  {"BMP 24-bit", "bmp", SaveBmp, 0, false},           {"PNG level 9", "png", SavePng, 9, false},
+  {"PNG level 1", "png", SavePng, 1, false},          {"JPEG baseline q75", "jpg", SaveJpeg, 0, false},
+  {"JPEG progressive q75", "jpg", SaveJpeg, 0, true},
 };
 
 const int32_t JpegQuality = 75;
@@ -160,16 +159,16 @@ struct Size
 {
   int32_t width, height;
   int runs;
-  int pngPairs;   // writer and libpng direct, one after the other
+  int pngPairs;  // writer and libpng direct, one after the other
 };
 
 // One export's figures: seconds, and heap bytes beyond what is named.
 struct Figures
 {
   double draw = 0, readBack = 0, image = 0, stripBitmaps = 0, otherCapture = 0, write = 0, total = 0;
-  int64_t captureBeyondImage = 0;   // capture's peak
-  int64_t writeBeyondImage = 0;     // the writer's peak
-  int64_t leftBeyondImage = 0;      // live once the file is written
+  int64_t captureBeyondImage = 0;  // capture's peak
+  int64_t writeBeyondImage = 0;    // the writer's peak
+  int64_t leftBeyondImage = 0;     // live once the file is written
   uint64_t fileBytes = 0;
 };
 
@@ -226,8 +225,7 @@ void SetOptions(const Format &format)
 
 // One whole-drawing export as the export filter runs it once the settings
 // are loaded, into image (which must be empty; it keeps the pixels).
-Figures Export(const Format &format, const Size &size, const std::string &path, zulan::Host &host,
-               BitmapImage &image)
+Figures Export(const Format &format, const Size &size, const std::string &path, zulan::Host &host, BitmapImage &image)
 {
   SetOptions(format);
   Figures figures;
@@ -290,7 +288,7 @@ bool WritePngDirect(const BitmapImage &image, int level, const std::string &path
   const uint32_t width = image.GetWidth(), height = image.GetHeight();
   png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE,
                PNG_FILTER_TYPE_BASE);
-  png_set_gAMA_fixed(png, info, 45455);   // 1/2.2
+  png_set_gAMA_fixed(png, info, 45455);  // 1/2.2
   png_set_pHYs(png, info, 72, 72, PNG_RESOLUTION_UNKNOWN);
   png_write_info(png, info);
   png_set_filler(png, 0, PNG_FILLER_AFTER);
@@ -389,10 +387,13 @@ size_t EntityCount(const std::string &path)
     Fail(problem);
   static size_t count;
   count = 0;
-  DLScan(0, [](intptr_t, const void *entity, intptr_t, intptr_t) -> int32_t {
-    count += entity != nullptr;
-    return 0;
-  }, 0, 0, 0);
+  DLScan(
+    0,
+    [](intptr_t, const void *entity, intptr_t, intptr_t) -> int32_t {
+      count += entity != nullptr;
+      return 0;
+    },
+    0, 0, 0);
   return count;
 }
 
@@ -403,7 +404,7 @@ std::string DefaultFolder()
   return access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -417,9 +418,10 @@ int main(int argc, char **argv)
   bool showStatus = false;
   app.add_option("DRAWING", drawing, "DXF drawing (default: the example with the most entities)");
   app.add_option("--size", sizeTexts, "WIDTHxHEIGHT, repeatable (default 800x600, 4000x3000, 10000x7500)");
-  app.add_option("--runs", runsOverride,
-                 "Runs per figure for every size (default 7, 5 and 3 by size; PNG pairs 15, 9 and 5)")
-      ->check(CLI::Range(1, 1000));
+  app
+    .add_option("--runs", runsOverride,
+                "Runs per figure for every size (default 7, 5 and 3 by size; PNG pairs 15, 9 and 5)")
+    ->check(CLI::Range(1, 1000));
   app.add_option("--only", only, "Only the formats whose name contains this (BMP, PNG, level 9, JPEG, ...)");
   app.add_option("--folder", folder, "Folder the files are written to");
   app.add_flag("--status", showStatus, "Leave the host's status lines on stderr");
@@ -459,8 +461,8 @@ int main(int argc, char **argv)
   }
   const size_t entities = EntityCount(drawing);
   const SectionRect extents = DrawingExtents();
-  std::fprintf(report, "Drawing %s: %zu entities, extents (%g, %g)-(%g, %g). Files in %s.\n", drawing.c_str(),
-               entities, extents.x1, extents.y1, extents.x2, extents.y2, folder.c_str());
+  std::fprintf(report, "Drawing %s: %zu entities, extents (%g, %g)-(%g, %g). Files in %s.\n", drawing.c_str(), entities,
+               extents.x1, extents.y1, extents.x2, extents.y2, folder.c_str());
   std::fprintf(report, "Strips of at most %lld pixels. Median of the runs; heap is the largest over them.\n\n",
                static_cast<long long>(captureStripPixels));
 
@@ -580,8 +582,8 @@ int main(int argc, char **argv)
     // contexts, file names), and nothing kept: no second buffer of pixels.
     memoryMet = memoryMet && overStrip <= BookkeepingBytes && left <= 0;
     std::fprintf(report, "| %dx%d | %s | %.2f | %.2f | %.2f | %.2f | %.1f | %.1f | %lld |\n", row.size->width,
-                 row.size->height, row.format->name, MiB(row.image), MiB(row.strip), MiB(capture),
-                 MiB(row.encoderOwn), double(writer) / 1024, double(overStrip) / 1024, static_cast<long long>(left));
+                 row.size->height, row.format->name, MiB(row.image), MiB(row.strip), MiB(capture), MiB(row.encoderOwn),
+                 double(writer) / 1024, double(overStrip) / 1024, static_cast<long long>(left));
   }
 
   std::fprintf(report, "\nPNG: the module's writer (SavePng) against libpng called directly; median processor ms "
@@ -610,12 +612,13 @@ int main(int argc, char **argv)
   for (const auto &[name, share] : readBackShares)
   {
     char text[80];
-    std::snprintf(text, sizeof text, "%s%s (%.1f %%)", (share < 0.10 ? met : missed).empty() ? "" : ", ",
-                  name.c_str(), 100 * share);
+    std::snprintf(text, sizeof text, "%s%s (%.1f %%)", (share < 0.10 ? met : missed).empty() ? "" : ", ", name.c_str(),
+                  100 * share);
     (share < 0.10 ? met : missed) += text;
   }
-  std::fprintf(report, "- reading back under 10 %% of the encode (largest share over the sizes): met for %s; "
-                       "missed for %s\n",
+  std::fprintf(report,
+               "- reading back under 10 %% of the encode (largest share over the sizes): met for %s; "
+               "missed for %s\n",
                met.empty() ? "none" : met.c_str(), missed.empty() ? "none" : missed.c_str());
   std::fprintf(report, "- PNG writer within 1.05x of libpng direct: %s (at most %.3fx)%s\n",
                worstPngRatio <= 1.05 ? "met" : "missed", worstPngRatio,

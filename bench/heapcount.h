@@ -18,6 +18,6 @@ int64_t HeapPeak();
 // Starts a new peak from what is live now, and returns that.
 int64_t HeapMark();
 
-} // namespace Bench
+}  // namespace Bench
 
 #endif

@@ -42,6 +42,6 @@ private:
   std::vector<uint8_t> bytes;
 };
 
-} // namespace Bench
+}  // namespace Bench
 
 #endif

@@ -87,7 +87,9 @@ void ForwardDct(benchmark::State &state)
   Vantorum::UseInstructionSet(Vantorum::BestInstructionSet());
 }
 // 0: portable, then AVX2 where the processor has it.
-BENCHMARK(ForwardDct)->Unit(benchmark::kMicrosecond)->DenseRange(0, static_cast<int>(Vantorum::AvailableInstructionSets().size()) - 1);
+BENCHMARK(ForwardDct)
+  ->Unit(benchmark::kMicrosecond)
+  ->DenseRange(0, static_cast<int>(Vantorum::AvailableInstructionSets().size()) - 1);
 
 // Luminance of the photo, transformed once; the coders then re-read it.
 struct CodedPlane
@@ -181,6 +183,6 @@ void PutBits(benchmark::State &state)
 }
 BENCHMARK(PutBits);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

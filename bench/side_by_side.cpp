@@ -49,7 +49,6 @@ void CountedFree(void *block) noexcept
   std::free(block);
 }
 
-
 void *AlignedCountedAllocate(size_t size, std::align_val_t alignment)
 {
   void *block = std::aligned_alloc(static_cast<size_t>(alignment),
@@ -60,20 +59,56 @@ void *AlignedCountedAllocate(size_t size, std::align_val_t alignment)
   heapPeak = std::max(heapPeak, heapNow);
   return block;
 }
-} // namespace
+}  // namespace
 
-void *operator new(size_t size) { return CountedAllocate(size); }
-void *operator new[](size_t size) { return CountedAllocate(size); }
-void operator delete(void *block) noexcept { CountedFree(block); }
-void operator delete[](void *block) noexcept { CountedFree(block); }
-void operator delete(void *block, size_t) noexcept { CountedFree(block); }
-void operator delete[](void *block, size_t) noexcept { CountedFree(block); }
-void *operator new(size_t size, std::align_val_t alignment) { return AlignedCountedAllocate(size, alignment); }
-void *operator new[](size_t size, std::align_val_t alignment) { return AlignedCountedAllocate(size, alignment); }
-void operator delete(void *block, std::align_val_t) noexcept { CountedFree(block); }
-void operator delete[](void *block, std::align_val_t) noexcept { CountedFree(block); }
-void operator delete(void *block, size_t, std::align_val_t) noexcept { CountedFree(block); }
-void operator delete[](void *block, size_t, std::align_val_t) noexcept { CountedFree(block); }
+void *operator new(size_t size)
+{
+  return CountedAllocate(size);
+}
+void *operator new[](size_t size)
+{
+  return CountedAllocate(size);
+}
+void operator delete(void *block) noexcept
+{
+  CountedFree(block);
+}
+void operator delete[](void *block) noexcept
+{
+  CountedFree(block);
+}
+void operator delete(void *block, size_t) noexcept
+{
+  CountedFree(block);
+}
+void operator delete[](void *block, size_t) noexcept
+{
+  CountedFree(block);
+}
+void *operator new(size_t size, std::align_val_t alignment)
+{
+  return AlignedCountedAllocate(size, alignment);
+}
+void *operator new[](size_t size, std::align_val_t alignment)
+{
+  return AlignedCountedAllocate(size, alignment);
+}
+void operator delete(void *block, std::align_val_t) noexcept
+{
+  CountedFree(block);
+}
+void operator delete[](void *block, std::align_val_t) noexcept
+{
+  CountedFree(block);
+}
+void operator delete(void *block, size_t, std::align_val_t) noexcept
+{
+  CountedFree(block);
+}
+void operator delete[](void *block, size_t, std::align_val_t) noexcept
+{
+  CountedFree(block);
+}
 
 namespace
 {
@@ -296,7 +331,7 @@ void WriteRateDistortion(const std::vector<NamedImage> &images, const std::strin
   std::printf("rate-distortion data written to %s\n", path.c_str());
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

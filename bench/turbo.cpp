@@ -89,4 +89,4 @@ std::vector<uint8_t> TurboDecodeRgb(const std::vector<uint8_t> &jpeg, uint32_t &
   return pixels;
 }
 
-} // namespace Bench
+}  // namespace Bench

@@ -19,6 +19,6 @@ std::vector<uint8_t> TurboEncode(const Vantorum::BitmapImage &image, const uint1
 // Decodes any JPEG to RGB bytes; width and height must match.
 std::vector<uint8_t> TurboDecodeRgb(const std::vector<uint8_t> &jpeg, uint32_t &width, uint32_t &height);
 
-} // namespace Bench
+}  // namespace Bench
 
 #endif

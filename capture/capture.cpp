@@ -97,7 +97,7 @@ void FillStrip(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t
   DevSRect(&area);
 }
 
-} // namespace
+}  // namespace
 
 void ShowPercent(const char *text, int32_t percent)
 {
@@ -155,15 +155,14 @@ std::string CheckExportMemory(int32_t width, int32_t height, ExportFormat format
     }
   const uint64_t megabytes = (need + (1 << 20) - 1) >> 20;
   return "Error: Not enough memory for a picture of " + std::to_string(width) + " x " + std::to_string(height)
-         + " pixels: the export needs about " + std::to_string(megabytes)
-         + " MB; set a smaller size with JPEGOPT";
+         + " pixels: the export needs about " + std::to_string(megabytes) + " MB; set a smaller size with JPEGOPT";
 }
 
 const char *CheckSection(const SectionRect &section)
 {
   const double dx = double(section.x2) - section.x1, dy = double(section.y2) - section.y1;
-  if (!Finite(section.x1) || !Finite(section.x2) || !Finite(section.y1) || !Finite(section.y2)
-      || !Finite(dx) || !Finite(dy))
+  if (!Finite(section.x1) || !Finite(section.x2) || !Finite(section.y1) || !Finite(section.y2) || !Finite(dx)
+      || !Finite(dy))
     return "Error: The section's corners are out of range";
   if (!(dx > 0) || !(dy > 0))
     return "Error: The section has no width or no height";
@@ -178,7 +177,7 @@ void CropSizeToSection(const SectionRect &section)
   // gives 300 columns, where float rounding of t would leave 301.
   const double width = exportOptions.width, height = exportOptions.height;
   const double dx = double(section.x2) - section.x1, dy = double(section.y2) - section.y1;
-  const double Tolerance = 1e-6;   // relative: far below a pixel, above float noise
+  const double Tolerance = 1e-6;  // relative: far below a pixel, above float noise
   if (height / dy < width / dx)
   {
     const double kept = height * dx / dy;
@@ -210,7 +209,7 @@ int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, 
   }
   const int64_t stripLimit = std::max<int64_t>(captureStripPixels, 1);
   const int32_t strips = int32_t(int64_t(width) * height / stripLimit + 1);
-  const int32_t stripRows = (height + strips - 1) / strips;   // s
+  const int32_t stripRows = (height + strips - 1) / strips;  // s
   image.SetSize(uint32_t(width), uint32_t(height));
 
   // Aspect fit over the pixel-centre spans the host maps the window onto.
@@ -243,7 +242,7 @@ int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, 
   }
 
   const int32_t background = BackgroundColourIndex();
-  const double pitch = (double(section.y2) - section.y1) / spanY;   // world units per row
+  const double pitch = (double(section.y2) - section.y1) / spanY;  // world units per row
   const int32_t bitmapRows = stripRows + 2;
   int result = 1;
   for (int32_t firstRow = 0; firstRow < height; firstRow += stripRows)
@@ -256,8 +255,8 @@ int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, 
     }
     // Bitmap row 0 is image row firstRow; the rectangle's last row, s + 2,
     // lies one row below the bitmap.
-    const WorldRect window = {section.x1, float(section.y2 - (double(firstRow) + bitmapRows) * pitch),
-                              section.x2, float(section.y2 - double(firstRow) * pitch)};
+    const WorldRect window = {section.x1, float(section.y2 - (double(firstRow) + bitmapRows) * pitch), section.x2,
+                              float(section.y2 - double(firstRow) * pitch)};
     HBITMAP bitmap = CreateCompatibleBitmap(display, width, bitmapRows);
     if (bitmap == nullptr)
     {
@@ -301,8 +300,8 @@ int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, 
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    const int copied = GetDIBits(memory, bitmap, 0, UINT(rows), image.PixelAddress(uint32_t(firstRow) * uint32_t(width)),
-                                 &info, DIB_RGB_COLORS);
+    const int copied = GetDIBits(memory, bitmap, 0, UINT(rows),
+                                 image.PixelAddress(uint32_t(firstRow) * uint32_t(width)), &info, DIB_RGB_COLORS);
     DeleteObject(bitmap);
     // Fewer rows than asked would leave black rows in a picture reported as
     // good.
@@ -338,8 +337,7 @@ SectionRect WholeDrawingSection()
   // drawing unit and wide enough for float to tell its sides apart.
   const double centreX = (double(section.x1) + section.x2) / 2, centreY = (double(section.y1) + section.y2) / 2;
   const double side = std::max({dx, dy, 1.0, 1e-5 * std::max(std::fabs(centreX), std::fabs(centreY))});
-  return {float(centreX - side / 2), float(centreY - side / 2), float(centreX + side / 2),
-          float(centreY + side / 2)};
+  return {float(centreX - side / 2), float(centreY - side / 2), float(centreX + side / 2), float(centreY + side / 2)};
 }
 
 int32_t DrawEntityCallback(intptr_t, const void *entity, intptr_t, intptr_t)

@@ -43,7 +43,7 @@ float corners[4];
 int32_t typedName = 0;
 // Whether the export's size came from the host's clipboard resolution.
 bool sizeFromClipboard = false;
-int32_t chosenFilter = 0;   // written by the save dialog, never read
+int32_t chosenFilter = 0;  // written by the save dialog, never read
 
 const char *const FileNamePrompt[] = {"Filename: "};
 const char *const FirstCornerPrompt[] = {"Pick first corner:"};
@@ -51,8 +51,9 @@ const char *const OppositeCornerPrompt[] = {"Opposite corner:"};
 
 DataRequest FileNameRequest(char *target, XPContinuation continuation)
 {
-  return {RequestKind, TargetFileName, TargetFlagsFileName, RequestMarker, target, FileNamePrompt,
-          DataInputFileName, continuation, {}};
+  return {RequestKind,       TargetFileName, TargetFlagsFileName,
+          RequestMarker,     target,         FileNamePrompt,
+          DataInputFileName, continuation,   {}};
 }
 
 DataRequest PointRequest(float *target, const char *const *prompt, int32_t inputCode, XPContinuation continuation)
@@ -64,11 +65,11 @@ DataRequest saveBmpRequest = FileNameRequest(saveBmpName, FileNameStep);
 DataRequest wbsmNameRequest = FileNameRequest(sectionName, WbsmNameStep);
 DataRequest firstCornerRequest = PointRequest(&corners[0], FirstCornerPrompt, DataInputFirstCorner, FirstCornerStep);
 DataRequest oppositeCornerRequest =
-    PointRequest(&corners[2], OppositeCornerPrompt, DataInputOppositeCorner, OppositeCornerStep);
+  PointRequest(&corners[2], OppositeCornerPrompt, DataInputOppositeCorner, OppositeCornerStep);
 
-SaveFileRecord saveFileRecord = {sectionName, &chosenFilter, "PNG",
-                                 "PNG file\0*.PNG\0JPEG file\0*.JPG\0BMP Bitmap file\0*.BMP\0\0",
-                                 4096, 2048, 1, "SAVE"};
+SaveFileRecord saveFileRecord = {
+  sectionName, &chosenFilter, "PNG", "PNG file\0*.PNG\0JPEG file\0*.JPG\0BMP Bitmap file\0*.BMP\0\0",
+  4096,        2048,          1,     "SAVE"};
 
 typedef void (*Writer)(const Vantorum::BitmapImage &image, const char *name);
 
@@ -134,7 +135,7 @@ template <class Step> void Guarded(Ending ending, Step step)
 
 ExportFormat FormatOf(Writer writer)
 {
-  return writer == SaveJpeg ? ExportFormat::Jpeg
+  return writer == SaveJpeg  ? ExportFormat::Jpeg
          : writer == SavePng ? ExportFormat::Png
          : writer == SaveBmp ? ExportFormat::Bmp
                              : ExportFormat::Unknown;
@@ -332,7 +333,7 @@ void FileNameStep(int32_t status, int32_t, int32_t)
   });
 }
 
-} // namespace
+}  // namespace
 
 void WBS()
 {

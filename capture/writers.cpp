@@ -23,7 +23,7 @@
 namespace
 {
 
-const double PngGamma = 0.45454545454545453;   // 1/2.2
+const double PngGamma = 0.45454545454545453;  // 1/2.2
 const png_uint_32 PngPixelsPerUnit = 72;
 
 // Runs write on the export file's path, then puts the file in place. A
@@ -42,8 +42,7 @@ template <class Write> void WriteThrough(const char *name, Write write)
   }
   catch (const std::bad_alloc &)
   {
-    throw std::runtime_error(std::string("Error: Out of memory writing ") + name
-                             + "; set a smaller size with JPEGOPT");
+    throw std::runtime_error(std::string("Error: Out of memory writing ") + name + "; set a smaller size with JPEGOPT");
   }
   catch (const std::exception &error)
   {
@@ -58,7 +57,7 @@ template <class Write> void WriteThrough(const char *name, Write write)
 struct PngFailure
 {
   char message[200];
-  int error;   // the system's reason when a write to the file failed
+  int error;  // the system's reason when a write to the file failed
 };
 
 void PngError(png_structp png, png_const_charp message)
@@ -69,9 +68,7 @@ void PngError(png_structp png, png_const_charp message)
   png_longjmp(png, 1);
 }
 
-void PngWarning(png_structp, png_const_charp)
-{
-}
+void PngWarning(png_structp, png_const_charp) {}
 
 // Plain data only from here to the end of the write: libpng's errors
 // return through longjmp, which must skip no destructor.
@@ -142,7 +139,7 @@ void WritePng(const Vantorum::BitmapImage &image, const char *path, const char *
     throw ExportFile::CannotWrite(name, std::strerror(flushError != 0 ? flushError : errno != 0 ? errno : EIO));
 }
 
-} // namespace
+}  // namespace
 
 void SaveBmp(const Vantorum::BitmapImage &image, const char *name)
 {
@@ -193,18 +190,15 @@ void SaveJpeg(const Vantorum::BitmapImage &image, const char *name)
   StatusMsg(nullptr);
 }
 
-void BmpProgress(Vantorum::ImageEncoder &, void *, uint32_t currentPass, uint32_t passCount, uint32_t percent,
-                 bool &)
+void BmpProgress(Vantorum::ImageEncoder &, void *, uint32_t currentPass, uint32_t passCount, uint32_t percent, bool &)
 {
   if (passCount == 0)
     return;
   // The 24-bit writer reports a falling figure (rows go out bottom up).
-  ShowPercent("Saving BMP file... !01%",
-              int32_t(100 - ((currentPass - 1) * 100 / passCount + percent / passCount)));
+  ShowPercent("Saving BMP file... !01%", int32_t(100 - ((currentPass - 1) * 100 / passCount + percent / passCount)));
 }
 
-void JpegProgress(Vantorum::ImageEncoder &, void *, uint32_t currentPass, uint32_t passCount, uint32_t percent,
-                  bool &)
+void JpegProgress(Vantorum::ImageEncoder &, void *, uint32_t currentPass, uint32_t passCount, uint32_t percent, bool &)
 {
   if (passCount == 0)
     return;

@@ -28,7 +28,7 @@ private:
   std::unique_ptr<uint8_t[]> buffer;
 };
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -50,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
       encoder.SetRestartRows(input.Byte() % 2 ? input.Word() : input.Below(8));
     if (settings & 8)
       for (uint32_t component = 1; component <= 3; ++component)
-        encoder.SetSamplingFrequency(input.Byte() % 8 == 0 ? input.Word() : component, input.Below(6),
-                                     input.Below(6));
+        encoder.SetSamplingFrequency(input.Byte() % 8 == 0 ? input.Word() : component, input.Below(6), input.Below(6));
     if (settings & 16)
     {
       const uint32_t scans = input.Below(12);

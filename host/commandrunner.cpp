@@ -16,10 +16,10 @@ namespace
 // A command asking on and on without end would otherwise hold the run.
 const int MaxRequestsPerCommand = 100000;
 
-} // namespace
+}  // namespace
 
 CommandRunner::CommandRunner(ModuleLoader &loader, InputWords &words, Console &out)
-    : module(loader), inputs(words), console(out)
+  : module(loader), inputs(words), console(out)
 {
 }
 
@@ -181,4 +181,4 @@ void CommandRunner::OpenDocument(const std::string &name)
   console.Warn("document \"" + name + "\" not found");
 }
 
-} // namespace zulan
+}  // namespace zulan

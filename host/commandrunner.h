@@ -44,6 +44,6 @@ private:
   std::string exportFileName;
 };
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

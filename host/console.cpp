@@ -5,9 +5,7 @@
 namespace zulan
 {
 
-Console::Console(bool liveStatus) : status(stderr, liveStatus)
-{
-}
+Console::Console(bool liveStatus) : status(stderr, liveStatus) {}
 
 void Console::Print(std::FILE *stream, const std::string &text)
 {
@@ -65,4 +63,4 @@ void Console::ShowMessage(const char *kind, const char *text)
   Print(error ? stderr : stdout, shown);
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -38,6 +38,6 @@ private:
   bool inputRefused = false;
 };
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

@@ -67,17 +67,21 @@ const char *ChangeName(WindowChange change)
 {
   switch (change)
   {
-  case WindowChange::Shown: return "shown";
-  case WindowChange::Hidden: return "hidden";
-  case WindowChange::Enabled: return "enabled";
-  default: return "disabled";
+  case WindowChange::Shown:
+    return "shown";
+  case WindowChange::Hidden:
+    return "hidden";
+  case WindowChange::Enabled:
+    return "enabled";
+  default:
+    return "disabled";
   }
 }
 
-} // namespace
+}  // namespace
 
 Dialog::Dialog(const DialogTemplate &fromTemplate, XPDialogCallback onOpen, Reporter report)
-    : dialogTemplate(fromTemplate), initCallback(onOpen), reporter(std::move(report))
+  : dialogTemplate(fromTemplate), initCallback(onOpen), reporter(std::move(report))
 {
   window = CreateWindowRecord(nullptr, 0, true, true);
   std::string pendingLabel;
@@ -166,9 +170,15 @@ void Dialog::Open()
         valuesAtOpen.emplace_back(binding.value, *binding.value);
       switch (binding.kind)
       {
-      case BindingKind::Edit: control.text = std::to_string(*binding.value); break;
-      case BindingKind::Check: control.checked = (*binding.value & binding.parameter) != 0; break;
-      case BindingKind::Radio: control.checked = *binding.value == binding.parameter; break;
+      case BindingKind::Edit:
+        control.text = std::to_string(*binding.value);
+        break;
+      case BindingKind::Check:
+        control.checked = (*binding.value & binding.parameter) != 0;
+        break;
+      case BindingKind::Radio:
+        control.checked = *binding.value == binding.parameter;
+        break;
       }
     }
   reporting = true;
@@ -223,7 +233,9 @@ void Dialog::WriteBindings(Control &control)
   {
     switch (binding.kind)
     {
-    case BindingKind::Edit: *binding.value = static_cast<int32_t>(std::strtol(control.text.c_str(), nullptr, 10)); break;
+    case BindingKind::Edit:
+      *binding.value = static_cast<int32_t>(std::strtol(control.text.c_str(), nullptr, 10));
+      break;
     case BindingKind::Check:
       *binding.value = control.checked ? *binding.value | binding.parameter : *binding.value & ~binding.parameter;
       break;
@@ -386,4 +398,4 @@ std::string Dialog::Format() const
   return text;
 }
 
-} // namespace zulan
+}  // namespace zulan

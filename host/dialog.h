@@ -63,15 +63,15 @@ private:
   {
     BindingKind kind;
     int32_t *value;
-    int32_t parameter;          // length, mask or button value
+    int32_t parameter;  // length, mask or button value
     XPDialogCallback callback;
   };
   struct Control
   {
     const ControlTemplate *source;
     HWND window;
-    std::string name;           // own text, or the label in front of an edit
-    std::string text;           // an edit's contents
+    std::string name;  // own text, or the label in front of an edit
+    std::string text;  // an edit's contents
     bool checked = false;
     std::vector<Binding> bindings;
   };
@@ -94,6 +94,6 @@ private:
   bool reporting = false;
 };
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

@@ -8,9 +8,8 @@
 namespace zulan
 {
 
-DialogHost::DialogHost(const std::vector<DialogTemplate> &dialogTemplates, InputWords &words, Console &out,
-                       bool show)
-    : templates(dialogTemplates), inputs(words), console(out), showDialogs(show)
+DialogHost::DialogHost(const std::vector<DialogTemplate> &dialogTemplates, InputWords &words, Console &out, bool show)
+  : templates(dialogTemplates), inputs(words), console(out), showDialogs(show)
 {
 }
 
@@ -130,4 +129,4 @@ void DialogHost::Clear()
   openDialogs.clear();
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -39,6 +39,6 @@ private:
   std::vector<Dialog *> openDialogs;
 };
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

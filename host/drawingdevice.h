@@ -50,6 +50,6 @@ DrawingDevice &CurrentDevice();
 typedef uint32_t *(*PaletteEntry)();
 PaletteEntry HostPaletteEntry();
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

@@ -14,89 +14,90 @@ uint32_t *CurrentPalette()
   return CurrentDevice().GetPalette();
 }
 
-} // namespace
+}  // namespace
 
 PaletteEntry HostPaletteEntry()
 {
   return CurrentPalette;
 }
 
-} // namespace zulan
+}  // namespace zulan
 
 using zulan::CurrentDevice;
 
-extern "C" {
-
-void *GetHeaderAdr()
+extern "C"
 {
-  return CurrentDevice().GetHeader();
-}
 
-void DevUseBitmap(HDC memoryContext)
-{
-  CurrentDevice().UseBitmap(memoryContext);
-}
+  void *GetHeaderAdr()
+  {
+    return CurrentDevice().GetHeader();
+  }
 
-void DevUsePrior()
-{
-  CurrentDevice().UsePrior();
-}
+  void DevUseBitmap(HDC memoryContext)
+  {
+    CurrentDevice().UseBitmap(memoryContext);
+  }
 
-void DevUseColor(int32_t colourIndex)
-{
-  CurrentDevice().UseColour(colourIndex);
-}
+  void DevUsePrior()
+  {
+    CurrentDevice().UsePrior();
+  }
 
-void DevSRect(const PixelRect *rectangle)
-{
-  CurrentDevice().FillRect(rectangle);
-}
+  void DevUseColor(int32_t colourIndex)
+  {
+    CurrentDevice().UseColour(colourIndex);
+  }
 
-void SetBMView(const WorldRect *window, const PixelRect *pixels)
-{
-  CurrentDevice().SetView(window, pixels);
-}
+  void DevSRect(const PixelRect *rectangle)
+  {
+    CurrentDevice().FillRect(rectangle);
+  }
 
-int32_t DLScan(int32_t, XPEntityCallback callback, int32_t, int32_t, int32_t)
-{
-  CurrentDevice().Scan(callback);
-  return 0;
-}
+  void SetBMView(const WorldRect *window, const PixelRect *pixels)
+  {
+    CurrentDevice().SetView(window, pixels);
+  }
 
-int32_t AskLayerHidden(int32_t layer)
-{
-  return CurrentDevice().IsLayerHidden(layer) ? 1 : 0;
-}
+  int32_t DLScan(int32_t, XPEntityCallback callback, int32_t, int32_t, int32_t)
+  {
+    CurrentDevice().Scan(callback);
+    return 0;
+  }
 
-void EDraw1(const void *entity)
-{
-  CurrentDevice().Draw(entity);
-}
+  int32_t AskLayerHidden(int32_t layer)
+  {
+    return CurrentDevice().IsLayerHidden(layer) ? 1 : 0;
+  }
 
-void BgnPExtents()
-{
-  CurrentDevice().BeginExtents();
-}
+  void EDraw1(const void *entity)
+  {
+    CurrentDevice().Draw(entity);
+  }
 
-void EXCheck(const void *entity)
-{
-  CurrentDevice().CheckExtents(entity);
-}
+  void BgnPExtents()
+  {
+    CurrentDevice().BeginExtents();
+  }
 
-void EndPExtents(float *extents)
-{
-  CurrentDevice().EndExtents(extents);
-}
+  void EXCheck(const void *entity)
+  {
+    CurrentDevice().CheckExtents(entity);
+  }
 
-void NewCsrOrg(float x, float y)
-{
-  CurrentDevice().SetCursorOrigin(x, y);
-}
+  void EndPExtents(float *extents)
+  {
+    CurrentDevice().EndExtents(extents);
+  }
 
-void Redraw()
-{
-  // No screen to repaint: bitmaps are drawn on demand with the palette and
-  // header as they stand.
-}
+  void NewCsrOrg(float x, float y)
+  {
+    CurrentDevice().SetCursorOrigin(x, y);
+  }
 
-} // extern "C"
+  void Redraw()
+  {
+    // No screen to repaint: bitmaps are drawn on demand with the palette and
+    // header as they stand.
+  }
+
+}  // extern "C"

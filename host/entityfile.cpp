@@ -43,8 +43,8 @@ public:
     char *end = nullptr;
     const long long value = std::strtoll(word.c_str(), &end, 10);
     if (*end != '\0' || end == word.c_str() || value < lowest || value > highest)
-      Fail("has " + word + " where a whole number from " + std::to_string(lowest) + " to " +
-           std::to_string(highest) + " belongs");
+      Fail("has " + word + " where a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest)
+           + " belongs");
     return value;
   }
   // A finite number, or NaN where allowNan says so.
@@ -76,7 +76,7 @@ private:
   size_t number;
 };
 
-} // namespace
+}  // namespace
 
 void WriteEntityFile(std::ostream &out, const FlatDrawing &drawing)
 {
@@ -186,4 +186,4 @@ FlatDrawing ReadEntityFile(std::istream &in)
   return drawing;
 }
 
-} // namespace zulan
+}  // namespace zulan

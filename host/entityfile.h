@@ -40,9 +40,9 @@ struct FlatEntity
   int16_t layer = 0;
   uint8_t colour = 0;
   uint8_t flags = 0;
-  double box[4] = {};             // extents: min x, min y, max x, max y
+  double box[4] = {};  // extents: min x, min y, max x, max y
   Kind kind = Kind::None;
-  std::vector<double> points;     // x, y pairs in world units
+  std::vector<double> points;  // x, y pairs in world units
 };
 
 struct FlatDrawing
@@ -68,6 +68,6 @@ void WriteEntityFile(std::ostream &out, const FlatDrawing &drawing);
 // Throws EntityFileError naming the line that is not understood.
 FlatDrawing ReadEntityFile(std::istream &in);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

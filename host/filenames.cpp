@@ -30,7 +30,7 @@ int32_t FilterIndexFor(const char *filters, const std::string &extension)
   return 1;
 }
 
-} // namespace
+}  // namespace
 
 bool CopyFileName(Console &console, const std::string &name, char *target, const std::string &tail)
 {
@@ -99,4 +99,4 @@ void MakeFullFileName(Console &console, const char *name, char *output)
   std::memcpy(output, full.c_str(), full.size() + 1);
 }
 
-} // namespace zulan
+}  // namespace zulan

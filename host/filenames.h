@@ -21,6 +21,6 @@ void MakeFullFileName(Console &console, const char *name, char *output);
 // written and the input is refused with the warning followed by tail.
 bool CopyFileName(Console &console, const std::string &name, char *target, const std::string &tail);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

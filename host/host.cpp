@@ -15,7 +15,7 @@ namespace
 
 Host *currentHost = nullptr;
 
-} // namespace
+}  // namespace
 
 void *SystemValues(int32_t which)
 {
@@ -36,12 +36,11 @@ void SetCurrentHost(Host *host)
 }
 
 Host::Host(const HostSettings &settings)
-    : console(settings.liveStatus),
-      registry(settings.registryPath, console, [this](int32_t stringId) { return HostString(stringId); }),
-      module(console),
-      inputs(console, settings.interactive, settings.terminal != nullptr ? *settings.terminal : std::cin),
-      runner(module, inputs, console),
-      dialogs(module.GetDialogTemplates(), inputs, console, settings.showDialogs)
+  : console(settings.liveStatus),
+    registry(settings.registryPath, console, [this](int32_t stringId) { return HostString(stringId); }),
+    module(console),
+    inputs(console, settings.interactive, settings.terminal != nullptr ? *settings.terminal : std::cin),
+    runner(module, inputs, console), dialogs(module.GetDialogTemplates(), inputs, console, settings.showDialogs)
 {
   if (registry.DrawingAntialias())
     CurrentDevice().SetAntialias(true);
@@ -79,11 +78,16 @@ const char *Host::HostString(int32_t stringId)
 {
   switch (stringId)
   {
-  case StringHostProduct: return "Software\\Quorvel\\Tamblin";
-  case StringExportFileName: return runner.GetExportFileName().c_str();
-  case StringClipboardKey: return "Software\\Quorvel\\Tamblin\\Settings";
-  case StringClipboardValue: return "ClipboardResolution";
-  default: return "";
+  case StringHostProduct:
+    return "Software\\Quorvel\\Tamblin";
+  case StringExportFileName:
+    return runner.GetExportFileName().c_str();
+  case StringClipboardKey:
+    return "Software\\Quorvel\\Tamblin\\Settings";
+  case StringClipboardValue:
+    return "ClipboardResolution";
+  default:
+    return "";
   }
 }
 
@@ -97,4 +101,4 @@ void Host::MakeFullFileName(const char *name, char *output)
   zulan::MakeFullFileName(console, name, output);
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -25,9 +25,9 @@ namespace zulan
 struct HostSettings
 {
   std::string registryPath;
-  bool interactive = false;         // stdin is a terminal: ask when inputs run out
-  std::istream *terminal = nullptr; // where to ask; null for std::cin
-  bool liveStatus = false;          // stderr is a terminal
+  bool interactive = false;          // stdin is a terminal: ask when inputs run out
+  std::istream *terminal = nullptr;  // where to ask; null for std::cin
+  bool liveStatus = false;           // stderr is a terminal
   bool showDialogs = false;
   std::optional<std::pair<int32_t, int32_t>> clipboardSize;
 };
@@ -110,6 +110,6 @@ void SetCurrentHost(Host *host);
 // offered one; null for anything else.
 void *SystemValues(int32_t which);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

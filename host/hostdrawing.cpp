@@ -28,7 +28,7 @@ const float EmptyExtents[6] = {0.0f, 0.0f, 0.0f, 297.0f, 210.0f, 0.0f};
 
 HostDrawing *currentDrawing = nullptr;
 
-} // namespace
+}  // namespace
 
 DrawingDevice &CurrentDevice()
 {
@@ -117,8 +117,9 @@ FlatDrawing HostDrawing::Flatten() const
       // Half a degree a step: finer than a pixel at the sizes tested.
       const int steps = ConicSteps(g[7] - g[6], Pi / 360, 2, 720 * 8);
       out.kind = FlatEntity::Kind::Path;
-      ConicPoints({g[0], g[1]}, {g[2], g[3]}, {g[4], g[5]}, g[6], g[7], steps,
-                  [&](Point p) { out.points.insert(out.points.end(), {p.x, p.y}); });
+      ConicPoints({g[0], g[1]}, {g[2], g[3]}, {g[4], g[5]}, g[6], g[7], steps, [&](Point p) {
+        out.points.insert(out.points.end(), {p.x, p.y});
+      });
       break;
     }
     case Shape::Path:
@@ -135,7 +136,7 @@ FlatDrawing HostDrawing::Flatten() const
       out.points.assign(g, g + 2);
       break;
     default:
-      break;   // labels: text is not carried over
+      break;  // labels: text is not carried over
     }
     flat.entities.push_back(std::move(out));
   }
@@ -186,8 +187,7 @@ const Entity *HostDrawing::OwnEntity(const void *address) const
   const std::vector<Entity> &entities = document->Entities();
   const auto *first = reinterpret_cast<const uint8_t *>(entities.data());
   const auto *at = static_cast<const uint8_t *>(address);
-  if (at < first || at >= first + entities.size() * sizeof(Entity)
-      || (at - first) % sizeof(Entity) != 0)
+  if (at < first || at >= first + entities.size() * sizeof(Entity) || (at - first) % sizeof(Entity) != 0)
     return nullptr;
   return reinterpret_cast<const Entity *>(at);
 }
@@ -218,8 +218,8 @@ void HostDrawing::SetView(const WorldRect *window, const PixelRect *pixels)
 {
   if (window == nullptr || pixels == nullptr)
     return;
-  view = ViewMapping(window->x1, window->y1, window->x2, window->y2, pixels->xa, pixels->ya,
-                     pixels->xb - 1.0, pixels->yb - 1.0);
+  view = ViewMapping(window->x1, window->y1, window->x2, window->y2, pixels->xa, pixels->ya, pixels->xb - 1.0,
+                     pixels->yb - 1.0);
 }
 
 void HostDrawing::Scan(XPEntityCallback callback) const
@@ -266,8 +266,7 @@ void HostDrawing::EndExtents(float *found)
     std::memcpy(found, EmptyExtents, sizeof EmptyExtents);
     return;
   }
-  const float box[6] = {float(extents.minX), float(extents.minY), 0.0f,
-                        float(extents.maxX), float(extents.maxY), 0.0f};
+  const float box[6] = {float(extents.minX), float(extents.minY), 0.0f, float(extents.maxX), float(extents.maxY), 0.0f};
   std::memcpy(found, box, sizeof box);
 }
 
@@ -287,4 +286,4 @@ void SetHostHairlines(bool on)
   CurrentDrawing().SetHairlines(on);
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -36,10 +36,7 @@ public:
   std::string Open(const std::string &path) override;
   // What the open drawing's loader left out, one line each (none when
   // everything was read).
-  std::vector<std::string> Warnings() const
-  {
-    return document ? document->Warnings() : std::vector<std::string>();
-  }
+  std::vector<std::string> Warnings() const { return document ? document->Warnings() : std::vector<std::string>(); }
   // Draws every line one pixel wide, whatever its weight (--hairlines).
   void SetHairlines(bool on);
   // Smooths lines, fills and text (--antialias, or the registry value
@@ -70,14 +67,14 @@ private:
   uint8_t header[HeaderBytes] = {};
   bool hairlines = false;
   bool antialias = false;
-  std::unique_ptr<Document> document; // null until a drawing is read
+  std::unique_ptr<Document> document;  // null until a drawing is read
 
   // The drawing device.
-  HDC context = nullptr; // memory context from DevUseBitmap, or none
+  HDC context = nullptr;  // memory context from DevUseBitmap, or none
   HDC priorContext = nullptr;
   int32_t colourIndex = 0;
   ViewMapping view;
-  std::unique_ptr<Canvas> canvas; // on the context's bitmap while in use
+  std::unique_ptr<Canvas> canvas;  // on the context's bitmap while in use
   BitmapPixels canvasPixels = {};
   Box extents;
   float cursorOrigin[2] = {};
@@ -95,6 +92,6 @@ void SetCurrentDrawing(HostDrawing *drawing);
 std::string OpenHostDrawing(const std::string &path);
 void SetHostHairlines(bool on);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

@@ -8,12 +8,9 @@
 namespace zulan
 {
 
-InputWords::InputWords(Console &out, bool ask, std::istream &in) : console(out), interactive(ask), terminal(in)
-{
-}
+InputWords::InputWords(Console &out, bool ask, std::istream &in) : console(out), interactive(ask), terminal(in) {}
 
-void InputWords::Assign(std::vector<std::string>::const_iterator first,
-                        std::vector<std::string>::const_iterator last)
+void InputWords::Assign(std::vector<std::string>::const_iterator first, std::vector<std::string>::const_iterator last)
 {
   words.assign(first, last);
   typed = false;
@@ -100,10 +97,9 @@ std::vector<std::string> SplitWords(const std::string &line)
   return words;
 }
 
-
 bool IsEsc(const std::string &word)
 {
   return Text::UpperCase(word) == "ESC";
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -60,6 +60,6 @@ const char EscKey = '\x1b';
 // Answers such as esc match without regard to case.
 bool IsEsc(const std::string &word);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

@@ -29,8 +29,8 @@
 #define ZULAN_NAME "zulan"
 #define ZULAN_MODULE_FILE "rastello.so"
 #define ZULAN_DRAWING_HELP "Drawing to open (none: an empty drawing)"
-#define ZULAN_MODULE_HELP                                                                                          \
-  "Module to load (default: " ZULAN_MODULE_RELATIVE_DIR "/rastello.so from zulan's folder, else rastello.so "     \
+#define ZULAN_MODULE_HELP                                                                                              \
+  "Module to load (default: " ZULAN_MODULE_RELATIVE_DIR "/rastello.so from zulan's folder, else rastello.so "          \
   "beside zulan)"
 #define ZULAN_REGISTRY_HELP "Registry file (default: $XDG_CONFIG_HOME/zulan/registry.reg)"
 #endif
@@ -135,7 +135,6 @@ std::string DefaultRegistryPath()
   return folder + "/zulan/registry.reg";
 }
 
-
 int WriteEntities(const zulan::HostDrawing &drawing, const std::string &path)
 {
   try
@@ -177,7 +176,7 @@ bool ParseSize(const std::string &text, std::pair<int32_t, int32_t> &size)
   return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -193,40 +192,38 @@ int main(int argc, char **argv)
   std::string modulePath = DefaultModulePath();
   std::string registryPath = DefaultRegistryPath();
   std::string clipboard, entitiesPath;
-  bool showDialogs = false, listMenus = false, listCommands = false, hairlines = false,
-       antialias = false;
+  bool showDialogs = false, listMenus = false, listCommands = false, hairlines = false, antialias = false;
 
   app.add_option("drawing", drawing, ZULAN_DRAWING_HELP);
   CLI::Option *commandOption =
-      app.add_option("-c,--command", commandLines, "Run a typed command with its inputs, e.g. 'JPEGMENUOFF'")
-          ->allow_extra_args(false);
-  CLI::Option *exportOption = app.add_option("--export", exportArguments,
-                                             "Run an export filter, e.g. --export 'PNG File' out.png")
-                                  ->type_size(2)
-                                  ->allow_extra_args(false)
-                                  ->type_name("FILTER FILE");
-  CLI::Option *menuOption = app.add_option("-m,--menu-item", menuItems,
-                                           "Run a menu item's command: 'Label' or 'Label: inputs...'")
-                                  ->allow_extra_args(false);
+    app.add_option("-c,--command", commandLines, "Run a typed command with its inputs, e.g. 'JPEGMENUOFF'")
+      ->allow_extra_args(false);
+  CLI::Option *exportOption =
+    app.add_option("--export", exportArguments, "Run an export filter, e.g. --export 'PNG File' out.png")
+      ->type_size(2)
+      ->allow_extra_args(false)
+      ->type_name("FILTER FILE");
+  CLI::Option *menuOption =
+    app.add_option("-m,--menu-item", menuItems, "Run a menu item's command: 'Label' or 'Label: inputs...'")
+      ->allow_extra_args(false);
   CLI::Option *eventOption =
-      app.add_option("--event", events, "Send the module a host event code (start-up sends 14 by itself)")
-          ->allow_extra_args(false);
+    app.add_option("--event", events, "Send the module a host event code (start-up sends 14 by itself)")
+      ->allow_extra_args(false);
   app.add_option("--module", modulePath, ZULAN_MODULE_HELP);
   app.add_option("--registry", registryPath, ZULAN_REGISTRY_HELP);
-  app.add_option("--clipboard", clipboard,
-                 "Offer a clipboard bitmap of WIDTHxHEIGHT pixels through \"_GetSysVAdr@4\"")
-      ->type_name("WxH");
+  app.add_option("--clipboard", clipboard, "Offer a clipboard bitmap of WIDTHxHEIGHT pixels through \"_GetSysVAdr@4\"")
+    ->type_name("WxH");
   app.add_flag("--show-dialog", showDialogs, "Print each dialog as it stands when it opens and closes");
   app.add_flag("--menus", listMenus, "List the menus the module added, after everything else");
   app.add_flag("--commands", listCommands, "List the registered commands and export filters");
 #ifndef _WIN32
-  app.add_flag("--hairlines", hairlines,
-               "Draw every line one pixel wide, whatever its line weight");
+  app.add_flag("--hairlines", hairlines, "Draw every line one pixel wide, whatever its line weight");
   app.add_flag("--antialias", antialias,
                "Smooth lines, fills and text (exports then hold colours beyond the palette's)");
-  app.add_option("--write-entities", entitiesPath,
-                 "Write the drawing as plain geometry for the Windows test host (zulan32), and stop")
-      ->type_name("FILE");
+  app
+    .add_option("--write-entities", entitiesPath,
+                "Write the drawing as plain geometry for the Windows test host (zulan32), and stop")
+    ->type_name("FILE");
 #endif
   try
   {

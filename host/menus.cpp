@@ -12,7 +12,6 @@ namespace zulan
 namespace
 {
 
-
 std::vector<std::string> SplitLines(const std::string &text)
 {
   std::vector<std::string> lines;
@@ -34,7 +33,7 @@ std::vector<std::string> SplitLines(const std::string &text)
   return lines;
 }
 
-} // namespace
+}  // namespace
 
 Menu ParseMenuText(const std::string &text)
 {
@@ -109,4 +108,4 @@ std::string FormatMenus(const std::vector<Menu> &menus)
   return text;
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -14,7 +14,7 @@ struct MenuItem
 {
   bool separator = false;
   std::string label;
-  std::string command;   // the command line the host runs
+  std::string command;  // the command line the host runs
 };
 
 struct Menu
@@ -35,6 +35,6 @@ Menu ParseMenuText(const std::string &text);
 const MenuItem *FindMenuItem(const std::vector<Menu> &menus, const std::string &name, std::string *problem);
 std::string FormatMenus(const std::vector<Menu> &menus);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

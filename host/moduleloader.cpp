@@ -22,11 +22,9 @@ namespace
 const size_t MaxCommandNames = 1000;
 const size_t MaxCommandNameBytes = 64;
 
-} // namespace
+}  // namespace
 
-ModuleLoader::ModuleLoader(Console &out) : console(out)
-{
-}
+ModuleLoader::ModuleLoader(Console &out) : console(out) {}
 
 #ifdef _WIN32
 
@@ -58,8 +56,8 @@ BOOL CALLBACK AddDialogTemplate(HMODULE module, LPCSTR, LPSTR name, LONG_PTR con
   const std::string shownName = IS_INTRESOURCE(name) ? std::to_string(reinterpret_cast<uintptr_t>(name)) : name;
   try
   {
-    found.templates.push_back(ParseDialogResource(shownName, static_cast<const uint8_t *>(bytes),
-                                                  SizeofResource(module, resource)));
+    found.templates.push_back(
+      ParseDialogResource(shownName, static_cast<const uint8_t *>(bytes), SizeofResource(module, resource)));
   }
   catch (const ResourceScriptError &problem)
   {
@@ -68,7 +66,7 @@ BOOL CALLBACK AddDialogTemplate(HMODULE module, LPCSTR, LPSTR name, LONG_PTR con
   return TRUE;
 }
 
-} // namespace
+}  // namespace
 
 std::string ModuleLoader::Load(const std::string &modulePath)
 {
@@ -216,7 +214,8 @@ XPHandler ModuleLoader::FindCommand(const std::string &name) const
 const ExportFilter *ModuleLoader::FindExport(const std::string &name) const
 {
   const auto found = std::find_if(exports.begin(), exports.end(), [&](const ExportFilter &filter) {
-    return Text::UpperCase(filter.description) == Text::UpperCase(name) || Text::UpperCase(filter.extension) == Text::UpperCase(name);
+    return Text::UpperCase(filter.description) == Text::UpperCase(name)
+           || Text::UpperCase(filter.extension) == Text::UpperCase(name);
   });
   return found == exports.end() ? nullptr : &*found;
 }
@@ -232,4 +231,4 @@ std::string ModuleLoader::FormatCommands() const
   return text + "\n";
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -71,6 +71,6 @@ private:
   std::vector<Menu> menus;
 };
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

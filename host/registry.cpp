@@ -92,7 +92,6 @@ std::string FormatValueData(const RegistryValue &value)
   return text;
 }
 
-
 // Writes text through the careful write shared with the module's exports
 // (exportfile.h), under the registry's own wording, so that readers see the
 // old file or the new one, never a part. Only the permission bits of the
@@ -102,10 +101,10 @@ std::string ReplaceRegistryFile(const std::string &target, const std::string &te
 {
   ExportFileRules rules;
   rules.temporaryPrefix = ".registry-";
-  rules.onlyWritable = false;   // read-only to us, but in our folder: rename may replace it
+  rules.onlyWritable = false;  // read-only to us, but in our folder: rename may replace it
   rules.keepOwner = false;
   rules.modeRequired = true;
-  rules.refuseHardLinks = false;   // as the registry file has always been saved
+  rules.refuseHardLinks = false;  // as the registry file has always been saved
   const std::string cannotWrite = "cannot write a temporary file beside " + target + ": ";
   std::optional<ExportFile> file;
   try
@@ -137,17 +136,25 @@ std::string ReplaceRegistryFile(const std::string &target, const std::string &te
   return "";
 }
 
-} // namespace
+}  // namespace
 
 std::string RegistryKeyName(uintptr_t rootKey, const std::string &keyPath)
 {
   std::string root;
   switch (rootKey)
   {
-  case 0x80000000u: root = "HKEY_CLASSES_ROOT"; break;
-  case 0x80000001u: root = "HKEY_CURRENT_USER"; break;
-  case 0x80000002u: root = "HKEY_LOCAL_MACHINE"; break;
-  default: root = "HKEY_" + std::to_string(rootKey); break;
+  case 0x80000000u:
+    root = "HKEY_CLASSES_ROOT";
+    break;
+  case 0x80000001u:
+    root = "HKEY_CURRENT_USER";
+    break;
+  case 0x80000002u:
+    root = "HKEY_LOCAL_MACHINE";
+    break;
+  default:
+    root = "HKEY_" + std::to_string(rootKey);
+    break;
   }
   const std::string path = Text::WithoutTrailing(keyPath, '\\');
   return path.empty() ? root : root + "\\" + path;
@@ -305,4 +312,4 @@ std::string Registry::Save(const std::string &keyPath, const std::string &name, 
   return "";
 }
 
-} // namespace zulan
+}  // namespace zulan

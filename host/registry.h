@@ -15,7 +15,7 @@ namespace zulan
 
 struct RegistryValue
 {
-  int32_t type = 3;            // 3: raw bytes, as Windows' REG_BINARY
+  int32_t type = 3;  // 3: raw bytes, as Windows' REG_BINARY
   std::vector<uint8_t> bytes;
 };
 
@@ -52,9 +52,9 @@ public:
 private:
   struct Key
   {
-    std::string name;                              // as first written
-    std::map<std::string, std::string> valueNames; // folded name -> as written
-    std::map<std::string, RegistryValue> values;   // by folded name
+    std::string name;                               // as first written
+    std::map<std::string, std::string> valueNames;  // folded name -> as written
+    std::map<std::string, RegistryValue> values;    // by folded name
   };
 
   // Changes the value in memory only.
@@ -64,12 +64,12 @@ private:
   std::string path;
   std::string loadProblem;
   std::string refusal;
-  std::map<std::string, Key> keys;                 // by folded key path
+  std::map<std::string, Key> keys;  // by folded key path
 };
 
 // "HKEY_CURRENT_USER\Software\..." without the trailing backslash.
 std::string RegistryKeyName(uintptr_t rootKey, const std::string &keyPath);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

@@ -12,10 +12,10 @@ namespace
 // stray size from filling the file.
 const int32_t MaxRegistryValueBytes = 1 << 20;
 
-} // namespace
+}  // namespace
 
 RegistryBridge::RegistryBridge(const std::string &path, Console &out, HostStrings strings)
-    : console(out), hostString(std::move(strings))
+  : console(out), hostString(std::move(strings))
 {
   registry.Load(path);
   if (!registry.GetRefusal().empty())
@@ -28,8 +28,7 @@ RegistryBridge::RegistryBridge(const std::string &path, Console &out, HostString
 
 bool RegistryBridge::DrawingAntialias() const
 {
-  const std::optional<RegistryValue> smooth =
-      registry.Get("HKEY_CURRENT_USER\\Software\\Zulan\\Drawing", "Antialias");
+  const std::optional<RegistryValue> smooth = registry.Get("HKEY_CURRENT_USER\\Software\\Zulan\\Drawing", "Antialias");
   return smooth && smooth->type == 4 && smooth->bytes.size() == 4
          && (smooth->bytes[0] | smooth->bytes[1] | smooth->bytes[2] | smooth->bytes[3]) != 0;
 }
@@ -65,8 +64,7 @@ int32_t RegistryBridge::GetValue(RegValueRecord *record)
 
 int32_t RegistryBridge::SetValue(RegValueRecord *record)
 {
-  if (record == nullptr || record->data == nullptr || record->dataSize < 0
-      || record->dataSize > MaxRegistryValueBytes)
+  if (record == nullptr || record->data == nullptr || record->dataSize < 0 || record->dataSize > MaxRegistryValueBytes)
     return 0;
   const std::string key = RegistryKeyName(record->rootKey, ResolveText(record->keyPath));
   RegistryValue value;
@@ -82,4 +80,4 @@ int32_t RegistryBridge::SetValue(RegValueRecord *record)
   return 1;
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -39,6 +39,6 @@ private:
   Registry registry;
 };
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

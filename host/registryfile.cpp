@@ -92,7 +92,7 @@ bool WriteAll(int descriptor, const std::string &text)
   return true;
 }
 
-} // namespace
+}  // namespace
 
 std::string WriteRegistryText(ExportFile &file, const std::string &text)
 {
@@ -144,4 +144,4 @@ SaveLock::~SaveLock()
     close(static_cast<int>(handle));
 }
 
-} // namespace zulan
+}  // namespace zulan

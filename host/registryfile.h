@@ -45,6 +45,6 @@ private:
   intptr_t handle = -1;
 };
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

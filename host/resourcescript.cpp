@@ -28,18 +28,37 @@ enum : uint32_t
 
 const std::map<std::string, int64_t> &KnownConstants()
 {
-  static const std::map<std::string, int64_t> constants = {
-      {"WS_POPUP", WsPopup}, {"WS_CHILD", WsChild}, {"WS_VISIBLE", WsVisible},
-      {"WS_DISABLED", WsDisabled}, {"WS_CAPTION", WsCaption}, {"WS_BORDER", WsBorder},
-      {"WS_SYSMENU", WsSysMenu}, {"WS_GROUP", WsGroup}, {"WS_TABSTOP", WsTabStop},
-      {"WS_VSCROLL", 0x00200000}, {"WS_HSCROLL", 0x00100000}, {"DS_MODALFRAME", DsModalFrame},
-      {"DS_SETFONT", 0x40}, {"DS_CENTER", 0x800}, {"DS_3DLOOK", 0x4},
-      {"ES_LEFT", 0}, {"ES_AUTOHSCROLL", EsAutoHScroll}, {"ES_NUMBER", 0x2000},
-      {"SS_LEFT", 0}, {"BS_PUSHBUTTON", BsPushButton}, {"BS_DEFPUSHBUTTON", BsDefPushButton},
-      {"BS_CHECKBOX", BsCheckBox}, {"BS_AUTOCHECKBOX", BsAutoCheckBox},
-      {"BS_RADIOBUTTON", BsRadioButton}, {"BS_3STATE", Bs3State}, {"BS_AUTO3STATE", BsAuto3State},
-      {"BS_GROUPBOX", BsGroupBox}, {"BS_AUTORADIOBUTTON", BsAutoRadioButton},
-      {"IDOK", 1}, {"IDCANCEL", 2}, {"IDC_STATIC", -1}};
+  static const std::map<std::string, int64_t> constants = {{"WS_POPUP", WsPopup},
+                                                           {"WS_CHILD", WsChild},
+                                                           {"WS_VISIBLE", WsVisible},
+                                                           {"WS_DISABLED", WsDisabled},
+                                                           {"WS_CAPTION", WsCaption},
+                                                           {"WS_BORDER", WsBorder},
+                                                           {"WS_SYSMENU", WsSysMenu},
+                                                           {"WS_GROUP", WsGroup},
+                                                           {"WS_TABSTOP", WsTabStop},
+                                                           {"WS_VSCROLL", 0x00200000},
+                                                           {"WS_HSCROLL", 0x00100000},
+                                                           {"DS_MODALFRAME", DsModalFrame},
+                                                           {"DS_SETFONT", 0x40},
+                                                           {"DS_CENTER", 0x800},
+                                                           {"DS_3DLOOK", 0x4},
+                                                           {"ES_LEFT", 0},
+                                                           {"ES_AUTOHSCROLL", EsAutoHScroll},
+                                                           {"ES_NUMBER", 0x2000},
+                                                           {"SS_LEFT", 0},
+                                                           {"BS_PUSHBUTTON", BsPushButton},
+                                                           {"BS_DEFPUSHBUTTON", BsDefPushButton},
+                                                           {"BS_CHECKBOX", BsCheckBox},
+                                                           {"BS_AUTOCHECKBOX", BsAutoCheckBox},
+                                                           {"BS_RADIOBUTTON", BsRadioButton},
+                                                           {"BS_3STATE", Bs3State},
+                                                           {"BS_AUTO3STATE", BsAuto3State},
+                                                           {"BS_GROUPBOX", BsGroupBox},
+                                                           {"BS_AUTORADIOBUTTON", BsAutoRadioButton},
+                                                           {"IDOK", 1},
+                                                           {"IDCANCEL", 2},
+                                                           {"IDC_STATIC", -1}};
   return constants;
 }
 
@@ -134,9 +153,8 @@ std::vector<Token> Tokenize(const std::string &line)
 class StatementReader
 {
 public:
-  StatementReader(const std::vector<Token> &statement, const std::map<std::string, int64_t> &defined,
-                  size_t start = 1)
-      : tokens(statement), defines(defined), position(start)
+  StatementReader(const std::vector<Token> &statement, const std::map<std::string, int64_t> &defined, size_t start = 1)
+    : tokens(statement), defines(defined), position(start)
   {
   }
 
@@ -221,7 +239,7 @@ public:
 private:
   const std::vector<Token> &tokens;
   const std::map<std::string, int64_t> &defines;
-  size_t position;   // past the statement's keyword
+  size_t position;  // past the statement's keyword
 };
 
 void ReadPlace(StatementReader &reader, ControlTemplate &control)
@@ -236,16 +254,22 @@ ControlKind ButtonKind(uint32_t style)
 {
   switch (style & BsTypeMask)
   {
-  case BsPushButton: return ControlKind::PushButton;
-  case BsDefPushButton: return ControlKind::DefaultButton;
+  case BsPushButton:
+    return ControlKind::PushButton;
+  case BsDefPushButton:
+    return ControlKind::DefaultButton;
   case BsCheckBox:
   case BsAutoCheckBox:
   case Bs3State:
-  case BsAuto3State: return ControlKind::CheckBox;
+  case BsAuto3State:
+    return ControlKind::CheckBox;
   case BsRadioButton:
-  case BsAutoRadioButton: return ControlKind::RadioButton;
-  case BsGroupBox: return ControlKind::GroupBox;
-  default: return ControlKind::Other;
+  case BsAutoRadioButton:
+    return ControlKind::RadioButton;
+  case BsGroupBox:
+    return ControlKind::GroupBox;
+  default:
+    return ControlKind::Other;
   }
 }
 
@@ -319,20 +343,28 @@ ControlTemplate ReadControl(const std::string &keyword, StatementReader &reader)
   return control;
 }
 
-} // namespace
+}  // namespace
 
 const char *ControlKindName(ControlKind kind)
 {
   switch (kind)
   {
-  case ControlKind::Label: return "label";
-  case ControlKind::Edit: return "edit";
-  case ControlKind::GroupBox: return "group";
-  case ControlKind::PushButton: return "button";
-  case ControlKind::DefaultButton: return "default button";
-  case ControlKind::CheckBox: return "check box";
-  case ControlKind::RadioButton: return "radio";
-  default: return "control";
+  case ControlKind::Label:
+    return "label";
+  case ControlKind::Edit:
+    return "edit";
+  case ControlKind::GroupBox:
+    return "group";
+  case ControlKind::PushButton:
+    return "button";
+  case ControlKind::DefaultButton:
+    return "default button";
+  case ControlKind::CheckBox:
+    return "check box";
+  case ControlKind::RadioButton:
+    return "radio";
+  default:
+    return "control";
   }
 }
 
@@ -366,7 +398,7 @@ std::vector<DialogTemplate> ParseResourceScript(const std::string &script)
         continue;
       }
       if (keyword[0] == '#')
-        continue;   // include guards and includes: the ids come inline
+        continue;  // include guards and includes: the ids come inline
       if (tokens.size() >= 2 && tokens[1].type == TokenType::Word
           && (tokens[1].text == "DIALOG" || tokens[1].text == "DIALOGEX"))
       {
@@ -493,7 +525,7 @@ const uint32_t DsSetFont = 0x40;
 const uint32_t DsShellFont = 0x48;
 const size_t MaxCompiledControls = 4096;
 
-} // namespace
+}  // namespace
 
 DialogTemplate ParseDialogResource(const std::string &name, const uint8_t *bytes, size_t size)
 {
@@ -504,8 +536,8 @@ DialogTemplate ParseDialogResource(const std::string &name, const uint8_t *bytes
   const bool extended = size >= 4 && bytes[0] == 1 && bytes[1] == 0 && bytes[2] == 0xFF && bytes[3] == 0xFF;
   if (extended)
   {
-    reader.Skip(8);   // version, signature, help id
-    reader.DoubleWord();   // extended style
+    reader.Skip(8);       // version, signature, help id
+    reader.DoubleWord();  // extended style
     dialog.style = reader.DoubleWord();
   }
   else
@@ -520,14 +552,14 @@ DialogTemplate ParseDialogResource(const std::string &name, const uint8_t *bytes
   dialog.y = reader.Short();
   dialog.width = reader.Short();
   dialog.height = reader.Short();
-  reader.NameOrOrdinal(&ordinal);   // menu
-  reader.NameOrOrdinal(&ordinal);   // class
+  reader.NameOrOrdinal(&ordinal);  // menu
+  reader.NameOrOrdinal(&ordinal);  // class
   dialog.caption = reader.Text();
   if ((dialog.style & DsSetFont) != 0 || (extended && (dialog.style & DsShellFont) == DsShellFont))
   {
     dialog.fontSize = reader.Word();
     if (extended)
-      reader.Skip(4);   // weight, italic, character set
+      reader.Skip(4);  // weight, italic, character set
     dialog.fontName = reader.Text();
   }
   for (size_t index = 0; index < count; ++index)
@@ -536,7 +568,7 @@ DialogTemplate ParseDialogResource(const std::string &name, const uint8_t *bytes
     ControlTemplate control;
     if (extended)
     {
-      reader.Skip(8);   // help id, extended style
+      reader.Skip(8);  // help id, extended style
       control.style = reader.DoubleWord();
     }
     else
@@ -558,11 +590,11 @@ DialogTemplate ParseDialogResource(const std::string &name, const uint8_t *bytes
     else if (ordinal == 0x82)
       control.className = "Static";
     control.text = reader.NameOrOrdinal(&ordinal);
-    reader.Skip(reader.Word());   // creation data
+    reader.Skip(reader.Word());  // creation data
     control.kind = ClassKind(control.className, control.style);
     dialog.controls.push_back(control);
   }
   return dialog;
 }
 
-} // namespace zulan
+}  // namespace zulan

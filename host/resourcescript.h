@@ -46,7 +46,7 @@ struct ControlTemplate
   ControlKind kind = ControlKind::Other;
   std::string text;
   int id = -1;
-  std::string className;   // "Button", "Edit", "Static"
+  std::string className;  // "Button", "Edit", "Static"
   uint32_t style = 0;
   int x = 0, y = 0, width = 0, height = 0;  // dialog units
 };
@@ -80,6 +80,6 @@ DialogTemplate ParseDialogResource(const std::string &name, const uint8_t *bytes
 
 const char *ControlKindName(ControlKind kind);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

@@ -8,13 +8,11 @@ namespace zulan
 namespace
 {
 
-const int32_t ProgressStep = 10;   // per cent between logged figures
+const int32_t ProgressStep = 10;  // per cent between logged figures
 
-} // namespace
+}  // namespace
 
-StatusLine::StatusLine(std::FILE *out, bool isLive) : stream(out), live(isLive)
-{
-}
+StatusLine::StatusLine(std::FILE *out, bool isLive) : stream(out), live(isLive) {}
 
 void StatusLine::Write(const std::string &text)
 {
@@ -74,4 +72,4 @@ void StatusLine::Resume()
   }
 }
 
-} // namespace zulan
+}  // namespace zulan

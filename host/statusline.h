@@ -30,11 +30,11 @@ private:
   std::FILE *stream;
   bool live;
   bool drawn = false;
-  std::string current;        // shown text, empty when cleared
+  std::string current;  // shown text, empty when cleared
   std::string lastFormat;
   int32_t lastValue = 0;
 };
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

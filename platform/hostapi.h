@@ -51,35 +51,35 @@ typedef XPDialog__ *XPDIALOG;
 struct CommandTable
 {
   int32_t zero0;
-  const char *commandNames;       // NUL-ended names, an empty name after the last
-  const XPHandler *handlers;      // entry 0 initialisation, then one per name
+  const char *commandNames;   // NUL-ended names, an empty name after the last
+  const XPHandler *handlers;  // entry 0 initialisation, then one per name
   int32_t zero12;
   XPEventCallback eventCallback;  // OnHostEvent
   int32_t zero20;
-  int32_t flags24;                // 0xF000
-  HINSTANCE moduleInstance;       // stored by the library entry on attach
-  int32_t version32;              // 603
+  int32_t flags24;           // 0xF000
+  HINSTANCE moduleInstance;  // stored by the library entry on attach
+  int32_t version32;         // 603
   int32_t zero36, zero40;
-  int32_t version44;              // 603
+  int32_t version44;  // 603
   int32_t zero48, zero52;
-  HMODULE hostModule;             // filled in by the host at XPRegCmd
+  HMODULE hostModule;  // filled in by the host at XPRegCmd
   int32_t zero60[6];
-  const char *menuText;           // given to AddMenu
-  const char *informationText;    // NUL-ended lines, an empty line last
+  const char *menuText;         // given to AddMenu
+  const char *informationText;  // NUL-ended lines, an empty line last
   int32_t zero92;
 };
 
 // The module-wide export settings, stored as the registry value "Options".
 struct ExportOptions
 {
-  int32_t width;         // bitmap width in pixels
-  int32_t height;        // bitmap height in pixels
-  int32_t flags;         // FlagGreyscale | FlagProgressive | FlagClipboardSize
-  int32_t quality;       // JPEG quality, meant to be 1 to 100
-  int32_t reserved;      // not used; stored with the rest
-  int32_t unusedArea;    // UnusedNormal, UnusedCrop or UnusedBlank
-  int32_t pngLevel;      // zlib level: 1, -1 or 9
-  int32_t blackAndWhite; // nonzero: black drawing on background colour 15
+  int32_t width;          // bitmap width in pixels
+  int32_t height;         // bitmap height in pixels
+  int32_t flags;          // FlagGreyscale | FlagProgressive | FlagClipboardSize
+  int32_t quality;        // JPEG quality, meant to be 1 to 100
+  int32_t reserved;       // not used; stored with the rest
+  int32_t unusedArea;     // UnusedNormal, UnusedCrop or UnusedBlank
+  int32_t pngLevel;       // zlib level: 1, -1 or 9
+  int32_t blackAndWhite;  // nonzero: black drawing on background colour 15
 };
 
 enum : int32_t
@@ -100,12 +100,12 @@ enum : int32_t
 // a host string id (a number below 0x10000) instead of an address.
 struct RegValueRecord
 {
-  uintptr_t rootKey;     // HKEY_CURRENT_USER
+  uintptr_t rootKey;  // HKEY_CURRENT_USER
   const char *keyPath;
   const char *valueName;
   void *data;
-  int32_t dataSize;      // bytes
-  int32_t valueType;     // 3: raw bytes
+  int32_t dataSize;   // bytes
+  int32_t valueType;  // 3: raw bytes
   int32_t dataSizeAgain;
   int32_t zero;
 };
@@ -117,13 +117,13 @@ const int32_t XP_REG_BINARY = 3;
 #pragma pack(push, 1)
 struct DataRequest
 {
-  int32_t kind;                  // 49
-  int32_t targetType;            // 2 file name, 0 point
-  int32_t targetFlags;           // 0x80000 file name, 0 point
-  uint8_t marker;                // 2
-  void *target;                  // file-name buffer, or two floats x, y
-  const char *const *prompts;    // first entry: this request's prompt
-  int32_t inputCode;             // DataInput*
+  int32_t kind;                // 49
+  int32_t targetType;          // 2 file name, 0 point
+  int32_t targetFlags;         // 0x80000 file name, 0 point
+  uint8_t marker;              // 2
+  void *target;                // file-name buffer, or two floats x, y
+  const char *const *prompts;  // first entry: this request's prompt
+  int32_t inputCode;           // DataInput*
   XPContinuation continuation;
   uint8_t zero[19];
 };
@@ -139,14 +139,14 @@ enum : int32_t
 // Given to GetSaveFN.
 struct SaveFileRecord
 {
-  char *name;                 // last name in, chosen name out
-  int32_t *filterIndex;       // written by the host, never read
+  char *name;            // last name in, chosen name out
+  int32_t *filterIndex;  // written by the host, never read
   const char *defaultExtension;
-  const char *filters;        // pairs of NUL-ended texts, an empty one last
-  int32_t word4;              // 4096
-  int32_t word5;              // 2048
-  int32_t word6;              // 1
-  const char *mode;           // "SAVE"
+  const char *filters;  // pairs of NUL-ended texts, an empty one last
+  int32_t word4;        // 4096
+  int32_t word5;        // 2048
+  int32_t word6;        // 1
+  const char *mode;     // "SAVE"
 };
 
 // Given to FormSt with 11: the host shows *value in place of "!01".
@@ -154,7 +154,7 @@ struct StatusFormat
 {
   const char *text;
   const int32_t *value;
-  uint8_t codes[4];           // 3, 0, 5, 3
+  uint8_t codes[4];  // 3, 0, 5, 3
 };
 
 // Pixel rectangle in bitmap pixels, row 0 at the top.
@@ -187,67 +187,68 @@ static_assert(sizeof(StatusFormat) == 12, "StatusFormat is 12 bytes");
 static_assert(sizeof(ExportOptions) == 32, "ExportOptions is 32 bytes");
 static_assert(offsetof(DataRequest, target) == 13, "target follows the marker byte");
 
-extern "C" {
+extern "C"
+{
 
-// Commands, exports, requests
-int32_t XPRegCmd(CommandTable *table);
-int32_t XPUnregCmd(CommandTable *table);
-int32_t XPRegExport(XPHandler handler, const char *description, const char *extension);
-// A file-name target receives at most XP_NAME_BYTES bytes, NUL included.
-int32_t ReqData(DataRequest *request);
-void CmdEnd();
+  // Commands, exports, requests
+  int32_t XPRegCmd(CommandTable *table);
+  int32_t XPUnregCmd(CommandTable *table);
+  int32_t XPRegExport(XPHandler handler, const char *description, const char *extension);
+  // A file-name target receives at most XP_NAME_BYTES bytes, NUL included.
+  int32_t ReqData(DataRequest *request);
+  void CmdEnd();
 
-// Status line, message boxes, host strings
-void StatusMsg(const char *text);
-void FormSt(const StatusFormat *format, int32_t code);
-void ErrorBox(const char *text);
-void InfoBox(const char *text);
-const char *RscAdr(int32_t stringId);
+  // Status line, message boxes, host strings
+  void StatusMsg(const char *text);
+  void FormSt(const StatusFormat *format, int32_t code);
+  void ErrorBox(const char *text);
+  void InfoBox(const char *text);
+  const char *RscAdr(int32_t stringId);
 
-// Registry area: an absent value leaves the data as it was.
-int32_t RMGetValue(RegValueRecord *record);
-int32_t RMSetValue(RegValueRecord *record);
+  // Registry area: an absent value leaves the data as it was.
+  int32_t RMGetValue(RegValueRecord *record);
+  int32_t RMSetValue(RegValueRecord *record);
 
-// Dialogs from the module's resources
-XPDIALOG DefDlg(const char *templateName, int32_t, int32_t, XPDialogCallback callback, int32_t, int32_t);
-int32_t XPDlog(XPDIALOG dialog, HINSTANCE moduleInstance, int32_t);
-void RelDlg(XPDIALOG dialog);
-// Edit bound to an integer of `length` characters.
-void EDCTL(XPDIALOG dialog, int32_t controlId, int32_t, int32_t, int32_t length, int32_t *value,
-           XPDialogCallback callback);
-// Check box setting or clearing `mask` in *value.
-void CHKCTL(XPDIALOG dialog, int32_t controlId, int32_t, int32_t, int32_t *value, int32_t mask,
-            XPDialogCallback callback);
-// Radio button storing `buttonValue` in *value when chosen.
-void RBCTL(XPDIALOG dialog, int32_t controlId, int32_t, int32_t, int32_t *value, int32_t buttonValue,
-           XPDialogCallback callback);
-HWND GetDlgWin();
-void EnAbCtl(int32_t controlId);
-void DsAbCtl(int32_t controlId);
+  // Dialogs from the module's resources
+  XPDIALOG DefDlg(const char *templateName, int32_t, int32_t, XPDialogCallback callback, int32_t, int32_t);
+  int32_t XPDlog(XPDIALOG dialog, HINSTANCE moduleInstance, int32_t);
+  void RelDlg(XPDIALOG dialog);
+  // Edit bound to an integer of `length` characters.
+  void EDCTL(XPDIALOG dialog, int32_t controlId, int32_t, int32_t, int32_t length, int32_t *value,
+             XPDialogCallback callback);
+  // Check box setting or clearing `mask` in *value.
+  void CHKCTL(XPDIALOG dialog, int32_t controlId, int32_t, int32_t, int32_t *value, int32_t mask,
+              XPDialogCallback callback);
+  // Radio button storing `buttonValue` in *value when chosen.
+  void RBCTL(XPDIALOG dialog, int32_t controlId, int32_t, int32_t, int32_t *value, int32_t buttonValue,
+             XPDialogCallback callback);
+  HWND GetDlgWin();
+  void EnAbCtl(int32_t controlId);
+  void DsAbCtl(int32_t controlId);
 
-// Drawing
-void *GetHeaderAdr();
-void DevUseBitmap(HDC memoryContext);
-void DevUsePrior();
-void DevUseColor(int32_t colourIndex);
-void DevSRect(const PixelRect *rectangle);
-void SetBMView(const WorldRect *window, const PixelRect *pixels);
-int32_t DLScan(int32_t, XPEntityCallback callback, int32_t, int32_t, int32_t);
-int32_t AskLayerHidden(int32_t layer);
-void EDraw1(const void *entity);
-void BgnPExtents();
-void EXCheck(const void *entity);
-void EndPExtents(float *extents);   // six floats
-void NewCsrOrg(float x, float y);
-void Redraw();
+  // Drawing
+  void *GetHeaderAdr();
+  void DevUseBitmap(HDC memoryContext);
+  void DevUsePrior();
+  void DevUseColor(int32_t colourIndex);
+  void DevSRect(const PixelRect *rectangle);
+  void SetBMView(const WorldRect *window, const PixelRect *pixels);
+  int32_t DLScan(int32_t, XPEntityCallback callback, int32_t, int32_t, int32_t);
+  int32_t AskLayerHidden(int32_t layer);
+  void EDraw1(const void *entity);
+  void BgnPExtents();
+  void EXCheck(const void *entity);
+  void EndPExtents(float *extents);  // six floats
+  void NewCsrOrg(float x, float y);
+  void Redraw();
 
-// Files and menus
-int32_t GetSaveFN(const char *title, SaveFileRecord *record);
-// Output holds XP_PATH_BYTES bytes and may be the name itself.
-void FullFileName(const char *name, char *output);
-void AddMenu(const char *menuText);
+  // Files and menus
+  int32_t GetSaveFN(const char *title, SaveFileRecord *record);
+  // Output holds XP_PATH_BYTES bytes and may be the name itself.
+  void FullFileName(const char *name, char *output);
+  void AddMenu(const char *menuText);
 
-} // extern "C"
+}  // extern "C"
 
 // Optional host entries, looked up by name with GetProcAddress. The @n in
 // their names is the stdcall decoration (n bytes of arguments), so on 32-bit
@@ -255,8 +256,8 @@ void AddMenu(const char *menuText);
 // the stack off by n bytes.
 #define XP_GETSYSVADR_NAME "_GetSysVAdr@4"
 #define XP_GETPALADR_NAME "_GetPalAdr@0"
-typedef void *(WINAPI *GetSysVAdrEntry)(int32_t which); // 3: 40-byte clipboard block
-typedef uint32_t *(WINAPI *GetPalAdrEntry)();           // 256 palette entries
+typedef void *(WINAPI *GetSysVAdrEntry)(int32_t which);  // 3: 40-byte clipboard block
+typedef uint32_t *(WINAPI *GetPalAdrEntry)();            // 256 palette entries
 
 #if defined(_WIN32) && defined(__i386__)
 // A stdcall name says its convention and, after the @, how many bytes of
@@ -264,8 +265,7 @@ typedef uint32_t *(WINAPI *GetPalAdrEntry)();           // 256 palette entries
 // corrupts the caller's stack. StdcallBytes accepts only a stdcall type.
 namespace HostEntryCheck
 {
-template <typename Result, typename... Arguments>
-constexpr int StdcallBytes(Result(WINAPI *)(Arguments...))
+template <typename Result, typename... Arguments> constexpr int StdcallBytes(Result(WINAPI *)(Arguments...))
 {
   return (0 + ... + int((sizeof(Arguments) + 3) / 4 * 4));
 }
@@ -282,7 +282,7 @@ static_assert(StdcallBytes(GetSysVAdrEntry()) == NameBytes(XP_GETSYSVADR_NAME),
               "GetSysVAdrEntry must be stdcall with the bytes its name says");
 static_assert(StdcallBytes(GetPalAdrEntry()) == NameBytes(XP_GETPALADR_NAME),
               "GetPalAdrEntry must be stdcall with the bytes its name says");
-} // namespace HostEntryCheck
+}  // namespace HostEntryCheck
 #endif
 
 // Between FARPROC and an entry's own type. Going through void (*)() tells

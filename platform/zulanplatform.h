@@ -34,6 +34,6 @@ int GetWindowId(HWND window);
 // Called after each actual change of a window or of its children.
 void SetWindowObserver(HWND window, WindowObserver observer);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

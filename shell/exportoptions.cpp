@@ -37,7 +37,7 @@ bool ReadClipboardBlock(int32_t (&block)[10])
   return true;
 }
 
-} // namespace
+}  // namespace
 
 ExportOptions exportOptions = {800, 600, FlagClipboardSize, 75, 2, UnusedNormal, 9, 0};
 char registryKeyPath[256];

@@ -46,7 +46,7 @@ const char *RefusedValue()
   return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 void JPEGOPT()
 {

@@ -28,8 +28,8 @@ using Vantorum::BitmapImage;
 
 std::string OutOfMemory(const std::string &path, uint64_t width, uint64_t height)
 {
-  return Text::Quoted(path, '\'') + ": out of memory: the image of " + std::to_string(width) + " x " + std::to_string(height)
-         + " pixels needs " + std::to_string(width * height * 4) + " bytes";
+  return Text::Quoted(path, '\'') + ": out of memory: the image of " + std::to_string(width) + " x "
+         + std::to_string(height) + " pixels needs " + std::to_string(width * height * 4) + " bytes";
 }
 
 void CheckClaim(const std::string &path, uint64_t width, uint64_t height, const ImageLimits &limits)
@@ -43,8 +43,7 @@ void CheckClaim(const std::string &path, uint64_t width, uint64_t height, const 
 // Deflate spends at least two bits on a match of at most 258 bytes, so a
 // PNG holds at most 1032 bytes of raw pixels per byte of file. Input that is
 // not a regular file has no size to compare with.
-void CheckClaimFitsFile(const std::string &path, FILE *file, uint64_t width, uint64_t height,
-                        unsigned bitsPerPixel)
+void CheckClaimFitsFile(const std::string &path, FILE *file, uint64_t width, uint64_t height, unsigned bitsPerPixel)
 {
   struct stat info;
   if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode))
@@ -269,7 +268,7 @@ bool ReadHeaderNumber(const std::string &bytes, size_t &at, uint64_t &value)
   return true;
 }
 
-} // namespace
+}  // namespace
 
 BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes, const ImageLimits &limits)
 {
@@ -279,21 +278,21 @@ BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes, const 
   size_t at = 2;
   uint64_t width = 0, height = 0, maxval = 0;
   if (!ReadHeaderNumber(bytes, at, width) || !ReadHeaderNumber(bytes, at, height)
-      || !ReadHeaderNumber(bytes, at, maxval) || at >= bytes.size()
-      || std::strchr(" \t\r\n\v\f", bytes[at]) == nullptr)
+      || !ReadHeaderNumber(bytes, at, maxval) || at >= bytes.size() || std::strchr(" \t\r\n\v\f", bytes[at]) == nullptr)
     throw ImageReadError(Text::Quoted(name, '\'') + ": malformed " + (colour ? "PPM" : "PGM") + " header");
   ++at;  // exactly one whitespace byte before the raster
   if (width == 0 || height == 0)
-    throw ImageReadError(Text::Quoted(name, '\'') + ": empty image (" + std::to_string(width) + " x " + std::to_string(height)
-                         + ")");
+    throw ImageReadError(Text::Quoted(name, '\'') + ": empty image (" + std::to_string(width) + " x "
+                         + std::to_string(height) + ")");
   if (maxval != 255)
-    throw ImageReadError(Text::Quoted(name, '\'') + ": maxval " + std::to_string(maxval) + " is not supported (only 255)");
+    throw ImageReadError(Text::Quoted(name, '\'') + ": maxval " + std::to_string(maxval)
+                         + " is not supported (only 255)");
   CheckClaim(name, width, height, limits);
   const uint64_t channels = colour ? 3 : 1;
   const uint64_t needed = width * height * channels;  // both below 2^32, so no overflow
   if (bytes.size() - at < needed)
-    throw ImageReadError(Text::Quoted(name, '\'') + ": truncated: " + std::to_string(width) + " x " + std::to_string(height)
-                         + " needs " + std::to_string(needed) + " bytes of pixels, found "
+    throw ImageReadError(Text::Quoted(name, '\'') + ": truncated: " + std::to_string(width) + " x "
+                         + std::to_string(height) + " needs " + std::to_string(needed) + " bytes of pixels, found "
                          + std::to_string(bytes.size() - at));
   BitmapImage image;
   SizeImage(image, name, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
@@ -347,4 +346,4 @@ BitmapImage ReadImage(const std::string &path, const ImageLimits &limits)
   throw ImageReadError(Text::Quoted(path, '\'') + ": unrecognised image format (expected PNG, PGM P5 or PPM P6)");
 }
 
-} // namespace Rastello
+}  // namespace Rastello

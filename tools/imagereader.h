@@ -37,6 +37,6 @@ Vantorum::BitmapImage ReadImage(const std::string &path, const ImageLimits &limi
 // Exposed for tests and for callers that already hold the bytes.
 Vantorum::BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes, const ImageLimits &limits = {});
 
-} // namespace Rastello
+}  // namespace Rastello
 
 #endif

@@ -28,7 +28,6 @@
 namespace
 {
 
-
 const int ExitFailure = 1;
 const int ExitUsage = 2;
 
@@ -162,7 +161,6 @@ void Warn(const std::string &message)
   std::cerr << "rastello-encode: warning: " << message << "\n";
 }
 
-
 std::string ChooseFormat(const Options &options)
 {
   if (!options.format.empty())
@@ -182,14 +180,13 @@ std::string ChooseFormat(const Options &options)
 // Options of the other format would be silently ignored: refuse them.
 void CheckOptionsFitFormat(const CLI::App &app, const std::string &format)
 {
-  static const char *const jpegOnly[] = {"--quality", "--greyscale", "--progressive", "--sampling",
-                                         "--restart-rows", "--scan", "--comment"};
+  static const char *const jpegOnly[] = {"--quality",      "--greyscale", "--progressive", "--sampling",
+                                         "--restart-rows", "--scan",      "--comment"};
   static const char *const bmpOnly[] = {"--bits", "--no-alpha"};
   for (const char *name : format == "jpeg" ? std::vector<const char *>(std::begin(bmpOnly), std::end(bmpOnly))
                                            : std::vector<const char *>(std::begin(jpegOnly), std::end(jpegOnly)))
     if (app.count(name) > 0)
-      throw UsageFailure(std::string(name) + " does not apply to " + (format == "jpeg" ? "JPEG" : "BMP")
-                         + " output");
+      throw UsageFailure(std::string(name) + " does not apply to " + (format == "jpeg" ? "JPEG" : "BMP") + " output");
   if (format == "jpeg" && app.count("--progressive") > 0 && app.count("--restart-rows") > 0)
     throw UsageFailure("--restart-rows does not apply to progressive JPEG output, which has no restart markers");
 }
@@ -201,8 +198,7 @@ void CheckOptionsFitFormat(const CLI::App &app, const std::string &format)
 // such values as other plans and refuse those in other words.
 void ConfigureJpeg(Vantorum::JpegEncoder &encoder, const Options &options)
 {
-  Apply("--quality " + options.quality.text,
-        [&] { encoder.SetQuality(Parameter<uint32_t>(options.quality)); });
+  Apply("--quality " + options.quality.text, [&] { encoder.SetQuality(Parameter<uint32_t>(options.quality)); });
   encoder.SetGreyscale(options.greyscale);
   encoder.SetProgressive(options.progressive);  // installs the mode's default plan before --scan edits it
   for (const Fields<3> &entry : options.sampling)
@@ -225,8 +221,7 @@ void ConfigureJpeg(Vantorum::JpegEncoder &encoder, const Options &options)
     });
   }
   Apply("--comment", [&] { encoder.SetComment(options.comment); });
-  Apply("--threads " + options.threads.text,
-        [&] { encoder.SetThreadCount(Parameter<uint32_t>(options.threads)); });
+  Apply("--threads " + options.threads.text, [&] { encoder.SetThreadCount(Parameter<uint32_t>(options.threads)); });
 }
 
 // An interval of at least the image's rows never reaches a restart in any
@@ -336,13 +331,17 @@ void Encode(const CLI::App &app, const Options &options, bool showProgress)
   bar.Finish();
   output.Commit();
   if (format == "jpeg" && (image.GetWidth() > WidelyDecodedSide || image.GetHeight() > WidelyDecodedSide))
-    Warn("'" + options.output + "' is " + size + " pixels: a valid JPEG, but libjpeg, Pillow and ImageMagick "
-         "decode at most " + std::to_string(WidelyDecodedSide) + " on a side");
+    Warn("'" + options.output + "' is " + size
+         + " pixels: a valid JPEG, but libjpeg, Pillow and ImageMagick "
+           "decode at most "
+         + std::to_string(WidelyDecodedSide) + " on a side");
 }
 
 void DefineCommandLine(CLI::App &app, Options &options)
 {
-  app.add_option("INPUT", options.input, "Image to read: PNG (any bit depth or colour type), PGM (P5) or PPM (P6), maxval 255")
+  app
+    .add_option("INPUT", options.input,
+                "Image to read: PNG (any bit depth or colour type), PGM (P5) or PPM (P6), maxval 255")
     ->required();
   app.add_option("OUTPUT", options.output, "File to write; .jpg/.jpeg gives JPEG, .bmp gives BMP (any case)")
     ->required();
@@ -354,21 +353,25 @@ void DefineCommandLine(CLI::App &app, Options &options)
     ->check(IntegerFields(1, "INT"))
     ->group(jpegGroup);
   app.add_flag("--greyscale,--grayscale", options.greyscale, "Write one luminance component")->group(jpegGroup);
-  app.add_flag("--progressive", options.progressive,
-               "Progressive (SOF2) instead of baseline; default plan: DC of all, then AC 1..63 per component")
+  app
+    .add_flag("--progressive", options.progressive,
+              "Progressive (SOF2) instead of baseline; default plan: DC of all, then AC 1..63 per component")
     ->group(jpegGroup);
-  app.add_option("--sampling", options.sampling,
-                 "Sampling frequencies of component ID (1 = Y, 2 = Cb, 3 = Cr), H and V 1..4; repeatable")
+  app
+    .add_option("--sampling", options.sampling,
+                "Sampling frequencies of component ID (1 = Y, 2 = Cb, 3 = Cr), H and V 1..4; repeatable")
     ->check(IntegerFields(3, "ID:H:V"))
     ->group(jpegGroup);
-  app.add_option("--restart-rows", options.restartRows,
-                 "MCU rows per restart interval, 0..65535 (0 = none); baseline only, progressive output has no "
-                 "restart markers")
+  app
+    .add_option("--restart-rows", options.restartRows,
+                "MCU rows per restart interval, 0..65535 (0 = none); baseline only, progressive output has no "
+                "restart markers")
     ->check(IntegerFields(1, "INT"))
     ->group(jpegGroup);
-  app.add_option("--scan", options.scans,
-                 "Scan plan entry IDX 0..255: MASK of components (Y 2, Cb 4, Cr 8, summed), spectral end SE "
-                 "0..63 (0 = DC scan) and successive-approximation BITS 0..13; repeatable")
+  app
+    .add_option("--scan", options.scans,
+                "Scan plan entry IDX 0..255: MASK of components (Y 2, Cb 4, Cr 8, summed), spectral end SE "
+                "0..63 (0 = DC scan) and successive-approximation BITS 0..13; repeatable")
     ->check(IntegerFields(4, "IDX:MASK:SE:BITS"))
     ->group(jpegGroup);
   app.add_option("--comment", options.comment, "Text for a COM segment (at most 65532 bytes)")->group(jpegGroup);
@@ -392,7 +395,7 @@ void DefineCommandLine(CLI::App &app, Options &options)
              "files you may not write and files with other hard links are refused.");
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -50,7 +50,7 @@ sigset_t SignalSet()
   return set;
 }
 
-} // namespace
+}  // namespace
 
 // Handlers in place and the signals held back from before the temporary
 // exists until its name is watched, so that no signal can leave it behind.
@@ -137,7 +137,7 @@ std::string FolderOf(const std::string &path)
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-} // namespace
+}  // namespace
 
 bool ExportFile::FollowLinks(const std::string &path, std::string &real, std::string &problem)
 {
@@ -217,7 +217,7 @@ ExportFile::ExportFile(const std::string &name, const ExportFileRules &rules) : 
     Fail(Reason(cause));
   }
   if (exists && rules.keepOwner && fchown(descriptor, info.st_uid, info.st_gid) != 0)
-    fchmod(descriptor, mode & 0777);   // no set-id bits on a file that changed owner
+    fchmod(descriptor, mode & 0777);  // no set-id bits on a file that changed owner
 }
 
 ExportFile::~ExportFile()

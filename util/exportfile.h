@@ -40,8 +40,9 @@ public:
   class Error : public std::runtime_error
   {
   public:
-    explicit Error(const std::string &message, const std::string &why = "")
-      : std::runtime_error(message), reason(why) {}
+    explicit Error(const std::string &message, const std::string &why = "") : std::runtime_error(message), reason(why)
+    {
+    }
     // Why, without the file's name: "No space left on device", "it is a folder".
     std::string reason;
   };
@@ -98,8 +99,8 @@ private:
   std::unique_ptr<SignalCleanup> cleanup;
 #endif
 
-  std::string target;      // as the user named it
-  std::string finalPath;   // what is replaced: target, or where its link leads
+  std::string target;     // as the user named it
+  std::string finalPath;  // what is replaced: target, or where its link leads
   std::string writePath;
   int descriptor = -1;
   bool temporary = false;

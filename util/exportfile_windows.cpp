@@ -23,7 +23,7 @@ std::string FolderOf(const std::string &path)
   return separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
 }
 
-} // namespace
+}  // namespace
 
 bool ExportFile::FollowLinks(const std::string &path, std::string &real, std::string &)
 {
@@ -48,12 +48,14 @@ ExportFile::ExportFile(const std::string &name, const ExportFileRules &rules) : 
   // The process id and a count make the name unique among our own writers;
   // CREATE_NEW refuses one that someone else holds, and the next is tried.
   static unsigned serial = 0;
-  const std::string stem = FolderOf(finalPath) + "\\" + rules.temporaryPrefix + std::to_string(GetCurrentProcessId()) + "-";
+  const std::string stem =
+    FolderOf(finalPath) + "\\" + rules.temporaryPrefix + std::to_string(GetCurrentProcessId()) + "-";
   const unsigned MaxTries = 1000;
   for (unsigned tries = 0;; ++tries)
   {
     const std::string candidate = stem + std::to_string(++serial) + ".tmp";
-    HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+      CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE)
     {
       CloseHandle(handle);

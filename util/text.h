@@ -72,6 +72,6 @@ inline std::string Quoted(std::string_view text, char mark = '"', size_t longest
   return mark + std::string(text.substr(0, cut ? longest : text.size())) + (cut ? "..." : "") + mark;
 }
 
-} // namespace Text
+}  // namespace Text
 
 #endif

@@ -26,7 +26,7 @@ LONG Rounded(double value)
   return static_cast<LONG>(std::floor(value + 0.5));
 }
 
-} // namespace
+}  // namespace
 
 GdiDrawing &CurrentDrawing()
 {
@@ -259,7 +259,7 @@ void GdiDrawing::EndExtents(float *found)
   std::memcpy(found, box, sizeof box);
 }
 
-} // namespace zulan
+}  // namespace zulan
 
 // The palette entry by its stdcall name; the other drawing operations are
 // exported from drawingexports.cpp.

@@ -74,6 +74,6 @@ private:
 // The drawing the exported operations talk to.
 GdiDrawing &CurrentDrawing();
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

@@ -16,8 +16,8 @@ namespace zulan
 FileRead ReadRegistryFile(const std::string &path, std::string &text, std::string &problem)
 {
   text.clear();
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE)
   {
     const DWORD error = GetLastError();
@@ -93,8 +93,8 @@ std::string KeepOldRegistryFile(const std::string &target, const std::string &ke
 SaveLock::SaveLock(const std::string &target)
 {
   const std::string lockPath = target + ".lock";
-  HANDLE file = CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
   {
     problem = "cannot lock " + lockPath + ": " + SystemReason(GetLastError());
@@ -112,4 +112,4 @@ SaveLock::~SaveLock()
     CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -50,27 +50,25 @@ void RegisterRecordClass()
   (void)registered;
 }
 
-} // namespace
+}  // namespace
 
 HMODULE HostModuleHandle()
 {
   return GetModuleHandleA(nullptr);
 }
 
-void RegisterHostEntry(const std::string &, FARPROC)
-{
-}
+void RegisterHostEntry(const std::string &, FARPROC) {}
 
-void UnregisterHostEntry(const std::string &)
-{
-}
+void UnregisterHostEntry(const std::string &) {}
 
 HWND CreateWindowRecord(HWND parent, int id, bool visible, bool enabled)
 {
   RegisterRecordClass();
-  const DWORD style = (parent != nullptr ? WS_CHILD : WS_POPUP) | (visible ? WS_VISIBLE : 0) | (enabled ? 0 : WS_DISABLED);
+  const DWORD style =
+    (parent != nullptr ? WS_CHILD : WS_POPUP) | (visible ? WS_VISIBLE : 0) | (enabled ? 0 : WS_DISABLED);
   HMENU childId = parent != nullptr ? reinterpret_cast<HMENU>(static_cast<intptr_t>(id)) : nullptr;
-  return CreateWindowExA(0, RecordClassName, "", style, 0, 0, 8, 8, parent, childId, GetModuleHandleA(nullptr), nullptr);
+  return CreateWindowExA(0, RecordClassName, "", style, 0, 0, 8, 8, parent, childId, GetModuleHandleA(nullptr),
+                         nullptr);
 }
 
 void DestroyWindowRecord(HWND window)
@@ -89,4 +87,4 @@ void SetWindowObserver(HWND window, WindowObserver observer)
   Observers()[window] = std::move(observer);
 }
 
-} // namespace zulan
+}  // namespace zulan

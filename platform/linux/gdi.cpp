@@ -31,8 +31,8 @@ struct Bitmap
 
 struct DeviceContext
 {
-  bool memory;    // false for the display information context
-  Bitmap initial; // 1 x 1, selected until the caller's bitmap
+  bool memory;     // false for the display information context
+  Bitmap initial;  // 1 x 1, selected until the caller's bitmap
   Bitmap *selected = nullptr;
 };
 
@@ -104,162 +104,161 @@ int DescribeBitmap(const Bitmap &bitmap, BITMAPINFOHEADER *header)
     header->biBitCount = 32;
     header->biCompression = BI_RGB;
   }
-  const uint64_t rows =
-      uint64_t(header->biHeight < 0 ? -int64_t(header->biHeight) : header->biHeight);
+  const uint64_t rows = uint64_t(header->biHeight < 0 ? -int64_t(header->biHeight) : header->biHeight);
   header->biSizeImage = DWORD(uint64_t(header->biWidth > 0 ? header->biWidth : 0) * 4 * rows);
   return 1;
 }
 
-} // namespace
+}  // namespace
 
-extern "C" {
-
-HDC WINAPI CreateICA(LPCSTR driver, LPCSTR, LPCSTR, const DEVMODEA *)
+extern "C"
 {
-  if (!driver || strcasecmp(driver, "DISPLAY") != 0)
-  {
-    return nullptr;
-  }
-  std::lock_guard<std::mutex> lock(gdiMutex);
-  return NewContext(false);
-}
 
-HDC WINAPI CreateCompatibleDC(HDC hdc)
-{
-  std::lock_guard<std::mutex> lock(gdiMutex);
-  if (hdc && !FindContext(hdc))
+  HDC WINAPI CreateICA(LPCSTR driver, LPCSTR, LPCSTR, const DEVMODEA *)
   {
-    return nullptr;
-  }
-  return NewContext(true);
-}
-
-HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int width, int height)
-{
-  std::lock_guard<std::mutex> lock(gdiMutex);
-  if (!FindContext(hdc))
-  {
-    return nullptr;
-  }
-  std::unique_ptr<Bitmap> bitmap(new Bitmap);
-  if (!AllocatePixels(bitmap.get(), width, height))
-  {
-    return nullptr;
-  }
-  bitmaps.insert(bitmap.get());
-  return reinterpret_cast<HBITMAP>(bitmap.release());
-}
-
-HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ object)
-{
-  std::lock_guard<std::mutex> lock(gdiMutex);
-  DeviceContext *dc = FindContext(hdc);
-  Bitmap *bitmap = FindBitmap(object);
-  if (!dc || !dc->memory || !bitmap)
-  {
-    return nullptr;
-  }
-  // A context's initial bitmap belongs to that context alone.
-  const bool foreignInitial = bitmap != &dc->initial && !bitmaps.count(bitmap);
-  if (foreignInitial || (bitmap->selectedInto && bitmap->selectedInto != dc))
-  {
-    return nullptr;
-  }
-  Bitmap *previous = dc->selected;
-  previous->selectedInto = nullptr;
-  bitmap->selectedInto = dc;
-  dc->selected = bitmap;
-  return previous;
-}
-
-int WINAPI GetDIBits(HDC hdc, HBITMAP hbitmap, UINT start, UINT lines, LPVOID bits,
-                     LPBITMAPINFO info, UINT usage)
-{
-  std::lock_guard<std::mutex> lock(gdiMutex);
-  const Bitmap *bitmap = FindBitmap(hbitmap);
-  if (!FindContext(hdc) || !bitmap || !info || usage != DIB_RGB_COLORS
-      || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER))
-  {
-    return 0;
-  }
-  BITMAPINFOHEADER &header = info->bmiHeader;
-  if (!bits)
-  {
-    return DescribeBitmap(*bitmap, &header);
-  }
-  if (header.biPlanes != 1 || header.biBitCount != 32 || header.biCompression != BI_RGB
-      || header.biWidth <= 0 || header.biHeight == 0 || header.biHeight == INT32_MIN)
-  {
-    return 0;
-  }
-  const bool topDown = header.biHeight < 0;
-  const int64_t dibRows = topDown ? -int64_t(header.biHeight) : header.biHeight;
-  const size_t dibRowBytes = size_t(header.biWidth) * 4;
-  const size_t copyBytes = size_t(std::min<int64_t>(header.biWidth, bitmap->width)) * 4;
-  // Scan lines count from the DIB's bottom row whichever way it is stored
-  // (as Windows does; measured under Wine): a top-down DIB receives its
-  // lines in reverse scan order. DIB rows line up with bitmap rows from the
-  // top, so a DIB shorter than the bitmap leaves the bitmap's bottom out.
-  const int64_t count = std::max<int64_t>(0, std::min<int64_t>(lines, dibRows - int64_t(start)));
-  int copied = 0;
-  for (int64_t index = 0; index < count; ++index)
-  {
-    const int64_t scan = start + index;
-    const int64_t row = dibRows - 1 - scan;   // from the top
-    if (row >= bitmap->height)
+    if (!driver || strcasecmp(driver, "DISPLAY") != 0)
     {
-      continue;
+      return nullptr;
     }
-    const int64_t place = topDown ? count - 1 - index : index;
-    uint8_t *out = static_cast<uint8_t *>(bits) + size_t(place) * dibRowBytes;
-    const uint8_t *in = bitmap->pixels.get() + size_t(row) * size_t(bitmap->width) * 4;
-    // One pass: each pixel copied with its fourth byte cleared, as GDI
-    // hands 32-bit DIBs out.
-    for (size_t x = 0; x < copyBytes; x += 4)
+    std::lock_guard<std::mutex> lock(gdiMutex);
+    return NewContext(false);
+  }
+
+  HDC WINAPI CreateCompatibleDC(HDC hdc)
+  {
+    std::lock_guard<std::mutex> lock(gdiMutex);
+    if (hdc && !FindContext(hdc))
     {
-      uint32_t pixel;
-      std::memcpy(&pixel, in + x, 4);
-      pixel &= ColourBytes;
-      std::memcpy(out + x, &pixel, 4);
+      return nullptr;
     }
-    std::memset(out + copyBytes, 0, dibRowBytes - copyBytes);
-    ++copied;
+    return NewContext(true);
   }
-  return copied;
-}
 
-BOOL WINAPI DeleteObject(HGDIOBJ object)
-{
-  std::lock_guard<std::mutex> lock(gdiMutex);
-  auto *bitmap = static_cast<Bitmap *>(object);
-  if (!bitmaps.count(bitmap) || bitmap->selectedInto)
+  HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int width, int height)
   {
-    return FALSE;
+    std::lock_guard<std::mutex> lock(gdiMutex);
+    if (!FindContext(hdc))
+    {
+      return nullptr;
+    }
+    std::unique_ptr<Bitmap> bitmap(new Bitmap);
+    if (!AllocatePixels(bitmap.get(), width, height))
+    {
+      return nullptr;
+    }
+    bitmaps.insert(bitmap.get());
+    return reinterpret_cast<HBITMAP>(bitmap.release());
   }
-  bitmaps.erase(bitmap);
-  delete bitmap;
-  return TRUE;
-}
 
-BOOL WINAPI DeleteDC(HDC hdc)
-{
-  std::lock_guard<std::mutex> lock(gdiMutex);
-  DeviceContext *dc = FindContext(hdc);
-  if (!dc)
+  HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ object)
   {
-    return FALSE;
+    std::lock_guard<std::mutex> lock(gdiMutex);
+    DeviceContext *dc = FindContext(hdc);
+    Bitmap *bitmap = FindBitmap(object);
+    if (!dc || !dc->memory || !bitmap)
+    {
+      return nullptr;
+    }
+    // A context's initial bitmap belongs to that context alone.
+    const bool foreignInitial = bitmap != &dc->initial && !bitmaps.count(bitmap);
+    if (foreignInitial || (bitmap->selectedInto && bitmap->selectedInto != dc))
+    {
+      return nullptr;
+    }
+    Bitmap *previous = dc->selected;
+    previous->selectedInto = nullptr;
+    bitmap->selectedInto = dc;
+    dc->selected = bitmap;
+    return previous;
   }
-  // The caller's bitmap outlives the context and may be deleted afterwards.
-  if (dc->selected)
-  {
-    dc->selected->selectedInto = nullptr;
-  }
-  contexts.erase(dc);
-  delete dc;
-  return TRUE;
-}
 
-} // extern "C"
+  int WINAPI GetDIBits(HDC hdc, HBITMAP hbitmap, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info, UINT usage)
+  {
+    std::lock_guard<std::mutex> lock(gdiMutex);
+    const Bitmap *bitmap = FindBitmap(hbitmap);
+    if (!FindContext(hdc) || !bitmap || !info || usage != DIB_RGB_COLORS
+        || info->bmiHeader.biSize < sizeof(BITMAPINFOHEADER))
+    {
+      return 0;
+    }
+    BITMAPINFOHEADER &header = info->bmiHeader;
+    if (!bits)
+    {
+      return DescribeBitmap(*bitmap, &header);
+    }
+    if (header.biPlanes != 1 || header.biBitCount != 32 || header.biCompression != BI_RGB || header.biWidth <= 0
+        || header.biHeight == 0 || header.biHeight == INT32_MIN)
+    {
+      return 0;
+    }
+    const bool topDown = header.biHeight < 0;
+    const int64_t dibRows = topDown ? -int64_t(header.biHeight) : header.biHeight;
+    const size_t dibRowBytes = size_t(header.biWidth) * 4;
+    const size_t copyBytes = size_t(std::min<int64_t>(header.biWidth, bitmap->width)) * 4;
+    // Scan lines count from the DIB's bottom row whichever way it is stored
+    // (as Windows does; measured under Wine): a top-down DIB receives its
+    // lines in reverse scan order. DIB rows line up with bitmap rows from the
+    // top, so a DIB shorter than the bitmap leaves the bitmap's bottom out.
+    const int64_t count = std::max<int64_t>(0, std::min<int64_t>(lines, dibRows - int64_t(start)));
+    int copied = 0;
+    for (int64_t index = 0; index < count; ++index)
+    {
+      const int64_t scan = start + index;
+      const int64_t row = dibRows - 1 - scan;  // from the top
+      if (row >= bitmap->height)
+      {
+        continue;
+      }
+      const int64_t place = topDown ? count - 1 - index : index;
+      uint8_t *out = static_cast<uint8_t *>(bits) + size_t(place) * dibRowBytes;
+      const uint8_t *in = bitmap->pixels.get() + size_t(row) * size_t(bitmap->width) * 4;
+      // One pass: each pixel copied with its fourth byte cleared, as GDI
+      // hands 32-bit DIBs out.
+      for (size_t x = 0; x < copyBytes; x += 4)
+      {
+        uint32_t pixel;
+        std::memcpy(&pixel, in + x, 4);
+        pixel &= ColourBytes;
+        std::memcpy(out + x, &pixel, 4);
+      }
+      std::memset(out + copyBytes, 0, dibRowBytes - copyBytes);
+      ++copied;
+    }
+    return copied;
+  }
+
+  BOOL WINAPI DeleteObject(HGDIOBJ object)
+  {
+    std::lock_guard<std::mutex> lock(gdiMutex);
+    auto *bitmap = static_cast<Bitmap *>(object);
+    if (!bitmaps.count(bitmap) || bitmap->selectedInto)
+    {
+      return FALSE;
+    }
+    bitmaps.erase(bitmap);
+    delete bitmap;
+    return TRUE;
+  }
+
+  BOOL WINAPI DeleteDC(HDC hdc)
+  {
+    std::lock_guard<std::mutex> lock(gdiMutex);
+    DeviceContext *dc = FindContext(hdc);
+    if (!dc)
+    {
+      return FALSE;
+    }
+    // The caller's bitmap outlives the context and may be deleted afterwards.
+    if (dc->selected)
+    {
+      dc->selected->selectedInto = nullptr;
+    }
+    contexts.erase(dc);
+    delete dc;
+    return TRUE;
+  }
+
+}  // extern "C"
 
 namespace zulan
 {
@@ -276,4 +275,4 @@ bool GetSelectedBitmap(HDC hdc, BitmapPixels *out)
   return true;
 }
 
-} // namespace zulan
+}  // namespace zulan

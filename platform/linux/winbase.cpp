@@ -26,7 +26,7 @@ std::map<std::string, FARPROC> &HostEntries()
   return entries;
 }
 
-} // namespace
+}  // namespace
 
 namespace zulan
 {
@@ -46,65 +46,66 @@ void UnregisterHostEntry(const std::string &name)
   HostEntries().erase(name);
 }
 
-} // namespace zulan
+}  // namespace zulan
 
-extern "C" {
-
-FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
+extern "C"
 {
-  if (module == nullptr || name == nullptr)
+
+  FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
   {
-    lastError = ERROR_PROC_NOT_FOUND;
-    return nullptr;
-  }
-  if (module == zulan::HostModuleHandle())
-  {
-    const auto found = HostEntries().find(name);
-    if (found == HostEntries().end())
+    if (module == nullptr || name == nullptr)
     {
       lastError = ERROR_PROC_NOT_FOUND;
       return nullptr;
     }
-    return found->second;
+    if (module == zulan::HostModuleHandle())
+    {
+      const auto found = HostEntries().find(name);
+      if (found == HostEntries().end())
+      {
+        lastError = ERROR_PROC_NOT_FOUND;
+        return nullptr;
+      }
+      return found->second;
+    }
+    // Any other handle is one that dlopen returned.
+    void *symbol = dlsym(static_cast<void *>(module), name);
+    if (symbol == nullptr)
+      lastError = ERROR_PROC_NOT_FOUND;
+    return reinterpret_cast<FARPROC>(symbol);
   }
-  // Any other handle is one that dlopen returned.
-  void *symbol = dlsym(static_cast<void *>(module), name);
-  if (symbol == nullptr)
-    lastError = ERROR_PROC_NOT_FOUND;
-  return reinterpret_cast<FARPROC>(symbol);
-}
 
-DWORD WINAPI GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer)
-{
-  std::string path(4096, '\0');
-  if (getcwd(path.data(), path.size()) == nullptr)
+  DWORD WINAPI GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer)
   {
-    lastError = ERROR_FILE_NOT_FOUND;
-    return 0;
+    std::string path(4096, '\0');
+    if (getcwd(path.data(), path.size()) == nullptr)
+    {
+      lastError = ERROR_FILE_NOT_FOUND;
+      return 0;
+    }
+    path.resize(std::strlen(path.c_str()));
+    if (buffer == nullptr || path.size() + 1 > bufferLength)
+    {
+      lastError = ERROR_INSUFFICIENT_BUFFER;
+      return static_cast<DWORD>(path.size() + 1);
+    }
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<DWORD>(path.size());
   }
-  path.resize(std::strlen(path.c_str()));
-  if (buffer == nullptr || path.size() + 1 > bufferLength)
+
+  BOOL WINAPI SetCurrentDirectoryA(LPCSTR path)
   {
-    lastError = ERROR_INSUFFICIENT_BUFFER;
-    return static_cast<DWORD>(path.size() + 1);
+    if (path == nullptr || chdir(path) != 0)
+    {
+      lastError = ERROR_FILE_NOT_FOUND;
+      return FALSE;
+    }
+    return TRUE;
   }
-  std::memcpy(buffer, path.c_str(), path.size() + 1);
-  return static_cast<DWORD>(path.size());
-}
 
-BOOL WINAPI SetCurrentDirectoryA(LPCSTR path)
-{
-  if (path == nullptr || chdir(path) != 0)
+  DWORD WINAPI GetLastError()
   {
-    lastError = ERROR_FILE_NOT_FOUND;
-    return FALSE;
+    return lastError;
   }
-  return TRUE;
-}
 
-DWORD WINAPI GetLastError()
-{
-  return lastError;
-}
-
-} // extern "C"
+}  // extern "C"

@@ -5,8 +5,8 @@
 #define ZULAN_PLATFORM_WINDOWS_H
 
 #include "wintypes.h"
-#include "winbase.h"   // KERNEL32: GetProcAddress, Get/SetCurrentDirectoryA
-#include "winuser.h"   // USER: wsprintfA, GetDlgItem, ShowWindow
-#include "wingdi.h"    // GDI: device contexts, compatible bitmaps, GetDIBits
+#include "winbase.h"  // KERNEL32: GetProcAddress, Get/SetCurrentDirectoryA
+#include "winuser.h"  // USER: wsprintfA, GetDlgItem, ShowWindow
+#include "wingdi.h"   // GDI: device contexts, compatible bitmaps, GetDIBits
 
 #endif

@@ -30,8 +30,8 @@ typedef intptr_t LRESULT;
 
 // Handles are opaque pointers to distinct incomplete types, so that mixing
 // them up does not compile.
-#define ZULAN_DECLARE_HANDLE(name) \
-  struct name##__;                 \
+#define ZULAN_DECLARE_HANDLE(name)                                                                                     \
+  struct name##__;                                                                                                     \
   typedef struct name##__ *name
 ZULAN_DECLARE_HANDLE(HWND);
 ZULAN_DECLARE_HANDLE(HINSTANCE);

@@ -47,7 +47,7 @@ void Notify(HWND window, zulan::WindowChange change)
     }
 }
 
-} // namespace
+}  // namespace
 
 namespace zulan
 {
@@ -89,64 +89,65 @@ void SetWindowObserver(HWND window, WindowObserver observer)
     window->observer = std::move(observer);
 }
 
-} // namespace zulan
+}  // namespace zulan
 
-extern "C" {
-
-int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...)
+extern "C"
 {
-  va_list arguments;
-  va_start(arguments, format);
-  const int written = std::vsnprintf(buffer, WsprintfLimit, format, arguments);
-  va_end(arguments);
-  return std::min(written, WsprintfLimit - 1);
-}
 
-HWND WINAPI GetDlgItem(HWND dialog, int controlId)
-{
-  if (!IsLive(dialog))
+  int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...)
+  {
+    va_list arguments;
+    va_start(arguments, format);
+    const int written = std::vsnprintf(buffer, WsprintfLimit, format, arguments);
+    va_end(arguments);
+    return std::min(written, WsprintfLimit - 1);
+  }
+
+  HWND WINAPI GetDlgItem(HWND dialog, int controlId)
+  {
+    if (!IsLive(dialog))
+      return nullptr;
+    for (HWND child : dialog->children)
+      if (child->id == controlId)
+        return child;
     return nullptr;
-  for (HWND child : dialog->children)
-    if (child->id == controlId)
-      return child;
-  return nullptr;
-}
-
-BOOL WINAPI ShowWindow(HWND window, int command)
-{
-  if (!IsLive(window))
-    return FALSE;
-  const bool wasVisible = window->visible;
-  const bool visible = command != SW_HIDE;
-  if (visible != wasVisible)
-  {
-    window->visible = visible;
-    Notify(window, visible ? zulan::WindowChange::Shown : zulan::WindowChange::Hidden);
   }
-  return wasVisible;
-}
 
-BOOL WINAPI EnableWindow(HWND window, BOOL enable)
-{
-  if (!IsLive(window))
-    return FALSE;
-  const bool wasDisabled = !window->enabled;
-  if (bool(enable) != window->enabled)
+  BOOL WINAPI ShowWindow(HWND window, int command)
   {
-    window->enabled = enable;
-    Notify(window, enable ? zulan::WindowChange::Enabled : zulan::WindowChange::Disabled);
+    if (!IsLive(window))
+      return FALSE;
+    const bool wasVisible = window->visible;
+    const bool visible = command != SW_HIDE;
+    if (visible != wasVisible)
+    {
+      window->visible = visible;
+      Notify(window, visible ? zulan::WindowChange::Shown : zulan::WindowChange::Hidden);
+    }
+    return wasVisible;
   }
-  return wasDisabled;
-}
 
-BOOL WINAPI IsWindowVisible(HWND window)
-{
-  return IsLive(window) && window->visible;
-}
+  BOOL WINAPI EnableWindow(HWND window, BOOL enable)
+  {
+    if (!IsLive(window))
+      return FALSE;
+    const bool wasDisabled = !window->enabled;
+    if (bool(enable) != window->enabled)
+    {
+      window->enabled = enable;
+      Notify(window, enable ? zulan::WindowChange::Enabled : zulan::WindowChange::Disabled);
+    }
+    return wasDisabled;
+  }
 
-BOOL WINAPI IsWindowEnabled(HWND window)
-{
-  return IsLive(window) && window->enabled;
-}
+  BOOL WINAPI IsWindowVisible(HWND window)
+  {
+    return IsLive(window) && window->visible;
+  }
 
-} // extern "C"
+  BOOL WINAPI IsWindowEnabled(HWND window)
+  {
+    return IsLive(window) && window->enabled;
+  }
+
+}  // extern "C"

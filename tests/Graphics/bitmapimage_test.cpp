@@ -52,7 +52,7 @@ TEST(BitmapImage, MovesHandOverThePixelsAndLeaveTheSourceEmpty)
   EXPECT_EQ(moved.GetWidth(), 3u);
   EXPECT_EQ(moved.GetHeight(), 2u);
   EXPECT_EQ(*moved.PixelAddress(5), 0x11223344u);
-  EXPECT_EQ(source.GetWidth(), 0u);   // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(source.GetWidth(), 0u);  // NOLINT(bugprone-use-after-move)
   EXPECT_EQ(source.GetHeight(), 0u);
   EXPECT_EQ(source.GetPixels(), nullptr);
 
@@ -61,7 +61,7 @@ TEST(BitmapImage, MovesHandOverThePixelsAndLeaveTheSourceEmpty)
   assigned = std::move(moved);
   EXPECT_EQ(assigned.GetPixels(), buffer);
   EXPECT_EQ(assigned.GetWidth(), 3u);
-  EXPECT_EQ(moved.GetWidth(), 0u);    // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(moved.GetWidth(), 0u);  // NOLINT(bugprone-use-after-move)
   EXPECT_EQ(moved.GetHeight(), 0u);
   EXPECT_EQ(moved.GetPixels(), nullptr);
 

@@ -74,4 +74,4 @@ INSTANTIATE_TEST_SUITE_P(Depths, BmpExternalDecoders,
                                            + std::get<1>(test.param).name);
                          });
 
-} // namespace
+}  // namespace

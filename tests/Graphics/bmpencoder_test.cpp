@@ -10,14 +10,14 @@
 #include <sstream>
 #include <streambuf>
 
+using Vantorum::AvailableInstructionSets;
+using Vantorum::BestInstructionSet;
 using Vantorum::BitmapImage;
 using Vantorum::BmpEncoder;
 using Vantorum::GraphicsAbort;
 using Vantorum::GraphicsException;
 using Vantorum::ImageEncoder;
 using Vantorum::InstructionSet;
-using Vantorum::AvailableInstructionSets;
-using Vantorum::BestInstructionSet;
 using Vantorum::InstructionSetName;
 using Vantorum::UseInstructionSet;
 using namespace testing_support;
@@ -53,7 +53,7 @@ void RecordProgress(ImageEncoder &, void *data, uint32_t pass, uint32_t count, u
   log.percents.push_back(percent);
 }
 
-} // namespace
+}  // namespace
 
 TEST(BmpEncoder, TwentyFourBitFilesUseTheShortHeaderAndBottomUpRows)
 {
@@ -209,8 +209,7 @@ TEST(BmpEncoder, FileSizeStopsAtFourGibibytes)
   EXPECT_GT(BmpEncoder::FileSize(65536, 21846, 24), BmpEncoder::MaxFileSize);
   // Sizes beyond 64 bits do not wrap round to small ones.
   EXPECT_EQ(BmpEncoder::FileSize(0xFFFFFFFFu, 0xFFFFFFFFu, 32), UINT64_MAX);
-  EXPECT_EQ(BmpEncoder::FileSize(0x7FFFFFFFu, 0x7FFFFFFFu, 32),
-            122u + uint64_t(0x7FFFFFFFu) * 4u * 0x7FFFFFFFu);
+  EXPECT_EQ(BmpEncoder::FileSize(0x7FFFFFFFu, 0x7FFFFFFFu, 32), 122u + uint64_t(0x7FFFFFFFu) * 4u * 0x7FFFFFFFu);
 }
 
 TEST(BmpEncoder, UnknownDepthIsRefusedAndKeepsTheOldOne)

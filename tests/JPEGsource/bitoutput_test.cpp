@@ -13,7 +13,6 @@ using namespace Vantorum;
 namespace
 {
 
-
 std::vector<uint8_t> Bits(const std::vector<std::pair<int32_t, uint32_t>> &fields, bool exit = true)
 {
   testing_support::MemoryStream stream;
@@ -27,7 +26,7 @@ std::vector<uint8_t> Bits(const std::vector<std::pair<int32_t, uint32_t>> &field
 
 using Bytes = std::vector<uint8_t>;
 
-} // namespace
+}  // namespace
 
 TEST(BitOutput, CompletedFfBytesAreStuffed)
 {
@@ -91,7 +90,7 @@ Bytes BitAtATime(const std::vector<std::pair<uint32_t, uint32_t>> &fields)
   return out;
 }
 
-} // namespace
+}  // namespace
 
 // PutBits and the encoder's JpegBitWriter against the plain rule, with
 // buffers small enough that flushes fall inside fields, and with runs of

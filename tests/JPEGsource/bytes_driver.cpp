@@ -72,7 +72,11 @@ const std::vector<std::pair<const char *, std::function<void(JpegEncoder &)>>> M
   {"baseline", [](JpegEncoder &) {}},
   {"q100", [](JpegEncoder &e) { e.SetQuality(100); }},
   {"grey", [](JpegEncoder &e) { e.SetGreyscale(true); }},
-  {"420-restarts", [](JpegEncoder &e) { e.SetSamplingFrequency(1, 2, 2); e.SetRestartRows(2); }},
+  {"420-restarts",
+   [](JpegEncoder &e) {
+     e.SetSamplingFrequency(1, 2, 2);
+     e.SetRestartRows(2);
+   }},
   {"progressive", [](JpegEncoder &e) { e.SetProgressive(true); }},
   {"approximation",
    [](JpegEncoder &e) {
@@ -85,7 +89,7 @@ const std::vector<std::pair<const char *, std::function<void(JpegEncoder &)>>> M
    }},
 };
 
-} // namespace
+}  // namespace
 
 int main()
 {

@@ -52,7 +52,7 @@ double DirectDct(const uint8_t block[8][8], int v, int u)
   return 0.25 * cu * cv * sum;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ColourConversion, GreyStaysNeutralAndPrimariesClamp)
 {

@@ -66,6 +66,6 @@ inline std::vector<uint8_t> SourceRgb(const Vantorum::BitmapImage &image, bool g
   return rgb;
 }
 
-} // namespace testing_support
+}  // namespace testing_support
 
 #endif

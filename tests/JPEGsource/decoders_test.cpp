@@ -32,4 +32,4 @@ TEST_P(JpegDecoders, LibjpegReadsItCleanlyAndClose)
 
 INSTANTIATE_TEST_SUITE_P(Modes, JpegDecoders, testing::ValuesIn(ModeMatrix(DecoderPictures())), ModeCaseName);
 
-} // namespace
+}  // namespace

@@ -43,22 +43,28 @@ public:
     log.push_back({symbol < 0 ? 'R' : 'A', symbol, count > 0 ? bits & ((1 << count) - 1) : 0, count});
   }
   // Sets the coefficient at zigzag position k of data unit (row, column).
-  void Set(uint32_t row, uint32_t column, int k, int16_t value)
-  {
-    DataUnit(row, column)[k] = value;
-  }
+  void Set(uint32_t row, uint32_t column, int k, int16_t value) { DataUnit(row, column)[k] = value; }
 
   const DcSink dcSink = static_cast<DcSink>(&RecordingComponent::Dc);
   const AcSink acSink = static_cast<AcSink>(&RecordingComponent::Ac);
   std::vector<Symbol> log;
 };
 
-Symbol Dc(int size, int bits) { return {'D', size, bits, size}; }
-Symbol Ac(int symbol, int bits = 0, int count = 0) { return {'A', symbol, bits, count}; }
-Symbol Raw(int bit) { return {'R', -1, bit, 1}; }
+Symbol Dc(int size, int bits)
+{
+  return {'D', size, bits, size};
+}
+Symbol Ac(int symbol, int bits = 0, int count = 0)
+{
+  return {'A', symbol, bits, count};
+}
+Symbol Raw(int bit)
+{
+  return {'R', -1, bit, 1};
+}
 using Log = std::vector<Symbol>;
 
-} // namespace
+}  // namespace
 
 TEST(SequentialCoding, DcDifferenceAcRunsAndEndOfBlock)
 {
@@ -77,8 +83,7 @@ TEST(SequentialCoding, DcDifferenceAcRunsAndEndOfBlock)
   unit.Set(0, 1, 35, 1);
   unit.Set(0, 1, 63, -1);
   unit.EncodeSequential(0, 1, unit.dcSink, unit.acSink);
-  EXPECT_EQ(unit.log, (Log{Dc(2, 0b00), Ac(0xF0), Ac(0x01, 1, 1), Ac(0xF0), Ac(0x11, 1, 1), Ac(0xF0),
-                           Ac(0xB1, 0, 1)}));
+  EXPECT_EQ(unit.log, (Log{Dc(2, 0b00), Ac(0xF0), Ac(0x01, 1, 1), Ac(0xF0), Ac(0x11, 1, 1), Ac(0xF0), Ac(0xB1, 0, 1)}));
 }
 
 TEST(SequentialCoding, TrailingZerosAreOneEndOfBlock)

@@ -45,4 +45,4 @@ TEST(JpegExternalDecoders, DjpegPillowAndFfmpegReadEveryMode)
   }
 }
 
-} // namespace
+}  // namespace

@@ -84,4 +84,4 @@ TEST(JpegGoldenTable, EveryRowIsChecked)
             sizeof Golden / sizeof Golden[0]);
 }
 
-} // namespace
+}  // namespace

@@ -69,11 +69,14 @@ struct HuffmanCase
 {
   const char *name;
   Counts counts;
-  std::vector<Expected> codes;                 // exact codes where they are known
-  std::optional<std::vector<uint8_t>> table;   // WriteTable's bytes
+  std::vector<Expected> codes;                // exact codes where they are known
+  std::optional<std::vector<uint8_t>> table;  // WriteTable's bytes
 };
 
-std::ostream &operator<<(std::ostream &stream, const HuffmanCase &test) { return stream << test.name; }
+std::ostream &operator<<(std::ostream &stream, const HuffmanCase &test)
+{
+  return stream << test.name;
+}
 
 std::vector<uint8_t> TableBytes(std::vector<uint8_t> bits, const std::vector<uint8_t> &values)
 {
@@ -83,23 +86,23 @@ std::vector<uint8_t> TableBytes(std::vector<uint8_t> bits, const std::vector<uin
 }
 
 const HuffmanCase huffmanCases[] = {
-    {"NoSymbol", {}, {}, TableBytes({}, {})},
-    {"OneSymbol", {{42, 9}}, {{42, 1, 0}}, TableBytes({1}, {42})},
-    {"TwoSymbols", {{7, 10}, {3, 5}}, {{7, 1, 0}, {3, 2, 2}}, TableBytes({1, 1}, {7, 3})},
-    // Equal counts: the reserved symbol pairs with the larger value first.
-    {"TieGivesTheSmallerSymbolTheShorterCode", {{3, 1}, {7, 1}}, {{3, 1, 0}, {7, 2, 2}}, std::nullopt},
-    // 32 levels deep before folding to 16.
-    {"SkewedCountsFoldToSixteenBits", Fibonacci(32), {}, std::nullopt},
-    // 36 levels deep before folding: deeper than the 32 lengths a size
-    // count array can hold, so folding must not run past it.
-    {"BranchesDeeperThanThirtyTwoLevels", Fibonacci(37), {}, std::nullopt},
+  {"NoSymbol", {}, {}, TableBytes({}, {})},
+  {"OneSymbol", {{42, 9}}, {{42, 1, 0}}, TableBytes({1}, {42})},
+  {"TwoSymbols", {{7, 10}, {3, 5}}, {{7, 1, 0}, {3, 2, 2}}, TableBytes({1, 1}, {7, 3})},
+  // Equal counts: the reserved symbol pairs with the larger value first.
+  {"TieGivesTheSmallerSymbolTheShorterCode", {{3, 1}, {7, 1}}, {{3, 1, 0}, {7, 2, 2}}, std::nullopt},
+  // 32 levels deep before folding to 16.
+  {"SkewedCountsFoldToSixteenBits", Fibonacci(32), {}, std::nullopt},
+  // 36 levels deep before folding: deeper than the 32 lengths a size
+  // count array can hold, so folding must not run past it.
+  {"BranchesDeeperThanThirtyTwoLevels", Fibonacci(37), {}, std::nullopt},
 };
 
 class HuffmanCodes : public testing::TestWithParam<HuffmanCase>
 {
 };
 
-} // namespace
+}  // namespace
 
 // Every table, whatever its counts: a code for exactly the counted symbols,
 // 1 to 16 bits long, prefix-free, never all ones, and Kraft-complete but for

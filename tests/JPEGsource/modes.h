@@ -23,8 +23,8 @@ struct EncoderMode
   const char *name;
   std::function<void(Vantorum::JpegEncoder &)> configure;
   bool greyscale = false;
-  bool pinned = false;        // output bytes pinned in golden_digests.inc
-  double closeness = 30;      // least PSNR against the source on smooth pictures
+  bool pinned = false;    // output bytes pinned in golden_digests.inc
+  double closeness = 30;  // least PSNR against the source on smooth pictures
   // ffmpeg implements no upsampling for a chroma component sampled more
   // finely than luma in one direction.
   bool ffmpegReads = true;
@@ -38,8 +38,17 @@ inline const std::vector<EncoderMode> &EncoderModes()
     {"baseline-q100", [](JpegEncoder &e) { e.SetQuality(100); }, false, true},
     {"baseline-q1", [](JpegEncoder &e) { e.SetQuality(1); }, false, true, 15},
     {"baseline-grey", [](JpegEncoder &e) { e.SetGreyscale(true); }, true},
-    {"baseline-grey-q50", [](JpegEncoder &e) { e.SetQuality(50); e.SetGreyscale(true); }, true, true},
-    {"baseline-h3-q95", [](JpegEncoder &e) { e.SetSamplingFrequency(1, 3, 1); e.SetQuality(95); }},
+    {"baseline-grey-q50",
+     [](JpegEncoder &e) {
+       e.SetQuality(50);
+       e.SetGreyscale(true);
+     },
+     true, true},
+    {"baseline-h3-q95",
+     [](JpegEncoder &e) {
+       e.SetSamplingFrequency(1, 3, 1);
+       e.SetQuality(95);
+     }},
     {"baseline-420-restart",
      [](JpegEncoder &e) {
        e.SetSamplingFrequency(1, 2, 2);
@@ -64,7 +73,12 @@ inline const std::vector<EncoderMode> &EncoderModes()
        e.SetRestartRows(2);
      }},
     {"progressive", [](JpegEncoder &e) { e.SetProgressive(true); }, false, true},
-    {"progressive-grey", [](JpegEncoder &e) { e.SetProgressive(true); e.SetGreyscale(true); }, true, true},
+    {"progressive-grey",
+     [](JpegEncoder &e) {
+       e.SetProgressive(true);
+       e.SetGreyscale(true);
+     },
+     true, true},
     {"progressive-approximation",
      [](JpegEncoder &e) {
        e.SetProgressive(true);
@@ -137,6 +151,6 @@ inline std::string ModeCaseName(const testing::TestParamInfo<ModeCase> &info)
   return TestName(std::string(info.param.mode->name) + "__" + info.param.picture->name);
 }
 
-} // namespace testing_support
+}  // namespace testing_support
 
 #endif

@@ -11,21 +11,30 @@ using namespace Vantorum;
 namespace
 {
 
-const QuantizationTable &Luminance(const JpegEncoder &encoder) { return encoder.GetQuantizationTable(0); }
-const QuantizationTable &Chrominance(const JpegEncoder &encoder) { return encoder.GetQuantizationTable(1); }
+const QuantizationTable &Luminance(const JpegEncoder &encoder)
+{
+  return encoder.GetQuantizationTable(0);
+}
+const QuantizationTable &Chrominance(const JpegEncoder &encoder)
+{
+  return encoder.GetQuantizationTable(1);
+}
 
-uint16_t At(const QuantizationTable &table, int row, int column) { return table.GetValue(row * 8 + column); }
+uint16_t At(const QuantizationTable &table, int row, int column)
+{
+  return table.GetValue(row * 8 + column);
+}
 
-} // namespace
+}  // namespace
 
 TEST(QuantizationTables, QualityPicksTheLevelOfEachFamily)
 {
   struct Case
   {
     unsigned quality, luminance, chrominance;
-  } cases[] = {{1, 0, 0},    {2, 1, 1},   {9, 1, 1},   {10, 2, 1},  {19, 2, 1},  {20, 3, 1}, {30, 4, 1},
-               {32, 4, 1},   {33, 4, 2},  {39, 4, 2},  {49, 5, 2},  {50, 6, 2},  {65, 7, 2}, {66, 7, 3},
-               {75, 8, 3},   {89, 9, 3},  {90, 10, 3}, {99, 10, 3}, {100, 11, 4}};
+  } cases[] = {{1, 0, 0},  {2, 1, 1},  {9, 1, 1},   {10, 2, 1},  {19, 2, 1},  {20, 3, 1}, {30, 4, 1},
+               {32, 4, 1}, {33, 4, 2}, {39, 4, 2},  {49, 5, 2},  {50, 6, 2},  {65, 7, 2}, {66, 7, 3},
+               {75, 8, 3}, {89, 9, 3}, {90, 10, 3}, {99, 10, 3}, {100, 11, 4}};
   for (const Case &c : cases)
   {
     EXPECT_EQ(QualityToLevel(c.quality, JpegLuminanceLevels), c.luminance) << c.quality;

@@ -355,8 +355,8 @@ TEST_P(JpegRandomisedOnThreads, EveryCaseMatchesTheEncoderBeforeTheSpeedWork)
     {
       std::string description;
       EXPECT_EQ(RunCase(i, threads, description), Expected[i])
-        << "case " << i << " (" << description << ") on " << Vantorum::InstructionSetName(set) << " with "
-        << threads << " threads";
+        << "case " << i << " (" << description << ") on " << Vantorum::InstructionSetName(set) << " with " << threads
+        << " threads";
     }
   }
   Vantorum::UseInstructionSet(Vantorum::BestInstructionSet());
@@ -408,4 +408,4 @@ TEST(JpegThreads, LongEndOfBandRunsCrossShares)
     }
 }
 
-} // namespace
+}  // namespace

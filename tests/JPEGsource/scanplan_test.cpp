@@ -68,7 +68,7 @@ JpegEncoder Sequential(std::initializer_list<int32_t> masks)
   return encoder;
 }
 
-} // namespace
+}  // namespace
 
 TEST(JpegParameters, SettersCheckTheirArgumentsAndStoreNothingOnFailure)
 {

@@ -64,7 +64,7 @@ void LogProgress(ImageEncoder &, void *data, uint32_t pass, uint32_t count, uint
   log.calls.push_back({pass, count, percent});
 }
 
-} // namespace
+}  // namespace
 
 TEST(JpegStream, DefaultSequentialColourLayout)
 {
@@ -142,8 +142,8 @@ TEST(JpegStream, RestartMarkersAfterEveryIntervalNumberedModuloEight)
   encoder.SetRestartRows(1);
   const std::vector<Segment> segments = Encode(encoder, GradientImage(40, 80));
   Bytes markers = Markers(segments);
-  EXPECT_EQ(markers, (Bytes{0xD8, 0xE0, 0xFE, 0xC0, 0xDB, 0xDD, 0xC4, 0xDA, 0xD0, 0xD1, 0xD2, 0xD3, 0xD4, 0xD5,
-                            0xD6, 0xD7, 0xD0, 0xD9}));
+  EXPECT_EQ(markers, (Bytes{0xD8, 0xE0, 0xFE, 0xC0, 0xDB, 0xDD, 0xC4, 0xDA, 0xD0, 0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6,
+                            0xD7, 0xD0, 0xD9}));
   EXPECT_EQ(Only(segments, 0xDD)[0].payload, (Bytes{0, 5}));
 }
 
@@ -174,8 +174,8 @@ TEST(JpegStream, ProgressiveDefaultsAndSuccessiveApproximationSweeps)
   JpegEncoder encoder;
   encoder.SetProgressive(true);
   std::vector<Segment> segments = Encode(encoder, GradientImage(30, 20));
-  EXPECT_EQ(Markers(segments), (Bytes{0xD8, 0xE0, 0xFE, 0xC2, 0xDB, 0xC4, 0xDA, 0xC4, 0xDA, 0xC4, 0xDA, 0xC4,
-                                      0xDA, 0xD9}));
+  EXPECT_EQ(Markers(segments),
+            (Bytes{0xD8, 0xE0, 0xFE, 0xC2, 0xDB, 0xC4, 0xDA, 0xC4, 0xDA, 0xC4, 0xDA, 0xC4, 0xDA, 0xD9}));
   const std::vector<Segment> tables = Only(segments, 0xC4);
   EXPECT_EQ(tables[0].payload[0], 0x00);
   EXPECT_EQ(tables[1].payload[0], 0x10);
@@ -192,9 +192,9 @@ TEST(JpegStream, ProgressiveDefaultsAndSuccessiveApproximationSweeps)
     const ScanHeader header = ReadScanHeader(sos);
     scans.push_back({header.components[0].first, header.Se, header.Ah, header.Al});
   }
-  EXPECT_EQ(scans, (std::vector<std::array<int, 4>>{
-                     {1, 0, 0, 1}, {1, 63, 0, 2}, {2, 63, 0, 0}, {3, 63, 0, 0}, {1, 0, 1, 0}, {1, 63, 2, 1},
-                     {1, 63, 1, 0}}));
+  EXPECT_EQ(scans,
+            (std::vector<std::array<int, 4>>{
+              {1, 0, 0, 1}, {1, 63, 0, 2}, {2, 63, 0, 0}, {3, 63, 0, 0}, {1, 0, 1, 0}, {1, 63, 2, 1}, {1, 63, 1, 0}}));
   // The DC refinement has no table and table bytes 0x00.
   const ScanHeader refine = ReadScanHeader(Only(segments, 0xDA)[4]);
   EXPECT_EQ(refine.components, (std::vector<std::pair<int, int>>{{1, 0}, {2, 0}, {3, 0}}));

@@ -90,8 +90,8 @@ TEST_F(CommandsTest, WbsAsksCornersThenTheSaveDialogInTheLastFilesFolder)
   EXPECT_EQ(state.request->kind, 49);
   EXPECT_EQ(state.request->targetType, 0);
   EXPECT_EQ(bytes[12], 2);
-  EXPECT_TRUE(std::all_of(bytes + offsetof(DataRequest, zero), bytes + sizeof(DataRequest),
-                          [](uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(
+    std::all_of(bytes + offsetof(DataRequest, zero), bytes + sizeof(DataRequest), [](uint8_t b) { return b == 0; }));
   EXPECT_FALSE(Called("CmdEnd"));
 
   fakehost::AnswerPoint(300, 150);
@@ -198,10 +198,10 @@ TEST_F(CommandsTest, TheNameChoosesTheWriter)
   struct Case
   {
     const char *name;
-    const char *signature;   // first bytes of the file, null: refused
+    const char *signature;  // first bytes of the file, null: refused
   };
   const Case cases[] = {{"a.JpG", "\xFF\xD8\xFF"}, {"b.png", "\x89PNG"}, {"c.Bmp", "BM"},
-                        {"d.jpeg", nullptr},      {"pg", nullptr},      {"e.gif", nullptr}};
+                        {"d.jpeg", nullptr},       {"pg", nullptr},      {"e.gif", nullptr}};
   for (const Case &test : cases)
   {
     state.calls.clear();
@@ -257,7 +257,8 @@ TEST_F(CommandsTest, BadSettingsAndSectionsEndInAnErrorBox)
   state.calls.clear();
   state.exportName = TempPath("quality.jpg");
   JpegExport();
-  EXPECT_TRUE(Called("ErrorBox(Error: The JPEG quality in the settings is out of range (1 to 100); set it with JPEGOPT)"))
+  EXPECT_TRUE(
+    Called("ErrorBox(Error: The JPEG quality in the settings is out of range (1 to 100); set it with JPEGOPT)"))
     << state.calls.back();
   EXPECT_FALSE(std::filesystem::exists(state.exportName));
 
@@ -329,8 +330,8 @@ TEST_F(CommandsTest, SaveBmpAndTheFiltersTakeTheWholeDrawing)
   EXPECT_EQ(Count("DevUseColor(7)"), 2u) << "the drawing's own background";
   const std::vector<uint8_t> file = ReadFileBytes(state.exportName);
   ASSERT_GE(file.size(), 24u);
-  EXPECT_EQ(file[19], 0x20);   // width 800
-  EXPECT_EQ(file[23], 0x58);   // height 600
+  EXPECT_EQ(file[19], 0x20);  // width 800
+  EXPECT_EQ(file[23], 0x58);  // height 600
 }
 
 TEST_F(CommandsTest, LargeSizesAreDrawnInStripsThatCoverEveryRow)
@@ -348,12 +349,12 @@ TEST_F(CommandsTest, LargeSizesAreDrawnInStripsThatCoverEveryRow)
   EXPECT_EQ(Count("SetBMView(4000x504)"), 2u);
   std::vector<uint8_t> file = ReadFileBytes(state.exportName);
   ASSERT_GE(file.size(), 24u);
-  EXPECT_EQ(ReadLittle32(file, 16), 0xA00F0000u);   // big-endian 4000
-  EXPECT_EQ(ReadLittle32(file, 20), 0xE9030000u);   // big-endian 1001
+  EXPECT_EQ(ReadLittle32(file, 16), 0xA00F0000u);  // big-endian 4000
+  EXPECT_EQ(ReadLittle32(file, 20), 0xE9030000u);  // big-endian 1001
 
   // Side margins on each strip; the last strip is the shorter one.
   EXPECT_EQ(Count("DevSRect(0,0,999,503)"), 2u);
   EXPECT_EQ(Count("DevSRect(3001,0,4000,503)"), 2u);
 }
 
-} // namespace
+}  // namespace

@@ -40,8 +40,8 @@ std::vector<uint32_t> Capture(int32_t width, int32_t height, SectionRect section
 
 std::string Line(double x1, double y1, double x2, double y2, int colour)
 {
-  return "0\nLINE\n8\n0\n62\n" + std::to_string(colour) + "\n10\n" + std::to_string(x1) + "\n20\n"
-         + std::to_string(y1) + "\n11\n" + std::to_string(x2) + "\n21\n" + std::to_string(y2) + "\n";
+  return "0\nLINE\n8\n0\n62\n" + std::to_string(colour) + "\n10\n" + std::to_string(x1) + "\n20\n" + std::to_string(y1)
+         + "\n11\n" + std::to_string(x2) + "\n21\n" + std::to_string(y2) + "\n";
 }
 
 std::string DrawingFile(const std::string &entities)
@@ -133,4 +133,4 @@ TEST_F(StripsTest, LinesCrossingStripJoinsStayContinuous)
   }
 }
 
-} // namespace
+}  // namespace

@@ -71,7 +71,7 @@ bool RunJpegDecoder(jpeg_decompress_struct &cinfo, JpegErrors &errors, const std
   return true;
 }
 
-} // namespace
+}  // namespace
 
 DecodedImage DecodeJpeg(const std::vector<uint8_t> &bytes)
 {
@@ -212,11 +212,10 @@ DecodedImage RunPlainDecoder(const std::string &decoder, const std::string &path
 {
   DecodedImage image;
   const std::string output = path + "." + decoder + (decoder == "djpeg" ? ".pnm" : ".rgb");
-  const CommandResult run =
-    decoder == "djpeg"
-      ? RunCommand("djpeg -outfile " + ShellQuote(output) + " " + ShellQuote(path))
-      : RunCommand("ffmpeg -nostdin -v error -y -i " + ShellQuote(path) + " -f rawvideo -pix_fmt rgba "
-                   + ShellQuote(output));
+  const CommandResult run = decoder == "djpeg"
+                              ? RunCommand("djpeg -outfile " + ShellQuote(output) + " " + ShellQuote(path))
+                              : RunCommand("ffmpeg -nostdin -v error -y -i " + ShellQuote(path)
+                                           + " -f rawvideo -pix_fmt rgba " + ShellQuote(output));
   image.messages = run.output;
   if (run.status != 0)
     return image;
@@ -233,7 +232,7 @@ DecodedImage RunPlainDecoder(const std::string &decoder, const std::string &path
   return image;
 }
 
-} // namespace
+}  // namespace
 
 DecodedImage DecodeImage(const std::string &decoder, const std::string &path)
 {
@@ -241,9 +240,9 @@ DecodedImage DecodeImage(const std::string &decoder, const std::string &path)
     return RunPlainDecoder(decoder, path);
   DecodedImage image;
   const std::string raw = path + "." + decoder + ".raw";
-  const CommandResult run = RunCommand(ShellQuote(RASTELLO_PYTHON) + " "
-                                       + ShellQuote(std::string(RASTELLO_TEST_TOOLS) + "/decode.py")
-                                       + " " + decoder + " " + ShellQuote(path) + " " + ShellQuote(raw));
+  const CommandResult run =
+    RunCommand(ShellQuote(RASTELLO_PYTHON) + " " + ShellQuote(std::string(RASTELLO_TEST_TOOLS) + "/decode.py") + " "
+               + decoder + " " + ShellQuote(path) + " " + ShellQuote(raw));
   image.messages = run.output;
   if (run.status != 0 && run.status != 3)
     return image;
@@ -254,8 +253,8 @@ DecodedImage DecodeImage(const std::string &decoder, const std::string &path)
   while (lineEnd < bytes.size() && bytes[lineEnd] != '\n')
     ++lineEnd;
   unsigned width = 0, height = 0, alpha = 0;
-  if (std::sscanf(std::string(bytes.begin(), bytes.begin() + static_cast<long>(lineEnd)).c_str(), "%u %u %u",
-                  &width, &height, &alpha)
+  if (std::sscanf(std::string(bytes.begin(), bytes.begin() + static_cast<long>(lineEnd)).c_str(), "%u %u %u", &width,
+                  &height, &alpha)
       != 3)
     return image;
   image.width = width;
@@ -266,4 +265,4 @@ DecodedImage DecodeImage(const std::string &decoder, const std::string &path)
   return image;
 }
 
-} // namespace testing_support
+}  // namespace testing_support

@@ -13,9 +13,9 @@ namespace testing_support
 
 struct DecodedImage
 {
-  bool ok = false;          // decoder ran and produced pixels
-  bool warned = false;      // decoder printed a warning
-  std::string messages;     // what it printed
+  bool ok = false;       // decoder ran and produced pixels
+  bool warned = false;   // decoder printed a warning
+  std::string messages;  // what it printed
   uint32_t width = 0, height = 0;
   bool hasAlpha = false;
   std::vector<uint8_t> rgba;  // 4 bytes per pixel, rows top to bottom
@@ -47,6 +47,6 @@ struct CommandResult
 CommandResult RunCommand(const std::string &command);
 std::string ShellQuote(const std::string &text);
 
-} // namespace testing_support
+}  // namespace testing_support
 
 #endif

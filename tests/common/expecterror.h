@@ -12,8 +12,7 @@ namespace testing_support
 
 // Another exception type propagates, and GoogleTest reports it as such.
 template <class Error, class Call>
-void ExpectError(Call &&call, const std::string &text, const char *file = __builtin_FILE(),
-                 int line = __builtin_LINE())
+void ExpectError(Call &&call, const std::string &text, const char *file = __builtin_FILE(), int line = __builtin_LINE())
 {
   const testing::ScopedTrace trace(file, line, "ExpectError");
   try
@@ -27,6 +26,6 @@ void ExpectError(Call &&call, const std::string &text, const char *file = __buil
   }
 }
 
-} // namespace testing_support
+}  // namespace testing_support
 
 #endif

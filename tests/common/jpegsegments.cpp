@@ -20,8 +20,8 @@ std::vector<Segment> ParseJpeg(const std::vector<uint8_t> &bytes)
     }
     Segment segment{bytes[at + 1], at, {}, {}};
     at += 2;
-    const bool standalone = segment.marker == 0xD8 || segment.marker == 0xD9
-                            || (segment.marker >= 0xD0 && segment.marker <= 0xD7);
+    const bool standalone =
+      segment.marker == 0xD8 || segment.marker == 0xD9 || (segment.marker >= 0xD0 && segment.marker <= 0xD7);
     if (!standalone)
     {
       const size_t length = static_cast<size_t>(bytes.at(at)) << 8 | bytes.at(at + 1);
@@ -72,4 +72,4 @@ std::vector<uint8_t> EncodeJpeg(Vantorum::JpegEncoder &encoder, const Vantorum::
   return ReadFileBytes(path);
 }
 
-} // namespace testing_support
+}  // namespace testing_support

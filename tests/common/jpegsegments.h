@@ -29,6 +29,6 @@ const Segment *FindMarker(const std::vector<Segment> &segments, uint8_t marker);
 // Encodes to a memory-backed file and returns the bytes.
 std::vector<uint8_t> EncodeJpeg(Vantorum::JpegEncoder &encoder, const Vantorum::BitmapImage &image);
 
-} // namespace testing_support
+}  // namespace testing_support
 
 #endif

@@ -42,6 +42,6 @@ private:
   std::vector<uint8_t> bytes;
 };
 
-} // namespace testing_support
+}  // namespace testing_support
 
 #endif

@@ -26,8 +26,7 @@ void SetPixel(Vantorum::BitmapImage &image, uint32_t x, uint32_t y, Rgb colour, 
 Rgb GetPixel(const Vantorum::BitmapImage &image, uint32_t x, uint32_t y)
 {
   const uint32_t word = *image.PixelAddress(y * image.GetWidth() + x);
-  return Rgb{static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 8),
-             static_cast<uint8_t>(word)};
+  return Rgb{static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word)};
 }
 
 Vantorum::BitmapImage LetterF()
@@ -137,4 +136,4 @@ uint16_t ReadLittle16(const std::vector<uint8_t> &bytes, size_t offset)
   return static_cast<uint16_t>(bytes.at(offset) | bytes.at(offset + 1) << 8);
 }
 
-} // namespace testing_support
+}  // namespace testing_support

@@ -36,7 +36,10 @@ struct Picture
   std::function<Vantorum::BitmapImage()> make;
   bool smooth = true;  // no sharp colour edges for chroma subsampling to lose
 };
-inline std::ostream &operator<<(std::ostream &stream, const Picture &picture) { return stream << picture.name; }
+inline std::ostream &operator<<(std::ostream &stream, const Picture &picture)
+{
+  return stream << picture.name;
+}
 
 // A GoogleTest parameter name: letters, digits and underscores only.
 std::string TestName(const std::string &text);
@@ -54,6 +57,6 @@ std::string TempPath(const std::string &name);
 uint32_t ReadLittle32(const std::vector<uint8_t> &bytes, size_t offset);
 uint16_t ReadLittle16(const std::vector<uint8_t> &bytes, size_t offset);
 
-} // namespace testing_support
+}  // namespace testing_support
 
 #endif

@@ -77,7 +77,7 @@ protected:
   std::vector<std::string> reports;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DialogTest, OpenShowsBoundValuesAndRunsTheInitCallback)
 {
@@ -178,15 +178,15 @@ TEST(DialogRun, AllOrNothing)
     bool refused;
   };
   const Case cases[] = {
-      {"all valid", false, {"Size=5", "Lock=on", "ok"}, "", IDOK, 5, false},
-      {"a bad value first", false, {"Size=abc", "Size=5", "ok"}, "", IDCANCEL, 50, true},
-      {"a bad value after a good one", false, {"Size=5", "Lock=maybe", "ok"}, "", IDCANCEL, 50, true},
-      {"an unknown control", false, {"Size=5", "Colour=on", "ok"}, "", IDCANCEL, 50, true},
-      {"no ok", false, {"Size=5"}, "", IDCANCEL, 50, true},
-      {"esc", false, {"Size=5", "esc"}, "", IDCANCEL, 50, false},
-      {"refused script word, then the terminal", true, {"Size=abc"}, "Size=5 ok\n", IDCANCEL, 50, true},
-      {"typed again after a refusal", true, {}, "Size=abc Size=9 ok\nSize=7 ok\n", IDOK, 7, false},
-      {"Esc key", true, {"Size=5"}, "\x1b\n", IDCANCEL, 50, false},
+    {"all valid", false, {"Size=5", "Lock=on", "ok"}, "", IDOK, 5, false},
+    {"a bad value first", false, {"Size=abc", "Size=5", "ok"}, "", IDCANCEL, 50, true},
+    {"a bad value after a good one", false, {"Size=5", "Lock=maybe", "ok"}, "", IDCANCEL, 50, true},
+    {"an unknown control", false, {"Size=5", "Colour=on", "ok"}, "", IDCANCEL, 50, true},
+    {"no ok", false, {"Size=5"}, "", IDCANCEL, 50, true},
+    {"esc", false, {"Size=5", "esc"}, "", IDCANCEL, 50, false},
+    {"refused script word, then the terminal", true, {"Size=abc"}, "Size=5 ok\n", IDCANCEL, 50, true},
+    {"typed again after a refusal", true, {}, "Size=abc Size=9 ok\nSize=7 ok\n", IDOK, 7, false},
+    {"Esc key", true, {"Size=5"}, "\x1b\n", IDCANCEL, 50, false},
   };
   const std::vector<DialogTemplate> templates = ParseResourceScript(Script);
   for (const Case &c : cases)

@@ -17,7 +17,7 @@ const char MenuListing[] = "JPEG\n  Write bitmap section   WBS\n  ------\n  Sett
                            "  ------\n  Help                   OPENDOC Rastello.HTML\n";
 const std::vector<int32_t> DefaultOptions = {800, 600, 8, 75, 2, 0, 9, 0};
 
-} // namespace
+}  // namespace
 
 TEST(MenuSwitch, FirstRunAddsMenuAndSwitchShowsAtNextRun)
 {
@@ -31,7 +31,7 @@ TEST(MenuSwitch, FirstRunAddsMenuAndSwitchShowsAtNextRun)
   EXPECT_TRUE(Contains(run.output, "InfoBox: Rastello menu turned off\n"
                                    "InfoBox: The changes will take effect in your next session.\n"
                                    "InfoBox: \nInfoBox: Use JPEGMENUON to turn it back on.\n"))
-      << run.output;
+    << run.output;
   EXPECT_TRUE(Contains(run.output, MenuListing)) << "the running host keeps its menu\n" << run.output;
   EXPECT_EQ(StoredValue(registry, "AddMenu"), OptionsBytes({0}));
 
@@ -101,58 +101,102 @@ TEST_P(OptionsDialog, ShowsAndStores)
   {
     EXPECT_EQ(ReadFileBytes(registry), before);
   }
-  EXPECT_EQ(StoredValue(registry, "Options"), test.options.empty() ? std::vector<uint8_t>{} : OptionsBytes(test.options));
+  EXPECT_EQ(StoredValue(registry, "Options"),
+            test.options.empty() ? std::vector<uint8_t>{} : OptionsBytes(test.options));
 }
 
 const std::string DialogTitle = "dialog \"JPEG and PNG Options\": ";
 
 INSTANTIATE_TEST_SUITE_P(
-    Runs, OptionsDialog,
-    testing::Values(
-        DialogRun{"OkStoresTheWholeRecord", "",
-                  "-c 'JPEGOPT 1010=off Width=1024 Height=768 Quality=90 Progressive=on Crop Fast=on "
-                  "\"Force black and white image (requires 6.10)\"=on ok'",
-                  0, {}, {}, {1024, 768, 2, 90, 2, 1, 1, 1}},
-        DialogRun{"CancelLeavesTheFileAlone", OptionsLine({640, 480, 0, 50, 2, 2, -1, 0}),
-                  "-c 'JPEGOPT Width=1 Quality=2 Maximum cancel'", 0, {"closed with Cancel"}, {},
-                  {640, 480, 0, 50, 2, 2, -1, 0}, true},
-        // With nothing stored, a later OK in the same run must not pick up
-        // what the cancelled dialog had typed.
-        DialogRun{"CancelLeavesRunningValuesAlone", "", "-c 'JPEGOPT 1010=off Width=1234 Blank cancel' -c 'JPEGOPT ok'",
-                  0, {}, {}, DefaultOptions},
-        DialogRun{"MissingOptionsValueLeavesDefaults", "\"AddMenu\"=hex:01,00,00,00\n",
-                  "--show-dialog -c 'JPEGOPT ok'", 0, {"[800]"}, {}, DefaultOptions},
-        DialogRun{"GreyscaleBitSurvivesARoundTrip", OptionsLine({800, 600, 1 | 2, 75, 2, 0, 9, 0}),
-                  "-c 'JPEGOPT Quality=60 ok'", 0, {}, {}, {800, 600, 3, 60, 2, 0, 9, 0}},
-        // The dialog shows no Greyscale control, so nobody can set it there.
-        DialogRun{"GreyscaleBitIsHidden", OptionsLine({800, 600, 3, 60, 2, 0, 9, 0}),
-                  "-c 'JPEGOPT Greyscale=off ok'", 2, {"\"Greyscale\" (1003) is hidden"}, {},
-                  {800, 600, 3, 60, 2, 0, 9, 0}},
-        // The dialog shows the stored size, not the clipboard's.
-        // A refused word (Width=5 while greyed out) makes the ok a cancel.
-        DialogRun{"ClipboardSizeGreysOutWidthAndHeight", "",
-                  "--clipboard 1920x1080 --show-dialog -c 'JPEGOPT Width=5 1010=off Width=6 1010=on ok'", 2,
-                  {DialogTitle + "\"Width\" (1000) disabled\n" + DialogTitle + "\"Height\" (1001) disabled\n",
-                   "\"Width\" (1000) is disabled; \"Width=5\" refused", DialogTitle + "\"Width\" (1000) enabled\n",
-                   "\"Help\" (1014) hidden", "(requires 6.10)\" (2015) shown", "[800]"},
-                  {"[1920]"}, {}},
-        DialogRun{"ClipboardSizeStoredWhenEveryWordIsTaken", "",
-                  "--clipboard 1920x1080 -c 'JPEGOPT 1010=off Width=6 1010=on ok'", 0, {}, {},
-                  {6, 600, 8, 75, 2, 0, 9, 0}},
-        // One refused word cancels the whole dialog: the valid words around
-        // it (Crop, Normal=off) are not stored either, and every refusal is told.
-        DialogRun{"RefusedInputsChangeNothing", OptionsLine({640, 480, 0, 50, 2, 2, -1, 0}),
-                  "-c 'JPEGOPT 1010=off Width=12345 Quality=abc Quality=1000 Normal=off Use=on Colour=on Crop ok'", 2,
-                  {"takes at most 4 characters; \"Width=12345\" refused", "takes a whole number, not \"abc\"",
-                   "takes at most 3 characters", "more than one control answers to \"Use\"", "no control \"Colour\"",
-                   "ok not taken after a refused word; nothing changed", "closed with Cancel"},
-                  {}, {640, 480, 0, 50, 2, 2, -1, 0}, true},
-        DialogRun{"OneRefusedValueStoresNothing", "",
-                  "-c 'JPEGOPT 1010=off Width=1600 Height=1200 Quality=abc ok'", 2, {"\"Quality=abc\" refused"}, {},
-                  {}},
-        // No ok or cancel: the dialog closes as cancelled.
-        DialogRun{"UnfinishedIsCancelled", "", "-c 'JPEGOPT 1010=off'", 2, {}, {}, {}}),
-    [](const testing::TestParamInfo<DialogRun> &test) { return std::string(test.param.name); });
+  Runs, OptionsDialog,
+  testing::Values(
+    DialogRun{"OkStoresTheWholeRecord",
+              "",
+              "-c 'JPEGOPT 1010=off Width=1024 Height=768 Quality=90 Progressive=on Crop Fast=on "
+              "\"Force black and white image (requires 6.10)\"=on ok'",
+              0,
+              {},
+              {},
+              {1024, 768, 2, 90, 2, 1, 1, 1}},
+    DialogRun{"CancelLeavesTheFileAlone",
+              OptionsLine({640, 480, 0, 50, 2, 2, -1, 0}),
+              "-c 'JPEGOPT Width=1 Quality=2 Maximum cancel'",
+              0,
+              {"closed with Cancel"},
+              {},
+              {640, 480, 0, 50, 2, 2, -1, 0},
+              true},
+    // With nothing stored, a later OK in the same run must not pick up
+    // what the cancelled dialog had typed.
+    DialogRun{"CancelLeavesRunningValuesAlone",
+              "",
+              "-c 'JPEGOPT 1010=off Width=1234 Blank cancel' -c 'JPEGOPT ok'",
+              0,
+              {},
+              {},
+              DefaultOptions},
+    DialogRun{"MissingOptionsValueLeavesDefaults",
+              "\"AddMenu\"=hex:01,00,00,00\n",
+              "--show-dialog -c 'JPEGOPT ok'",
+              0,
+              {"[800]"},
+              {},
+              DefaultOptions},
+    DialogRun{"GreyscaleBitSurvivesARoundTrip",
+              OptionsLine({800, 600, 1 | 2, 75, 2, 0, 9, 0}),
+              "-c 'JPEGOPT Quality=60 ok'",
+              0,
+              {},
+              {},
+              {800, 600, 3, 60, 2, 0, 9, 0}},
+    // The dialog shows no Greyscale control, so nobody can set it there.
+    DialogRun{"GreyscaleBitIsHidden",
+              OptionsLine({800, 600, 3, 60, 2, 0, 9, 0}),
+              "-c 'JPEGOPT Greyscale=off ok'",
+              2,
+              {"\"Greyscale\" (1003) is hidden"},
+              {},
+              {800, 600, 3, 60, 2, 0, 9, 0}},
+    // The dialog shows the stored size, not the clipboard's.
+    // A refused word (Width=5 while greyed out) makes the ok a cancel.
+    DialogRun{"ClipboardSizeGreysOutWidthAndHeight",
+              "",
+              "--clipboard 1920x1080 --show-dialog -c 'JPEGOPT Width=5 1010=off Width=6 1010=on ok'",
+              2,
+              {DialogTitle + "\"Width\" (1000) disabled\n" + DialogTitle + "\"Height\" (1001) disabled\n",
+               "\"Width\" (1000) is disabled; \"Width=5\" refused", DialogTitle + "\"Width\" (1000) enabled\n",
+               "\"Help\" (1014) hidden", "(requires 6.10)\" (2015) shown", "[800]"},
+              {"[1920]"},
+              {}},
+    DialogRun{"ClipboardSizeStoredWhenEveryWordIsTaken",
+              "",
+              "--clipboard 1920x1080 -c 'JPEGOPT 1010=off Width=6 1010=on ok'",
+              0,
+              {},
+              {},
+              {6, 600, 8, 75, 2, 0, 9, 0}},
+    // One refused word cancels the whole dialog: the valid words around
+    // it (Crop, Normal=off) are not stored either, and every refusal is told.
+    DialogRun{"RefusedInputsChangeNothing",
+              OptionsLine({640, 480, 0, 50, 2, 2, -1, 0}),
+              "-c 'JPEGOPT 1010=off Width=12345 Quality=abc Quality=1000 Normal=off Use=on Colour=on Crop ok'",
+              2,
+              {"takes at most 4 characters; \"Width=12345\" refused", "takes a whole number, not \"abc\"",
+               "takes at most 3 characters", "more than one control answers to \"Use\"", "no control \"Colour\"",
+               "ok not taken after a refused word; nothing changed", "closed with Cancel"},
+              {},
+              {640, 480, 0, 50, 2, 2, -1, 0},
+              true},
+    DialogRun{"OneRefusedValueStoresNothing",
+              "",
+              "-c 'JPEGOPT 1010=off Width=1600 Height=1200 Quality=abc ok'",
+              2,
+              {"\"Quality=abc\" refused"},
+              {},
+              {}},
+    // No ok or cancel: the dialog closes as cancelled.
+    DialogRun{"UnfinishedIsCancelled", "", "-c 'JPEGOPT 1010=off'", 2, {}, {}, {}}),
+  [](const testing::TestParamInfo<DialogRun> &test) { return std::string(test.param.name); });
 
 TEST(Registry, CorruptOrTruncatedFilesGiveDefaults)
 {
@@ -160,8 +204,7 @@ TEST(Registry, CorruptOrTruncatedFilesGiveDefaults)
   WriteRegistry(registry, "\"AddMenu\"=hex:00,00,00,00\n\"Options\"=hex:20,03,0");
   CommandResult run = RunZulan(registry, "--menus");
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_TRUE(Contains(run.output, "is corrupt (line 3: byte 2 is not two hex digits); using defaults"))
-      << run.output;
+  EXPECT_TRUE(Contains(run.output, "is corrupt (line 3: byte 2 is not two hex digits); using defaults")) << run.output;
   EXPECT_TRUE(Contains(run.output, MenuListing)) << "AddMenu from the corrupt file was not used\n" << run.output;
 
   // Saving keeps the user's corrupt file beside the new one.
@@ -202,7 +245,7 @@ TEST(Commands, CommandsAndExportsRunInTheOrderGiven)
 {
   const std::string registry = TempPath("registry.reg");
   const CommandResult run = RunZulan(registry, "-c JPEGMENUOFF --export 'JPEG File' " + TempPath("a.jpg")
-                                                    + " -c JPEGMENUON --export 'PNG File' " + TempPath("b.png"));
+                                                 + " -c JPEGMENUON --export 'PNG File' " + TempPath("b.png"));
   const size_t off = run.output.find("menu turned off");
   const size_t exported = run.output.find("Saving JPG file");
   const size_t on = run.output.find("menu turned on");
@@ -218,8 +261,8 @@ TEST(Commands, HelpAndStartUpFailures)
 {
   const CommandResult help = RunCommand(ShellQuote(ZULAN_PATH) + " --help");
   EXPECT_EQ(help.status, 0);
-  for (const char *option : {"--command", "--export", "--menu-item", "--event", "--module", "--registry",
-                             "--clipboard", "--show-dialog", "--menus", "--commands", "Exit status"})
+  for (const char *option : {"--command", "--export", "--menu-item", "--event", "--module", "--registry", "--clipboard",
+                             "--show-dialog", "--menus", "--commands", "Exit status"})
     EXPECT_TRUE(Contains(help.output, option)) << option;
 
   // Refused command lines exit 2, whatever the parser's own codes are.
@@ -227,8 +270,8 @@ TEST(Commands, HelpAndStartUpFailures)
     EXPECT_EQ(RunCommand(ShellQuote(ZULAN_PATH) + " " + bad).status, 2) << bad;
 
   const std::string registry = TempPath("registry.reg");
-  CommandResult run = RunCommand(ShellQuote(ZULAN_PATH) + " --module /nonexistent/module.so --registry "
-                                 + ShellQuote(registry));
+  CommandResult run =
+    RunCommand(ShellQuote(ZULAN_PATH) + " --module /nonexistent/module.so --registry " + ShellQuote(registry));
   EXPECT_EQ(run.status, 3) << run.output;
   run = RunZulan(registry, "--clipboard 12x");
   EXPECT_EQ(run.status, 2) << run.output;
@@ -273,7 +316,7 @@ size_t SmoothedPixels(const DecodedImage &image)
   for (size_t i = 0; i + 3 < image.rgba.size(); i += 4)
   {
     const uint8_t r = image.rgba[i], g = image.rgba[i + 1], b = image.rgba[i + 2];
-    count += r == g && g == b && r != 0 && r != 255; // greys between black and white
+    count += r == g && g == b && r != 0 && r != 255;  // greys between black and white
   }
   return count;
 }
@@ -283,8 +326,7 @@ TEST(Drawings, AntialiasByOptionOrHostSettingOnly)
   const std::string registry = TempPath("registry.reg");
   const std::string drawing = ShellQuote(std::string(RASTELLO_EXAMPLES) + "/bracket.dxf");
   const std::string png = TempPath("bracket.png");
-  auto exported = [&](const std::string &options)
-  {
+  auto exported = [&](const std::string &options) {
     std::filesystem::remove(png);
     const CommandResult run = RunZulan(registry, drawing + " " + options + " --export 'PNG File' " + ShellQuote(png));
     EXPECT_EQ(run.status, 0) << run.output;

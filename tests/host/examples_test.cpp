@@ -115,8 +115,8 @@ std::vector<Example> ManExamples(const std::string &name)
 std::vector<Example> AllExamples()
 {
   std::vector<Example> all;
-  for (const auto &list : {MarkdownExamples("README.md"), MarkdownExamples("host/README.md"),
-                           ManExamples("zulan.1.in"), ManExamples("rastello-encode.1.in")})
+  for (const auto &list : {MarkdownExamples("README.md"), MarkdownExamples("host/README.md"), ManExamples("zulan.1.in"),
+                           ManExamples("rastello-encode.1.in")})
     all.insert(all.end(), list.begin(), list.end());
   return all;
 }
@@ -141,9 +141,8 @@ std::vector<std::string> PrepareFolder(const std::string &folder, const std::vec
     std::string word = words[index];
     word.erase(std::remove(word.begin(), word.end(), '\''), word.end());
     const std::string extension = Extension(word);
-    const bool picture = extension == ".jpg" || extension == ".jpeg" || extension == ".png"
-                         || extension == ".bmp" || extension == ".ppm" || extension == ".pgm"
-                         || extension == ".ent";
+    const bool picture = extension == ".jpg" || extension == ".jpeg" || extension == ".png" || extension == ".bmp"
+                         || extension == ".ppm" || extension == ".pgm" || extension == ".ent";
     if (extension == ".dxf" && fs::path(word).is_relative())
       fs::copy_file(std::string(RASTELLO_EXAMPLES) + "/floorplan.dxf", folder + "/" + word);
     else if (encoder && !inputSeen && picture)
@@ -164,17 +163,17 @@ std::vector<std::string> PrepareFolder(const std::string &folder, const std::vec
   return outputs;
 }
 
-} // namespace
+}  // namespace
 
 TEST(DocumentedExamples, RunAsWrittenOnDefaultSettings)
 {
   const std::vector<Example> examples = AllExamples();
   // The extraction itself: each file still shows its examples.
   for (const auto &[file, least] : std::vector<std::pair<std::string, size_t>>{
-           {"README.md", 10}, {"host/README.md", 7}, {"zulan.1.in", 6}, {"rastello-encode.1.in", 2}})
+         {"README.md", 10}, {"host/README.md", 7}, {"zulan.1.in", 6}, {"rastello-encode.1.in", 2}})
     EXPECT_GE(std::count_if(examples.begin(), examples.end(), [&](const Example &e) { return e.file == file; }),
               static_cast<std::ptrdiff_t>(least))
-        << file;
+      << file;
 
   int index = 0;
   for (const Example &example : examples)
@@ -193,18 +192,18 @@ TEST(DocumentedExamples, RunAsWrittenOnDefaultSettings)
     if (program.find('/') != std::string::npos && program[0] != '/')
     {
       const std::string inTree = program.substr(program.find('/'));
-      const bool there = built.size() > inTree.size()
-                         && built.compare(built.size() - inTree.size(), inTree.size(), inTree) == 0;
+      const bool there =
+        built.size() > inTree.size() && built.compare(built.size() - inTree.size(), inTree.size(), inTree) == 0;
       EXPECT_TRUE(there) << "built as " << built;
     }
     line = ShellQuote(built) + line.substr(program.size());
-    const CommandResult run = RunCommand("cd " + ShellQuote(folder) + " && HOME=" + ShellQuote(folder)
-                                         + " XDG_CONFIG_HOME=" + ShellQuote(folder + "/config") + " " + line
-                                         + " </dev/null");
+    const CommandResult run =
+      RunCommand("cd " + ShellQuote(folder) + " && HOME=" + ShellQuote(folder)
+                 + " XDG_CONFIG_HOME=" + ShellQuote(folder + "/config") + " " + line + " </dev/null");
     EXPECT_EQ(run.status, 0) << run.output;
     for (const std::string &output : outputs)
       EXPECT_TRUE(fs::is_regular_file(folder + "/" + output) && fs::file_size(folder + "/" + output) > 0)
-          << output << " not written\n"
-          << run.output;
+        << output << " not written\n"
+        << run.output;
   }
 }

@@ -17,9 +17,8 @@ TEST(ExportedPng, PillowAndImageMagickAgreeWithLibpng)
   {
     SCOPED_TRACE(drawing);
     const std::string path = folder + "/" + drawing + ".png";
-    const CommandResult run =
-        RunZulan(registry, ShellQuote(std::string(RASTELLO_EXAMPLES) + "/" + drawing) + " --export 'PNG File' "
-                               + ShellQuote(path));
+    const CommandResult run = RunZulan(registry, ShellQuote(std::string(RASTELLO_EXAMPLES) + "/" + drawing)
+                                                   + " --export 'PNG File' " + ShellQuote(path));
     ASSERT_EQ(run.status, 0) << run.output;
     const DecodedImage libpng = DecodePng(ReadFileBytes(path));
     ASSERT_TRUE(libpng.ok && !libpng.warned) << libpng.messages;

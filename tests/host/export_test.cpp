@@ -32,9 +32,9 @@ struct Settings
 std::string StoreSettings(const Settings &settings)
 {
   const std::string registry = TempPath("registry.reg");
-  WriteRegistry(registry, OptionsLine({settings.width, settings.height, settings.flags, settings.quality,
-                                       settings.reserved, settings.unusedArea, settings.pngLevel,
-                                       settings.blackAndWhite}));
+  WriteRegistry(registry,
+                OptionsLine({settings.width, settings.height, settings.flags, settings.quality, settings.reserved,
+                             settings.unusedArea, settings.pngLevel, settings.blackAndWhite}));
   return registry;
 }
 
@@ -296,7 +296,7 @@ std::vector<int> ProgressFigures(const std::vector<std::string> &lines, size_t &
   return figures;
 }
 
-} // namespace
+}  // namespace
 
 // Every format through both command kinds and both export filters, at the
 // default size, read back by independent decoders that agree with each
@@ -307,16 +307,14 @@ TEST(ExportFormats, EveryFileDecodesEverywhereAtTheAskedSize)
   const std::string registry = StoreSettings({});
   const std::string section = " 0,0 7000,5000";
   const CommandResult run =
-      RunZulanIn(folder, registry,
-                 ShellQuote(Floorplan) + Typed("WBSM a.png" + section) + Typed("WBSM a.bmp" + section)
-                     + Typed("WBSM a.JpG" + section) + Typed("WBS" + section + " b")
-                     + Typed("WBSM c.png 7000,5000 0,0")
-                     + " --export 'PNG File' whole.png --export 'JPEG File' whole.jpg"
-                     + Typed("SAVEBMP whole.png.bmp") + Typed("SAVEBMP saved.png"));
+    RunZulanIn(folder, registry,
+               ShellQuote(Floorplan) + Typed("WBSM a.png" + section) + Typed("WBSM a.bmp" + section)
+                 + Typed("WBSM a.JpG" + section) + Typed("WBS" + section + " b") + Typed("WBSM c.png 7000,5000 0,0")
+                 + " --export 'PNG File' whole.png --export 'JPEG File' whole.jpg" + Typed("SAVEBMP whole.png.bmp")
+                 + Typed("SAVEBMP saved.png"));
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"a.JpG", "a.bmp", "a.png", "b.PNG", "c.png",
-                                                             "saved.png", "whole.jpg", "whole.png",
-                                                             "whole.png.bmp"}));
+  EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"a.JpG", "a.bmp", "a.png", "b.PNG", "c.png", "saved.png",
+                                                             "whole.jpg", "whole.png", "whole.png.bmp"}));
 
   const DecodedImage png = CheckedPng(folder + "/a.png", 800, 600);
   const DecodedImage bmp = CheckedBmp(folder + "/a.bmp", 800, 600);
@@ -341,9 +339,8 @@ TEST(ExportFormats, EveryFileDecodesEverywhereAtTheAskedSize)
   EXPECT_GT(Psnr(CheckedJpeg(folder + "/whole.jpg", 800, 600), whole), 25);
 
   // A second drawing, with bulges, ellipses, solids and limits.
-  const CommandResult bracket =
-      RunZulanIn(folder, registry,
-                 ShellQuote(Bracket) + " --export 'PNG File' bracket.png --export 'JPEG File' bracket.jpg");
+  const CommandResult bracket = RunZulanIn(
+    folder, registry, ShellQuote(Bracket) + " --export 'PNG File' bracket.png --export 'JPEG File' bracket.jpg");
   EXPECT_EQ(bracket.status, 0) << bracket.output;
   const DecodedImage bracketPng = CheckedPng(folder + "/bracket.png", 800, 600);
   EXPECT_GT(CountAll(bracketPng, IsBlack), 500u);
@@ -358,8 +355,8 @@ TEST(ExportFormats, UnknownEndingsAreRefusedAndWriteNothing)
   const std::string registry = StoreSettings({});
   // The save dialog gives a name without an extension ".PNG", so "pn" only
   // reaches the module through WBSM.
-  const char *commands[] = {"WBSM a.jpeg 0,0 100,50", "WBS 0,0 100,50 a.jpeg", "WBSM a.gif 0,0 100,50",
-                            "WBS 0,0 100,50 a.gif",   "WBSM pn 0,0 100,50",    "WBS 0,0 100,50 a.pn",
+  const char *commands[] = {"WBSM a.jpeg 0,0 100,50",    "WBS 0,0 100,50 a.jpeg",   "WBSM a.gif 0,0 100,50",
+                            "WBS 0,0 100,50 a.gif",      "WBSM pn 0,0 100,50",      "WBS 0,0 100,50 a.pn",
                             "WBSM a.png.txt 0,0 100,50", "WBS 0,0 100,50 a.png.txt"};
   std::string arguments = ShellQuote(Floorplan);
   for (const char *command : commands)
@@ -376,8 +373,9 @@ TEST(ExportStatus, PreparingThenSavingWithRisingFigures)
 {
   const std::string folder = FreshFolder("out");
   const CommandResult run = RunZulanIn(folder, StoreSettings({}),
-                                       ShellQuote(Floorplan) + " -c 'WBSM a.jpg 0,0 7000,5000' -c 'WBSM a.bmp 0,0 "
-                                                               "7000,5000' -c 'WBSM a.png 0,0 7000,5000'");
+                                       ShellQuote(Floorplan)
+                                         + " -c 'WBSM a.jpg 0,0 7000,5000' -c 'WBSM a.bmp 0,0 "
+                                           "7000,5000' -c 'WBSM a.png 0,0 7000,5000'");
   ASSERT_EQ(run.status, 0) << run.output;
   const std::vector<std::string> lines = StatusLines(run.output);
 
@@ -409,18 +407,17 @@ TEST(ExportSize, DefaultClipboardAndCropSizes)
   Settings clipboard;
   clipboard.flags = 8;
   const std::string registry = StoreSettings(clipboard);
-  CommandResult run = RunZulanIn(folder, registry,
-                                 ShellQuote(Floorplan) + " -c 'WBSM default.png 0,0 100,50'");
+  CommandResult run = RunZulanIn(folder, registry, ShellQuote(Floorplan) + " -c 'WBSM default.png 0,0 100,50'");
   EXPECT_EQ(run.status, 0) << run.output;
   run = RunZulanIn(folder, registry,
                    "--clipboard 1024x300 " + ShellQuote(Floorplan)
-                       + " -c 'WBSM clip.png 0,0 100,50' --export 'JPEG File' clip.jpg");
+                     + " -c 'WBSM clip.png 0,0 100,50' --export 'JPEG File' clip.jpg");
   EXPECT_EQ(run.status, 0) << run.output;
   run = RunZulanIn(folder, registry,
                    ShellQuote(Floorplan)
-                       + " -c 'JPEGOPT 1010=off Width=800 Height=600 Crop ok' -c 'WBSM wide.png 0,0 100,50'"
-                         " -c 'WBSM tall.png 0,0 50,100' -c 'WBSM bmp.bmp 0,0 100,50'"
-                         " -c 'JPEGOPT Normal ok' -c 'WBSM normal.png 0,0 100,50'");
+                     + " -c 'JPEGOPT 1010=off Width=800 Height=600 Crop ok' -c 'WBSM wide.png 0,0 100,50'"
+                       " -c 'WBSM tall.png 0,0 50,100' -c 'WBSM bmp.bmp 0,0 100,50'"
+                       " -c 'JPEGOPT Normal ok' -c 'WBSM normal.png 0,0 100,50'");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(StoredValue(registry, "Options"), OptionsBytes({800, 600, 0, 75, 2, 0, 9, 0}));
   Settings crop;
@@ -454,14 +451,14 @@ TEST(ExportSize, LargeSizesComeOutExactly)
   settings.height = 1001;
   settings.pngLevel = 1;
   const std::string drawing = FrameDrawing(3999, 1000);
-  CommandResult run = RunZulanIn(folder, StoreSettings(settings),
-                                 ShellQuote(drawing) + Typed("WBSM strips.png 0,0 3999,1000")
-                                     + " --export 'PNG File' whole.png");
+  CommandResult run =
+    RunZulanIn(folder, StoreSettings(settings),
+               ShellQuote(drawing) + Typed("WBSM strips.png 0,0 3999,1000") + " --export 'PNG File' whole.png");
   EXPECT_EQ(run.status, 0) << run.output;
   const DecodedImage strips = CheckedPng(folder + "/strips.png", 4000, 1001);
   ASSERT_FALSE(strips.rgba.empty());
   EXPECT_TRUE(CheckedPng(folder + "/whole.png", 4000, 1001).Rgb() == strips.Rgb())
-      << "the drawing's extents are the frame, so both show the same";
+    << "the drawing's extents are the frame, so both show the same";
   EXPECT_EQ(CountIn(strips, 0, 0, 4000, 1, IsBlack), 4000u) << "top edge";
   EXPECT_EQ(CountIn(strips, 0, 1000, 4000, 1001, IsBlack), 4000u) << "bottom edge";
   EXPECT_EQ(CountIn(strips, 0, 0, 1, 1001, IsBlack), 1001u) << "left edge";
@@ -531,12 +528,12 @@ TEST(UnusedArea, BlankWhitensTheMarginsNormalShowsTheDrawing)
   blankSettings.unusedArea = 2;
   // Blank first from the stored record, then each way through the dialog.
   const CommandResult run = RunZulanIn(
-      folder, StoreSettings(blankSettings),
-      ShellQuote(ColourDrawing())
-          + " -c 'WBSM square-blank.png 0,0 100,100' -c 'WBSM flat-blank.bmp 0,40 100,60'"
-            " -c 'JPEGOPT Normal ok' -c 'WBSM square-normal.png 0,0 100,100' -c 'WBSM flat-normal.png 0,40 100,60'"
-            " -c 'JPEGOPT Width=4000 Height=1001 ok' -c 'WBSM strips-normal.png 0,45 100,55'"
-            " -c 'JPEGOPT Blank ok' -c 'WBSM strips-blank.png 0,45 100,55'");
+    folder, StoreSettings(blankSettings),
+    ShellQuote(ColourDrawing())
+      + " -c 'WBSM square-blank.png 0,0 100,100' -c 'WBSM flat-blank.bmp 0,40 100,60'"
+        " -c 'JPEGOPT Normal ok' -c 'WBSM square-normal.png 0,0 100,100' -c 'WBSM flat-normal.png 0,40 100,60'"
+        " -c 'JPEGOPT Width=4000 Height=1001 ok' -c 'WBSM strips-normal.png 0,45 100,55'"
+        " -c 'JPEGOPT Blank ok' -c 'WBSM strips-blank.png 0,45 100,55'");
   EXPECT_EQ(run.status, 0) << run.output;
 
   // The margins run from each edge to margin across the given side, the
@@ -560,7 +557,7 @@ TEST(UnusedArea, BlankWhitensTheMarginsNormalShowsTheDrawing)
     SCOPED_TRACE(test.normal);
     const auto read = [&](const std::string &name) {
       return fs::path(name).extension() == ".bmp" ? CheckedBmp(folder + "/" + name, test.width, test.height)
-                                                   : CheckedPng(folder + "/" + name, test.width, test.height);
+                                                  : CheckedPng(folder + "/" + name, test.width, test.height);
     };
     const DecodedImage &normal = pictures.emplace_back(read(test.normal), read(test.blank)).first,
                        &blank = pictures.back().second;
@@ -593,12 +590,12 @@ TEST(BlackAndWhite, SectionsAreBlackOnWhiteAndColoursReturn)
   Settings settings;
   settings.blackAndWhite = 1;
   const std::string extents = " -300,-300 400,400";
-  const CommandResult run = RunZulanIn(
-      folder, StoreSettings(settings),
-      ShellQuote(ColourDrawing()) + " --export 'PNG File' before.png" + Typed("WBSM bw.png" + extents)
-          + " --export 'PNG File' after.png" + Typed("WBS" + extents + " bw") + Typed("WBSM bw.bmp" + extents)
-          + " --export 'JPEG File' after.jpg" + Typed("WBSM bad.jpeg" + extents) + Typed("WBSM flat.png 5,5 5,100")
-          + " --export 'PNG File' after-errors.png");
+  const CommandResult run =
+    RunZulanIn(folder, StoreSettings(settings),
+               ShellQuote(ColourDrawing()) + " --export 'PNG File' before.png" + Typed("WBSM bw.png" + extents)
+                 + " --export 'PNG File' after.png" + Typed("WBS" + extents + " bw") + Typed("WBSM bw.bmp" + extents)
+                 + " --export 'JPEG File' after.jpg" + Typed("WBSM bad.jpeg" + extents)
+                 + Typed("WBSM flat.png 5,5 5,100") + " --export 'PNG File' after-errors.png");
   EXPECT_EQ(run.status, 1) << run.output;
 
   const DecodedImage before = CheckedPng(folder + "/before.png", 800, 600);
@@ -639,8 +636,7 @@ TEST(ExportCancel, EscAtEveryRequestWritesNothingAndRestoresColours)
                              "SAVEBMP esc"};
   std::string arguments = ShellQuote(ColourDrawing());
   for (size_t index = 0; index < std::size(cancelled); ++index)
-    arguments += " -c " + ShellQuote(cancelled[index]) + " --export 'PNG File' after" + std::to_string(index)
-                 + ".png";
+    arguments += " -c " + ShellQuote(cancelled[index]) + " --export 'PNG File' after" + std::to_string(index) + ".png";
   const CommandResult run = RunZulanIn(folder, StoreSettings(settings), arguments);
   EXPECT_EQ(run.status, 0) << run.output;
   std::vector<std::string> expected;
@@ -649,7 +645,7 @@ TEST(ExportCancel, EscAtEveryRequestWritesNothingAndRestoresColours)
   EXPECT_EQ(FolderEntries(folder), expected);
   for (size_t index = 0; index < std::size(cancelled); ++index)
     EXPECT_GT(CountAll(CheckedPng(folder + "/" + expected[index], 800, 600), IsRed), 200u)
-        << "after " << cancelled[index];
+      << "after " << cancelled[index];
   // esc as the name of the first request: the command still ends cleanly.
   EXPECT_EQ(RunZulanIn(folder, StoreSettings(settings), "-c 'WBSM esc'").status, 0);
 }
@@ -664,12 +660,12 @@ TEST(ExportSettings, JpegAndPngOptionsReachTheFile)
   settings.quality = 90;
   settings.pngLevel = 0;
   const std::string registry = StoreSettings(settings);
-  const CommandResult run = RunZulanIn(
-      folder, registry,
-      ShellQuote(Floorplan)
-          + " -c 'WBSM grey.jpg 0,0 7000,5000' -c 'WBSM stored.png 0,0 7000,5000' --export 'JPEG File' whole.jpg"
-            " -c 'JPEGOPT Quality=10 Progressive=off Maximum ok' -c 'WBSM q10.jpg 0,0 7000,5000'"
-            " -c 'WBSM packed.png 0,0 7000,5000' -c 'JPEGOPT Quality=100 ok' -c 'WBSM q100.jpg 0,0 7000,5000'");
+  const CommandResult run =
+    RunZulanIn(folder, registry,
+               ShellQuote(Floorplan)
+                 + " -c 'WBSM grey.jpg 0,0 7000,5000' -c 'WBSM stored.png 0,0 7000,5000' --export 'JPEG File' whole.jpg"
+                   " -c 'JPEGOPT Quality=10 Progressive=off Maximum ok' -c 'WBSM q10.jpg 0,0 7000,5000'"
+                   " -c 'WBSM packed.png 0,0 7000,5000' -c 'JPEGOPT Quality=100 ok' -c 'WBSM q100.jpg 0,0 7000,5000'");
   EXPECT_EQ(run.status, 0) << run.output;
 
   EXPECT_EQ(JpegFrame(folder + "/grey.jpg").marker, 0xC2);
@@ -711,7 +707,7 @@ TEST(ExportFailures, UnusableSettingsAndSectionsWriteNothing)
     const CommandResult run = RunZulanIn(folder, StoreSettings(settings), ShellQuote(Floorplan) + exports);
     EXPECT_NE(run.status, 0) << run.output;
     EXPECT_EQ(Occurrences(run.output, "ErrorBox: Error: The bitmap size in the settings is out of range"), 5u)
-        << run.output;
+      << run.output;
     EXPECT_TRUE(FolderEntries(folder).empty());
   }
 
@@ -719,9 +715,8 @@ TEST(ExportFailures, UnusableSettingsAndSectionsWriteNothing)
   Settings settings;
   settings.quality = 0;
   CommandResult run = RunZulanIn(folder, StoreSettings(settings),
-                                 ShellQuote(Floorplan)
-                                     + Typed("WBSM a.jpg 0,0 100,50") + " --export 'JPEG File' b.jpg"
-                                     + Typed("WBSM c.png 0,0 100,50"));
+                                 ShellQuote(Floorplan) + Typed("WBSM a.jpg 0,0 100,50") + " --export 'JPEG File' b.jpg"
+                                   + Typed("WBSM c.png 0,0 100,50"));
   EXPECT_EQ(run.status, 1) << run.output;
   // Refused when the name is known, before the corners are asked for.
   const std::string refusal = "ErrorBox: Error: The JPEG quality in the settings is out of range (1 to 100); "
@@ -734,8 +729,8 @@ TEST(ExportFailures, UnusableSettingsAndSectionsWriteNothing)
   // Sections without width or height, then a good one in the same run.
   run = RunZulanIn(folder, StoreSettings({}),
                    ShellQuote(Floorplan)
-                       + " -c 'WBSM a.png 5,5 5,100' -c 'WBSM b.bmp 5,5 100,5' -c 'WBS 5,5 5,5 c.jpg'"
-                         " -c 'WBSM good.png 5,5 100,100'");
+                     + " -c 'WBSM a.png 5,5 5,100' -c 'WBSM b.bmp 5,5 100,5' -c 'WBS 5,5 5,5 c.jpg'"
+                       " -c 'WBSM good.png 5,5 100,100'");
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_EQ(Occurrences(run.output, "ErrorBox: Error: The section has no width or no height"), 3u) << run.output;
   EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"good.png"});
@@ -754,14 +749,14 @@ TEST(ExportFailures, FailedWritesKeepTheOldFileAndLeaveNoTemporary)
   fs::create_directories(folder + "/folder.bmp");
   CommandResult run = RunZulanIn(folder, registry,
                                  ShellQuote(Floorplan)
-                                     + " -c 'WBSM folder.png 0,0 100,50' --export 'PNG File' folder.png"
-                                       " -c 'SAVEBMP folder.bmp'");
+                                   + " -c 'WBSM folder.png 0,0 100,50' --export 'PNG File' folder.png"
+                                     " -c 'SAVEBMP folder.bmp'");
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_TRUE(Contains(run.output, "ErrorBox: Cannot write to file folder.png: it is a folder")) << run.output;
   EXPECT_TRUE(Contains(run.output, "ErrorBox: Cannot write to file " + folder + "/folder.png: it is a folder"))
-      << run.output;
+    << run.output;
   EXPECT_TRUE(Contains(run.output, "ErrorBox: Cannot write to file " + folder + "/folder.bmp: it is a folder"))
-      << run.output;
+    << run.output;
   EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"folder.bmp", "folder.png"}));
   EXPECT_TRUE(fs::is_empty(folder + "/folder.png"));
 
@@ -771,11 +766,11 @@ TEST(ExportFailures, FailedWritesKeepTheOldFileAndLeaveNoTemporary)
   for (const char *name : names)
     WriteFileBytes(folder + "/" + name, old);
   const std::string zulan = ZulanCommandLine(
-      registry, ShellQuote(Floorplan)
-                    + " -c 'WBSM a.bmp 0,0 7000,5000' -c 'WBSM b.jpg 0,0 7000,5000' -c 'WBS 0,0 7000,5000 c.png'"
-                      " --export 'PNG File' d.png --export 'JPEG File' e.jpg -c 'SAVEBMP f.bmp'");
-  run = RunCommand("cd " + ShellQuote(folder) + " && bash -c "
-                   + ShellQuote("trap '' XFSZ; ulimit -f 4; exec " + zulan) + " </dev/null");
+    registry, ShellQuote(Floorplan)
+                + " -c 'WBSM a.bmp 0,0 7000,5000' -c 'WBSM b.jpg 0,0 7000,5000' -c 'WBS 0,0 7000,5000 c.png'"
+                  " --export 'PNG File' d.png --export 'JPEG File' e.jpg -c 'SAVEBMP f.bmp'");
+  run = RunCommand("cd " + ShellQuote(folder) + " && bash -c " + ShellQuote("trap '' XFSZ; ulimit -f 4; exec " + zulan)
+                   + " </dev/null");
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_TRUE(Contains(run.output, "ErrorBox: Cannot write to file a.bmp: File too large")) << run.output;
   for (const char *name : names)
@@ -813,13 +808,13 @@ TEST(ExportTargets, LinksAndPermissionsSurviveTheReplace)
   fs::permissions(folder + "/shared.bmp", fs::perms(0604));
 
   const CommandResult run = RunCommand(
-      "cd " + ShellQuote(folder) + " && umask 027 && "
-      + ZulanCommandLine(StoreSettings({}),
-                         ShellQuote(Floorplan)
-                             + " -c 'WBSM link.png 0,0 7000,5000' --export 'JPEG File' dangling.jpg"
-                               " -c 'WBSM private.jpg 0,0 7000,5000' -c 'SAVEBMP shared.bmp' -c 'WBSM fresh.png 0,0 "
-                               "7000,5000'")
-      + " </dev/null");
+    "cd " + ShellQuote(folder) + " && umask 027 && "
+    + ZulanCommandLine(StoreSettings({}),
+                       ShellQuote(Floorplan)
+                         + " -c 'WBSM link.png 0,0 7000,5000' --export 'JPEG File' dangling.jpg"
+                           " -c 'WBSM private.jpg 0,0 7000,5000' -c 'SAVEBMP shared.bmp' -c 'WBSM fresh.png 0,0 "
+                           "7000,5000'")
+    + " </dev/null");
   EXPECT_EQ(run.status, 0) << run.output;
 
   EXPECT_TRUE(fs::is_symlink(folder + "/link.png"));
@@ -839,8 +834,8 @@ TEST(ExportTargets, LinksAndPermissionsSurviveTheReplace)
   CheckedBmp(folder + "/shared.bmp", 800, 600);
   EXPECT_EQ(mode(folder + "/fresh.png"), 0640u);
   EXPECT_EQ(mode(folder + "/real/new.jpg"), 0640u);
-  EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"dangling.jpg", "fresh.png", "link.png",
-                                                             "private.jpg", "real", "shared.bmp"}));
+  EXPECT_EQ(FolderEntries(folder),
+            (std::vector<std::string>{"dangling.jpg", "fresh.png", "link.png", "private.jpg", "real", "shared.bmp"}));
   EXPECT_EQ(FolderEntries(folder + "/real"), (std::vector<std::string>{"linked.png", "new.jpg"}));
 }
 
@@ -851,15 +846,15 @@ TEST(ExportTargets, RelativeNamesFollowTheLastSectionFile)
   const std::string folder = FreshFolder("out");
   fs::create_directories(folder + "/sub");
   fs::create_directories(folder + "/other");
-  const CommandResult run = RunZulanIn(
-      folder, StoreSettings({}),
-      ShellQuote(Floorplan)
-          + " -c 'WBS 0,0 100,50 first' -c 'WBSM sub/second.png 0,0 100,50' -c 'WBS 0,0 100,50 third'"
-            " -c 'WBS 0,0 100,50 fourth.bmp' -c 'WBSM fifth.jpg 0,0 100,50' --export 'PNG File' sixth.png"
-            " -c 'SAVEBMP seventh.bmp' -c 'WBS 0,0 100,50 other/eighth.png' -c 'WBS 0,0 100,50 ninth'");
+  const CommandResult run =
+    RunZulanIn(folder, StoreSettings({}),
+               ShellQuote(Floorplan)
+                 + " -c 'WBS 0,0 100,50 first' -c 'WBSM sub/second.png 0,0 100,50' -c 'WBS 0,0 100,50 third'"
+                   " -c 'WBS 0,0 100,50 fourth.bmp' -c 'WBSM fifth.jpg 0,0 100,50' --export 'PNG File' sixth.png"
+                   " -c 'SAVEBMP seventh.bmp' -c 'WBS 0,0 100,50 other/eighth.png' -c 'WBS 0,0 100,50 ninth'");
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"fifth.jpg", "first.PNG", "other", "seventh.bmp",
-                                                             "sixth.png", "sub"}));
+  EXPECT_EQ(FolderEntries(folder),
+            (std::vector<std::string>{"fifth.jpg", "first.PNG", "other", "seventh.bmp", "sixth.png", "sub"}));
   EXPECT_EQ(FolderEntries(folder + "/sub"), (std::vector<std::string>{"fourth.bmp", "second.png", "third.PNG"}));
   EXPECT_EQ(FolderEntries(folder + "/other"), (std::vector<std::string>{"eighth.png", "ninth.PNG"}));
   CheckedPng(folder + "/sub/third.PNG", 800, 600);

@@ -27,7 +27,7 @@ struct Refusal
 {
   const char *name;
   std::vector<int32_t> settings;  // width, height, flags, quality
-  std::string arguments;  // after the drawing; files land in the test's folder
+  std::string arguments;          // after the drawing; files land in the test's folder
   std::string message;
   int status;
   std::vector<std::string> files;  // what the folder holds afterwards
@@ -36,24 +36,45 @@ struct Refusal
 TEST(ExportMessages, EachRefusalNamesItsCauseAndRemedy)
 {
   const Refusal refusals[] = {
-    {"JPEG wider than decoders open", {65501, 8, 0, 75}, "--export 'JPEG File' a.jpg",
+    {"JPEG wider than decoders open",
+     {65501, 8, 0, 75},
+     "--export 'JPEG File' a.jpg",
      "ErrorBox: Error: A JPEG of 65501 x 8 pixels would not open in common programs, which read at most 65500 "
      "pixels a side; export as PNG or BMP, or set a smaller size with JPEGOPT",
-     1, {}},
+     1,
+     {}},
     {"the same size as BMP", {65501, 8, 0, 75}, "-c 'SAVEBMP a.bmp'", "", 0, {"a.bmp"}},
-    {"clipboard's JPEG too high", {800, 600, 8, 75}, "--clipboard 8x65501 -c 'WBSM a.jpg 0,0 10,10'",
-     "set a smaller size than the clipboard's with JPEGOPT", 1, {}},
-    {"clipboard out of range", {800, 600, 8, 75}, "--clipboard 70000x10 --export 'PNG File' a.png",
+    {"clipboard's JPEG too high",
+     {800, 600, 8, 75},
+     "--clipboard 8x65501 -c 'WBSM a.jpg 0,0 10,10'",
+     "set a smaller size than the clipboard's with JPEGOPT",
+     1,
+     {}},
+    {"clipboard out of range",
+     {800, 600, 8, 75},
+     "--clipboard 70000x10 --export 'PNG File' a.png",
      "ErrorBox: Error: The clipboard resolution 70000 x 10 is out of range (1 to 65535 pixels a side, at most "
      "2147483647 pixels); turn off \"Use clipboard resolution\" with JPEGOPT to use a size of your own",
-     1, {}},
-    {"section too large to draw", {800, 600, 0, 75}, "-c 'WBSM a.png 0,-1.6e38 1,1.6e38'",
-     "ErrorBox: Error: The section is too large to draw at this picture size", 1, {}},
-    {"unknown ending", {800, 600, 0, 75}, "-c 'WBSM a.jpeg 0,0 10,10'",
-     "status: Unknown file format: a picture's name ends in .jpg, .png or .bmp\nErrorBox: Unknown file format\n", 1,
+     1,
      {}},
-    {"empty name", {800, 600, 0, 75}, "-c \"SAVEBMP ''\"",
-     "ErrorBox: Error: No file written: the file name is empty or too long", 1, {}},
+    {"section too large to draw",
+     {800, 600, 0, 75},
+     "-c 'WBSM a.png 0,-1.6e38 1,1.6e38'",
+     "ErrorBox: Error: The section is too large to draw at this picture size",
+     1,
+     {}},
+    {"unknown ending",
+     {800, 600, 0, 75},
+     "-c 'WBSM a.jpeg 0,0 10,10'",
+     "status: Unknown file format: a picture's name ends in .jpg, .png or .bmp\nErrorBox: Unknown file format\n",
+     1,
+     {}},
+    {"empty name",
+     {800, 600, 0, 75},
+     "-c \"SAVEBMP ''\"",
+     "ErrorBox: Error: No file written: the file name is empty or too long",
+     1,
+     {}},
   };
   for (const Refusal &refusal : refusals)
   {
@@ -77,10 +98,9 @@ TEST(ExportMessages, PictureBeyondMemoryIsRefusedBeforeDrawing)
   // 40000 x 40000 needs 6 GB for the picture alone; with 3 GB of address
   // space the refusal must come at once, before a strip is drawn.
   const std::string folder = FreshFolder("out");
-  const CommandResult run =
-    RunCommand("cd " + ShellQuote(folder) + " && ulimit -v 3000000 && "
-               + ZulanCommandLine(Stored(40000, 40000), ShellQuote(Floorplan) + " --export 'JPEG File' a.jpg")
-               + " </dev/null");
+  const CommandResult run = RunCommand(
+    "cd " + ShellQuote(folder) + " && ulimit -v 3000000 && "
+    + ZulanCommandLine(Stored(40000, 40000), ShellQuote(Floorplan) + " --export 'JPEG File' a.jpg") + " </dev/null");
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_TRUE(Contains(run.output, "ErrorBox: Error: Not enough memory for a picture of 40000 x 40000 pixels: the "
                                    "export needs about 19837 MB; set a smaller size with JPEGOPT"))
@@ -100,16 +120,17 @@ TEST(ExportMessages, FolderThatCannotBeWrittenIsNamed)
   ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
   const std::string launcher = geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
   const std::string registry = TempPath("registry.reg");
-  const CommandResult probe = RunCommand(launcher + "test -r " + ShellQuote(Floorplan) + " -a -x " + ShellQuote(folder));
+  const CommandResult probe =
+    RunCommand(launcher + "test -r " + ShellQuote(Floorplan) + " -a -x " + ShellQuote(folder));
   if (probe.status != 0)
   {
     ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
     GTEST_SKIP() << "nobody cannot reach the build folder";
   }
-  const CommandResult run =
-    RunCommand(launcher + ZulanCommandLine("/dev/null/none.reg", ShellQuote(Floorplan) + " --export 'PNG File' "
-                                                                      + ShellQuote(target))
-               + " </dev/null");
+  const CommandResult run = RunCommand(
+    launcher
+    + ZulanCommandLine("/dev/null/none.reg", ShellQuote(Floorplan) + " --export 'PNG File' " + ShellQuote(target))
+    + " </dev/null");
   ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_TRUE(Contains(run.output, "ErrorBox: Cannot write to file " + target + ": its folder " + folder
@@ -152,4 +173,4 @@ TEST(ExportMessages, OptionsDialogRefusesValuesOutOfRangeAndSavesAllOrNothing)
   EXPECT_EQ(StoredValue(registry, "Options"), OptionsBytes({1600, 600, 0, 90, 2, 0, 9, 0}));
 }
 
-} // namespace
+}  // namespace

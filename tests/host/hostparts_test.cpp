@@ -84,12 +84,8 @@ TEST(FileNames, SaveNameCancelledOrLeftWithoutInput)
     bool refused;
   };
   const Case cases[] = {
-      {false, {}, "", 0, true},
-      {false, {"esc"}, "", 0, false},
-      {true, {}, "\x1b\n", 0, false},
-      {true, {}, "plan\x1b\n", 0, false},
-      {true, {}, "", 0, false},
-      {true, {}, "plan\n", 1, false},
+    {false, {}, "", 0, true},           {false, {"esc"}, "", 0, false}, {true, {}, "\x1b\n", 0, false},
+    {true, {}, "plan\x1b\n", 0, false}, {true, {}, "", 0, false},       {true, {}, "plan\n", 1, false},
   };
   for (const Case &c : cases)
   {
@@ -147,9 +143,12 @@ TEST(RegistryBridgeStrings, IdsAndTextsNameTheSameValue)
     asked.push_back(id);
     switch (id)
     {
-    case 3053: return "Software\\Rastello\\Export";
-    case 0xFFFF: return "Options";
-    default: return "";
+    case 3053:
+      return "Software\\Rastello\\Export";
+    case 0xFFFF:
+      return "Options";
+    default:
+      return "";
     }
   });
   auto id = [](uintptr_t value) { return reinterpret_cast<const char *>(value); };
@@ -218,4 +217,4 @@ TEST(ExportFilters, NamedOnTheCommandLine)
   EXPECT_FALSE(std::filesystem::exists(folder + "/plan.gif"));
 }
 
-} // namespace
+}  // namespace

@@ -93,15 +93,15 @@ std::string InChild(const std::function<bool()> &setup, const std::function<std:
 std::string Unprivileged(const std::string &folder, const std::function<std::string()> &body)
 {
   return InChild(
-      [&folder] {
-        return geteuid() != 0
-               || (setgroups(0, nullptr) == 0 && setgid(Nobody) == 0 && setuid(Nobody) == 0
-                   && access(folder.c_str(), W_OK | X_OK) == 0);
-      },
-      body, NoUnprivilegedUser);
+    [&folder] {
+      return geteuid() != 0
+             || (setgroups(0, nullptr) == 0 && setgid(Nobody) == 0 && setuid(Nobody) == 0
+                 && access(folder.c_str(), W_OK | X_OK) == 0);
+    },
+    body, NoUnprivilegedUser);
 }
 
-} // namespace
+}  // namespace
 
 TEST(RegistryFile, FormatThenParseKeepsEveryValue)
 {
@@ -134,16 +134,16 @@ TEST(RegistryFile, RefusesAnythingNotUnderstood)
     const char *text;
     const char *problem;
   } cases[] = {
-      {"\"A\"=hex:01\n", "line 1: value before any [key] line"},
-      {"[K]\n\"A\"=hex:01,0\n", "line 2: byte 1 is not two hex digits"},
-      {"[K]\n\"A\"=hex:01;02\n", "line 2: bytes must be separated by commas"},
-      {"[K]\n\"A\"=hex:01,\n", "line 2: byte 1 is not two hex digits"},
-      {"[K]\n\"A\"=dword:00000001\n", "line 2: value is not hex: data"},
-      {"[K]\n\"A\"=hex(x):01\n", "line 2: value type not understood"},
-      {"[K\n", "line 1: key line without its closing ]"},
-      {"[K]\n\"A\n", "line 2: value line without \"="},
-      {"[K]\nA=hex:01\n", "line 2: neither a [key] nor a \"value\"=... line"},
-      {"\x89PNG\r\n", "line 1: neither a [key] nor a \"value\"=... line"},
+    {"\"A\"=hex:01\n", "line 1: value before any [key] line"},
+    {"[K]\n\"A\"=hex:01,0\n", "line 2: byte 1 is not two hex digits"},
+    {"[K]\n\"A\"=hex:01;02\n", "line 2: bytes must be separated by commas"},
+    {"[K]\n\"A\"=hex:01,\n", "line 2: byte 1 is not two hex digits"},
+    {"[K]\n\"A\"=dword:00000001\n", "line 2: value is not hex: data"},
+    {"[K]\n\"A\"=hex(x):01\n", "line 2: value type not understood"},
+    {"[K\n", "line 1: key line without its closing ]"},
+    {"[K]\n\"A\n", "line 2: value line without \"="},
+    {"[K]\nA=hex:01\n", "line 2: neither a [key] nor a \"value\"=... line"},
+    {"\x89PNG\r\n", "line 1: neither a [key] nor a \"value\"=... line"},
   };
   for (const auto &test : cases)
   {
@@ -194,7 +194,8 @@ TEST(RegistryFile, UnreadableFileIsNeverReplaced)
   });
   if (outcome == NoUnprivilegedUser)
     GTEST_SKIP() << "no user without root's rights who can reach " << folder;
-  EXPECT_EQ(outcome, "Permission denied|" + path + " could not be read (Permission denied), so it is left as it is in this run");
+  EXPECT_EQ(outcome,
+            "Permission denied|" + path + " could not be read (Permission denied), so it is left as it is in this run");
 
   // Readable at start, unreadable when saving: the save reads it again.
   ASSERT_EQ(chmod(path.c_str(), 0600), 0);
@@ -239,11 +240,11 @@ TEST(RegistryFile, SpecialAndOversizedFilesAreRefusedAndNeverWritten)
     const char *refusal;
     mode_t type;
   } cases[] = {
-      {fifo, "it is not a regular file", S_IFIFO},
-      {linkToFifo, "it is not a regular file", S_IFLNK},
-      {device, "it is not a regular file", FileType(device)},
-      {folder, "it is a folder", S_IFDIR},
-      {big, "it is larger than 16 MiB", S_IFREG},
+    {fifo, "it is not a regular file", S_IFIFO},
+    {linkToFifo, "it is not a regular file", S_IFLNK},
+    {device, "it is not a regular file", FileType(device)},
+    {folder, "it is a folder", S_IFDIR},
+    {big, "it is larger than 16 MiB", S_IFREG},
   };
   for (const auto &test : cases)
   {
@@ -266,7 +267,8 @@ TEST(RegistryFile, SpecialAndOversizedFilesAreRefusedAndNeverWritten)
   ASSERT_EQ(registry.GetRefusal(), "");
   fs::remove(swapped);
   ASSERT_EQ(mkfifo(swapped.c_str(), 0644), 0);
-  EXPECT_EQ(registry.Set("K", "New", {3, {2}}), swapped + " cannot be read now (it is not a regular file), so it is left as it is");
+  EXPECT_EQ(registry.Set("K", "New", {3, {2}}),
+            swapped + " cannot be read now (it is not a regular file), so it is left as it is");
   EXPECT_EQ(FileType(swapped), static_cast<mode_t>(S_IFIFO));
   ExpectNoTemporary(FolderOf(fifo));
 }
@@ -407,19 +409,17 @@ TEST(RegistryWrite, FailedWriteKeepsTheFileAndLeavesNoTemporary)
   const std::string path = testing_support::TempPath("registry.reg");
   WriteText(path, GoodFile);
   const std::string error = InChild(
-      []
-      {
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit = {200, 200};
-        return setrlimit(RLIMIT_FSIZE, &limit) == 0;
-      },
-      [&]
-      {
-        Registry registry;
-        registry.Load(path);
-        return registry.Set("K", "Big", {3, std::vector<uint8_t>(400, 0xab)});
-      },
-      "no child");
+    [] {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit = {200, 200};
+      return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    },
+    [&] {
+      Registry registry;
+      registry.Load(path);
+      return registry.Set("K", "Big", {3, std::vector<uint8_t>(400, 0xab)});
+    },
+    "no child");
   EXPECT_EQ(error, "cannot write a temporary file beside " + path + ": File too large");
   EXPECT_EQ(FileText(path), GoodFile);
   ExpectNoTemporary(FolderOf(path));

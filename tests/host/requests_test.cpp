@@ -45,13 +45,11 @@ void AskName()
   ReqData(&nameRequest);
 }
 
-void Initialise()
-{
-}
+void Initialise() {}
 
 const XPHandler handlers[] = {Initialise, AskName};
-CommandTable table = {0, "ASK\0", handlers, 0, nullptr, 0, 0xF000, nullptr, 603, 0, 0, 603, 0, 0, nullptr,
-                      {}, "", "\0", 0};
+CommandTable table = {0, "ASK\0", handlers, 0, nullptr, 0,  0xF000, nullptr, 603, 0,
+                      0, 603,     0,        0, nullptr, {}, "",     "\0",    0};
 
 std::vector<std::string> RunLine(zulan::Host &host, const std::string &line)
 {
@@ -60,7 +58,7 @@ std::vector<std::string> RunLine(zulan::Host &host, const std::string &line)
   return answers;
 }
 
-} // namespace
+}  // namespace
 
 TEST(HostRequests, InputsAnswerRequestsInOrder)
 {
@@ -115,16 +113,16 @@ TEST(HostRequests, CancelledOrLeftWithoutInput)
     bool refused;
   };
   const Case cases[] = {
-      {"script runs out at the corner", false, "ASK plan.png", "", {"name plan.png", "corner cancelled"}, true},
-      {"script runs out at the name", false, "ASK", "", {"name cancelled"}, true},
-      {"script cancels with esc", false, "ASK plan.png esc", "", {"name plan.png", "corner cancelled"}, false},
-      {"Esc key at the name", true, "ASK", "\x1b\n", {"name cancelled"}, false},
-      {"Esc key after a name typed", true, "ASK", "a.png\x1b\n", {"name cancelled"}, false},
-      {"arrow key at the corner", true, "ASK", "a.png\n\x1b[A\n", {"name a.png", "corner cancelled"}, false},
-      {"Esc key after given words", true, "ASK a.png", "\x1b\n9,9\n", {"name a.png", "corner cancelled"}, false},
-      {"esc typed", true, "ASK", "a.png\nesc\n", {"name a.png", "corner cancelled"}, false},
-      {"end of input at the terminal", true, "ASK a.png", "", {"name a.png", "corner cancelled"}, false},
-      {"point typed", true, "ASK", "a.png\n1,2\n", {"name a.png", "corner 1.000000 2.000000"}, false},
+    {"script runs out at the corner", false, "ASK plan.png", "", {"name plan.png", "corner cancelled"}, true},
+    {"script runs out at the name", false, "ASK", "", {"name cancelled"}, true},
+    {"script cancels with esc", false, "ASK plan.png esc", "", {"name plan.png", "corner cancelled"}, false},
+    {"Esc key at the name", true, "ASK", "\x1b\n", {"name cancelled"}, false},
+    {"Esc key after a name typed", true, "ASK", "a.png\x1b\n", {"name cancelled"}, false},
+    {"arrow key at the corner", true, "ASK", "a.png\n\x1b[A\n", {"name a.png", "corner cancelled"}, false},
+    {"Esc key after given words", true, "ASK a.png", "\x1b\n9,9\n", {"name a.png", "corner cancelled"}, false},
+    {"esc typed", true, "ASK", "a.png\nesc\n", {"name a.png", "corner cancelled"}, false},
+    {"end of input at the terminal", true, "ASK a.png", "", {"name a.png", "corner cancelled"}, false},
+    {"point typed", true, "ASK", "a.png\n1,2\n", {"name a.png", "corner 1.000000 2.000000"}, false},
   };
   for (const Case &c : cases)
   {

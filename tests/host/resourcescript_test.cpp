@@ -32,7 +32,7 @@ struct ExpectedControl
   bool tabStop;
 };
 
-} // namespace
+}  // namespace
 
 TEST(ResourceScript, OptionsDialogTemplateIsComplete)
 {
@@ -48,35 +48,34 @@ TEST(ResourceScript, OptionsDialogTemplateIsComplete)
   EXPECT_EQ(dialog.style & (WsPopup | WsCaption | WsSysMenu | DsModalFrame),
             WsPopup | WsCaption | WsSysMenu | DsModalFrame);
 
-  const ControlKind L = ControlKind::Label, E = ControlKind::Edit, G = ControlKind::GroupBox,
-                    C = ControlKind::CheckBox, R = ControlKind::RadioButton, B = ControlKind::PushButton,
-                    D = ControlKind::DefaultButton;
+  const ControlKind L = ControlKind::Label, E = ControlKind::Edit, G = ControlKind::GroupBox, C = ControlKind::CheckBox,
+                    R = ControlKind::RadioButton, B = ControlKind::PushButton, D = ControlKind::DefaultButton;
   const ExpectedControl expected[] = {
-      {-1, G, "Bitmap size", 7, 7, 102, 49, true, false},
-      {-1, L, "Width:", 14, 17, 22, 8, true, false},
-      {1000, E, "", 14, 26, 40, 14, true, true},
-      {-1, L, "Height:", 62, 17, 24, 8, true, false},
-      {1001, E, "", 62, 26, 40, 14, true, true},
-      {1010, C, "Use clipboard resolution", 14, 43, 91, 10, true, true},
-      {-1, G, "Unused area", 116, 7, 54, 49, true, false},
-      {1011, R, "Normal", 124, 18, 38, 10, true, true},
-      {1012, R, "Blank", 124, 30, 34, 10, true, false},
-      {1013, R, "Crop", 124, 42, 31, 10, true, false},
-      {-1, G, "PNG Compression", 7, 61, 78, 51, true, false},
-      {1005, R, "Fastest", 39, 106, 39, 10, false, true},
-      {1006, R, "Fast", 18, 73, 29, 10, true, false},
-      {1007, R, "Default", 18, 84, 39, 10, true, false},
-      {1008, R, "Maximum", 18, 95, 45, 10, true, false},
-      {1009, C, "Use filters", 18, 106, 47, 10, false, true},
-      {-1, G, "JPEG", 92, 61, 78, 51, true, false},
-      {-1, L, "Quality (1-100):", 101, 70, 48, 8, true, false},
-      {1002, E, "", 101, 80, 40, 14, true, true},
-      {1003, C, "Greyscale", 101, 107, 47, 10, false, true},
-      {1004, C, "Progressive", 101, 98, 53, 10, true, true},
-      {1, D, "OK", 120, 128, 50, 14, true, true},
-      {2, B, "Cancel", 63, 128, 50, 14, true, true},
-      {1014, B, "Help", 7, 128, 50, 14, true, true},
-      {2015, C, "Force black and white image (requires 6.10)", 7, 115, 153, 10, false, true},
+    {-1, G, "Bitmap size", 7, 7, 102, 49, true, false},
+    {-1, L, "Width:", 14, 17, 22, 8, true, false},
+    {1000, E, "", 14, 26, 40, 14, true, true},
+    {-1, L, "Height:", 62, 17, 24, 8, true, false},
+    {1001, E, "", 62, 26, 40, 14, true, true},
+    {1010, C, "Use clipboard resolution", 14, 43, 91, 10, true, true},
+    {-1, G, "Unused area", 116, 7, 54, 49, true, false},
+    {1011, R, "Normal", 124, 18, 38, 10, true, true},
+    {1012, R, "Blank", 124, 30, 34, 10, true, false},
+    {1013, R, "Crop", 124, 42, 31, 10, true, false},
+    {-1, G, "PNG Compression", 7, 61, 78, 51, true, false},
+    {1005, R, "Fastest", 39, 106, 39, 10, false, true},
+    {1006, R, "Fast", 18, 73, 29, 10, true, false},
+    {1007, R, "Default", 18, 84, 39, 10, true, false},
+    {1008, R, "Maximum", 18, 95, 45, 10, true, false},
+    {1009, C, "Use filters", 18, 106, 47, 10, false, true},
+    {-1, G, "JPEG", 92, 61, 78, 51, true, false},
+    {-1, L, "Quality (1-100):", 101, 70, 48, 8, true, false},
+    {1002, E, "", 101, 80, 40, 14, true, true},
+    {1003, C, "Greyscale", 101, 107, 47, 10, false, true},
+    {1004, C, "Progressive", 101, 98, 53, 10, true, true},
+    {1, D, "OK", 120, 128, 50, 14, true, true},
+    {2, B, "Cancel", 63, 128, 50, 14, true, true},
+    {1014, B, "Help", 7, 128, 50, 14, true, true},
+    {2015, C, "Force black and white image (requires 6.10)", 7, 115, 153, 10, false, true},
   };
   ASSERT_EQ(dialog.controls.size(), std::size(expected));
   for (size_t i = 0; i < std::size(expected); ++i)
@@ -110,15 +109,15 @@ TEST(ResourceScript, ErrorsNameTheLine)
     const char *script;
     const char *message;
   } cases[] = {
-      {"D DIALOG 0, 0, 10, 10\nBEGIN\n  EDITTEXT IDC_NOWHERE,1,2,3,4\nEND\n",
-       "resource script line 3: unknown name IDC_NOWHERE"},
-      {"D DIALOG 0, 0, 10, 10\nCAPTION \"open\nBEGIN\nEND\n", "resource script line 2: string without its closing quote"},
-      {"D DIALOG 0, 0, 10, 10\nBEGIN\n  LISTBOX 5,1,2,3,4\nEND\n", "resource script line 3: unknown statement LISTBOX"},
-      {"D DIALOG 0, 0, 10, 10\nBEGIN\n  CONTROL \"x\",5,\"Button\",WS_TABSTOP WS_GROUP,1,2,3,4\nEND\n",
-       "resource script line 3: | expected in style, found WS_GROUP"},
-      {"D DIALOG 0, 0, 10, 10\nBEGIN\n  LTEXT \"x\",-1,1,2\n", "resource script line 3: number expected"},
-      {"D DIALOG 0, 0, 10, 10\nBEGIN\n", "resource script ends inside dialog D"},
-      {"  LTEXT \"x\",-1,1,2,3,4\n", "resource script line 1: statement outside a dialog: LTEXT"},
+    {"D DIALOG 0, 0, 10, 10\nBEGIN\n  EDITTEXT IDC_NOWHERE,1,2,3,4\nEND\n",
+     "resource script line 3: unknown name IDC_NOWHERE"},
+    {"D DIALOG 0, 0, 10, 10\nCAPTION \"open\nBEGIN\nEND\n", "resource script line 2: string without its closing quote"},
+    {"D DIALOG 0, 0, 10, 10\nBEGIN\n  LISTBOX 5,1,2,3,4\nEND\n", "resource script line 3: unknown statement LISTBOX"},
+    {"D DIALOG 0, 0, 10, 10\nBEGIN\n  CONTROL \"x\",5,\"Button\",WS_TABSTOP WS_GROUP,1,2,3,4\nEND\n",
+     "resource script line 3: | expected in style, found WS_GROUP"},
+    {"D DIALOG 0, 0, 10, 10\nBEGIN\n  LTEXT \"x\",-1,1,2\n", "resource script line 3: number expected"},
+    {"D DIALOG 0, 0, 10, 10\nBEGIN\n", "resource script ends inside dialog D"},
+    {"  LTEXT \"x\",-1,1,2,3,4\n", "resource script line 1: statement outside a dialog: LTEXT"},
   };
   for (const auto &test : cases)
   {
@@ -160,27 +159,28 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> DialogResources(const 
       for (; word(field) != 0; field += 2)
         name += char(word(field));
     if (dialogType)
-      found.emplace_back(name, std::vector<uint8_t>(res.begin() + at + headerSize,
-                                                    res.begin() + at + headerSize + dataSize));
+      found.emplace_back(name,
+                         std::vector<uint8_t>(res.begin() + at + headerSize, res.begin() + at + headerSize + dataSize));
     at = (at + headerSize + dataSize + 3) & ~size_t(3);
   }
   return found;
 }
 
-} // namespace
+}  // namespace
 
 // What the resource compiler makes of the script must be what the Linux
 // host reads from the script itself: one dialog, the same controls.
 TEST(CompiledDialog, ReadsAsTheScriptDoes)
 {
   const std::string resPath = RASTELLO_TEST_TMP "/rastello-dialog.res";
-  const std::string command = "i686-w64-mingw32-windres -I" RASTELLO_SHELL_SOURCE " -O res -o " + resPath + " "
-                              RASTELLO_SHELL_SOURCE "/rastello.rc 2>/dev/null";
+  const std::string command = "i686-w64-mingw32-windres -I" RASTELLO_SHELL_SOURCE " -O res -o " + resPath
+                              + " " RASTELLO_SHELL_SOURCE "/rastello.rc 2>/dev/null";
   if (std::system("command -v i686-w64-mingw32-windres >/dev/null") != 0 || std::system(command.c_str()) != 0)
     GTEST_SKIP() << "no resource compiler for Windows here";
   const auto dialogs = DialogResources(testing_support::ReadFileBytes(resPath));
   ASSERT_EQ(dialogs.size(), 1u);
-  const DialogTemplate compiled = ParseDialogResource(dialogs[0].first, dialogs[0].second.data(), dialogs[0].second.size());
+  const DialogTemplate compiled =
+    ParseDialogResource(dialogs[0].first, dialogs[0].second.data(), dialogs[0].second.size());
   const DialogTemplate script = ParseResourceScript(ModuleScript()).at(0);
   EXPECT_EQ(compiled.name, "IDD_DLGJPEG");
   EXPECT_EQ(compiled.caption, script.caption);
@@ -207,30 +207,30 @@ TEST(CompiledDialog, ReadsAsTheScriptDoes)
 TEST(CompiledDialog, RefusesEveryTruncation)
 {
   std::vector<uint8_t> bytes;
-  PutWord(bytes, 0x40);   // DS_SETFONT
-  PutWord(bytes, 0x80C8); // WS_POPUP | WS_CAPTION
+  PutWord(bytes, 0x40);    // DS_SETFONT
+  PutWord(bytes, 0x80C8);  // WS_POPUP | WS_CAPTION
   PutWord(bytes, 0);
   PutWord(bytes, 0);
-  PutWord(bytes, 1);      // one control
+  PutWord(bytes, 1);  // one control
   for (int v : {0, 0, 100, 50})
     PutWord(bytes, uint32_t(v));
-  PutWord(bytes, 0);      // no menu
-  PutWord(bytes, 0);      // default class
+  PutWord(bytes, 0);  // no menu
+  PutWord(bytes, 0);  // default class
   PutText(bytes, "Title");
   PutWord(bytes, 8);
   PutText(bytes, "Font");
   while (bytes.size() % 4)
     bytes.push_back(0);
-  PutWord(bytes, 0x0003); // BS_AUTOCHECKBOX
-  PutWord(bytes, 0x5001); // WS_CHILD | WS_VISIBLE | WS_TABSTOP
+  PutWord(bytes, 0x0003);  // BS_AUTOCHECKBOX
+  PutWord(bytes, 0x5001);  // WS_CHILD | WS_VISIBLE | WS_TABSTOP
   PutWord(bytes, 0);
   PutWord(bytes, 0);
   for (int v : {5, 6, 40, 10, 1007})
     PutWord(bytes, uint32_t(v));
   PutWord(bytes, 0xFFFF);
-  PutWord(bytes, 0x80);   // Button
+  PutWord(bytes, 0x80);  // Button
   PutText(bytes, "Check");
-  PutWord(bytes, 0);      // no creation data
+  PutWord(bytes, 0);  // no creation data
 
   const DialogTemplate whole = ParseDialogResource("D", bytes.data(), bytes.size());
   EXPECT_EQ(whole.caption, "Title");

@@ -22,7 +22,7 @@ std::string Zulan(const std::string &registry, const std::string &arguments)
   return ZulanCommandLine(registry, arguments) + " </dev/null";
 }
 
-} // namespace
+}  // namespace
 
 TEST(RobustRegistry, ParallelRunsLoseNoValue)
 {
@@ -33,7 +33,7 @@ TEST(RobustRegistry, ParallelRunsLoseNoValue)
   for (int run = 0; run < 8; ++run)
   {
     const std::string command =
-        run % 2 == 0 ? "-c JPEGMENUOFF" : "-c 'JPEGOPT Quality=" + std::to_string(60 + run) + " ok'";
+      run % 2 == 0 ? "-c JPEGMENUOFF" : "-c 'JPEGOPT Quality=" + std::to_string(60 + run) + " ok'";
     script += "(" + Zulan(registry, command) + " >/dev/null 2>&1; echo \"exit $?\") & ";
   }
   const CommandResult result = RunCommand(script + "wait");
@@ -48,7 +48,7 @@ TEST(RobustRegistry, ParallelRunsLoseNoValue)
   EXPECT_TRUE(oneOfThem) << "Options lost or mixed: " << options.size() << " bytes";
   EXPECT_EQ(FolderEntries(fs::path(registry).parent_path().string()),
             (std::vector<std::string>{"registry.reg", "registry.reg.lock"}))
-      << "a temporary was left";
+    << "a temporary was left";
 }
 
 TEST(RobustRegistry, FifoIsRefusedAndLinkIsKept)
@@ -57,9 +57,9 @@ TEST(RobustRegistry, FifoIsRefusedAndLinkIsKept)
   ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
   CommandResult run = RunCommand(Zulan(fifo, "-c JPEGMENUOFF"));
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_TRUE(Contains(run.output, "zulan: registry file " + fifo
-                                       + " cannot be read (it is not a regular file); using defaults"))
-      << run.output;
+  EXPECT_TRUE(
+    Contains(run.output, "zulan: registry file " + fifo + " cannot be read (it is not a regular file); using defaults"))
+    << run.output;
   EXPECT_TRUE(Contains(run.output, "zulan: registry not saved: ")) << run.output;
   EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
 
@@ -88,8 +88,8 @@ TEST(RobustCommands, FileSystemRefusalsWarnAndExitWithStatus2)
 
   // The Help item from a current folder that is gone.
   const std::string gone = TempPath("gone");
-  run = RunCommand("mkdir " + ShellQuote(gone) + " && cd " + ShellQuote(gone) + " && rmdir " + ShellQuote(gone)
-                   + " && " + Zulan(registry, "-m JPEG/Help"));
+  run = RunCommand("mkdir " + ShellQuote(gone) + " && cd " + ShellQuote(gone) + " && rmdir " + ShellQuote(gone) + " && "
+                   + Zulan(registry, "-m JPEG/Help"));
   EXPECT_EQ(run.status, 2) << run.output;
   EXPECT_TRUE(Contains(run.output, "zulan: document \"Rastello.HTML\" cannot be looked for: ")) << run.output;
   EXPECT_EQ(Occurrences(run.output, "\n"), 1u) << run.output;
@@ -101,8 +101,8 @@ TEST(RobustCommands, FileSystemRefusalsWarnAndExitWithStatus2)
     std::string arguments;
     int status;
   } cases[] = {
-      {"-c 'SAVEBMP " + longName + ".bmp'", 2},
-      {ShellQuote(longName + ".dxf"), 4},
+    {"-c 'SAVEBMP " + longName + ".bmp'", 2},
+    {ShellQuote(longName + ".dxf"), 4},
   };
   for (const auto &test : cases)
   {

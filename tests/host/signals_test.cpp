@@ -63,11 +63,16 @@ TEST(ExportSignals, NoTemporaryIsLeftAndTheOldFileStays)
       const std::string script =
         "set -m\n"
         + ZulanCommandLine(registry, ShellQuote(Floorplan) + " -c 'JPEGOPT 1010=off Width=4000 Height=3000 ok' "
-                                         + WithTarget(item.arguments, ShellQuote(target)))
-        + " </dev/null 2>" + ShellQuote(fifo) + " & pid=$!\n"
-          "exec 3<" + ShellQuote(fifo) + "\n"
+                                       + WithTarget(item.arguments, ShellQuote(target)))
+        + " </dev/null 2>" + ShellQuote(fifo)
+        + " & pid=$!\n"
+          "exec 3<"
+        + ShellQuote(fifo)
+        + "\n"
           "while IFS= read -r line <&3; do\n"
-          "  case $line in *Saving*%*) " + afterProgress + "; break ;; esac\n"
+          "  case $line in *Saving*%*) "
+        + afterProgress
+        + "; break ;; esac\n"
           "done\n"
           // wait also returns for the stop (128 + SIGSTOP) under job control.
           "wait $pid; status=$?; while [ $status -eq 147 ]; do wait $pid; status=$?; done\n"
@@ -107,4 +112,4 @@ TEST(ExportTargets, HardLinkedFilesAreRefusedAndKept)
   }
 }
 
-} // namespace
+}  // namespace

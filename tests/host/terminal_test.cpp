@@ -57,7 +57,7 @@ CommandResult RunOnTerminal(const std::string &folder, const std::string &regist
   return result;
 }
 
-} // namespace
+}  // namespace
 
 // The Esc key is a cancel wherever zulan asks: never a file name, a point or
 // a dialog word, never printed back; and a dialog word refused at the
@@ -71,13 +71,13 @@ TEST(Terminal, EscKeyCancelsAtEveryPrompt)
     std::vector<int32_t> stored;  // the options stored after the run; none when empty
   };
   const Case cases[] = {
-      {"plan.dxf -c 'WBS 0,0 100,100'", "\x1b\n", {}},
-      {"plan.dxf -c 'WBS 0,0 100,100'", "plan\x1b\n", {}},
-      {"plan.dxf -c WBSM", "\x1b\n", {}},
-      {"plan.dxf -c 'WBSM out.png'", "\x1b\n", {}},
-      {"plan.dxf -c 'WBSM out.png 0,0'", "\x1b[A\n", {}},
-      {"-c JPEGOPT", "1010=off Width=1600\x1b\n", {}},
-      {"-c JPEGOPT", "Width=1600 ok\n1010=off Width=1600 ok\n", {1600, 600, 0, 75, 2, 0, 9, 0}},
+    {"plan.dxf -c 'WBS 0,0 100,100'", "\x1b\n", {}},
+    {"plan.dxf -c 'WBS 0,0 100,100'", "plan\x1b\n", {}},
+    {"plan.dxf -c WBSM", "\x1b\n", {}},
+    {"plan.dxf -c 'WBSM out.png'", "\x1b\n", {}},
+    {"plan.dxf -c 'WBSM out.png 0,0'", "\x1b[A\n", {}},
+    {"-c JPEGOPT", "1010=off Width=1600\x1b\n", {}},
+    {"-c JPEGOPT", "Width=1600 ok\n1010=off Width=1600 ok\n", {1600, 600, 0, 75, 2, 0, 9, 0}},
   };
   for (const Case &c : cases)
   {
@@ -94,6 +94,6 @@ TEST(Terminal, EscKeyCancelsAtEveryPrompt)
     EXPECT_EQ(files, 0u) << "a picture was written\n" << run.output;
     EXPECT_EQ(run.output.find("\"\x1b"), std::string::npos) << "the Esc key was printed back\n" << run.output;
     EXPECT_EQ(StoredValue(registry, "Options"), c.stored.empty() ? std::vector<uint8_t>() : OptionsBytes(c.stored))
-        << run.output;
+      << run.output;
   }
 }

@@ -86,4 +86,4 @@ std::string FreshFolder(const std::string &name)
   return folder;
 }
 
-} // namespace testing_support
+}  // namespace testing_support

@@ -35,6 +35,6 @@ CommandResult RunZulanIn(const std::string &folder, const std::string &registry,
 // An empty folder of the test's own, emptied again when it already exists.
 std::string FreshFolder(const std::string &name);
 
-} // namespace testing_support
+}  // namespace testing_support
 
 #endif

@@ -134,17 +134,16 @@ TEST_P(GdiReads, RowsLandWhereWindowsPutsThem)
 // not. So a strip bitmap s + 2 rows high read through a header of s + 1
 // rows and s lines gives rows 1 to s; a header of s rows gives 0 to s - 1.
 // Bottom up, the first row in memory is the bottom one.
-INSTANTIATE_TEST_SUITE_P(
-    Requests, GdiReads,
-    testing::Values(DibRead{"TopDownFullHeight", 7, 5, -5, 0, 5, 5, 5, 0, 1, false},
-                    DibRead{"StripOneRowShorter", 9, 6, -5, 0, 4, 4, 4, 1, 1, true},
-                    DibRead{"StripTwoRowsShorter", 9, 6, -4, 0, 4, 4, 4, 0, 1, false},
-                    DibRead{"ScansFromTheBottom", 9, 6, -6, 1, 3, 3, 3, 2, 1, false},
-                    DibRead{"BottomUpFullHeight", 3, 4, 4, 0, 4, 4, 4, 3, -1, false},
-                    DibRead{"BottomUpPartial", 3, 4, 4, 1, 10, 3, 1, 2, 1, false},
-                    DibRead{"TopDownPartial", 3, 4, -4, 1, 10, 3, 1, 0, 1, false},
-                    DibRead{"StartPastTheEnd", 3, 4, -4, 4, 1, 0, 0, 0, 1, false}),
-    [](const testing::TestParamInfo<DibRead> &test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Requests, GdiReads,
+                         testing::Values(DibRead{"TopDownFullHeight", 7, 5, -5, 0, 5, 5, 5, 0, 1, false},
+                                         DibRead{"StripOneRowShorter", 9, 6, -5, 0, 4, 4, 4, 1, 1, true},
+                                         DibRead{"StripTwoRowsShorter", 9, 6, -4, 0, 4, 4, 4, 0, 1, false},
+                                         DibRead{"ScansFromTheBottom", 9, 6, -6, 1, 3, 3, 3, 2, 1, false},
+                                         DibRead{"BottomUpFullHeight", 3, 4, 4, 0, 4, 4, 4, 3, -1, false},
+                                         DibRead{"BottomUpPartial", 3, 4, 4, 1, 10, 3, 1, 2, 1, false},
+                                         DibRead{"TopDownPartial", 3, 4, -4, 1, 10, 3, 1, 0, 1, false},
+                                         DibRead{"StartPastTheEnd", 3, 4, -4, 4, 1, 0, 0, 0, 1, false}),
+                         [](const testing::TestParamInfo<DibRead> &test) { return std::string(test.param.name); });
 
 TEST_F(GdiTest, BadRequestsReturnZero)
 {
@@ -154,9 +153,7 @@ TEST_F(GdiTest, BadRequestsReturnZero)
   EXPECT_EQ(GetDIBits(memory, bitmap, 0, 3, out.data(), nullptr, DIB_RGB_COLORS), 0);
   EXPECT_EQ(GetDIBits(memory, bitmap, 0, 3, out.data(), &info, DIB_PAL_COLORS), 0);
   EXPECT_EQ(GetDIBits(nullptr, bitmap, 0, 3, out.data(), &info, DIB_RGB_COLORS), 0);
-  EXPECT_EQ(
-      GetDIBits(memory, reinterpret_cast<HBITMAP>(&info), 0, 3, out.data(), &info, DIB_RGB_COLORS),
-      0);
+  EXPECT_EQ(GetDIBits(memory, reinterpret_cast<HBITMAP>(&info), 0, 3, out.data(), &info, DIB_RGB_COLORS), 0);
   BITMAPINFO wrong = info;
   wrong.bmiHeader.biBitCount = 24;
   EXPECT_EQ(GetDIBits(memory, bitmap, 0, 3, out.data(), &wrong, DIB_RGB_COLORS), 0);
@@ -192,21 +189,21 @@ TEST(GdiObjectsTest, LifetimesAndRefusals)
   HBITMAP bitmap = CreateCompatibleBitmap(display, 4, 2);
   ASSERT_NE(bitmap, nullptr);
   BitmapPixels buffer;
-  EXPECT_FALSE(GetSelectedBitmap(first, &buffer));   // only its initial 1 x 1 bitmap
-  EXPECT_EQ(SelectObject(display, bitmap), nullptr); // not a memory context
+  EXPECT_FALSE(GetSelectedBitmap(first, &buffer));    // only its initial 1 x 1 bitmap
+  EXPECT_EQ(SelectObject(display, bitmap), nullptr);  // not a memory context
   HGDIOBJ initial = SelectObject(first, bitmap);
   ASSERT_NE(initial, nullptr);
   ASSERT_TRUE(GetSelectedBitmap(first, &buffer));
   for (int i = 0; i < 4 * 2 * 4; ++i)
   {
-    ASSERT_EQ(buffer.pixels[i], 0); // a new bitmap is black
+    ASSERT_EQ(buffer.pixels[i], 0);  // a new bitmap is black
   }
-  EXPECT_EQ(SelectObject(second, bitmap), nullptr);  // in one context at a time
-  EXPECT_EQ(SelectObject(second, initial), nullptr); // first's own initial bitmap
-  EXPECT_FALSE(DeleteObject(bitmap));                // still selected
+  EXPECT_EQ(SelectObject(second, bitmap), nullptr);   // in one context at a time
+  EXPECT_EQ(SelectObject(second, initial), nullptr);  // first's own initial bitmap
+  EXPECT_FALSE(DeleteObject(bitmap));                 // still selected
   EXPECT_EQ(SelectObject(first, initial), bitmap);
   EXPECT_TRUE(DeleteObject(bitmap));
-  EXPECT_FALSE(DeleteObject(bitmap)); // stale handle
+  EXPECT_FALSE(DeleteObject(bitmap));  // stale handle
 
   // A context deleted with a bitmap selected lets the bitmap go.
   HBITMAP kept = CreateCompatibleBitmap(display, 2, 2);
@@ -218,5 +215,5 @@ TEST(GdiObjectsTest, LifetimesAndRefusals)
   EXPECT_TRUE(DeleteDC(display));
 }
 
-} // namespace
-} // namespace zulan
+}  // namespace
+}  // namespace zulan

@@ -19,7 +19,7 @@ intptr_t WINAPI Answer()
   return 42;
 }
 
-} // namespace
+}  // namespace
 
 TEST(PlatformProcedures, HostEntriesByDecoratedName)
 {
@@ -73,9 +73,8 @@ TEST(PlatformWindows, ChildrenStatesAndStaleHandles)
   HWND dialog = zulan::CreateWindowRecord(nullptr, 0, true, true);
   HWND edit = zulan::CreateWindowRecord(dialog, 1000, true, true);
   std::vector<std::pair<int, zulan::WindowChange>> changes;
-  zulan::SetWindowObserver(dialog, [&](HWND window, zulan::WindowChange change) {
-    changes.emplace_back(zulan::GetWindowId(window), change);
-  });
+  zulan::SetWindowObserver(
+    dialog, [&](HWND window, zulan::WindowChange change) { changes.emplace_back(zulan::GetWindowId(window), change); });
   EXPECT_EQ(GetDlgItem(dialog, 1000), edit);
   EXPECT_EQ(GetDlgItem(dialog, 1001), nullptr);
   EXPECT_FALSE(EnableWindow(edit, FALSE));

@@ -46,7 +46,7 @@ protected:
   void TearDown() override { zulan::UnregisterHostEntry(XP_GETSYSVADR_NAME); }
 };
 
-} // namespace
+}  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID);
 
@@ -55,8 +55,8 @@ TEST_F(ModuleTest, EntryRegistersTableThenFiltersAndUnregistersOnDetach)
   auto *instance = reinterpret_cast<HINSTANCE>(0x1234);
   EXPECT_TRUE(DllMain(instance, DLL_PROCESS_ATTACH, nullptr));
   EXPECT_EQ(commandTable.moduleInstance, instance);
-  EXPECT_EQ(state.calls, (std::vector<std::string>{"XPRegCmd", "XPRegExport(JPEG File,JPG)",
-                                                   "XPRegExport(PNG File,PNG)"}));
+  EXPECT_EQ(state.calls,
+            (std::vector<std::string>{"XPRegCmd", "XPRegExport(JPEG File,JPG)", "XPRegExport(PNG File,PNG)"}));
   state.calls.clear();
   EXPECT_TRUE(DllMain(instance, DLL_THREAD_ATTACH, nullptr));
   EXPECT_TRUE(state.calls.empty());
@@ -97,14 +97,13 @@ TEST_F(ModuleTest, CommandTableAsTheHostReadsIt)
     return state.calls;
   };
   auto has = [](const std::vector<std::string> &calls, const std::string &prefix) {
-    return std::any_of(calls.begin(), calls.end(),
-                       [&](const std::string &call) { return call.rfind(prefix, 0) == 0; });
+    return std::any_of(calls.begin(), calls.end(), [&](const std::string &call) { return call.rfind(prefix, 0) == 0; });
   };
   // The request a command leaves the host with: "ReqData(prompt,input)".
   auto request = [&](const std::string &name) {
     const auto calls = run(name);
-    const auto found = std::find_if(calls.begin(), calls.end(),
-                                    [](const std::string &call) { return call.rfind("ReqData(", 0) == 0; });
+    const auto found =
+      std::find_if(calls.begin(), calls.end(), [](const std::string &call) { return call.rfind("ReqData(", 0) == 0; });
     return found == calls.end() ? std::string() : *found;
   };
   auto asksFor = [](const std::string &call, int32_t input) {
@@ -155,9 +154,9 @@ TEST_F(ModuleTest, CommandTableAsTheHostReadsIt)
 TEST_F(ModuleTest, EventFourteenAddsMenuUnlessSwitchedOff)
 {
   OnHostEvent(14);
-  EXPECT_EQ(state.calls, (std::vector<std::string>{"RscAdr(3053)", "RMGetValue(" + fakehost::RegistryKey("AddMenu")
-                                                                      + ",4,3,4)",
-                                                   std::string("AddMenu(") + menuText + ")"}));
+  EXPECT_EQ(state.calls,
+            (std::vector<std::string>{"RscAdr(3053)", "RMGetValue(" + fakehost::RegistryKey("AddMenu") + ",4,3,4)",
+                                      std::string("AddMenu(") + menuText + ")"}));
   state.calls.clear();
   state.registry[fakehost::RegistryKey("AddMenu")] = {0, 0, 0, 0};
   OnHostEvent(14);
@@ -184,12 +183,27 @@ TEST_F(ModuleTest, MenuCommandsStoreSwitchButKeepRunningOne)
 TEST_F(ModuleTest, OptionsDialogBindsInOrderAndSavesOnOk)
 {
   JPEGOPT();
-  const std::vector<std::string> expected = {
-      "RscAdr(3053)", "RMGetValue(" + fakehost::RegistryKey("Options") + ",32,3,32)", "DefDlg(IDD_DLGJPEG)",
-      "EDCTL(1000,0,3,4,800)", "EDCTL(1001,0,3,4,600)", "CHKCTL(1010,8,8,callback)", "EDCTL(1002,0,3,3,75)",
-      "CHKCTL(1003,8,1)", "CHKCTL(1004,8,2)", "RBCTL(1006,9,1)", "RBCTL(1007,9,-1)", "RBCTL(1008,9,9)",
-      "RBCTL(1011,0,0)", "RBCTL(1013,0,1)", "RBCTL(1012,0,2)", "CHKCTL(2015,0,1)", "XPDlog", "RscAdr(3053)",
-      "RMSetValue(" + fakehost::RegistryKey("Options") + ",32)", "RelDlg", "CmdEnd"};
+  const std::vector<std::string> expected = {"RscAdr(3053)",
+                                             "RMGetValue(" + fakehost::RegistryKey("Options") + ",32,3,32)",
+                                             "DefDlg(IDD_DLGJPEG)",
+                                             "EDCTL(1000,0,3,4,800)",
+                                             "EDCTL(1001,0,3,4,600)",
+                                             "CHKCTL(1010,8,8,callback)",
+                                             "EDCTL(1002,0,3,3,75)",
+                                             "CHKCTL(1003,8,1)",
+                                             "CHKCTL(1004,8,2)",
+                                             "RBCTL(1006,9,1)",
+                                             "RBCTL(1007,9,-1)",
+                                             "RBCTL(1008,9,9)",
+                                             "RBCTL(1011,0,0)",
+                                             "RBCTL(1013,0,1)",
+                                             "RBCTL(1012,0,2)",
+                                             "CHKCTL(2015,0,1)",
+                                             "XPDlog",
+                                             "RscAdr(3053)",
+                                             "RMSetValue(" + fakehost::RegistryKey("Options") + ",32)",
+                                             "RelDlg",
+                                             "CmdEnd"};
   EXPECT_EQ(state.calls, expected);
   EXPECT_EQ(state.registry[fakehost::RegistryKey("Options")], Bytes(&Defaults, sizeof Defaults));
   ASSERT_EQ(state.callbacks.size(), 2u);

@@ -97,7 +97,8 @@ TEST_F(EncodeFailure, OptionsTheEncoderRefuses)
   const std::string out = folder + "/out.jpg", bmp = folder + "/out.bmp";
   ExpectFailure({good, out, "--quality", "0"}, "bad option --quality 0: Value Out of Range");
   ExpectFailure({good, out, "--quality", "101"}, "bad option --quality 101: Value Out of Range");
-  ExpectFailure({good, out, "--sampling", "1:5:1"}, "bad option --sampling 1:5:1: Invalid Horizontal Sampling Frequency");
+  ExpectFailure({good, out, "--sampling", "1:5:1"},
+                "bad option --sampling 1:5:1: Invalid Horizontal Sampling Frequency");
   ExpectFailure({good, out, "--sampling", "1:1:0"}, "bad option --sampling 1:1:0: Invalid Vertical Sampling Frequency");
   ExpectFailure({good, out, "--threads", "0"}, "bad option --threads 0: Thread count out of range: 0 (1 to 16)");
   ExpectFailure({good, out, "--threads", "17"}, "bad option --threads 17: Thread count out of range: 17 (1 to 16)");
@@ -315,4 +316,4 @@ TEST_F(EncodeFailure, BadCommandLinesGiveUsageAndStatusTwo)
   }
 }
 
-} // namespace
+}  // namespace

@@ -83,13 +83,10 @@ TEST_F(PngInput, ColourTypesExpandToBgraWithAlphaOnlyWhenPresent)
     Bgra first, second;
   };
   const Case cases[] = {
-    {"rgb.png", {30, 20, 10, 0}, {0, 128, 250, 0}},
-    {"rgba.png", {30, 20, 10, 40}, {3, 2, 1, 255}},
-    {"palette.png", {50, 100, 200, 0}, {3, 2, 1, 0}},
-    {"palette-trns.png", {50, 100, 200, 255}, {3, 2, 1, 0}},
+    {"rgb.png", {30, 20, 10, 0}, {0, 128, 250, 0}},         {"rgba.png", {30, 20, 10, 40}, {3, 2, 1, 255}},
+    {"palette.png", {50, 100, 200, 0}, {3, 2, 1, 0}},       {"palette-trns.png", {50, 100, 200, 255}, {3, 2, 1, 0}},
     {"grey16.png", {255, 255, 255, 0}, {100, 100, 100, 0}},  // 0x6464 scales to 100
-    {"grey-alpha.png", {77, 77, 77, 200}, {0, 0, 0, 0}},
-    {"bilevel.png", {255, 255, 255, 0}, {0, 0, 0, 0}},
+    {"grey-alpha.png", {77, 77, 77, 200}, {0, 0, 0, 0}},    {"bilevel.png", {255, 255, 255, 0}, {0, 0, 0, 0}},
   };
   for (const Case &c : cases)
   {
@@ -104,9 +101,9 @@ TEST_F(PngInput, ColourTypesExpandToBgraWithAlphaOnlyWhenPresent)
 TEST_F(PngInput, InterlacedReadsLikePlain)
 {
   const std::string interlaced = folder + "interlaced9x7.png";
-  const testing_support::CommandResult convert = testing_support::RunCommand(
-    "convert " + testing_support::ShellQuote(folder + "plain9x7.png") + " -interlace PNG "
-    + testing_support::ShellQuote(interlaced));
+  const testing_support::CommandResult convert =
+    testing_support::RunCommand("convert " + testing_support::ShellQuote(folder + "plain9x7.png") + " -interlace PNG "
+                                + testing_support::ShellQuote(interlaced));
   ASSERT_EQ(convert.status, 0) << convert.output;
   ASSERT_NE(ReadFileBytes(interlaced).at(28), 0) << "ImageMagick wrote a non-interlaced file";
   EXPECT_EQ(PixelsSeenByEncoder(interlaced, 9, 7), PixelsSeenByEncoder(folder + "plain9x7.png", 9, 7));
@@ -136,11 +133,11 @@ TEST(NetpbmInput, TwentyFourBitBmpIsBottomUp)
   const std::vector<uint8_t> bytes = ReadFileBytes(bmp);
   const size_t rowBytes = 20;  // 6 x 3 padded to 4
   ASSERT_EQ(bytes.size(), 54 + rowBytes * 5);
-  const uint8_t *bottom = &bytes[54];           // image row 4: ".#...."
+  const uint8_t *bottom = &bytes[54];              // image row 4: ".#...."
   const uint8_t *top = &bytes[54 + 4 * rowBytes];  // image row 0: ".####."
   EXPECT_EQ(std::vector<uint8_t>(bottom + 3, bottom + 6), (std::vector<uint8_t>{0, 0, 255}));
   EXPECT_EQ(std::vector<uint8_t>(bottom + 6, bottom + 9), (std::vector<uint8_t>{255, 0, 0}));
   EXPECT_EQ(std::vector<uint8_t>(top + 12, top + 15), (std::vector<uint8_t>{0, 0, 255}));
 }
 
-} // namespace
+}  // namespace

@@ -193,7 +193,8 @@ TEST_F(EncodeOptions, CommentBecomesAComSegment)
   bool found = false;
   for (const Segment &segment : segments)
     if (segment.marker == COM)
-      found = found || std::string(segment.payload.begin(), segment.payload.end()) == std::string("drawing 7, rev B") + '\0';
+      found =
+        found || std::string(segment.payload.begin(), segment.payload.end()) == std::string("drawing 7, rev B") + '\0';
   EXPECT_TRUE(found);
 }
 
@@ -282,22 +283,22 @@ TEST_F(EncodeOptions, EveryOptionInHelpIsAccepted)
 
   const std::string jpeg = TempPath("listed.jpg"), bmp = TempPath("listed.bmp");
   const std::map<std::string, std::vector<std::string>> uses = {
-      {"--help", {"--help"}},
-      {"--version", {"--version"}},
-      {"--format", {input, TempPath("listed.out"), "--format", "BMP"}},
-      {"--quality", {input, jpeg, "--quality", "90"}},
-      {"--greyscale", {input, jpeg, "--greyscale"}},
-      {"--grayscale", {input, jpeg, "--grayscale"}},
-      {"--progressive", {input, jpeg, "--progressive"}},
-      {"--sampling", {input, jpeg, "--sampling", "1:2:2", "--sampling", "2:1:1"}},
-      {"--restart-rows", {input, jpeg, "--restart-rows", "1"}},
-      {"--scan", {input, jpeg, "--progressive", "--greyscale", "--scan", "0:2:0:0", "--scan", "1:2:63:0"}},
-      {"--comment", {input, jpeg, "--comment", "listed"}},
-      {"--threads", {input, jpeg, "--threads", "2"}},
-      {"--bits", {input, bmp, "--bits", "16"}},
-      {"--no-alpha", {input, bmp, "--bits", "32", "--no-alpha"}},
-      {"--progress", {input, jpeg, "--progress"}},
-      {"--quiet", {input, jpeg, "--quiet"}},
+    {"--help", {"--help"}},
+    {"--version", {"--version"}},
+    {"--format", {input, TempPath("listed.out"), "--format", "BMP"}},
+    {"--quality", {input, jpeg, "--quality", "90"}},
+    {"--greyscale", {input, jpeg, "--greyscale"}},
+    {"--grayscale", {input, jpeg, "--grayscale"}},
+    {"--progressive", {input, jpeg, "--progressive"}},
+    {"--sampling", {input, jpeg, "--sampling", "1:2:2", "--sampling", "2:1:1"}},
+    {"--restart-rows", {input, jpeg, "--restart-rows", "1"}},
+    {"--scan", {input, jpeg, "--progressive", "--greyscale", "--scan", "0:2:0:0", "--scan", "1:2:63:0"}},
+    {"--comment", {input, jpeg, "--comment", "listed"}},
+    {"--threads", {input, jpeg, "--threads", "2"}},
+    {"--bits", {input, bmp, "--bits", "16"}},
+    {"--no-alpha", {input, bmp, "--bits", "32", "--no-alpha"}},
+    {"--progress", {input, jpeg, "--progress"}},
+    {"--quiet", {input, jpeg, "--quiet"}},
   };
 
   std::set<std::string> listed;
@@ -347,4 +348,4 @@ TEST_F(EncodeOptions, DecodersSeeTheInputPicture)
   EXPECT_LT(error / (37 * 23 * 3), 3.0);
 }
 
-} // namespace
+}  // namespace

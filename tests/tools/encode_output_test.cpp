@@ -106,23 +106,30 @@ TEST_F(EncodeOutput, SignalsRemoveTheTemporary)
   for (const int number : {SIGHUP, SIGINT, SIGQUIT, SIGTERM})
   {
     SCOPED_TRACE(strsignal(number));
-    const std::string script =
-      "set -m\n"
-      "exec 4<>" + ShellQuote(fifo) + "\n"
-      "dd if=/dev/zero of=" + ShellQuote(fifo) + " bs=4096 count=4096 oflag=nonblock 2>/dev/null\n"
-      + ShellQuote(RASTELLO_ENCODE) + " " + ShellQuote(input) + " " + ShellQuote(folder + "/out.jpg")
-      + " --progress 2>" + ShellQuote(fifo) + " & pid=$!\n"
-        "tries=0\n"
-        "until ls -A " + ShellQuote(folder) + " | grep -qv -e '^input.ppm$' -e '^progress.fifo$'; do\n"
-        "  tries=$((tries + 1)); [ $tries -le 3000 ] || break; sleep 0.01\n"
-        "done\n"
-        "kill -" + std::to_string(number) + " $pid\n"
-        "exec 4<&-  # an encoder the signal did not end fails to write its progress\n"
-        "wait $pid; echo \"status $?\"\n";
+    const std::string script = "set -m\n"
+                               "exec 4<>"
+                               + ShellQuote(fifo)
+                               + "\n"
+                                 "dd if=/dev/zero of="
+                               + ShellQuote(fifo) + " bs=4096 count=4096 oflag=nonblock 2>/dev/null\n"
+                               + ShellQuote(RASTELLO_ENCODE) + " " + ShellQuote(input) + " "
+                               + ShellQuote(folder + "/out.jpg") + " --progress 2>" + ShellQuote(fifo)
+                               + " & pid=$!\n"
+                                 "tries=0\n"
+                                 "until ls -A "
+                               + ShellQuote(folder)
+                               + " | grep -qv -e '^input.ppm$' -e '^progress.fifo$'; do\n"
+                                 "  tries=$((tries + 1)); [ $tries -le 3000 ] || break; sleep 0.01\n"
+                                 "done\n"
+                                 "kill -"
+                               + std::to_string(number)
+                               + " $pid\n"
+                                 "exec 4<&-  # an encoder the signal did not end fails to write its progress\n"
+                                 "wait $pid; echo \"status $?\"\n";
     const testing_support::CommandResult run = testing_support::RunCommand("bash -c " + ShellQuote(script));
     EXPECT_NE(run.output.find("status " + std::to_string(128 + number)), std::string::npos) << run.output;
     EXPECT_EQ(FolderEntries(folder), (Names{"input.ppm", "progress.fifo"}));
   }
 }
 
-} // namespace
+}  // namespace

@@ -42,4 +42,4 @@ std::string FolderOf(const std::string &path)
   return std::filesystem::path(path).parent_path().string();
 }
 
-} // namespace tool_testing
+}  // namespace tool_testing

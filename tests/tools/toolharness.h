@@ -35,6 +35,6 @@ using testing_support::Segment;
 using testing_support::FolderEntries;
 std::string FolderOf(const std::string &path);
 
-} // namespace tool_testing
+}  // namespace tool_testing
 
 #endif
