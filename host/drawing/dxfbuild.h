@@ -296,6 +296,8 @@ struct Annotation
 };
 
 Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style);
+// Linear, aligned, diameter and radius dimensions; nothing for the others.
+Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &style);
 
 // A line of text in object coordinates, its string in the document once
 // (dxflabels.cpp).

@@ -1,8 +1,10 @@
-// LEADERs, drawn as the header's dimension variables size them: lines and
-// filled arrowheads.
+// LEADERs, and DIMENSIONs whose block is missing (dxflib-based programs
+// write none), drawn from their definition points as the header's
+// dimension variables size them: lines, filled arrowheads, the measurement.
 #include <dime/entities/Entity.h>
 
 #include <cmath>
+#include <cstdio>
 
 #include "dxfbuild.h"
 
@@ -14,6 +16,7 @@ namespace
 Point Add(Point a, Point b) { return {a.x + b.x, a.y + b.y}; }
 Point Sub(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
 Point Scaled(Point a, double s) { return {a.x * s, a.y * s}; }
+double Dot(Point a, Point b) { return a.x * b.x + a.y * b.y; }
 
 bool Finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
@@ -25,6 +28,13 @@ bool Unit(Point d, Point *unit)
     return false;
   *unit = Scaled(d, 1 / length);
   return true;
+}
+
+// Segments and arrows with a coordinate beyond double range are left out.
+void AddLine(Annotation *a, Point p, Point q)
+{
+  if (Finite(p) && Finite(q))
+    a->lines.push_back({p, q});
 }
 
 // A closed filled arrowhead, its tip at `tip`, pointing along `direction`
@@ -42,6 +52,102 @@ void AddArrow(Annotation *a, Point tip, Point direction, double size)
       return;
   }
   a->arrows.push_back(arrow);
+}
+
+// Points of group 10 + i (x) and 20 + i (y), in the order given.
+struct Definition
+{
+  Point p[7] = {};     // 10 .. 16
+  bool has[7] = {};
+  double degrees = 0;  // 50
+  double textDegrees = NAN; // 53
+  int type = 0;        // 70, low three bits
+  std::string text;    // 1
+};
+
+Definition ReadDefinition(dimeEntity *entity)
+{
+  Definition d;
+  for (const RawRecord &r : RawRecords(entity))
+  {
+    if (r.code >= 10 && r.code <= 16)
+    {
+      d.p[r.code - 10].x = r.number;
+      d.has[r.code - 10] = true;
+    }
+    else if (r.code >= 20 && r.code <= 26)
+      d.p[r.code - 20].y = r.number;
+    else if (r.code == 50)
+      d.degrees = r.number;
+    else if (r.code == 53)
+      d.textDegrees = r.number;
+    else if (r.code == 70)
+      d.type = int(r.number) & 7;
+    else if (r.code == 1)
+      d.text = r.text;
+  }
+  return d;
+}
+
+std::string Measured(double value, int decimals)
+{
+  char digits[64];
+  std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
+  return digits;
+}
+
+// Text along a line reads from the left or from below, as CAD programs turn it.
+double Upright(Point along)
+{
+  double radians = std::atan2(along.y, along.x);
+  if (radians > Pi / 2 + 1e-9 || radians <= -Pi / 2 + 1e-9)
+    radians += radians > 0 ? -Pi : Pi;
+  return radians;
+}
+
+// The dimension line from e1 to e2 with arrows at both ends pointing out,
+// and the text at 11 (the line's middle when absent).
+void DimensionLine(Annotation *a, const Definition &d, Point e1, Point e2, const DimensionStyle &s,
+                   const std::string &measured)
+{
+  const double k = s.scale;
+  AddLine(a, e1, e2);
+  Point along{1, 0};
+  if (Unit(Sub(e2, e1), &along))
+  {
+    AddArrow(a, e1, Scaled(along, -1), s.arrow * k);
+    AddArrow(a, e2, along, s.arrow * k);
+  }
+  const Point at = d.has[1] ? d.p[1] : Scaled(Add(e1, e2), 0.5);
+  const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(along);
+  if (Finite(at))
+    a->notes.push_back({at, s.textHeight * k, radians, measured, d.text});
+}
+
+// Linear (rotated by 50) and aligned: extension lines from 13 and 14 to the
+// dimension line through 10, leaving $DIMEXO at the object and reaching
+// $DIMEXE beyond.
+void Linear(Annotation *a, const Definition &d, const DimensionStyle &s)
+{
+  const Point p1 = d.p[3], p2 = d.p[4], on = d.p[0];
+  Point u;
+  if (d.type == 1)
+  {
+    if (!Unit(Sub(p2, p1), &u))
+      return;
+  }
+  else
+    u = {std::cos(d.degrees * Degrees), std::sin(d.degrees * Degrees)};
+  const Point e1 = Add(on, Scaled(u, Dot(Sub(p1, on), u)));
+  const Point e2 = Add(on, Scaled(u, Dot(Sub(p2, on), u)));
+  for (const auto &[from, to] : {std::make_pair(p1, e1), std::make_pair(p2, e2)})
+  {
+    Point out;
+    if (Unit(Sub(to, from), &out))
+      AddLine(a, Add(from, Scaled(out, s.extensionOffset * s.scale)),
+              Add(to, Scaled(out, s.extensionBeyond * s.scale)));
+  }
+  DimensionLine(a, d, e1, e2, s, Measured(std::fabs(Dot(Sub(p2, p1), u)), s.decimals));
 }
 
 } // namespace
@@ -77,6 +183,41 @@ Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
     }
   }
   a.lines.push_back(std::move(path));
+  return a;
+}
+
+Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &style)
+{
+  Annotation a;
+  const Definition d = ReadDefinition(dimension);
+  const double k = style.scale;
+  switch (d.type)
+  {
+  case 0:
+  case 1: Linear(&a, d, style); break;
+  case 3: // diameter: 15 and 10 opposite on the circle
+  case 4: // radius: 10 the centre, 15 on the circle
+  {
+    const Point from = d.p[5], to = d.p[0];
+    const double length = std::hypot(to.x - from.x, to.y - from.y);
+    const std::string measured = (d.type == 3 ? "\u2300" : "R") + Measured(length, style.decimals);
+    if (d.type == 3)
+    {
+      DimensionLine(&a, d, from, to, style, measured);
+      break;
+    }
+    AddLine(&a, to, from);
+    Point out{1, 0};
+    if (Unit(Sub(from, to), &out))
+      AddArrow(&a, from, out, style.arrow * k);
+    const Point at = d.has[1] ? d.p[1] : Scaled(Add(from, to), 0.5);
+    const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(out);
+    if (Finite(at))
+      a.notes.push_back({at, style.textHeight * k, radians, measured, d.text});
+    break;
+  }
+  default: break; // angular and ordinate: not drawn
+  }
   return a;
 }
 

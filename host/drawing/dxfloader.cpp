@@ -294,7 +294,15 @@ private:
   {
     dimeBlock *block = PlacedBlock(model, dimension, EntityKind::Dimension);
     if (!block)
+    {
+      // Drawn from its definition points instead, as dxflib-based programs
+      // write it.
+      const bool withinBlock = context.depth > 0;
+      AddAnnotation(style, annotations.Get(dimension, withinBlock, [&](bool) {
+        return DimensionAnnotation(dimension, tables.dimensions);
+      }));
       return;
+    }
     if (context.depth >= MaxBlockDepth)
       TooDeep(path, block->getName());
     AddBlock(block, StyleResolver::Inside(style, context.toWorld, context.depth + 1));
@@ -432,7 +440,7 @@ private:
   StyleResolver styles;
   EntityShapes shapes;
   LabelMaker labels;
-  BlockCache<Annotation> annotations; // of leaders
+  BlockCache<Annotation> annotations; // of leaders and dimensions without blocks
   long visits = 0; // block placements and entities, see MaxVisits
 };
 
