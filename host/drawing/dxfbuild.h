@@ -129,6 +129,7 @@ struct DimensionStyle
   double textHeight = 0.18;        // $DIMTXT
   double scale = 1;                // $DIMSCALE
   int decimals = 2;                // $DIMDEC
+  int angleDecimals = 0;           // $DIMADEC
 };
 
 // Header variables and line types (dxftables.cpp).
@@ -296,7 +297,7 @@ struct Annotation
 };
 
 Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style);
-// Linear, aligned, diameter and radius dimensions; nothing for the others.
+// Linear, aligned, angular, diameter, radius and ordinate dimensions.
 Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &style);
 
 // A line of text in object coordinates, its string in the document once

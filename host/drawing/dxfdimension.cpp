@@ -3,6 +3,7 @@
 // dimension variables size them: lines, filled arrowheads, the measurement.
 #include <dime/entities/Entity.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -62,6 +63,7 @@ struct Definition
   double degrees = 0;  // 50
   double textDegrees = NAN; // 53
   int type = 0;        // 70, low three bits
+  bool xOrdinate = false; // 70 bit 64: an ordinate measures x
   std::string text;    // 1
 };
 
@@ -82,7 +84,10 @@ Definition ReadDefinition(dimeEntity *entity)
     else if (r.code == 53)
       d.textDegrees = r.number;
     else if (r.code == 70)
+    {
       d.type = int(r.number) & 7;
+      d.xOrdinate = int(r.number) & 64;
+    }
     else if (r.code == 1)
       d.text = r.text;
   }
@@ -148,6 +153,115 @@ void Linear(Annotation *a, const Definition &d, const DimensionStyle &s)
               Add(to, Scaled(out, s.extensionBeyond * s.scale)));
   }
   DimensionLine(a, d, e1, e2, s, Measured(std::fabs(Dot(Sub(p2, p1), u)), s.decimals));
+}
+
+// The counter-clockwise angle from a to b, 0 to 2π.
+double Turn(Point a, Point b)
+{
+  const double turn = std::atan2(a.x * b.y - a.y * b.x, Dot(a, b));
+  return turn < 0 ? turn + 2 * Pi : turn;
+}
+
+// Where the line through p0 and p1 meets the one through q0 and q1; false
+// when they are parallel.
+bool Meet(Point p0, Point p1, Point q0, Point q1, Point *at)
+{
+  const Point r = Sub(p1, p0), s = Sub(q1, q0);
+  const double cross = r.x * s.y - r.y * s.x;
+  if (!(std::fabs(cross) > 1e-12 * std::hypot(r.x, r.y) * std::hypot(s.x, s.y)))
+    return false;
+  *at = Add(p0, Scaled(r, ((q0.x - p0.x) * s.y - (q0.y - p0.y) * s.x) / cross));
+  return Finite(*at);
+}
+
+// One side of an angle: its direction from the vertex, the farthest of its
+// definition points along it, and whether it is a whole line (either way).
+struct Leg
+{
+  Point direction;
+  Point far[2];
+  bool line;
+};
+
+// Angular: the arc about the vertex through `through`, over the sector
+// between the legs that holds it; extension lines out to the arc where it
+// lies beyond a leg's points; the angle in degrees with $DIMADEC decimals.
+void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point vertex,
+             const Leg (&legs)[2], Point through)
+{
+  const double radius = std::hypot(through.x - vertex.x, through.y - vertex.y);
+  const Point toThrough = Sub(through, vertex);
+  if (!(radius > 0) || !std::isfinite(radius))
+    return;
+  Point from{0, 0}, to{0, 0};
+  double sweep = 3 * Pi;
+  for (int flip = 0; flip < 4; ++flip)
+  {
+    if ((flip & 1 && !legs[0].line) || (flip & 2 && !legs[1].line))
+      continue;
+    const Point u = Scaled(legs[0].direction, flip & 1 ? -1 : 1);
+    const Point v = Scaled(legs[1].direction, flip & 2 ? -1 : 1);
+    for (const auto &[first, second] : {std::make_pair(u, v), std::make_pair(v, u)})
+    {
+      const double turn = Turn(first, second);
+      if (turn > 0 && Turn(first, toThrough) <= turn && turn < sweep)
+      {
+        sweep = turn;
+        from = first;
+        to = second;
+      }
+    }
+  }
+  if (sweep > 2 * Pi)
+    return;
+  const double start = std::atan2(from.y, from.x);
+  const int steps = std::max(2, int(std::ceil(sweep / (2 * Degrees))));
+  std::vector<Point> arc;
+  for (int i = 0; i <= steps; ++i)
+  {
+    const double t = start + sweep * i / steps;
+    arc.push_back(Add(vertex, Scaled({std::cos(t), std::sin(t)}, radius)));
+  }
+  AddArrow(a, arc.front(), {from.y, -from.x}, s.arrow * s.scale);
+  AddArrow(a, arc.back(), {-to.y, to.x}, s.arrow * s.scale);
+  for (const Point &side : {from, to})
+  {
+    double reach = 0; // of the leg's points along this side
+    for (const Leg &leg : legs)
+    {
+      if (std::fabs(leg.direction.x * side.y - leg.direction.y * side.x) > 1e-9)
+        continue; // the other leg
+      for (const Point &p : leg.far)
+        reach = std::max(reach, Dot(Sub(p, vertex), side));
+    }
+    if (radius > reach + s.extensionOffset * s.scale)
+      AddLine(a, Add(vertex, Scaled(side, reach + s.extensionOffset * s.scale)),
+              Add(vertex, Scaled(side, radius + s.extensionBeyond * s.scale)));
+  }
+  const double middle = start + sweep / 2;
+  const Point at = d.has[1] ? d.p[1] : Add(vertex, Scaled({std::cos(middle), std::sin(middle)}, radius));
+  const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees
+                                                      : Upright({-std::sin(middle), std::cos(middle)});
+  if (Finite(at))
+    a->notes.push_back({at, s.textHeight * s.scale, radians,
+                        Measured(sweep / Degrees, s.angleDecimals) + "\u00B0", d.text});
+  if (std::all_of(arc.begin(), arc.end(), Finite))
+    a->lines.push_back(std::move(arc));
+}
+
+// Ordinate: the leader from the feature (13, $DIMEXO off it) to 14 and the
+// feature's x or y from the origin 10.
+void Ordinate(Annotation *a, const Definition &d, const DimensionStyle &s)
+{
+  const Point feature = d.p[3], end = d.p[4];
+  Point along{1, 0};
+  if (Unit(Sub(end, feature), &along))
+    AddLine(a, Add(feature, Scaled(along, s.extensionOffset * s.scale)), end);
+  const double value = d.xOrdinate ? feature.x - d.p[0].x : feature.y - d.p[0].y;
+  const Point at = d.has[1] ? d.p[1] : end;
+  const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(along);
+  if (Finite(at))
+    a->notes.push_back({at, s.textHeight * s.scale, radians, Measured(std::fabs(value), s.decimals), d.text});
 }
 
 } // namespace
@@ -216,7 +330,25 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
       a.notes.push_back({at, style.textHeight * k, radians, measured, d.text});
     break;
   }
-  default: break; // angular and ordinate: not drawn
+  case 2: // two lines, 13-14 and 15-10, the arc through 16
+  {
+    Point vertex;
+    if (!Meet(d.p[3], d.p[4], d.p[5], d.p[0], &vertex))
+      break;
+    Leg legs[2] = {{{0, 0}, {d.p[3], d.p[4]}, true}, {{0, 0}, {d.p[5], d.p[0]}, true}};
+    if (Unit(Sub(d.p[4], d.p[3]), &legs[0].direction) && Unit(Sub(d.p[0], d.p[5]), &legs[1].direction))
+      Angular(&a, d, style, vertex, legs, d.p[6]);
+    break;
+  }
+  case 5: // three points: the vertex 15, the legs to 13 and 14, the arc through 10
+  {
+    Leg legs[2] = {{{0, 0}, {d.p[3], d.p[3]}, false}, {{0, 0}, {d.p[4], d.p[4]}, false}};
+    if (Unit(Sub(d.p[3], d.p[5]), &legs[0].direction) && Unit(Sub(d.p[4], d.p[5]), &legs[1].direction))
+      Angular(&a, d, style, d.p[5], legs, d.p[0]);
+    break;
+  }
+  case 6: Ordinate(&a, d, style); break;
+  default: break;
   }
   return a;
 }

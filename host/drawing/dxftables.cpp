@@ -95,6 +95,9 @@ void ReadDimensionVariables(dimeHeaderSection &header, DimensionStyle *style)
   if (header.getVariable("$DIMDEC", codes, value, 1) == 1 && codes[0] == 70 && value[0].int16_data >= 0
       && value[0].int16_data <= 8)
     style->decimals = value[0].int16_data;
+  if (header.getVariable("$DIMADEC", codes, value, 1) == 1 && codes[0] == 70 && value[0].int16_data >= 0
+      && value[0].int16_data <= 8)
+    style->angleDecimals = value[0].int16_data;
 }
 
 void ReadHeader(dimeHeaderSection &header, DrawingTables *tables)
