@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -108,6 +109,22 @@ TEST(BinaryDxfTest, DamageIsRefusedWithTheOffset)
     const std::string message = LoadError(file.Path());
     EXPECT_EQ(message.rfind(file.Path() + ": malformed binary DXF ", 0), 0u) << message;
     EXPECT_NE(message.find(c.problem), std::string::npos) << message;
+  }
+}
+
+TEST(BinaryDxfTest, DamagedBytesNeverCrash)
+{
+  // Any byte changed anywhere: a drawing or a refusal.
+  const std::string bytes = ReadBytes(Folder + "/r2000-bin.dxf");
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round)
+  {
+    std::string damaged = bytes;
+    for (int change = 0; change < 1 + round % 4; ++change)
+      damaged[22 + random() % (damaged.size() - 22)] = char(random());
+    TempFile file(damaged);
+    const std::string message = LoadError(file.Path());
+    EXPECT_FALSE(message.empty());
   }
 }
 
