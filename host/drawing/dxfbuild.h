@@ -60,6 +60,7 @@ enum class EntityKind
   Hatch,
   Insert,
   Dimension,
+  Leader,
   Other
 };
 
@@ -119,9 +120,22 @@ private:
   T spare;
 };
 
+// The header's dimension variables, in drawing units before $DIMSCALE.
+struct DimensionStyle
+{
+  double arrow = 0.18;             // $DIMASZ
+  double extensionOffset = 0.0625; // $DIMEXO: gap between the object and an extension line
+  double extensionBeyond = 0.18;   // $DIMEXE: extension past the dimension line
+  double textHeight = 0.18;        // $DIMTXT
+  double scale = 1;                // $DIMSCALE
+  int decimals = 2;                // $DIMDEC
+  int angleDecimals = 0;           // $DIMADEC
+};
+
 // Header variables and line types (dxftables.cpp).
 struct DrawingTables
 {
+  DimensionStyle dimensions;
   int defaultWeight = DefaultWeight; // $LWDEFAULT: what DEFAULT means
   double unitsPerMillimetre = 1;     // from $INSUNITS
   int pointMode = 0;                 // $PDMODE
@@ -264,6 +278,28 @@ private:
   double patternWork = MaxPatternWork; // what the drawing's pattern hatches may still do
 };
 
+// What a LEADER, or a DIMENSION without its block, draws, in world
+// coordinates of its block (dxfdimension.cpp).
+struct AnnotationNote
+{
+  Point at;            // the middle of the text
+  double height;       // capital height
+  double radians;      // direction of the baseline
+  std::string measured; // the measurement, UTF-8
+  std::string raw;      // group 1 as in the file: replaces it, "<>" standing for it
+};
+
+struct Annotation
+{
+  std::vector<std::vector<Point>> lines;  // open paths
+  std::vector<std::vector<Point>> arrows; // filled triangles
+  std::vector<AnnotationNote> notes;
+};
+
+Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style);
+// Linear, aligned, angular, diameter, radius and ordinate dimensions.
+Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &style);
+
 // A line of text in object coordinates, its string in the document once
 // (dxflabels.cpp).
 struct LocalLabel
@@ -289,6 +325,8 @@ public:
   const std::vector<LocalLabel> &Attribute(const zulan::Attribute &attribute, bool withinBlock);
   // An attribute definition's tag (2), drawn like TEXT.
   const std::vector<LocalLabel> &AttDefTag(dimeEntity *entity);
+  // A dimension's text, centred on its point; made afresh each time.
+  std::vector<LocalLabel> Note(const AnnotationNote &note);
 
 private:
   struct TextLine;

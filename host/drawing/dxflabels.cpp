@@ -255,4 +255,22 @@ std::vector<LocalLabel> LabelMaker::MTextLabels(dimeEntity *entity)
   return out;
 }
 
+// The text override (group 1) stands instead of the measurement, "<>" in it
+// for the measurement.
+std::vector<LocalLabel> LabelMaker::Note(const AnnotationNote &note)
+{
+  std::string text = note.measured;
+  if (!note.raw.empty())
+  {
+    text = decoder.ToUtf8(note.raw);
+    const size_t at = text.find("<>");
+    if (at != std::string::npos)
+      text.replace(at, 2, note.measured);
+  }
+  std::vector<LocalLabel> out;
+  MakeLabel(note.at, note.height / CapHeightEms, 1, note.radians, text, TextAdvanceEms(text), 0.5,
+            -CapHeightEms / 2, MTextEntityColour, &out);
+  return out;
+}
+
 } // namespace zulan

@@ -22,6 +22,8 @@ constexpr long MaxVisits = 20000000;
 // libdime reads numbers through a 512-byte stack buffer; real numbers in DXF
 // files are at most about 25 characters.
 constexpr size_t MaxNumberLength = 100;
+// A binary DXF file as text: about four times its bytes at most.
+constexpr size_t MaxDxfTextBytes = size_t(1) << 30;
 
 } // namespace zulan
 

@@ -259,6 +259,11 @@ private:
       else
         AddDimension(entity, style, context);
       break;
+    case EntityKind::Leader:
+      AddAnnotation(style, annotations.Get(entity, withinBlock, [&](bool) {
+        return LeaderAnnotation(entity, tables.dimensions);
+      }));
+      break;
     case EntityKind::Other: break; // viewports: not drawn
     }
   }
@@ -289,10 +294,28 @@ private:
   {
     dimeBlock *block = PlacedBlock(model, dimension, EntityKind::Dimension);
     if (!block)
+    {
+      // Drawn from its definition points instead, as dxflib-based programs
+      // write it.
+      const bool withinBlock = context.depth > 0;
+      AddAnnotation(style, annotations.Get(dimension, withinBlock, [&](bool) {
+        return DimensionAnnotation(dimension, tables.dimensions);
+      }));
       return;
+    }
     if (context.depth >= MaxBlockDepth)
       TooDeep(path, block->getName());
     AddBlock(block, StyleResolver::Inside(style, context.toWorld, context.depth + 1));
+  }
+
+  void AddAnnotation(const RecordStyle &style, const Annotation &annotation)
+  {
+    for (const std::vector<Point> &line : annotation.lines)
+      AddPoints(TypePolyline, Shape::Path, style, line, 0);
+    for (const std::vector<Point> &arrow : annotation.arrows)
+      AddPoints(TypeSolid, Shape::Polygon, style, arrow, Closed);
+    for (const AnnotationNote &note : annotation.notes)
+      PlaceLabels(labels.Note(note), style);
   }
 
   void AddInsert(dimeInsert *insert, const RecordStyle &style, const Context &context)
@@ -417,6 +440,7 @@ private:
   StyleResolver styles;
   EntityShapes shapes;
   LabelMaker labels;
+  BlockCache<Annotation> annotations; // of leaders and dimensions without blocks
   long visits = 0; // block placements and entities, see MaxVisits
 };
 

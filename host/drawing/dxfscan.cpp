@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "drawing.h"
+#include "dxfbinary.h"
 #include "dxflimits.h"
 #include "dxfvalues.h"
 #include "text.h"
@@ -23,8 +24,6 @@ namespace zulan
 {
 namespace
 {
-
-const char BinarySentinel[] = "AutoCAD Binary DXF";
 
 // Counts libdime sizes arrays by: a negative one makes it throw from new[].
 struct CountCode
@@ -103,8 +102,8 @@ std::string ReadDrawingFile(const std::string &path)
     ThrowLoadError(path, "cannot read the drawing");
   if (bytes.empty())
     ThrowLoadError(path, "the drawing file is empty (0 bytes)");
-  if (bytes.compare(0, sizeof BinarySentinel - 1, BinarySentinel) == 0)
-    ThrowLoadError(path, "binary DXF is not supported; save the drawing as ASCII DXF");
+  if (IsBinaryDxf(bytes))
+    return BinaryDxfToText(path, bytes);
   // Padding or junk after 0/EOF is not read; binary data before it is no DXF.
   const size_t nul = bytes.find('\0');
   if (nul != std::string::npos)

@@ -142,7 +142,7 @@ EntityKind KindOf(const char *entityName)
       {"TEXT", EntityKind::Text},         {"MTEXT", EntityKind::MText},
       {"ATTDEF", EntityKind::AttDef},     {"WIPEOUT", EntityKind::Wipeout},
       {"HATCH", EntityKind::Hatch},       {"INSERT", EntityKind::Insert},
-      {"DIMENSION", EntityKind::Dimension}};
+      {"DIMENSION", EntityKind::Dimension}, {"LEADER", EntityKind::Leader}};
   const auto found = Kinds.find(entityName ? entityName : "");
   return found == Kinds.end() ? EntityKind::Other : found->second;
 }

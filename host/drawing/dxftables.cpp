@@ -8,6 +8,7 @@
 #include <dime/tables/Table.h>
 
 #include <cmath>
+#include <utility>
 #include <cstdlib>
 #include <limits>
 
@@ -73,8 +74,35 @@ void ReadLimits(dimeHeaderSection &header, DrawingTables *tables)
   tables->limitsChecked = header.getVariable("$LIMCHECK", codes, check, 1) >= 1 && check[0].int16_data != 0;
 }
 
+// Sizes of dimensions and leaders; AutoCAD's defaults stand for what is
+// absent or makes no sense (not positive).
+void ReadDimensionVariables(dimeHeaderSection &header, DimensionStyle *style)
+{
+  int codes[1];
+  dimeParam value[1];
+  const std::pair<const char *, double *> sizes[] = {
+      {"$DIMASZ", &style->arrow},          {"$DIMEXO", &style->extensionOffset},
+      {"$DIMEXE", &style->extensionBeyond}, {"$DIMTXT", &style->textHeight},
+      {"$DIMSCALE", &style->scale}};
+  for (const auto &[name, size] : sizes)
+  {
+    if (header.getVariable(name, codes, value, 1) == 1 && codes[0] == 40 && value[0].double_data >= 0
+        && std::isfinite(value[0].double_data))
+      *size = value[0].double_data;
+  }
+  if (!(style->scale > 0))
+    style->scale = 1;
+  if (header.getVariable("$DIMDEC", codes, value, 1) == 1 && codes[0] == 70 && value[0].int16_data >= 0
+      && value[0].int16_data <= 8)
+    style->decimals = value[0].int16_data;
+  if (header.getVariable("$DIMADEC", codes, value, 1) == 1 && codes[0] == 70 && value[0].int16_data >= 0
+      && value[0].int16_data <= 8)
+    style->angleDecimals = value[0].int16_data;
+}
+
 void ReadHeader(dimeHeaderSection &header, DrawingTables *tables)
 {
+  ReadDimensionVariables(header, &tables->dimensions);
   int codes[1];
   dimeParam value[1];
   // What DEFAULT means, in hundredths of a millimetre.

@@ -547,7 +547,7 @@ TEST(DxfLoaderTest, BadFilesGiveOneClearError)
       {"", "empty (0 bytes)"},
       {"\n  \r\n\n", "empty"},
       {noise, "binary data"},
-      {"AutoCAD Binary DXF\r\n\x1a", "binary DXF is not supported"},
+      {"AutoCAD Binary DXF\r\n\x1a", "malformed binary DXF at byte offset 0"},
       {"hello\nworld\n", "does not start with a group code"},
       {"0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n1\n", "truncated"},
       {"0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n1\n20\nabc\n0\nENDSEC\n0\nEOF\n",

@@ -1,0 +1,356 @@
+// LEADERs, and DIMENSIONs whose block is missing (dxflib-based programs
+// write none), drawn from their definition points as the header's
+// dimension variables size them: lines, filled arrowheads, the measurement.
+#include <dime/entities/Entity.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "dxfbuild.h"
+
+namespace zulan
+{
+namespace
+{
+
+Point Add(Point a, Point b) { return {a.x + b.x, a.y + b.y}; }
+Point Sub(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
+Point Scaled(Point a, double s) { return {a.x * s, a.y * s}; }
+double Dot(Point a, Point b) { return a.x * b.x + a.y * b.y; }
+
+bool Finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+// The unit vector along d; false when d has no length.
+bool Unit(Point d, Point *unit)
+{
+  const double length = std::hypot(d.x, d.y);
+  if (!(length > 0) || !std::isfinite(length))
+    return false;
+  *unit = Scaled(d, 1 / length);
+  return true;
+}
+
+// Segments and arrows with a coordinate beyond double range are left out.
+void AddLine(Annotation *a, Point p, Point q)
+{
+  if (Finite(p) && Finite(q))
+    a->lines.push_back({p, q});
+}
+
+// A closed filled arrowhead, its tip at `tip`, pointing along `direction`
+// (a unit vector), a third as wide as it is long.
+void AddArrow(Annotation *a, Point tip, Point direction, double size)
+{
+  if (!(size > 0))
+    return;
+  const Point back = Sub(tip, Scaled(direction, size));
+  const Point side = Scaled({-direction.y, direction.x}, size / 6);
+  const std::vector<Point> arrow = {tip, Add(back, side), Sub(back, side)};
+  for (const Point &p : arrow)
+  {
+    if (!Finite(p))
+      return;
+  }
+  a->arrows.push_back(arrow);
+}
+
+// Points of group 10 + i (x) and 20 + i (y), in the order given.
+struct Definition
+{
+  Point p[7] = {};     // 10 .. 16
+  bool has[7] = {};
+  double degrees = 0;  // 50
+  double textDegrees = NAN; // 53
+  int type = 0;        // 70, low three bits
+  bool xOrdinate = false; // 70 bit 64: an ordinate measures x
+  std::string text;    // 1
+};
+
+Definition ReadDefinition(dimeEntity *entity)
+{
+  Definition d;
+  for (const RawRecord &r : RawRecords(entity))
+  {
+    if (r.code >= 10 && r.code <= 16)
+    {
+      d.p[r.code - 10].x = r.number;
+      d.has[r.code - 10] = true;
+    }
+    else if (r.code >= 20 && r.code <= 26)
+      d.p[r.code - 20].y = r.number;
+    else if (r.code == 50)
+      d.degrees = r.number;
+    else if (r.code == 53)
+      d.textDegrees = r.number;
+    else if (r.code == 70)
+    {
+      d.type = int(r.number) & 7;
+      d.xOrdinate = int(r.number) & 64;
+    }
+    else if (r.code == 1)
+      d.text = r.text;
+  }
+  return d;
+}
+
+std::string Measured(double value, int decimals)
+{
+  char digits[64];
+  std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
+  return digits;
+}
+
+// Text along a line reads from the left or from below, as CAD programs turn it.
+double Upright(Point along)
+{
+  double radians = std::atan2(along.y, along.x);
+  if (radians > Pi / 2 + 1e-9 || radians <= -Pi / 2 + 1e-9)
+    radians += radians > 0 ? -Pi : Pi;
+  return radians;
+}
+
+// The dimension line from e1 to e2 with arrows at both ends pointing out,
+// and the text at 11 (the line's middle when absent).
+void DimensionLine(Annotation *a, const Definition &d, Point e1, Point e2, const DimensionStyle &s,
+                   const std::string &measured)
+{
+  const double k = s.scale;
+  AddLine(a, e1, e2);
+  Point along{1, 0};
+  if (Unit(Sub(e2, e1), &along))
+  {
+    AddArrow(a, e1, Scaled(along, -1), s.arrow * k);
+    AddArrow(a, e2, along, s.arrow * k);
+  }
+  const Point at = d.has[1] ? d.p[1] : Scaled(Add(e1, e2), 0.5);
+  const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(along);
+  if (Finite(at))
+    a->notes.push_back({at, s.textHeight * k, radians, measured, d.text});
+}
+
+// Linear (rotated by 50) and aligned: extension lines from 13 and 14 to the
+// dimension line through 10, leaving $DIMEXO at the object and reaching
+// $DIMEXE beyond.
+void Linear(Annotation *a, const Definition &d, const DimensionStyle &s)
+{
+  const Point p1 = d.p[3], p2 = d.p[4], on = d.p[0];
+  Point u;
+  if (d.type == 1)
+  {
+    if (!Unit(Sub(p2, p1), &u))
+      return;
+  }
+  else
+    u = {std::cos(d.degrees * Degrees), std::sin(d.degrees * Degrees)};
+  const Point e1 = Add(on, Scaled(u, Dot(Sub(p1, on), u)));
+  const Point e2 = Add(on, Scaled(u, Dot(Sub(p2, on), u)));
+  for (const auto &[from, to] : {std::make_pair(p1, e1), std::make_pair(p2, e2)})
+  {
+    Point out;
+    if (Unit(Sub(to, from), &out))
+      AddLine(a, Add(from, Scaled(out, s.extensionOffset * s.scale)),
+              Add(to, Scaled(out, s.extensionBeyond * s.scale)));
+  }
+  DimensionLine(a, d, e1, e2, s, Measured(std::fabs(Dot(Sub(p2, p1), u)), s.decimals));
+}
+
+// The counter-clockwise angle from a to b, 0 to 2π.
+double Turn(Point a, Point b)
+{
+  const double turn = std::atan2(a.x * b.y - a.y * b.x, Dot(a, b));
+  return turn < 0 ? turn + 2 * Pi : turn;
+}
+
+// Where the line through p0 and p1 meets the one through q0 and q1; false
+// when they are parallel.
+bool Meet(Point p0, Point p1, Point q0, Point q1, Point *at)
+{
+  const Point r = Sub(p1, p0), s = Sub(q1, q0);
+  const double cross = r.x * s.y - r.y * s.x;
+  if (!(std::fabs(cross) > 1e-12 * std::hypot(r.x, r.y) * std::hypot(s.x, s.y)))
+    return false;
+  *at = Add(p0, Scaled(r, ((q0.x - p0.x) * s.y - (q0.y - p0.y) * s.x) / cross));
+  return Finite(*at);
+}
+
+// One side of an angle: its direction from the vertex, the farthest of its
+// definition points along it, and whether it is a whole line (either way).
+struct Leg
+{
+  Point direction;
+  Point far[2];
+  bool line;
+};
+
+// Angular: the arc about the vertex through `through`, over the sector
+// between the legs that holds it; extension lines out to the arc where it
+// lies beyond a leg's points; the angle in degrees with $DIMADEC decimals.
+void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point vertex,
+             const Leg (&legs)[2], Point through)
+{
+  const double radius = std::hypot(through.x - vertex.x, through.y - vertex.y);
+  const Point toThrough = Sub(through, vertex);
+  if (!(radius > 0) || !std::isfinite(radius))
+    return;
+  Point from{0, 0}, to{0, 0};
+  double sweep = 3 * Pi;
+  for (int flip = 0; flip < 4; ++flip)
+  {
+    if ((flip & 1 && !legs[0].line) || (flip & 2 && !legs[1].line))
+      continue;
+    const Point u = Scaled(legs[0].direction, flip & 1 ? -1 : 1);
+    const Point v = Scaled(legs[1].direction, flip & 2 ? -1 : 1);
+    for (const auto &[first, second] : {std::make_pair(u, v), std::make_pair(v, u)})
+    {
+      const double turn = Turn(first, second);
+      if (turn > 0 && Turn(first, toThrough) <= turn && turn < sweep)
+      {
+        sweep = turn;
+        from = first;
+        to = second;
+      }
+    }
+  }
+  if (sweep > 2 * Pi)
+    return;
+  const double start = std::atan2(from.y, from.x);
+  const int steps = std::max(2, int(std::ceil(sweep / (2 * Degrees))));
+  std::vector<Point> arc;
+  for (int i = 0; i <= steps; ++i)
+  {
+    const double t = start + sweep * i / steps;
+    arc.push_back(Add(vertex, Scaled({std::cos(t), std::sin(t)}, radius)));
+  }
+  AddArrow(a, arc.front(), {from.y, -from.x}, s.arrow * s.scale);
+  AddArrow(a, arc.back(), {-to.y, to.x}, s.arrow * s.scale);
+  for (const Point &side : {from, to})
+  {
+    double reach = 0; // of the leg's points along this side
+    for (const Leg &leg : legs)
+    {
+      if (std::fabs(leg.direction.x * side.y - leg.direction.y * side.x) > 1e-9)
+        continue; // the other leg
+      for (const Point &p : leg.far)
+        reach = std::max(reach, Dot(Sub(p, vertex), side));
+    }
+    if (radius > reach + s.extensionOffset * s.scale)
+      AddLine(a, Add(vertex, Scaled(side, reach + s.extensionOffset * s.scale)),
+              Add(vertex, Scaled(side, radius + s.extensionBeyond * s.scale)));
+  }
+  const double middle = start + sweep / 2;
+  const Point at = d.has[1] ? d.p[1] : Add(vertex, Scaled({std::cos(middle), std::sin(middle)}, radius));
+  const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees
+                                                      : Upright({-std::sin(middle), std::cos(middle)});
+  if (Finite(at))
+    a->notes.push_back({at, s.textHeight * s.scale, radians,
+                        Measured(sweep / Degrees, s.angleDecimals) + "\u00B0", d.text});
+  if (std::all_of(arc.begin(), arc.end(), Finite))
+    a->lines.push_back(std::move(arc));
+}
+
+// Ordinate: the leader from the feature (13, $DIMEXO off it) to 14 and the
+// feature's x or y from the origin 10.
+void Ordinate(Annotation *a, const Definition &d, const DimensionStyle &s)
+{
+  const Point feature = d.p[3], end = d.p[4];
+  Point along{1, 0};
+  if (Unit(Sub(end, feature), &along))
+    AddLine(a, Add(feature, Scaled(along, s.extensionOffset * s.scale)), end);
+  const double value = d.xOrdinate ? feature.x - d.p[0].x : feature.y - d.p[0].y;
+  const Point at = d.has[1] ? d.p[1] : end;
+  const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(along);
+  if (Finite(at))
+    a->notes.push_back({at, s.textHeight * s.scale, radians, Measured(std::fabs(value), s.decimals), d.text});
+}
+
+} // namespace
+
+Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
+{
+  Annotation a;
+  std::vector<Point> path;
+  bool arrow = true; // 71: AutoCAD's leaders have one unless it says not
+  for (const RawRecord &r : RawRecords(leader))
+  {
+    if (r.code == 10)
+      path.push_back({r.number, 0});
+    else if (r.code == 20 && !path.empty())
+      path.back().y = r.number;
+    else if (r.code == 71)
+      arrow = r.number == 1;
+  }
+  for (const Point &p : path)
+  {
+    if (!Finite(p))
+      return a;
+  }
+  if (path.size() < 2)
+    return a;
+  for (size_t i = 1; arrow && i < path.size(); ++i)
+  {
+    Point direction;
+    if (Unit(Sub(path[0], path[i]), &direction))
+    {
+      AddArrow(&a, path[0], direction, style.arrow * style.scale);
+      break;
+    }
+  }
+  a.lines.push_back(std::move(path));
+  return a;
+}
+
+Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &style)
+{
+  Annotation a;
+  const Definition d = ReadDefinition(dimension);
+  const double k = style.scale;
+  switch (d.type)
+  {
+  case 0:
+  case 1: Linear(&a, d, style); break;
+  case 3: // diameter: 15 and 10 opposite on the circle
+  case 4: // radius: 10 the centre, 15 on the circle
+  {
+    const Point from = d.p[5], to = d.p[0];
+    const double length = std::hypot(to.x - from.x, to.y - from.y);
+    const std::string measured = (d.type == 3 ? "\u2300" : "R") + Measured(length, style.decimals);
+    if (d.type == 3)
+    {
+      DimensionLine(&a, d, from, to, style, measured);
+      break;
+    }
+    AddLine(&a, to, from);
+    Point out{1, 0};
+    if (Unit(Sub(from, to), &out))
+      AddArrow(&a, from, out, style.arrow * k);
+    const Point at = d.has[1] ? d.p[1] : Scaled(Add(from, to), 0.5);
+    const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(out);
+    if (Finite(at))
+      a.notes.push_back({at, style.textHeight * k, radians, measured, d.text});
+    break;
+  }
+  case 2: // two lines, 13-14 and 15-10, the arc through 16
+  {
+    Point vertex;
+    if (!Meet(d.p[3], d.p[4], d.p[5], d.p[0], &vertex))
+      break;
+    Leg legs[2] = {{{0, 0}, {d.p[3], d.p[4]}, true}, {{0, 0}, {d.p[5], d.p[0]}, true}};
+    if (Unit(Sub(d.p[4], d.p[3]), &legs[0].direction) && Unit(Sub(d.p[0], d.p[5]), &legs[1].direction))
+      Angular(&a, d, style, vertex, legs, d.p[6]);
+    break;
+  }
+  case 5: // three points: the vertex 15, the legs to 13 and 14, the arc through 10
+  {
+    Leg legs[2] = {{{0, 0}, {d.p[3], d.p[3]}, false}, {{0, 0}, {d.p[4], d.p[4]}, false}};
+    if (Unit(Sub(d.p[3], d.p[5]), &legs[0].direction) && Unit(Sub(d.p[4], d.p[5]), &legs[1].direction))
+      Angular(&a, d, style, d.p[5], legs, d.p[0]);
+    break;
+  }
+  case 6: Ordinate(&a, d, style); break;
+  default: break;
+  }
+  return a;
+}
+
+} // namespace zulan
