@@ -27,8 +27,8 @@ namespace zulan
 namespace
 {
 
-constexpr double Guard = 16;      // pixels kept beyond each edge
-constexpr double Flatness = 0.25; // largest chord error of a conic, pixels
+constexpr double Guard = 16;       // pixels kept beyond each edge
+constexpr double Flatness = 0.25;  // largest chord error of a conic, pixels
 constexpr int MaxConicSteps = 1 << 16;
 constexpr double MinTextEmPixels = 1;
 constexpr double MaxTextEmPixels = 20000;
@@ -59,10 +59,10 @@ bool Finite(Point p)
   return std::isfinite(p.x) && std::isfinite(p.y);
 }
 
-} // namespace
+}  // namespace
 
 Canvas::Canvas(uint8_t *buffer, int bufferWidth, int bufferHeight)
-    : pixels(buffer), width(bufferWidth), height(bufferHeight), dirtyTop(bufferHeight), dirtyBottom(0)
+  : pixels(buffer), width(bufferWidth), height(bufferHeight), dirtyTop(bufferHeight), dirtyBottom(0)
 {
   // Pixels are written as 32-bit words, so a misaligned buffer is refused.
   if (reinterpret_cast<uintptr_t>(buffer) % 4 != 0)
@@ -78,8 +78,7 @@ Canvas::Canvas(uint8_t *buffer, int bufferWidth, int bufferHeight)
     height = buffer ? std::max(bufferHeight, 0) : 0;
     return;
   }
-  surface =
-      cairo_image_surface_create_for_data(buffer, CAIRO_FORMAT_RGB24, bufferWidth, bufferHeight, bufferWidth * 4);
+  surface = cairo_image_surface_create_for_data(buffer, CAIRO_FORMAT_RGB24, bufferWidth, bufferHeight, bufferWidth * 4);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
   {
     cairo_surface_destroy(surface);
@@ -295,7 +294,7 @@ void Canvas::AppendWidePath(const std::vector<Point> &device, bool closed, doubl
   const double reach = lineWidth / 2 + Guard;
   const Rect guard{-reach, -reach, width + reach, height + reach};
   const size_t segments = n == 1 ? 1 : closed && n > 2 ? n : n - 1;
-  bool joined = false; // the path ends where the next segment starts
+  bool joined = false;  // the path ends where the next segment starts
   for (size_t i = 0; i < segments; ++i)
   {
     Point a = device[i], b = device[(i + 1) % n];
@@ -305,8 +304,7 @@ void Canvas::AppendWidePath(const std::vector<Point> &device, bool closed, doubl
       joined = false;
       continue;
     }
-    const bool inReach =
-        std::max({std::fabs(a.x), std::fabs(a.y), std::fabs(b.x), std::fabs(b.y)}) < WideLineReach;
+    const bool inReach = std::max({std::fabs(a.x), std::fabs(a.y), std::fabs(b.x), std::fabs(b.y)}) < WideLineReach;
     if (!inReach && !ClipSegment(guard, &a, &b))
     {
       joined = false;
@@ -314,7 +312,7 @@ void Canvas::AppendWidePath(const std::vector<Point> &device, bool closed, doubl
     }
     if (!joined)
       cairo_move_to(cairo, a.x, a.y);
-    cairo_line_to(cairo, b.x, b.y); // a lone point makes a round dot
+    cairo_line_to(cairo, b.x, b.y);  // a lone point makes a round dot
     joined = b.x == end.x && b.y == end.y;
   }
 }
@@ -323,8 +321,7 @@ void Canvas::AppendWidePath(const std::vector<Point> &device, bool closed, doubl
 class Canvas::DashPieces : public DashWalker::Sink
 {
 public:
-  DashPieces(Canvas &target, double lineWidth, uint32_t lineColor)
-      : canvas(target), width(lineWidth), color(lineColor)
+  DashPieces(Canvas &target, double lineWidth, uint32_t lineColor) : canvas(target), width(lineWidth), color(lineColor)
   {
   }
   ~DashPieces() override { Gap(); }
@@ -351,8 +348,7 @@ public:
     if (width > 0)
       canvas.AppendWidePath({at}, false, width);
     else
-      canvas.FillRect(PixelIndex(at.x), PixelIndex(at.y), PixelIndex(at.x) + 1,
-                       PixelIndex(at.y) + 1, color);
+      canvas.FillRect(PixelIndex(at.x), PixelIndex(at.y), PixelIndex(at.x) + 1, PixelIndex(at.y) + 1, color);
   }
 
 private:
@@ -364,8 +360,8 @@ private:
 
 // A line type's dashes along the path. Only the parts near the bitmap are
 // walked; the pattern is carried past the rest by its length.
-void Canvas::StrokeDashed(const std::vector<Point> &device, bool closed, double lineWidth,
-                          uint32_t color, const std::vector<double> &pattern)
+void Canvas::StrokeDashed(const std::vector<Point> &device, bool closed, double lineWidth, uint32_t color,
+                          const std::vector<double> &pattern)
 {
   const double reach = lineWidth / 2 + Guard;
   const Rect guard{-reach, -reach, width + reach, height + reach};
@@ -439,13 +435,12 @@ void Canvas::Stroke(const std::vector<Point> &device, bool closed, double lineWi
 
 // The pixel width of an entity's line weight at this view; 0 for lines
 // drawn one pixel wide.
-double Canvas::LineWidth(const Document &document, const Entity &entity,
-                         const ViewMapping &view) const
+double Canvas::LineWidth(const Document &document, const Entity &entity, const ViewMapping &view) const
 {
   if (hairlines || !cairo)
     return 0;
   const double lineWidth = entity.lineWeight / 100.0 * document.UnitsPerMillimetre() * view.Scale();
-  return lineWidth > HairlineWidth ? std::min(lineWidth, MaxLineWidth) : 0; // false for NaN
+  return lineWidth > HairlineWidth ? std::min(lineWidth, MaxLineWidth) : 0;  // false for NaN
 }
 
 void Canvas::BeginDirectWrites()
@@ -459,8 +454,7 @@ void Canvas::FillRings(const std::vector<Point> &device, bool nonzero)
 {
   const Rect guard{-Guard, -Guard, width + Guard, height + Guard};
   std::vector<Point> ring;
-  auto flushRing = [&]()
-  {
+  auto flushRing = [&]() {
     const std::vector<Point> clipped = ClipPolygon(guard, ring);
     for (size_t i = 0; i < clipped.size(); ++i)
     {
@@ -492,7 +486,7 @@ void Canvas::DrawConic(const double *g, const ViewMapping &view, double lineWidt
   const Point u = view.ToPixelVector(g[2], g[3]), v = view.ToPixelVector(g[4], g[5]);
   const double radius = std::max(std::hypot(u.x, u.y), std::hypot(v.x, v.y));
   if (!(radius >= 0.5))
-  { // smaller than a pixel (or not finite)
+  {  // smaller than a pixel (or not finite)
     if (Finite(c) && lineWidth > 0)
       StrokeWide({c}, false, lineWidth);
     else if (Finite(c))
@@ -508,8 +502,7 @@ void Canvas::DrawConic(const double *g, const ViewMapping &view, double lineWidt
 
 // The symbol is laid out in world units and mapped like any geometry, so
 // strips of one picture draw the same pixels of it.
-void Canvas::DrawPointSymbol(const Document &document, const double *g, const ViewMapping &view,
-                             uint32_t color)
+void Canvas::DrawPointSymbol(const Document &document, const double *g, const ViewMapping &view, uint32_t color)
 {
   const int mode = document.PointMode();
   const int figure = PointFigure(mode);
@@ -521,13 +514,12 @@ void Canvas::DrawPointSymbol(const Document &document, const double *g, const Vi
     return;
   const double h = document.PointSize() / 2;
   const double reach = h * view.Scale();
-  if (figure == 0 || !(reach >= 1)) // a symbol within a pixel is a dot
+  if (figure == 0 || !(reach >= 1))  // a symbol within a pixel is a dot
   {
     const int x = PixelIndex(p.x), y = PixelIndex(p.y);
     FillRect(x, y, x + 1, y + 1, color);
   }
-  if (!(reach >= 1) || p.x + reach < -1 || p.x - reach > width + 1 || p.y + reach < -1
-      || p.y - reach > height + 1)
+  if (!(reach >= 1) || p.x + reach < -1 || p.x - reach > width + 1 || p.y + reach < -1 || p.y - reach > height + 1)
     return;
   auto at = [&](double dx, double dy) { return view.ToPixel(g[0] + dx, g[1] + dy); };
   if (figure == 2)
@@ -559,12 +551,11 @@ void Canvas::DrawLabel(const double *g, const std::string &text, const ViewMappi
   const Point u = view.ToPixelVector(g[2], g[3]), v = view.ToPixelVector(g[4], g[5]);
   const double em = std::hypot(v.x, v.y);
   const double det = u.x * -v.y - u.y * -v.x;
-  if (!Finite(origin) || !(em >= MinTextEmPixels && em <= MaxTextEmPixels)
-      || !(std::fabs(det) > 1e-6))
+  if (!Finite(origin) || !(em >= MinTextEmPixels && em <= MaxTextEmPixels) || !(std::fabs(det) > 1e-6))
   {
     return;
   }
-  cairo_matrix_t matrix; // font space has y pointing down, like pixels
+  cairo_matrix_t matrix;  // font space has y pointing down, like pixels
   cairo_matrix_init(&matrix, u.x, u.y, -v.x, -v.y, 0, 0);
   cairo_set_font_matrix(cairo, &matrix);
   cairo_move_to(cairo, origin.x, origin.y);
@@ -572,8 +563,7 @@ void Canvas::DrawLabel(const double *g, const std::string &text, const ViewMappi
   cairo_new_path(cairo);
 }
 
-void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapping &view,
-                  const Palette &palette)
+void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapping &view, const Palette &palette)
 {
   const uint32_t color = palette[entity.colorIndex] & 0xFFFFFF;
   const double *g = entity.geometry;
@@ -587,11 +577,10 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
   const Box world = EntityExtents(document, entity);
   if (world.IsEmpty())
     return;
-  const bool stroked = entity.shape == Shape::Segment || entity.shape == Shape::Conic
-                       || entity.shape == Shape::Path;
+  const bool stroked = entity.shape == Shape::Segment || entity.shape == Shape::Conic || entity.shape == Shape::Path;
   double lineWidth = stroked ? LineWidth(document, entity, view) : 0;
   if (stroked && antialias && cairo)
-    lineWidth = std::max(lineWidth, 1.0); // smooth lines are cairo's
+    lineWidth = std::max(lineWidth, 1.0);  // smooth lines are cairo's
   const Point a = view.ToPixel(world.minX, world.maxY), b = view.ToPixel(world.maxX, world.minY);
   const double pad = lineWidth / 2;
   const Rect box{std::min(a.x, b.x) - pad, std::min(a.y, b.y) - pad, std::max(a.x, b.x) + pad,
@@ -599,17 +588,15 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
   if (!(box.x1 >= -1 && box.x0 <= width + 1 && box.y1 >= -1 && box.y0 <= height + 1))
     return;
 
-  const bool usesCairo =
-      entity.shape == Shape::Polygon || entity.shape == Shape::Label || lineWidth > 0;
+  const bool usesCairo = entity.shape == Shape::Polygon || entity.shape == Shape::Label || lineWidth > 0;
   if (usesCairo && !cairo)
     return;
   if (usesCairo)
-    cairo_set_source_rgb(cairo, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0,
-                         ((color >> 16) & 0xFF) / 255.0);
+    cairo_set_source_rgb(cairo, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0, ((color >> 16) & 0xFF) / 255.0);
   switch (entity.shape)
   {
   case Shape::Segment:
-    if (g[0] == g[2] && g[1] == g[3]) // a dot, as hatch patterns have
+    if (g[0] == g[2] && g[1] == g[3])  // a dot, as hatch patterns have
     {
       const Point p = view.ToPixel(g[0], g[1]);
       if (lineWidth > 0)
@@ -618,10 +605,12 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
         FillRect(PixelIndex(p.x), PixelIndex(p.y), PixelIndex(p.x) + 1, PixelIndex(p.y) + 1, color);
       break;
     }
-    Stroke({view.ToPixel(g[0], g[1]), view.ToPixel(g[2], g[3])}, false, lineWidth, color,
-           document.Dashes(entity), view.Scale());
+    Stroke({view.ToPixel(g[0], g[1]), view.ToPixel(g[2], g[3])}, false, lineWidth, color, document.Dashes(entity),
+           view.Scale());
     break;
-  case Shape::Conic: DrawConic(g, view, lineWidth, color, document.Dashes(entity)); break;
+  case Shape::Conic:
+    DrawConic(g, view, lineWidth, color, document.Dashes(entity));
+    break;
   case Shape::Path:
   case Shape::Polygon:
   {
@@ -638,8 +627,11 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
       FillRings(device, entity.flags & Nonzero);
     break;
   }
-  case Shape::Label: DrawLabel(g, document.Text(entity), view); break;
-  default: break;
+  case Shape::Label:
+    DrawLabel(g, document.Text(entity), view);
+    break;
+  default:
+    break;
   }
   if (!usesCairo)
     return;
@@ -652,4 +644,4 @@ void Canvas::Draw(const Document &document, const Entity &entity, const ViewMapp
     ResetContext();
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -41,8 +41,7 @@ bool ClipSegment(const Rect &r, Point *a, Point *b)
 // Sutherland-Hodgman against one edge at a time.
 std::vector<Point> ClipPolygon(const Rect &r, std::vector<Point> ring)
 {
-  auto clipEdge = [&](auto inside, auto cross)
-  {
+  auto clipEdge = [&](auto inside, auto cross) {
     std::vector<Point> out;
     for (size_t i = 0; i < ring.size(); ++i)
     {
@@ -60,17 +59,11 @@ std::vector<Point> ClipPolygon(const Rect &r, std::vector<Point> ring)
     }
     ring.swap(out);
   };
-  auto atX = [](double x)
-  {
-    return [x](const Point &p, const Point &q) {
-      return Point{x, p.y + (q.y - p.y) * (x - p.x) / (q.x - p.x)};
-    };
+  auto atX = [](double x) {
+    return [x](const Point &p, const Point &q) { return Point{x, p.y + (q.y - p.y) * (x - p.x) / (q.x - p.x)}; };
   };
-  auto atY = [](double y)
-  {
-    return [y](const Point &p, const Point &q) {
-      return Point{p.x + (q.x - p.x) * (y - p.y) / (q.y - p.y), y};
-    };
+  auto atY = [](double y) {
+    return [y](const Point &p, const Point &q) { return Point{p.x + (q.x - p.x) * (y - p.y) / (q.y - p.y), y}; };
   };
   clipEdge([&](const Point &p) { return p.x >= r.x0; }, atX(r.x0));
   clipEdge([&](const Point &p) { return p.x <= r.x1; }, atX(r.x1));
@@ -79,4 +72,4 @@ std::vector<Point> ClipPolygon(const Rect &r, std::vector<Point> ring)
   return ring;
 }
 
-} // namespace zulan
+}  // namespace zulan

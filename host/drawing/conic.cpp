@@ -17,4 +17,4 @@ double ChordStep(double radius, double maxChordError)
   return radius > maxChordError ? 2 * std::acos(1 - maxChordError / radius) : 1;
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -25,17 +25,15 @@ int ConicSteps(double sweep, double step, int fewest, int most, double slack = 0
 double ChordStep(double radius, double maxChordError);
 
 // Hands add the steps + 1 points of the conic at t evenly from t0 to t1.
-template <typename Add>
-void ConicPoints(Point centre, Point u, Point v, double t0, double t1, int steps, Add add)
+template <typename Add> void ConicPoints(Point centre, Point u, Point v, double t0, double t1, int steps, Add add)
 {
   for (int k = 0; k <= steps; ++k)
   {
     const double t = t0 + (t1 - t0) * k / steps;
-    add(Point{centre.x + u.x * std::cos(t) + v.x * std::sin(t),
-              centre.y + u.y * std::cos(t) + v.y * std::sin(t)});
+    add(Point{centre.x + u.x * std::cos(t) + v.x * std::sin(t), centre.y + u.y * std::cos(t) + v.y * std::sin(t)});
   }
 }
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

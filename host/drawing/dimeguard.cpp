@@ -18,7 +18,7 @@ namespace
 
 constexpr int FatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 struct sigaction previousActions[std::size(FatalSignals)];
-char note[1024]; // "<program>: <path>: the DXF reader crashed ... ("
+char note[1024];  // "<program>: <path>: the DXF reader crashed ... ("
 size_t noteLength = 0;
 std::mutex crashNoteMutex;
 std::mutex captureMutex;
@@ -33,11 +33,16 @@ const char *SignalName(int signal)
 {
   switch (signal)
   {
-  case SIGSEGV: return "segmentation fault";
-  case SIGBUS: return "bus error";
-  case SIGFPE: return "arithmetic fault";
-  case SIGILL: return "illegal instruction";
-  default: return "aborted";
+  case SIGSEGV:
+    return "segmentation fault";
+  case SIGBUS:
+    return "bus error";
+  case SIGFPE:
+    return "arithmetic fault";
+  case SIGILL:
+    return "illegal instruction";
+  default:
+    return "aborted";
   }
 }
 
@@ -77,12 +82,12 @@ void NoteFatalSignal(int signal, siginfo_t *info, void *)
   errno = savedErrno;
 }
 
-} // namespace
+}  // namespace
 
 CrashNote::CrashNote(const std::string &path) : lock(crashNoteMutex)
 {
-  const std::string text = std::string(program_invocation_short_name) + ": " + path
-                           + ": the DXF reader crashed while reading the drawing (";
+  const std::string text =
+    std::string(program_invocation_short_name) + ": " + path + ": the DXF reader crashed while reading the drawing (";
   noteLength = std::min(text.size(), sizeof note);
   std::memcpy(note, text.data(), noteLength);
   struct sigaction action = {};
@@ -103,7 +108,7 @@ StderrCapture::StderrCapture() : lock(captureMutex)
   std::fflush(stderr);
   stream = fopencookie(this, "w", cookie_io_functions_t{nullptr, &StderrCapture::Keep, nullptr, nullptr});
   if (!stream)
-    return; // then libdime's complaints are printed, which is no worse
+    return;  // then libdime's complaints are printed, which is no worse
   saved = stderr;
   stderr = stream;
 }
@@ -141,7 +146,7 @@ ssize_t StderrCapture::Keep(void *self, const char *data, size_t size)
         capture->last.swap(capture->current);
       capture->current.clear();
     }
-    else if (capture->current.size() < 1000) // a line, not the whole of a runaway one
+    else if (capture->current.size() < 1000)  // a line, not the whole of a runaway one
     {
       capture->current += ch;
     }
@@ -149,4 +154,4 @@ ssize_t StderrCapture::Keep(void *self, const char *data, size_t size)
   return ssize_t(size);
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -51,6 +51,6 @@ private:
   static ssize_t Keep(void *self, const char *data, size_t size);
 };
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

@@ -28,33 +28,33 @@ enum EntityType : uint8_t
   TypeCircle = 2,
   TypeArc = 3,
   TypeEllipse = 4,
-  TypePolyline = 5, // LWPOLYLINE and POLYLINE, bulges turned into arc points
+  TypePolyline = 5,  // LWPOLYLINE and POLYLINE, bulges turned into arc points
   TypePoint = 6,
-  TypeSolid = 7,   // SOLID and TRACE
-  TypeText = 8,    // TEXT and the first line of MTEXT
-  TypeFill = 9,    // solid-filled HATCH
-  TypeFrame = 18,  // anything on a layer named FRAME
-  TypeLimits = 29, // $LIMMIN..$LIMMAX when $LIMCHECK is on
+  TypeSolid = 7,    // SOLID and TRACE
+  TypeText = 8,     // TEXT and the first line of MTEXT
+  TypeFill = 9,     // solid-filled HATCH
+  TypeFrame = 18,   // anything on a layer named FRAME
+  TypeLimits = 29,  // $LIMMIN..$LIMMAX when $LIMCHECK is on
 };
 
 // How the geometry of a record is stored; independent of the type code so a
 // frame can be any shape.
 enum class Shape : uint8_t
 {
-  None,    // geometry[0..3] = box (min x, min y, max x, max y), not drawn
-  Segment, // geometry[0..3] = x1, y1, x2, y2
-  Conic,   // centre (0,1) + u (2,3)·cos t + v (4,5)·sin t, t from [6] to [7]
-  Path,    // points; flags & Closed joins the last to the first
-  Polygon, // filled; points, rings separated by a NaN point, even-odd rule
-  Dot,     // geometry[0..1]
-  Label,   // baseline origin (0,1), em vectors along (2,3) and up (4,5),
-           // advance width in ems [6]; the string is text
+  None,     // geometry[0..3] = box (min x, min y, max x, max y), not drawn
+  Segment,  // geometry[0..3] = x1, y1, x2, y2
+  Conic,    // centre (0,1) + u (2,3)·cos t + v (4,5)·sin t, t from [6] to [7]
+  Path,     // points; flags & Closed joins the last to the first
+  Polygon,  // filled; points, rings separated by a NaN point, even-odd rule
+  Dot,      // geometry[0..1]
+  Label,    // baseline origin (0,1), em vectors along (2,3) and up (4,5),
+            // advance width in ems [6]; the string is text
 };
 
 enum EntityFlags : uint8_t
 {
   Closed = 1,
-  Nonzero = 2, // Shape::Polygon: filled by the nonzero rule (bands of wide polylines)
+  Nonzero = 2,  // Shape::Polygon: filled by the nonzero rule (bands of wide polylines)
 };
 
 struct Point
@@ -67,20 +67,20 @@ struct Point
 // layer (signed 16 bits at byte 12); the rest is the host's own.
 struct Entity
 {
-  uint32_t serial; // position in the drawing's list
-  uint8_t type;    // EntityType
+  uint32_t serial;  // position in the drawing's list
+  uint8_t type;     // EntityType
   Shape shape;
-  uint8_t colorIndex; // palette index it is drawn with
-  uint8_t flags;      // EntityFlags
-  int16_t aci;        // resolved DXF colour, 1..255
-  int16_t lineWeight; // resolved, hundredths of a millimetre; 0 the thinnest
-  int16_t layer; // index into Document's layers
+  uint8_t colorIndex;   // palette index it is drawn with
+  uint8_t flags;        // EntityFlags
+  int16_t aci;          // resolved DXF colour, 1..255
+  int16_t lineWeight;   // resolved, hundredths of a millimetre; 0 the thinnest
+  int16_t layer;        // index into Document's layers
   uint16_t dashes;      // line type: index into Document::DashPatterns(), 0 continuous
-  uint32_t firstPoint; // Shape::Path, Shape::Polygon: range in Document points
+  uint32_t firstPoint;  // Shape::Path, Shape::Polygon: range in Document points
   uint32_t pointCount;
-  uint32_t text; // Shape::Label: index of the string
+  uint32_t text;  // Shape::Label: index of the string
   uint32_t reserved3;
-  double geometry[8]; // world units, see Shape
+  double geometry[8];  // world units, see Shape
 };
 static_assert(offsetof(Entity, type) == 4, "type code at byte 4");
 static_assert(offsetof(Entity, layer) == 12, "layer at byte 12");
@@ -88,11 +88,11 @@ static_assert(offsetof(Entity, layer) == 12, "layer at byte 12");
 struct Layer
 {
   std::string name;
-  int16_t aci; // colour from the LAYER table, always positive
-  bool off;    // colour was negative
-  bool frozen; // flag 1 in the LAYER table
-  int16_t lineWeight; // hundredths of a millimetre (group 370), 25 by default
-  std::string lineType; // LTYPE name (group 6), upper case; empty for continuous
+  int16_t aci;           // colour from the LAYER table, always positive
+  bool off;              // colour was negative
+  bool frozen;           // flag 1 in the LAYER table
+  int16_t lineWeight;    // hundredths of a millimetre (group 370), 25 by default
+  std::string lineType;  // LTYPE name (group 6), upper case; empty for continuous
 };
 
 // Axis-aligned box in world units; empty until something is added.
@@ -108,14 +108,14 @@ struct Box
 // the module reads and, for black-and-white output, overwrites.
 struct DrawingHeader
 {
-  char signature[4]; // "ZDWG"
+  char signature[4];  // "ZDWG"
   uint32_t entityCount;
   uint32_t layerCount;
-  float extMinX, extMinY; // extents of what the module would capture
+  float extMinX, extMinY;  // extents of what the module would capture
   float extMaxX, extMaxY;
-  int16_t backgroundColor; // palette index, 15 (white) when loaded
+  int16_t backgroundColor;  // palette index, 15 (white) when loaded
   uint16_t reserved;
-  float limMinX, limMinY; // $LIMMIN/$LIMMAX, zero when absent
+  float limMinX, limMinY;  // $LIMMIN/$LIMMAX, zero when absent
   float limMaxX, limMaxY;
 };
 static_assert(offsetof(DrawingHeader, backgroundColor) == 28, "background colour index at byte 28");
@@ -169,7 +169,7 @@ private:
   double unitsPerMillimetre = 1;
   int pointMode = 0;
   double pointSize = 0;
-  std::vector<std::vector<double>> dashPatterns{{}}; // 0: continuous
+  std::vector<std::vector<double>> dashPatterns{{}};  // 0: continuous
   std::vector<std::string> warnings;
 };
 
@@ -195,8 +195,7 @@ class ViewMapping
 {
 public:
   ViewMapping() = default;
-  ViewMapping(double x1, double y1, double x2, double y2, double xa, double ya, double xb,
-              double yb);
+  ViewMapping(double x1, double y1, double x2, double y2, double xa, double ya, double xb, double yb);
   Point ToPixel(double x, double y) const;
   // Maps a world vector (no translation).
   Point ToPixelVector(double dx, double dy) const;
@@ -227,8 +226,7 @@ public:
   void SetAntialias(bool on);
   int Height() const { return height; }
   // Draws one entity in palette[entity.colorIndex].
-  void Draw(const Document &document, const Entity &entity, const ViewMapping &view,
-            const Palette &palette);
+  void Draw(const Document &document, const Entity &entity, const ViewMapping &view, const Palette &palette);
   // Fills pixels between two corners, the larger coordinates exclusive,
   // clipped to the buffer; corners may come in any order.
   void FillRect(int xa, int ya, int xb, int yb, uint32_t color);
@@ -255,8 +253,7 @@ private:
   void FillRings(const std::vector<Point> &device, bool nonzero);
   void DrawConic(const double *geometry, const ViewMapping &view, double width, uint32_t color,
                  const std::vector<double> &dashes);
-  void DrawPointSymbol(const Document &document, const double *geometry, const ViewMapping &view,
-                       uint32_t color);
+  void DrawPointSymbol(const Document &document, const double *geometry, const ViewMapping &view, uint32_t color);
   void DrawLabel(const double *geometry, const std::string &text, const ViewMapping &view);
   uint8_t *pixels;
   int width;
@@ -265,11 +262,11 @@ private:
   cairo_t *cairo = nullptr;
   int dirtyTop;
   int dirtyBottom;
-  bool cairoPending = false; // cairo drew since the last direct write
+  bool cairoPending = false;  // cairo drew since the last direct write
   bool hairlines = false;
   bool antialias = false;
 };
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

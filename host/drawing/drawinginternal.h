@@ -13,8 +13,8 @@ namespace zulan
 // Text is set in DejaVu Sans; one em is the font size. DXF text height is
 // the capital height, which is this share of an em.
 constexpr double CapHeightEms = 0.729;
-constexpr double LabelAscentEms = 0.76;  // tallest letters above the baseline
-constexpr double LabelDescentEms = 0.24; // descenders below it
+constexpr double LabelAscentEms = 0.76;   // tallest letters above the baseline
+constexpr double LabelDescentEms = 0.24;  // descenders below it
 
 // A drawing's strings to UTF-8, which cairo needs. DXF files from AutoCAD
 // 2007 on ($ACADVER AC1021 and later) are UTF-8: a byte that does not make
@@ -42,7 +42,7 @@ private:
   void AppendCodePage(const unsigned char *bytes, size_t count, std::string *out) const;
   Mode mode;
   int codePage = 1252;
-  void *converter = nullptr; // iconv_t
+  void *converter = nullptr;  // iconv_t
 };
 
 // A string of a drawing without $ACADVER.
@@ -62,7 +62,7 @@ struct SplineData
   int degree = 0;
   std::vector<double> knots;
   std::vector<Point> control;
-  std::vector<double> weights; // none, or one per control point
+  std::vector<double> weights;  // none, or one per control point
   std::vector<Point> fit;
 };
 // Thrown by SplinePoints when the curve needs more than its limit of points.
@@ -105,8 +105,8 @@ public:
   struct Sink
   {
     virtual ~Sink() = default;
-    virtual void Dash(Point from, Point to) = 0; // continues the dash drawn so far
-    virtual void Gap() = 0;                      // ends it
+    virtual void Dash(Point from, Point to) = 0;  // continues the dash drawn so far
+    virtual void Gap() = 0;                       // ends it
     virtual void Dot(Point at) = 0;
   };
   explicit DashWalker(const std::vector<double> &dashes) : pattern(dashes) {}
@@ -118,7 +118,7 @@ public:
 private:
   const std::vector<double> &pattern;
   size_t element = 0;
-  double used = 0; // of the current element
+  double used = 0;  // of the current element
 };
 
 // Pattern hatches: the lines of each pattern family clipped to the hatch's
@@ -129,10 +129,10 @@ private:
 // angle, in the hatch's own coordinates.
 struct PatternLine
 {
-  double angle = 0; // degrees
-  Point base{0, 0}; // where line 0's dashes start
+  double angle = 0;  // degrees
+  Point base{0, 0};  // where line 0's dashes start
   Point offset{0, 0};
-  std::vector<double> dashes; // > 0 drawn, < 0 gap, 0 a dot; none: continuous
+  std::vector<double> dashes;  // > 0 drawn, < 0 gap, 0 a dot; none: continuous
 };
 
 // One drawn piece; from == to is a dot.
@@ -160,36 +160,34 @@ struct PatternTooLarge
 // its base point. Throws PatternTooLarge when they would be more than
 // maxPieces or cost more than *work, which is reduced by what was done.
 // Families whose lines coincide (offset along the lines) draw nothing.
-std::vector<PatternPiece> PatternPieces(const std::vector<Point> &rings,
-                                        const std::vector<PatternLine> &lines, size_t maxPieces,
-                                        double *work);
+std::vector<PatternPiece> PatternPieces(const std::vector<Point> &rings, const std::vector<PatternLine> &lines,
+                                        size_t maxPieces, double *work);
 
 // MTEXT layout (mtext.cpp).
-constexpr int MTextEntityColour = -1; // a run in the entity's own colour
+constexpr int MTextEntityColour = -1;  // a run in the entity's own colour
 // One run of text of one height and colour on one line, relative to the
 // insertion point: x along the text direction, y up from it to the run's
 // baseline, in drawing units.
 struct MTextRun
 {
-  std::string text; // UTF-8
+  std::string text;  // UTF-8
   double x;
   double y;
-  double height;     // capital height
-  int aci;           // 1..255 or MTextEntityColour
-  double advanceEms; // advance width in ems
+  double height;      // capital height
+  int aci;            // 1..255 or MTextEntityColour
+  double advanceEms;  // advance width in ems
 };
 struct MTextFormat
 {
-  double height = 0;  // group 40
-  double width = 0;   // group 41: lines wrap at it when positive
-  double spacing = 1; // group 44: factor of the default line spacing
-  int attachment = 1; // group 71: 1-9, top/middle/bottom by left/centre/right
+  double height = 0;   // group 40
+  double width = 0;    // group 41: lines wrap at it when positive
+  double spacing = 1;  // group 44: factor of the default line spacing
+  int attachment = 1;  // group 71: 1-9, top/middle/bottom by left/centre/right
 };
 // Reads the inline codes of MTEXT contents (decoded to UTF-8 already) and
 // lays the paragraphs out. False when they make more than `limit` lines and
 // runs; nothing for a height that is not positive.
-bool LayoutMText(const std::string &utf8, const MTextFormat &format, size_t limit,
-                 std::vector<MTextRun> *runs);
+bool LayoutMText(const std::string &utf8, const MTextFormat &format, size_t limit, std::vector<MTextRun> *runs);
 
 struct Rect
 {
@@ -203,6 +201,6 @@ std::vector<Point> ClipPolygon(const Rect &r, std::vector<Point> ring);
 // World box of a Shape::Label record's geometry.
 Box LabelBox(const double *geometry);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

@@ -14,7 +14,7 @@
 namespace zulan
 {
 
-const char BinaryDxfSentinel[22] = {'A', 'u', 't', 'o', 'C', 'A', 'D', ' ', 'B', 'i', 'n',
+const char BinaryDxfSentinel[22] = {'A', 'u', 't', 'o', 'C', 'A', 'D', ' ',  'B',  'i',    'n',
                                     'a', 'r', 'y', ' ', 'D', 'X', 'F', '\r', '\n', '\x1a', '\0'};
 
 namespace
@@ -29,7 +29,7 @@ enum class BinaryType
   Int16,
   Int32,
   Int64,
-  Bool // 1 byte
+  Bool  // 1 byte
 };
 
 struct BinaryRange
@@ -40,17 +40,17 @@ struct BinaryRange
 
 // Handles (105, 320-369, 390-399, 480-481) are strings in binary files too.
 constexpr BinaryRange BinaryCodes[] = {
-    {0, 9, BinaryType::Text},         {10, 59, BinaryType::Real},       {60, 79, BinaryType::Int16},
-    {90, 99, BinaryType::Int32},      {100, 102, BinaryType::Text},     {105, 105, BinaryType::Text},
-    {110, 149, BinaryType::Real},     {160, 169, BinaryType::Int64},    {170, 179, BinaryType::Int16},
-    {210, 239, BinaryType::Real},     {270, 289, BinaryType::Int16},    {290, 299, BinaryType::Bool},
-    {300, 309, BinaryType::Text},     {310, 319, BinaryType::Chunk},    {320, 369, BinaryType::Text},
-    {370, 389, BinaryType::Int16},    {390, 399, BinaryType::Text},     {400, 409, BinaryType::Int16},
-    {410, 419, BinaryType::Text},     {420, 429, BinaryType::Int32},    {430, 439, BinaryType::Text},
-    {440, 459, BinaryType::Int32},    {460, 469, BinaryType::Real},     {470, 481, BinaryType::Text},
-    {999, 999, BinaryType::Text},     {1000, 1003, BinaryType::Text},   {1004, 1004, BinaryType::Chunk},
-    {1005, 1009, BinaryType::Text},   {1010, 1059, BinaryType::Real},   {1060, 1070, BinaryType::Int16},
-    {1071, 1071, BinaryType::Int32},
+  {0, 9, BinaryType::Text},        {10, 59, BinaryType::Real},     {60, 79, BinaryType::Int16},
+  {90, 99, BinaryType::Int32},     {100, 102, BinaryType::Text},   {105, 105, BinaryType::Text},
+  {110, 149, BinaryType::Real},    {160, 169, BinaryType::Int64},  {170, 179, BinaryType::Int16},
+  {210, 239, BinaryType::Real},    {270, 289, BinaryType::Int16},  {290, 299, BinaryType::Bool},
+  {300, 309, BinaryType::Text},    {310, 319, BinaryType::Chunk},  {320, 369, BinaryType::Text},
+  {370, 389, BinaryType::Int16},   {390, 399, BinaryType::Text},   {400, 409, BinaryType::Int16},
+  {410, 419, BinaryType::Text},    {420, 429, BinaryType::Int32},  {430, 439, BinaryType::Text},
+  {440, 459, BinaryType::Int32},   {460, 469, BinaryType::Real},   {470, 481, BinaryType::Text},
+  {999, 999, BinaryType::Text},    {1000, 1003, BinaryType::Text}, {1004, 1004, BinaryType::Chunk},
+  {1005, 1009, BinaryType::Text},  {1010, 1059, BinaryType::Real}, {1060, 1070, BinaryType::Int16},
+  {1071, 1071, BinaryType::Int32},
 };
 
 BinaryType BinaryTypeOf(int code)
@@ -67,7 +67,7 @@ class BinaryReader
 {
 public:
   BinaryReader(const std::string &filePath, const std::string &fileBytes)
-      : path(filePath), bytes(fileBytes), at(sizeof BinaryDxfSentinel), pairStart(at)
+    : path(filePath), bytes(fileBytes), at(sizeof BinaryDxfSentinel), pairStart(at)
   {
     if (bytes.compare(0, at, std::string(BinaryDxfSentinel, at)) != 0)
     {
@@ -82,10 +82,9 @@ public:
       wideCodes = true;
     else if (first.compare(0, 8, narrow) != 0)
     {
-      const bool cut = first.size() < 9 && (wide.compare(0, first.size(), first) == 0
-                                            || narrow.compare(0, first.size(), first) == 0);
-      Refuse(cut ? "it is truncated (it ends before its first pair, 0/SECTION)"
-                 : "it does not begin with 0/SECTION");
+      const bool cut =
+        first.size() < 9 && (wide.compare(0, first.size(), first) == 0 || narrow.compare(0, first.size(), first) == 0);
+      Refuse(cut ? "it is truncated (it ends before its first pair, 0/SECTION)" : "it does not begin with 0/SECTION");
     }
   }
 
@@ -100,15 +99,14 @@ public:
       const std::string value = Value(code);
       if (text.size() + value.size() + 8 > MaxDxfTextBytes)
       {
-        Refuse("as text the drawing would exceed " + std::to_string(MaxDxfTextBytes >> 20)
-               + " MiB");
+        Refuse("as text the drawing would exceed " + std::to_string(MaxDxfTextBytes >> 20) + " MiB");
       }
       text += std::to_string(code);
       text += '\n';
       text += value;
       text += '\n';
       if (code == 0 && value == "EOF")
-        return text; // what follows is not read, as in text files
+        return text;  // what follows is not read, as in text files
     }
     pairStart = at;
     Refuse("it is truncated (it does not end with EOF)");
@@ -117,8 +115,7 @@ public:
 private:
   [[noreturn]] void Refuse(const std::string &problem) const
   {
-    ThrowLoadError(path, "malformed binary DXF at byte offset " + std::to_string(pairStart) + ": "
-                             + problem);
+    ThrowLoadError(path, "malformed binary DXF at byte offset " + std::to_string(pairStart) + ": " + problem);
   }
 
   const unsigned char *Take(size_t count, const char *what)
@@ -145,7 +142,7 @@ private:
   int Code()
   {
     int code = int(Little(wideCodes ? 2 : 1, "a group code"));
-    if (!wideCodes && code == 255) // an extended code follows
+    if (!wideCodes && code == 255)  // an extended code follows
       code = int(Little(2, "an extended group code"));
     if (BinaryTypeOf(code) == BinaryType::Unknown)
       Refuse(std::to_string(code) + " is not a group code of binary DXF");
@@ -190,26 +187,31 @@ private:
       if (!std::isfinite(real))
         Refuse("group code " + std::to_string(code) + " holds a number that is not finite");
       char digits[40];
-      std::snprintf(digits, sizeof digits, "%.17g", real); // round-trips
+      std::snprintf(digits, sizeof digits, "%.17g", real);  // round-trips
       return digits;
     }
-    case BinaryType::Int16: return std::to_string(int16_t(Little(2, what.c_str())));
-    case BinaryType::Int32: return std::to_string(int32_t(Little(4, what.c_str())));
-    case BinaryType::Int64: return std::to_string(int64_t(Little(8, what.c_str())));
-    case BinaryType::Bool: return std::to_string(Little(1, what.c_str()));
-    case BinaryType::Unknown: break;
+    case BinaryType::Int16:
+      return std::to_string(int16_t(Little(2, what.c_str())));
+    case BinaryType::Int32:
+      return std::to_string(int32_t(Little(4, what.c_str())));
+    case BinaryType::Int64:
+      return std::to_string(int64_t(Little(8, what.c_str())));
+    case BinaryType::Bool:
+      return std::to_string(Little(1, what.c_str()));
+    case BinaryType::Unknown:
+      break;
     }
     Refuse(std::to_string(code) + " is not a group code of binary DXF");
   }
 
   const std::string &path;
   const std::string &bytes;
-  size_t at;            // the next byte to read
-  size_t pairStart;     // where the current pair began
+  size_t at;         // the next byte to read
+  size_t pairStart;  // where the current pair began
   bool wideCodes = false;
 };
 
-} // namespace
+}  // namespace
 
 // The sentinel's words mark the file as binary; the reader checks the rest.
 bool IsBinaryDxf(const std::string &bytes)
@@ -222,4 +224,4 @@ std::string BinaryDxfToText(const std::string &path, const std::string &bytes)
   return BinaryReader(path, bytes).Run();
 }
 
-} // namespace zulan
+}  // namespace zulan

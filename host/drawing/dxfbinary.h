@@ -19,6 +19,6 @@ bool IsBinaryDxf(const std::string &bytes);
 // truncated or unknown.
 std::string BinaryDxfToText(const std::string &path, const std::string &bytes);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

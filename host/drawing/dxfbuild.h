@@ -32,7 +32,7 @@ namespace zulan
 // one.
 constexpr int WeightByLayer = -1;
 constexpr int WeightByBlock = -2;
-constexpr int DefaultWeight = 25; // what DEFAULT (-3) means without $LWDEFAULT
+constexpr int DefaultWeight = 25;  // what DEFAULT (-3) means without $LWDEFAULT
 constexpr int MaxWeight = 211;
 
 [[noreturn]] void TooDeep(const std::string &path, const char *blockName);
@@ -51,7 +51,7 @@ enum class EntityKind
   Polyline,
   Spline,
   Point,
-  Face, // SOLID and TRACE
+  Face,  // SOLID and TRACE
   Face3D,
   Text,
   MText,
@@ -75,8 +75,7 @@ bool IsModelEntity(const dimeEntity *entity);
 dimeBlock *PlacedBlock(dimeModel &model, dimeEntity *entity, EntityKind kind);
 
 // Columns and rows of a MINSERT (1 and 1 for a plain INSERT); the cells.
-int ArrayCells(const std::string &path, const dimeInsert *insert, int *columns = nullptr,
-               int *rows = nullptr);
+int ArrayCells(const std::string &path, const dimeInsert *insert, int *columns = nullptr, int *rows = nullptr);
 
 // The attributes the scan collected for an INSERT (its group 90 numbers
 // them); none when the scan gave it no number.
@@ -85,23 +84,21 @@ const Attribute *InsertAttributes(const DxfScan &scan, const dimeInsert *insert,
 // What a block's contents take from what places them.
 struct Context
 {
-  Affine toWorld;       // block coordinates to world
-  int layer;            // layer that layer-0 contents take, -1 outside blocks
-  int aci;              // colour that BYBLOCK contents take
-  int weight;           // line weight that BYBLOCK contents take
-  int depth;            // of block nesting, 0 for the drawing's own entities
-  std::string lineType; // line type that BYBLOCK contents take
+  Affine toWorld;        // block coordinates to world
+  int layer;             // layer that layer-0 contents take, -1 outside blocks
+  int aci;               // colour that BYBLOCK contents take
+  int weight;            // line weight that BYBLOCK contents take
+  int depth;             // of block nesting, 0 for the drawing's own entities
+  std::string lineType;  // line type that BYBLOCK contents take
 };
 
 // What is made for an entity of a block: made once and kept, since every
 // placement of the block shows the same; outside blocks made afresh, into
 // one spare. make(bool kept) makes it, told which.
-template <typename T>
-class BlockCache
+template <typename T> class BlockCache
 {
 public:
-  template <typename Make>
-  const T &Get(const void *key, bool withinBlock, Make make)
+  template <typename Make> const T &Get(const void *key, bool withinBlock, Make make)
   {
     if (!withinBlock)
     {
@@ -123,31 +120,31 @@ private:
 // The header's dimension variables, in drawing units before $DIMSCALE.
 struct DimensionStyle
 {
-  double arrow = 0.18;             // $DIMASZ
-  double extensionOffset = 0.0625; // $DIMEXO: gap between the object and an extension line
-  double extensionBeyond = 0.18;   // $DIMEXE: extension past the dimension line
-  double textHeight = 0.18;        // $DIMTXT
-  double scale = 1;                // $DIMSCALE
-  int decimals = 2;                // $DIMDEC
-  int angleDecimals = 0;           // $DIMADEC
+  double arrow = 0.18;              // $DIMASZ
+  double extensionOffset = 0.0625;  // $DIMEXO: gap between the object and an extension line
+  double extensionBeyond = 0.18;    // $DIMEXE: extension past the dimension line
+  double textHeight = 0.18;         // $DIMTXT
+  double scale = 1;                 // $DIMSCALE
+  int decimals = 2;                 // $DIMDEC
+  int angleDecimals = 0;            // $DIMADEC
 };
 
 // Header variables and line types (dxftables.cpp).
 struct DrawingTables
 {
   DimensionStyle dimensions;
-  int defaultWeight = DefaultWeight; // $LWDEFAULT: what DEFAULT means
-  double unitsPerMillimetre = 1;     // from $INSUNITS
-  int pointMode = 0;                 // $PDMODE
-  double pointSize = 0;              // $PDSIZE
-  double lineTypeScale = 1;          // $LTSCALE
-  std::map<std::string, std::vector<double>> lineTypes; // LTYPE table, by upper-case name
-  std::string version;               // $ACADVER
-  std::string codePage;              // $DWGCODEPAGE
-  bool hasLimits = false;            // $LIMMIN and $LIMMAX
-  bool limitsChecked = false;        // $LIMCHECK: the limits are marked
-  bool wipeoutFrame = false;         // $WIPEOUTFRAME: wipeouts show their frames
-  double limits[4] = {0, 0, 0, 0};   // min x, min y, max x, max y
+  int defaultWeight = DefaultWeight;                     // $LWDEFAULT: what DEFAULT means
+  double unitsPerMillimetre = 1;                         // from $INSUNITS
+  int pointMode = 0;                                     // $PDMODE
+  double pointSize = 0;                                  // $PDSIZE
+  double lineTypeScale = 1;                              // $LTSCALE
+  std::map<std::string, std::vector<double>> lineTypes;  // LTYPE table, by upper-case name
+  std::string version;                                   // $ACADVER
+  std::string codePage;                                  // $DWGCODEPAGE
+  bool hasLimits = false;                                // $LIMMIN and $LIMMAX
+  bool limitsChecked = false;                            // $LIMCHECK: the limits are marked
+  bool wipeoutFrame = false;                             // $WIPEOUTFRAME: wipeouts show their frames
+  double limits[4] = {0, 0, 0, 0};                       // min x, min y, max x, max y
 };
 
 DrawingTables ReadTables(dimeModel &model);
@@ -157,7 +154,7 @@ class LayerTable
 {
 public:
   LayerTable(const std::string &drawingPath, std::vector<Layer> &documentLayers, int defaultWeight)
-      : path(drawingPath), layers(documentLayers), newLayerWeight(defaultWeight)
+    : path(drawingPath), layers(documentLayers), newLayerWeight(defaultWeight)
   {
   }
   int Index(const char *name);
@@ -173,7 +170,7 @@ private:
   int newLayerWeight;
   std::map<std::string, int> byName;
   std::unordered_map<const char *, int> byHeldName;
-  std::vector<char> frames; // by layer: named FRAME
+  std::vector<char> frames;  // by layer: named FRAME
 };
 
 // The LAYER table's entries into layers.
@@ -184,10 +181,10 @@ struct RecordStyle
 {
   int layer = 0;
   int aci = 7;
-  int weight = 0;       // hundredths of a millimetre
-  uint16_t dashes = 0;  // index in the document's dash patterns, 0 continuous
-  std::string lineType; // resolved, empty for continuous
-  Affine toWorld;       // object coordinates to world
+  int weight = 0;        // hundredths of a millimetre
+  uint16_t dashes = 0;   // index in the document's dash patterns, 0 continuous
+  std::string lineType;  // resolved, empty for continuous
+  Affine toWorld;        // object coordinates to world
 };
 
 class StyleResolver
@@ -195,7 +192,7 @@ class StyleResolver
 public:
   StyleResolver(const DrawingTables &drawingTables, LayerTable &layerTable,
                 std::vector<std::vector<double>> &documentDashes)
-      : tables(drawingTables), layers(layerTable), dashPatterns(documentDashes)
+    : tables(drawingTables), layers(layerTable), dashPatterns(documentDashes)
   {
   }
   RecordStyle Resolve(const dimeEntity *entity, const Context &context);
@@ -223,7 +220,7 @@ private:
   LayerTable &layers;
   std::vector<std::vector<double>> &dashPatterns;
   std::map<std::vector<double>, uint16_t> patternIndex;
-  BlockCache<OwnStyle> ownStyles; // read once for a block's entities
+  BlockCache<OwnStyle> ownStyles;  // read once for a block's entities
 };
 
 // Local geometry of each kind of entity (dxfshapes.cpp): in the entity's own
@@ -231,16 +228,15 @@ private:
 // the document may still take, kept ones by MaxPoints together.
 struct LocalConic
 {
-  Point centre, u, v; // centre + u·cos t + v·sin t
+  Point centre, u, v;  // centre + u·cos t + v·sin t
   double t0, t1;
 };
 
 class EntityShapes
 {
 public:
-  EntityShapes(const std::string &drawingPath, const DxfScan &drawingScan,
-               const std::vector<Point> &documentPoints)
-      : path(drawingPath), scan(drawingScan), madePoints(documentPoints)
+  EntityShapes(const std::string &drawingPath, const DxfScan &drawingScan, const std::vector<Point> &documentPoints)
+    : path(drawingPath), scan(drawingScan), madePoints(documentPoints)
   {
   }
   static LocalConic Conic(dimeEntity *entity, EntityKind kind);
@@ -275,24 +271,24 @@ private:
   BlockCache<std::vector<PatternPiece>> pieceCache;
   size_t keptPoints = 0;
   size_t keptPieces = 0;
-  double patternWork = MaxPatternWork; // what the drawing's pattern hatches may still do
+  double patternWork = MaxPatternWork;  // what the drawing's pattern hatches may still do
 };
 
 // What a LEADER, or a DIMENSION without its block, draws, in world
 // coordinates of its block (dxfdimension.cpp).
 struct AnnotationNote
 {
-  Point at;            // the middle of the text
-  double height;       // capital height
-  double radians;      // direction of the baseline
-  std::string measured; // the measurement, UTF-8
-  std::string raw;      // group 1 as in the file: replaces it, "<>" standing for it
+  Point at;              // the middle of the text
+  double height;         // capital height
+  double radians;        // direction of the baseline
+  std::string measured;  // the measurement, UTF-8
+  std::string raw;       // group 1 as in the file: replaces it, "<>" standing for it
 };
 
 struct Annotation
 {
-  std::vector<std::vector<Point>> lines;  // open paths
-  std::vector<std::vector<Point>> arrows; // filled triangles
+  std::vector<std::vector<Point>> lines;   // open paths
+  std::vector<std::vector<Point>> arrows;  // filled triangles
   std::vector<AnnotationNote> notes;
 };
 
@@ -304,20 +300,19 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
 // (dxflabels.cpp).
 struct LocalLabel
 {
-  Point origin;   // of the baseline
-  Point along;    // one em along the text, times the width factor
-  Point up;       // one em up
-  double advance; // in ems
-  uint32_t text;  // index in the document's strings
-  int aci;        // its own colour, or MTextEntityColour
+  Point origin;    // of the baseline
+  Point along;     // one em along the text, times the width factor
+  Point up;        // one em up
+  double advance;  // in ems
+  uint32_t text;   // index in the document's strings
+  int aci;         // its own colour, or MTextEntityColour
 };
 
 class LabelMaker
 {
 public:
-  LabelMaker(const std::string &drawingPath, const DrawingTables &tables,
-             std::vector<std::string> &documentTexts)
-      : path(drawingPath), decoder(tables.version, tables.codePage), texts(documentTexts)
+  LabelMaker(const std::string &drawingPath, const DrawingTables &tables, std::vector<std::string> &documentTexts)
+    : path(drawingPath), decoder(tables.version, tables.codePage), texts(documentTexts)
   {
   }
   const std::vector<LocalLabel> &Text(dimeText *text, bool withinBlock);
@@ -331,9 +326,8 @@ public:
 private:
   struct TextLine;
   void LineLabel(const TextLine &line, std::vector<LocalLabel> *out);
-  void MakeLabel(Point anchor, double emSize, double widthFactor, double radians,
-                 const std::string &text, double advance, double alongShare, double upEms, int aci,
-                 std::vector<LocalLabel> *out);
+  void MakeLabel(Point anchor, double emSize, double widthFactor, double radians, const std::string &text,
+                 double advance, double alongShare, double upEms, int aci, std::vector<LocalLabel> *out);
   std::vector<LocalLabel> MTextLabels(dimeEntity *entity);
 
   const std::string &path;
@@ -345,9 +339,9 @@ private:
 // Throws, before anything is expanded, when the drawing's entities would
 // expand to more than MaxVisits, MaxPoints or MaxEntities (dxfcost.cpp).
 // A block's points are made and kept as they are counted.
-void CheckExpansion(const std::string &path, dimeModel &model, const DxfScan &scan,
-                    EntityShapes &shapes, dimeEntitiesSection *entities);
+void CheckExpansion(const std::string &path, dimeModel &model, const DxfScan &scan, EntityShapes &shapes,
+                    dimeEntitiesSection *entities);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

@@ -38,7 +38,7 @@ class CostCounter
 public:
   CostCounter(const std::string &drawingPath, dimeModel &drawingModel, const DxfScan &drawingScan,
               EntityShapes &entityShapes)
-      : path(drawingPath), model(drawingModel), scan(drawingScan), shapes(entityShapes)
+    : path(drawingPath), model(drawingModel), scan(drawingScan), shapes(entityShapes)
   {
   }
 
@@ -64,7 +64,7 @@ public:
     {
       cost += BlockCost(block, depth + 1);
     }
-    else if (depth > 0 && EntityShapes::MakesPoints(kind)) // top-level points are counted as made
+    else if (depth > 0 && EntityShapes::MakesPoints(kind))  // top-level points are counted as made
     {
       cost.points += double(shapes.Points(entity, kind, true).size());
       if (kind == EntityKind::Hatch)
@@ -78,7 +78,7 @@ private:
   struct BlockCostEntry
   {
     Cost cost;
-    bool done = false; // false while the block's own entities are being counted
+    bool done = false;  // false while the block's own entities are being counted
   };
 
   Cost BlockCost(dimeBlock *block, int depth)
@@ -107,10 +107,10 @@ private:
   std::map<const dimeBlock *, BlockCostEntry> blockCosts;
 };
 
-} // namespace
+}  // namespace
 
-void CheckExpansion(const std::string &path, dimeModel &model, const DxfScan &scan,
-                    EntityShapes &shapes, dimeEntitiesSection *entities)
+void CheckExpansion(const std::string &path, dimeModel &model, const DxfScan &scan, EntityShapes &shapes,
+                    dimeEntitiesSection *entities)
 {
   CostCounter counter(path, model, scan, shapes);
   Cost cost;
@@ -124,4 +124,4 @@ void CheckExpansion(const std::string &path, dimeModel &model, const DxfScan &sc
     TooManyEntities(path);
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -14,12 +14,27 @@ namespace zulan
 namespace
 {
 
-Point Add(Point a, Point b) { return {a.x + b.x, a.y + b.y}; }
-Point Sub(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
-Point Scaled(Point a, double s) { return {a.x * s, a.y * s}; }
-double Dot(Point a, Point b) { return a.x * b.x + a.y * b.y; }
+Point Add(Point a, Point b)
+{
+  return {a.x + b.x, a.y + b.y};
+}
+Point Sub(Point a, Point b)
+{
+  return {a.x - b.x, a.y - b.y};
+}
+Point Scaled(Point a, double s)
+{
+  return {a.x * s, a.y * s};
+}
+double Dot(Point a, Point b)
+{
+  return a.x * b.x + a.y * b.y;
+}
 
-bool Finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+bool Finite(Point p)
+{
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
 
 // The unit vector along d; false when d has no length.
 bool Unit(Point d, Point *unit)
@@ -58,13 +73,13 @@ void AddArrow(Annotation *a, Point tip, Point direction, double size)
 // Points of group 10 + i (x) and 20 + i (y), in the order given.
 struct Definition
 {
-  Point p[7] = {};     // 10 .. 16
+  Point p[7] = {};  // 10 .. 16
   bool has[7] = {};
-  double degrees = 0;  // 50
-  double textDegrees = NAN; // 53
-  int type = 0;        // 70, low three bits
-  bool xOrdinate = false; // 70 bit 64: an ordinate measures x
-  std::string text;    // 1
+  double degrees = 0;        // 50
+  double textDegrees = NAN;  // 53
+  int type = 0;              // 70, low three bits
+  bool xOrdinate = false;    // 70 bit 64: an ordinate measures x
+  std::string text;          // 1
 };
 
 Definition ReadDefinition(dimeEntity *entity)
@@ -186,8 +201,8 @@ struct Leg
 // Angular: the arc about the vertex through `through`, over the sector
 // between the legs that holds it; extension lines out to the arc where it
 // lies beyond a leg's points; the angle in degrees with $DIMADEC decimals.
-void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point vertex,
-             const Leg (&legs)[2], Point through)
+void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point vertex, const Leg (&legs)[2],
+             Point through)
 {
   const double radius = std::hypot(through.x - vertex.x, through.y - vertex.y);
   const Point toThrough = Sub(through, vertex);
@@ -226,11 +241,11 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
   AddArrow(a, arc.back(), {-to.y, to.x}, s.arrow * s.scale);
   for (const Point &side : {from, to})
   {
-    double reach = 0; // of the leg's points along this side
+    double reach = 0;  // of the leg's points along this side
     for (const Leg &leg : legs)
     {
       if (std::fabs(leg.direction.x * side.y - leg.direction.y * side.x) > 1e-9)
-        continue; // the other leg
+        continue;  // the other leg
       for (const Point &p : leg.far)
         reach = std::max(reach, Dot(Sub(p, vertex), side));
     }
@@ -240,11 +255,11 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
   }
   const double middle = start + sweep / 2;
   const Point at = d.has[1] ? d.p[1] : Add(vertex, Scaled({std::cos(middle), std::sin(middle)}, radius));
-  const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees
-                                                      : Upright({-std::sin(middle), std::cos(middle)});
+  const double radians =
+    std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright({-std::sin(middle), std::cos(middle)});
   if (Finite(at))
-    a->notes.push_back({at, s.textHeight * s.scale, radians,
-                        Measured(sweep / Degrees, s.angleDecimals) + "\u00B0", d.text});
+    a->notes.push_back(
+      {at, s.textHeight * s.scale, radians, Measured(sweep / Degrees, s.angleDecimals) + "\u00B0", d.text});
   if (std::all_of(arc.begin(), arc.end(), Finite))
     a->lines.push_back(std::move(arc));
 }
@@ -264,13 +279,13 @@ void Ordinate(Annotation *a, const Definition &d, const DimensionStyle &s)
     a->notes.push_back({at, s.textHeight * s.scale, radians, Measured(std::fabs(value), s.decimals), d.text});
 }
 
-} // namespace
+}  // namespace
 
 Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
 {
   Annotation a;
   std::vector<Point> path;
-  bool arrow = true; // 71: AutoCAD's leaders have one unless it says not
+  bool arrow = true;  // 71: AutoCAD's leaders have one unless it says not
   for (const RawRecord &r : RawRecords(leader))
   {
     if (r.code == 10)
@@ -308,9 +323,11 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
   switch (d.type)
   {
   case 0:
-  case 1: Linear(&a, d, style); break;
-  case 3: // diameter: 15 and 10 opposite on the circle
-  case 4: // radius: 10 the centre, 15 on the circle
+  case 1:
+    Linear(&a, d, style);
+    break;
+  case 3:  // diameter: 15 and 10 opposite on the circle
+  case 4:  // radius: 10 the centre, 15 on the circle
   {
     const Point from = d.p[5], to = d.p[0];
     const double length = std::hypot(to.x - from.x, to.y - from.y);
@@ -330,7 +347,7 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
       a.notes.push_back({at, style.textHeight * k, radians, measured, d.text});
     break;
   }
-  case 2: // two lines, 13-14 and 15-10, the arc through 16
+  case 2:  // two lines, 13-14 and 15-10, the arc through 16
   {
     Point vertex;
     if (!Meet(d.p[3], d.p[4], d.p[5], d.p[0], &vertex))
@@ -340,17 +357,20 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
       Angular(&a, d, style, vertex, legs, d.p[6]);
     break;
   }
-  case 5: // three points: the vertex 15, the legs to 13 and 14, the arc through 10
+  case 5:  // three points: the vertex 15, the legs to 13 and 14, the arc through 10
   {
     Leg legs[2] = {{{0, 0}, {d.p[3], d.p[3]}, false}, {{0, 0}, {d.p[4], d.p[4]}, false}};
     if (Unit(Sub(d.p[3], d.p[5]), &legs[0].direction) && Unit(Sub(d.p[4], d.p[5]), &legs[1].direction))
       Angular(&a, d, style, d.p[5], legs, d.p[0]);
     break;
   }
-  case 6: Ordinate(&a, d, style); break;
-  default: break;
+  case 6:
+    Ordinate(&a, d, style);
+    break;
+  default:
+    break;
   }
   return a;
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -121,7 +121,7 @@ void ReadSplineEdge(RawCursor &at, bool lastEdge, PointList *rings)
   SplineData spline;
   spline.degree = int(at.Take(94));
   const bool rational = at.Take(73) != 0;
-  at.Take(74); // a periodic spline's knots say all there is
+  at.Take(74);  // a periodic spline's knots say all there is
   const int knots = int(at.Take(95)), controls = int(at.Take(96));
   for (int k = 0; k < knots; ++k)
     spline.knots.push_back(at.Take(40));
@@ -159,7 +159,7 @@ void ReadSplineEdge(RawCursor &at, bool lastEdge, PointList *rings)
     throw TooManyPoints();
   }
   if (points.empty())
-    throw BadBoundary(); // data that make no curve, as a SPLINE's
+    throw BadBoundary();  // data that make no curve, as a SPLINE's
   for (const Point &p : points)
     rings->Add(p);
 }
@@ -187,7 +187,7 @@ bool FitDataAhead(const RawCursor &at, bool lastEdge)
   return at.CodeAhead(ahead) == 97;
 }
 
-} // namespace
+}  // namespace
 
 // The boundary of a solid fill; none for a pattern hatch.
 void HatchRings(dimeEntity *entity, PointList *rings)
@@ -231,10 +231,10 @@ void ReadHatch(dimeEntity *entity, PointList *rings, std::vector<PatternLine> *p
   }
   catch (const BadBoundary &)
   {
-    rings->Clear(); // a boundary we cannot follow: leave the fill out
+    rings->Clear();  // a boundary we cannot follow: leave the fill out
     if (pattern)
       pattern->clear();
   }
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -17,24 +17,23 @@ namespace zulan
 // A line of TEXT or an ATTRIB as the file gives it, in object coordinates.
 struct LabelMaker::TextLine
 {
-  Point at{0, 0};     // 10/20: first alignment point
-  Point second{0, 0}; // 11/21
+  Point at{0, 0};      // 10/20: first alignment point
+  Point second{0, 0};  // 11/21
   bool hasSecond = false;
-  double height = 0;      // 40: capital height
-  double widthFactor = 1; // 41
-  double degrees = 0;     // 50
-  int h = 0;              // 72
-  int v = 0;              // 73 (74 for ATTRIB)
-  int mirror = 0;         // 71: 2 backward, 4 upside down
-  std::string raw;        // 1, as in the file
+  double height = 0;       // 40: capital height
+  double widthFactor = 1;  // 41
+  double degrees = 0;      // 50
+  int h = 0;               // 72
+  int v = 0;               // 73 (74 for ATTRIB)
+  int mirror = 0;          // 71: 2 backward, 4 upside down
+  std::string raw;         // 1, as in the file
 };
 
 // A text line from UTF-8: anchor, em size and direction in object
 // coordinates; alongShare (of the advance) and upEms move the baseline
 // origin off the anchor.
-void LabelMaker::MakeLabel(Point anchor, double emSize, double widthFactor, double radians,
-                           const std::string &text, double advance, double alongShare, double upEms,
-                           int aci, std::vector<LocalLabel> *out)
+void LabelMaker::MakeLabel(Point anchor, double emSize, double widthFactor, double radians, const std::string &text,
+                           double advance, double alongShare, double upEms, int aci, std::vector<LocalLabel> *out)
 {
   if (text.empty() || !(emSize > 0) || !std::isfinite(emSize) || !std::isfinite(widthFactor))
     return;
@@ -82,7 +81,7 @@ void MirrorLabels(std::vector<LocalLabel> *out, size_t first, Point anchor, int 
   }
 }
 
-} // namespace
+}  // namespace
 
 // Places a line as the format's justification says: 72 = 0, 1, 2 left,
 // centre, right and 4 middle; 73 = 0-3 baseline, bottom, middle, top, at
@@ -121,8 +120,7 @@ void LabelMaker::LineLabel(const TextLine &t, std::vector<LocalLabel> *out)
   if (t.v == 3)
     upEms = -CapHeightEms;
   const size_t first = out->size();
-  MakeLabel(anchor, em, widthFactor, t.degrees * Degrees, text, advance, along, upEms,
-            MTextEntityColour, out);
+  MakeLabel(anchor, em, widthFactor, t.degrees * Degrees, text, advance, along, upEms, MTextEntityColour, out);
   MirrorLabels(out, first, anchor, t.mirror);
 }
 
@@ -183,24 +181,45 @@ const std::vector<LocalLabel> &LabelMaker::AttDefTag(dimeEntity *entity)
     for (const RawRecord &r : RawRecords(entity))
     {
       if (r.code == 101)
-        break; // an embedded object's groups follow
+        break;  // an embedded object's groups follow
       switch (r.code)
       {
-      case 2: t.raw = r.text; break;
-      case 10: t.at.x = r.number; break;
-      case 20: t.at.y = r.number; break;
+      case 2:
+        t.raw = r.text;
+        break;
+      case 10:
+        t.at.x = r.number;
+        break;
+      case 20:
+        t.at.y = r.number;
+        break;
       case 11:
         t.second.x = r.number;
         t.hasSecond = true;
         break;
-      case 21: t.second.y = r.number; break;
-      case 40: t.height = r.number; break;
-      case 41: t.widthFactor = r.number; break;
-      case 50: t.degrees = r.number; break;
-      case 71: t.mirror = int(r.number); break;
-      case 72: t.h = int(r.number); break;
-      case 74: t.v = int(r.number); break;
-      default: break;
+      case 21:
+        t.second.y = r.number;
+        break;
+      case 40:
+        t.height = r.number;
+        break;
+      case 41:
+        t.widthFactor = r.number;
+        break;
+      case 50:
+        t.degrees = r.number;
+        break;
+      case 71:
+        t.mirror = int(r.number);
+        break;
+      case 72:
+        t.h = int(r.number);
+        break;
+      case 74:
+        t.v = int(r.number);
+        break;
+      default:
+        break;
       }
     }
     std::vector<LocalLabel> out;
@@ -268,9 +287,9 @@ std::vector<LocalLabel> LabelMaker::Note(const AnnotationNote &note)
       text.replace(at, 2, note.measured);
   }
   std::vector<LocalLabel> out;
-  MakeLabel(note.at, note.height / CapHeightEms, 1, note.radians, text, TextAdvanceEms(text), 0.5,
-            -CapHeightEms / 2, MTextEntityColour, &out);
+  MakeLabel(note.at, note.height / CapHeightEms, 1, note.radians, text, TextAdvanceEms(text), 0.5, -CapHeightEms / 2,
+            MTextEntityColour, &out);
   return out;
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -10,11 +10,11 @@ namespace zulan
 {
 
 constexpr int MaxBlockDepth = 32;
-constexpr size_t MaxEntities = 4000000; // records, after expanding inserts
+constexpr size_t MaxEntities = 4000000;  // records, after expanding inserts
 // Points of all path and filled records together (16 bytes each), and of all
 // LWPOLYLINE vertices in the file.
 constexpr size_t MaxPoints = 16000000;
-constexpr int MaxArrayCells = 100000; // rows x columns of one MINSERT
+constexpr int MaxArrayCells = 100000;  // rows x columns of one MINSERT
 // Block placements and the entities in them visited while expanding inserts:
 // arrays of empty blocks, or of entities that draw nothing, add no records
 // but can still take forever.
@@ -25,6 +25,6 @@ constexpr size_t MaxNumberLength = 100;
 // A binary DXF file as text: about four times its bytes at most.
 constexpr size_t MaxDxfTextBytes = size_t(1) << 30;
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

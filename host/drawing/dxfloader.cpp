@@ -38,7 +38,7 @@ namespace zulan
 void TooDeep(const std::string &path, const char *blockName)
 {
   ThrowLoadError(path, std::string("block \"") + (blockName ? blockName : "") + "\" is nested more than "
-                           + std::to_string(MaxBlockDepth) + " deep (does it insert itself?)");
+                         + std::to_string(MaxBlockDepth) + " deep (does it insert itself?)");
 }
 
 void TooManyEntities(const std::string &path)
@@ -49,7 +49,7 @@ void TooManyEntities(const std::string &path)
 void TooManyVisits(const std::string &path)
 {
   ThrowLoadError(path, "the drawing's block inserts expand to more than " + std::to_string(MaxVisits)
-                           + " placements and entities");
+                         + " placements and entities");
 }
 
 bool IsModelEntity(const dimeEntity *entity)
@@ -60,12 +60,10 @@ bool IsModelEntity(const dimeEntity *entity)
 class DocumentBuilder
 {
 public:
-  DocumentBuilder(const std::string &drawingPath, const DxfScan &drawingScan, dimeModel &drawingModel,
-                  Document &built)
-      : path(drawingPath), scan(drawingScan), model(drawingModel), document(built),
-        tables(ReadTables(model)), layers(path, document.layers, tables.defaultWeight),
-        styles(tables, layers, document.dashPatterns), shapes(path, scan, document.points),
-        labels(path, tables, document.texts)
+  DocumentBuilder(const std::string &drawingPath, const DxfScan &drawingScan, dimeModel &drawingModel, Document &built)
+    : path(drawingPath), scan(drawingScan), model(drawingModel), document(built), tables(ReadTables(model)),
+      layers(path, document.layers, tables.defaultWeight), styles(tables, layers, document.dashPatterns),
+      shapes(path, scan, document.points), labels(path, tables, document.texts)
   {
   }
 
@@ -88,7 +86,7 @@ public:
       catch (const TooManyPoints &)
       {
         ThrowLoadError(path, "the drawing expands to more than " + std::to_string(MaxPoints)
-                                 + " points in polylines, solids and fills");
+                               + " points in polylines, solids and fills");
       }
     }
     AddLimits();
@@ -124,8 +122,7 @@ private:
     std::copy(geometry.begin(), geometry.end(), record.geometry);
   }
 
-  void AddPoints(EntityType type, Shape shape, const RecordStyle &style, const std::vector<Point> &local,
-                 uint8_t flags)
+  void AddPoints(EntityType type, Shape shape, const RecordStyle &style, const std::vector<Point> &local, uint8_t flags)
   {
     if (local.empty())
       return;
@@ -167,7 +164,7 @@ private:
   void AddPatternPieces(const RecordStyle &style, const std::vector<PatternPiece> &pieces)
   {
     RecordStyle undashed = style;
-    undashed.dashes = 0; // the pattern's own dashes are drawn already
+    undashed.dashes = 0;  // the pattern's own dashes are drawn already
     for (const PatternPiece &piece : pieces)
     {
       const Point a = style.toWorld.Apply(piece.from.x, piece.from.y);
@@ -180,7 +177,7 @@ private:
   {
     CountVisit();
     if (!IsModelEntity(entity))
-      return; // paper space is not part of the drawing's model
+      return;  // paper space is not part of the drawing's model
     const bool withinBlock = context.depth > 0;
     const RecordStyle style = styles.Resolve(entity, context);
     const Affine &m = style.toWorld;
@@ -195,9 +192,15 @@ private:
       AddGeometry(TypeLine, Shape::Segment, style, {p.x, p.y, q.x, q.y});
       break;
     }
-    case EntityKind::Circle: AddConic(TypeCircle, style, EntityShapes::Conic(entity, kind)); break;
-    case EntityKind::Arc: AddConic(TypeArc, style, EntityShapes::Conic(entity, kind)); break;
-    case EntityKind::Ellipse: AddConic(TypeEllipse, style, EntityShapes::Conic(entity, kind)); break;
+    case EntityKind::Circle:
+      AddConic(TypeCircle, style, EntityShapes::Conic(entity, kind));
+      break;
+    case EntityKind::Arc:
+      AddConic(TypeArc, style, EntityShapes::Conic(entity, kind));
+      break;
+    case EntityKind::Ellipse:
+      AddConic(TypeEllipse, style, EntityShapes::Conic(entity, kind));
+      break;
     case EntityKind::LwPolyline:
     case EntityKind::Polyline:
     {
@@ -234,9 +237,15 @@ private:
         AddPoints(TypePolyline, Shape::Path, style, boundary, Closed);
       break;
     }
-    case EntityKind::Face3D: AddFaceEdges(static_cast<dime3DFace *>(entity), style); break;
-    case EntityKind::Text: PlaceLabels(labels.Text(static_cast<dimeText *>(entity), withinBlock), style); break;
-    case EntityKind::MText: PlaceLabels(labels.MText(entity, withinBlock), style); break;
+    case EntityKind::Face3D:
+      AddFaceEdges(static_cast<dime3DFace *>(entity), style);
+      break;
+    case EntityKind::Text:
+      PlaceLabels(labels.Text(static_cast<dimeText *>(entity), withinBlock), style);
+      break;
+    case EntityKind::MText:
+      PlaceLabels(labels.MText(entity, withinBlock), style);
+      break;
     case EntityKind::AttDef:
       // Its tag shows where it stands in model space; a block's definitions
       // become the attributes of its inserts instead.
@@ -260,11 +269,11 @@ private:
         AddDimension(entity, style, context);
       break;
     case EntityKind::Leader:
-      AddAnnotation(style, annotations.Get(entity, withinBlock, [&](bool) {
-        return LeaderAnnotation(entity, tables.dimensions);
-      }));
+      AddAnnotation(
+        style, annotations.Get(entity, withinBlock, [&](bool) { return LeaderAnnotation(entity, tables.dimensions); }));
       break;
-    case EntityKind::Other: break; // viewports: not drawn
+    case EntityKind::Other:
+      break;  // viewports: not drawn
     }
   }
 
@@ -298,9 +307,8 @@ private:
       // Drawn from its definition points instead, as dxflib-based programs
       // write it.
       const bool withinBlock = context.depth > 0;
-      AddAnnotation(style, annotations.Get(dimension, withinBlock, [&](bool) {
-        return DimensionAnnotation(dimension, tables.dimensions);
-      }));
+      AddAnnotation(style, annotations.Get(dimension, withinBlock,
+                                           [&](bool) { return DimensionAnnotation(dimension, tables.dimensions); }));
       return;
     }
     if (context.depth >= MaxBlockDepth)
@@ -322,7 +330,7 @@ private:
   {
     dimeBlock *block = insert->getBlock();
     if (!block)
-      return; // a missing block draws nothing, as in CAD programs
+      return;  // a missing block draws nothing, as in CAD programs
     if (context.depth >= MaxBlockDepth)
       TooDeep(path, block->getName());
     int columns, rows;
@@ -361,7 +369,7 @@ private:
       const Attribute &attribute = attributes[i];
       CountVisit();
       if (attribute.flags & 1)
-        continue; // invisible
+        continue;  // invisible
       const RecordStyle own = styles.Resolve(attribute, owner);
       PlaceLabels(labels.Attribute(attribute, context.depth > 0), own);
     }
@@ -406,7 +414,7 @@ private:
     const double pointSizeSetting = tables.pointSize;
     const double share = pointSizeSetting < 0 ? -pointSizeSetting / 100 : 0.05;
     const Box &box = document.extents;
-    double height = 0; // a flat drawing's width stands in
+    double height = 0;  // a flat drawing's width stands in
     if (!box.IsEmpty())
       height = box.maxY > box.minY ? box.maxY - box.minY : box.maxX - box.minX;
     document.pointSize = pointSizeSetting > 0 ? pointSizeSetting : share * height;
@@ -440,8 +448,8 @@ private:
   StyleResolver styles;
   EntityShapes shapes;
   LabelMaker labels;
-  BlockCache<Annotation> annotations; // of leaders and dimensions without blocks
-  long visits = 0; // block placements and entities, see MaxVisits
+  BlockCache<Annotation> annotations;  // of leaders and dimensions without blocks
+  long visits = 0;                     // block placements and entities, see MaxVisits
 };
 
 namespace
@@ -459,7 +467,7 @@ std::string InFileLines(const std::string &complaint, const DxfScan &scan)
   return complaint.substr(0, at) + "line " + std::to_string(scan.FileLine(textLine));
 }
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<Document> Document::Load(const std::string &path)
 {
@@ -468,7 +476,7 @@ std::unique_ptr<Document> Document::Load(const std::string &path)
   // in the model's destructor: the note covers the model's whole life.
   CrashNote note(path);
   std::unique_ptr<std::FILE, int (*)(std::FILE *)> text(
-      fmemopen(const_cast<char *>(scan.text.data()), scan.text.size(), "r"), &std::fclose);
+    fmemopen(const_cast<char *>(scan.text.data()), scan.text.size(), "r"), &std::fclose);
   if (!text)
     ThrowLoadError(path, std::string("cannot read the drawing: ") + std::strerror(errno));
   dimeInput input;
@@ -487,8 +495,7 @@ std::unique_ptr<Document> Document::Load(const std::string &path)
   }
   if (!read)
   {
-    ThrowLoadError(path, "malformed DXF"
-                             + (complaint.empty() ? "" : " (" + InFileLines(complaint, scan) + ")"));
+    ThrowLoadError(path, "malformed DXF" + (complaint.empty() ? "" : " (" + InFileLines(complaint, scan) + ")"));
   }
   std::unique_ptr<Document> document(new Document);
   DocumentBuilder(path, scan, model, *document).Build();
@@ -529,4 +536,4 @@ const std::string &Document::Text(const Entity &entity) const
   return texts[entity.text];
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -19,7 +19,7 @@ namespace
 constexpr double BulgeStep = 2 * Degrees;
 constexpr int MaxArcSteps = 720;
 
-} // namespace
+}  // namespace
 
 Affine Compose(const Affine &outer, const Affine &inner)
 {
@@ -64,7 +64,7 @@ double Normalized(double angle, double period)
   double r = std::fmod(angle, period);
   if (r < 0)
     r += period;
-  return r < period ? r : 0; // a tiny negative angle rounds up to period
+  return r < period ? r : 0;  // a tiny negative angle rounds up to period
 }
 
 // The counter-clockwise sweep from direction start to direction end, in
@@ -98,13 +98,26 @@ std::vector<RawRecord> RawRecords(const dimeRecordHolder *entity)
     switch (record->typeId())
     {
     case dimeBase::dimeStringRecordType:
-    case dimeBase::dimeHexRecordType: raw.text = param.string_data ? param.string_data : ""; break;
-    case dimeBase::dimeFloatRecordType: raw.number = param.float_data; break;
-    case dimeBase::dimeDoubleRecordType: raw.number = param.double_data; break;
-    case dimeBase::dimeInt8RecordType: raw.number = param.int8_data; break;
-    case dimeBase::dimeInt16RecordType: raw.number = param.int16_data; break;
-    case dimeBase::dimeInt32RecordType: raw.number = param.int32_data; break;
-    default: break;
+    case dimeBase::dimeHexRecordType:
+      raw.text = param.string_data ? param.string_data : "";
+      break;
+    case dimeBase::dimeFloatRecordType:
+      raw.number = param.float_data;
+      break;
+    case dimeBase::dimeDoubleRecordType:
+      raw.number = param.double_data;
+      break;
+    case dimeBase::dimeInt8RecordType:
+      raw.number = param.int8_data;
+      break;
+    case dimeBase::dimeInt16RecordType:
+      raw.number = param.int16_data;
+      break;
+    case dimeBase::dimeInt32RecordType:
+      raw.number = param.int32_data;
+      break;
+    default:
+      break;
     }
     out.push_back(raw);
   }
@@ -124,13 +137,20 @@ bool IntegerGroup(const dimeRecordHolder *holder, int code, int *value)
     record->getValue(param);
     switch (record->typeId())
     {
-    case dimeBase::dimeInt8RecordType: *value = param.int8_data; return true;
-    case dimeBase::dimeInt16RecordType: *value = param.int16_data; return true;
-    case dimeBase::dimeInt32RecordType: *value = param.int32_data; return true;
+    case dimeBase::dimeInt8RecordType:
+      *value = param.int8_data;
+      return true;
+    case dimeBase::dimeInt16RecordType:
+      *value = param.int16_data;
+      return true;
+    case dimeBase::dimeInt32RecordType:
+      *value = param.int32_data;
+      return true;
     case dimeBase::dimeStringRecordType:
       *value = param.string_data ? std::atoi(param.string_data) : 0;
       return true;
-    default: return false;
+    default:
+      return false;
     }
   }
   return false;
@@ -171,4 +191,4 @@ std::string LineTypeKey(const char *name)
   return key == "CONTINUOUS" ? std::string() : key;
 }
 
-} // namespace zulan
+}  // namespace zulan

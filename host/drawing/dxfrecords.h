@@ -115,10 +115,7 @@ public:
     return i < records.size();
   }
   // The group code `ahead` records on, -1 past the end.
-  int CodeAhead(size_t ahead) const
-  {
-    return ahead < records.size() - i ? records[i + ahead].code : -1;
-  }
+  int CodeAhead(size_t ahead) const { return ahead < records.size() - i ? records[i + ahead].code : -1; }
   double NumberAhead(size_t ahead) const { return records[i + ahead].number; }
 
 private:
@@ -142,6 +139,6 @@ void ReadHatch(dimeEntity *entity, PointList *rings, std::vector<PatternLine> *p
 // The boundary of a solid fill; none for a pattern hatch.
 void HatchRings(dimeEntity *entity, PointList *rings);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

@@ -212,8 +212,8 @@ private:
       return;
     if (text.size() > MaxNumberLength)
     {
-      Refuse(line, "a number of " + std::to_string(text.size()) + " characters" + what()
-                       + ", at most " + std::to_string(MaxNumberLength) + ")");
+      Refuse(line, "a number of " + std::to_string(text.size()) + " characters" + what() + ", at most "
+                     + std::to_string(MaxNumberLength) + ")");
     }
     if (type == ValueType::Real)
     {
@@ -227,16 +227,12 @@ private:
     bool tooLarge = false;
     if (!ParseInteger(text, &integer, &tooLarge))
       Refuse(line, Quoted(text) + " is not an integer" + what() + ")");
-    const int bits = type == ValueType::Int8    ? 8
-                     : type == ValueType::Int16 ? 16
-                     : type == ValueType::Int32 ? 32
-                                                 : 64;
-    const long long most = bits == 64 ? std::numeric_limits<long long>::max()
-                                      : (1LL << (bits - 1)) - 1;
+    const int bits = type == ValueType::Int8 ? 8 : type == ValueType::Int16 ? 16 : type == ValueType::Int32 ? 32 : 64;
+    const long long most = bits == 64 ? std::numeric_limits<long long>::max() : (1LL << (bits - 1)) - 1;
     if (tooLarge || integer > most || integer < -most - 1)
     {
-      OutOfRange(line, std::string(text) + " is out of range" + what() + ", " + std::to_string(-most - 1)
-                       + " to " + std::to_string(most) + ")");
+      OutOfRange(line, std::string(text) + " is out of range" + what() + ", " + std::to_string(-most - 1) + " to "
+                         + std::to_string(most) + ")");
     }
   }
 
@@ -249,9 +245,14 @@ private:
 
   void Mark()
   {
-    mark = {codeLine,           scan.text.size(),           emitted,
-            scan.lineJumps.size(), scan.vertices.size(),    scan.polylineStarts.size(),
-            scan.attributes.size(), scan.insertStarts.size()};
+    mark = {codeLine,
+            scan.text.size(),
+            emitted,
+            scan.lineJumps.size(),
+            scan.vertices.size(),
+            scan.polylineStarts.size(),
+            scan.attributes.size(),
+            scan.insertStarts.size()};
   }
 
   // A value libdime cannot keep: an entity holding one is left out, as
@@ -260,8 +261,7 @@ private:
   {
     static const char *const NotEntities[] = {"SECTION", "ENDSEC", "BLOCK", "ENDBLK", "SEQEND", "EOF"};
     const bool entity = (section == "ENTITIES" || section == "BLOCKS") && mark.line != 0
-                        && std::find(std::begin(NotEntities), std::end(NotEntities), object)
-                               == std::end(NotEntities);
+                        && std::find(std::begin(NotEntities), std::end(NotEntities), object) == std::end(NotEntities);
     if (!entity)
       Refuse(line, problem);
     if (skipping)
@@ -276,7 +276,7 @@ private:
     scan.attributes.resize(mark.attributes);
     scan.insertStarts.resize(mark.inserts);
     inPolyline = inInsert = inAttribute = false;
-    afterInsert = object == "ATTRIB"; // more of the insert's attributes may follow
+    afterInsert = object == "ATTRIB";  // more of the insert's attributes may follow
     skipping = true;
     skippingOwner = object == "POLYLINE" || object == "INSERT";
   }
@@ -302,8 +302,8 @@ private:
     {
       if (code == count.code && object == count.object && integer < 0)
       {
-        Refuse(lines.Number(), "a " + object + " gives " + std::to_string(integer)
-                                    + " as a count (group code " + std::to_string(code) + ")");
+        Refuse(lines.Number(), "a " + object + " gives " + std::to_string(integer) + " as a count (group code "
+                                 + std::to_string(code) + ")");
       }
     }
   }
@@ -327,8 +327,8 @@ private:
     const auto [first, added] = sections.emplace(name, sectionStart);
     if (!added)
     {
-      Refuse(sectionStart, "a second " + name + " section (the first starts at line "
-                                + std::to_string(first->second) + ")");
+      Refuse(sectionStart,
+             "a second " + name + " section (the first starts at line " + std::to_string(first->second) + ")");
     }
     sectionStart = 0;
   }
@@ -354,8 +354,7 @@ private:
       CheckLastVertex();
       if (all.size() >= MaxPoints)
       {
-        Refuse(codeLine, "the drawing's LWPOLYLINEs have more than " + std::to_string(MaxPoints)
-                              + " vertices");
+        Refuse(codeLine, "the drawing's LWPOLYLINEs have more than " + std::to_string(MaxPoints) + " vertices");
       }
       all.push_back({real, NAN, 0, 0, 0});
       vertexLine = codeLine;
@@ -373,14 +372,17 @@ private:
     case 40:
     case 41:
       if (count == 0)
-        Refuse(codeLine, "an LWPOLYLINE width (group code " + std::to_string(code)
-                              + ") before the first vertex");
+        Refuse(codeLine, "an LWPOLYLINE width (group code " + std::to_string(code) + ") before the first vertex");
       (code == 40 ? all.back().startWidth : all.back().endWidth) = real;
       return true;
-    case 90: counts.emplace_back(integer, codeLine); return true;
-    case 30: // not part of an LWPOLYLINE, and vertex ids are not drawn
-    case 91: return true;
-    default: return false;
+    case 90:
+      counts.emplace_back(integer, codeLine);
+      return true;
+    case 30:  // not part of an LWPOLYLINE, and vertex ids are not drawn
+    case 91:
+      return true;
+    default:
+      return false;
     }
   }
 
@@ -403,8 +405,8 @@ private:
       if (claimed != (long long)count)
       {
         Refuse(line, "the LWPOLYLINE starting at line " + std::to_string(polylineLine) + " gives "
-                         + std::to_string(claimed) + " as its vertex count but has "
-                         + std::to_string(count) + (count == 1 ? " vertex" : " vertices"));
+                       + std::to_string(claimed) + " as its vertex count but has " + std::to_string(count)
+                       + (count == 1 ? " vertex" : " vertices"));
       }
     }
   }
@@ -436,8 +438,7 @@ private:
     {
       if (scan.attributes.size() >= MaxEntities)
       {
-        Refuse(codeLine, "the drawing has more than " + std::to_string(MaxEntities)
-                              + " attributes");
+        Refuse(codeLine, "the drawing has more than " + std::to_string(MaxEntities) + " attributes");
       }
       scan.attributes.emplace_back();
       inAttribute = true;
@@ -458,29 +459,60 @@ private:
       return false;
     Attribute &a = scan.attributes.back();
     if (embedded)
-      return true; // the multi-line text of an ATTRIB: its group 1 stands in
+      return true;  // the multi-line text of an ATTRIB: its group 1 stands in
     switch (code)
     {
-    case 1: a.value = std::string(value); break;
-    case 8: a.layer = std::string(value); break;
-    case 10: a.x = real; break;
-    case 20: a.y = real; break;
+    case 1:
+      a.value = std::string(value);
+      break;
+    case 8:
+      a.layer = std::string(value);
+      break;
+    case 10:
+      a.x = real;
+      break;
+    case 20:
+      a.y = real;
+      break;
     case 11:
       a.secondX = real;
       a.hasSecond = true;
       break;
-    case 21: a.secondY = real; break;
-    case 40: a.height = real; break;
-    case 41: a.widthFactor = real; break;
-    case 50: a.rotation = real; break;
-    case 62: a.color = int(integer); break;
-    case 70: a.flags = int(integer); break;
-    case 72: a.hJust = int(integer); break;
-    case 74: a.vJust = int(integer); break;
-    case 230: a.extrusionZ = real; break;
-    case 370: a.weight = int(integer); break;
-    case 101: embedded = true; break;
-    default: break;
+    case 21:
+      a.secondY = real;
+      break;
+    case 40:
+      a.height = real;
+      break;
+    case 41:
+      a.widthFactor = real;
+      break;
+    case 50:
+      a.rotation = real;
+      break;
+    case 62:
+      a.color = int(integer);
+      break;
+    case 70:
+      a.flags = int(integer);
+      break;
+    case 72:
+      a.hJust = int(integer);
+      break;
+    case 74:
+      a.vJust = int(integer);
+      break;
+    case 230:
+      a.extrusionZ = real;
+      break;
+    case 370:
+      a.weight = int(integer);
+      break;
+    case 101:
+      embedded = true;
+      break;
+    default:
+      break;
     }
     return true;
   }
@@ -491,29 +523,29 @@ private:
   const std::string &path;
   Lines lines;
   DxfScan scan;
-  size_t emitted = 0;  // pairs in scan.text
-  size_t codeLine = 0; // line of the current pair's group code
+  size_t emitted = 0;   // pairs in scan.text
+  size_t codeLine = 0;  // line of the current pair's group code
   bool sawPair = false;
-  double real = 0;       // the current value, when it is a real number
-  long long integer = 0; // the current value, when it is an integer
+  double real = 0;          // the current value, when it is a real number
+  long long integer = 0;    // the current value, when it is an integer
   std::string object;       // the value of the last group 0: what the pairs describe
-  size_t sectionStart = 0; // line of a 0/SECTION waiting for its name
+  size_t sectionStart = 0;  // line of a 0/SECTION waiting for its name
   std::map<std::string, size_t> sections;
   bool inPolyline = false;
   size_t polylineLine = 0;
   size_t vertexLine = 0;
-  std::vector<std::pair<long long, size_t>> counts; // group 90s of this LWPOLYLINE, with lines
-  bool inInsert = false;    // in an INSERT's own groups
-  bool afterInsert = false; // ATTRIBs may follow
+  std::vector<std::pair<long long, size_t>> counts;  // group 90s of this LWPOLYLINE, with lines
+  bool inInsert = false;                             // in an INSERT's own groups
+  bool afterInsert = false;                          // ATTRIBs may follow
   bool inAttribute = false;
-  bool embedded = false; // in the embedded MTEXT of an ATTRIB (after group 101)
-  std::string section; // the name of the last section begun
+  bool embedded = false;  // in the embedded MTEXT of an ATTRIB (after group 101)
+  std::string section;    // the name of the last section begun
   Checkpoint mark;
-  bool skipping = false;      // leaving out the current object
-  bool skippingOwner = false; // and what belongs to it up to its SEQEND
+  bool skipping = false;       // leaving out the current object
+  bool skippingOwner = false;  // and what belongs to it up to its SEQEND
 };
 
-} // namespace
+}  // namespace
 
 void ThrowLoadError(const std::string &path, const std::string &problem)
 {
@@ -538,8 +570,7 @@ std::vector<LwVertex> DxfScan::Polyline(long index) const
   if (index < 0 || size_t(index) >= polylineStarts.size())
     return {};
   const size_t first = polylineStarts[index];
-  const size_t end = size_t(index) + 1 < polylineStarts.size() ? polylineStarts[index + 1]
-                                                               : vertices.size();
+  const size_t end = size_t(index) + 1 < polylineStarts.size() ? polylineStarts[index + 1] : vertices.size();
   return std::vector<LwVertex>(vertices.begin() + first, vertices.begin() + end);
 }
 
@@ -549,8 +580,7 @@ const Attribute *DxfScan::Attributes(long index, size_t *count) const
   if (index < 0 || size_t(index) >= insertStarts.size())
     return attributes.data();
   const size_t first = insertStarts[index];
-  const size_t end = size_t(index) + 1 < insertStarts.size() ? insertStarts[index + 1]
-                                                             : attributes.size();
+  const size_t end = size_t(index) + 1 < insertStarts.size() ? insertStarts[index + 1] : attributes.size();
   *count = end - first;
   return attributes.data() + first;
 }
@@ -561,4 +591,4 @@ DxfScan ScanDxf(const std::string &path)
   return Scanner(path, bytes).Run();
 }
 
-} // namespace zulan
+}  // namespace zulan

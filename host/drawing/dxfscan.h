@@ -19,8 +19,8 @@ struct LwVertex
 {
   double x;
   double y;
-  double bulge; // 0 for a straight segment to the next vertex
-  double startWidth = 0; // of the segment to the next vertex
+  double bulge;           // 0 for a straight segment to the next vertex
+  double startWidth = 0;  // of the segment to the next vertex
   double endWidth = 0;
 };
 
@@ -28,20 +28,20 @@ struct LwVertex
 // attributes where they cannot be reached.
 struct Attribute
 {
-  double x = 0, y = 0;             // 10/20
-  double secondX = 0, secondY = 0; // 11/21, second alignment point
+  double x = 0, y = 0;              // 10/20
+  double secondX = 0, secondY = 0;  // 11/21, second alignment point
   bool hasSecond = false;
-  double height = 0;      // 40
-  double widthFactor = 1; // 41
-  double rotation = 0;    // 50, degrees
-  int hJust = 0;          // 72
-  int vJust = 0;          // 74
-  int flags = 0;          // 70: 1 invisible
-  int color = 256;        // 62, BYLAYER when absent
-  int weight = -1;        // 370, BYLAYER when absent
-  double extrusionZ = 1;  // 230
+  double height = 0;       // 40
+  double widthFactor = 1;  // 41
+  double rotation = 0;     // 50, degrees
+  int hJust = 0;           // 72
+  int vJust = 0;           // 74
+  int flags = 0;           // 70: 1 invisible
+  int color = 256;         // 62, BYLAYER when absent
+  int weight = -1;         // 370, BYLAYER when absent
+  double extrusionZ = 1;   // 230
   std::string layer = "0";
-  std::string value; // 1
+  std::string value;  // 1
 };
 
 struct DxfScan
@@ -51,7 +51,7 @@ struct DxfScan
   // number in `polylineStarts` instead of its vertex count.
   std::string text;
   std::vector<LwVertex> vertices;
-  std::vector<size_t> polylineStarts; // first vertex of each LWPOLYLINE
+  std::vector<size_t> polylineStarts;  // first vertex of each LWPOLYLINE
   // (pair number in text, file line of its group code) wherever the text's
   // lines stop following the file's: skipped blank lines, left-out vertices.
   std::vector<std::pair<size_t, size_t>> lineJumps;
@@ -65,7 +65,7 @@ struct DxfScan
   // text, and so is the INSERT's group 66: its group 90 holds its number in
   // `insertStarts` instead.
   std::vector<Attribute> attributes;
-  std::vector<size_t> insertStarts; // first attribute of each INSERT
+  std::vector<size_t> insertStarts;  // first attribute of each INSERT
   // Entities left out for holding a value libdime cannot keep, and what the
   // first one was.
   size_t skippedEntities = 0;
@@ -81,6 +81,6 @@ DxfScan ScanDxf(const std::string &path);
 
 [[noreturn]] void ThrowLoadError(const std::string &path, const std::string &problem);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

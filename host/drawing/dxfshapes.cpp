@@ -28,16 +28,14 @@ namespace
 
 // Calls segment(i, next) for each segment between n vertices, and from the
 // last back to the first when closed.
-template <typename Segment>
-void ForEachSegment(size_t n, bool closed, Segment segment)
+template <typename Segment> void ForEachSegment(size_t n, bool closed, Segment segment)
 {
   for (size_t i = 0; i + 1 < n || (closed && n > 1 && i + 1 == n); ++i)
     segment(i, (i + 1) % n);
 }
 
 // A polyline segment's pieces, widths changing evenly along it.
-void AppendWideSegments(Point p0, Point p1, double bulge, double w0, double w1,
-                        std::vector<WideSegment> *segments)
+void AppendWideSegments(Point p0, Point p1, double bulge, double w0, double w1, std::vector<WideSegment> *segments)
 {
   if (!(w0 > 0 || w1 > 0) || !std::isfinite(w0) || !std::isfinite(w1))
     return;
@@ -90,25 +88,45 @@ void WipeoutBoundary(dimeEntity *entity, PointList *points)
   {
     switch (r.code)
     {
-    case 10: at[0] = r.number; break;
-    case 20: at[1] = r.number; break;
-    case 11: u[0] = r.number; break;
-    case 21: u[1] = r.number; break;
-    case 12: v[0] = r.number; break;
-    case 22: v[1] = r.number; break;
-    case 13: size[0] = r.number; break;
-    case 23: size[1] = r.number; break;
-    case 71: clip = int(r.number); break;
-    case 14: corners.push_back({r.number, NAN}); break;
+    case 10:
+      at[0] = r.number;
+      break;
+    case 20:
+      at[1] = r.number;
+      break;
+    case 11:
+      u[0] = r.number;
+      break;
+    case 21:
+      u[1] = r.number;
+      break;
+    case 12:
+      v[0] = r.number;
+      break;
+    case 22:
+      v[1] = r.number;
+      break;
+    case 13:
+      size[0] = r.number;
+      break;
+    case 23:
+      size[1] = r.number;
+      break;
+    case 71:
+      clip = int(r.number);
+      break;
+    case 14:
+      corners.push_back({r.number, NAN});
+      break;
     case 24:
       if (!corners.empty())
         corners.back().y = r.number;
       break;
-    default: break;
+    default:
+      break;
     }
   }
-  corners.erase(std::remove_if(corners.begin(), corners.end(), [](Point p) { return std::isnan(p.y); }),
-                corners.end());
+  corners.erase(std::remove_if(corners.begin(), corners.end(), [](Point p) { return std::isnan(p.y); }), corners.end());
   if (corners.size() < 2)
     corners = {{-0.5, -0.5}, {size[0] - 0.5, size[1] - 0.5}};
   if (corners.size() == 2 || clip == 1)
@@ -128,21 +146,18 @@ bool IsMesh(const dimePolyline *poly)
   return poly->getFlags() & (dimePolyline::IS_POLYFACE_MESH | dimePolyline::IS_POLYMESH_3D);
 }
 
-} // namespace
+}  // namespace
 
 EntityKind KindOf(const char *entityName)
 {
   static const std::unordered_map<std::string, EntityKind> Kinds = {
-      {"LINE", EntityKind::Line},         {"CIRCLE", EntityKind::Circle},
-      {"ARC", EntityKind::Arc},           {"ELLIPSE", EntityKind::Ellipse},
-      {"LWPOLYLINE", EntityKind::LwPolyline}, {"POLYLINE", EntityKind::Polyline},
-      {"SPLINE", EntityKind::Spline},     {"POINT", EntityKind::Point},
-      {"SOLID", EntityKind::Face},        {"TRACE", EntityKind::Face},
-      {"3DFACE", EntityKind::Face3D},
-      {"TEXT", EntityKind::Text},         {"MTEXT", EntityKind::MText},
-      {"ATTDEF", EntityKind::AttDef},     {"WIPEOUT", EntityKind::Wipeout},
-      {"HATCH", EntityKind::Hatch},       {"INSERT", EntityKind::Insert},
-      {"DIMENSION", EntityKind::Dimension}, {"LEADER", EntityKind::Leader}};
+    {"LINE", EntityKind::Line},       {"CIRCLE", EntityKind::Circle},         {"ARC", EntityKind::Arc},
+    {"ELLIPSE", EntityKind::Ellipse}, {"LWPOLYLINE", EntityKind::LwPolyline}, {"POLYLINE", EntityKind::Polyline},
+    {"SPLINE", EntityKind::Spline},   {"POINT", EntityKind::Point},           {"SOLID", EntityKind::Face},
+    {"TRACE", EntityKind::Face},      {"3DFACE", EntityKind::Face3D},         {"TEXT", EntityKind::Text},
+    {"MTEXT", EntityKind::MText},     {"ATTDEF", EntityKind::AttDef},         {"WIPEOUT", EntityKind::Wipeout},
+    {"HATCH", EntityKind::Hatch},     {"INSERT", EntityKind::Insert},         {"DIMENSION", EntityKind::Dimension},
+    {"LEADER", EntityKind::Leader}};
   const auto found = Kinds.find(entityName ? entityName : "");
   return found == Kinds.end() ? EntityKind::Other : found->second;
 }
@@ -206,11 +221,8 @@ LocalConic EntityShapes::Conic(dimeEntity *entity, EntityKind kind)
   const double ratio = ellipse->getMinorMajorRatio();
   const double t0 = Normalized(ellipse->getStartParam(), 2 * Pi);
   const double t1 = t0 + Sweep(ellipse->getStartParam(), ellipse->getEndParam(), 2 * Pi);
-  return {{ellipse->getCenter().x, ellipse->getCenter().y},
-          {major.x, major.y},
-          {-major.y * ratio, major.x * ratio},
-          t0,
-          t1};
+  return {
+    {ellipse->getCenter().x, ellipse->getCenter().y}, {major.x, major.y}, {-major.y * ratio, major.x * ratio}, t0, t1};
 }
 
 bool EntityShapes::MakesPoints(EntityKind kind)
@@ -229,8 +241,7 @@ bool EntityShapes::IsClosed(dimeEntity *entity, EntityKind kind)
 // LWPOLYLINE vertices were read by the scan; the scanned text gives libdime
 // each one's number among them as its vertex count (group 90). Widths are
 // the vertex's own, or the polyline's constant or default width.
-std::vector<EntityShapes::Vertex> EntityShapes::Vertices(dimeEntity *entity, EntityKind kind,
-                                                         bool *closed) const
+std::vector<EntityShapes::Vertex> EntityShapes::Vertices(dimeEntity *entity, EntityKind kind, bool *closed) const
 {
   std::vector<Vertex> vertices;
   *closed = IsClosed(entity, kind);
@@ -276,7 +287,7 @@ std::vector<Point> EntityShapes::MakePoints(dimeEntity *entity, EntityKind kind,
       AppendBulge(vertices[i].at, vertices[next].at, vertices[i].bulge, &made);
     });
     if (closed && made.Size() > 1)
-      made.DropLast(); // back at the start
+      made.DropLast();  // back at the start
   }
   else if (kind == EntityKind::Hatch)
   {
@@ -387,4 +398,4 @@ std::vector<PatternPiece> EntityShapes::MakeHatchPieces(dimeEntity *entity)
   return made;
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -58,8 +58,10 @@ bool HasObjectCoordinates(EntityKind kind)
   case EntityKind::Text:
   case EntityKind::AttDef:
   case EntityKind::Hatch:
-  case EntityKind::Insert: return true;
-  default: return false;
+  case EntityKind::Insert:
+    return true;
+  default:
+    return false;
   }
 }
 
@@ -112,15 +114,14 @@ StyleResolver::OwnStyle ReadOwnStyle(const dimeEntity *entity)
   return style;
 }
 
-} // namespace
+}  // namespace
 
 RecordStyle StyleResolver::Resolve(const dimeEntity *entity, const Context &context)
 {
   RecordStyle style;
   style.layer = PlacedLayer(entity->getLayerName(), context);
   style.aci = Colour(entity->getColorNumber(), style.layer, context);
-  const OwnStyle &own =
-      ownStyles.Get(entity, context.depth > 0, [&](bool) { return ReadOwnStyle(entity); });
+  const OwnStyle &own = ownStyles.Get(entity, context.depth > 0, [&](bool) { return ReadOwnStyle(entity); });
   style.weight = Weight(own.weight, style.layer, context);
   style.toWorld = EntityToWorld(entity, context.toWorld);
   style.lineType = LineType(own.lineType, style.layer, context);
@@ -154,9 +155,9 @@ int StyleResolver::PlacedLayer(const char *name, const Context &context)
 int StyleResolver::Colour(int colour, int layer, const Context &context) const
 {
   if (colour == 256)
-    return layers[layer].aci; // BYLAYER
+    return layers[layer].aci;  // BYLAYER
   if (colour == 0)
-    return context.aci; // BYBLOCK
+    return context.aci;  // BYBLOCK
   const int aci = std::abs(colour);
   return aci >= 1 && aci <= 255 ? aci : 7;
 }
@@ -196,11 +197,11 @@ uint16_t StyleResolver::Dashes(const std::string &lineType, double entityScale, 
   if (found != patternIndex.end())
     return found->second;
   if (dashPatterns.size() > std::numeric_limits<uint16_t>::max())
-    return 0; // out of numbers: drawn continuous
+    return 0;  // out of numbers: drawn continuous
   const uint16_t index = uint16_t(dashPatterns.size());
   dashPatterns.push_back(pattern);
   patternIndex.emplace(pattern, index);
   return index;
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -29,8 +29,7 @@ dimeHeaderSection *HeaderSection(dimeModel &model)
 }
 
 // Calls visit with each entry of the TABLES section's tables of that name.
-template <typename Visit>
-void ForEachTableEntry(dimeModel &model, const char *tableName, Visit visit)
+template <typename Visit> void ForEachTableEntry(dimeModel &model, const char *tableName, Visit visit)
 {
   dimeSection *section = model.findSection("TABLES");
   if (!section || section->typeId() != dimeBase::dimeTablesSectionType)
@@ -54,9 +53,9 @@ void ReadUnits(dimeHeaderSection &header, DrawingTables *tables)
   dimeParam units[1];
   if (header.getVariable("$INSUNITS", codes, units, 1) < 1)
     return;
-  static const std::map<int, double> MillimetresPerUnit = {
-      {1, 25.4},  {2, 304.8},     {3, 1609344}, {4, 1},     {5, 10},   {6, 1000},
-      {7, 1e6},   {8, 25.4e-6},   {9, 0.0254},  {10, 914.4}, {13, 1e-3}, {14, 100}};
+  static const std::map<int, double> MillimetresPerUnit = {{1, 25.4},   {2, 304.8},  {3, 1609344}, {4, 1},
+                                                           {5, 10},     {6, 1000},   {7, 1e6},     {8, 25.4e-6},
+                                                           {9, 0.0254}, {10, 914.4}, {13, 1e-3},   {14, 100}};
   const auto found = MillimetresPerUnit.find(units[0].int16_data);
   if (found != MillimetresPerUnit.end())
     tables->unitsPerMillimetre = 1 / found->second;
@@ -80,10 +79,11 @@ void ReadDimensionVariables(dimeHeaderSection &header, DimensionStyle *style)
 {
   int codes[1];
   dimeParam value[1];
-  const std::pair<const char *, double *> sizes[] = {
-      {"$DIMASZ", &style->arrow},          {"$DIMEXO", &style->extensionOffset},
-      {"$DIMEXE", &style->extensionBeyond}, {"$DIMTXT", &style->textHeight},
-      {"$DIMSCALE", &style->scale}};
+  const std::pair<const char *, double *> sizes[] = {{"$DIMASZ", &style->arrow},
+                                                     {"$DIMEXO", &style->extensionOffset},
+                                                     {"$DIMEXE", &style->extensionBeyond},
+                                                     {"$DIMTXT", &style->textHeight},
+                                                     {"$DIMSCALE", &style->scale}};
   for (const auto &[name, size] : sizes)
   {
     if (header.getVariable(name, codes, value, 1) == 1 && codes[0] == 40 && value[0].double_data >= 0
@@ -106,8 +106,8 @@ void ReadHeader(dimeHeaderSection &header, DrawingTables *tables)
   int codes[1];
   dimeParam value[1];
   // What DEFAULT means, in hundredths of a millimetre.
-  if (header.getVariable("$LWDEFAULT", codes, value, 1) == 1 && codes[0] == 70
-      && value[0].int16_data >= 0 && value[0].int16_data <= MaxWeight)
+  if (header.getVariable("$LWDEFAULT", codes, value, 1) == 1 && codes[0] == 70 && value[0].int16_data >= 0
+      && value[0].int16_data <= MaxWeight)
     tables->defaultWeight = value[0].int16_data;
   ReadUnits(header, tables);
   if (header.getVariable("$PDMODE", codes, value, 1) == 1 && codes[0] == 70)
@@ -147,7 +147,7 @@ void ReadLineTypes(dimeModel &model, DrawingTables *tables)
   });
 }
 
-} // namespace
+}  // namespace
 
 DrawingTables ReadTables(dimeModel &model)
 {
@@ -212,4 +212,4 @@ void ReadLayers(dimeModel &model, LayerTable &layers)
   });
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -73,8 +73,20 @@ int CodePageNumber(const std::string &name)
   const int number = std::atoi(upper.c_str() + prefix.size());
   switch (number)
   {
-  case 874: case 932: case 936: case 949: case 950:
-  case 1250: case 1251: case 1252: case 1253: case 1254: case 1255: case 1256: case 1257: case 1258:
+  case 874:
+  case 932:
+  case 936:
+  case 949:
+  case 950:
+  case 1250:
+  case 1251:
+  case 1252:
+  case 1253:
+  case 1254:
+  case 1255:
+  case 1256:
+  case 1257:
+  case 1258:
     return number;
   default:
     return 0;
@@ -91,7 +103,7 @@ bool IsLeadByte(int codePage, unsigned char byte)
   return false;
 }
 
-} // namespace
+}  // namespace
 
 DxfTextDecoder::DxfTextDecoder(const std::string &version, const std::string &pageName)
 {
@@ -175,7 +187,7 @@ std::string DxfTextDecoder::ToUtf8(const std::string &text) const
         AppendUtf8(0x2300, &out);
       else if (code == '%')
         out += '%';
-      i += 3; // %%u, %%o and %%k toggle underline and the like: dropped
+      i += 3;  // %%u, %%o and %%k toggle underline and the like: dropped
     }
     else if (s[i] == '\\' && i + 6 < n && s[i + 1] == 'U' && s[i + 2] == '+')
     {
@@ -210,4 +222,4 @@ std::string DxfTextToUtf8(const std::string &text)
   return guess.ToUtf8(text);
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -23,13 +23,13 @@ struct CodeRange
 
 // Codes not listed here hold text.
 constexpr CodeRange TypedCodes[] = {
-    {10, 59, ValueType::Real},      {60, 79, ValueType::Int16},     {90, 99, ValueType::Int32},
-    {110, 149, ValueType::Real},    {160, 169, ValueType::Int64},   {170, 179, ValueType::Int16},
-    {210, 239, ValueType::Real},    {270, 275, ValueType::Int8},    {276, 279, ValueType::Int16},
-    {280, 299, ValueType::Int8},    {310, 369, ValueType::Hex},     {370, 389, ValueType::Int16},
-    {390, 399, ValueType::Hex},     {400, 409, ValueType::Int16},   {420, 429, ValueType::Int32},
-    {440, 459, ValueType::Int32},   {460, 469, ValueType::Real},    {480, 481, ValueType::Hex},
-    {1010, 1059, ValueType::Real},  {1060, 1070, ValueType::Int16}, {1071, 1071, ValueType::Int32},
+  {10, 59, ValueType::Real},     {60, 79, ValueType::Int16},     {90, 99, ValueType::Int32},
+  {110, 149, ValueType::Real},   {160, 169, ValueType::Int64},   {170, 179, ValueType::Int16},
+  {210, 239, ValueType::Real},   {270, 275, ValueType::Int8},    {276, 279, ValueType::Int16},
+  {280, 299, ValueType::Int8},   {310, 369, ValueType::Hex},     {370, 389, ValueType::Int16},
+  {390, 399, ValueType::Hex},    {400, 409, ValueType::Int16},   {420, 429, ValueType::Int32},
+  {440, 459, ValueType::Int32},  {460, 469, ValueType::Real},    {480, 481, ValueType::Hex},
+  {1010, 1059, ValueType::Real}, {1060, 1070, ValueType::Int16}, {1071, 1071, ValueType::Int32},
 };
 
 bool IsDigit(char ch)
@@ -45,12 +45,11 @@ size_t Digits(std::string_view text, size_t at)
   return end - at;
 }
 
-} // namespace
+}  // namespace
 
 ValueType TypeOf(int code)
 {
-  static const std::vector<ValueType> types = []
-  {
+  static const std::vector<ValueType> types = [] {
     std::vector<ValueType> all(MaxGroupCode + 1, ValueType::Text);
     for (const CodeRange &range : TypedCodes)
       std::fill(all.begin() + range.first, all.begin() + range.last + 1, range.type);
@@ -65,8 +64,7 @@ bool ParseInteger(std::string_view text, long long *value, bool *tooLarge)
   if (Digits(text, sign) == 0 || Digits(text, sign) + sign != text.size())
     return false;
   const char *begin = text.data() + (text[0] == '+' ? 1 : 0);
-  *tooLarge = std::from_chars(begin, text.data() + text.size(), *value).ec
-              == std::errc::result_out_of_range;
+  *tooLarge = std::from_chars(begin, text.data() + text.size(), *value).ec == std::errc::result_out_of_range;
   return true;
 }
 
@@ -113,15 +111,22 @@ const char *TypeName(ValueType type)
 {
   switch (type)
   {
-  case ValueType::Real: return "a real number";
-  case ValueType::Int8: return "an 8-bit integer";
-  case ValueType::Int16: return "a 16-bit integer";
-  case ValueType::Int32: return "a 32-bit integer";
-  case ValueType::Int64: return "a 64-bit integer";
-  case ValueType::Hex: return "a hexadecimal handle or data";
-  case ValueType::Text: break;
+  case ValueType::Real:
+    return "a real number";
+  case ValueType::Int8:
+    return "an 8-bit integer";
+  case ValueType::Int16:
+    return "a 16-bit integer";
+  case ValueType::Int32:
+    return "a 32-bit integer";
+  case ValueType::Int64:
+    return "a 64-bit integer";
+  case ValueType::Hex:
+    return "a hexadecimal handle or data";
+  case ValueType::Text:
+    break;
   }
   return "text";
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -35,6 +35,6 @@ bool ParseInteger(std::string_view text, long long *value, bool *tooLarge);
 // or hexadecimal. False for malformed text; an overflow gives an infinity.
 bool ParseReal(std::string_view text, double *value);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

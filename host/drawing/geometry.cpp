@@ -16,10 +16,8 @@ namespace
 void AddConicExtents(const double *g, Box *box)
 {
   const double t0 = g[6], t1 = g[7];
-  auto add = [&](double t)
-  {
-    box->Add(g[0] + g[2] * std::cos(t) + g[4] * std::sin(t),
-             g[1] + g[3] * std::cos(t) + g[5] * std::sin(t));
+  auto add = [&](double t) {
+    box->Add(g[0] + g[2] * std::cos(t) + g[4] * std::sin(t), g[1] + g[3] * std::cos(t) + g[5] * std::sin(t));
   };
   add(t0);
   add(t1);
@@ -34,7 +32,7 @@ void AddConicExtents(const double *g, Box *box)
   }
 }
 
-} // namespace
+}  // namespace
 
 void Box::Add(double x, double y)
 {
@@ -56,7 +54,7 @@ void Box::Add(const Box &other)
 
 ViewMapping::ViewMapping(double worldX1, double worldY1, double worldX2, double worldY2, double pixelXa, double pixelYa,
                          double pixelXb, double pixelYb)
-    : x1(worldX1), y2(worldY2), xa(pixelXa), ya(pixelYa)
+  : x1(worldX1), y2(worldY2), xa(pixelXa), ya(pixelYa)
 {
   const double wx = worldX2 - worldX1, wy = worldY2 - worldY1;
   const bool xOk = std::isfinite(wx) && wx != 0 && std::isfinite(pixelXb - pixelXa);
@@ -112,14 +110,15 @@ Box EntityExtents(const Document &document, const Entity &entity)
   case Shape::Dot:
   {
     // The symbol $PDMODE draws round the point, when there is one.
-    const double half = PointFigure(document.PointMode()) > 1 || (document.PointMode() & 96)
-                            ? document.PointSize() / 2
-                            : 0;
+    const double half =
+      PointFigure(document.PointMode()) > 1 || (document.PointMode() & 96) ? document.PointSize() / 2 : 0;
     box.Add(g[0] - half, g[1] - half);
     box.Add(g[0] + half, g[1] + half);
     break;
   }
-  case Shape::Conic: AddConicExtents(g, &box); break;
+  case Shape::Conic:
+    AddConicExtents(g, &box);
+    break;
   case Shape::Path:
   case Shape::Polygon:
   {
@@ -127,7 +126,7 @@ Box EntityExtents(const Document &document, const Entity &entity)
     const Point *points = document.Points(entity, &count);
     for (uint32_t i = 0; i < count; ++i)
     {
-      box.Add(points[i].x, points[i].y); // NaN ring breaks are skipped
+      box.Add(points[i].x, points[i].y);  // NaN ring breaks are skipped
     }
     break;
   }
@@ -139,4 +138,4 @@ Box EntityExtents(const Document &document, const Entity &entity)
   return box;
 }
 
-} // namespace zulan
+}  // namespace zulan

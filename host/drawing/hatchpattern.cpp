@@ -17,7 +17,6 @@ namespace zulan
 namespace
 {
 
-
 struct Edge
 {
   Point p, q;
@@ -57,7 +56,7 @@ class Family
 {
 public:
   Family(const PatternLine &line, size_t pieceLimit, double *workLeft, std::vector<PatternPiece> *pieces)
-      : dashes(line.dashes), maxPieces(pieceLimit), work(workLeft), out(pieces)
+    : dashes(line.dashes), maxPieces(pieceLimit), work(workLeft), out(pieces)
   {
     const double radians = line.angle * Degrees;
     dir = {std::cos(radians), std::sin(radians)};
@@ -149,7 +148,7 @@ public:
     {
       if (hits[i + 1].first != hits[i].first)
       {
-        ++i; // an odd crossing left by rounding: no inside to pair it with
+        ++i;  // an odd crossing left by rounding: no inside to pair it with
         continue;
       }
       if (hits[i + 1].second - hits[i].second > touch)
@@ -192,8 +191,8 @@ private:
     if (out->size() >= maxPieces)
       throw PatternTooLarge();
     const double v = LineV(line);
-    out->push_back({{dir.x * ua + across.x * v, dir.y * ua + across.y * v},
-                     {dir.x * ub + across.x * v, dir.y * ub + across.y * v}});
+    out->push_back(
+      {{dir.x * ua + across.x * v, dir.y * ua + across.y * v}, {dir.x * ub + across.x * v, dir.y * ub + across.y * v}});
   }
 
   // The inside stretch [ua, ub] of a line, dashed. The pattern's phase runs
@@ -237,7 +236,7 @@ private:
   }
 
   std::vector<double> dashes;
-  std::vector<double> starts; // where each dash starts in the period
+  std::vector<double> starts;  // where each dash starts in the period
   double period = 0;
   size_t maxPieces;
   double *work;
@@ -247,11 +246,10 @@ private:
   double v0 = 0, spacing = 1, shift = 0, u0 = 0;
 };
 
-} // namespace
+}  // namespace
 
-std::vector<PatternPiece> PatternPieces(const std::vector<Point> &rings,
-                                        const std::vector<PatternLine> &lines, size_t maxPieces,
-                                        double *work)
+std::vector<PatternPiece> PatternPieces(const std::vector<Point> &rings, const std::vector<PatternLine> &lines,
+                                        size_t maxPieces, double *work)
 {
   std::vector<PatternPiece> pieces;
   if (lines.empty())
@@ -262,4 +260,4 @@ std::vector<PatternPiece> PatternPieces(const std::vector<Point> &rings,
   return pieces;
 }
 
-} // namespace zulan
+}  // namespace zulan

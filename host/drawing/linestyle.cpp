@@ -11,10 +11,22 @@ namespace zulan
 namespace
 {
 
-Point Plus(Point a, Point b) { return {a.x + b.x, a.y + b.y}; }
-Point Minus(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
-Point Times(Point a, double k) { return {a.x * k, a.y * k}; }
-double Cross(Point a, Point b) { return a.x * b.y - a.y * b.x; }
+Point Plus(Point a, Point b)
+{
+  return {a.x + b.x, a.y + b.y};
+}
+Point Minus(Point a, Point b)
+{
+  return {a.x - b.x, a.y - b.y};
+}
+Point Times(Point a, double k)
+{
+  return {a.x * k, a.y * k};
+}
+double Cross(Point a, Point b)
+{
+  return a.x * b.y - a.y * b.x;
+}
 
 // Joins reaching further than this many half widths are bevelled.
 constexpr double MiterLimit = 4;
@@ -42,8 +54,7 @@ public:
     if (area > 0)
       out->insert(out->end(), ring.begin(), ring.end());
     else
-      out->insert(out->end(), std::make_reverse_iterator(ring.end()),
-                   std::make_reverse_iterator(ring.begin()));
+      out->insert(out->end(), std::make_reverse_iterator(ring.end()), std::make_reverse_iterator(ring.begin()));
   }
 
 private:
@@ -60,9 +71,9 @@ Edges SegmentEdges(const WideSegment &s)
 {
   const Point d = Minus(s.b, s.a);
   const double length = std::hypot(d.x, d.y);
-  const Point n{-d.y / length, d.x / length}; // left normal
-  return {Plus(s.a, Times(n, s.wa / 2)), Plus(s.b, Times(n, s.wb / 2)),
-          Minus(s.a, Times(n, s.wa / 2)), Minus(s.b, Times(n, s.wb / 2))};
+  const Point n{-d.y / length, d.x / length};  // left normal
+  return {Plus(s.a, Times(n, s.wa / 2)), Plus(s.b, Times(n, s.wb / 2)), Minus(s.a, Times(n, s.wa / 2)),
+          Minus(s.b, Times(n, s.wb / 2))};
 }
 
 // The corner where the edge p0-p1 and the edge q0-q1 meet, when it is
@@ -79,7 +90,7 @@ bool Miter(Point p0, Point p1, Point q0, Point q1, Point at, double reach, Point
   return std::hypot(away.x, away.y) <= reach;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<Point> WideOutline(const std::vector<WideSegment> &path, bool closed, size_t room)
 {
@@ -205,4 +216,4 @@ void DashWalker::Walk(Point a, Point b, double from, double to, Sink &sink)
   }
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -47,15 +47,14 @@ struct Piece
 struct Paragraph
 {
   std::vector<Piece> pieces;
-  double height; // the height in effect at its end, for an empty line
+  double height;  // the height in effect at its end, for an empty line
 };
 
 // The ACI whose default palette colour is nearest to a COLORREF 0x00BBGGRR
 // (the byte order of \c values).
 int NearestAci(uint32_t colorref)
 {
-  static const Palette &palette = []() -> const Palette &
-  {
+  static const Palette &palette = []() -> const Palette & {
     static Palette p;
     SetDefaultPalette(p);
     return p;
@@ -84,7 +83,7 @@ class Parser
 {
 public:
   Parser(const std::string &text, double height, size_t countLimit)
-      : s(text), style{height, MTextEntityColour}, limit(countLimit)
+    : s(text), style{height, MTextEntityColour}, limit(countLimit)
   {
   }
 
@@ -134,17 +133,23 @@ private:
     switch (code)
     {
     case 'P':
-    case 'X': // the line between a dimension's upper and lower text
-    case 'N': // a column break: one column here
+    case 'X':  // the line between a dimension's upper and lower text
+    case 'N':  // a column break: one column here
       paragraphs.back().height = style.height;
       paragraphs.push_back({{}, style.height});
       ++items;
       break;
-    case '~': Add("\xC2\xA0"); break; // no break here
+    case '~':
+      Add("\xC2\xA0");
+      break;  // no break here
     case '\\':
     case '{':
-    case '}': Add(std::string(1, code)); break;
-    case 'S': Stacked(); break;
+    case '}':
+      Add(std::string(1, code));
+      break;
+    case 'S':
+      Stacked();
+      break;
     case 'H':
     {
       const double value = Number();
@@ -161,7 +166,7 @@ private:
     {
       const double value = Number();
       if (value == 0 || value == 256)
-        style.aci = MTextEntityColour; // BYBLOCK, BYLAYER: the entity's
+        style.aci = MTextEntityColour;  // BYBLOCK, BYLAYER: the entity's
       else if (value >= 1 && value <= 255 && value == std::floor(value))
         style.aci = int(value);
       Terminator();
@@ -178,13 +183,13 @@ private:
     case 'A':
     case 'Q':
     case 'T':
-    case 'W': // alignment, slant, tracking, width: drawn without them
+    case 'W':  // alignment, slant, tracking, width: drawn without them
       Number();
       Terminator();
       break;
     case 'f':
     case 'F':
-    case 'p': // fonts and paragraph settings run to the semicolon
+    case 'p':  // fonts and paragraph settings run to the semicolon
       while (i < s.size() && s[i] != ';')
         ++i;
       Terminator();
@@ -224,8 +229,7 @@ private:
   double Number()
   {
     size_t end = i;
-    while (end < s.size() && end - i < MaxNumberLength && s[end] != '\0'
-           && std::strchr("+-.0123456789eE", s[end]))
+    while (end < s.size() && end - i < MaxNumberLength && s[end] != '\0' && std::strchr("+-.0123456789eE", s[end]))
       ++end;
     const std::string digits = s.substr(i, end - i);
     char *stop = nullptr;
@@ -261,7 +265,7 @@ private:
   const std::string &s;
   size_t i = 0;
   Style style;
-  std::vector<Style> saved; // of the open { } groups
+  std::vector<Style> saved;  // of the open { } groups
   std::vector<Paragraph> paragraphs;
   size_t limit;
   size_t items = 0;
@@ -329,7 +333,7 @@ public:
         for (; end < pieces.size() && !pieces[end].space; ++end)
           wordWidth += Width(pieces[end]);
         if (word == end)
-          break; // spaces at the end of the paragraph
+          break;  // spaces at the end of the paragraph
         if (wrap && hasWord && lines.back().width + spaces + wordWidth > format.width)
         {
           lines.emplace_back();
@@ -361,8 +365,7 @@ private:
   {
     Line &line = lines.back();
     const double ems = advances.Ems(piece.text);
-    if (!line.runs.empty() && line.runs.back().height == piece.style.height
-        && line.runs.back().aci == piece.style.aci)
+    if (!line.runs.empty() && line.runs.back().height == piece.style.height && line.runs.back().aci == piece.style.aci)
     {
       line.runs.back().text += piece.text;
       line.runs.back().advanceEms += ems;
@@ -387,7 +390,7 @@ private:
     double spacing = format.spacing;
     if (!(spacing > 0) || !std::isfinite(spacing))
       spacing = 1;
-    spacing = std::clamp(spacing, 0.25, 4.0); // the range CAD programs allow
+    spacing = std::clamp(spacing, 0.25, 4.0);  // the range CAD programs allow
     std::vector<double> baselines;
     double y = 0;
     for (size_t i = 0; i < lines.size(); ++i)
@@ -415,10 +418,9 @@ private:
   Advances advances;
 };
 
-} // namespace
+}  // namespace
 
-bool LayoutMText(const std::string &utf8, const MTextFormat &format, size_t limit,
-                 std::vector<MTextRun> *runs)
+bool LayoutMText(const std::string &utf8, const MTextFormat &format, size_t limit, std::vector<MTextRun> *runs)
 {
   runs->clear();
   if (!(format.height > 0 && format.height <= MaxHeight))
@@ -429,4 +431,4 @@ bool LayoutMText(const std::string &utf8, const MTextFormat &format, size_t limi
   return Layout(format, limit).Run(paragraphs, runs);
 }
 
-} // namespace zulan
+}  // namespace zulan

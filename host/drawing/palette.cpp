@@ -21,7 +21,7 @@ uint32_t Rgb(int r, int g, int b)
 uint32_t HueShade(int aci)
 {
   static const int Levels[5] = {255, 204, 153, 127, 76};
-  const int hue = (aci / 10 - 1) * 15; // degrees
+  const int hue = (aci / 10 - 1) * 15;  // degrees
   const int shade = aci % 10;
   const double v = Levels[shade / 2];
   const int sector = hue / 60;
@@ -65,9 +65,9 @@ uint32_t HueShade(int aci)
 
 uint32_t AciColor(int aci)
 {
-  static const uint32_t Named[10] = {
-      Rgb(0, 0, 0),   Rgb(255, 0, 0),   Rgb(255, 255, 0),   Rgb(0, 255, 0),     Rgb(0, 255, 255),
-      Rgb(0, 0, 255), Rgb(255, 0, 255), Rgb(255, 255, 255), Rgb(128, 128, 128), Rgb(192, 192, 192)};
+  static const uint32_t Named[10] = {Rgb(0, 0, 0),       Rgb(255, 0, 0),    Rgb(255, 255, 0), Rgb(0, 255, 0),
+                                     Rgb(0, 255, 255),   Rgb(0, 0, 255),    Rgb(255, 0, 255), Rgb(255, 255, 255),
+                                     Rgb(128, 128, 128), Rgb(192, 192, 192)};
   if (aci >= 0 && aci < 10)
     return Named[aci];
   if (aci >= 250 && aci <= 255)
@@ -78,7 +78,7 @@ uint32_t AciColor(int aci)
   return HueShade(aci);
 }
 
-} // namespace
+}  // namespace
 
 uint8_t PaletteIndexForAci(int aci)
 {
@@ -100,4 +100,4 @@ void SetDefaultPalette(Palette &palette)
   palette[WhiteIndex] = 0xFFFFFF;
 }
 
-} // namespace zulan
+}  // namespace zulan

@@ -21,7 +21,7 @@ bool Finite(double value)
   return std::isfinite(value);
 }
 
-} // namespace
+}  // namespace
 
 std::vector<Point> SplinePoints(const SplineData &spline, size_t limit)
 {
@@ -107,4 +107,4 @@ std::vector<Point> SplinePoints(const SplineData &spline, size_t limit)
   return points;
 }
 
-} // namespace zulan
+}  // namespace zulan

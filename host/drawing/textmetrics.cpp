@@ -32,4 +32,4 @@ double TextAdvanceEms(const std::string &utf8)
   return extents.x_advance / Size;
 }
 
-} // namespace zulan
+}  // namespace zulan

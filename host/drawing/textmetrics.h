@@ -13,6 +13,6 @@ extern const char FontFamily[];
 // Advance width of a UTF-8 string in ems.
 double TextAdvanceEms(const std::string &utf8);
 
-} // namespace zulan
+}  // namespace zulan
 
 #endif

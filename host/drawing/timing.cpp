@@ -34,8 +34,8 @@ int main(int argc, char **argv)
     const double x1 = x(random), y1 = y(random);
     const double x2 = longLine ? x(random) : x1 + step(random);
     const double y2 = longLine ? y(random) : y1 + step(random);
-    std::fprintf(file, "0\nLINE\n8\n0\n62\n%d\n%s10\n%.3f\n20\n%.3f\n11\n%.3f\n21\n%.3f\n",
-                 1 + i % 250, i >= 2 * Lines ? "6\nDASHED\n" : "", x1, y1, x2, y2);
+    std::fprintf(file, "0\nLINE\n8\n0\n62\n%d\n%s10\n%.3f\n20\n%.3f\n11\n%.3f\n21\n%.3f\n", 1 + i % 250,
+                 i >= 2 * Lines ? "6\nDASHED\n" : "", x1, y1, x2, y2);
   }
   std::fprintf(file, "0\nENDSEC\n0\nEOF\n");
   std::fclose(file);
@@ -50,8 +50,7 @@ int main(int argc, char **argv)
   zulan::SetDefaultPalette(palette);
   const zulan::ViewMapping view(0, 0, 4000, 3000, 0, 0, Width, Height);
   const std::vector<zulan::Entity> &all = document->Entities();
-  const char *const kinds[3] = {"long (random end points)", "short (up to 100 px)",
-                                "long and dashed"};
+  const char *const kinds[3] = {"long (random end points)", "short (up to 100 px)", "long and dashed"};
   for (int half = 0; half < 3; ++half)
   {
     double best = 1e9;
@@ -65,11 +64,10 @@ int main(int argc, char **argv)
         {
           canvas.Draw(*document, all[i], view, palette);
         }
-      } // includes clearing the bitmap and the canvas' final flush
+      }  // includes clearing the bitmap and the canvas' final flush
       best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
     }
-    std::printf("%d %s lines into %d x %d, best of 3: %.3f s\n", Lines, kinds[half], Width,
-                Height, best);
+    std::printf("%d %s lines into %d x %d, best of 3: %.3f s\n", Lines, kinds[half], Width, Height, best);
   }
   std::printf("loading %d lines from DXF: %.3f s\n", 3 * Lines, loadSeconds);
   std::remove(path);

@@ -22,9 +22,18 @@ using test::UnitView;
 
 // Arrows 10 long ($DIMASZ 5 x $DIMSCALE 2), extension lines 2 off the object
 // and 3 beyond, text 6 high, one decimal.
-const std::string Header = Groups({{9, "$DIMASZ"}, {40, "5"}, {9, "$DIMSCALE"}, {40, "2"},
-                                   {9, "$DIMEXO"}, {40, "1"}, {9, "$DIMEXE"}, {40, "1.5"},
-                                   {9, "$DIMTXT"}, {40, "3"}, {9, "$DIMDEC"}, {70, "1"}});
+const std::string Header = Groups({{9, "$DIMASZ"},
+                                   {40, "5"},
+                                   {9, "$DIMSCALE"},
+                                   {40, "2"},
+                                   {9, "$DIMEXO"},
+                                   {40, "1"},
+                                   {9, "$DIMEXE"},
+                                   {40, "1.5"},
+                                   {9, "$DIMTXT"},
+                                   {40, "3"},
+                                   {9, "$DIMDEC"},
+                                   {70, "1"}});
 
 std::vector<std::string> Texts(const Document &document)
 {
@@ -42,14 +51,22 @@ TEST(LeaderTest, PathWithAnArrowheadAtItsFirstVertexWhenAsked)
   for (const std::string arrow : {"1", "0"})
   {
     SCOPED_TRACE(arrow);
-    const std::string leader = Groups({{0, "LEADER"}, {8, "0"}, {3, "Standard"}, {71, arrow}, {76, "3"},
-                                       {10, "20"}, {20, "50"}, {10, "80"}, {20, "50"}, {10, "80"},
+    const std::string leader = Groups({{0, "LEADER"},
+                                       {8, "0"},
+                                       {3, "Standard"},
+                                       {71, arrow},
+                                       {76, "3"},
+                                       {10, "20"},
+                                       {20, "50"},
+                                       {10, "80"},
+                                       {20, "50"},
+                                       {10, "80"},
                                        {20, "80"}});
     Picture picture;
     picture.Draw(*LoadText(DxfFile("", "", leader, Header)), UnitView);
-    EXPECT_GE(picture.InkRow(50), 60);       // first segment
-    EXPECT_GE(picture.InkColumn(80), 30);    // second
-    EXPECT_EQ(picture.InkColumn(50), 1);     // a plain line half-way
+    EXPECT_GE(picture.InkRow(50), 60);     // first segment
+    EXPECT_GE(picture.InkColumn(80), 30);  // second
+    EXPECT_EQ(picture.InkColumn(50), 1);   // a plain line half-way
     // The arrowhead: 10 long from the tip at x 20, 10/3 wide at its base.
     const int head = picture.InkIn(21, 45, 30, 56);
     if (arrow == "1")
@@ -73,38 +90,62 @@ struct DimensionCase
 TEST(DimensionTest, WithoutItsBlockDrawnFromItsDefinitionPoints)
 {
   const DimensionCase cases[] = {
-      {"linear", {{70, "0"}, {13, "20"}, {23, "20"}, {14, "80"}, {24, "20"}, {10, "80"}, {20, "40"},
-                  {11, "50"}, {21, "46"}},
-       {"60.0"}},
-      {"override", {{70, "32"}, {1, "L=<> mm"}, {13, "20"}, {23, "20"}, {14, "80"}, {24, "20"},
-                    {10, "80"}, {20, "40"}, {11, "50"}, {21, "46"}},
-       {"L=60.0 mm"}},
-      {"rotated", {{70, "0"}, {50, "90"}, {13, "20"}, {23, "20"}, {14, "20"}, {24, "80"}, {10, "40"},
-                   {20, "80"}},
-       {"60.0"}},
-      {"aligned", {{70, "1"}, {13, "20"}, {23, "20"}, {14, "60"}, {24, "50"}, {10, "48"}, {20, "66"}},
-       {"50.0"}},
-      {"diameter", {{70, "3"}, {15, "30"}, {25, "50"}, {10, "70"}, {20, "50"}}, {"\u230040.0"}},
-      {"radius", {{70, "4"}, {10, "50"}, {20, "50"}, {15, "80"}, {25, "50"}}, {"R30.0"}},
-      {"two lines", {{70, "2"}, {13, "20"}, {23, "20"}, {14, "80"}, {24, "20"}, {15, "20"}, {25, "20"},
-                     {10, "60"}, {20, "60"}, {16, "60"}, {26, "40"}},
-       {"45\u00B0"}},
-      {"two lines, the other sector", {{70, "2"}, {13, "20"}, {23, "20"}, {14, "80"}, {24, "20"},
-                                       {15, "20"}, {25, "20"}, {10, "60"}, {20, "60"}, {16, "10"},
-                                       {26, "40"}},
-       {"135\u00B0"}},
-      {"three points", {{70, "5"}, {15, "50"}, {25, "50"}, {13, "80"}, {23, "50"}, {14, "50"}, {24, "80"},
-                        {10, "70"}, {20, "70"}},
-       {"90\u00B0"}},
-      {"three points, reflex", {{70, "5"}, {15, "50"}, {25, "50"}, {13, "80"}, {23, "50"}, {14, "50"},
-                                {24, "80"}, {10, "30"}, {20, "30"}},
-       {"270\u00B0"}},
-      {"ordinate x", {{70, "70"}, {10, "5"}, {20, "0"}, {13, "35"}, {23, "20"}, {14, "35"}, {24, "40"}},
-       {"30.0"}},
-      {"ordinate y", {{70, "6"}, {10, "5"}, {20, "0"}, {13, "35"}, {23, "20"}, {14, "55"}, {24, "20"}},
-       {"20.0"}},
-      {"unknown type", {{70, "7"}, {13, "20"}, {23, "20"}, {14, "80"}, {24, "20"}, {10, "80"}, {20, "40"}},
-       {}},
+    {"linear",
+     {{70, "0"}, {13, "20"}, {23, "20"}, {14, "80"}, {24, "20"}, {10, "80"}, {20, "40"}, {11, "50"}, {21, "46"}},
+     {"60.0"}},
+    {"override",
+     {{70, "32"},
+      {1, "L=<> mm"},
+      {13, "20"},
+      {23, "20"},
+      {14, "80"},
+      {24, "20"},
+      {10, "80"},
+      {20, "40"},
+      {11, "50"},
+      {21, "46"}},
+     {"L=60.0 mm"}},
+    {"rotated",
+     {{70, "0"}, {50, "90"}, {13, "20"}, {23, "20"}, {14, "20"}, {24, "80"}, {10, "40"}, {20, "80"}},
+     {"60.0"}},
+    {"aligned", {{70, "1"}, {13, "20"}, {23, "20"}, {14, "60"}, {24, "50"}, {10, "48"}, {20, "66"}}, {"50.0"}},
+    {"diameter", {{70, "3"}, {15, "30"}, {25, "50"}, {10, "70"}, {20, "50"}}, {"\u230040.0"}},
+    {"radius", {{70, "4"}, {10, "50"}, {20, "50"}, {15, "80"}, {25, "50"}}, {"R30.0"}},
+    {"two lines",
+     {{70, "2"},
+      {13, "20"},
+      {23, "20"},
+      {14, "80"},
+      {24, "20"},
+      {15, "20"},
+      {25, "20"},
+      {10, "60"},
+      {20, "60"},
+      {16, "60"},
+      {26, "40"}},
+     {"45\u00B0"}},
+    {"two lines, the other sector",
+     {{70, "2"},
+      {13, "20"},
+      {23, "20"},
+      {14, "80"},
+      {24, "20"},
+      {15, "20"},
+      {25, "20"},
+      {10, "60"},
+      {20, "60"},
+      {16, "10"},
+      {26, "40"}},
+     {"135\u00B0"}},
+    {"three points",
+     {{70, "5"}, {15, "50"}, {25, "50"}, {13, "80"}, {23, "50"}, {14, "50"}, {24, "80"}, {10, "70"}, {20, "70"}},
+     {"90\u00B0"}},
+    {"three points, reflex",
+     {{70, "5"}, {15, "50"}, {25, "50"}, {13, "80"}, {23, "50"}, {14, "50"}, {24, "80"}, {10, "30"}, {20, "30"}},
+     {"270\u00B0"}},
+    {"ordinate x", {{70, "70"}, {10, "5"}, {20, "0"}, {13, "35"}, {23, "20"}, {14, "35"}, {24, "40"}}, {"30.0"}},
+    {"ordinate y", {{70, "6"}, {10, "5"}, {20, "0"}, {13, "35"}, {23, "20"}, {14, "55"}, {24, "20"}}, {"20.0"}},
+    {"unknown type", {{70, "7"}, {13, "20"}, {23, "20"}, {14, "80"}, {24, "20"}, {10, "80"}, {20, "40"}}, {}},
   };
   for (const DimensionCase &c : cases)
   {
@@ -122,32 +163,59 @@ TEST(DimensionTest, WithoutItsBlockDrawnFromItsDefinitionPoints)
 
 TEST(DimensionTest, LinearLinesArrowsAndText)
 {
-  const std::string dimension = Groups({{0, "DIMENSION"}, {8, "0"}, {70, "0"}, {13, "20"}, {23, "20"},
-                                        {14, "80"}, {24, "20"}, {10, "80"}, {20, "40"}, {11, "50"},
+  const std::string dimension = Groups({{0, "DIMENSION"},
+                                        {8, "0"},
+                                        {70, "0"},
+                                        {13, "20"},
+                                        {23, "20"},
+                                        {14, "80"},
+                                        {24, "20"},
+                                        {10, "80"},
+                                        {20, "40"},
+                                        {11, "50"},
                                         {21, "50"}});
   Picture picture;
   picture.Draw(*LoadText(DxfFile("", "", dimension, Header)), UnitView);
-  EXPECT_GE(picture.InkRow(60), 55);                 // the dimension line at y 40
-  EXPECT_GE(picture.InkIn(20, 57, 21, 79), 20);      // extension line from y 22 to 43
-  EXPECT_EQ(picture.InkIn(15, 79, 85, 100), 0);      // not at the object (y 20, 2 off)
-  EXPECT_EQ(picture.InkIn(0, 0, 100, 35), 0);        // not beyond y 43 ...
-  EXPECT_GT(picture.InkIn(40, 45, 60, 56), 20);      // ... but for the text at y 50
-  EXPECT_GE(picture.InkIn(21, 55, 30, 66), 15);      // arrowheads at both ends
+  EXPECT_GE(picture.InkRow(60), 55);             // the dimension line at y 40
+  EXPECT_GE(picture.InkIn(20, 57, 21, 79), 20);  // extension line from y 22 to 43
+  EXPECT_EQ(picture.InkIn(15, 79, 85, 100), 0);  // not at the object (y 20, 2 off)
+  EXPECT_EQ(picture.InkIn(0, 0, 100, 35), 0);    // not beyond y 43 ...
+  EXPECT_GT(picture.InkIn(40, 45, 60, 56), 20);  // ... but for the text at y 50
+  EXPECT_GE(picture.InkIn(21, 55, 30, 66), 15);  // arrowheads at both ends
   EXPECT_GE(picture.InkIn(71, 55, 80, 66), 15);
-  EXPECT_LE(picture.InkIn(35, 55, 65, 66), 30);      // a plain line between them
+  EXPECT_LE(picture.InkIn(35, 55, 65, 66), 30);  // a plain line between them
 }
 
 TEST(DimensionTest, ItsBlockIsDrawnWhenItHasOne)
 {
-  const std::string block = Groups({{0, "BLOCK"}, {8, "0"}, {2, "*D1"}, {70, "1"}, {10, "0"}, {20, "0"},
-                                    {0, "LINE"}, {8, "0"}, {10, "0"}, {20, "90"}, {11, "100"}, {21, "90"},
-                                    {0, "ENDBLK"}, {8, "0"}});
-  const std::string dimension = Groups({{0, "DIMENSION"}, {8, "0"}, {2, "*D1"}, {70, "0"}, {13, "20"},
-                                        {23, "20"}, {14, "80"}, {24, "20"}, {10, "80"}, {20, "40"}});
+  const std::string block = Groups({{0, "BLOCK"},
+                                    {8, "0"},
+                                    {2, "*D1"},
+                                    {70, "1"},
+                                    {10, "0"},
+                                    {20, "0"},
+                                    {0, "LINE"},
+                                    {8, "0"},
+                                    {10, "0"},
+                                    {20, "90"},
+                                    {11, "100"},
+                                    {21, "90"},
+                                    {0, "ENDBLK"},
+                                    {8, "0"}});
+  const std::string dimension = Groups({{0, "DIMENSION"},
+                                        {8, "0"},
+                                        {2, "*D1"},
+                                        {70, "0"},
+                                        {13, "20"},
+                                        {23, "20"},
+                                        {14, "80"},
+                                        {24, "20"},
+                                        {10, "80"},
+                                        {20, "40"}});
   auto document = LoadText(DxfFile("", block, dimension, Header));
   ASSERT_EQ(document->Entities().size(), 1u);
   EXPECT_EQ(document->Entities()[0].type, TypeLine);
 }
 
-} // namespace
-} // namespace zulan
+}  // namespace
+}  // namespace zulan

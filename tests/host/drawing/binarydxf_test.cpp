@@ -82,26 +82,25 @@ TEST(BinaryDxfTest, CutAnywhereIsRefusedWithTheOffset)
 
 TEST(BinaryDxfTest, DamageIsRefusedWithTheOffset)
 {
-  const std::string start = Sentinel + Wide(0) + std::string("SECTION\0", 8) + Wide(2)
-                            + std::string("ENTITIES\0", 9);
-  const size_t pair = start.size(); // where the damaged pair begins
+  const std::string start = Sentinel + Wide(0) + std::string("SECTION\0", 8) + Wide(2) + std::string("ENTITIES\0", 9);
+  const size_t pair = start.size();  // where the damaged pair begins
   const std::string at = "at byte offset " + std::to_string(pair) + ": ";
   const struct
   {
     std::string bytes;
     std::string problem;
   } cases[] = {
-      {Sentinel.substr(0, 21), "at byte offset 0: its first 22 bytes are not the binary DXF sentinel"},
-      {Sentinel + "junk", "at byte offset 22: it does not begin with 0/SECTION"},
-      {start + Wide(85) + "x", at + "85 is not a group code of binary DXF"},
-      {start + Wide(2000), at + "2000 is not a group code of binary DXF"},
-      {start + Wide(10) + "1234", at + "it is truncated (the value of group code 10 needs 8 bytes, 4 remain)"},
-      {start + Wide(8) + "LAYER", at + "it is truncated (the string of group code 8 has no end)"},
-      {start + Wide(310) + "\x05" + "ab", at + "it is truncated (the value of group code 310 needs 5 bytes"},
-      {start + Wide(1) + std::string("a\nb\0", 4), at + "the string of group code 1 holds a line break"},
-      {start + Wide(40) + std::string("\0\0\0\0\0\0\xf0\x7f", 8), at + "group code 40 holds a number that is not finite"},
-      {start, "at byte offset " + std::to_string(start.size()) + ": it is truncated (it does not end with EOF)"},
-      {Sentinel + std::string("\0\0SECT", 6), "at byte offset 22: it is truncated"},
+    {Sentinel.substr(0, 21), "at byte offset 0: its first 22 bytes are not the binary DXF sentinel"},
+    {Sentinel + "junk", "at byte offset 22: it does not begin with 0/SECTION"},
+    {start + Wide(85) + "x", at + "85 is not a group code of binary DXF"},
+    {start + Wide(2000), at + "2000 is not a group code of binary DXF"},
+    {start + Wide(10) + "1234", at + "it is truncated (the value of group code 10 needs 8 bytes, 4 remain)"},
+    {start + Wide(8) + "LAYER", at + "it is truncated (the string of group code 8 has no end)"},
+    {start + Wide(310) + "\x05" + "ab", at + "it is truncated (the value of group code 310 needs 5 bytes"},
+    {start + Wide(1) + std::string("a\nb\0", 4), at + "the string of group code 1 holds a line break"},
+    {start + Wide(40) + std::string("\0\0\0\0\0\0\xf0\x7f", 8), at + "group code 40 holds a number that is not finite"},
+    {start, "at byte offset " + std::to_string(start.size()) + ": it is truncated (it does not end with EOF)"},
+    {Sentinel + std::string("\0\0SECT", 6), "at byte offset 22: it is truncated"},
   };
   for (const auto &c : cases)
   {
@@ -130,28 +129,30 @@ TEST(BinaryDxfTest, DamagedBytesNeverCrash)
 
 TEST(BinaryDxfTest, ValuesTurnIntoTheirText)
 {
-  const std::string head = std::string("\0SECTION\0", 9); // 1-byte codes
+  const std::string head = std::string("\0SECTION\0", 9);  // 1-byte codes
   const struct
   {
     std::string pair;
     std::string text;
   } cases[] = {
-      {std::string("\x01" "abc\0", 5), "1\nabc\n"},
-      {std::string("\x0a\x9a\x99\x99\x99\x99\x99\xb9\x3f", 9), "10\n0.10000000000000001\n"},
-      {std::string("\x3e\xff\xff", 3), "62\n-1\n"},
-      {std::string("\x5a\x00\x00\x00\x80", 5), "90\n-2147483648\n"},
-      {std::string("\xa0\x01\x00\x00\x00\x00\x00\x00\x01", 9), "160\n72057594037927937\n"},
-      {std::string("\xff\x22\x01\x01", 4), "290\n1\n"},
-      {std::string("\xff\x36\x01\x03\x00\xab\xff", 7), "310\n00ABFF\n"},
-      {std::string("\xff\x2f\x04\x00\x00\x01\x00", 7), "1071\n65536\n"},
-      {std::string("\xff\x2e\x04\x07\x00", 5), "1070\n7\n"},
+    {std::string("\x01"
+                 "abc\0",
+                 5),
+     "1\nabc\n"},
+    {std::string("\x0a\x9a\x99\x99\x99\x99\x99\xb9\x3f", 9), "10\n0.10000000000000001\n"},
+    {std::string("\x3e\xff\xff", 3), "62\n-1\n"},
+    {std::string("\x5a\x00\x00\x00\x80", 5), "90\n-2147483648\n"},
+    {std::string("\xa0\x01\x00\x00\x00\x00\x00\x00\x01", 9), "160\n72057594037927937\n"},
+    {std::string("\xff\x22\x01\x01", 4), "290\n1\n"},
+    {std::string("\xff\x36\x01\x03\x00\xab\xff", 7), "310\n00ABFF\n"},
+    {std::string("\xff\x2f\x04\x00\x00\x01\x00", 7), "1071\n65536\n"},
+    {std::string("\xff\x2e\x04\x07\x00", 5), "1070\n7\n"},
   };
   for (const auto &c : cases)
   {
     try
     {
-      const std::string text
-          = BinaryDxfToText("x.dxf", Sentinel + head + c.pair + std::string("\0EOF\0tail", 9));
+      const std::string text = BinaryDxfToText("x.dxf", Sentinel + head + c.pair + std::string("\0EOF\0tail", 9));
       EXPECT_EQ(text, "0\nSECTION\n" + c.text + "0\nEOF\n");
     }
     catch (const Document::LoadError &error)
@@ -161,10 +162,9 @@ TEST(BinaryDxfTest, ValuesTurnIntoTheirText)
   }
   // Two-byte codes throughout from R13 on.
   EXPECT_EQ(BinaryDxfToText("x.dxf", Sentinel + Wide(0) + std::string("SECTION\0", 8) + Wide(1071)
-                                         + std::string("\x02\0\0\0", 4) + Wide(0)
-                                         + std::string("EOF\0", 4)),
+                                       + std::string("\x02\0\0\0", 4) + Wide(0) + std::string("EOF\0", 4)),
             "0\nSECTION\n1071\n2\n0\nEOF\n");
 }
 
-} // namespace
-} // namespace zulan
+}  // namespace
+}  // namespace zulan

@@ -25,10 +25,7 @@ constexpr uint32_t Yellow = 0x00FFFF;
 class CanvasTest : public ::testing::Test
 {
 protected:
-  CanvasTest() : pixels(Size * Size * 4, 0xAB), view(0, 0, 100, 100, 0, 0, Size, Size)
-  {
-    SetDefaultPalette(palette);
-  }
+  CanvasTest() : pixels(Size * Size * 4, 0xAB), view(0, 0, 100, 100, 0, 0, Size, Size) { SetDefaultPalette(palette); }
 
   void Load(const std::string &entities)
   {
@@ -109,11 +106,11 @@ TEST(PaletteTest, FixedEntriesAndMapping)
   EXPECT_EQ(palette[3], Green);
   EXPECT_EQ(palette[5], Blue);
   EXPECT_EQ(palette[8], 0x808080u);
-  EXPECT_EQ(palette[10], Red);      // first hue: red at full brightness
-  EXPECT_EQ(palette[11], 0x7F7FFFu); // and its pale variant
-  EXPECT_EQ(palette[50], Yellow);   // 60 degrees on
+  EXPECT_EQ(palette[10], Red);        // first hue: red at full brightness
+  EXPECT_EQ(palette[11], 0x7F7FFFu);  // and its pale variant
+  EXPECT_EQ(palette[50], Yellow);     // 60 degrees on
   EXPECT_EQ(palette[250], 0x333333u);
-  EXPECT_EQ(palette[7], 0x4C4C99u); // ACI 15, moved aside for the background
+  EXPECT_EQ(palette[7], 0x4C4C99u);  // ACI 15, moved aside for the background
   EXPECT_EQ(PaletteIndexForAci(7), BlackIndex);
   EXPECT_EQ(PaletteIndexForAci(15), 7);
   EXPECT_EQ(PaletteIndexForAci(1), 1);
@@ -132,7 +129,7 @@ TEST(ViewMappingTest, WorldWindowOntoPixels)
   EXPECT_DOUBLE_EQ(bottomRight.x, 200);
   EXPECT_DOUBLE_EQ(bottomRight.y, 100);
   const Point up = view.ToPixelVector(0, 1);
-  EXPECT_DOUBLE_EQ(up.y, -2); // y grows upwards in the world, downwards in pixels
+  EXPECT_DOUBLE_EQ(up.y, -2);  // y grows upwards in the world, downwards in pixels
 
   // A window without height takes its scale from its width; none at all: 1.
   const ViewMapping flat(0, 5, 10, 5, 0, 0, 100, 100);
@@ -143,8 +140,7 @@ TEST(ViewMappingTest, WorldWindowOntoPixels)
 
 TEST_F(CanvasTest, LineCircleAndSolidWhereTheMappingPutsThem)
 {
-  Load(Line(10, 20, 90, 20, 1)
-       + Groups({{0, "CIRCLE"}, {8, "0"}, {62, "5"}, {10, "50"}, {20, "50"}, {40, "20"}})
+  Load(Line(10, 20, 90, 20, 1) + Groups({{0, "CIRCLE"}, {8, "0"}, {62, "5"}, {10, "50"}, {20, "50"}, {40, "20"}})
        + Groups({{0, "SOLID"},
                  {8, "0"},
                  {62, "3"},
@@ -174,10 +170,10 @@ TEST_F(CanvasTest, LineCircleAndSolidWhereTheMappingPutsThem)
   EXPECT_TRUE(Near(50, 70, Blue));
   EXPECT_TRUE(Near(30, 50, Blue));
   EXPECT_TRUE(Near(70, 50, Blue));
-  EXPECT_TRUE(Near(36, 36, Blue)); // 135 degrees
+  EXPECT_TRUE(Near(36, 36, Blue));  // 135 degrees
   EXPECT_EQ(At(50, 50), White);
   EXPECT_FALSE(Near(50, 40, Blue));
-  EXPECT_GT(Count(Blue), 100); // about 2 pi r = 126
+  EXPECT_GT(Count(Blue), 100);  // about 2 pi r = 126
   EXPECT_LT(Count(Blue), 170);
 
   // Solid over world x 60..80, y 60..80: pixel columns 60..79, rows 20..39.
@@ -212,12 +208,11 @@ TEST_F(CanvasTest, TextInkStaysInItsBox)
         continue;
       }
       const double wx = x + 0.5, wy = Size - (y + 0.5);
-      const bool in =
-          wx >= box.minX - 1 && wx <= box.maxX + 1 && wy >= box.minY - 1 && wy <= box.maxY + 1;
+      const bool in = wx >= box.minX - 1 && wx <= box.maxX + 1 && wy >= box.minY - 1 && wy <= box.maxY + 1;
       (in ? inside : outside)++;
     }
   }
-  EXPECT_GT(inside, 40); // an H and an E, 10 pixels tall
+  EXPECT_GT(inside, 40);  // an H and an E, 10 pixels tall
   EXPECT_EQ(outside, 0);
   // The H's left stem stands on the baseline at world x 10 (pixel row 60).
   EXPECT_TRUE(Near(11, 58, Red));
@@ -241,7 +236,7 @@ TEST_F(CanvasTest, MonochromePaletteDrawsBlackOnWhite)
   }
   DrawAll();
   EXPECT_EQ(At(50, 80), 0u);
-  EXPECT_EQ(At(50, 70), 0u); // ACI 15 uses entry 7, so it turns black too
+  EXPECT_EQ(At(50, 70), 0u);  // ACI 15 uses entry 7, so it turns black too
   EXPECT_TRUE(Near(50, 40, 0));
   EXPECT_EQ(Count(Red) + Count(Blue), 0);
   EXPECT_EQ(Count(0) + Count(White), Size * Size);
@@ -267,7 +262,7 @@ TEST_F(CanvasTest, FarAwayGeometryIsClippedNotWrapped)
   EXPECT_EQ(At(0, 80), Red);
   EXPECT_EQ(At(99, 80), Red);
   EXPECT_EQ(At(50, 0), Blue);
-  EXPECT_EQ(At(50, 99), Green); // world y below 10: rows 90..99
+  EXPECT_EQ(At(50, 99), Green);  // world y below 10: rows 90..99
   EXPECT_EQ(At(10, 95), Green);
   EXPECT_EQ(At(10, 85), White);
   // The huge circle grazes world y 50 (row 49 or 50) as a flat line.
@@ -290,9 +285,9 @@ TEST_F(CanvasTest, ClosedPolylineAndPoint)
                {20, "30"}})
        + Groups({{0, "POINT"}, {8, "0"}, {62, "5"}, {10, "70"}, {20, "70"}}));
   DrawAll();
-  EXPECT_EQ(At(20, 90), Red);     // bottom edge, world y 10
-  EXPECT_EQ(At(30, 80), Red);     // right edge
-  EXPECT_TRUE(Near(20, 80, Red)); // closing diagonal back to the start
+  EXPECT_EQ(At(20, 90), Red);      // bottom edge, world y 10
+  EXPECT_EQ(At(30, 80), Red);      // right edge
+  EXPECT_TRUE(Near(20, 80, Red));  // closing diagonal back to the start
   EXPECT_EQ(At(70, 30), Blue);
   EXPECT_EQ(Count(Blue), 1);
 }
@@ -302,11 +297,11 @@ TEST(CanvasFillTest, CornersInAnyOrderClippedToTheBuffer)
   std::vector<uint8_t> pixels(7 * 5 * 4, 0xEE);
   {
     Canvas canvas(pixels.data(), 7, 5);
-    canvas.FillRect(3, 0, 0, 2, 0x123456); // columns 0..2, rows 0..1
+    canvas.FillRect(3, 0, 0, 2, 0x123456);  // columns 0..2, rows 0..1
     canvas.FillRect(5, 3, 100, -100, 0xABCDEF);
   }
   auto at = [&](int x, int y) { return &pixels[(y * 7 + x) * 4]; };
-  EXPECT_EQ(std::memcmp(at(0, 0), "\x12\x34\x56\x00", 4), 0); // B, G, R, 0
+  EXPECT_EQ(std::memcmp(at(0, 0), "\x12\x34\x56\x00", 4), 0);  // B, G, R, 0
   EXPECT_EQ(std::memcmp(at(2, 1), "\x12\x34\x56\x00", 4), 0);
   EXPECT_EQ(at(3, 0)[0], 0xEE);
   EXPECT_EQ(at(0, 2)[0], 0xEE);
@@ -324,5 +319,5 @@ TEST(CanvasFillTest, CornersInAnyOrderClippedToTheBuffer)
   EXPECT_EQ(wide[39999 * 4 + 2], 3);
 }
 
-} // namespace
-} // namespace zulan
+}  // namespace
+}  // namespace zulan

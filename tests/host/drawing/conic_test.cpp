@@ -28,18 +28,18 @@ struct StepsCase
 TEST(ConicStepsTest, CountsWithinLimits)
 {
   const StepsCase cases[] = {
-      {"full turn, 2 degrees", 2 * Pi, 2 * Degrees, 2, 720, 1e-9, 180},
-      {"full turn, half degrees", 2 * Pi, Pi / 360, 2, 720 * 8, 0, 720},
-      {"part step rounds up", 2.5 * Degrees, 2 * Degrees, 1, 720, 1e-9, 2},
-      {"direction does not count", -Pi / 2, 2 * Degrees, 1, 720, 1e-9, 45},
-      {"tiny sweep takes the fewest", 1e-12, 2 * Degrees, 4, 720, 0, 4},
-      {"zero sweep takes the fewest", 0, 2 * Degrees, 2, 720, 0, 2},
-      {"huge sweep stops at the most", 1e300, 2 * Degrees, 2, 720, 0, 720},
-      {"infinite sweep stops at the most", Infinity, 2 * Degrees, 2, 65536, 0, 65536},
-      {"not a number takes the fewest", Nan, 2 * Degrees, 4, 65536, 0, 4},
-      // 29 steps of 2 degrees come back a hair over 29 steps.
-      {"slack absorbs rounding", 29 * (2 * Degrees), 2 * Degrees, 1, 720, 1e-9, 29},
-      {"without slack it takes one more", 29 * (2 * Degrees), 2 * Degrees, 1, 720, 0, 30},
+    {"full turn, 2 degrees", 2 * Pi, 2 * Degrees, 2, 720, 1e-9, 180},
+    {"full turn, half degrees", 2 * Pi, Pi / 360, 2, 720 * 8, 0, 720},
+    {"part step rounds up", 2.5 * Degrees, 2 * Degrees, 1, 720, 1e-9, 2},
+    {"direction does not count", -Pi / 2, 2 * Degrees, 1, 720, 1e-9, 45},
+    {"tiny sweep takes the fewest", 1e-12, 2 * Degrees, 4, 720, 0, 4},
+    {"zero sweep takes the fewest", 0, 2 * Degrees, 2, 720, 0, 2},
+    {"huge sweep stops at the most", 1e300, 2 * Degrees, 2, 720, 0, 720},
+    {"infinite sweep stops at the most", Infinity, 2 * Degrees, 2, 65536, 0, 65536},
+    {"not a number takes the fewest", Nan, 2 * Degrees, 4, 65536, 0, 4},
+    // 29 steps of 2 degrees come back a hair over 29 steps.
+    {"slack absorbs rounding", 29 * (2 * Degrees), 2 * Degrees, 1, 720, 1e-9, 29},
+    {"without slack it takes one more", 29 * (2 * Degrees), 2 * Degrees, 1, 720, 0, 30},
   };
   for (const StepsCase &c : cases)
     EXPECT_EQ(ConicSteps(c.sweep, c.step, c.fewest, c.most, c.slack), c.expected) << c.what;
@@ -79,5 +79,5 @@ TEST(ConicPointsTest, EllipseQuarterFromStartToEnd)
     EXPECT_GT(points[k].y, points[k - 1].y) << "not counter-clockwise at " << k;
 }
 
-} // namespace
-} // namespace zulan
+}  // namespace
+}  // namespace zulan

@@ -21,9 +21,9 @@ TEST(EntityKindTest, NamesToKinds)
   // The names that share a kind, and what draws nothing: names are matched
   // as libdime gives them, upper case.
   const std::pair<const char *, EntityKind> cases[] = {
-      {"SOLID", EntityKind::Face},   {"TRACE", EntityKind::Face},   {"LWPOLYLINE", EntityKind::LwPolyline},
-      {"3DFACE", EntityKind::Face3D}, {"VIEWPORT", EntityKind::Other}, {"line", EntityKind::Other},   {"", EntityKind::Other},
-      {nullptr, EntityKind::Other}};
+    {"SOLID", EntityKind::Face},    {"TRACE", EntityKind::Face},     {"LWPOLYLINE", EntityKind::LwPolyline},
+    {"3DFACE", EntityKind::Face3D}, {"VIEWPORT", EntityKind::Other}, {"line", EntityKind::Other},
+    {"", EntityKind::Other},        {nullptr, EntityKind::Other}};
   for (const auto &[name, kind] : cases)
     EXPECT_EQ(KindOf(name), kind) << (name ? name : "(null)");
 }
@@ -72,14 +72,23 @@ TEST(PolylineRingTest, BothKindsMakeTheSameRing)
 {
   // A closed triangle whose last side bulges back to the start, 2 wide;
   // drawn at the top level and inside a block placed at the origin.
-  const std::string lw = Groups({{0, "LWPOLYLINE"}, {8, "0"}, {90, "3"}, {70, "1"}, {43, "2"}, {10, "0"},
-                                 {20, "0"}, {10, "40"}, {20, "0"}, {10, "40"}, {20, "30"}, {42, "0.5"}});
+  const std::string lw = Groups({{0, "LWPOLYLINE"},
+                                 {8, "0"},
+                                 {90, "3"},
+                                 {70, "1"},
+                                 {43, "2"},
+                                 {10, "0"},
+                                 {20, "0"},
+                                 {10, "40"},
+                                 {20, "0"},
+                                 {10, "40"},
+                                 {20, "30"},
+                                 {42, "0.5"}});
   const std::string vertex = "VERTEX";
   const std::string heavy =
-      Groups({{0, "POLYLINE"}, {8, "0"}, {66, "1"}, {70, "1"}, {40, "2"}, {41, "2"}, {10, "0"}, {20, "0"}})
-      + Groups({{0, vertex}, {8, "0"}, {10, "0"}, {20, "0"}})
-      + Groups({{0, vertex}, {8, "0"}, {10, "40"}, {20, "0"}})
-      + Groups({{0, vertex}, {8, "0"}, {10, "40"}, {20, "30"}, {42, "0.5"}}) + Groups({{0, "SEQEND"}, {8, "0"}});
+    Groups({{0, "POLYLINE"}, {8, "0"}, {66, "1"}, {70, "1"}, {40, "2"}, {41, "2"}, {10, "0"}, {20, "0"}})
+    + Groups({{0, vertex}, {8, "0"}, {10, "0"}, {20, "0"}}) + Groups({{0, vertex}, {8, "0"}, {10, "40"}, {20, "0"}})
+    + Groups({{0, vertex}, {8, "0"}, {10, "40"}, {20, "30"}, {42, "0.5"}}) + Groups({{0, "SEQEND"}, {8, "0"}});
   const std::string insert = Groups({{0, "INSERT"}, {8, "0"}, {2, "B"}, {10, "0"}, {20, "0"}});
   auto block = [](const std::string &contents) {
     return Groups({{0, "BLOCK"}, {8, "0"}, {2, "B"}, {70, "0"}, {10, "0"}, {20, "0"}}) + contents
@@ -100,5 +109,5 @@ TEST(PolylineRingTest, BothKindsMakeTheSameRing)
   EXPECT_NE(light[0].back().x, 0);
 }
 
-} // namespace
-} // namespace zulan
+}  // namespace
+}  // namespace zulan

@@ -51,8 +51,7 @@ int LayerNamed(const Document &document, const std::string &name)
   return -1;
 }
 
-void ExpectBox(const Box &box, double minX, double minY, double maxX, double maxY,
-               double tolerance = 1e-3)
+void ExpectBox(const Box &box, double minX, double minY, double maxX, double maxY, double tolerance = 1e-3)
 {
   EXPECT_NEAR(box.minX, minX, tolerance);
   EXPECT_NEAR(box.minY, minY, tolerance);
@@ -68,7 +67,6 @@ std::string ReadFile(const std::string &path)
   return text.str();
 }
 
-
 TEST(DxfLoaderTest, FloorPlanExample)
 {
   auto plan = Document::Load(Examples + "/floorplan.dxf");
@@ -76,8 +74,8 @@ TEST(DxfLoaderTest, FloorPlanExample)
                                        {TypeFill, 1}, {TypeCircle, 1}, {TypeFrame, 1}};
   EXPECT_EQ(CountTypes(*plan), expected);
 
-  EXPECT_TRUE(plan->IsLayerHidden(LayerNamed(*plan, "FURNITURE"))); // off
-  EXPECT_TRUE(plan->IsLayerHidden(LayerNamed(*plan, "NOTES")));     // frozen
+  EXPECT_TRUE(plan->IsLayerHidden(LayerNamed(*plan, "FURNITURE")));  // off
+  EXPECT_TRUE(plan->IsLayerHidden(LayerNamed(*plan, "NOTES")));      // frozen
   EXPECT_FALSE(plan->IsLayerHidden(LayerNamed(*plan, "WALLS")));
   EXPECT_EQ(plan->Layers()[LayerNamed(*plan, "FURNITURE")].aci, 4);
 
@@ -149,70 +147,56 @@ TEST(DxfLoaderTest, RecordLayoutTheModuleReads)
 TEST(DxfLoaderTest, EachEntityKind)
 {
   const std::string entities =
-      Groups({{0, "LINE"}, {8, "0"}, {10, "1"}, {20, "2"}, {11, "3"}, {21, "4"}})
-      + Groups({{0, "CIRCLE"}, {8, "0"}, {10, "5"}, {20, "5"}, {40, "2"}})
-      + Groups({{0, "ARC"}, {8, "0"}, {10, "10"}, {20, "10"}, {40, "5"}, {50, "0"}, {51, "90"}})
-      + Groups({{0, "ELLIPSE"},
-                {8, "0"},
-                {100, "AcDbEllipse"},
-                {10, "0"},
-                {20, "0"},
-                {11, "4"},
-                {21, "0"},
-                {40, "0.5"},
-                {41, "0"},
-                {42, "6.283185307"}})
-      // A half circle from (0,0) to (10,0), counter-clockwise: through (5,-5).
-      + Groups({{0, "LWPOLYLINE"},
-                {8, "0"},
-                {90, "2"},
-                {70, "0"},
-                {10, "0"},
-                {20, "0"},
-                {42, "1"},
-                {10, "10"},
-                {20, "0"}})
-      + Groups({{0, "POLYLINE"},
-                {8, "0"},
-                {66, "1"},
-                {70, "1"},
-                {0, "VERTEX"},
-                {8, "0"},
-                {10, "0"},
-                {20, "0"},
-                {0, "VERTEX"},
-                {8, "0"},
-                {10, "4"},
-                {20, "0"},
-                {0, "VERTEX"},
-                {8, "0"},
-                {10, "4"},
-                {20, "3"},
-                {0, "SEQEND"}})
-      + Groups({{0, "POINT"}, {8, "0"}, {10, "7"}, {20, "8"}})
-      + Groups({{0, "SOLID"},
-                {8, "0"},
-                {10, "0"},
-                {20, "0"},
-                {11, "10"},
-                {21, "0"},
-                {12, "0"},
-                {22, "10"},
-                {13, "10"},
-                {23, "10"}})
-      + Groups({{0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "2"}, {1, "Hi"}})
-      + Groups({{0, "MTEXT"},
-                {8, "0"},
-                {10, "0"},
-                {20, "50"},
-                {40, "2"},
-                {71, "1"},
-                {1, "{\\fArial;First}\\PSecond"}})
-      + Groups({{0, "HATCH"}, {8, "0"},  {10, "0"}, {20, "0"}, {30, "0"}, {2, "SOLID"},
-                {70, "1"},    {71, "0"}, {91, "1"}, {92, "1"}, {93, "3"}, {72, "1"},
-                {10, "0"},    {20, "0"}, {11, "6"}, {21, "0"}, {72, "1"}, {10, "6"},
-                {20, "0"},    {11, "0"}, {21, "6"}, {72, "1"}, {10, "0"}, {20, "6"},
-                {11, "0"},    {21, "0"}, {97, "0"}, {75, "0"}, {76, "1"}, {98, "0"}});
+    Groups({{0, "LINE"}, {8, "0"}, {10, "1"}, {20, "2"}, {11, "3"}, {21, "4"}})
+    + Groups({{0, "CIRCLE"}, {8, "0"}, {10, "5"}, {20, "5"}, {40, "2"}})
+    + Groups({{0, "ARC"}, {8, "0"}, {10, "10"}, {20, "10"}, {40, "5"}, {50, "0"}, {51, "90"}})
+    + Groups({{0, "ELLIPSE"},
+              {8, "0"},
+              {100, "AcDbEllipse"},
+              {10, "0"},
+              {20, "0"},
+              {11, "4"},
+              {21, "0"},
+              {40, "0.5"},
+              {41, "0"},
+              {42, "6.283185307"}})
+    // A half circle from (0,0) to (10,0), counter-clockwise: through (5,-5).
+    + Groups(
+      {{0, "LWPOLYLINE"}, {8, "0"}, {90, "2"}, {70, "0"}, {10, "0"}, {20, "0"}, {42, "1"}, {10, "10"}, {20, "0"}})
+    + Groups({{0, "POLYLINE"},
+              {8, "0"},
+              {66, "1"},
+              {70, "1"},
+              {0, "VERTEX"},
+              {8, "0"},
+              {10, "0"},
+              {20, "0"},
+              {0, "VERTEX"},
+              {8, "0"},
+              {10, "4"},
+              {20, "0"},
+              {0, "VERTEX"},
+              {8, "0"},
+              {10, "4"},
+              {20, "3"},
+              {0, "SEQEND"}})
+    + Groups({{0, "POINT"}, {8, "0"}, {10, "7"}, {20, "8"}})
+    + Groups({{0, "SOLID"},
+              {8, "0"},
+              {10, "0"},
+              {20, "0"},
+              {11, "10"},
+              {21, "0"},
+              {12, "0"},
+              {22, "10"},
+              {13, "10"},
+              {23, "10"}})
+    + Groups({{0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "2"}, {1, "Hi"}})
+    + Groups({{0, "MTEXT"}, {8, "0"}, {10, "0"}, {20, "50"}, {40, "2"}, {71, "1"}, {1, "{\\fArial;First}\\PSecond"}})
+    + Groups({{0, "HATCH"}, {8, "0"},  {10, "0"}, {20, "0"}, {30, "0"}, {2, "SOLID"}, {70, "1"}, {71, "0"},
+              {91, "1"},    {92, "1"}, {93, "3"}, {72, "1"}, {10, "0"}, {20, "0"},    {11, "6"}, {21, "0"},
+              {72, "1"},    {10, "6"}, {20, "0"}, {11, "0"}, {21, "6"}, {72, "1"},    {10, "0"}, {20, "6"},
+              {11, "0"},    {21, "0"}, {97, "0"}, {75, "0"}, {76, "1"}, {98, "0"}});
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities));
   const std::vector<Entity> &all = document->Entities();
   ASSERT_EQ(all.size(), 12u);
@@ -240,12 +224,12 @@ TEST(DxfLoaderTest, EachEntityKind)
   EXPECT_EQ(corners[3].x, 0);
   const Box text = EntityExtents(*document, all[8]);
   EXPECT_NEAR(text.minX, 0, 1e-6);
-  EXPECT_GT(text.maxX, 2); // two letters of cap height 2
+  EXPECT_GT(text.maxX, 2);  // two letters of cap height 2
   EXPECT_LT(text.maxX, 4);
   EXPECT_NEAR(text.maxY, 2, 0.2);
   EXPECT_EQ(document->Text(all[9]), "First");
-  EXPECT_NEAR(EntityExtents(*document, all[9]).maxY, 50, 0.2); // top-left attachment
-  EXPECT_EQ(document->Text(all[10]), "Second"); // the next paragraph, a line lower
+  EXPECT_NEAR(EntityExtents(*document, all[9]).maxY, 50, 0.2);  // top-left attachment
+  EXPECT_EQ(document->Text(all[10]), "Second");                 // the next paragraph, a line lower
   EXPECT_LT(EntityExtents(*document, all[10]).maxY, 48);
   ExpectBox(EntityExtents(*document, all[11]), 0, 0, 6, 6);
 }
@@ -253,21 +237,21 @@ TEST(DxfLoaderTest, EachEntityKind)
 TEST(DxfLoaderTest, LayersAndColours)
 {
   const std::string layers =
-      LayerEntry("0", 7) + LayerEntry("RED", 1) + LayerEntry("OFF", -3) + LayerEntry("ICE", 5, 1);
+    LayerEntry("0", 7) + LayerEntry("RED", 1) + LayerEntry("OFF", -3) + LayerEntry("ICE", 5, 1);
   const std::string entities =
-      Groups({{0, "LINE"}, {8, "RED"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}})
-      + Groups({{0, "LINE"}, {8, "OFF"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}})
-      + Groups({{0, "LINE"}, {8, "ICE"}, {62, "15"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}})
-      + Groups({{0, "LINE"}, {8, "0"}, {62, "0"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}})
-      + Groups({{0, "LINE"}, {8, "NEW"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}});
+    Groups({{0, "LINE"}, {8, "RED"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}})
+    + Groups({{0, "LINE"}, {8, "OFF"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}})
+    + Groups({{0, "LINE"}, {8, "ICE"}, {62, "15"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}})
+    + Groups({{0, "LINE"}, {8, "0"}, {62, "0"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}})
+    + Groups({{0, "LINE"}, {8, "NEW"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}});
   auto document = LoadText(DxfFile(layers, "", entities));
   const std::vector<Entity> &all = document->Entities();
   ASSERT_EQ(all.size(), 5u);
-  EXPECT_EQ(all[0].aci, 1); // BYLAYER
-  EXPECT_EQ(all[1].aci, 3); // BYLAYER of a layer that is off: its colour still
+  EXPECT_EQ(all[0].aci, 1);  // BYLAYER
+  EXPECT_EQ(all[1].aci, 3);  // BYLAYER of a layer that is off: its colour still
   EXPECT_EQ(all[2].aci, 15);
-  EXPECT_EQ(all[2].colorIndex, 7); // ACI 15 moves aside for the background
-  EXPECT_EQ(all[3].aci, 7);        // BYBLOCK outside a block
+  EXPECT_EQ(all[2].colorIndex, 7);  // ACI 15 moves aside for the background
+  EXPECT_EQ(all[3].aci, 7);         // BYBLOCK outside a block
   EXPECT_EQ(all[3].colorIndex, BlackIndex);
   EXPECT_FALSE(document->IsLayerHidden(all[0].layer));
   EXPECT_TRUE(document->IsLayerHidden(all[1].layer));
@@ -281,11 +265,10 @@ TEST(DxfLoaderTest, LayersAndColours)
   ExpectBox(document->Extents(), 0, 0, 1, 0);
 }
 
-std::string Block(const std::string &name, const std::string &contents,
-                  const std::string &base = "0")
+std::string Block(const std::string &name, const std::string &contents, const std::string &base = "0")
 {
-  return Groups({{0, "BLOCK"}, {8, "0"}, {2, name}, {70, "0"}, {10, base}, {20, base}, {3, name}})
-         + contents + Groups({{0, "ENDBLK"}, {8, "0"}});
+  return Groups({{0, "BLOCK"}, {8, "0"}, {2, name}, {70, "0"}, {10, base}, {20, base}, {3, name}}) + contents
+         + Groups({{0, "ENDBLK"}, {8, "0"}});
 }
 
 std::string Insert(const std::string &block, const std::string &layer,
@@ -299,26 +282,19 @@ std::string Insert(const std::string &block, const std::string &layer,
 TEST(DxfLoaderTest, NestedInsertsTransformAndInherit)
 {
   const std::string blocks =
-      Block("INNER", Groups({{0, "CIRCLE"}, {8, "0"}, {62, "0"}, {10, "0"}, {20, "0"}, {40, "1"}})
-                         + Groups({{0, "LINE"},
-                                   {8, "KEEP"},
-                                   {62, "2"},
-                                   {10, "0"},
-                                   {20, "0"},
-                                   {11, "1"},
-                                   {21, "0"}}))
-      + Block("OUTER", Insert("INNER", "0", {{62, "0"}, {10, "1"}, {20, "0"}}));
+    Block("INNER", Groups({{0, "CIRCLE"}, {8, "0"}, {62, "0"}, {10, "0"}, {20, "0"}, {40, "1"}})
+                     + Groups({{0, "LINE"}, {8, "KEEP"}, {62, "2"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}}))
+    + Block("OUTER", Insert("INNER", "0", {{62, "0"}, {10, "1"}, {20, "0"}}));
   // OUTER at (5,5), twice as large, turned 90 degrees: INNER's origin lands
   // at (5,7); its circle has radius 2 and its line points up.
   const std::string entities =
-      Insert("OUTER", "L", {{62, "3"}, {10, "5"}, {20, "5"}, {41, "2"}, {42, "2"}, {50, "90"}});
-  auto document = LoadText(
-      DxfFile(LayerEntry("0", 7) + LayerEntry("L", 4) + LayerEntry("KEEP", 6), blocks, entities));
+    Insert("OUTER", "L", {{62, "3"}, {10, "5"}, {20, "5"}, {41, "2"}, {42, "2"}, {50, "90"}});
+  auto document = LoadText(DxfFile(LayerEntry("0", 7) + LayerEntry("L", 4) + LayerEntry("KEEP", 6), blocks, entities));
   const std::vector<Entity> &all = document->Entities();
   ASSERT_EQ(all.size(), 2u);
   EXPECT_EQ(all[0].type, TypeCircle);
-  EXPECT_EQ(document->Layers()[all[0].layer].name, "L"); // layer 0 takes the insert's
-  EXPECT_EQ(all[0].aci, 3);                              // BYBLOCK takes the insert's
+  EXPECT_EQ(document->Layers()[all[0].layer].name, "L");  // layer 0 takes the insert's
+  EXPECT_EQ(all[0].aci, 3);                               // BYBLOCK takes the insert's
   ExpectBox(EntityExtents(*document, all[0]), 3, 5, 7, 9);
   EXPECT_EQ(document->Layers()[all[1].layer].name, "KEEP");
   EXPECT_EQ(all[1].aci, 2);
@@ -327,10 +303,9 @@ TEST(DxfLoaderTest, NestedInsertsTransformAndInherit)
 
 TEST(DxfLoaderTest, NonUniformScaleTurnsCircleIntoEllipse)
 {
-  const std::string blocks =
-      Block("C", Groups({{0, "CIRCLE"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}}));
-  auto document = LoadText(DxfFile(LayerEntry("0", 7), blocks,
-                                   Insert("C", "0", {{10, "0"}, {20, "0"}, {41, "3"}, {42, "1"}})));
+  const std::string blocks = Block("C", Groups({{0, "CIRCLE"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}}));
+  auto document =
+    LoadText(DxfFile(LayerEntry("0", 7), blocks, Insert("C", "0", {{10, "0"}, {20, "0"}, {41, "3"}, {42, "1"}})));
   ASSERT_EQ(document->Entities().size(), 1u);
   ExpectBox(EntityExtents(*document, document->Entities()[0]), -3, -1, 3, 1);
 }
@@ -355,11 +330,9 @@ TEST(DxfLoaderTest, ExtrusionDownwardsMirrors)
 
 TEST(DxfLoaderTest, DimensionsDrawTheirBlockPaperSpaceIsLeftOut)
 {
-  const std::string blocks =
-      Block("*D1", Groups({{0, "LINE"}, {8, "0"}, {10, "0"}, {20, "0"}, {11, "5"}, {21, "0"}}));
-  const std::string entities =
-      Groups({{0, "DIMENSION"}, {8, "DIMS"}, {2, "*D1"}, {10, "5"}, {20, "0"}, {70, "0"}})
-      + Groups({{0, "LINE"}, {8, "0"}, {67, "1"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}});
+  const std::string blocks = Block("*D1", Groups({{0, "LINE"}, {8, "0"}, {10, "0"}, {20, "0"}, {11, "5"}, {21, "0"}}));
+  const std::string entities = Groups({{0, "DIMENSION"}, {8, "DIMS"}, {2, "*D1"}, {10, "5"}, {20, "0"}, {70, "0"}})
+                               + Groups({{0, "LINE"}, {8, "0"}, {67, "1"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}});
   auto document = LoadText(DxfFile(LayerEntry("0", 7) + LayerEntry("DIMS", 2), blocks, entities));
   ASSERT_EQ(document->Entities().size(), 1u);
   const Entity &line = document->Entities()[0];
@@ -381,14 +354,11 @@ TEST(DxfLoaderTest, MissingBlockDrawsNothingAndSelfInsertIsAnError)
 
 TEST(DxfLoaderTest, FrameAndLimitsCodes)
 {
-  const std::string limits =
-      Groups({{9, "$LIMMIN"}, {10, "-10"}, {20, "-20"}, {9, "$LIMMAX"}, {10, "30"}, {20, "40"}});
+  const std::string limits = Groups({{9, "$LIMMIN"}, {10, "-10"}, {20, "-20"}, {9, "$LIMMAX"}, {10, "30"}, {20, "40"}});
   const std::string header = limits + Groups({{9, "$LIMCHECK"}, {70, "1"}});
-  const std::string entities =
-      Groups({{0, "LINE"}, {8, "Frame"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}})
-      + Groups({{0, "LINE"}, {8, "0"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}});
-  auto document =
-      LoadText(DxfFile(LayerEntry("0", 7) + LayerEntry("Frame", -7), "", entities, header));
+  const std::string entities = Groups({{0, "LINE"}, {8, "Frame"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}})
+                               + Groups({{0, "LINE"}, {8, "0"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}});
+  auto document = LoadText(DxfFile(LayerEntry("0", 7) + LayerEntry("Frame", -7), "", entities, header));
   const std::vector<Entity> &all = document->Entities();
   ASSERT_EQ(all.size(), 3u);
   EXPECT_EQ(all[0].type, TypeFrame);
@@ -407,8 +377,8 @@ TEST(DxfLoaderTest, FrameAndLimitsCodes)
 TEST(DxfLoaderTest, TextEncodingsBecomeUtf8)
 {
   const std::string entities =
-      Groups({{0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {1, "45%%d \xB1 \\U+00E9"}})
-      + Groups({{0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {1, "caf\xC3\xA9"}});
+    Groups({{0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {1, "45%%d \xB1 \\U+00E9"}})
+    + Groups({{0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {1, "caf\xC3\xA9"}});
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities));
   ASSERT_EQ(document->Entities().size(), 2u);
   EXPECT_EQ(document->Text(document->Entities()[0]), "45\xC2\xB0 \xC2\xB1 \xC3\xA9");
@@ -420,9 +390,13 @@ TEST(DxfLoaderTest, TextEncodingsBecomeUtf8)
 std::string Spline(int degree, const std::vector<double> &knots, const std::vector<std::pair<double, double>> &control,
                    const std::vector<double> &weights = {}, const std::vector<std::pair<double, double>> &fit = {})
 {
-  std::vector<std::pair<int, std::string>> groups = {
-    {0, "SPLINE"}, {8, "0"}, {70, weights.empty() ? "8" : "12"}, {71, std::to_string(degree)},
-    {72, std::to_string(knots.size())}, {73, std::to_string(control.size())}, {74, std::to_string(fit.size())}};
+  std::vector<std::pair<int, std::string>> groups = {{0, "SPLINE"},
+                                                     {8, "0"},
+                                                     {70, weights.empty() ? "8" : "12"},
+                                                     {71, std::to_string(degree)},
+                                                     {72, std::to_string(knots.size())},
+                                                     {73, std::to_string(control.size())},
+                                                     {74, std::to_string(fit.size())}};
   auto number = [](double value) {
     char text[40];
     std::snprintf(text, sizeof text, "%.17g", value);
@@ -457,8 +431,8 @@ std::vector<Point> PathOf(const Document &document, size_t index)
 TEST(DxfLoaderTest, SplinesAreDrawnAlongTheirCurves)
 {
   // A clamped cubic is a Bezier curve: its middle is (5, 7.5).
-  auto cubic = LoadText(DxfFile(LayerEntry("0", 7), "",
-                                Spline(3, {0, 0, 0, 0, 1, 1, 1, 1}, {{0, 0}, {0, 10}, {10, 10}, {10, 0}})));
+  auto cubic = LoadText(
+    DxfFile(LayerEntry("0", 7), "", Spline(3, {0, 0, 0, 0, 1, 1, 1, 1}, {{0, 0}, {0, 10}, {10, 10}, {10, 0}})));
   ASSERT_EQ(cubic->Entities().size(), 1u);
   EXPECT_EQ(cubic->Entities()[0].shape, Shape::Path);
   std::vector<Point> path = PathOf(*cubic, 0);
@@ -472,8 +446,8 @@ TEST(DxfLoaderTest, SplinesAreDrawnAlongTheirCurves)
   // Rational: a quarter of the unit circle, every point on it (libdime keeps
   // coordinates and weights in single precision; without the weights the
   // curve would stray by 0.1).
-  auto quarter = LoadText(DxfFile(LayerEntry("0", 7), "",
-                                  Spline(2, {0, 0, 0, 1, 1, 1}, {{1, 0}, {1, 1}, {0, 1}}, {1, std::sqrt(0.5), 1})));
+  auto quarter = LoadText(
+    DxfFile(LayerEntry("0", 7), "", Spline(2, {0, 0, 0, 1, 1, 1}, {{1, 0}, {1, 1}, {0, 1}}, {1, std::sqrt(0.5), 1})));
   ASSERT_EQ(quarter->Entities().size(), 1u);
   path = PathOf(*quarter, 0);
   ASSERT_GT(path.size(), 8u);
@@ -485,9 +459,9 @@ TEST(DxfLoaderTest, SplinesAreDrawnAlongTheirCurves)
   ASSERT_EQ(fitted->Entities().size(), 1u);
   path = PathOf(*fitted, 0);
   for (const auto &target : std::vector<Point>{{0, 0}, {5, 5}, {10, 0}})
-    EXPECT_TRUE(std::any_of(path.begin(), path.end(), [&](const Point &p) {
-      return std::hypot(p.x - target.x, p.y - target.y) < 1e-9;
-    })) << target.x << ", " << target.y;
+    EXPECT_TRUE(std::any_of(path.begin(), path.end(),
+                            [&](const Point &p) { return std::hypot(p.x - target.x, p.y - target.y) < 1e-9; }))
+      << target.x << ", " << target.y;
 
   // Data that make no curve draw nothing and load: a knot missing,
   // decreasing knots, a degree beyond 11, a weight of 0.
@@ -511,9 +485,8 @@ TEST(DxfLoaderTest, TextFollowsTheDrawingsCodePage)
       header += Groups({{9, "$ACADVER"}, {1, version}});
     if (!codePage.empty())
       header += Groups({{9, "$DWGCODEPAGE"}, {3, codePage}});
-    auto document = LoadText(DxfFile(LayerEntry("0", 7), "",
-                                     Groups({{0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {1, raw}}),
-                                     header));
+    auto document = LoadText(DxfFile(
+      LayerEntry("0", 7), "", Groups({{0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {1, raw}}), header));
     return document->Entities().empty() ? std::string("(none)") : document->Text(document->Entities()[0]);
   };
   // Cyrillic in 1251; the euro sign of 1252, which Latin-1 lacks; the
@@ -544,14 +517,13 @@ TEST(DxfLoaderTest, BadFilesGiveOneClearError)
     ch = char(random());
   }
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"", "empty (0 bytes)"},
-      {"\n  \r\n\n", "empty"},
-      {noise, "binary data"},
-      {"AutoCAD Binary DXF\r\n\x1a", "malformed binary DXF at byte offset 0"},
-      {"hello\nworld\n", "does not start with a group code"},
-      {"0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n1\n", "truncated"},
-      {"0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n1\n20\nabc\n0\nENDSEC\n0\nEOF\n",
-       "malformed DXF"},
+    {"", "empty (0 bytes)"},
+    {"\n  \r\n\n", "empty"},
+    {noise, "binary data"},
+    {"AutoCAD Binary DXF\r\n\x1a", "malformed binary DXF at byte offset 0"},
+    {"hello\nworld\n", "does not start with a group code"},
+    {"0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n1\n", "truncated"},
+    {"0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n1\n20\nabc\n0\nENDSEC\n0\nEOF\n", "malformed DXF"},
   };
   for (const auto &[contents, problem] : cases)
   {
@@ -593,9 +565,15 @@ TEST(DxfLoaderTest, DamagedExamplesNeverCrash)
       const size_t at = random() % (damaged.size() - 4);
       switch (random() % 3)
       {
-      case 0: std::swap(damaged[at], damaged[at + 1]); break;
-      case 1: damaged.erase(damaged.begin() + at); break;
-      default: damaged[at] = std::to_string(int(random() % 2000) - 1000); break;
+      case 0:
+        std::swap(damaged[at], damaged[at + 1]);
+        break;
+      case 1:
+        damaged.erase(damaged.begin() + at);
+        break;
+      default:
+        damaged[at] = std::to_string(int(random() % 2000) - 1000);
+        break;
       }
     }
     std::string text;
@@ -604,9 +582,9 @@ TEST(DxfLoaderTest, DamagedExamplesNeverCrash)
       text += line + "\n";
     }
     TempFile file(text);
-    LoadError(file.Path()); // must return, whatever it says
+    LoadError(file.Path());  // must return, whatever it says
   }
 }
 
-} // namespace
-} // namespace zulan
+}  // namespace
+}  // namespace zulan

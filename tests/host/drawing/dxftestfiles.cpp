@@ -26,16 +26,11 @@ std::string Groups(const std::vector<std::pair<int, std::string>> &groups)
 
 std::string LayerEntry(const std::string &name, int color, int flags)
 {
-  return Groups({{0, "LAYER"},
-                 {2, name},
-                 {70, std::to_string(flags)},
-                 {62, std::to_string(color)},
-                 {6, "CONTINUOUS"}});
+  return Groups({{0, "LAYER"}, {2, name}, {70, std::to_string(flags)}, {62, std::to_string(color)}, {6, "CONTINUOUS"}});
 }
 
-std::string DxfFile(const std::string &layers, const std::string &blocks,
-                    const std::string &entities, const std::string &header,
-                    const std::string &moreTables)
+std::string DxfFile(const std::string &layers, const std::string &blocks, const std::string &entities,
+                    const std::string &header, const std::string &moreTables)
 {
   std::string text;
   if (!header.empty())
@@ -65,8 +60,7 @@ std::string LoadError(const std::string &path)
 TempFile::TempFile(const std::string &contents, const std::string &suffix)
 {
   static std::atomic<int> counter{0};
-  path = ::testing::TempDir() + "zulan-drawing-" + std::to_string(getpid()) + "-"
-         + std::to_string(counter++) + suffix;
+  path = ::testing::TempDir() + "zulan-drawing-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + suffix;
   std::ofstream(path, std::ios::binary) << contents;
 }
 
@@ -83,22 +77,24 @@ std::unique_ptr<Document> LoadText(const std::string &dxf)
 
 std::string Block(const std::string &name, const std::string &contents)
 {
-  return Groups({{0, "BLOCK"}, {8, "0"}, {2, name}, {70, "0"}, {10, "0"}, {20, "0"}, {3, name}})
-         + contents + Groups({{0, "ENDBLK"}, {8, "0"}});
+  return Groups({{0, "BLOCK"}, {8, "0"}, {2, name}, {70, "0"}, {10, "0"}, {20, "0"}, {3, name}}) + contents
+         + Groups({{0, "ENDBLK"}, {8, "0"}});
 }
 
 std::string Insert(const std::string &block, const std::string &layer, double x, double y)
 {
-  return Groups({{0, "INSERT"}, {8, layer}, {2, block}, {10, std::to_string(x)},
-                 {20, std::to_string(y)}});
+  return Groups({{0, "INSERT"}, {8, layer}, {2, block}, {10, std::to_string(x)}, {20, std::to_string(y)}});
 }
 
 std::string Line(const std::string &layer, double x1, double y1, double x2, double y2,
                  const std::vector<std::pair<int, std::string>> &more)
 {
-  std::vector<std::pair<int, std::string>> groups = {
-      {0, "LINE"}, {8, layer}, {10, std::to_string(x1)}, {20, std::to_string(y1)},
-      {11, std::to_string(x2)}, {21, std::to_string(y2)}};
+  std::vector<std::pair<int, std::string>> groups = {{0, "LINE"},
+                                                     {8, layer},
+                                                     {10, std::to_string(x1)},
+                                                     {20, std::to_string(y1)},
+                                                     {11, std::to_string(x2)},
+                                                     {21, std::to_string(y2)}};
   groups.insert(groups.end(), more.begin(), more.end());
   return Groups(groups);
 }
@@ -106,13 +102,12 @@ std::string Line(const std::string &layer, double x1, double y1, double x2, doub
 const ViewMapping UnitView(0, 0, 100, 100, 0, 0, 100, 100);
 
 Picture::Picture(int pictureWidth, int pictureHeight)
-    : width(pictureWidth), height(pictureHeight), pixels(size_t(pictureWidth) * size_t(pictureHeight) * 4, 0)
+  : width(pictureWidth), height(pictureHeight), pixels(size_t(pictureWidth) * size_t(pictureHeight) * 4, 0)
 {
   SetDefaultPalette(palette);
 }
 
-void Picture::Draw(const Document &document, const ViewMapping &view, bool hairlines,
-                   bool antialias)
+void Picture::Draw(const Document &document, const ViewMapping &view, bool hairlines, bool antialias)
 {
   Canvas canvas(pixels.data(), width, height);
   canvas.SetHairlines(hairlines);
@@ -146,6 +141,5 @@ int Picture::InkIn(int x0, int y0, int x1, int y1) const
   return count;
 }
 
-} // namespace test
-} // namespace zulan
-
+}  // namespace test
+}  // namespace zulan

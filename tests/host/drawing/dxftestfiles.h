@@ -24,9 +24,8 @@ std::string LayerEntry(const std::string &name, int color, int flags = 0);
 // A complete ASCII DXF with the given table entries, block definitions
 // (each starting with 0/BLOCK and ending with 0/ENDBLK) and entities.
 // moreTables: whole TABLE ... ENDTAB groups after the LAYER table.
-std::string DxfFile(const std::string &layers, const std::string &blocks,
-                    const std::string &entities, const std::string &header = "",
-                    const std::string &moreTables = "");
+std::string DxfFile(const std::string &layers, const std::string &blocks, const std::string &entities,
+                    const std::string &header = "", const std::string &moreTables = "");
 
 // The message of loading path, or "(loaded)" when it loads.
 std::string LoadError(const std::string &path);
@@ -62,8 +61,7 @@ class Picture
 {
 public:
   explicit Picture(int width = Size, int height = Size);
-  void Draw(const Document &document, const ViewMapping &view, bool hairlines = false,
-            bool antialias = false);
+  void Draw(const Document &document, const ViewMapping &view, bool hairlines = false, bool antialias = false);
   bool Ink(int x, int y) const;
   // Inked pixels in the rectangle [x0, x1) x [y0, y1).
   int InkIn(int x0, int y0, int x1, int y1) const;
@@ -79,7 +77,7 @@ private:
   Palette palette;
 };
 
-} // namespace test
-} // namespace zulan
+}  // namespace test
+}  // namespace zulan
 
 #endif

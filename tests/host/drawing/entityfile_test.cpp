@@ -52,7 +52,7 @@ TEST(EntityFileTest, FloorPlanReadsBackAsWritten)
   ASSERT_EQ(back.entities.size(), flat.entities.size());
   for (size_t i = 0; i < flat.entities.size(); ++i)
   {
-    EXPECT_EQ(back.entities[i].points, flat.entities[i].points) << i;   // %.17g: exact
+    EXPECT_EQ(back.entities[i].points, flat.entities[i].points) << i;  // %.17g: exact
     EXPECT_EQ(back.entities[i].layer, flat.entities[i].layer) << i;
   }
   EXPECT_EQ(back.header, flat.header);
@@ -83,20 +83,19 @@ TEST(EntityFileTest, DamagedFilesAreRefusedByLine)
     std::string text;
     std::string message;
   } cases[] = {
-      {"", "not an entity file (its first line is not \"zulan-entities 1\")"},
-      {"zulan-entities 1\nlayer 0\n", "the entity file has no palette"},
-      {good + "entity 1 0 7 0 0 0 1 1 segment 3 0 0 1 1\n", "line 3 ends early"},
-      {good + "entity 1 0 7 0 0 0 1 1 segment 1 0 0 1 1\n", "line 3 has more than it should"},
-      {good + "entity 1 0 7 0 0 0 1 1 segment 2 0 nan 1 1\n", "line 3 has nan where a number belongs"},
-      {good + "entity 1 0 7 0 0 0 1 1 segment 2 0 inf 1 1\n", "line 3 has inf where a number belongs"},
-      {good + "entity 1 0 300 0 0 0 1 1 dot 1 0 0\n",
-       "line 3 has 300 where a whole number from 0 to 255 belongs"},
-      {good + "entity 1 0 7 0 0 0 1 1 spiral 0\n", "line 3 has an unknown kind spiral"},
-      {good + "entity 1 0 7 0 0 0 1 1 path 99999999999 0\n",
-       "line 3 has 99999999999 where a whole number from 0 to 100000000 belongs"},
-      {good + "header 0\n", "line 3 has a header of the wrong size"},
-      {good + "header zz\n", "line 3 has a header that is not hexadecimal"},
-      {good + "circle 1\n", "line 3 starts with an unknown word circle"},
+    {"", "not an entity file (its first line is not \"zulan-entities 1\")"},
+    {"zulan-entities 1\nlayer 0\n", "the entity file has no palette"},
+    {good + "entity 1 0 7 0 0 0 1 1 segment 3 0 0 1 1\n", "line 3 ends early"},
+    {good + "entity 1 0 7 0 0 0 1 1 segment 1 0 0 1 1\n", "line 3 has more than it should"},
+    {good + "entity 1 0 7 0 0 0 1 1 segment 2 0 nan 1 1\n", "line 3 has nan where a number belongs"},
+    {good + "entity 1 0 7 0 0 0 1 1 segment 2 0 inf 1 1\n", "line 3 has inf where a number belongs"},
+    {good + "entity 1 0 300 0 0 0 1 1 dot 1 0 0\n", "line 3 has 300 where a whole number from 0 to 255 belongs"},
+    {good + "entity 1 0 7 0 0 0 1 1 spiral 0\n", "line 3 has an unknown kind spiral"},
+    {good + "entity 1 0 7 0 0 0 1 1 path 99999999999 0\n",
+     "line 3 has 99999999999 where a whole number from 0 to 100000000 belongs"},
+    {good + "header 0\n", "line 3 has a header of the wrong size"},
+    {good + "header zz\n", "line 3 has a header that is not hexadecimal"},
+    {good + "circle 1\n", "line 3 starts with an unknown word circle"},
   };
   for (const auto &bad : cases)
   {
@@ -112,5 +111,5 @@ TEST(EntityFileTest, DamagedFilesAreRefusedByLine)
   }
 }
 
-} // namespace
-} // namespace zulan
+}  // namespace
+}  // namespace zulan

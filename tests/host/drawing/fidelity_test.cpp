@@ -12,30 +12,28 @@ namespace zulan
 namespace
 {
 
+using test::Block;
 using test::DxfFile;
 using test::Groups;
-using test::LayerEntry;
-using test::TempFile;
-using test::LoadText;
-using test::Block;
 using test::Insert;
+using test::LayerEntry;
 using test::Line;
+using test::LoadText;
 using test::Picture;
 using test::Size;
+using test::TempFile;
 using test::UnitView;
 
 TEST(HiddenInsertTest, OffOrFrozenInsertLayerHidesAllItBrings)
 {
   // B: a line on its own visible layer KEEP and one on layer 0, 5 apart.
   // N: B on layer 0 and B on the off layer, 10 higher.
-  const std::string blocks =
-      Block("B", Line("KEEP", 0, 0, 20, 0) + Line("0", 0, 5, 20, 5))
-      + Block("N", Insert("B", "0", 0, 0) + Insert("B", "OFF", 0, 10));
-  const std::string entities = Insert("B", "0", 10, 10) + Insert("B", "OFF", 10, 30)
-                               + Insert("N", "ICE", 10, 50) + Insert("N", "0", 10, 70);
-  auto document = LoadText(DxfFile(LayerEntry("0", 7) + LayerEntry("KEEP", 1)
-                                       + LayerEntry("OFF", -3) + LayerEntry("ICE", 5, 1),
-                                   blocks, entities));
+  const std::string blocks = Block("B", Line("KEEP", 0, 0, 20, 0) + Line("0", 0, 5, 20, 5))
+                             + Block("N", Insert("B", "0", 0, 0) + Insert("B", "OFF", 0, 10));
+  const std::string entities =
+    Insert("B", "0", 10, 10) + Insert("B", "OFF", 10, 30) + Insert("N", "ICE", 10, 50) + Insert("N", "0", 10, 70);
+  auto document = LoadText(DxfFile(
+    LayerEntry("0", 7) + LayerEntry("KEEP", 1) + LayerEntry("OFF", -3) + LayerEntry("ICE", 5, 1), blocks, entities));
   Picture picture;
   picture.Draw(*document, UnitView);
   // Visible inserts: both lines, also through a visible nested insert.
@@ -57,16 +55,14 @@ TEST(LineWeightTest, ResolvedLikeColours)
 {
   // THICK weighs 0.5 mm; block contents in BYLAYER on layer 0 take the
   // insert's layer, BYBLOCK the insert's own weight.
-  const std::string blocks = Block("B", Line("0", 0, 0, 1, 0) + Line("0", 0, 1, 1, 1, {{370, "-2"}})
-                                            + Line("KEEP", 0, 2, 1, 2));
-  const std::string entities =
-      Line("THICK", 0, 0, 1, 0) + Line("THICK", 0, 0, 1, 0, {{370, "-3"}})
-      + Line("THICK", 0, 0, 1, 0, {{370, "0"}}) + Line("0", 0, 0, 1, 0, {{370, "100"}})
-      + Line("0", 0, 0, 1, 0, {{370, "-2"}}) + Line("0", 0, 0, 1, 0, {{370, "999"}})
-      + Groups({{0, "INSERT"}, {8, "THICK"}, {370, "70"}, {2, "B"}, {10, "0"}, {20, "0"}});
-  auto document = LoadText(DxfFile(LayerEntry("0", 7) + LayerEntry("THICK", 1)
-                                       + Groups({{370, "50"}}) + LayerEntry("KEEP", 2),
-                                   blocks, entities));
+  const std::string blocks =
+    Block("B", Line("0", 0, 0, 1, 0) + Line("0", 0, 1, 1, 1, {{370, "-2"}}) + Line("KEEP", 0, 2, 1, 2));
+  const std::string entities = Line("THICK", 0, 0, 1, 0) + Line("THICK", 0, 0, 1, 0, {{370, "-3"}})
+                               + Line("THICK", 0, 0, 1, 0, {{370, "0"}}) + Line("0", 0, 0, 1, 0, {{370, "100"}})
+                               + Line("0", 0, 0, 1, 0, {{370, "-2"}}) + Line("0", 0, 0, 1, 0, {{370, "999"}})
+                               + Groups({{0, "INSERT"}, {8, "THICK"}, {370, "70"}, {2, "B"}, {10, "0"}, {20, "0"}});
+  auto document = LoadText(DxfFile(
+    LayerEntry("0", 7) + LayerEntry("THICK", 1) + Groups({{370, "50"}}) + LayerEntry("KEEP", 2), blocks, entities));
   std::vector<int> weights;
   for (const Entity &entity : document->Entities())
     weights.push_back(entity.lineWeight);
@@ -107,7 +103,7 @@ TEST(LineWeightTest, WidthFollowsUnitsAndScale)
   for (const Picture *picture : {&hair, &centimetres, &thinnest, &under})
   {
     EXPECT_EQ(picture->InkColumn(50), 1);
-    EXPECT_EQ(picture->InkRow(50), 60); // 20 to 79: the end pixel is left out
+    EXPECT_EQ(picture->InkRow(50), 60);  // 20 to 79: the end pixel is left out
   }
   // Metres: 1 mm is a hundredth of a pixel. Inches: 100 pixels an inch.
   Picture metres, inches;
@@ -122,10 +118,8 @@ TEST(LineWeightTest, DefaultIsWhatTheHeaderSays)
 {
   // DEFAULT (-3), and BYLAYER on a layer without a weight: 0.25 mm (2.5
   // pixels) unless $LWDEFAULT says otherwise, here 0.09 mm (a hairline).
-  auto drawing = [](const std::string &header)
-  {
-    return LoadText(DxfFile(LayerEntry("0", 7), "",
-                            Line("0", 2, 3, 8, 3, {{370, "-3"}}) + Line("0", 2, 7, 8, 7),
+  auto drawing = [](const std::string &header) {
+    return LoadText(DxfFile(LayerEntry("0", 7), "", Line("0", 2, 3, 8, 3, {{370, "-3"}}) + Line("0", 2, 7, 8, 7),
                             Groups({{9, "$INSUNITS"}, {70, "4"}}) + header));
   };
   Picture standard, thin;
@@ -139,13 +133,20 @@ TEST(LineWeightTest, DefaultIsWhatTheHeaderSays)
 // pixel for pixel, also for wide lines, curves and a line running far off.
 TEST(LineWeightTest, WideLinesJoinAcrossStrips)
 {
-  const std::string entities =
-      Line("0", 1, 1, 9, 8, {{370, "100"}}) + Line("0", 5, 5, 4e5, -3e5, {{370, "70"}})
-      + Groups({{0, "CIRCLE"}, {8, "0"}, {370, "50"}, {10, "5"}, {20, "4"}, {40, "3.3"}})
-      + Groups({{0, "LWPOLYLINE"}, {8, "0"}, {370, "35"}, {90, "3"}, {70, "0"}, {10, "1"},
-                {20, "9"}, {10, "6"}, {20, "2.2"}, {10, "9.5"}, {20, "9"}});
-  auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities,
-                                   Groups({{9, "$INSUNITS"}, {70, "4"}})));
+  const std::string entities = Line("0", 1, 1, 9, 8, {{370, "100"}}) + Line("0", 5, 5, 4e5, -3e5, {{370, "70"}})
+                               + Groups({{0, "CIRCLE"}, {8, "0"}, {370, "50"}, {10, "5"}, {20, "4"}, {40, "3.3"}})
+                               + Groups({{0, "LWPOLYLINE"},
+                                         {8, "0"},
+                                         {370, "35"},
+                                         {90, "3"},
+                                         {70, "0"},
+                                         {10, "1"},
+                                         {20, "9"},
+                                         {10, "6"},
+                                         {20, "2.2"},
+                                         {10, "9.5"},
+                                         {20, "9"}});
+  auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities, Groups({{9, "$INSUNITS"}, {70, "4"}})));
   Picture whole;
   whole.Draw(*document, TenView);
   EXPECT_GT(whole.InkColumn(30), 10);
@@ -166,13 +167,10 @@ TEST(LineWeightTest, WideLinesJoinAcrossStrips)
 }
 
 // One POINT at (50,50), with the given $PDMODE and $PDSIZE, and more.
-std::unique_ptr<Document> PointDrawing(int mode, const std::string &size,
-                                       const std::string &more = "")
+std::unique_ptr<Document> PointDrawing(int mode, const std::string &size, const std::string &more = "")
 {
-  return LoadText(DxfFile(LayerEntry("0", 7), "",
-                          Groups({{0, "POINT"}, {8, "0"}, {10, "50"}, {20, "50"}}) + more,
-                          Groups({{9, "$PDMODE"}, {70, std::to_string(mode)}, {9, "$PDSIZE"},
-                                  {40, size}})));
+  return LoadText(DxfFile(LayerEntry("0", 7), "", Groups({{0, "POINT"}, {8, "0"}, {10, "50"}, {20, "50"}}) + more,
+                          Groups({{9, "$PDMODE"}, {70, std::to_string(mode)}, {9, "$PDSIZE"}, {40, size}})));
 }
 
 Picture PointPicture(int mode, const std::string &size, const std::string &more = "")
@@ -192,13 +190,13 @@ TEST(PointSymbolTest, FiguresOfPdmode)
   const Picture cross = PointPicture(2, "20");
   EXPECT_TRUE(cross.Ink(41, 50) && cross.Ink(59, 50) && cross.Ink(50, 41) && cross.Ink(50, 59));
   EXPECT_FALSE(cross.Ink(45, 45) || cross.Ink(38, 50));
-  EXPECT_EQ(cross.InkIn(0, 0, Size, Size), 39); // 20 each, the end pixel left out
+  EXPECT_EQ(cross.InkIn(0, 0, Size, Size), 39);  // 20 each, the end pixel left out
 
   const Picture x = PointPicture(3, "20");
   EXPECT_TRUE(x.Ink(45, 45) && x.Ink(55, 55) && x.Ink(45, 55) && x.Ink(55, 45));
   EXPECT_FALSE(x.Ink(50, 45) || x.Ink(45, 50));
 
-  const Picture tick = PointPicture(4, "20"); // upwards from the point
+  const Picture tick = PointPicture(4, "20");  // upwards from the point
   EXPECT_TRUE(tick.Ink(50, 45) && tick.Ink(50, 50));
   EXPECT_FALSE(tick.Ink(50, 55));
   EXPECT_EQ(tick.InkColumn(50), tick.InkIn(0, 0, Size, Size));
@@ -216,7 +214,7 @@ TEST(PointSymbolTest, FiguresOfPdmode)
   EXPECT_TRUE(square.Ink(40, 45) && square.Ink(60, 55) && square.Ink(45, 40) && square.Ink(55, 60));
   EXPECT_FALSE(square.Ink(50, 50) || square.Ink(45, 45));
 
-  const Picture both = PointPicture(98, "20"); // circle, square and cross
+  const Picture both = PointPicture(98, "20");  // circle, square and cross
   EXPECT_TRUE(both.Ink(60, 50) && both.Ink(40, 40) && both.Ink(60, 60) && both.Ink(45, 50));
   EXPECT_FALSE(both.Ink(53, 53));
   // The symbol belongs to the extents.
@@ -253,11 +251,12 @@ TEST(PointSymbolTest, RelativeSizesAreSharesOfTheDrawingsHeight)
 // from (10, 10) up to a top of y = 70 at x = 50 and down to (90, 10).
 TEST(SplineTest, DrawnAlongTheCurve)
 {
-  std::vector<std::pair<int, std::string>> groups = {{0, "SPLINE"}, {8, "0"}, {70, "8"}, {71, "3"},
+  std::vector<std::pair<int, std::string>> groups = {{0, "SPLINE"}, {8, "0"},  {70, "8"}, {71, "3"},
                                                      {72, "8"},     {73, "4"}, {74, "0"}};
   for (const char *knot : {"0", "0", "0", "0", "1", "1", "1", "1"})
     groups.push_back({40, knot});
-  for (const auto &point : std::vector<std::pair<const char *, const char *>>{{"10", "10"}, {"10", "90"}, {"90", "90"}, {"90", "10"}})
+  for (const auto &point :
+       std::vector<std::pair<const char *, const char *>>{{"10", "10"}, {"10", "90"}, {"90", "90"}, {"90", "10"}})
   {
     groups.push_back({10, point.first});
     groups.push_back({20, point.second});
@@ -273,5 +272,5 @@ TEST(SplineTest, DrawnAlongTheCurve)
   EXPECT_EQ(picture.InkIn(30, 40, 70, 85), 0) << "nothing below the curve";
 }
 
-} // namespace
-} // namespace zulan
+}  // namespace
+}  // namespace zulan

@@ -33,8 +33,7 @@ std::string Num(double value)
 }
 
 // Groups for points: 10/20 pairs (or other codes).
-std::vector<std::pair<int, std::string>> Pairs(const std::vector<Point> &points, int x = 10,
-                                               int y = 20)
+std::vector<std::pair<int, std::string>> Pairs(const std::vector<Point> &points, int x = 10, int y = 20)
 {
   std::vector<std::pair<int, std::string>> groups;
   for (const Point &p : points)
@@ -49,7 +48,7 @@ std::vector<std::pair<int, std::string>> Pairs(const std::vector<Point> &points,
 std::string PolylinePath(const std::vector<Point> &points)
 {
   std::vector<std::pair<int, std::string>> groups = {
-      {92, "3"}, {72, "0"}, {73, "1"}, {93, std::to_string(points.size())}};
+    {92, "3"}, {72, "0"}, {73, "1"}, {93, std::to_string(points.size())}};
   const auto vertices = Pairs(points);
   groups.insert(groups.end(), vertices.begin(), vertices.end());
   groups.push_back({97, "0"});
@@ -65,11 +64,14 @@ std::string Square(double x0, double y0, double x1, double y1)
 std::string PatternGroups(const std::vector<PatternLine> &lines)
 {
   std::vector<std::pair<int, std::string>> groups = {
-      {52, "0"}, {41, "1"}, {77, "0"}, {78, std::to_string(lines.size())}};
+    {52, "0"}, {41, "1"}, {77, "0"}, {78, std::to_string(lines.size())}};
   for (const PatternLine &line : lines)
   {
-    groups.insert(groups.end(), {{53, Num(line.angle)}, {43, Num(line.base.x)}, {44, Num(line.base.y)},
-                                 {45, Num(line.offset.x)}, {46, Num(line.offset.y)},
+    groups.insert(groups.end(), {{53, Num(line.angle)},
+                                 {43, Num(line.base.x)},
+                                 {44, Num(line.base.y)},
+                                 {45, Num(line.offset.x)},
+                                 {46, Num(line.offset.y)},
                                  {79, std::to_string(line.dashes.size())}});
     for (double dash : line.dashes)
       groups.push_back({49, Num(dash)});
@@ -82,8 +84,17 @@ std::string PatternGroups(const std::vector<PatternLine> &lines)
 std::string Hatch(int paths, const std::string &boundary, const std::string &pattern = "")
 {
   const bool solid = pattern.empty();
-  return Groups({{0, "HATCH"}, {8, "0"}, {10, "0"}, {20, "0"}, {30, "0"}, {210, "0"}, {220, "0"},
-                 {230, "1"}, {2, solid ? "SOLID" : "USER"}, {70, solid ? "1" : "0"}, {71, "0"},
+  return Groups({{0, "HATCH"},
+                 {8, "0"},
+                 {10, "0"},
+                 {20, "0"},
+                 {30, "0"},
+                 {210, "0"},
+                 {220, "0"},
+                 {230, "1"},
+                 {2, solid ? "SOLID" : "USER"},
+                 {70, solid ? "1" : "0"},
+                 {71, "0"},
                  {91, std::to_string(paths)}})
          + boundary + Groups({{75, "1"}, {76, solid ? "1" : "0"}}) + pattern + Groups({{98, "0"}});
 }
@@ -180,7 +191,7 @@ TEST(PatternClipTest, LinesThroughVerticesAreCutOnce)
   ExpectRanges(PiecesAt(pieces, 2), {{3, 7}}, "lower half");
   // 45-degree lines y = x + 2k in the square: each from edge to edge.
   const auto slanted = Pieces(Ring, {Family(45, {0, 0}, {-1, 1})});
-  EXPECT_EQ(slanted.size(), 9u); // k = -4..4; k = ±5 only touch a corner
+  EXPECT_EQ(slanted.size(), 9u);  // k = -4..4; k = ±5 only touch a corner
   for (const PatternPiece &piece : slanted)
   {
     EXPECT_NEAR(piece.to.y - piece.to.x, piece.from.y - piece.from.x, 1e-9);
@@ -205,15 +216,13 @@ TEST(PatternClipTest, DashesRunFromEachLinesBasePoint)
   const auto dots = Pieces(Ring, {Family(0, {0, 0.5}, {0, 20}, {0, -2.5})});
   ExpectRanges(PiecesAt(dots, 0.5), {{0, 0}, {2.5, 2.5}, {5, 5}, {7.5, 7.5}, {10, 10}}, "dots");
   // Only dots and no length at all: drawn continuous rather than endlessly.
-  ExpectRanges(PiecesAt(Pieces(Ring, {Family(0, {0, 0.5}, {0, 20}, {0, 0})}), 0.5), {{0, 10}},
-               "no period");
+  ExpectRanges(PiecesAt(Pieces(Ring, {Family(0, {0, 0.5}, {0, 20}, {0, 0})}), 0.5), {{0, 10}}, "no period");
 }
 
 TEST(PatternClipTest, FarBasePointsAndDegenerateFamilies)
 {
   // A base point 10^15 lines away still gives the lines y = k + 0.5.
-  ExpectRanges(PiecesAt(Pieces(Ring, {Family(0, {0, 1e15 + 0.5}, {0, 1})}), 4.5), {{0, 10}},
-               "far base");
+  ExpectRanges(PiecesAt(Pieces(Ring, {Family(0, {0, 1e15 + 0.5}, {0, 1})}), 4.5), {{0, 10}}, "far base");
   // Offsets along the lines make them coincide: nothing, and no hang.
   EXPECT_TRUE(Pieces(Ring, {Family(0, {0, 5}, {3, 0}), Family(30, {0, 0}, {0, 0})}).empty());
   // Rings of fewer than three points enclose nothing.
@@ -242,8 +251,8 @@ TEST(PatternClipTest, LimitsAreCheckedBeforeTheWork)
 // a hill.
 std::string SplineEdge(bool fitData, bool rational = false)
 {
-  std::vector<std::pair<int, std::string>> groups = {
-      {72, "4"}, {94, "2"}, {73, rational ? "1" : "0"}, {74, "0"}, {95, "6"}, {96, "3"}};
+  std::vector<std::pair<int, std::string>> groups = {{72, "4"}, {94, "2"}, {73, rational ? "1" : "0"},
+                                                     {74, "0"}, {95, "6"}, {96, "3"}};
   for (const char *knot : {"0", "0", "0", "1", "1", "1"})
     groups.push_back({40, knot});
   for (Point p : std::vector<Point>{{10, 10}, {50, 90}, {90, 10}})
@@ -254,8 +263,9 @@ std::string SplineEdge(bool fitData, bool rational = false)
       groups.push_back({42, "1"});
   }
   if (fitData)
-    groups.insert(groups.end(), {{97, "2"}, {11, "10"}, {21, "10"}, {11, "90"}, {21, "10"},
-                                 {12, "1"}, {22, "1"}, {13, "1"}, {23, "-1"}});
+    groups.insert(
+      groups.end(),
+      {{97, "2"}, {11, "10"}, {21, "10"}, {11, "90"}, {21, "10"}, {12, "1"}, {22, "1"}, {13, "1"}, {23, "-1"}});
   return Groups(groups);
 }
 
@@ -278,11 +288,11 @@ TEST(HatchSplineEdgeTest, FillsTheCurvesInside)
   // The spline first (its fit data before the next edge), or last (its fit
   // data, or none, before the path's own 97).
   const std::vector<std::pair<std::string, std::string>> layouts = {
-      {"spline first, fit data", SplineEdge(true) + ChordEdge()},
-      {"spline first, no fit data", SplineEdge(false) + ChordEdge()},
-      {"spline last, fit data", ChordEdge() + SplineEdge(true)},
-      {"spline last, no fit data", ChordEdge() + SplineEdge(false)},
-      {"rational", ChordEdge() + SplineEdge(false, true)}};
+    {"spline first, fit data", SplineEdge(true) + ChordEdge()},
+    {"spline first, no fit data", SplineEdge(false) + ChordEdge()},
+    {"spline last, fit data", ChordEdge() + SplineEdge(true)},
+    {"spline last, no fit data", ChordEdge() + SplineEdge(false)},
+    {"rational", ChordEdge() + SplineEdge(false, true)}};
   for (const auto &layout : layouts)
   {
     for (const char *sources : {"0", "1"})
@@ -296,10 +306,22 @@ TEST(HatchSplineEdgeTest, FillsTheCurvesInside)
     }
   }
   // Fit points only: the curve through them.
-  const std::string fitOnly =
-      Groups({{92, "1"}, {93, "2"}, {72, "4"}, {94, "3"}, {73, "0"}, {74, "0"}, {95, "0"}, {96, "0"},
-              {97, "3"}, {11, "10"}, {21, "10"}, {11, "50"}, {21, "50"}, {11, "90"}, {21, "10"}})
-      + ChordEdge() + Groups({{97, "0"}});
+  const std::string fitOnly = Groups({{92, "1"},
+                                      {93, "2"},
+                                      {72, "4"},
+                                      {94, "3"},
+                                      {73, "0"},
+                                      {74, "0"},
+                                      {95, "0"},
+                                      {96, "0"},
+                                      {97, "3"},
+                                      {11, "10"},
+                                      {21, "10"},
+                                      {11, "50"},
+                                      {21, "50"},
+                                      {11, "90"},
+                                      {21, "10"}})
+                              + ChordEdge() + Groups({{97, "0"}});
   Picture through;
   through.Draw(*Load(Hatch(1, fitOnly)), UnitView);
   EXPECT_TRUE(through.Ink(50, 52) && through.Ink(50, 80));
@@ -318,8 +340,7 @@ TEST(HatchSplineEdgeTest, FillsTheCurvesInside)
 // 10..90 with the hole 30..70.
 std::string SlantedHatch(const std::string &extra = "")
 {
-  return Hatch(2, Square(10, 10, 90, 90) + Square(30, 30, 70, 70),
-               PatternGroups({Family(45, {0, 0}, {-5, 5})}))
+  return Hatch(2, Square(10, 10, 90, 90) + Square(30, 30, 70, 70), PatternGroups({Family(45, {0, 0}, {-5, 5})}))
          + extra;
 }
 
@@ -348,11 +369,11 @@ TEST(PatternHatchTest, LinesInsideNoneInTheHoleOrOutside)
 TEST(PatternHatchTest, DashGapsWhereThePatternSays)
 {
   // Lines y = 5 + 10k, 10 drawn and 10 gap from x = 0, round a hole 40..60.
-  auto document = Load(Hatch(2, Square(1, 1, 99, 99) + Square(40, 40, 60, 60),
-                             PatternGroups({Family(0, {0, 5}, {0, 10}, {10, -10})})));
+  auto document = Load(
+    Hatch(2, Square(1, 1, 99, 99) + Square(40, 40, 60, 60), PatternGroups({Family(0, {0, 5}, {0, 10}, {10, -10})})));
   Picture picture;
   picture.Draw(*document, UnitView);
-  const int row = 45; // y = 55, through the hole
+  const int row = 45;  // y = 55, through the hole
   for (int x : {5, 25, 65, 85})
     EXPECT_TRUE(picture.Ink(x, row)) << x;
   for (int x : {15, 35, 50, 75, 95})
@@ -369,17 +390,16 @@ TEST(PatternHatchTest, BlocksAndTransforms)
   const int pieces = PatternRecords(*single);
   const std::string blocks = test::Block("H", SlantedHatch());
   const auto placed = Load(test::Insert("H", "0", 0, 0) + test::Insert("H", "0", 100, 0)
-                           + Groups({{0, "INSERT"}, {8, "0"}, {2, "H"}, {10, "0"}, {20, "200"},
-                                     {230, "-1"}}),
+                             + Groups({{0, "INSERT"}, {8, "0"}, {2, "H"}, {10, "0"}, {20, "200"}, {230, "-1"}}),
                            blocks);
   EXPECT_EQ(PatternRecords(*placed), 3 * pieces);
   // An array whose placements would make more records than the drawing may
   // hold is refused before anything is made.
   // 100 lines in each of 300 x 300 cells.
-  const std::string dense = test::Block(
-      "D", Hatch(1, Square(0, 0, 100, 100), PatternGroups({Family(0, {0, 0.5}, {0, 1})})));
-  const std::string array = Groups({{0, "INSERT"}, {8, "0"}, {2, "D"}, {10, "0"}, {20, "0"},
-                                    {70, "300"}, {71, "300"}, {44, "100"}, {45, "100"}});
+  const std::string dense =
+    test::Block("D", Hatch(1, Square(0, 0, 100, 100), PatternGroups({Family(0, {0, 0.5}, {0, 1})})));
+  const std::string array = Groups(
+    {{0, "INSERT"}, {8, "0"}, {2, "D"}, {10, "0"}, {20, "0"}, {70, "300"}, {71, "300"}, {44, "100"}, {45, "100"}});
   const auto start = std::chrono::steady_clock::now();
   test::TempFile file(DxfFile(LayerEntry("0", 7), dense, array));
   EXPECT_NE(test::LoadError(file.Path()).find("more than 4000000 entities"), std::string::npos);
@@ -389,16 +409,25 @@ TEST(PatternHatchTest, BlocksAndTransforms)
 TEST(PatternHatchTest, HostileHatchesLoadQuicklyAndDrawNothing)
 {
   const std::vector<std::string> hostile = {
-      // Spacing near zero, dashes near zero, coordinates near the limit.
-      Hatch(1, Square(0, 0, 100, 100), PatternGroups({Family(0, {0, 0}, {0, 1e-300})})),
-      Hatch(1, Square(0, 0, 100, 100), PatternGroups({Family(0, {0, 0}, {0, 1}, {1e-30, -1e-30})})),
-      Hatch(1, Square(-3e38, -3e38, 3e38, 3e38), PatternGroups({Family(30, {0, 0}, {0, 1})})),
-      // Counts far beyond the data.
-      Hatch(1, Square(0, 0, 100, 100), Groups({{52, "0"}, {41, "1"}, {77, "0"}, {78, "32000"}})),
-      Hatch(2000000000, Square(0, 0, 100, 100), PatternGroups({Family(0, {0, 0}, {0, 1})})),
-      Hatch(1, Groups({{92, "1"}, {93, "1"}, {72, "4"}, {94, "3"}, {73, "0"}, {74, "0"},
-                       {95, "2000000000"}, {96, "2000000000"}, {40, "0"}, {97, "0"}}),
-            PatternGroups({Family(0, {0, 0}, {0, 1})}))};
+    // Spacing near zero, dashes near zero, coordinates near the limit.
+    Hatch(1, Square(0, 0, 100, 100), PatternGroups({Family(0, {0, 0}, {0, 1e-300})})),
+    Hatch(1, Square(0, 0, 100, 100), PatternGroups({Family(0, {0, 0}, {0, 1}, {1e-30, -1e-30})})),
+    Hatch(1, Square(-3e38, -3e38, 3e38, 3e38), PatternGroups({Family(30, {0, 0}, {0, 1})})),
+    // Counts far beyond the data.
+    Hatch(1, Square(0, 0, 100, 100), Groups({{52, "0"}, {41, "1"}, {77, "0"}, {78, "32000"}})),
+    Hatch(2000000000, Square(0, 0, 100, 100), PatternGroups({Family(0, {0, 0}, {0, 1})})),
+    Hatch(1,
+          Groups({{92, "1"},
+                  {93, "1"},
+                  {72, "4"},
+                  {94, "3"},
+                  {73, "0"},
+                  {74, "0"},
+                  {95, "2000000000"},
+                  {96, "2000000000"},
+                  {40, "0"},
+                  {97, "0"}}),
+          PatternGroups({Family(0, {0, 0}, {0, 1})}))};
   for (size_t i = 0; i < hostile.size(); ++i)
   {
     const auto start = std::chrono::steady_clock::now();
@@ -408,5 +437,5 @@ TEST(PatternHatchTest, HostileHatchesLoadQuicklyAndDrawNothing)
   }
 }
 
-} // namespace
-} // namespace zulan
+}  // namespace
+}  // namespace zulan

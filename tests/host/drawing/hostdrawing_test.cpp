@@ -116,9 +116,9 @@ TEST(HostDrawingTest, FloorPlanCapturedWhereTheViewPutsIt)
   EXPECT_EQ(Colour(image, 40, Height - 1), black);
   EXPECT_EQ(Colour(image, 5, 40), black);
   EXPECT_EQ(Colour(image, 80, 10), white);
-  EXPECT_GT(Count(image, red), 10);       // doors
-  EXPECT_EQ(Count(image, palette[4]), 0); // furniture layer is off
-  EXPECT_EQ(Count(image, palette[2]), 0); // notes layer is frozen
+  EXPECT_GT(Count(image, red), 10);        // doors
+  EXPECT_EQ(Count(image, palette[4]), 0);  // furniture layer is off
+  EXPECT_EQ(Count(image, palette[2]), 0);  // notes layer is frozen
 
   // The module's black-and-white switch: everything but entry 15 black.
   std::vector<uint32_t> saved(palette, palette + 256);
@@ -140,8 +140,7 @@ TEST(HostDrawingTest, HairlinesDrawWeightedLinesOnePixelWide)
   ASSERT_EQ(OpenHostDrawing(path), "");
   std::remove(path.c_str());
   const uint32_t black = HostPaletteEntry()()[0];
-  auto inkInColumn = [&](const std::vector<uint32_t> &image)
-  {
+  auto inkInColumn = [&](const std::vector<uint32_t> &image) {
     int count = 0;
     for (int y = 0; y < Height; ++y)
       count += Colour(image, 50, y) == black;
@@ -180,7 +179,7 @@ TEST(HostDrawingTest, CurrentDrawingTakesTheOperationsUntilItGoes)
     EXPECT_EQ(GetHeaderAdr(), drawing.GetHeader());
     int16_t background;
     std::memcpy(&background, drawing.GetHeader() + 28, 2);
-    EXPECT_EQ(background, 15); // white until a drawing says otherwise
+    EXPECT_EQ(background, 15);  // white until a drawing says otherwise
     EXPECT_EQ(drawing.GetPalette()[15], defaultPalette[15]);
 
     ASSERT_EQ(OpenHostDrawing(Examples + "/floorplan.dxf"), "");
@@ -208,5 +207,5 @@ TEST(HostDrawingTest, BadDrawingIsReportedAndForeignEntitiesIgnored)
   EDraw1(nullptr);
 }
 
-} // namespace
-} // namespace zulan
+}  // namespace
+}  // namespace zulan

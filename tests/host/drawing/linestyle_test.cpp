@@ -15,20 +15,18 @@ namespace
 
 using test::DxfFile;
 using test::Groups;
-using test::UnitView;
 using test::LayerEntry;
 using test::Line;
 using test::LoadText;
 using test::Picture;
+using test::UnitView;
 
 // An LTYPE table with DASHED (10 on, 5 off), DOTS (dot, 4 off) and DASHDOT.
 std::string LineTypes()
 {
-  auto type = [](const std::string &name, const std::vector<double> &elements)
-  {
-    std::vector<std::pair<int, std::string>> groups = {
-        {0, "LTYPE"}, {2, name}, {70, "0"}, {3, name}, {72, "65"},
-        {73, std::to_string(elements.size())}};
+  auto type = [](const std::string &name, const std::vector<double> &elements) {
+    std::vector<std::pair<int, std::string>> groups = {{0, "LTYPE"}, {2, name},  {70, "0"},
+                                                       {3, name},    {72, "65"}, {73, std::to_string(elements.size())}};
     double total = 0;
     for (double e : elements)
       total += std::fabs(e);
@@ -40,9 +38,8 @@ std::string LineTypes()
     }
     return Groups(groups);
   };
-  return Groups({{0, "TABLE"}, {2, "LTYPE"}, {70, "4"}}) + type("CONTINUOUS", {})
-         + type("Dashed", {10, -5}) + type("DOTS", {0, -4}) + type("DASHDOT", {10, -3, 0, -3})
-         + Groups({{0, "ENDTAB"}});
+  return Groups({{0, "TABLE"}, {2, "LTYPE"}, {70, "4"}}) + type("CONTINUOUS", {}) + type("Dashed", {10, -5})
+         + type("DOTS", {0, -4}) + type("DASHDOT", {10, -3, 0, -3}) + Groups({{0, "ENDTAB"}});
 }
 
 std::string Header(double ltscale)
@@ -64,12 +61,12 @@ TEST(LineTypeTest, DashesFollowThePatternAndItsScales)
   // Row 90: DASHED by name in any case; row 80: the same at $LTSCALE 1 with
   // the entity's scale 0.4; row 70: BYLAYER from a dashed layer; row 60:
   // CONTINUOUS; row 50: a type the table does not have (continuous).
-  const std::string entities =
-      Line("0", 0, 10, 60, 10, {{6, "dashed"}}) + Line("0", 0, 20, 60, 20, {{6, "DASHED"}, {48, "0.4"}})
-      + Line("DASHES", 0, 30, 60, 30) + Line("0", 0, 40, 60, 40, {{6, "CONTINUOUS"}})
-      + Line("0", 0, 50, 60, 50, {{6, "NOSUCH"}});
+  const std::string entities = Line("0", 0, 10, 60, 10, {{6, "dashed"}})
+                               + Line("0", 0, 20, 60, 20, {{6, "DASHED"}, {48, "0.4"}}) + Line("DASHES", 0, 30, 60, 30)
+                               + Line("0", 0, 40, 60, 40, {{6, "CONTINUOUS"}})
+                               + Line("0", 0, 50, 60, 50, {{6, "NOSUCH"}});
   const std::string layers =
-      LayerEntry("0", 7) + Groups({{0, "LAYER"}, {2, "DASHES"}, {70, "0"}, {62, "7"}, {6, "DASHED"}});
+    LayerEntry("0", 7) + Groups({{0, "LAYER"}, {2, "DASHES"}, {70, "0"}, {62, "7"}, {6, "DASHED"}});
   auto document = LoadText(DxfFile(layers, "", entities, Header(1), LineTypes()));
   Picture picture;
   picture.Draw(*document, UnitView);
@@ -91,9 +88,17 @@ TEST(LineTypeTest, PatternRunsOnAcrossPolylineVertices)
   // A polyline turning at x = 25 after 15 units: the gap from 10 to 15 ends
   // at the corner, and the pattern goes on upwards from there: a dash to
   // y = 20, a gap to 25, a dash.
-  const std::string entities = Groups({{0, "LWPOLYLINE"}, {8, "0"}, {6, "DASHED"}, {90, "3"},
-                                       {70, "0"}, {10, "10"}, {20, "10"}, {10, "25"}, {20, "10"},
-                                       {10, "25"}, {20, "60"}});
+  const std::string entities = Groups({{0, "LWPOLYLINE"},
+                                       {8, "0"},
+                                       {6, "DASHED"},
+                                       {90, "3"},
+                                       {70, "0"},
+                                       {10, "10"},
+                                       {20, "10"},
+                                       {10, "25"},
+                                       {20, "10"},
+                                       {10, "25"},
+                                       {20, "60"}});
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities, Header(1), LineTypes()));
   Picture picture;
   picture.Draw(*document, UnitView);
@@ -110,9 +115,9 @@ TEST(LineTypeTest, DotsCirclesAndBlockScale)
   // at scale 2 (its pattern scales with it).
   const std::string blocks = test::Block("B", Line("0", 0, 0, 15, 0, {{6, "DASHED"}}));
   const std::string entities =
-      Line("0", 0, 10, 40, 10, {{6, "DOTS"}})
-      + Groups({{0, "CIRCLE"}, {8, "0"}, {6, "DASHDOT"}, {10, "70"}, {20, "50"}, {40, "20"}})
-      + Groups({{0, "INSERT"}, {8, "0"}, {2, "B"}, {10, "0"}, {20, "20"}, {41, "2"}, {42, "2"}});
+    Line("0", 0, 10, 40, 10, {{6, "DOTS"}})
+    + Groups({{0, "CIRCLE"}, {8, "0"}, {6, "DASHDOT"}, {10, "70"}, {20, "50"}, {40, "20"}})
+    + Groups({{0, "INSERT"}, {8, "0"}, {2, "B"}, {10, "0"}, {20, "20"}, {41, "2"}, {42, "2"}});
   auto document = LoadText(DxfFile(LayerEntry("0", 7), blocks, entities, Header(1), LineTypes()));
   Picture picture;
   picture.Draw(*document, UnitView);
@@ -151,11 +156,27 @@ TEST(LineTypeTest, FarAwayDashesAreNotWalked)
 TEST(WidePolylineTest, ConstantAndTaperedWidthsFillBands)
 {
   // An L with constant width 6 (43), corner mitred; a taper from 0 to 10.
-  const std::string entities =
-      Groups({{0, "LWPOLYLINE"}, {8, "0"}, {90, "3"}, {70, "0"}, {43, "6"}, {10, "10"},
-              {20, "80"}, {10, "50"}, {20, "80"}, {10, "50"}, {20, "50"}})
-      + Groups({{0, "LWPOLYLINE"}, {8, "0"}, {90, "2"}, {70, "0"}, {10, "10"}, {20, "20"},
-                {40, "0"}, {41, "10"}, {10, "60"}, {20, "20"}});
+  const std::string entities = Groups({{0, "LWPOLYLINE"},
+                                       {8, "0"},
+                                       {90, "3"},
+                                       {70, "0"},
+                                       {43, "6"},
+                                       {10, "10"},
+                                       {20, "80"},
+                                       {10, "50"},
+                                       {20, "80"},
+                                       {10, "50"},
+                                       {20, "50"}})
+                               + Groups({{0, "LWPOLYLINE"},
+                                         {8, "0"},
+                                         {90, "2"},
+                                         {70, "0"},
+                                         {10, "10"},
+                                         {20, "20"},
+                                         {40, "0"},
+                                         {41, "10"},
+                                         {10, "60"},
+                                         {20, "20"}});
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities));
   Picture picture;
   picture.Draw(*document, UnitView);
@@ -177,26 +198,33 @@ TEST(WidePolylineTest, DonutIsARing)
 {
   // A donut as CAD programs write it: two half circles (bulge 1), closed,
   // width 4: a ring from radius 18 to 22 round (50, 50).
-  const std::string entities =
-      Groups({{0, "LWPOLYLINE"}, {8, "0"}, {90, "2"}, {70, "1"}, {43, "4"}, {10, "30"}, {20, "50"},
-              {42, "1"}, {10, "70"}, {20, "50"}, {42, "1"}});
+  const std::string entities = Groups({{0, "LWPOLYLINE"},
+                                       {8, "0"},
+                                       {90, "2"},
+                                       {70, "1"},
+                                       {43, "4"},
+                                       {10, "30"},
+                                       {20, "50"},
+                                       {42, "1"},
+                                       {10, "70"},
+                                       {20, "50"},
+                                       {42, "1"}});
   auto document = LoadText(DxfFile(LayerEntry("0", 7), "", entities));
   Picture picture;
   picture.Draw(*document, UnitView);
-  EXPECT_EQ(picture.InkIn(38, 38, 62, 62), 0); // the hole
-  EXPECT_EQ(picture.InkIn(49, 29, 52, 32), 9); // the ring at the top
-  EXPECT_EQ(picture.InkIn(69, 49, 72, 52), 9); // and at the right
-  EXPECT_EQ(picture.InkIn(0, 0, 100, 26), 0);  // nothing beyond it
+  EXPECT_EQ(picture.InkIn(38, 38, 62, 62), 0);  // the hole
+  EXPECT_EQ(picture.InkIn(49, 29, 52, 32), 9);  // the ring at the top
+  EXPECT_EQ(picture.InkIn(69, 49, 72, 52), 9);  // and at the right
+  EXPECT_EQ(picture.InkIn(0, 0, 100, 26), 0);   // nothing beyond it
   // A 2D POLYLINE with start and end widths on its vertices too.
-  const std::string polyline =
-      Groups({{0, "POLYLINE"}, {8, "0"}, {66, "1"}, {70, "0"}, {10, "0"}, {20, "0"}})
-      + Groups({{0, "VERTEX"}, {8, "0"}, {10, "10"}, {20, "10"}, {40, "8"}, {41, "8"}})
-      + Groups({{0, "VERTEX"}, {8, "0"}, {10, "90"}, {20, "10"}})
-      + Groups({{0, "SEQEND"}, {8, "0"}});
+  const std::string polyline = Groups({{0, "POLYLINE"}, {8, "0"}, {66, "1"}, {70, "0"}, {10, "0"}, {20, "0"}})
+                               + Groups({{0, "VERTEX"}, {8, "0"}, {10, "10"}, {20, "10"}, {40, "8"}, {41, "8"}})
+                               + Groups({{0, "VERTEX"}, {8, "0"}, {10, "90"}, {20, "10"}})
+                               + Groups({{0, "SEQEND"}, {8, "0"}});
   auto band = LoadText(DxfFile(LayerEntry("0", 7), "", polyline));
   Picture second;
   second.Draw(*band, UnitView);
-  EXPECT_EQ(second.InkColumn(50), 8); // y 6 to 14
+  EXPECT_EQ(second.InkColumn(50), 8);  // y 6 to 14
 }
 
 TEST(WideOutlineTest, BandsAreCounterClockwiseAndBounded)
@@ -257,5 +285,5 @@ TEST(AntialiasTest, SmoothsLinesWithGreysAndKeepsThemInPlace)
   EXPECT_GT(greys, 40);
 }
 
-} // namespace
-} // namespace zulan
+}  // namespace
+}  // namespace zulan

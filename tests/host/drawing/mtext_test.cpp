@@ -83,7 +83,7 @@ TEST(MTextTest, WrapsAtTheReferenceWidth)
   EXPECT_EQ(Texts(*wrapped), (std::vector<std::string>{"HH", "HH", "HH"}));
   const Picture picture = Draw(*wrapped);
   EXPECT_EQ(picture.InkIn(30, 0, Size, Size), 0);
-  for (int row : {10, 27, 44}) // one line under another
+  for (int row : {10, 27, 44})  // one line under another
     EXPECT_GT(picture.InkRow(row), 0) << "row " << row;
   // Without a width, and with a width wider than anything, one line.
   EXPECT_EQ(Texts(*Load(MText(5, 95, "HH HH HH"))), (std::vector<std::string>{"HH HH HH"}));
@@ -124,7 +124,7 @@ TEST(MTextTest, HeightAndColourCodesHoldToTheEndOfTheirGroup)
   EXPECT_EQ(document->Entities()[2].aci, 7);
   const Picture picture = Draw(*document);
   int red = 0, other = 0;
-  for (int y = 28; y < 38; ++y) // above the short capitals
+  for (int y = 28; y < 38; ++y)  // above the short capitals
     for (int x = 0; x < Size; ++x)
       if (picture.Ink(x, y))
         (picture.Colour(x, y) == 0xFF0000 ? red : other)++;
@@ -143,13 +143,15 @@ TEST(MTextTest, InlineCodesBecomePlainText)
 {
   // Stacked fractions, escapes, \U+ (dropped before), %% codes; fonts,
   // paragraph settings and underline toggles drawn without.
-  auto document = Load(MText(5, 50, "\\S1/2; \\S3^4; \\S5#6; \\\\ \\{x\\} %%d\\U+00E9\\U+0041 "
-                                    "\\Lu\\l{\\fArial|b1;F}\\pxqc;\\A1;\\W2;W\\T1.5;T\\Q10;Q"));
-  EXPECT_EQ(Texts(*document), (std::vector<std::string>{"1/2 3/4 5/6 \\ {x} \xC2\xB0\xC3\xA9" "A uFWTQ"}));
+  auto document = Load(MText(5, 50,
+                             "\\S1/2; \\S3^4; \\S5#6; \\\\ \\{x\\} %%d\\U+00E9\\U+0041 "
+                             "\\Lu\\l{\\fArial|b1;F}\\pxqc;\\A1;\\W2;W\\T1.5;T\\Q10;Q"));
+  EXPECT_EQ(Texts(*document), (std::vector<std::string>{"1/2 3/4 5/6 \\ {x} \xC2\xB0\xC3\xA9"
+                                                        "A uFWTQ"}));
   // Contents cut before a space (libdime drops the spaces a string starts
   // with) keep their words apart.
-  auto pieces = Load(Groups({{0, "MTEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {3, "ab"},
-                             {3, " cd"}, {1, "  ef"}}));
+  auto pieces =
+    Load(Groups({{0, "MTEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {3, "ab"}, {3, " cd"}, {1, "  ef"}}));
   EXPECT_EQ(Texts(*pieces), (std::vector<std::string>{"ab cd  ef"}));
   // A true colour (\c, 0xBBGGRR) takes the nearest ACI: pure blue is 5.
   auto blue = Load(MText(5, 50, "\\c16711680;B"));
@@ -160,9 +162,15 @@ TEST(MTextTest, InlineCodesBecomePlainText)
 // A TEXT "HH" from (x1, y1) to (x2, y2), justified by 72.
 std::string TwoPointText(int justification, double x1, double y1, double x2, double y2)
 {
-  return Groups({{0, "TEXT"}, {8, "0"}, {10, std::to_string(x1)}, {20, std::to_string(y1)},
-                 {40, "5"}, {1, "HH"}, {72, std::to_string(justification)},
-                 {11, std::to_string(x2)}, {21, std::to_string(y2)}});
+  return Groups({{0, "TEXT"},
+                 {8, "0"},
+                 {10, std::to_string(x1)},
+                 {20, std::to_string(y1)},
+                 {40, "5"},
+                 {1, "HH"},
+                 {72, std::to_string(justification)},
+                 {11, std::to_string(x2)},
+                 {21, std::to_string(y2)}});
 }
 
 TEST(TextAlignmentTest, AlignedAndFitFillTheLineBetweenThePoints)
@@ -193,10 +201,10 @@ TEST(TextAlignmentTest, AlignedAndFitFillTheLineBetweenThePoints)
 }
 
 // An INSERT of `block` at (x, y) on a layer, with its ATTRIBs and SEQEND.
-std::string InsertWithAttributes(const std::string &block, const std::string &layer, double x,
-                                 double y, const std::string &attributes, const GroupList &more = {})
+std::string InsertWithAttributes(const std::string &block, const std::string &layer, double x, double y,
+                                 const std::string &attributes, const GroupList &more = {})
 {
-  GroupList groups = {{0, "INSERT"}, {8, layer}, {66, "1"}, {2, block}, {10, std::to_string(x)},
+  GroupList groups = {{0, "INSERT"},          {8, layer}, {66, "1"}, {2, block}, {10, std::to_string(x)},
                       {20, std::to_string(y)}};
   groups.insert(groups.end(), more.begin(), more.end());
   return Groups(groups) + attributes + Groups({{0, "SEQEND"}, {8, layer}});
@@ -204,8 +212,8 @@ std::string InsertWithAttributes(const std::string &block, const std::string &la
 
 std::string Attrib(double x, double y, const std::string &value, const GroupList &more = {})
 {
-  GroupList groups = {{0, "ATTRIB"}, {8, "0"}, {10, std::to_string(x)}, {20, std::to_string(y)},
-                      {40, "10"}, {1, value}, {2, "TAG"}};
+  GroupList groups = {{0, "ATTRIB"}, {8, "0"},  {10, std::to_string(x)}, {20, std::to_string(y)}, {40, "10"},
+                      {1, value},    {2, "TAG"}};
   groups.insert(groups.end(), more.begin(), more.end());
   return Groups(groups);
 }
@@ -217,11 +225,11 @@ TEST(AttributeTest, DrawnWhereTheParentPutsThem)
   // the LINE after SEQEND are as they should be.
   const std::string blocks = Block("B", Line("0", 0, 0, 1, 0));
   const std::string entities =
-      InsertWithAttributes("B", "RED", 50, 50,
-                           Attrib(10, 10, "HH", {{62, "0"}}) + Attrib(10, 70, "HH", {{70, "1"}})
-                               + Attrib(0, 0, "HH", {{72, "2"}, {74, "3"}, {11, "90"}, {21, "90"}}),
-                           {{41, "3"}, {42, "3"}, {62, "2"}})
-      + Line("0", 0, 30, 100, 30);
+    InsertWithAttributes("B", "RED", 50, 50,
+                         Attrib(10, 10, "HH", {{62, "0"}}) + Attrib(10, 70, "HH", {{70, "1"}})
+                           + Attrib(0, 0, "HH", {{72, "2"}, {74, "3"}, {11, "90"}, {21, "90"}}),
+                         {{41, "3"}, {42, "3"}, {62, "2"}})
+    + Line("0", 0, 30, 100, 30);
   auto document = Load(entities, blocks, LayerEntry("RED", 1));
   const Picture picture = Draw(*document);
   EXPECT_GT(picture.InkIn(10, 80, 32, 90), 20);
@@ -242,8 +250,7 @@ TEST(AttributeTest, InsertsInBlocksArraysAndHiddenLayers)
   // coordinates; OUTER is placed at (60, 20): the attribute lands at
   // (65, 25), while B's own line goes with B's insertion at (0, 40).
   const std::string blocks =
-      Block("B", Line("0", 0, 0, 10, 0))
-      + Block("OUTER", InsertWithAttributes("B", "0", 0, 40, Attrib(5, 5, "H")));
+    Block("B", Line("0", 0, 0, 10, 0)) + Block("OUTER", InsertWithAttributes("B", "0", 0, 40, Attrib(5, 5, "H")));
   auto nested = Load(Insert("OUTER", "0", 60, 20), blocks);
   const Picture picture = Draw(*nested);
   EXPECT_GT(picture.InkIn(65, 65, 74, 75), 0);
@@ -251,10 +258,10 @@ TEST(AttributeTest, InsertsInBlocksArraysAndHiddenLayers)
   EXPECT_EQ(picture.InkIn(0, 0, 60, Size), 0);
   // A 3 x 2 MINSERT draws its attribute once; an insert on a layer that
   // is off brings none.
-  auto array = Load(InsertWithAttributes("B", "0", 10, 10, Attrib(50, 50, "H"),
-                                         {{70, "3"}, {71, "2"}, {44, "20"}, {45, "20"}})
-                        + InsertWithAttributes("B", "OFF", 10, 10, Attrib(50, 80, "H")),
-                    blocks, LayerEntry("OFF", -1));
+  auto array =
+    Load(InsertWithAttributes("B", "0", 10, 10, Attrib(50, 50, "H"), {{70, "3"}, {71, "2"}, {44, "20"}, {45, "20"}})
+           + InsertWithAttributes("B", "OFF", 10, 10, Attrib(50, 80, "H")),
+         blocks, LayerEntry("OFF", -1));
   int texts = 0;
   for (const Entity &entity : array->Entities())
     texts += entity.type == TypeText;
@@ -265,10 +272,10 @@ TEST(HostileTextTest, AbsurdValuesLoadWithoutHangingOrCrashing)
 {
   // Heights beyond any range, relative ones multiplied past it, and
   // unbalanced groups and codes cut off at the end.
-  auto absurd = Load(MText(5, 50, "A\\H1e300;B\\H1e30x;\\H1e30x;C}}{{{\\H0;\\H-5;\\Hx;D\\S1/2")
-                     + MText(5, 50, std::string(20000, '{') + "E" + std::string(20000, '}'),
-                             {{41, "1e-30"}, {44, "1e30"}, {71, "99"}})
-                     + MText(5, 50, "\\"));
+  auto absurd = Load(
+    MText(5, 50, "A\\H1e300;B\\H1e30x;\\H1e30x;C}}{{{\\H0;\\H-5;\\Hx;D\\S1/2")
+    + MText(5, 50, std::string(20000, '{') + "E" + std::string(20000, '}'), {{41, "1e-30"}, {44, "1e30"}, {71, "99"}})
+    + MText(5, 50, "\\"));
   for (const Entity &entity : absurd->Entities())
     for (int i = 0; i < 7; ++i)
       EXPECT_TRUE(std::isfinite(entity.geometry[i]));
@@ -282,11 +289,10 @@ TEST(HostileTextTest, AbsurdValuesLoadWithoutHangingOrCrashing)
     many += i % 7 ? "ab " : "\\P";
     words += i % 7 != 0;
   }
-  auto huge = Load(Groups({{0, "INSERT"}, {8, "0"}, {2, "T"}, {10, "0"}, {20, "0"}, {70, "10"},
-                           {71, "10"}}),
+  auto huge = Load(Groups({{0, "INSERT"}, {8, "0"}, {2, "T"}, {10, "0"}, {20, "0"}, {70, "10"}, {71, "10"}}),
                    Block("T", MText(0, 0, many, {{41, "1"}})));
   EXPECT_EQ(huge->Entities().size(), 100 * words);
 }
 
-} // namespace
-} // namespace zulan
+}  // namespace
+}  // namespace zulan
