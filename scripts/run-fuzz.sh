@@ -16,7 +16,7 @@ source scripts/common.sh
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRASTELLO_FUZZ=ON \
   -DRASTELLO_TESTS=OFF "${CCACHE_ARGS[@]}" >/dev/null
-targets=(dxf registry resourcescript menutext imagereader jpegencoder entityfile)
+targets=(dxf registry resourcescript menutext imagereader jpegencoder entityfile dialogwords settings)
 cmake --build build-fuzz -j"$jobs" --target $(printf 'fuzz_%s ' "${targets[@]}")
 
 # Seeds per target: folders and files, whatever exists.
