@@ -35,17 +35,6 @@ inline std::vector<uint8_t> EncodeForDecoders(const EncoderMode &mode, const Van
   return EncodeJpeg(encoder, image);
 }
 
-inline double Psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b)
-{
-  if (a.size() != b.size() || a.empty())
-    return 0;
-  double sum = 0;
-  for (size_t i = 0; i < a.size(); ++i)
-    sum += (a[i] - b[i]) * static_cast<double>(a[i] - b[i]);
-  const double mse = sum / static_cast<double>(a.size());
-  return mse == 0 ? 99 : 10 * std::log10(255 * 255 / mse);
-}
-
 // The source as RGB bytes; greyscale as its ITU-R BT.601 luma, computed
 // here in floating point and not with the encoder's integer weights.
 inline std::vector<uint8_t> SourceRgb(const Vantorum::BitmapImage &image, bool greyscale)

@@ -154,16 +154,20 @@ DecodedImage ReadNetpbm(const std::string &path)
   return image;
 }
 
-double Psnr(const DecodedImage &a, const DecodedImage &b)
+double Psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b)
 {
-  const std::vector<uint8_t> x = a.Rgb(), y = b.Rgb();
-  if (x.size() != y.size() || x.empty())
+  if (a.size() != b.size() || a.empty())
     return 0;
   double sum = 0;
-  for (size_t i = 0; i < x.size(); ++i)
-    sum += (x[i] - y[i]) * static_cast<double>(x[i] - y[i]);
-  const double mse = sum / static_cast<double>(x.size());
+  for (size_t i = 0; i < a.size(); ++i)
+    sum += (a[i] - b[i]) * static_cast<double>(a[i] - b[i]);
+  const double mse = sum / static_cast<double>(a.size());
   return mse == 0 ? 99 : 10 * std::log10(255 * 255 / mse);
+}
+
+double Psnr(const DecodedImage &a, const DecodedImage &b)
+{
+  return Psnr(a.Rgb(), b.Rgb());
 }
 
 std::string Sha256(const std::vector<uint8_t> &bytes)

@@ -35,6 +35,9 @@ DecodedImage DecodeImage(const std::string &decoder, const std::string &path);
 
 // Peak signal-to-noise ratio of the RGB bytes, 99 for equal pictures; 0
 // when the sizes differ.
+// Peak signal-to-noise ratio of two pictures' bytes in dB; 99 when they are
+// the same, 0 when their sizes differ.
+double Psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b);
 double Psnr(const DecodedImage &a, const DecodedImage &b);
 
 std::string Sha256(const std::vector<uint8_t> &bytes);
