@@ -27,7 +27,7 @@ BEGIN
 END
 )";
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
