@@ -63,6 +63,20 @@ struct Point
   double y;
 };
 
+// Points as vectors, for the line styles and the dimensions.
+inline Point Plus(Point a, Point b)
+{
+  return {a.x + b.x, a.y + b.y};
+}
+inline Point Minus(Point a, Point b)
+{
+  return {a.x - b.x, a.y - b.y};
+}
+inline Point Times(Point a, double k)
+{
+  return {a.x * k, a.y * k};
+}
+
 // One host entity. The module reads only the type code (byte 4) and the
 // layer (signed 16 bits at byte 12); the rest is the host's own.
 struct Entity

@@ -14,18 +14,6 @@ namespace zulan
 namespace
 {
 
-Point Add(Point a, Point b)
-{
-  return {a.x + b.x, a.y + b.y};
-}
-Point Sub(Point a, Point b)
-{
-  return {a.x - b.x, a.y - b.y};
-}
-Point Scaled(Point a, double s)
-{
-  return {a.x * s, a.y * s};
-}
 double Dot(Point a, Point b)
 {
   return a.x * b.x + a.y * b.y;
@@ -42,7 +30,7 @@ bool Unit(Point d, Point *unit)
   const double length = std::hypot(d.x, d.y);
   if (!(length > 0) || !std::isfinite(length))
     return false;
-  *unit = Scaled(d, 1 / length);
+  *unit = Times(d, 1 / length);
   return true;
 }
 
@@ -59,9 +47,9 @@ void AddArrow(Annotation *a, Point tip, Point direction, double size)
 {
   if (!(size > 0))
     return;
-  const Point back = Sub(tip, Scaled(direction, size));
-  const Point side = Scaled({-direction.y, direction.x}, size / 6);
-  const std::vector<Point> arrow = {tip, Add(back, side), Sub(back, side)};
+  const Point back = Minus(tip, Times(direction, size));
+  const Point side = Times({-direction.y, direction.x}, size / 6);
+  const std::vector<Point> arrow = {tip, Plus(back, side), Minus(back, side)};
   for (const Point &p : arrow)
   {
     if (!Finite(p))
@@ -133,12 +121,12 @@ void DimensionLine(Annotation *a, const Definition &d, Point e1, Point e2, const
   const double k = s.scale;
   AddLine(a, e1, e2);
   Point along{1, 0};
-  if (Unit(Sub(e2, e1), &along))
+  if (Unit(Minus(e2, e1), &along))
   {
-    AddArrow(a, e1, Scaled(along, -1), s.arrow * k);
+    AddArrow(a, e1, Times(along, -1), s.arrow * k);
     AddArrow(a, e2, along, s.arrow * k);
   }
-  const Point at = d.has[1] ? d.p[1] : Scaled(Add(e1, e2), 0.5);
+  const Point at = d.has[1] ? d.p[1] : Times(Plus(e1, e2), 0.5);
   const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(along);
   if (Finite(at))
     a->notes.push_back({at, s.textHeight * k, radians, measured, d.text});
@@ -153,21 +141,21 @@ void Linear(Annotation *a, const Definition &d, const DimensionStyle &s)
   Point u;
   if (d.type == 1)
   {
-    if (!Unit(Sub(p2, p1), &u))
+    if (!Unit(Minus(p2, p1), &u))
       return;
   }
   else
     u = {std::cos(d.degrees * Degrees), std::sin(d.degrees * Degrees)};
-  const Point e1 = Add(on, Scaled(u, Dot(Sub(p1, on), u)));
-  const Point e2 = Add(on, Scaled(u, Dot(Sub(p2, on), u)));
+  const Point e1 = Plus(on, Times(u, Dot(Minus(p1, on), u)));
+  const Point e2 = Plus(on, Times(u, Dot(Minus(p2, on), u)));
   for (const auto &[from, to] : {std::make_pair(p1, e1), std::make_pair(p2, e2)})
   {
     Point out;
-    if (Unit(Sub(to, from), &out))
-      AddLine(a, Add(from, Scaled(out, s.extensionOffset * s.scale)),
-              Add(to, Scaled(out, s.extensionBeyond * s.scale)));
+    if (Unit(Minus(to, from), &out))
+      AddLine(a, Plus(from, Times(out, s.extensionOffset * s.scale)),
+              Plus(to, Times(out, s.extensionBeyond * s.scale)));
   }
-  DimensionLine(a, d, e1, e2, s, Measured(std::fabs(Dot(Sub(p2, p1), u)), s.decimals));
+  DimensionLine(a, d, e1, e2, s, Measured(std::fabs(Dot(Minus(p2, p1), u)), s.decimals));
 }
 
 // The counter-clockwise angle from a to b, 0 to 2π.
@@ -181,11 +169,11 @@ double Turn(Point a, Point b)
 // when they are parallel.
 bool Meet(Point p0, Point p1, Point q0, Point q1, Point *at)
 {
-  const Point r = Sub(p1, p0), s = Sub(q1, q0);
+  const Point r = Minus(p1, p0), s = Minus(q1, q0);
   const double cross = r.x * s.y - r.y * s.x;
   if (!(std::fabs(cross) > 1e-12 * std::hypot(r.x, r.y) * std::hypot(s.x, s.y)))
     return false;
-  *at = Add(p0, Scaled(r, ((q0.x - p0.x) * s.y - (q0.y - p0.y) * s.x) / cross));
+  *at = Plus(p0, Times(r, ((q0.x - p0.x) * s.y - (q0.y - p0.y) * s.x) / cross));
   return Finite(*at);
 }
 
@@ -205,7 +193,7 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
              Point through)
 {
   const double radius = std::hypot(through.x - vertex.x, through.y - vertex.y);
-  const Point toThrough = Sub(through, vertex);
+  const Point toThrough = Minus(through, vertex);
   if (!(radius > 0) || !std::isfinite(radius))
     return;
   Point from{0, 0}, to{0, 0};
@@ -214,8 +202,8 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
   {
     if ((flip & 1 && !legs[0].line) || (flip & 2 && !legs[1].line))
       continue;
-    const Point u = Scaled(legs[0].direction, flip & 1 ? -1 : 1);
-    const Point v = Scaled(legs[1].direction, flip & 2 ? -1 : 1);
+    const Point u = Times(legs[0].direction, flip & 1 ? -1 : 1);
+    const Point v = Times(legs[1].direction, flip & 2 ? -1 : 1);
     for (const auto &[first, second] : {std::make_pair(u, v), std::make_pair(v, u)})
     {
       const double turn = Turn(first, second);
@@ -235,7 +223,7 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
   for (int i = 0; i <= steps; ++i)
   {
     const double t = start + sweep * i / steps;
-    arc.push_back(Add(vertex, Scaled({std::cos(t), std::sin(t)}, radius)));
+    arc.push_back(Plus(vertex, Times({std::cos(t), std::sin(t)}, radius)));
   }
   AddArrow(a, arc.front(), {from.y, -from.x}, s.arrow * s.scale);
   AddArrow(a, arc.back(), {-to.y, to.x}, s.arrow * s.scale);
@@ -247,14 +235,14 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
       if (std::fabs(leg.direction.x * side.y - leg.direction.y * side.x) > 1e-9)
         continue;  // the other leg
       for (const Point &p : leg.far)
-        reach = std::max(reach, Dot(Sub(p, vertex), side));
+        reach = std::max(reach, Dot(Minus(p, vertex), side));
     }
     if (radius > reach + s.extensionOffset * s.scale)
-      AddLine(a, Add(vertex, Scaled(side, reach + s.extensionOffset * s.scale)),
-              Add(vertex, Scaled(side, radius + s.extensionBeyond * s.scale)));
+      AddLine(a, Plus(vertex, Times(side, reach + s.extensionOffset * s.scale)),
+              Plus(vertex, Times(side, radius + s.extensionBeyond * s.scale)));
   }
   const double middle = start + sweep / 2;
-  const Point at = d.has[1] ? d.p[1] : Add(vertex, Scaled({std::cos(middle), std::sin(middle)}, radius));
+  const Point at = d.has[1] ? d.p[1] : Plus(vertex, Times({std::cos(middle), std::sin(middle)}, radius));
   const double radians =
     std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright({-std::sin(middle), std::cos(middle)});
   if (Finite(at))
@@ -270,8 +258,8 @@ void Ordinate(Annotation *a, const Definition &d, const DimensionStyle &s)
 {
   const Point feature = d.p[3], end = d.p[4];
   Point along{1, 0};
-  if (Unit(Sub(end, feature), &along))
-    AddLine(a, Add(feature, Scaled(along, s.extensionOffset * s.scale)), end);
+  if (Unit(Minus(end, feature), &along))
+    AddLine(a, Plus(feature, Times(along, s.extensionOffset * s.scale)), end);
   const double value = d.xOrdinate ? feature.x - d.p[0].x : feature.y - d.p[0].y;
   const Point at = d.has[1] ? d.p[1] : end;
   const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(along);
@@ -305,7 +293,7 @@ Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
   for (size_t i = 1; arrow && i < path.size(); ++i)
   {
     Point direction;
-    if (Unit(Sub(path[0], path[i]), &direction))
+    if (Unit(Minus(path[0], path[i]), &direction))
     {
       AddArrow(&a, path[0], direction, style.arrow * style.scale);
       break;
@@ -339,9 +327,9 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
     }
     AddLine(&a, to, from);
     Point out{1, 0};
-    if (Unit(Sub(from, to), &out))
+    if (Unit(Minus(from, to), &out))
       AddArrow(&a, from, out, style.arrow * k);
-    const Point at = d.has[1] ? d.p[1] : Scaled(Add(from, to), 0.5);
+    const Point at = d.has[1] ? d.p[1] : Times(Plus(from, to), 0.5);
     const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(out);
     if (Finite(at))
       a.notes.push_back({at, style.textHeight * k, radians, measured, d.text});
@@ -353,14 +341,14 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
     if (!Meet(d.p[3], d.p[4], d.p[5], d.p[0], &vertex))
       break;
     Leg legs[2] = {{{0, 0}, {d.p[3], d.p[4]}, true}, {{0, 0}, {d.p[5], d.p[0]}, true}};
-    if (Unit(Sub(d.p[4], d.p[3]), &legs[0].direction) && Unit(Sub(d.p[0], d.p[5]), &legs[1].direction))
+    if (Unit(Minus(d.p[4], d.p[3]), &legs[0].direction) && Unit(Minus(d.p[0], d.p[5]), &legs[1].direction))
       Angular(&a, d, style, vertex, legs, d.p[6]);
     break;
   }
   case 5:  // three points: the vertex 15, the legs to 13 and 14, the arc through 10
   {
     Leg legs[2] = {{{0, 0}, {d.p[3], d.p[3]}, false}, {{0, 0}, {d.p[4], d.p[4]}, false}};
-    if (Unit(Sub(d.p[3], d.p[5]), &legs[0].direction) && Unit(Sub(d.p[4], d.p[5]), &legs[1].direction))
+    if (Unit(Minus(d.p[3], d.p[5]), &legs[0].direction) && Unit(Minus(d.p[4], d.p[5]), &legs[1].direction))
       Angular(&a, d, style, d.p[5], legs, d.p[0]);
     break;
   }

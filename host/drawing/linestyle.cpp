@@ -11,18 +11,6 @@ namespace zulan
 namespace
 {
 
-Point Plus(Point a, Point b)
-{
-  return {a.x + b.x, a.y + b.y};
-}
-Point Minus(Point a, Point b)
-{
-  return {a.x - b.x, a.y - b.y};
-}
-Point Times(Point a, double k)
-{
-  return {a.x * k, a.y * k};
-}
 double Cross(Point a, Point b)
 {
   return a.x * b.y - a.y * b.x;
