@@ -24,6 +24,24 @@ std::string Groups(const std::vector<std::pair<int, std::string>> &groups)
   return text;
 }
 
+std::string Hatch(int paths, const std::string &boundary, const std::string &pattern, int style)
+{
+  const bool solid = pattern.empty();
+  return Groups({{0, "HATCH"},
+                 {8, "0"},
+                 {10, "0"},
+                 {20, "0"},
+                 {30, "0"},
+                 {210, "0"},
+                 {220, "0"},
+                 {230, "1"},
+                 {2, solid ? "SOLID" : "USER"},
+                 {70, solid ? "1" : "0"},
+                 {71, "0"},
+                 {91, std::to_string(paths)}})
+         + boundary + Groups({{75, std::to_string(style)}, {76, solid ? "1" : "0"}}) + pattern + Groups({{98, "0"}});
+}
+
 std::string LayerEntry(const std::string &name, int color, int flags)
 {
   return Groups({{0, "LAYER"}, {2, name}, {70, std::to_string(flags)}, {62, std::to_string(color)}, {6, "CONTINUOUS"}});

@@ -18,6 +18,10 @@ namespace test
 // Group code / value pairs as DXF text.
 std::string Groups(const std::vector<std::pair<int, std::string>> &groups);
 
+// A HATCH on layer 0 with the given boundary paths and hatch style (group
+// 75); a pattern hatch when pattern is given (its groups), else solid.
+std::string Hatch(int paths, const std::string &boundary, const std::string &pattern = "", int style = 1);
+
 // A LAYER table entry: name, colour (negative = off), flags (1 = frozen).
 std::string LayerEntry(const std::string &name, int color, int flags = 0);
 

@@ -19,6 +19,7 @@ namespace
 
 using test::DxfFile;
 using test::Groups;
+using test::Hatch;
 using test::LayerEntry;
 using test::LoadText;
 using test::Picture;
@@ -77,26 +78,6 @@ std::string PatternGroups(const std::vector<PatternLine> &lines)
       groups.push_back({49, Num(dash)});
   }
   return Groups(groups);
-}
-
-// A HATCH with the given boundary paths; a pattern hatch when pattern is
-// given (its groups from PatternGroups), else solid.
-std::string Hatch(int paths, const std::string &boundary, const std::string &pattern = "")
-{
-  const bool solid = pattern.empty();
-  return Groups({{0, "HATCH"},
-                 {8, "0"},
-                 {10, "0"},
-                 {20, "0"},
-                 {30, "0"},
-                 {210, "0"},
-                 {220, "0"},
-                 {230, "1"},
-                 {2, solid ? "SOLID" : "USER"},
-                 {70, solid ? "1" : "0"},
-                 {71, "0"},
-                 {91, std::to_string(paths)}})
-         + boundary + Groups({{75, "1"}, {76, solid ? "1" : "0"}}) + pattern + Groups({{98, "0"}});
 }
 
 std::unique_ptr<Document> Load(const std::string &entities, const std::string &blocks = "")

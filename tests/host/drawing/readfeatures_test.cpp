@@ -249,35 +249,10 @@ TEST(HatchClockwiseEdgeTest, FillsTheQuarterItsAnglesMirror)
     Groups({{72, "3"}, {10, "50"}, {20, "50"}, {11, "30"}, {21, "0"}, {40, "0.5"}, {50, "0"}, {51, "90"}, {73, "0"}});
   for (const auto &[edge, bottom] : {std::make_pair(circle, 20), std::make_pair(ellipse, 35)})
   {
-    const std::string hatch = Groups({{0, "HATCH"},
-                                      {8, "0"},
-                                      {10, "0"},
-                                      {20, "0"},
-                                      {30, "0"},
-                                      {210, "0"},
-                                      {220, "0"},
-                                      {230, "1"},
-                                      {2, "SOLID"},
-                                      {70, "1"},
-                                      {71, "0"},
-                                      {91, "1"},
-                                      {92, "1"},
-                                      {93, "3"},
-                                      {72, "1"},
-                                      {10, "50"},
-                                      {20, "50"},
-                                      {11, "80"},
-                                      {21, "50"}})
-                              + edge
-                              + Groups({{72, "1"},
-                                        {10, "50"},
-                                        {20, std::to_string(bottom)},
-                                        {11, "50"},
-                                        {21, "50"},
-                                        {97, "0"},
-                                        {75, "0"},
-                                        {76, "1"},
-                                        {98, "0"}});
+    const std::string boundary =
+      Groups({{92, "1"}, {93, "3"}, {72, "1"}, {10, "50"}, {20, "50"}, {11, "80"}, {21, "50"}}) + edge
+      + Groups({{72, "1"}, {10, "50"}, {20, std::to_string(bottom)}, {11, "50"}, {21, "50"}, {97, "0"}});
+    const std::string hatch = test::Hatch(1, boundary, "", 0);
     Picture picture;
     picture.Draw(*LoadText(Entities(hatch)), UnitView);
     const int height = 50 - bottom;
