@@ -14,7 +14,7 @@ only=${2:-}
 jobs=$(nproc)
 source scripts/common.sh
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRASTELLO_FUZZ=ON \
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON -DRASTELLO_FUZZ=ON \
   -DRASTELLO_TESTS=OFF "${CCACHE_ARGS[@]}" >/dev/null
 targets=(dxf registry resourcescript menutext imagereader jpegencoder entityfile dialogwords settings)
 cmake --build build-fuzz -j"$jobs" --target $(printf 'fuzz_%s ' "${targets[@]}")
@@ -35,12 +35,12 @@ mkdir -p build-fuzz/findings
 export ASAN_OPTIONS=detect_leaks=1:alloc_dealloc_mismatch=0
 export LSAN_OPTIONS=suppressions=$(pwd)/fuzz/lsan-suppressions.txt
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-for name in "${targets[@]}"; do
-  if [ -n "$only" ] && [ "$name" != "$only" ]; then continue; fi
-  corpus=build-fuzz/corpus/$name
+# One target: its seeds, its run, and whether it found anything.
+fuzz_one() {
+  local name=$1 corpus=build-fuzz/corpus/$1 seed
   mkdir -p "$corpus" "fuzz/corpus/$name"
   # Only files of the right kind from the shared folders.
-  seeds=()
+  local seeds=()
   for seed in $(seeds_for "$name") "fuzz/corpus/$name"; do
     if [ -d "$seed" ] && [ "$name" = dxf ]; then
       seeds+=("$seed")
@@ -60,7 +60,30 @@ for name in "${targets[@]}"; do
   # are findings.
   if compgen -G "build-fuzz/findings/$name-@(crash|leak|timeout|oom)-*" >/dev/null; then
     echo "fuzz_$name found a problem: see build-fuzz/findings/"
-    exit 1
+    return 1
   fi
+}
+
+# Each fuzzer runs on one core: as many side by side as there are cores,
+# each report printed whole once its target is done.
+chosen=()
+for name in "${targets[@]}"; do
+  if [ -z "$only" ] || [ "$name" = "$only" ]; then chosen+=("$name"); fi
 done
+logs=$(mktemp -d "${TMPDIR:-/tmp}/rastello-fuzz.XXXXXX")
+trap 'rm -rf "$logs"' EXIT
+failed=0
+for ((first = 0; first < ${#chosen[@]}; first += jobs)); do
+  batch=("${chosen[@]:first:jobs}")
+  pids=()
+  for name in "${batch[@]}"; do
+    fuzz_one "$name" >"$logs/$name" 2>&1 &
+    pids+=($!)
+  done
+  for i in "${!batch[@]}"; do
+    wait "${pids[$i]}" || failed=1
+    cat "$logs/${batch[$i]}"
+  done
+done
+if [ "$failed" != 0 ]; then exit 1; fi
 echo "fuzzing: no findings"

@@ -9,13 +9,18 @@ bash scripts/setup-debian.sh
 source scripts/common.sh
 jobs=$(nproc)
 
-# Warnings are errors here: the code has none, and keeps it so.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "${CCACHE_ARGS[@]}" >/dev/null
+# Warnings are errors here: the code has none, and keeps it so. The
+# product's files are compiled one by one, as a user's build does, so a
+# missing include shows; the tests in batches (a unity build), which takes
+# about a third less time.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DRASTELLO_UNITY_TESTS=ON \
+  "${CCACHE_ARGS[@]}" >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DRASTELLO_SANITIZE=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
-  "${CCACHE_ARGS[@]}" >/dev/null
+# All of it a unity build: the plain build has compiled the product's files
+# one by one. At -O0: at -O1 the compile took 1.7 times as long.
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_UNITY_BUILD=ON -DRASTELLO_SANITIZE=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "${CCACHE_ARGS[@]}" >/dev/null
 cmake --build build-sanitize -j"$jobs"
 # The external decoders (Pillow, ImageMagick, ffmpeg, djpeg) are other
 # programs: the plain pass has run them, here they would only be slow; the
@@ -25,7 +30,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 # The encoder's threads under ThreadSanitizer: the randomised comparison on
 # two and three threads.
-cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRASTELLO_THREAD_SANITIZE=ON "${CCACHE_ARGS[@]}" >/dev/null
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON -DRASTELLO_THREAD_SANITIZE=ON "${CCACHE_ARGS[@]}" >/dev/null
 cmake --build build-tsan -j"$jobs" --target jpeg_randomised_tests
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/JPEGsource/jpeg_randomised_tests --gtest_filter='Threads/*/1:Threads/*/2:JpegThreads.*'
 

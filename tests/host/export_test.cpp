@@ -18,7 +18,6 @@ namespace fs = std::filesystem;
 namespace
 {
 
-const std::string Floorplan = std::string(RASTELLO_EXAMPLES) + "/floorplan.dxf";
 const std::string Bracket = std::string(RASTELLO_EXAMPLES) + "/bracket.dxf";
 
 // The stored record, word by word; the defaults are the dialog's, without

@@ -96,10 +96,10 @@ TEST(FileNames, SaveNameCancelledOrLeftWithoutInput)
     inputs.Assign(c.given.begin(), c.given.end());
     char name[XP_NAME_BYTES] = "old.png";
     int32_t filter = 0;
-    SaveFileRecord record = {name, &filter, "PNG", "PNG file\0*.PNG\0\0", 4096, 2048, 1, "SAVE"};
+    SaveFileRecord saveRecord = {name, &filter, "PNG", "PNG file\0*.PNG\0\0", 4096, 2048, 1, "SAVE"};
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    const int32_t chosen = AskSaveFileName(inputs, console, "Save section", &record);
+    const int32_t chosen = AskSaveFileName(inputs, console, "Save section", &saveRecord);
     const std::string printed = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
     EXPECT_EQ(chosen, c.chosen) << printed;
     EXPECT_EQ(console.InputRefused(), c.refused) << printed;

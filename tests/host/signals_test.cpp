@@ -17,7 +17,6 @@ using namespace testing_support;
 namespace
 {
 
-const std::string Floorplan = std::string(RASTELLO_EXAMPLES) + "/floorplan.dxf";
 const std::vector<uint8_t> OldBytes = {'o', 'l', 'd'};
 
 struct Export

@@ -21,6 +21,9 @@ void WriteRegistry(const std::string &registry, const std::string &valueLines);
 // The "Options"=hex:... line of a registry file holding the words.
 std::string OptionsLine(const std::vector<int32_t> &words);
 
+// The bundled drawing most tests export.
+inline const std::string Floorplan = std::string(RASTELLO_EXAMPLES) + "/floorplan.dxf";
+
 inline bool Contains(const std::string &text, const std::string &part)
 {
   return text.find(part) != std::string::npos;

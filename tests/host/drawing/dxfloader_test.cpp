@@ -20,6 +20,7 @@ namespace zulan
 namespace
 {
 
+using test::Block;
 using test::DxfFile;
 using test::Groups;
 using test::LayerEntry;
@@ -263,12 +264,6 @@ TEST(DxfLoaderTest, LayersAndColours)
   EXPECT_TRUE(document->IsLayerHidden(1000));
   // Hidden layers stay out of the extents.
   ExpectBox(document->Extents(), 0, 0, 1, 0);
-}
-
-std::string Block(const std::string &name, const std::string &contents, const std::string &base = "0")
-{
-  return Groups({{0, "BLOCK"}, {8, "0"}, {2, name}, {70, "0"}, {10, base}, {20, base}, {3, name}}) + contents
-         + Groups({{0, "ENDBLK"}, {8, "0"}});
 }
 
 std::string Insert(const std::string &block, const std::string &layer,

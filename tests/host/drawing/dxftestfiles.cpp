@@ -93,10 +93,15 @@ std::unique_ptr<Document> LoadText(const std::string &dxf)
   return Document::Load(file.Path());
 }
 
-std::string Block(const std::string &name, const std::string &contents)
+std::string Block(const std::string &name, const std::string &contents, const std::string &base)
 {
-  return Groups({{0, "BLOCK"}, {8, "0"}, {2, name}, {70, "0"}, {10, "0"}, {20, "0"}, {3, name}}) + contents
+  return Groups({{0, "BLOCK"}, {8, "0"}, {2, name}, {70, "0"}, {10, base}, {20, base}, {3, name}}) + contents
          + Groups({{0, "ENDBLK"}, {8, "0"}});
+}
+
+std::string Entities(const std::string &entities)
+{
+  return Groups({{0, "SECTION"}, {2, "ENTITIES"}}) + entities + Groups({{0, "ENDSEC"}, {0, "EOF"}});
 }
 
 std::string Insert(const std::string &block, const std::string &layer, double x, double y)

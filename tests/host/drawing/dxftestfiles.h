@@ -50,7 +50,9 @@ private:
 std::unique_ptr<Document> LoadText(const std::string &dxf);
 
 // A BLOCK definition at the origin, an INSERT of it, a LINE with more groups.
-std::string Block(const std::string &name, const std::string &contents);
+std::string Block(const std::string &name, const std::string &contents, const std::string &base = "0");
+// A file of only an ENTITIES section.
+std::string Entities(const std::string &entities);
 std::string Insert(const std::string &block, const std::string &layer, double x, double y);
 std::string Line(const std::string &layer, double x1, double y1, double x2, double y2,
                  const std::vector<std::pair<int, std::string>> &more = {});

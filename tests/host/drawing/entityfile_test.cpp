@@ -15,7 +15,7 @@ namespace zulan
 namespace
 {
 
-const std::string Examples = ZULAN_EXAMPLES_DIR;
+const std::string ExampleDrawings = ZULAN_EXAMPLES_DIR;
 
 std::string Written(const FlatDrawing &drawing)
 {
@@ -33,7 +33,7 @@ FlatDrawing Read(const std::string &text)
 TEST(EntityFileTest, FloorPlanReadsBackAsWritten)
 {
   HostDrawing drawing;
-  ASSERT_EQ(drawing.Open(Examples + "/floorplan.dxf"), "");
+  ASSERT_EQ(drawing.Open(ExampleDrawings + "/floorplan.dxf"), "");
   const FlatDrawing flat = drawing.Flatten();
   ASSERT_FALSE(flat.entities.empty());
   EXPECT_EQ(flat.palette[15], 0xFFFFFFu);

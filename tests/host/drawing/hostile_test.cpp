@@ -20,8 +20,10 @@ namespace zulan
 namespace
 {
 
+using test::Entities;
 using test::Groups;
 using test::LoadError;
+using test::LoadText;
 using test::TempFile;
 
 constexpr double Pi = 3.14159265358979323846;
@@ -30,17 +32,6 @@ std::string LoadTextError(const std::string &dxf)
 {
   TempFile file(dxf);
   return LoadError(file.Path());
-}
-
-std::unique_ptr<Document> LoadText(const std::string &dxf)
-{
-  TempFile file(dxf);
-  return Document::Load(file.Path());
-}
-
-std::string Entities(const std::string &entities)
-{
-  return Groups({{0, "SECTION"}, {2, "ENTITIES"}}) + entities + Groups({{0, "ENDSEC"}, {0, "EOF"}});
 }
 
 std::string Vertices(int count)

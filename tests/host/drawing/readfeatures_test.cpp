@@ -16,17 +16,13 @@ namespace
 {
 
 using test::DxfFile;
+using test::Entities;
 using test::Groups;
 using test::LoadError;
 using test::LoadText;
 using test::Picture;
 using test::TempFile;
 using test::UnitView;
-
-std::string Entities(const std::string &entities)
-{
-  return Groups({{0, "SECTION"}, {2, "ENTITIES"}}) + entities + Groups({{0, "ENDSEC"}, {0, "EOF"}});
-}
 
 const std::string Across = Groups({{0, "LINE"}, {8, "0"}, {10, "10"}, {20, "50"}, {11, "90"}, {21, "50"}});
 
