@@ -13,7 +13,6 @@ using namespace testing_support;
 namespace
 {
 
-
 // Width, height, flags (8: the clipboard's size), quality.
 std::string Stored(int32_t width, int32_t height, int32_t flags = 0, int32_t quality = 75)
 {
