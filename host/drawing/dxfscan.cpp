@@ -436,9 +436,9 @@ private:
       return false;
     if (word == "ATTRIB")
     {
-      if (scan.attributes.size() >= MaxEntities)
+      if (scan.attributes.size() >= MaxAttributes)
       {
-        Refuse(codeLine, "the drawing has more than " + std::to_string(MaxEntities) + " attributes");
+        Refuse(codeLine, "the drawing has more than " + std::to_string(MaxAttributes) + " attributes");
       }
       scan.attributes.emplace_back();
       inAttribute = true;

@@ -367,8 +367,8 @@ const std::vector<PatternPiece> &EntityShapes::HatchPieces(dimeEntity *entity, b
   return pieceCache.Get(entity, withinBlock, [&](bool kept) {
     std::vector<PatternPiece> made = MakeHatchPieces(entity);
     keptPieces += kept ? made.size() : 0;
-    if (kept && keptPieces > MaxEntities)
-      TooManyEntities(path);
+    if (kept && double(keptPieces) * sizeof(Entity) > double(memoryBudget))
+      OverMemoryBudget(path, double(keptPieces) * sizeof(Entity), memoryBudget);
     return made;
   });
 }
