@@ -224,7 +224,7 @@ private:
 
 // Local geometry of each kind of entity (dxfshapes.cpp): in the entity's own
 // coordinates, made once for a block's entities. Points are bounded by what
-// the document may still take, kept ones by MaxPoints together.
+// the document may still take, kept ones by PointLimit together.
 struct LocalConic
 {
   Point centre, u, v;  // centre + u·cos t + v·sin t
@@ -338,7 +338,7 @@ private:
 };
 
 // Throws, before anything is expanded, when the drawing's entities would
-// expand to more than MaxVisits or MaxPoints, or to more records and points
+// expand to more than MaxVisits or PointLimit, or to more records and points
 // than the memory budget holds (dxfcost.cpp).
 // A block's points are made and kept as they are counted.
 void CheckExpansion(const std::string &path, dimeModel &model, const DxfScan &scan, EntityShapes &shapes,

@@ -129,7 +129,7 @@ void CheckExpansion(const std::string &path, dimeModel &model, const DxfScan &sc
     cost += counter.EntityCost(entities->getEntity(i), 0);
   if (cost.visits > MaxVisits)
     TooManyVisits(path);
-  if (cost.points > MaxPoints)
+  if (cost.points > double(PointLimit(budget)))
     throw TooManyPoints();
   const double needed = cost.records * double(sizeof(Entity)) + cost.points * double(sizeof(Point));
   if (needed > double(budget))

@@ -14,8 +14,8 @@ constexpr int MaxBlockDepth = 32;
 // Lines and runs of one MTEXT, and attributes in the file.
 constexpr size_t MaxTextRuns = 4000000;
 constexpr size_t MaxAttributes = 4000000;
-// Points of all path and filled records together (16 bytes each), and of all
-// LWPOLYLINE vertices in the file.
+// Points of one record, of all records together on a machine with little
+// memory (see PointLimit), and of all LWPOLYLINE vertices in the file.
 constexpr size_t MaxPoints = 16000000;
 constexpr int MaxArrayCells = 100000;  // rows x columns of one MINSERT
 // Block placements and the entities in them visited while expanding inserts:
@@ -34,6 +34,9 @@ constexpr size_t MaxDxfTextBytes = size_t(1) << 30;
 // (an unreadable value is refused, naming the file being loaded).
 constexpr const char *MemoryBudgetVariable = "ZULAN_MEMORY_BUDGET";
 size_t MemoryBudget(const std::string &path);
+// Points of all records together: as many as the budget holds (16 bytes
+// each), never fewer than MaxPoints, and within the records' 32-bit index.
+size_t PointLimit(size_t budget);
 // Refuses the drawing, saying what it needs (bytes) against the budget.
 [[noreturn]] void OverMemoryBudget(const std::string &path, double needed, size_t budget);
 

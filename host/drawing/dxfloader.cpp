@@ -81,7 +81,7 @@ public:
       }
       catch (const TooManyPoints &)
       {
-        ThrowLoadError(path, "the drawing expands to more than " + std::to_string(MaxPoints)
+        ThrowLoadError(path, "the drawing expands to more than " + std::to_string(PointLimit(budget))
                                + " points in polylines, solids and fills");
       }
       if (needed > double(budget))
@@ -125,7 +125,7 @@ private:
   {
     if (local.empty())
       return;
-    if (local.size() > MaxPoints - pointsMade)
+    if (local.size() > PointLimit(budget) - pointsMade)
       throw TooManyPoints();
     pointsMade += local.size();
     needed += double(local.size() * sizeof(Point));

@@ -339,7 +339,7 @@ std::vector<Point> EntityShapes::MakeWideRings(dimeEntity *entity, EntityKind ki
 // document's.
 size_t EntityShapes::Room(bool kept) const
 {
-  return MaxPoints - (kept ? keptPoints : madePoints.size());
+  return PointLimit(memoryBudget) - (kept ? keptPoints : madePoints.size());
 }
 
 const std::vector<Point> &EntityShapes::Points(dimeEntity *entity, EntityKind kind, bool withinBlock)

@@ -50,6 +50,12 @@ size_t MemoryBudget(const std::string &path)
   return size_t(mib) * MiB;
 }
 
+size_t PointLimit(size_t budget)
+{
+  const size_t PointBytes = 16, MostPoints = 0xFFFFFFFF;
+  return std::max(MaxPoints, std::min(budget / PointBytes, MostPoints));
+}
+
 void OverMemoryBudget(const std::string &path, double needed, size_t budget)
 {
   ThrowLoadError(path, "the drawing's entities need " + MiBText(needed) + " of memory, more than its budget of "

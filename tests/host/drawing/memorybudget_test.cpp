@@ -81,5 +81,20 @@ TEST(MemoryBudgetTest, BlockArraysAreRefusedBeforeTheyAreExpanded)
   EXPECT_NE(message.find("need 412 MiB of memory, more than its budget of 64 MiB"), std::string::npos) << message;
 }
 
+TEST(MemoryBudgetTest, PointsAreBoundedByTheBudgetAndNeverBelowTheFloor)
+{
+  // A MINSERT of a finely bulged polyline asks for billions of points.
+  const std::string path = std::string(ZULAN_REGRESSIONS_DIR) + "/dxf-minsert-bulged-polyline.dxf";
+  const std::pair<const char *, const char *> cases[] = {
+    {"100", "the drawing expands to more than 16000000 points in polylines, solids and fills"},
+    {"1024", "the drawing expands to more than 67108864 points in polylines, solids and fills"},
+  };
+  for (const auto &[budget, message] : cases)
+  {
+    BudgetVariable variable(budget);
+    EXPECT_NE(test::LoadError(path).find(message), std::string::npos) << budget << ": " << test::LoadError(path);
+  }
+}
+
 }  // namespace
 }  // namespace zulan
