@@ -81,7 +81,7 @@ printf '%-10s %9s %-22s %8s %8s %9s\n' entities "file MB" program "wall s" "cpu 
 for n in "${sizes[@]}"; do
   drawing=$work/drawing-$n.dxf
   [[ -s $drawing ]] || /usr/bin/python3 bench/make_drawing.py "$n" "$drawing"
-  mb=$(awk -v b="$(stat -c %s "$drawing")" 'BEGIN { printf "%.1f", b / 1e6 }')
+  mb=$(awk -v b="$(stat -L -c %s "$drawing")" 'BEGIN { printf "%.1f", b / 1e6 }')
   names=("zulan JPEG" "zulan JPEG 1 thread" "zulan PNG")
   ((librecad)) && names+=("LibreCAD + pdftoppm")
   for i in "${!names[@]}"; do : >"$work/times-$i"; done
