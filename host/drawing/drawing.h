@@ -249,7 +249,7 @@ public:
 
 private:
   void ResetContext();
-  void MarkRows(double top, double bottom);
+  void MarkArea(double left, double top, double right, double bottom);
   void BeginDirectWrites();
   void PutLine(int x0, int y0, int x1, int y1, bool withEnd, uint32_t color);
   void PutClippedLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t color);
@@ -274,8 +274,8 @@ private:
   int height;
   cairo_surface_t *surface = nullptr;
   cairo_t *cairo = nullptr;
-  int dirtyTop;
-  int dirtyBottom;
+  int dirtyTop, dirtyBottom;  // the pixels cairo may have drawn since Flush
+  int dirtyLeft, dirtyRight;
   bool cairoPending = false;  // cairo drew since the last direct write
   bool hairlines = false;
   bool antialias = false;

@@ -36,7 +36,6 @@ constexpr int DefaultWeight = 25;  // what DEFAULT (-3) means without $LWDEFAULT
 constexpr int MaxWeight = 211;
 
 [[noreturn]] void TooDeep(const std::string &path, const char *blockName);
-[[noreturn]] void TooManyEntities(const std::string &path);
 [[noreturn]] void TooManyVisits(const std::string &path);
 
 // The entities the loader tells apart; everything else is Other and draws
@@ -225,7 +224,7 @@ private:
 
 // Local geometry of each kind of entity (dxfshapes.cpp): in the entity's own
 // coordinates, made once for a block's entities. Points are bounded by what
-// the document may still take, kept ones by MaxPoints together.
+// the document may still take, kept ones by PointLimit together.
 struct LocalConic
 {
   Point centre, u, v;  // centre + u·cos t + v·sin t
@@ -235,8 +234,9 @@ struct LocalConic
 class EntityShapes
 {
 public:
-  EntityShapes(const std::string &drawingPath, const DxfScan &drawingScan, const std::vector<Point> &documentPoints)
-    : path(drawingPath), scan(drawingScan), madePoints(documentPoints)
+  EntityShapes(const std::string &drawingPath, const DxfScan &drawingScan, const std::vector<Point> &documentPoints,
+               size_t budget)
+    : path(drawingPath), scan(drawingScan), madePoints(documentPoints), memoryBudget(budget)
   {
   }
   static LocalConic Conic(dimeEntity *entity, EntityKind kind);
@@ -266,6 +266,7 @@ private:
   const std::string &path;
   const DxfScan &scan;
   const std::vector<Point> &madePoints;
+  const size_t memoryBudget;  // bytes, MemoryBudget
   BlockCache<std::vector<Point>> pointCache;
   BlockCache<std::vector<Point>> wideRings;
   BlockCache<std::vector<PatternPiece>> pieceCache;
@@ -337,10 +338,11 @@ private:
 };
 
 // Throws, before anything is expanded, when the drawing's entities would
-// expand to more than MaxVisits, MaxPoints or MaxEntities (dxfcost.cpp).
+// expand to more than MaxVisits or PointLimit, or to more records and points
+// than the memory budget holds (dxfcost.cpp).
 // A block's points are made and kept as they are counted.
 void CheckExpansion(const std::string &path, dimeModel &model, const DxfScan &scan, EntityShapes &shapes,
-                    dimeEntitiesSection *entities);
+                    dimeEntitiesSection *entities, size_t budget);
 
 }  // namespace zulan
 

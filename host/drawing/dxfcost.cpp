@@ -17,21 +17,28 @@ namespace zulan
 namespace
 {
 
-// Entities and placements visited, points made, pattern pieces (a record
-// each). In doubles, since array cells multiply at every level of nesting.
+// Entities and placements visited, points made, records made (at least:
+// pattern pieces, and the entities that always make one). In doubles, since
+// array cells multiply at every level of nesting.
 struct Cost
 {
   double visits = 0;
   double points = 0;
-  double pieces = 0;
+  double records = 0;
   Cost &operator+=(const Cost &other)
   {
     visits += other.visits;
     points += other.points;
-    pieces += other.pieces;
+    records += other.records;
     return *this;
   }
 };
+
+bool MakesOneRecord(EntityKind kind)
+{
+  return kind == EntityKind::Line || kind == EntityKind::Circle || kind == EntityKind::Arc
+         || kind == EntityKind::Ellipse || kind == EntityKind::Point;
+}
 
 class CostCounter
 {
@@ -58,18 +65,22 @@ public:
       InsertAttributes(scan, insert, &attributes);
       cost.visits += cells * (1 + inner.visits) + double(attributes);
       cost.points += cells * inner.points;
-      cost.pieces += cells * inner.pieces;
+      cost.records += cells * inner.records;
     }
     else if (kind == EntityKind::Dimension && block)
     {
       cost += BlockCost(block, depth + 1);
     }
-    else if (depth > 0 && EntityShapes::MakesPoints(kind))  // top-level points are counted as made
+    else if (depth > 0 && EntityShapes::MakesPoints(kind))  // the top level's are counted as made
     {
       cost.points += double(shapes.Points(entity, kind, true).size());
       if (kind == EntityKind::Hatch)
-        cost.pieces += double(shapes.HatchPieces(entity, true).size());
+        cost.records += double(shapes.HatchPieces(entity, true).size());
       cost.points += double(shapes.WideRings(entity, kind, true).size());
+    }
+    else if (depth > 0 && MakesOneRecord(kind))
+    {
+      cost.records += 1;
     }
     return cost;
   }
@@ -110,7 +121,7 @@ private:
 }  // namespace
 
 void CheckExpansion(const std::string &path, dimeModel &model, const DxfScan &scan, EntityShapes &shapes,
-                    dimeEntitiesSection *entities)
+                    dimeEntitiesSection *entities, size_t budget)
 {
   CostCounter counter(path, model, scan, shapes);
   Cost cost;
@@ -118,10 +129,11 @@ void CheckExpansion(const std::string &path, dimeModel &model, const DxfScan &sc
     cost += counter.EntityCost(entities->getEntity(i), 0);
   if (cost.visits > MaxVisits)
     TooManyVisits(path);
-  if (cost.points > MaxPoints)
+  if (cost.points > double(PointLimit(budget)))
     throw TooManyPoints();
-  if (cost.pieces > MaxEntities)
-    TooManyEntities(path);
+  const double needed = cost.records * double(sizeof(Entity)) + cost.points * double(sizeof(Point));
+  if (needed > double(budget))
+    OverMemoryBudget(path, needed, budget);
 }
 
 }  // namespace zulan

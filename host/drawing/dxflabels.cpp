@@ -262,8 +262,8 @@ std::vector<LocalLabel> LabelMaker::MTextLabels(dimeEntity *entity)
   format.spacing = first.count(44) ? first[44] : 1;
   format.attachment = first.count(71) ? int(first[71]) : 1;
   std::vector<MTextRun> runs;
-  if (!LayoutMText(decoder.ToUtf8(text + tail), format, MaxEntities, &runs))
-    ThrowLoadError(path, "an MTEXT has more than " + std::to_string(MaxEntities) + " lines and runs of text");
+  if (!LayoutMText(decoder.ToUtf8(text + tail), format, MaxTextRuns, &runs))
+    ThrowLoadError(path, "an MTEXT has more than " + std::to_string(MaxTextRuns) + " lines and runs of text");
   const Point dir{std::cos(radians), std::sin(radians)}, up{-dir.y, dir.x};
   std::vector<LocalLabel> out;
   for (const MTextRun &run : runs)

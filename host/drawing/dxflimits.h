@@ -5,14 +5,17 @@
 #define ZULAN_DRAWING_DXFLIMITS_H
 
 #include <cstddef>
+#include <string>
 
 namespace zulan
 {
 
 constexpr int MaxBlockDepth = 32;
-constexpr size_t MaxEntities = 4000000;  // records, after expanding inserts
-// Points of all path and filled records together (16 bytes each), and of all
-// LWPOLYLINE vertices in the file.
+// Lines and runs of one MTEXT, and attributes in the file.
+constexpr size_t MaxTextRuns = 4000000;
+constexpr size_t MaxAttributes = 4000000;
+// Points of one record, of all records together on a machine with little
+// memory (see PointLimit), and of all LWPOLYLINE vertices in the file.
 constexpr size_t MaxPoints = 16000000;
 constexpr int MaxArrayCells = 100000;  // rows x columns of one MINSERT
 // Block placements and the entities in them visited while expanding inserts:
@@ -24,6 +27,18 @@ constexpr long MaxVisits = 20000000;
 constexpr size_t MaxNumberLength = 100;
 // A binary DXF file as text: about four times its bytes at most.
 constexpr size_t MaxDxfTextBytes = size_t(1) << 30;
+
+// The records and points a drawing may expand to are bounded by memory, not
+// by a count, so that whatever the machine can hold is drawn: bytes, a
+// quarter of the physical memory, or the MiB that ZULAN_MEMORY_BUDGET gives
+// (an unreadable value is refused, naming the file being loaded).
+constexpr const char *MemoryBudgetVariable = "ZULAN_MEMORY_BUDGET";
+size_t MemoryBudget(const std::string &path);
+// Points of all records together: as many as the budget holds (16 bytes
+// each), never fewer than MaxPoints, and within the records' 32-bit index.
+size_t PointLimit(size_t budget);
+// Refuses the drawing, saying what it needs (bytes) against the budget.
+[[noreturn]] void OverMemoryBudget(const std::string &path, double needed, size_t budget);
 
 }  // namespace zulan
 

@@ -41,11 +41,6 @@ void TooDeep(const std::string &path, const char *blockName)
                          + std::to_string(MaxBlockDepth) + " deep (does it insert itself?)");
 }
 
-void TooManyEntities(const std::string &path)
-{
-  ThrowLoadError(path, "the drawing expands to more than " + std::to_string(MaxEntities) + " entities");
-}
-
 void TooManyVisits(const std::string &path)
 {
   ThrowLoadError(path, "the drawing's block inserts expand to more than " + std::to_string(MaxVisits)
@@ -61,9 +56,10 @@ class DocumentBuilder
 {
 public:
   DocumentBuilder(const std::string &drawingPath, const DxfScan &drawingScan, dimeModel &drawingModel, Document &built)
-    : path(drawingPath), scan(drawingScan), model(drawingModel), document(built), tables(ReadTables(model)),
-      layers(path, document.layers, tables.defaultWeight), styles(tables, layers, document.dashPatterns),
-      shapes(path, scan, document.points), labels(path, tables, document.texts)
+    : path(drawingPath), scan(drawingScan), model(drawingModel), document(built), budget(MemoryBudget(path)),
+      tables(ReadTables(model)), layers(path, document.layers, tables.defaultWeight),
+      styles(tables, layers, document.dashPatterns), shapes(path, scan, document.points, budget),
+      labels(path, tables, document.texts)
   {
   }
 
@@ -79,15 +75,17 @@ public:
       const Context top{Affine(), -1, 7, tables.defaultWeight, 0, ""};
       try
       {
-        CheckExpansion(path, model, scan, shapes, entities);
+        CheckExpansion(path, model, scan, shapes, entities, budget);
         for (int i = 0; i < entities->getNumEntities(); ++i)
           AddEntity(entities->getEntity(i), top);
       }
       catch (const TooManyPoints &)
       {
-        ThrowLoadError(path, "the drawing expands to more than " + std::to_string(MaxPoints)
+        ThrowLoadError(path, "the drawing expands to more than " + std::to_string(PointLimit(budget))
                                + " points in polylines, solids and fills");
       }
+      if (needed > double(budget))
+        OverMemoryBudget(path, needed, budget);
     }
     AddLimits();
     Finish();
@@ -100,20 +98,21 @@ private:
     record.colorIndex = PaletteIndexForAci(aci);
   }
 
+  // Past the memory budget a record is counted and not kept (see needed).
   Entity &NewRecord(EntityType type, Shape shape, const RecordStyle &style)
   {
-    if (document.entities.size() >= MaxEntities)
-      TooManyEntities(path);
-    Entity record{};
-    record.serial = uint32_t(document.entities.size());
+    needed += sizeof(Entity);
+    const uint32_t serial = uint32_t(document.entities.size());
+    Entity &record = needed > double(budget) ? uncounted : document.entities.emplace_back();
+    record = Entity{};
+    record.serial = serial;
     record.type = layers.IsFrame(style.layer) ? TypeFrame : type;
     record.shape = shape;
     record.layer = int16_t(style.layer);
     SetColour(record, style.aci);
     record.lineWeight = int16_t(style.weight);
     record.dashes = style.dashes;
-    document.entities.push_back(record);
-    return document.entities.back();
+    return record;
   }
 
   void AddGeometry(EntityType type, Shape shape, const RecordStyle &style, std::initializer_list<double> geometry)
@@ -126,9 +125,13 @@ private:
   {
     if (local.empty())
       return;
-    if (local.size() > MaxPoints - document.points.size())
+    if (local.size() > PointLimit(budget) - pointsMade)
       throw TooManyPoints();
+    pointsMade += local.size();
+    needed += double(local.size() * sizeof(Point));
     Entity &record = NewRecord(type, shape, style);
+    if (needed > double(budget))
+      return;
     record.firstPoint = uint32_t(document.points.size());
     record.pointCount = uint32_t(local.size());
     record.flags = flags;
@@ -443,6 +446,7 @@ private:
   const DxfScan &scan;
   dimeModel &model;
   Document &document;
+  const size_t budget;  // bytes, MemoryBudget
   const DrawingTables tables;
   LayerTable layers;
   StyleResolver styles;
@@ -450,6 +454,12 @@ private:
   LabelMaker labels;
   BlockCache<Annotation> annotations;  // of leaders and dimensions without blocks
   long visits = 0;                     // block placements and entities, see MaxVisits
+  // Bytes of the records and points made. Beyond the budget the walk goes on
+  // counting without keeping them, so that the refusal says what the drawing
+  // needs.
+  double needed = 0;
+  size_t pointsMade = 0;
+  Entity uncounted{};  // a record beyond the budget
 };
 
 namespace

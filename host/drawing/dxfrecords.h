@@ -48,7 +48,7 @@ double Sweep(double start, double end, double period);
 // in full precision) takes no extra one.
 int ArcSteps(double sweep, int fewest);
 
-// Thrown when a record's points would take the drawing beyond MaxPoints.
+// Thrown when a record's points would take the drawing beyond its limit.
 struct TooManyPoints
 {
 };

@@ -339,7 +339,7 @@ std::vector<Point> EntityShapes::MakeWideRings(dimeEntity *entity, EntityKind ki
 // document's.
 size_t EntityShapes::Room(bool kept) const
 {
-  return MaxPoints - (kept ? keptPoints : madePoints.size());
+  return PointLimit(memoryBudget) - (kept ? keptPoints : madePoints.size());
 }
 
 const std::vector<Point> &EntityShapes::Points(dimeEntity *entity, EntityKind kind, bool withinBlock)
@@ -367,8 +367,8 @@ const std::vector<PatternPiece> &EntityShapes::HatchPieces(dimeEntity *entity, b
   return pieceCache.Get(entity, withinBlock, [&](bool kept) {
     std::vector<PatternPiece> made = MakeHatchPieces(entity);
     keptPieces += kept ? made.size() : 0;
-    if (kept && keptPieces > MaxEntities)
-      TooManyEntities(path);
+    if (kept && double(keptPieces) * sizeof(Entity) > double(memoryBudget))
+      OverMemoryBudget(path, double(keptPieces) * sizeof(Entity), memoryBudget);
     return made;
   });
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <cstdio>
 #include <fstream>
@@ -85,6 +86,25 @@ TempFile::TempFile(const std::string &contents, const std::string &suffix)
 TempFile::~TempFile()
 {
   std::remove(path.c_str());
+}
+
+EnvironmentVariable::EnvironmentVariable(const char *variable, const char *value) : name(variable)
+{
+  const char *old = std::getenv(variable);
+  wasSet = old != nullptr;
+  saved = old ? old : "";
+  if (value)
+    setenv(variable, value, 1);
+  else
+    unsetenv(variable);
+}
+
+EnvironmentVariable::~EnvironmentVariable()
+{
+  if (wasSet)
+    setenv(name.c_str(), saved.c_str(), 1);
+  else
+    unsetenv(name.c_str());
 }
 
 std::unique_ptr<Document> LoadText(const std::string &dxf)

@@ -46,6 +46,20 @@ private:
   std::string path;
 };
 
+// Sets an environment variable (unsets it for nullptr) until destroyed,
+// then puts back what was there.
+class EnvironmentVariable
+{
+public:
+  EnvironmentVariable(const char *name, const char *value);
+  ~EnvironmentVariable();
+
+private:
+  std::string name;
+  bool wasSet;
+  std::string saved;
+};
+
 // Loads DXF text through a temporary file.
 std::unique_ptr<Document> LoadText(const std::string &dxf);
 

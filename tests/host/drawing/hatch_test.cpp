@@ -374,16 +374,18 @@ TEST(PatternHatchTest, BlocksAndTransforms)
                              + Groups({{0, "INSERT"}, {8, "0"}, {2, "H"}, {10, "0"}, {20, "200"}, {230, "-1"}}),
                            blocks);
   EXPECT_EQ(PatternRecords(*placed), 3 * pieces);
-  // An array whose placements would make more records than the drawing may
-  // hold is refused before anything is made.
-  // 100 lines in each of 300 x 300 cells.
+  // An array whose placements would make more records than the memory
+  // budget holds is refused before anything is made.
+  // 100 lines in each of 300 x 300 cells: 824 MiB of records.
   const std::string dense =
     test::Block("D", Hatch(1, Square(0, 0, 100, 100), PatternGroups({Family(0, {0, 0.5}, {0, 1})})));
   const std::string array = Groups(
     {{0, "INSERT"}, {8, "0"}, {2, "D"}, {10, "0"}, {20, "0"}, {70, "300"}, {71, "300"}, {44, "100"}, {45, "100"}});
   const auto start = std::chrono::steady_clock::now();
   test::TempFile file(DxfFile(LayerEntry("0", 7), dense, array));
-  EXPECT_NE(test::LoadError(file.Path()).find("more than 4000000 entities"), std::string::npos);
+  const test::EnvironmentVariable budget("ZULAN_MEMORY_BUDGET", "256");
+  EXPECT_NE(test::LoadError(file.Path()).find("need 824 MiB of memory, more than its budget of 256 MiB"),
+            std::string::npos);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
