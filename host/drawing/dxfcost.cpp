@@ -60,7 +60,7 @@ public:
       cost.points += cells * inner.points;
       cost.pieces += cells * inner.pieces;
     }
-    else if (kind == EntityKind::Dimension && block)
+    else if ((kind == EntityKind::Dimension || kind == EntityKind::Table) && block)
     {
       cost += BlockCost(block, depth + 1);
     }
