@@ -28,6 +28,7 @@ from ezdxf.addons.drawing.matplotlib import MatplotlibBackend  # noqa: E402
 from ezdxf.addons.drawing.properties import LayoutProperties  # noqa: E402
 
 DPI = 100
+MARGIN = 0.08  # of the extents, each side
 UNIT_MM = {1: 25.4, 2: 304.8, 3: 1609344.0, 4: 1.0, 5: 10.0, 6: 1000.0,
            7: 1e6, 8: 25.4e-6, 9: 0.0254, 10: 914.4, 13: 0.001, 14: 100.0}
 
@@ -58,8 +59,10 @@ def render(src, host_png, dst, hairlines):
     width, height = Image.open(host_png).size
     box = bbox.extents(msp, fast=True)
     x0, y0, x1, y1 = box.extmin.x, box.extmin.y, box.extmax.x, box.extmax.y
-    # Fitted and centred as the export fits the extents into its bitmap.
-    scale = min(width / max(x1 - x0, 1e-9), height / max(y1 - y0, 1e-9))
+    # Fitted and centred as the export fits the extents into its bitmap,
+    # with a margin: ezdxf's extents of text and of some curves are rough,
+    # and the comparison registers the pictures by their ink anyway.
+    scale = min(width / max(x1 - x0, 1e-9), height / max(y1 - y0, 1e-9)) / (1 + 2 * MARGIN)
     cx, cy = (x0 + x1) / 2, (y0 + y1) / 2
     half_w, half_h = width / scale / 2, height / scale / 2
 

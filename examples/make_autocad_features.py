@@ -214,9 +214,10 @@ def faces():
     for x in range(10, 90, 8):
         msp.add_line((x, 10), (x, 70))
     msp.add_wipeout([(20, 25), (70, 25), (70, 55), (20, 55)])
-    # A square in the plane tilted about x: its object x is the world's, its
-    # y the world's times 0.8 seen from above (30 x 24 from (150, 100)).
-    msp.add_polyline2d([(150, 125), (180, 125), (180, 155), (150, 155)],
+    # A square in the plane tilted about x. By the arbitrary axis algorithm
+    # its object x is the world's -x and its y the world's -y times 0.8 seen
+    # from above: from (150, 100) to (180, 124) in the world.
+    msp.add_polyline2d([(-150, -125), (-180, -125), (-180, -155), (-150, -155)],
                        close=True, dxfattribs={"extrusion": (0, 0.6, 0.8)})
     hatch = msp.add_hatch(color=3)
     path = hatch.paths.add_edge_path()
