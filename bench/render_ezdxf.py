@@ -3,8 +3,8 @@
 reference of compare-librecad.sh beside LibreCAD.
 
   render_ezdxf.py IN.dxf HOST.png OUT.png [--hairlines]
-      OUT gets HOST's pixel size, black on white, the drawing's extents
-      fitted into it as zulan's export fits them; with --hairlines every
+      OUT is black on white at the scale that fits the drawing's extents
+      into HOST's pixel size, as zulan's export fits them, with a margin; with --hairlines every
       line is drawn at the thinnest width, else at its weight for the
       scale of HOST's picture ($INSUNITS, as the host reads them).
 
@@ -18,6 +18,7 @@ import sys
 import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
+import numpy as np  # noqa: E402
 from PIL import Image  # noqa: E402
 
 import ezdxf  # noqa: E402
@@ -52,41 +53,61 @@ def give_dimensions_blocks(doc):
             sys.stderr.write("render_ezdxf: dimension %s: %s\n" % (dim.dxf.handle, error))
 
 
-def render(src, host_png, dst, hairlines):
-    doc = read(src)
-    give_dimensions_blocks(doc)
+def draw(doc, window, size, lineweight_scaling, dst):
+    """Draws model space into a picture of size pixels showing window
+    (x0, y0, x1, y1); returns the picture's ink mask."""
     msp = doc.modelspace()
-    width, height = Image.open(host_png).size
-    box = bbox.extents(msp, fast=True)
-    x0, y0, x1, y1 = box.extmin.x, box.extmin.y, box.extmax.x, box.extmax.y
-    # Fitted and centred as the export fits the extents into its bitmap,
-    # with a margin: ezdxf's extents of text and of some curves are rough,
-    # and the comparison registers the pictures by their ink anyway.
-    scale = min(width / max(x1 - x0, 1e-9), height / max(y1 - y0, 1e-9)) / (1 + 2 * MARGIN)
-    cx, cy = (x0 + x1) / 2, (y0 + y1) / 2
-    half_w, half_h = width / scale / 2, height / scale / 2
-
+    width, height = size
     fig = plt.figure(figsize=(width / DPI, height / DPI), dpi=DPI)
     ax = fig.add_axes([0, 0, 1, 1])
-    ctx = RenderContext(doc)
     paper = LayoutProperties.from_layout(msp)
     paper.set_colors("#ffffff")
-    units = doc.header.get("$INSUNITS", 0)
-    mm_per_unit = UNIT_MM.get(units, 1.0)
     # matplotlib's line widths are points, 72 to DPI pixels; ezdxf's width
     # is the weight in millimetres times the scaling, at least a pixel.
-    if hairlines:
-        config = Configuration.defaults().with_changes(lineweight_scaling=0.0)
-    else:
-        pixels_per_mm = scale / mm_per_unit
-        config = Configuration.defaults().with_changes(lineweight_scaling=pixels_per_mm * 72.0 / DPI)
+    config = Configuration.defaults().with_changes(lineweight_scaling=lineweight_scaling)
     backend = MatplotlibBackend(ax, adjust_figure=False)
-    Frontend(ctx, backend, config=config).draw_layout(msp, finalize=True, layout_properties=paper)
-    ax.set_xlim(cx - half_w, cx + half_w)
-    ax.set_ylim(cy - half_h, cy + half_h)
+    Frontend(RenderContext(doc), backend, config=config).draw_layout(msp, finalize=True, layout_properties=paper)
+    ax.set_xlim(window[0], window[2])
+    ax.set_ylim(window[1], window[3])
     ax.set_axis_off()
     fig.savefig(dst, dpi=DPI, facecolor="#ffffff")
     plt.close(fig)
+    return np.asarray(Image.open(dst).convert("RGB")).min(axis=2) < 160
+
+
+def fitted(box, size, margin):
+    """The window of a picture of size pixels that fits box into it, centred,
+    with margin (a share of the size) round it, and its pixels a unit."""
+    x0, y0, x1, y1 = box
+    scale = min(size[0] / max(x1 - x0, 1e-9), size[1] / max(y1 - y0, 1e-9))
+    width, height = round(size[0] * (1 + 2 * margin)), round(size[1] * (1 + 2 * margin))
+    cx, cy = (x0 + x1) / 2, (y0 + y1) / 2
+    half_w, half_h = width / scale / 2, height / scale / 2
+    return (cx - half_w, cy - half_h, cx + half_w, cy + half_h), (width, height), scale
+
+
+def render(src, host_png, dst, hairlines):
+    doc = read(src)
+    give_dimensions_blocks(doc)
+    size = Image.open(host_png).size
+    # ezdxf's extents of text and of some entities are rough: a first
+    # picture, with room round them, finds where its ink really is.
+    box = bbox.extents(doc.modelspace(), fast=True)
+    window, pixels, _ = fitted((box.extmin.x, box.extmin.y, box.extmax.x, box.extmax.y), size, 0.5)
+    ink = draw(doc, window, pixels, 0.0, dst)
+    rows, cols = np.flatnonzero(ink.any(axis=1)), np.flatnonzero(ink.any(axis=0))
+    if rows.size:
+        ux = (window[2] - window[0]) / pixels[0]
+        uy = (window[3] - window[1]) / pixels[1]
+        box = (window[0] + cols[0] * ux, window[3] - (rows[-1] + 1) * uy,
+               window[0] + (cols[-1] + 1) * ux, window[3] - rows[0] * uy)
+    else:
+        box = (box.extmin.x, box.extmin.y, box.extmax.x, box.extmax.y)
+    # Then the picture at the scale that fits that ink into HOST's size, as
+    # the export fits the extents into its bitmap, with a margin round it.
+    window, pixels, scale = fitted(box, size, MARGIN)
+    mm_per_unit = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0)
+    draw(doc, window, pixels, 0.0 if hairlines else scale / mm_per_unit * 72.0 / DPI, dst)
 
 
 def main(argv):

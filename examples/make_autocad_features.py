@@ -38,6 +38,12 @@ LOREM = ("Lorem ipsum dolor sit amet consectetur adipiscing elit sed do "
 def new_drawing(version="R2018"):
     doc = ezdxf.new(version, setup=True)
     doc.header["$INSUNITS"] = 4  # millimetres
+    # The font zulan sets every text in: peers measure and draw with it too,
+    # rather than with a stand-in for AutoCAD's own fonts.
+    for style in doc.styles:
+        style.dxf.font = "DejaVuSans.ttf"
+    for dimstyle in doc.dimstyles:
+        dimstyle.dxf.dimtxsty = "Standard"
     return doc
 
 
@@ -147,10 +153,10 @@ def mtext_format():
     # Lines under the backgrounds: hidden where the fill is.
     for y in (130, 122, 114):
         msp.add_line((0, y), (200, y))
-    coloured = msp.add_mtext("Yellow background",
+    coloured = msp.add_mtext("Grey background",
                              dxfattribs={"char_height": 5, "insert": (10, 128),
                                          "width": 70})
-    coloured.set_bg_color(2, scale=1.5)
+    coloured.set_bg_color(254, scale=1.5)  # pale grey: hides, is no ink
     canvas = msp.add_mtext("Background and frame",
                            dxfattribs={"char_height": 5, "insert": (110, 128),
                                        "width": 80})
@@ -167,8 +173,10 @@ def mtext_format():
         msp.add_line((10, 104 - i * 12), (70, 104 - i * 12),
                      dxfattribs={"color": 8})
     # Extrusion pointing down: seen from above, the object's x runs left.
-    msp.add_mtext("Mirrored", dxfattribs={"char_height": 6, "insert": (180, 60),
-                                          "extrusion": (0, 0, -1)})
+    # Centred on its point (attachment 5), so its box stays where it is.
+    msp.add_mtext("Mirrored", dxfattribs={"char_height": 6, "insert": (165, 60),
+                                          "extrusion": (0, 0, -1),
+                                          "attachment_point": 5})
     msp.add_mtext("Upright", dxfattribs={"char_height": 6, "insert": (110, 60)})
     save(doc, "mtext-format.dxf")
 

@@ -31,15 +31,21 @@ struct Columns
 
 // One setting by the group code AutoCAD names it by (75 type, 76 count, 79
 // auto height, 48 width, 49 gutter, 46 the defined height).
+// A count or kind from any group: extended data may give it as a real.
+int Whole(double value)
+{
+  return value >= 0 && value <= 1e6 ? int(value) : 0;
+}
+
 void SetColumn(Columns *columns, int code, double value)
 {
   switch (code)
   {
   case 75:
-    columns->type = int(value);
+    columns->type = Whole(value);
     break;
   case 76:
-    columns->count = int(value);
+    columns->count = Whole(value);
     break;
   case 79:
     columns->autoHeight = value != 0;
@@ -160,7 +166,7 @@ MTextPicture LabelMaker::MTextLabels(dimeEntity *entity)
       first.emplace(r.code, r.number);
     columnGroups = columnGroups || (!embedded && r.code == 75);
     if (r.code == 75 && !embedded)
-      columns.type = int(r.number);
+      columns.type = Whole(r.number);
   }
   ReadColumnData(columnData, &columns);
   if (columns.definedHeight == 0 && first.count(46))

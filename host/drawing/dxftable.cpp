@@ -33,9 +33,9 @@ struct TableData
   std::vector<Cell> cells;           // row by row
 };
 
-// A table of more cells than its block could hold is none: the counts are
-// the file's.
-constexpr size_t MaxTableCells = 1000000;
+// Far beyond a real table (a few thousand cells), as many as a MINSERT may
+// have: a few thousand groups of a file cannot ask for millions of cells.
+constexpr size_t MaxTableCells = MaxArrayCells;
 
 TableData ReadTable(dimeEntity *table)
 {
