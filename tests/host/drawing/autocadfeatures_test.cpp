@@ -329,3 +329,28 @@ TEST(MTextExtrusionTest, DownwardExtrusionMirrorsTheTextAboutItsPoint)
 
 }  // namespace
 }  // namespace zulan
+
+namespace zulan
+{
+namespace
+{
+
+TEST(TableTest, TablesBeyondTheCellLimitDrawNothingAndColumnsStayBounded)
+{
+  // 400 x 400 cells from 800 groups: beyond a MINSERT's 100,000 cells.
+  std::string table = Groups({{0, "ACAD_TABLE"}, {8, "0"}, {10, "0"}, {20, "0"}, {100, "AcDbTable"}});
+  for (int i = 0; i < 400; ++i)
+    table += Groups({{141, "1"}, {142, "1"}});
+  EXPECT_TRUE(Load(table)->Entities().empty());
+  // Columns of no height: each line stands atop a column of its own.
+  std::string words;
+  for (int i = 0; i < 500; ++i)
+    words += "HH ";
+  const auto document = Load(MText(0, 90, words, {{41, "10"}, {75, "2"}, {79, "1"}, {46, "1e-30"}, {49, "1e30"}}));
+  ASSERT_EQ(document->Entities().size(), 500u);
+  for (const Entity &entity : document->Entities())
+    EXPECT_NEAR(EntityExtents(*document, entity).maxY, 90, 0.5);
+}
+
+}  // namespace
+}  // namespace zulan
