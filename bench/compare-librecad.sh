@@ -124,9 +124,15 @@ for drawing in "${drawings[@]}"; do
       lc+=(nan nan nan)
       echo "  $name ($mode, LibreCAD): failed, see $dir" >&2
     fi
+    # ezdxf draws zulan's extents (from its entity file's header) at the
+    # picture's size.
     ezok=$ok
     if ((ezok)); then
-      timeout 300 "$python" "$ezdxf_renderer" "$drawing" "$host" "$ezref" "${flags[@]}" >"$dir/ezdxf.log" 2>&1 || ezok=0
+      timeout 120 "$zulan" "$drawing" --write-entities "$dir/entities.txt" >"$dir/entities.log" 2>&1 || ezok=0
+    fi
+    if ((ezok)); then
+      timeout 300 "$python" "$ezdxf_renderer" "$drawing" "$host" "$ezref" "${flags[@]}" \
+        --extents "$dir/entities.txt" >"$dir/ezdxf.log" 2>&1 || ezok=0
     fi
     if ((ezok)) && out=$("$python" "$helper" compare "$host" "$ezref" 2>"$dir/compare-ezdxf.log"); then
       read -r a b s dx dy <<<"$out"

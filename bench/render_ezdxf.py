@@ -2,9 +2,12 @@
 """Renders a drawing with ezdxf's drawing add-on (matplotlib), the second
 reference of compare-librecad.sh beside LibreCAD.
 
-  render_ezdxf.py IN.dxf HOST.png OUT.png [--hairlines]
+  render_ezdxf.py IN.dxf HOST.png OUT.png [--hairlines] [--extents ENTITIES]
       OUT is black on white at the scale that fits the drawing's extents
-      into HOST's pixel size, as zulan's export fits them, with a margin; with --hairlines every
+      into HOST's pixel size, as zulan's export fits them, with a margin:
+      zulan's own extents, read from the header of the entity file
+      `zulan IN.dxf --write-entities ENTITIES` writes, else where ezdxf's
+      ink is; with --hairlines every
       line is drawn at the thinnest width, else at its weight for the
       scale of HOST's picture ($INSUNITS, as the host reads them).
 
@@ -13,6 +16,7 @@ nothing in ezdxf; it is given the block ezdxf makes from the definition
 points, which AutoCAD would show. Used by the bench script only, never by
 the product.
 """
+import struct
 import sys
 
 import matplotlib
@@ -86,10 +90,26 @@ def fitted(box, size, margin):
     return (cx - half_w, cy - half_h, cx + half_w, cy + half_h), (width, height), scale
 
 
-def render(src, host_png, dst, hairlines):
+def zulan_extents(entities):
+    """(x0, y0, x1, y1) from the header line of zulan's entity file: the
+    drawing header's bytes, the extents four floats from byte 12."""
+    with open(entities) as f:
+        for line in f:
+            if line.startswith("header "):
+                data = bytes.fromhex(line.split()[1])
+                return struct.unpack_from("<4f", data, 12)
+    raise ValueError(entities + ": no header line")
+
+
+def render(src, host_png, dst, hairlines, entities=None):
     doc = read(src)
     give_dimensions_blocks(doc)
     size = Image.open(host_png).size
+    mm_per_unit = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0)
+    if entities:
+        window, pixels, scale = fitted(zulan_extents(entities), size, MARGIN)
+        draw(doc, window, pixels, 0.0 if hairlines else scale / mm_per_unit * 72.0 / DPI, dst)
+        return
     # ezdxf's extents of text and of some entities are rough: a first
     # picture, with room round them, finds where its ink really is.
     box = bbox.extents(doc.modelspace(), fast=True)
@@ -106,15 +126,21 @@ def render(src, host_png, dst, hairlines):
     # Then the picture at the scale that fits that ink into HOST's size, as
     # the export fits the extents into its bitmap, with a margin round it.
     window, pixels, scale = fitted(box, size, MARGIN)
-    mm_per_unit = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0)
     draw(doc, window, pixels, 0.0 if hairlines else scale / mm_per_unit * 72.0 / DPI, dst)
 
 
 def main(argv):
-    if len(argv) not in (4, 5) or argv[4:] not in ([], ["--hairlines"]):
+    args = argv[4:]
+    hairlines = "--hairlines" in args
+    if hairlines:
+        args.remove("--hairlines")
+    entities = None
+    if len(args) == 2 and args[0] == "--extents":
+        entities, args = args[1], []
+    if len(argv) < 4 or args:
         sys.stderr.write(__doc__)
         return 2
-    render(argv[1], argv[2], argv[3], argv[4:] == ["--hairlines"])
+    render(argv[1], argv[2], argv[3], hairlines, entities)
     return 0
 
 
