@@ -313,32 +313,44 @@ def mean(values):
 
 
 def report(csv_path, md_path):
+    """One table per reference (rows without one are LibreCAD's), each
+    with the means of every group of drawings."""
     with open(csv_path, newline="") as f:
         rows = list(csv.DictReader(f))
     cols = ["hair_host_covers_ref", "hair_ref_covers_host",
             "print_host_covers_ref", "print_ref_covers_host"]
-    out = ["| drawing | hairline: host covers ref | ref covers host "
-           "| as printed: host covers ref | ref covers host | note |",
-           "|---|---|---|---|---|---|"]
 
     def line(name, values, note=""):
         return "| %s | %s | %s |" % (name, " | ".join(
             "—" if math.isnan(v) else "%.3f" % v for v in values), note)
 
-    groups = {}
+    references = []
     for row in rows:
-        values = [float(row[c]) for c in cols]
-        groups.setdefault(row["group"], []).append(values)
-        out.append(line(row["drawing"], values, row.get("note", "")))
-    summary = []
-    for group, values in groups.items():
-        measured = [v for v in values if not any(math.isnan(x) for x in v)]
-        means = [mean([v[i] for v in measured]) for i in range(4)]
-        out.append(line("**mean, %s (%d of %d)**" % (group, len(measured), len(values)), means))
-        summary.append("%s (%d of %d drawings): two-way mean %.3f hairline, %.3f as printed"
-                       % (group, len(measured), len(values), (means[0] + means[1]) / 2,
-                          (means[2] + means[3]) / 2))
-    text = "\n".join(out) + "\n\n" + "\n".join("- " + s for s in summary) + "\n"
+        row.setdefault("reference", "librecad")
+        if row["reference"] not in references:
+            references.append(row["reference"])
+    out, summary = [], []
+    for reference in references:
+        out += ["### %s" % reference, "",
+                "| drawing | hairline: host covers ref | ref covers host "
+                "| as printed: host covers ref | ref covers host | note |",
+                "|---|---|---|---|---|---|"]
+        groups = {}
+        for row in rows:
+            if row["reference"] != reference:
+                continue
+            values = [float(row[c]) for c in cols]
+            groups.setdefault(row["group"], []).append(values)
+            out.append(line(row["drawing"], values, row.get("note", "")))
+        for group, values in groups.items():
+            measured = [v for v in values if not any(math.isnan(x) for x in v)]
+            means = [mean([v[i] for v in measured]) for i in range(4)]
+            out.append(line("**mean, %s (%d of %d)**" % (group, len(measured), len(values)), means))
+            summary.append("%s, %s (%d of %d drawings): two-way mean %.3f hairline, %.3f as printed"
+                           % (reference, group, len(measured), len(values), (means[0] + means[1]) / 2,
+                              (means[2] + means[3]) / 2))
+        out.append("")
+    text = "\n".join(out) + "\n" + "\n".join("- " + s for s in summary) + "\n"
     with open(md_path, "w") as f:
         f.write(text)
     sys.stdout.write(text)

@@ -163,6 +163,11 @@ struct PatternTooLarge
 std::vector<PatternPiece> PatternPieces(const std::vector<Point> &rings, const std::vector<PatternLine> &lines,
                                         size_t maxPieces, double *work);
 
+struct Rect
+{
+  double x0, y0, x1, y1;
+};
+
 // MTEXT layout (mtext.cpp).
 constexpr int MTextEntityColour = -1;  // a run in the entity's own colour
 // One run of text of one height and colour on one line, relative to the
@@ -183,16 +188,23 @@ struct MTextFormat
   double width = 0;    // group 41: lines wrap at it when positive
   double spacing = 1;  // group 44: factor of the default line spacing
   int attachment = 1;  // group 71: 1-9, top/middle/bottom by left/centre/right
+  // Columns: the text flows down each column to its height, then on into
+  // the next, width + gutter to the right; the last takes what remains.
+  // Without columns or a positive height, one column.
+  int columnType = 0;  // 0 none, 1 static, 2 dynamic
+  int columnCount = 0;
+  double gutter = 0;
+  std::vector<double> columnHeights;  // by column; the last one repeats
 };
 // Reads the inline codes of MTEXT contents (decoded to UTF-8 already) and
 // lays the paragraphs out. False when they make more than `limit` lines and
-// runs; nothing for a height that is not positive.
-bool LayoutMText(const std::string &utf8, const MTextFormat &format, size_t limit, std::vector<MTextRun> *runs);
+// runs; nothing for a height that is not positive. Frames, when given, gets
+// each column's box (x0 < x1, y0 < y1), from the first line's capitals to
+// the last baseline and the reference width across (the widest line's
+// without one).
+bool LayoutMText(const std::string &utf8, const MTextFormat &format, size_t limit, std::vector<MTextRun> *runs,
+                 std::vector<Rect> *frames = nullptr);
 
-struct Rect
-{
-  double x0, y0, x1, y1;
-};
 // Cuts the segment a-b to the rectangle (Liang-Barsky); false when it misses.
 bool ClipSegment(const Rect &r, Point *a, Point *b);
 // Cuts a ring to the rectangle (Sutherland-Hodgman), one edge at a time.

@@ -60,6 +60,7 @@ enum class EntityKind
   Insert,
   Dimension,
   Leader,
+  Table,  // ACAD_TABLE
   Other
 };
 
@@ -68,9 +69,9 @@ EntityKind KindOf(const char *entityName);
 // Deleted and paper-space entities are no part of the drawing's model.
 bool IsModelEntity(const dimeEntity *entity);
 
-// The block an INSERT or a DIMENSION places (a dimension's picture is an
-// anonymous block in world coordinates); null for anything else or a
-// missing block.
+// The block an INSERT, a DIMENSION or an ACAD_TABLE places (a dimension's
+// picture is an anonymous block in world coordinates, a table's one placed
+// by TablePlacement); null for anything else or a missing block.
 dimeBlock *PlacedBlock(dimeModel &model, dimeEntity *entity, EntityKind kind);
 
 // Columns and rows of a MINSERT (1 and 1 for a plain INSERT); the cells.
@@ -297,6 +298,13 @@ Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style);
 // Linear, aligned, angular, diameter, radius and ordinate dimensions.
 Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &style);
 
+// An ACAD_TABLE's block coordinates to its parent's: its insertion point
+// (10/20) and direction (11/21) (dxftable.cpp).
+Affine TablePlacement(dimeEntity *table);
+// A table without its block, from its cells: each cell's borders and its
+// text centred in it.
+Annotation TableAnnotation(dimeEntity *table);
+
 // A line of text in object coordinates, its string in the document once
 // (dxflabels.cpp).
 struct LocalLabel
@@ -309,6 +317,16 @@ struct LocalLabel
   int aci;         // its own colour, or MTextEntityColour
 };
 
+// An MTEXT's lines of text and the background boxes behind its columns.
+struct MTextPicture
+{
+  std::vector<LocalLabel> labels;
+  std::vector<std::vector<Point>> backgrounds;  // rings in object coordinates
+  int backgroundAci = 0;                        // their colour; 0 the drawing's background
+  bool filled = false;
+  bool framed = false;  // their outlines drawn
+};
+
 class LabelMaker
 {
 public:
@@ -317,7 +335,7 @@ public:
   {
   }
   const std::vector<LocalLabel> &Text(dimeText *text, bool withinBlock);
-  const std::vector<LocalLabel> &MText(dimeEntity *entity, bool withinBlock);
+  const MTextPicture &MText(dimeEntity *entity, bool withinBlock);
   const std::vector<LocalLabel> &Attribute(const zulan::Attribute &attribute, bool withinBlock);
   // An attribute definition's tag (2), drawn like TEXT.
   const std::vector<LocalLabel> &AttDefTag(dimeEntity *entity);
@@ -329,12 +347,13 @@ private:
   void LineLabel(const TextLine &line, std::vector<LocalLabel> *out);
   void MakeLabel(Point anchor, double emSize, double widthFactor, double radians, const std::string &text,
                  double advance, double alongShare, double upEms, int aci, std::vector<LocalLabel> *out);
-  std::vector<LocalLabel> MTextLabels(dimeEntity *entity);
+  MTextPicture MTextLabels(dimeEntity *entity);
 
   const std::string &path;
   DxfTextDecoder decoder;
   std::vector<std::string> &texts;
   BlockCache<std::vector<LocalLabel>> labels;
+  BlockCache<MTextPicture> mtexts;
 };
 
 // Throws, before anything is expanded, when the drawing's entities would

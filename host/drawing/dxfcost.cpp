@@ -67,7 +67,7 @@ public:
       cost.points += cells * inner.points;
       cost.records += cells * inner.records;
     }
-    else if (kind == EntityKind::Dimension && block)
+    else if ((kind == EntityKind::Dimension || kind == EntityKind::Table) && block)
     {
       cost += BlockCost(block, depth + 1);
     }

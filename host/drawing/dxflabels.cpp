@@ -5,10 +5,8 @@
 #include <dime/records/Record.h>
 
 #include <cmath>
-#include <map>
 
 #include "dxfbuild.h"
-#include "dxflimits.h"
 #include "textmetrics.h"
 
 namespace zulan
@@ -226,52 +224,6 @@ const std::vector<LocalLabel> &LabelMaker::AttDefTag(dimeEntity *entity)
     LineLabel(t, &out);
     return out;
   });
-}
-
-const std::vector<LocalLabel> &LabelMaker::MText(dimeEntity *entity, bool withinBlock)
-{
-  return labels.Get(entity, withinBlock, [&](bool) { return MTextLabels(entity); });
-}
-
-// Every paragraph and run of the MTEXT, laid out by mtext.cpp. The string
-// is decoded first, so \U+XXXX and code-page characters are plain text by
-// the time the inline codes are read.
-std::vector<LocalLabel> LabelMaker::MTextLabels(dimeEntity *entity)
-{
-  std::map<int, double> first;
-  std::string text, tail;
-  for (const RawRecord &r : RawRecords(entity))
-  {
-    // AutoCAD 2018 follows the entity's groups with an embedded object whose
-    // 10 and 11 are its own, not the insertion point and direction.
-    if (r.code == 101)
-      break;
-    if (r.code == 3)
-      text += r.text;
-    else if (r.code == 1)
-      tail = r.text;
-    else
-      first.emplace(r.code, r.number);
-  }
-  double radians = first.count(50) ? first[50] * Degrees : 0;
-  if (first.count(11) && first.count(21) && (first[11] != 0 || first[21] != 0))
-    radians = std::atan2(first[21], first[11]);
-  MTextFormat format;
-  format.height = first[40];
-  format.width = first[41];
-  format.spacing = first.count(44) ? first[44] : 1;
-  format.attachment = first.count(71) ? int(first[71]) : 1;
-  std::vector<MTextRun> runs;
-  if (!LayoutMText(decoder.ToUtf8(text + tail), format, MaxTextRuns, &runs))
-    ThrowLoadError(path, "an MTEXT has more than " + std::to_string(MaxTextRuns) + " lines and runs of text");
-  const Point dir{std::cos(radians), std::sin(radians)}, up{-dir.y, dir.x};
-  std::vector<LocalLabel> out;
-  for (const MTextRun &run : runs)
-  {
-    const Point anchor{first[10] + dir.x * run.x + up.x * run.y, first[20] + dir.y * run.x + up.y * run.y};
-    MakeLabel(anchor, run.height / CapHeightEms, 1, radians, run.text, run.advanceEms, 0, 0, run.aci, &out);
-  }
-  return out;
 }
 
 // The text override (group 1) stands instead of the measurement, "<>" in it

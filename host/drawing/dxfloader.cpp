@@ -247,7 +247,7 @@ private:
       PlaceLabels(labels.Text(static_cast<dimeText *>(entity), withinBlock), style);
       break;
     case EntityKind::MText:
-      PlaceLabels(labels.MText(entity, withinBlock), style);
+      AddMText(labels.MText(entity, withinBlock), style);
       break;
     case EntityKind::AttDef:
       // Its tag shows where it stands in model space; a block's definitions
@@ -261,6 +261,7 @@ private:
       break;
     case EntityKind::Insert:
     case EntityKind::Dimension:
+    case EntityKind::Table:
       // An insert on a layer that is off or frozen hides all it brings,
       // contents on their own layers too, as CAD programs show it. A frame
       // layer is drawn even when hidden, so its inserts are kept.
@@ -268,8 +269,10 @@ private:
         break;
       if (kind == EntityKind::Insert)
         AddInsert(static_cast<dimeInsert *>(entity), style, context);
-      else
+      else if (kind == EntityKind::Dimension)
         AddDimension(entity, style, context);
+      else
+        AddTable(entity, style, context);
       break;
     case EntityKind::Leader:
       AddAnnotation(
@@ -317,6 +320,43 @@ private:
     if (context.depth >= MaxBlockDepth)
       TooDeep(path, block->getName());
     AddBlock(block, StyleResolver::Inside(style, context.toWorld, context.depth + 1));
+  }
+
+  // A table's picture is its anonymous block, placed at its insertion
+  // point along its direction; without one, its cells' borders and text.
+  void AddTable(dimeEntity *table, const RecordStyle &style, const Context &context)
+  {
+    dimeBlock *block = PlacedBlock(model, table, EntityKind::Table);
+    if (!block)
+    {
+      AddAnnotation(style, annotations.Get(table, context.depth > 0, [&](bool) { return TableAnnotation(table); }));
+      return;
+    }
+    if (context.depth >= MaxBlockDepth)
+      TooDeep(path, block->getName());
+    CountVisit();
+    const Affine placed = Compose(style.toWorld, TablePlacement(table));
+    AddBlock(block, StyleResolver::Inside(style, placed, context.depth + 1));
+  }
+
+  // The background boxes (filled, then outlined), then the text over them.
+  void AddMText(const MTextPicture &picture, const RecordStyle &style)
+  {
+    for (const std::vector<Point> &box : picture.backgrounds)
+    {
+      const size_t first = document.entities.size();
+      if (picture.filled)
+        AddPoints(TypeFill, Shape::Polygon, style, box, Closed);
+      if (document.entities.size() > first)
+      {
+        SetColour(document.entities.back(), picture.backgroundAci);
+        if (picture.backgroundAci == 0)
+          document.entities.back().colorIndex = WhiteIndex;
+      }
+      if (picture.framed)
+        AddPoints(TypePolyline, Shape::Path, style, box, Closed);
+    }
+    PlaceLabels(picture.labels, style);
   }
 
   void AddAnnotation(const RecordStyle &style, const Annotation &annotation)

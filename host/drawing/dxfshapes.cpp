@@ -157,7 +157,7 @@ EntityKind KindOf(const char *entityName)
     {"TRACE", EntityKind::Face},      {"3DFACE", EntityKind::Face3D},         {"TEXT", EntityKind::Text},
     {"MTEXT", EntityKind::MText},     {"ATTDEF", EntityKind::AttDef},         {"WIPEOUT", EntityKind::Wipeout},
     {"HATCH", EntityKind::Hatch},     {"INSERT", EntityKind::Insert},         {"DIMENSION", EntityKind::Dimension},
-    {"LEADER", EntityKind::Leader}};
+    {"LEADER", EntityKind::Leader},   {"ACAD_TABLE", EntityKind::Table}};
   const auto found = Kinds.find(entityName ? entityName : "");
   return found == Kinds.end() ? EntityKind::Other : found->second;
 }
@@ -166,13 +166,17 @@ dimeBlock *PlacedBlock(dimeModel &model, dimeEntity *entity, EntityKind kind)
 {
   if (kind == EntityKind::Insert)
     return static_cast<dimeInsert *>(entity)->getBlock();
-  if (kind != EntityKind::Dimension)
+  if (kind != EntityKind::Dimension && kind != EntityKind::Table)
     return nullptr;
   std::string blockName;
   for (const RawRecord &record : RawRecords(entity))
   {
     if (record.code == 2)
+    {
       blockName = record.text;
+      if (kind == EntityKind::Table)
+        break;  // the cells' text chunks are 2s too
+    }
   }
   return blockName.empty() ? nullptr : model.findBlock(blockName.c_str());
 }

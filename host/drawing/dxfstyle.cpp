@@ -76,7 +76,10 @@ Affine EntityToWorld(const dimeEntity *entity, const Affine &toWorld)
   Vector3 n{0, 0, entity->getRecord(230, param) ? param.double_data : 1};
   n.x = entity->getRecord(210, param) ? param.double_data : 0;
   n.y = entity->getRecord(220, param) ? param.double_data : 0;
-  if ((n.x == 0 && n.y == 0) || !HasObjectCoordinates(KindOf(entity->getEntityName())) || !Normalize(&n))
+  const EntityKind kind = KindOf(entity->getEntityName());
+  if (kind == EntityKind::MText)
+    return toWorld;  // its point is in the world; its own axes mirror it (dxfmtext.cpp)
+  if ((n.x == 0 && n.y == 0) || !HasObjectCoordinates(kind) || !Normalize(&n))
     return Extruded(toWorld, n.z);
   const double nearZ = 1.0 / 64;
   Vector3 ax = std::fabs(n.x) < nearZ && std::fabs(n.y) < nearZ ? Cross({0, 1, 0}, n) : Cross({0, 0, 1}, n);

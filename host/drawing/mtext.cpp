@@ -44,10 +44,23 @@ struct Piece
   bool space;
 };
 
+// Paragraph alignment (\pq): left, centred, right, justified; Attached
+// follows the attachment point's column.
+enum Align
+{
+  Attached = -1,
+  AlignLeft,
+  AlignCentre,
+  AlignRight,
+  AlignJustified
+};
+
 struct Paragraph
 {
   std::vector<Piece> pieces;
   double height;  // the height in effect at its end, for an empty line
+  int align;
+  bool newColumn;  // begun by a column break
 };
 
 // The ACI whose default palette colour is nearest to a COLORREF 0x00BBGGRR
@@ -90,7 +103,7 @@ public:
   // False when the text makes more paragraphs and pieces than the limit.
   bool Run(std::vector<Paragraph> *out)
   {
-    paragraphs.push_back({{}, style.height});
+    paragraphs.push_back({{}, style.height, align, false});
     const size_t n = s.size();
     while (i < n && items <= limit)
     {
@@ -134,9 +147,9 @@ private:
     {
     case 'P':
     case 'X':  // the line between a dimension's upper and lower text
-    case 'N':  // a column break: one column here
+    case 'N':  // a column break
       paragraphs.back().height = style.height;
-      paragraphs.push_back({{}, style.height});
+      paragraphs.push_back({{}, style.height, align, code == 'N'});
       ++items;
       break;
     case '~':
@@ -187,9 +200,11 @@ private:
       Number();
       Terminator();
       break;
+    case 'p':
+      ParagraphSettings();
+      break;
     case 'f':
-    case 'F':
-    case 'p':  // fonts and paragraph settings run to the semicolon
+    case 'F':  // fonts run to the semicolon
       while (i < s.size() && s[i] != ';')
         ++i;
       Terminator();
@@ -201,6 +216,29 @@ private:
         --i;
       break;
     }
+  }
+
+  // Paragraph settings, comma-separated to the semicolon (\pxqc;,
+  // \pxi-3,l3,qr;): only the alignment q is drawn. It holds for this
+  // paragraph and those after it until another says otherwise.
+  void ParagraphSettings()
+  {
+    const size_t end = std::min(s.find(';', i), s.size());
+    for (size_t at = i; at < end; ++at)
+    {
+      const bool itemStart = at == i || s[at - 1] == ',' || (at == i + 1 && s[i] == 'x');
+      if (!itemStart || s[at] != 'q' || at + 1 >= end)
+        continue;
+      const char kind = s[at + 1];
+      align = kind == 'l'                  ? AlignLeft
+              : kind == 'c'                ? AlignCentre
+              : kind == 'r'                ? AlignRight
+              : kind == 'j' || kind == 'd' ? AlignJustified
+                                           : Attached;
+      paragraphs.back().align = align;
+    }
+    i = end;
+    Terminator();
   }
 
   // \Stop^bottom; (also / and #) as "top/bottom"; \; and the like inside
@@ -267,6 +305,7 @@ private:
   Style style;
   std::vector<Style> saved;  // of the open { } groups
   std::vector<Paragraph> paragraphs;
+  int align = Attached;
   size_t limit;
   size_t items = 0;
 };
@@ -301,8 +340,14 @@ private:
 struct Line
 {
   std::vector<MTextRun> runs;
+  std::vector<int> gaps;  // by run: the spaces before it on a justified line
   double width = 0;
   double height = 0;
+  int align = Attached;
+  int spaces = 0;
+  bool apart = false;  // the next run starts afresh, after a justified line's space
+  bool last = false;   // of its paragraph: not stretched when justified
+  bool newColumn = false;
 };
 
 class Layout
@@ -310,14 +355,14 @@ class Layout
 public:
   Layout(const MTextFormat &textFormat, size_t countLimit) : format(textFormat), limit(countLimit) {}
 
-  bool Run(const std::vector<Paragraph> &paragraphs, std::vector<MTextRun> *out)
+  bool Run(const std::vector<Paragraph> &paragraphs, std::vector<MTextRun> *out, std::vector<Rect> *frames)
   {
-    const bool wrap = format.width > 0 && std::isfinite(format.width);
+    const bool wrap = Wraps();
     for (const Paragraph &paragraph : paragraphs)
     {
       const std::vector<Piece> &pieces = paragraph.pieces;
-      lines.emplace_back();
-      ++items;
+      NewLine(paragraph);
+      lines.back().newColumn = paragraph.newColumn;
       bool hasWord = false;
       for (size_t i = 0; i < pieces.size() && items <= limit;)
       {
@@ -336,8 +381,7 @@ public:
           break;  // spaces at the end of the paragraph
         if (wrap && hasWord && lines.back().width + spaces + wordWidth > format.width)
         {
-          lines.emplace_back();
-          ++items;
+          NewLine(paragraph);
         }
         else
         {
@@ -349,23 +393,40 @@ public:
         hasWord = true;
         i = end;
       }
+      lines.back().last = true;
       if (lines.back().runs.empty())
         lines.back().height = paragraph.height;
       if (items > limit)
         return false;
     }
-    Place(out);
+    Place(out, frames);
     return true;
   }
 
 private:
+  bool Wraps() const { return format.width > 0 && std::isfinite(format.width); }
+
   double Width(const Piece &piece) { return advances.Ems(piece.text) * piece.style.height / CapHeightEms; }
+
+  void NewLine(const Paragraph &paragraph)
+  {
+    lines.emplace_back();
+    lines.back().align = paragraph.align;
+    ++items;
+  }
 
   void Append(const Piece &piece)
   {
     Line &line = lines.back();
     const double ems = advances.Ems(piece.text);
-    if (!line.runs.empty() && line.runs.back().height == piece.style.height && line.runs.back().aci == piece.style.aci)
+    if (line.align == AlignJustified && piece.space)
+    {
+      // Justified lines keep their words apart, to stretch the spaces.
+      ++line.spaces;
+      line.apart = true;
+    }
+    else if (!line.apart && !line.runs.empty() && line.runs.back().height == piece.style.height
+             && line.runs.back().aci == piece.style.aci)
     {
       line.runs.back().text += piece.text;
       line.runs.back().advanceEms += ems;
@@ -373,17 +434,29 @@ private:
     else
     {
       line.runs.push_back({piece.text, line.width, 0, piece.style.height, piece.style.aci, ems});
+      line.gaps.push_back(line.spaces);
+      line.apart = false;
       ++items;
     }
     line.width += ems * piece.style.height / CapHeightEms;
     line.height = std::max(line.height, piece.style.height);
   }
 
-  // Lines down from the first, whose capitals' top is at 0; then the block
-  // moved by the attachment: hanging from the insertion point, centred on
-  // it, or standing on the last baseline there; each line left, centred or
-  // right of it.
-  void Place(std::vector<MTextRun> *out)
+  // How far down a column reaches; the last height stands for the columns
+  // after it.
+  double ColumnHeight(size_t column) const
+  {
+    const std::vector<double> &heights = format.columnHeights;
+    return heights[std::min(column, heights.size() - 1)];
+  }
+
+  // Lines down from the first, whose capitals' top is at 0, flowing into
+  // the next column where one ends; then the block moved by the attachment:
+  // hanging from the insertion point, centred on it, or standing on the
+  // last baseline there. Each line stands in the box of the reference width
+  // (the widest line's without one) as its paragraph's alignment says, or
+  // as the attachment does: left, centred or right of the insertion point.
+  void Place(std::vector<MTextRun> *out, std::vector<Rect> *frames)
   {
     const int attachment = format.attachment >= 1 && format.attachment <= 9 ? format.attachment : 1;
     const int row = (attachment - 1) / 3, column = (attachment - 1) % 3;
@@ -391,22 +464,62 @@ private:
     if (!(spacing > 0) || !std::isfinite(spacing))
       spacing = 1;
     spacing = std::clamp(spacing, 0.25, 4.0);  // the range CAD programs allow
+    const bool columns = format.columnType != 0 && !format.columnHeights.empty();
+    const size_t lastColumn = format.columnCount > 0 ? size_t(format.columnCount) - 1 : lines.size();
     std::vector<double> baselines;
+    std::vector<size_t> columnOf;
+    std::vector<double> bottoms(1, 0);  // of each column
+    size_t at = 0;
     double y = 0;
-    for (size_t i = 0; i < lines.size(); ++i)
+    bool fresh = true;
+    for (const Line &line : lines)
     {
-      y -= i == 0 ? lines[i].height : spacing * LineSpacing * lines[i].height;
-      baselines.push_back(y);
-    }
-    const double lift = row == 0 ? 0 : row == 1 ? -y / 2 : -y;
-    for (size_t i = 0; i < lines.size(); ++i)
-    {
-      const double shift = -lines[i].width * column / 2;
-      for (MTextRun &run : lines[i].runs)
+      const double step = fresh ? line.height : spacing * LineSpacing * line.height;
+      if (columns && !fresh && at < lastColumn && (line.newColumn || y - step < -ColumnHeight(at)))
       {
-        run.x += shift;
+        ++at;
+        bottoms.push_back(0);
+        y = 0;
+        fresh = true;
+      }
+      y -= fresh ? line.height : step;
+      fresh = false;
+      baselines.push_back(y);
+      columnOf.push_back(at);
+      bottoms.back() = std::min(bottoms.back(), y);
+    }
+    const double depth = *std::min_element(bottoms.begin(), bottoms.end());
+    const double lift = row == 0 ? 0 : row == 1 ? -depth / 2 : -depth;
+    double boxWidth = Wraps() ? format.width : 0;
+    if (!Wraps())
+    {
+      for (const Line &line : lines)
+        boxWidth = std::max(boxWidth, line.width);
+    }
+    const double gutter = std::isfinite(format.gutter) ? std::max(format.gutter, 0.0) : 0;
+    const double boxLeft = -boxWidth * column / 2;
+    for (size_t i = 0; i < lines.size(); ++i)
+    {
+      Line &line = lines[i];
+      const int align = line.align == Attached ? column : line.align;
+      const double x0 = boxLeft + double(columnOf[i]) * (boxWidth + gutter);
+      const bool stretch = align == AlignJustified && Wraps() && !line.last && line.spaces > 0;
+      const double extra = stretch ? (boxWidth - line.width) / line.spaces : 0;
+      const double shift = align == AlignJustified ? x0 : x0 + (boxWidth - line.width) * align / 2;
+      for (size_t k = 0; k < line.runs.size(); ++k)
+      {
+        MTextRun &run = line.runs[k];
+        run.x += shift + extra * line.gaps[k];
         run.y = baselines[i] + lift;
         out->push_back(std::move(run));
+      }
+    }
+    if (frames && boxWidth > 0)
+    {
+      for (size_t c = 0; c < bottoms.size(); ++c)
+      {
+        const double x0 = boxLeft + double(c) * (boxWidth + gutter);
+        frames->push_back({x0, bottoms[c] + lift, x0 + boxWidth, lift});
       }
     }
   }
@@ -420,15 +533,18 @@ private:
 
 }  // namespace
 
-bool LayoutMText(const std::string &utf8, const MTextFormat &format, size_t limit, std::vector<MTextRun> *runs)
+bool LayoutMText(const std::string &utf8, const MTextFormat &format, size_t limit, std::vector<MTextRun> *runs,
+                 std::vector<Rect> *frames)
 {
   runs->clear();
+  if (frames)
+    frames->clear();
   if (!(format.height > 0 && format.height <= MaxHeight))
     return true;
   std::vector<Paragraph> paragraphs;
   if (!Parser(utf8, format.height, limit).Run(&paragraphs))
     return false;
-  return Layout(format, limit).Run(paragraphs, runs);
+  return Layout(format, limit).Run(paragraphs, runs, frames);
 }
 
 }  // namespace zulan
