@@ -1,8 +1,9 @@
 #!/bin/bash
 # Converts a batch of drawings to 800 x 600 PNG pictures three ways, side by
 # side in one run: zulan's batch at -j 1 and at -j 2, and LibreCAD's console
-# converter (librecad dxf2pdf, all drawings in one process, fitted to a sheet
-# of 800 x 600 pixels at 100 dpi) followed by pdftoppm for each PDF. Prints
+# converter (librecad dxf2pdf, all drawings in one process, each fitted to
+# its sheet; LibreCAD 2.2 keeps A4 whatever --paper says) followed by
+# pdftoppm rendering each PDF at 800 x 600 pixels. Prints
 # drawings per second (wall clock, and CPU seconds of all processes) and
 # the ratios, with the machine's load.
 #
@@ -58,7 +59,7 @@ zulan_batch() {  # jobs
 
 librecad_batch() {
   rm -rf "$work/librecad" && mkdir -p "$work/librecad"
-  librecad dxf2pdf -a -c -p 203.2x152.4 -r 100 -f 0,0,0,0 -t "$work/librecad" "${drawings[@]}" \
+  librecad dxf2pdf -a -c -f 0,0,0,0 -t "$work/librecad" "${drawings[@]}" \
     >"$work/librecad.log" 2>&1 || true
   for pdf in "$work"/librecad/*.pdf; do
     pdftoppm -png -singlefile -scale-to-x 800 -scale-to-y 600 "$pdf" "${pdf%.pdf}" 2>>"$work/librecad.log" || true

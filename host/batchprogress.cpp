@@ -90,7 +90,7 @@ void BatchProgress::Status(size_t index, const std::string &text)
 void BatchProgress::Message(size_t index, const std::string &line)
 {
   lastMessages[index] = line;
-  Print(Tag(index) + ": " + line + "\n");
+  Print(Tag(index) + ": " + Reason(line, drawings[index]) + "\n");
 }
 
 void BatchProgress::Finished(size_t index, int status, const std::string &output, const std::string &cause)

@@ -19,7 +19,8 @@ public:
 
   // A "status: text" line of drawing index's run.
   void Status(size_t index, const std::string &text);
-  // Any other line of its run: shown at once, and kept as its last word.
+  // Any other line of its run: shown at once after the drawing's name (and
+  // without its own), and kept as its last word.
   void Message(size_t index, const std::string &line);
   // status 0: the picture is written to output.
   void Finished(size_t index, int status, const std::string &output, const std::string &cause);

@@ -192,6 +192,8 @@ int main(int argc, char **argv)
   }
   else if (options.drawings.size() > 1)
     return Refuse("several drawings need --output-dir FOLDER to export them into, such as --output-dir out/");
+  else if (options.jobs != 0)
+    return Refuse("-j goes with --output-dir: one drawing runs in one process");
 
   // Opened before the host, so a bad drawing ends the run before the
   // registry is read. A batch opens its drawings in their own runs.

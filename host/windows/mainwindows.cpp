@@ -4,6 +4,7 @@
 #include "gdidrawing.h"
 #include "hostmain.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 

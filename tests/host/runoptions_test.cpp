@@ -226,6 +226,7 @@ TEST(RunOptions, RefusedWithTheReason)
     // The dialog's own check, and its message.
     {"out of range", {}, "--set Quality=0", 1, {"ErrorBox: Quality: enter a whole number from 1 to 100"}},
     {"two drawings", {}, "other.dxf", 2, {"several drawings need --output-dir"}},
+    {"jobs for one drawing", {}, "-j 2", 2, {"-j goes with --output-dir"}},
   };
   for (const RefusalCase &item : cases)
   {
@@ -317,7 +318,8 @@ TEST(Batch, ABrokenDrawingIsNamedAndTheOthersAreExported)
   EXPECT_TRUE(fs::exists(batch.folder + "/out/a.png"));
   EXPECT_TRUE(fs::exists(batch.folder + "/out/c.png"));
   EXPECT_FALSE(fs::exists(batch.folder + "/out/broken.png"));
-  EXPECT_TRUE(Contains(run.output, "zulan: [2/3] broken.dxf failed: ")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "[2/3] broken.dxf: not a DXF file")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "zulan: [2/3] broken.dxf failed: not a DXF file")) << run.output;
   EXPECT_TRUE(Contains(run.output, "zulan: 1 of 3 drawings failed:\n  broken.dxf: ")) << run.output;
   EXPECT_TRUE(Contains(run.output, "zulan: [3/3] c.dxf -> out/c.png")) << run.output;
 }
