@@ -133,7 +133,9 @@ int main(int argc, char **argv)
     app.add_option("-c,--command", commandLines, "Run a typed command with its inputs, e.g. 'JPEGMENUOFF'")
       ->allow_extra_args(false);
   CLI::Option *exportOption =
-    app.add_option("--export", exportArguments, "Run an export filter, e.g. --export 'PNG File' out.png")
+    app
+      .add_option("--export", exportArguments,
+                  "Run an export filter, e.g. --export 'PNG File' out.png (with --output-dir, the filter alone)")
       ->type_size(batch ? 1 : 2)
       ->allow_extra_args(false)
       ->type_name("FILTER FILE");
