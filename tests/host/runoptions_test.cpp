@@ -391,6 +391,22 @@ TEST(Batch, RefusedBeforeAnyDrawingIsRun)
   }
 }
 
+// On a terminal: the drawing k of n, the module's status line under it,
+// both redrawn in place; the failure and the summary stay.
+TEST(Batch, ProgressOnATerminal)
+{
+  const BatchFolder batch;
+  const CommandResult run =
+    RunOnTerminal(batch.folder, batch.registry, "--export png --output-dir out -j 1 a.dxf missing.dxf", "");
+  EXPECT_EQ(run.status, 4) << run.output;
+  EXPECT_TRUE(Contains(run.output, "drawing 1 of 2: a.dxf (0 done)\r\nSaving PNG file...")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "\033[A\r")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "zulan: [2/2] missing.dxf failed: ")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "zulan: 1 of 2 drawings failed:")) << run.output;
+  EXPECT_FALSE(Contains(run.output, "status: ")) << run.output;
+  EXPECT_FALSE(Contains(run.output, "-> out/")) << run.output;
+}
+
 // Ctrl-C reaches the batch and its runs: nothing half written stays.
 TEST(Batch, InterruptedLeavesNoTemporaries)
 {
