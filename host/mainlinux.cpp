@@ -4,6 +4,7 @@
 #include "exportfile.h"
 #include "hostdrawing.h"
 #include "hostmain.h"
+#include "text.h"
 
 #include <filesystem>
 #include <fstream>
@@ -67,6 +68,81 @@ std::string Figure(double value)
   text.precision(17);
   text << value;
   return text.str();
+}
+
+std::string ApplyLayers(const RunSettings &settings, const std::string &drawingName, HostDrawing &drawing)
+{
+  const Document *document = drawing.GetDocument();
+  const size_t count = document != nullptr ? document->Layers().size() : 0;
+  std::vector<bool> hidden(count);
+  for (size_t layer = 0; layer < count; ++layer)
+    hidden[layer] = settings.layers.empty() ? document->IsLayerHidden(int(layer)) : true;
+  std::string unknown;
+  for (const auto &[list, hide] : {std::pair{settings.layers, false}, std::pair{settings.hiddenLayers, true}})
+    for (const std::string &name : SplitNames(list))
+    {
+      bool found = false;
+      for (size_t layer = 0; layer < count; ++layer)
+        if (Text::EqualNoCase(document->Layers()[layer].name, name))
+        {
+          hidden[layer] = hide;
+          found = true;
+        }
+      if (!found)
+        unknown += (unknown.empty() ? "" : ", ") + name;
+    }
+  if (!unknown.empty())
+  {
+    std::string there;
+    for (size_t layer = 0; layer < count; ++layer)
+      there += (there.empty() ? "" : ", ") + document->Layers()[layer].name;
+    return drawingName + ": no layer " + unknown + "; the layers there are: " + (there.empty() ? "none" : there);
+  }
+  drawing.SetRunHiddenLayers(std::move(hidden));
+  return "";
+}
+
+// The background and the layers on the open drawing, and the picture size
+// when a scale or paper was given. Returns the problem (naming the
+// drawing), or "".
+std::string PrepareDrawing(const RunSettings &settings, const std::string &drawingName, HostDrawing &drawing,
+                           std::optional<PictureSize> &size)
+{
+  if (const std::optional<uint32_t> colour = ParseColour(settings.background))
+    drawing.SetBackground(*colour);
+  if (!settings.layers.empty() || !settings.hiddenLayers.empty())
+  {
+    const std::string problem = ApplyLayers(settings, drawingName, drawing);
+    if (!problem.empty())
+      return problem;
+  }
+  size.reset();
+  if (!settings.SizesPicture())
+    return "";
+  const Box extents = drawing.VisibleExtents();
+  if (extents.IsEmpty())
+    return drawingName + ": nothing is shown, so there is no size to scale";
+  const Document *document = drawing.GetDocument();
+  const int units = document->UnitsCode();
+  // Unset means millimetres; a unitless drawing, or a unit the loader does
+  // not know, gives no length to scale by (a sheet fits any units).
+  const bool unknownUnits = units != -1 && units != 4 && (units == 0 || document->UnitsPerMillimetre() == 1);
+  if (unknownUnits && !settings.scale.empty())
+    return drawingName + ": "
+           + (units == 0 ? std::string("its $INSUNITS is 0 (unitless)")
+                         : "$INSUNITS " + std::to_string(units) + " is not a unit of length zulan knows")
+           + ", so a scale has no length to go by; set $INSUNITS in the drawing, or use --paper";
+  const double perMillimetre = document->UnitsPerMillimetre();
+  const double width = (extents.maxX - extents.minX) / perMillimetre;
+  const double height = (extents.maxY - extents.minY) / perMillimetre;
+  PictureSize found;
+  const std::string problem = settings.scale.empty()
+                                ? SizeFromPaper(width, height, *ParsePaper(settings.paper), settings.dpi, found)
+                                : SizeFromScale(width, height, *ParseScale(settings.scale), settings.dpi, found);
+  if (!problem.empty())
+    return drawingName + ": " + problem;
+  size = found;
+  return "";
 }
 
 // The options every drawing's run of a batch repeats.

@@ -2,7 +2,7 @@
 // settings: JPEGOPT control values (--set), a picture size from a scale or a
 // sheet of paper at a resolution, the background, and the layers shown.
 // Parsing is kept apart from the drawing so that a batch checks every option
-// once before it starts.
+// once before it starts; mainlinux.cpp applies them to zulan's drawing.
 #ifndef ZULAN_RUNSETTINGS_H
 #define ZULAN_RUNSETTINGS_H
 
@@ -13,8 +13,6 @@
 
 namespace zulan
 {
-
-class HostDrawing;
 
 struct PaperSize
 {
@@ -77,12 +75,6 @@ std::string SizeFromScale(double widthMillimetres, double heightMillimetres, dou
                           PictureSize &size);
 std::string SizeFromPaper(double widthMillimetres, double heightMillimetres, const PaperSize &paper, double dpi,
                           PictureSize &size);
-
-// Applies the background and the layers to the open drawing and works out
-// the picture size when a scale or paper was given. Returns the problem
-// (naming the drawing), or "".
-std::string PrepareDrawing(const RunSettings &settings, const std::string &drawingName, HostDrawing &drawing,
-                           std::optional<PictureSize> &size);
 
 }  // namespace zulan
 
