@@ -25,7 +25,11 @@ CommandRunner::CommandRunner(ModuleLoader &loader, InputWords &words, Console &o
 
 void CommandRunner::RunCommandLine(const std::string &line)
 {
-  const std::vector<std::string> words = SplitWords(line);
+  RunCommandWords(SplitWords(line));
+}
+
+void CommandRunner::RunCommandWords(const std::vector<std::string> &words)
+{
   if (words.empty())
     return;
   const std::string name = Text::UpperCase(words[0]);

@@ -11,6 +11,7 @@
 #include "moduleloader.h"
 
 #include <string>
+#include <vector>
 
 namespace zulan
 {
@@ -23,6 +24,8 @@ public:
   // A command line: the command name, then the words that answer its
   // requests and dialogs. Host commands (OPENDOC) are run here too.
   void RunCommandLine(const std::string &line);
+  // The same, already split: words[0] is the command's name.
+  void RunCommandWords(const std::vector<std::string> &words);
   void RunExport(const std::string &description, const std::string &fileName);
   void RunMenuItem(const std::string &text);
 

@@ -21,7 +21,8 @@ XPDIALOG DialogHost::Define(const char *templateName, XPDialogCallback callback)
     {
       const std::string caption = dialogTemplate.caption;
       auto dialog = std::make_unique<Dialog>(dialogTemplate, callback, [this, caption](const std::string &line) {
-        console.Print(stdout, "dialog \"" + caption + "\": " + line + "\n");
+        if (!quiet || showDialogs)
+          console.Print(stdout, "dialog \"" + caption + "\": " + line + "\n");
       });
       auto handle = reinterpret_cast<XPDIALOG>(dialog.get());
       dialogs[handle] = std::move(dialog);
@@ -104,7 +105,8 @@ int32_t DialogHost::Run(XPDIALOG handle)
   if (showDialogs)
     console.Print(stdout, dialog->Format());
   dialog->Close(outcome);
-  console.Print(stdout, "dialog \"" + caption + "\": closed with " + (ok ? "OK" : "Cancel") + "\n");
+  if (!quiet || showDialogs)
+    console.Print(stdout, "dialog \"" + caption + "\": closed with " + (ok ? "OK" : "Cancel") + "\n");
   openDialogs.pop_back();
   return ok ? IDOK : IDCANCEL;
 }

@@ -29,12 +29,16 @@ public:
   // The innermost open dialog's window, or null.
   HWND OpenWindow() const;
   void Clear();
+  // Quiet: a dialog's changes and how it closed are not printed (unless
+  // --show-dialog asked for them); refusals still are.
+  void SetQuiet(bool on) { quiet = on; }
 
 private:
   const std::vector<DialogTemplate> &templates;
   InputWords &inputs;
   Console &console;
   bool showDialogs;
+  bool quiet = false;
   std::map<XPDialog__ *, std::unique_ptr<Dialog>> dialogs;
   std::vector<Dialog *> openDialogs;
 };

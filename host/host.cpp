@@ -40,16 +40,13 @@ Host::Host(const HostSettings &settings)
     registry(settings.registryPath, console, [this](int32_t stringId) { return HostString(stringId); }),
     module(console),
     inputs(console, settings.interactive, settings.terminal != nullptr ? *settings.terminal : std::cin),
-    runner(module, inputs, console), dialogs(module.GetDialogTemplates(), inputs, console, settings.showDialogs)
+    runner(module, inputs, console), dialogs(module.GetDialogTemplates(), inputs, console, settings.showDialogs),
+    interactive(settings.interactive)
 {
   if (registry.DrawingAntialias())
     CurrentDevice().SetAntialias(true);
   if (settings.clipboardSize)
-  {
-    clipboardBlock[3] = settings.clipboardSize->first;
-    clipboardBlock[4] = settings.clipboardSize->second;
-    RegisterHostEntry(XP_GETSYSVADR_NAME, EntryCast<FARPROC>(SystemValues));
-  }
+    OfferClipboard(*settings.clipboardSize);
   RegisterHostEntry(XP_GETPALADR_NAME, EntryCast<FARPROC>(HostPaletteEntry()));
   SetCurrentHost(this);
 }
@@ -61,6 +58,35 @@ Host::~Host()
   UnregisterHostEntry(XP_GETPALADR_NAME);
   if (currentHost == this)
     SetCurrentHost(nullptr);
+}
+
+void Host::OfferClipboard(std::pair<int32_t, int32_t> size)
+{
+  clipboardBlock[3] = size.first;
+  clipboardBlock[4] = size.second;
+  RegisterHostEntry(XP_GETSYSVADR_NAME, EntryCast<FARPROC>(SystemValues));
+}
+
+bool Host::ApplyRunSettings(const std::vector<std::string> &controlWords,
+                            const std::optional<std::pair<int32_t, int32_t>> &size)
+{
+  std::vector<std::string> words = {"JPEGOPT"};
+  words.insert(words.end(), controlWords.begin(), controlWords.end());
+  if (size)
+  {
+    // The way a CAD host hands the module a size of its choosing.
+    OfferClipboard(*size);
+    words.push_back("1010=on");
+  }
+  words.push_back("ok");
+  registry.KeepInMemory();
+  // A refused value must end the run, not wait at the terminal.
+  inputs.SetInteractive(false);
+  dialogs.SetQuiet(true);
+  runner.RunCommandWords(words);
+  dialogs.SetQuiet(false);
+  inputs.SetInteractive(interactive);
+  return !console.ErrorBoxShown() && !console.InputRefused();
 }
 
 void Host::UnloadModule()

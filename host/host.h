@@ -54,9 +54,22 @@ public:
     runner.RunExport(description, fileName);
   }
   void RunMenuItem(const std::string &name) { runner.RunMenuItem(name); }
+  // Settings for this run only: the settings dialog's control words
+  // (Name=value), and a picture size offered as the clipboard's. They go
+  // through the module's own dialog, with every registry value the run sets
+  // from then on kept in memory. False when the dialog refused them (the
+  // reasons are shown).
+  bool ApplyRunSettings(const std::vector<std::string> &controlWords,
+                        const std::optional<std::pair<int32_t, int32_t>> &size);
 
   const std::vector<Menu> &GetMenus() const { return module.GetMenus(); }
   std::string FormatCommands() const { return module.FormatCommands(); }
+  // The file ending of the export filter named by description or ending.
+  std::optional<std::string> ExportExtension(const std::string &name) const
+  {
+    const ExportFilter *filter = module.FindExport(name);
+    return filter != nullptr ? std::optional<std::string>(filter->extension) : std::nullopt;
+  }
   bool ErrorBoxShown() const { return console.ErrorBoxShown(); }
   bool InputRefused() const { return console.InputRefused(); }
   Registry &GetRegistry() { return registry.GetRegistry(); }
@@ -92,6 +105,8 @@ public:
   void MakeFullFileName(const char *name, char *output);
 
 private:
+  void OfferClipboard(std::pair<int32_t, int32_t> size);
+
   // In the order they depend on each other: every part reports through the
   // console, and the registry is read before the module is loaded.
   Console console;
@@ -101,6 +116,7 @@ private:
   CommandRunner runner;
   DialogHost dialogs;
   int32_t clipboardBlock[10] = {};
+  bool interactive;  // as the settings said: ask at the terminal
 };
 
 // The host the exported operations talk to; null outside a run.

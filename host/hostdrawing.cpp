@@ -89,7 +89,7 @@ FlatDrawing HostDrawing::Flatten() const
   if (!document)
     return flat;
   for (size_t layer = 0; layer < document->Layers().size(); ++layer)
-    flat.hiddenLayers.push_back(document->IsLayerHidden(static_cast<int>(layer)));
+    flat.hiddenLayers.push_back(IsLayerHidden(static_cast<int>(layer)));
   for (const Entity &entity : document->Entities())
   {
     FlatEntity out;
@@ -153,6 +153,36 @@ void HostDrawing::SetAntialias(bool on)
 {
   antialias = on;
   canvas.reset();
+}
+
+bool HostDrawing::IsLayerHidden(int32_t layer) const
+{
+  if (!document)
+    return false;
+  if (runHidden.empty())
+    return document->IsLayerHidden(layer);
+  return layer < 0 || size_t(layer) >= runHidden.size() || runHidden[layer];
+}
+
+void HostDrawing::SetBackground(uint32_t colorref)
+{
+  palette[WhiteIndex] = colorref;
+  const int16_t background = WhiteIndex;
+  std::memcpy(header + HeaderBackgroundOffset, &background, sizeof background);
+  // Rec. 601 luma below half: light lines show better there.
+  const uint32_t red = colorref & 0xFF, green = (colorref >> 8) & 0xFF, blue = (colorref >> 16) & 0xFF;
+  palette[BlackIndex] = 299 * red + 587 * green + 114 * blue < 500 * 255 ? 0x00FFFFFFu : 0u;
+}
+
+Box HostDrawing::VisibleExtents() const
+{
+  Box box;
+  if (!document)
+    return box;
+  for (const Entity &entity : document->Entities())
+    if (!IsLayerHidden(entity.layer) || entity.type == TypeFrame || entity.type == TypeLimits)
+      box.Add(EntityExtents(*document, entity));
+  return box;
 }
 
 // The canvas on the current context's bitmap, made anew when the module

@@ -43,6 +43,18 @@ public:
   // HKEY_CURRENT_USER\Software\Zulan\Drawing "Antialias", a DWORD, not 0: hex(4):01,00,00,00).
   void SetAntialias(bool on) override;
 
+  // What this run shows on top of the drawing's own layer settings
+  // (--layers, --hide-layers): one flag per layer of the drawing, true for
+  // hidden. Empty keeps the drawing's own.
+  void SetRunHiddenLayers(std::vector<bool> hidden) { runHidden = std::move(hidden); }
+  // The background for this run: palette entry 15, which no DXF colour
+  // uses. On a dark one, colour 7 is drawn white, as CAD programs draw it.
+  void SetBackground(uint32_t colorref);
+  // Null while the drawing is empty.
+  const Document *GetDocument() const { return document.get(); }
+  // The extents the module gathers: shown layers, frames and limits.
+  Box VisibleExtents() const;
+
   // The drawing as plain geometry, for the Windows test host.
   FlatDrawing Flatten() const;
 
@@ -52,7 +64,7 @@ public:
   void FillRect(const PixelRect *rectangle) override;
   void SetView(const WorldRect *window, const PixelRect *pixels) override;
   void Scan(XPEntityCallback callback) const override;
-  bool IsLayerHidden(int32_t layer) const override { return document && document->IsLayerHidden(layer); }
+  bool IsLayerHidden(int32_t layer) const override;
   void Draw(const void *entity) override;
   void BeginExtents() override;
   void CheckExtents(const void *entity) override;
@@ -68,6 +80,7 @@ private:
   bool hairlines = false;
   bool antialias = false;
   std::unique_ptr<Document> document;  // null until a drawing is read
+  std::vector<bool> runHidden;         // by layer; empty: the drawing's own
 
   // The drawing device.
   HDC context = nullptr;  // memory context from DevUseBitmap, or none

@@ -30,6 +30,8 @@ public:
   std::string Joined() const;
   // True when the next word will be asked for at the terminal.
   bool WillAsk() const { return interactive && words.empty(); }
+  // Off: a request the words do not answer is cancelled, even at a terminal.
+  void SetInteractive(bool ask) { interactive = ask; }
   // True when the words now queued were typed at the terminal rather than
   // given on the command line.
   bool Typed() const { return typed; }

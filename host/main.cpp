@@ -1,54 +1,32 @@
 // zulan: the replacement host. Loads the module, runs the typed commands,
 // exports and menu items given on the command line in their order, and
-// reports through its exit status whether an error box was shown. Built
+// reports through its exit status whether an error box was shown. With an
+// output folder it exports many drawings, each in a run of its own. Built
 // for Windows it is zulan32, the test host of the module's DLL: the same
-// commands, over plain geometry that zulan wrote from a DXF file.
-#include "exportfile.h"
+// commands, over plain geometry that zulan wrote from a DXF file; what
+// differs lives in hostmain.h's platform files.
 #include "host.h"
-
-#include <CLI/CLI.hpp>
+#include "hostmain.h"
+#include "text.h"
 
 #include <climits>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 #include <iostream>
 
-#ifdef _WIN32
-#include "gdidrawing.h"
-#include <io.h>
-#include <windows.h>
-#define ZULAN_NAME "zulan32"
-#define ZULAN_MODULE_FILE "rastello.dll"
-#define ZULAN_DRAWING_HELP "Entity file to open, written by zulan --write-entities (none: an empty drawing)"
-#define ZULAN_MODULE_HELP "Module to load (default: rastello.dll beside zulan32)"
-#define ZULAN_REGISTRY_HELP "Registry file (default: %APPDATA%\\zulan\\registry.reg)"
-#else
-#include "hostdrawing.h"
-#include <unistd.h>
-#define ZULAN_NAME "zulan"
-#define ZULAN_MODULE_FILE "rastello.so"
-#define ZULAN_DRAWING_HELP "Drawing to open (none: an empty drawing)"
-#define ZULAN_MODULE_HELP                                                                                              \
-  "Module to load (default: " ZULAN_MODULE_RELATIVE_DIR "/rastello.so from zulan's folder, else rastello.so "          \
-  "beside zulan)"
-#define ZULAN_REGISTRY_HELP "Registry file (default: $XDG_CONFIG_HOME/zulan/registry.reg)"
-#endif
+using namespace zulan;
 
 namespace
 {
 
-const int ExitErrorBox = 1;
-const int ExitUsage = 2;
-const int ExitModule = 3;
-const int ExitDrawing = 4;
-
-const char HelpFooter[] = R"(Exporting a drawing:
+const char HelpExporting[] = R"(Exporting a drawing:
   zulan plan.dxf --export 'JPEG File' plan.jpg    the whole drawing (or 'PNG File')
   zulan plan.dxf -c 'SAVEBMP plan.bmp'            the whole drawing as BMP
   zulan plan.dxf -c 'WBSM part.png 0,0 500,300'   a section picked by two corners
   The settings (size, quality, progressive...) are set with JPEGOPT and stored.
+)";
 
+const char HelpRest[] = R"(
 Inputs:
   The words after a command answer its requests in order: a point as x,y,
   a file name as it is, esc to cancel. JPEGOPT's words set the dialog's
@@ -74,91 +52,8 @@ Registry:
 Exit status:
   0 all went well, 1 an error box was shown, 2 a command, input or option
   was refused, 3 the module could not be loaded, 4 the drawing could not
-  be read.)";
-
-#ifdef _WIN32
-
-// The module beside the host, as it is installed on Windows.
-std::string DefaultModulePath()
-{
-  char self[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
-  if (length == 0 || length == sizeof self)
-    return ZULAN_MODULE_FILE;
-  return (std::filesystem::path(std::string(self, length)).parent_path() / ZULAN_MODULE_FILE).string();
-}
-
-std::string DefaultRegistryPath()
-{
-  const char *appData = std::getenv("APPDATA");
-  return std::string(appData != nullptr ? appData : ".") + "\\zulan\\registry.reg";
-}
-
-// A console, not merely a character device: NUL is one too.
-bool IsTerminal(std::FILE *stream)
-{
-  DWORD mode;
-  return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))), &mode) != 0;
-}
-
-#else
-
-bool IsTerminal(std::FILE *stream)
-{
-  return isatty(fileno(stream)) != 0;
-}
-
-// Installed, the module lives in its own folder (ZULAN_MODULE_RELATIVE_DIR
-// from zulan's); in the build tree it is beside zulan.
-std::string DefaultModulePath()
-{
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error)
-    return "rastello.so";
-  const std::filesystem::path installed = self.parent_path() / ZULAN_MODULE_RELATIVE_DIR / "rastello.so";
-  if (std::filesystem::exists(installed, error))
-    return installed.lexically_normal().string();
-  return (self.parent_path() / "rastello.so").string();
-}
-
-std::string DefaultRegistryPath()
-{
-  const char *config = std::getenv("XDG_CONFIG_HOME");
-  std::string folder;
-  if (config != nullptr && config[0] == '/')
-    folder = config;
-  else if (const char *home = std::getenv("HOME"))
-    folder = std::string(home) + "/.config";
-  else
-    folder = ".";
-  return folder + "/zulan/registry.reg";
-}
-
-int WriteEntities(const zulan::HostDrawing &drawing, const std::string &path)
-{
-  try
-  {
-    ExportFile file(path);
-    {
-      std::ofstream out(file.WritePath(), std::ios::binary);
-      out.imbue(std::locale::classic());
-      zulan::WriteEntityFile(out, drawing.Flatten());
-      out.flush();
-      if (!out)
-        throw ExportFile::CannotWrite(path, "the write failed");
-    }
-    file.Commit();
-  }
-  catch (const ExportFile::Error &error)
-  {
-    std::cerr << "zulan: " << error.what() << "\n";
-    return ExitUsage;
-  }
-  return 0;
-}
-
-#endif
+  be read. A batch exits with the status of the first drawing that failed,
+  in the order given.)";
 
 bool ParseSize(const std::string &text, std::pair<int32_t, int32_t> &size)
 {
@@ -176,31 +71,72 @@ bool ParseSize(const std::string &text, std::pair<int32_t, int32_t> &size)
   return true;
 }
 
+int Refuse(const std::string &text)
+{
+  std::cerr << ProgramName << ": " << text << "\n";
+  return ExitUsage;
+}
+
+// An output folder makes --export take the filter alone: the file names
+// come from the drawings'.
+bool BatchRequested(int argc, char **argv)
+{
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--output-dir") == 0 || std::strncmp(argv[i], "--output-dir=", 13) == 0)
+      return true;
+  return false;
+}
+
+int EndStatus(Host &host)
+{
+  const bool errorShown = host.ErrorBoxShown();
+  const bool refused = host.InputRefused();
+  host.UnloadModule();
+  if (errorShown)
+    return ExitErrorBox;
+  return refused ? ExitUsage : 0;
+}
+
+// What a batch may be asked besides its drawings: one export each.
+std::string CheckBatch(const MainOptions &options, const std::vector<std::string> &commandLines,
+                       const std::vector<std::string> &exportArguments, bool otherActions)
+{
+  if (options.drawings.empty())
+    return "--output-dir wants drawings to export, such as zulan --export 'PNG File' --output-dir out/ *.dxf";
+  const bool saveBitmap = commandLines.size() == 1 && Text::EqualNoCase(Text::Trim(commandLines[0]), "SAVEBMP");
+  if (otherActions || exportArguments.size() + commandLines.size() != 1 || (!commandLines.empty() && !saveBitmap))
+    return "with --output-dir, give one --export FILTER or -c SAVEBMP, and nothing else to run";
+  if (!options.entitiesPath.empty())
+    return "--write-entities takes one drawing, not --output-dir";
+  return "";
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
-  CLI::App app{ZULAN_NAME ": a replacement host for Quorvel/Tamblin modules (XPs) such as Rastello."};
-  app.footer(HelpFooter);
+  CLI::App app{std::string(ProgramName) + ": a replacement host for Quorvel/Tamblin modules (XPs) such as Rastello."};
+  app.footer(std::string(HelpExporting) + ExamplesHelp + HelpRest);
   // Options are --long and -s everywhere, so that one script serves both
   // hosts, and a /path is a file.
   app.allow_windows_style_options(false);
-  app.set_version_flag("--version", ZULAN_NAME " " RASTELLO_VERSION);
-  std::string drawing;
+  app.set_version_flag("--version", std::string(ProgramName) + " " RASTELLO_VERSION);
+  MainOptions options;
+  options.modulePath = DefaultModulePath();
+  options.registryPath = DefaultRegistryPath();
   std::vector<std::string> commandLines, exportArguments, menuItems;
   std::vector<int32_t> events;
-  std::string modulePath = DefaultModulePath();
-  std::string registryPath = DefaultRegistryPath();
-  std::string clipboard, entitiesPath;
-  bool showDialogs = false, listMenus = false, listCommands = false, hairlines = false, antialias = false;
+  const bool batch = BatchRequested(argc, argv);
 
-  app.add_option("drawing", drawing, ZULAN_DRAWING_HELP);
+  app.add_option("drawing", options.drawings, DrawingHelp);
   CLI::Option *commandOption =
     app.add_option("-c,--command", commandLines, "Run a typed command with its inputs, e.g. 'JPEGMENUOFF'")
       ->allow_extra_args(false);
   CLI::Option *exportOption =
-    app.add_option("--export", exportArguments, "Run an export filter, e.g. --export 'PNG File' out.png")
-      ->type_size(2)
+    app
+      .add_option("--export", exportArguments,
+                  "Run an export filter, e.g. --export 'PNG File' out.png (with --output-dir, the filter alone)")
+      ->type_size(batch ? 1 : 2)
       ->allow_extra_args(false)
       ->type_name("FILTER FILE");
   CLI::Option *menuOption =
@@ -209,22 +145,16 @@ int main(int argc, char **argv)
   CLI::Option *eventOption =
     app.add_option("--event", events, "Send the module a host event code (start-up sends 14 by itself)")
       ->allow_extra_args(false);
-  app.add_option("--module", modulePath, ZULAN_MODULE_HELP);
-  app.add_option("--registry", registryPath, ZULAN_REGISTRY_HELP);
-  app.add_option("--clipboard", clipboard, "Offer a clipboard bitmap of WIDTHxHEIGHT pixels through \"_GetSysVAdr@4\"")
-    ->type_name("WxH");
-  app.add_flag("--show-dialog", showDialogs, "Print each dialog as it stands when it opens and closes");
-  app.add_flag("--menus", listMenus, "List the menus the module added, after everything else");
-  app.add_flag("--commands", listCommands, "List the registered commands and export filters");
-#ifndef _WIN32
-  app.add_flag("--hairlines", hairlines, "Draw every line one pixel wide, whatever its line weight");
-  app.add_flag("--antialias", antialias,
-               "Smooth lines, fills and text (exports then hold colours beyond the palette's)");
+  app.add_option("--module", options.modulePath, ModuleHelp);
+  app.add_option("--registry", options.registryPath, RegistryHelp);
   app
-    .add_option("--write-entities", entitiesPath,
-                "Write the drawing as plain geometry for the Windows test host (zulan32), and stop")
-    ->type_name("FILE");
-#endif
+    .add_option("--clipboard", options.clipboard,
+                "Offer a clipboard bitmap of WIDTHxHEIGHT pixels through \"_GetSysVAdr@4\"")
+    ->type_name("WxH");
+  app.add_flag("--show-dialog", options.showDialogs, "Print each dialog as it stands when it opens and closes");
+  app.add_flag("--menus", options.listMenus, "List the menus the module added, after everything else");
+  app.add_flag("--commands", options.listCommands, "List the registered commands and export filters");
+  AddHostOptions(app, options);
   try
   {
     app.parse(argc, argv);
@@ -236,58 +166,71 @@ int main(int argc, char **argv)
     return status == 0 ? 0 : ExitUsage;
   }
 
-  zulan::HostSettings settings;
-  settings.registryPath = registryPath;
+  HostSettings settings;
+  settings.registryPath = options.registryPath;
   settings.interactive = IsTerminal(stdin);
   settings.liveStatus = IsTerminal(stderr);
-  settings.showDialogs = showDialogs;
-  if (!clipboard.empty())
+  settings.showDialogs = options.showDialogs;
+  if (!options.clipboard.empty())
   {
     std::pair<int32_t, int32_t> size;
-    if (!ParseSize(clipboard, size))
-    {
-      std::cerr << ZULAN_NAME ": --clipboard wants WIDTHxHEIGHT, such as 1024x768, not " << clipboard << "\n";
-      return ExitUsage;
-    }
+    if (!ParseSize(options.clipboard, size))
+      return Refuse("--clipboard wants WIDTHxHEIGHT, such as 1024x768, not " + options.clipboard);
+    if (options.run.SizesPicture())
+      return Refuse("--clipboard and --" + std::string(options.run.scale.empty() ? "paper" : "scale")
+                    + " both give the picture's size; leave one out");
     settings.clipboardSize = size;
   }
-  // Opened before the host, so a bad drawing ends the run before the registry is read.
-#ifdef _WIN32
-  zulan::GdiDrawing &hostDrawing = zulan::CurrentDrawing();
-  (void)hairlines;
-  (void)antialias;
-#else
-  zulan::HostDrawing hostDrawing;
-  zulan::SetCurrentDrawing(&hostDrawing);
-  hostDrawing.SetHairlines(hairlines);
-  if (antialias)
-    hostDrawing.SetAntialias(true);
-#endif
-  if (!drawing.empty())
+  const std::string runProblem = CheckRunSettings(options.run);
+  if (!runProblem.empty())
+    return Refuse(runProblem);
+  if (batch)
   {
-    const std::string drawingError = hostDrawing.Open(drawing);
-    if (!drawingError.empty())
-    {
-      std::cerr << ZULAN_NAME ": " << drawingError << "\n";
-      return ExitDrawing;
-    }
-#ifndef _WIN32
-    for (const std::string &warning : hostDrawing.Warnings())
-      std::cerr << ZULAN_NAME ": " << warning << "\n";
-#endif
+    const bool otherActions =
+      !menuItems.empty() || !events.empty() || options.listMenus || options.listCommands || options.showDialogs;
+    const std::string problem = CheckBatch(options, commandLines, exportArguments, otherActions);
+    if (!problem.empty())
+      return Refuse(problem);
   }
+  else if (options.drawings.size() > 1)
+    return Refuse("several drawings need --output-dir FOLDER to export them into, such as --output-dir out/");
+  else if (options.jobs != 0)
+    return Refuse("-j goes with --output-dir: one drawing runs in one process");
 
-#ifndef _WIN32
-  if (!entitiesPath.empty())
-    return WriteEntities(hostDrawing, entitiesPath);
-#endif
+  // Opened before the host, so a bad drawing ends the run before the
+  // registry is read. A batch opens its drawings in their own runs.
+  std::optional<std::pair<int32_t, int32_t>> size;
+  if (!batch)
+    if (const std::optional<int> status =
+          OpenDrawing(options, options.drawings.empty() ? "" : options.drawings[0], size))
+      return *status;
 
-  zulan::Host host(settings);
-  const std::string loadError = host.LoadModule(modulePath);
+  Host host(settings);
+  const std::string loadError = host.LoadModule(options.modulePath);
   if (!loadError.empty())
   {
-    std::cerr << ZULAN_NAME ": cannot load module " << modulePath << ": " << loadError << "\n";
+    std::cerr << ProgramName << ": cannot load module " << options.modulePath << ": " << loadError << "\n";
     return ExitModule;
+  }
+  // In a batch this checks the settings once, before any drawing's run
+  // repeats it.
+  if ((!options.run.controlWords.empty() || size) && !host.ApplyRunSettings(DialogWords(options.run), size))
+    return EndStatus(host);
+  if (batch)
+  {
+    std::string ending = ".bmp";
+    if (!exportArguments.empty())
+    {
+      const std::optional<std::string> extension = host.ExportExtension(exportArguments[0]);
+      if (!extension)
+      {
+        host.UnloadModule();
+        return Refuse("no export filter \"" + exportArguments[0] + "\"");
+      }
+      ending = "." + Text::LowerCase(*extension);
+    }
+    host.UnloadModule();
+    return RunBatchCommand(options, argv[0], exportArguments.empty() ? "" : exportArguments[0], ending);
   }
 
   size_t nextCommand = 0, nextExport = 0, nextMenuItem = 0, nextEvent = 0, exportValuesSeen = 0;
@@ -309,14 +252,9 @@ int main(int argc, char **argv)
     else if (option == eventOption && nextEvent < events.size())
       host.SendEvent(events[nextEvent++]);
   }
-  if (listCommands)
+  if (options.listCommands)
     std::cout << host.FormatCommands();
-  if (listMenus)
-    std::cout << zulan::FormatMenus(host.GetMenus());
-  const bool errorShown = host.ErrorBoxShown();
-  const bool refused = host.InputRefused();
-  host.UnloadModule();
-  if (errorShown)
-    return ExitErrorBox;
-  return refused ? ExitUsage : 0;
+  if (options.listMenus)
+    std::cout << FormatMenus(host.GetMenus());
+  return EndStatus(host);
 }

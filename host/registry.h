@@ -41,6 +41,8 @@ public:
   // each sets its value on the file as it stands then, so values saved by
   // another run meanwhile are kept.
   std::string Set(const std::string &key, const std::string &name, const RegistryValue &value);
+  // Changes the value in memory only: the file is left as it is.
+  void Put(const std::string &key, const std::string &name, const RegistryValue &value);
 
   // The whole registry as file text.
   std::string Format() const;
@@ -57,8 +59,6 @@ private:
     std::map<std::string, RegistryValue> values;    // by folded name
   };
 
-  // Changes the value in memory only.
-  void Put(const std::string &key, const std::string &name, const RegistryValue &value);
   std::string Save(const std::string &key, const std::string &name, const RegistryValue &value);
 
   std::string path;

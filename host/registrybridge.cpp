@@ -71,6 +71,11 @@ int32_t RegistryBridge::SetValue(RegValueRecord *record)
   value.type = record->valueType;
   const auto *bytes = static_cast<const uint8_t *>(record->data);
   value.bytes.assign(bytes, bytes + record->dataSize);
+  if (inMemory)
+  {
+    registry.Put(key, ResolveText(record->valueName), value);
+    return 1;
+  }
   const std::string error = registry.Set(key, ResolveText(record->valueName), value);
   if (!error.empty())
   {

@@ -30,6 +30,9 @@ public:
   bool DrawingAntialias() const;
 
   Registry &GetRegistry() { return registry; }
+  // From now on the module's values are set for this run only: the file
+  // keeps what it holds.
+  void KeepInMemory() { inMemory = true; }
 
 private:
   std::string ResolveText(const char *field) const;
@@ -37,6 +40,7 @@ private:
   Console &console;
   HostStrings hostString;
   Registry registry;
+  bool inMemory = false;
 };
 
 }  // namespace zulan

@@ -160,6 +160,8 @@ public:
   const Box &Extents() const { return extents; }
   // World units in one millimetre of paper, from $INSUNITS; 1 when unitless.
   double UnitsPerMillimetre() const { return unitsPerMillimetre; }
+  // $INSUNITS as written (0 unitless), -1 when the header has none.
+  int UnitsCode() const { return unitsCode; }
   // How POINTs are drawn: $PDMODE, and the symbol's size in world units
   // ($PDSIZE, or a share of the extents' height when it is 0 or negative).
   int PointMode() const { return pointMode; }
@@ -181,6 +183,7 @@ private:
   DrawingHeader header{};
   Box extents;
   double unitsPerMillimetre = 1;
+  int unitsCode = -1;
   int pointMode = 0;
   double pointSize = 0;
   std::vector<std::vector<double>> dashPatterns{{}};  // 0: continuous

@@ -135,6 +135,7 @@ struct DrawingTables
   DimensionStyle dimensions;
   int defaultWeight = DefaultWeight;                     // $LWDEFAULT: what DEFAULT means
   double unitsPerMillimetre = 1;                         // from $INSUNITS
+  int unitsCode = -1;                                    // $INSUNITS as written, -1 when absent
   int pointMode = 0;                                     // $PDMODE
   double pointSize = 0;                                  // $PDSIZE
   double lineTypeScale = 1;                              // $LTSCALE

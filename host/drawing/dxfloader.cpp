@@ -67,6 +67,7 @@ public:
   {
     ReadLayers(model, layers);
     document.unitsPerMillimetre = tables.unitsPerMillimetre;
+    document.unitsCode = tables.unitsCode;
     document.pointMode = tables.pointMode;
     dimeSection *section = model.findSection("ENTITIES");
     if (section && section->typeId() == dimeBase::dimeEntitiesSectionType)

@@ -53,6 +53,7 @@ void ReadUnits(dimeHeaderSection &header, DrawingTables *tables)
   dimeParam units[1];
   if (header.getVariable("$INSUNITS", codes, units, 1) < 1)
     return;
+  tables->unitsCode = units[0].int16_data;
   static const std::map<int, double> MillimetresPerUnit = {{1, 25.4},   {2, 304.8},  {3, 1609344}, {4, 1},
                                                            {5, 10},     {6, 1000},   {7, 1e6},     {8, 25.4e-6},
                                                            {9, 0.0254}, {10, 914.4}, {13, 1e-3},   {14, 100}};

@@ -1,5 +1,5 @@
-// Every zulan and rastello-encode command line shown in the READMEs and the
-// man pages runs as written on default settings: each in a folder of its own
+// Every zulan and rastello-encode command line shown in the READMEs, the
+// man pages and zulan --help runs as written on default settings: each in a folder of its own
 // with a fresh registry, the drawings and pictures it names made there first,
 // and every picture it names as output written.
 #include "testimages.h"
@@ -112,11 +112,22 @@ std::vector<Example> ManExamples(const std::string &name)
   return examples;
 }
 
+// The example lines of zulan --help: "  zulan ARGS   what it does".
+std::vector<Example> HelpExamples()
+{
+  std::vector<Example> examples;
+  std::istringstream lines(RunCommand(ShellQuote(ZULAN_PATH) + " --help").output);
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("  zulan ", 0) == 0)
+      examples.push_back({"zulan --help", line.substr(2, line.find("   ", 2) - 2)});
+  return examples;
+}
+
 std::vector<Example> AllExamples()
 {
   std::vector<Example> all;
   for (const auto &list : {MarkdownExamples("README.md"), MarkdownExamples("host/README.md"), ManExamples("zulan.1.in"),
-                           ManExamples("rastello-encode.1.in")})
+                           ManExamples("rastello-encode.1.in"), HelpExamples()})
     all.insert(all.end(), list.begin(), list.end());
   return all;
 }
@@ -170,7 +181,7 @@ TEST(DocumentedExamples, RunAsWrittenOnDefaultSettings)
   const std::vector<Example> examples = AllExamples();
   // The extraction itself: each file still shows its examples.
   for (const auto &[file, least] : std::vector<std::pair<std::string, size_t>>{
-         {"README.md", 10}, {"host/README.md", 7}, {"zulan.1.in", 6}, {"rastello-encode.1.in", 2}})
+         {"README.md", 10}, {"host/README.md", 7}, {"zulan.1.in", 6}, {"rastello-encode.1.in", 2}, {"zulan --help", 8}})
     EXPECT_GE(std::count_if(examples.begin(), examples.end(), [&](const Example &e) { return e.file == file; }),
               static_cast<std::ptrdiff_t>(least))
       << file;

@@ -2,6 +2,12 @@
 
 #include "testimages.h"
 
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -84,6 +90,44 @@ std::string FreshFolder(const std::string &name)
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;
+}
+
+CommandResult RunOnTerminal(const std::string &folder, const std::string &registry, const std::string &arguments,
+                            const std::string &typed)
+{
+  CommandResult result;
+  const std::string command = "cd " + ShellQuote(folder) + " && exec " + ZulanCommandLine(registry, arguments);
+  int master = -1;
+  const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+  if (child < 0)
+    return result;
+  if (child == 0)
+  {
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  // The terminal keeps the lines until zulan reads them.
+  if (write(master, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size()))
+    ADD_FAILURE() << "could not type";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  char chunk[4096];
+  while (std::chrono::steady_clock::now() < deadline)
+  {
+    pollfd ready = {master, POLLIN, 0};
+    if (poll(&ready, 1, 200) <= 0)
+      continue;
+    const ssize_t count = read(master, chunk, sizeof chunk);
+    if (count <= 0)
+      break;  // EIO once zulan and the shell have closed the terminal
+    result.output.append(chunk, static_cast<size_t>(count));
+  }
+  close(master);
+  int status = 0;
+  if (std::chrono::steady_clock::now() >= deadline)
+    kill(child, SIGKILL);
+  waitpid(child, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
 }
 
 }  // namespace testing_support

@@ -35,6 +35,10 @@ size_t Occurrences(const std::string &text, const std::string &part);
 std::string ZulanCommandLine(const std::string &registry, const std::string &arguments);
 // RunZulan from within folder, where relative file names then land.
 CommandResult RunZulanIn(const std::string &folder, const std::string &registry, const std::string &arguments);
+// Runs zulan in folder on a new terminal (a pseudo-terminal), with `typed`
+// waiting as input; the output is what the terminal showed.
+CommandResult RunOnTerminal(const std::string &folder, const std::string &registry, const std::string &arguments,
+                            const std::string &typed);
 // An empty folder of the test's own, emptied again when it already exists.
 std::string FreshFolder(const std::string &name);
 
