@@ -17,10 +17,12 @@ namespace
 {
 
 using test::Block;
+using test::Draw;
 using test::DxfFile;
 using test::Groups;
 using test::LayerEntry;
 using test::Line;
+using test::Load;
 using test::LoadText;
 using test::Picture;
 using test::Size;
@@ -113,18 +115,6 @@ TEST(AutoCadFeatureTest, EachDrawingPutsInkWhereItsFeaturesAre)
     for (const Area &a : c.blank)
       EXPECT_EQ(InkInArea(picture, a), 0) << a.what;
   }
-}
-
-std::unique_ptr<Document> Load(const std::string &entities, const std::string &blocks = "")
-{
-  return LoadText(DxfFile(LayerEntry("0", 7), blocks, entities));
-}
-
-Picture Draw(const Document &document)
-{
-  Picture picture;
-  picture.Draw(document, UnitView);
-  return picture;
 }
 
 // An ACAD_TABLE at (x, y) of two rows 20 high and two columns 30 wide, its

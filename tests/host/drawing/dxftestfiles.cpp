@@ -113,6 +113,11 @@ std::unique_ptr<Document> LoadText(const std::string &dxf)
   return Document::Load(file.Path());
 }
 
+std::unique_ptr<Document> Load(const std::string &entities, const std::string &blocks, const std::string &layers)
+{
+  return LoadText(DxfFile(LayerEntry("0", 7) + layers, blocks, entities));
+}
+
 std::string Block(const std::string &name, const std::string &contents, const std::string &base)
 {
   return Groups({{0, "BLOCK"}, {8, "0"}, {2, name}, {70, "0"}, {10, base}, {20, base}, {3, name}}) + contents
@@ -182,6 +187,13 @@ int Picture::InkIn(int x0, int y0, int x1, int y1) const
     for (int x = x0; x < x1; ++x)
       count += Ink(x, y);
   return count;
+}
+
+Picture Draw(const Document &document)
+{
+  Picture picture;
+  picture.Draw(document, UnitView);
+  return picture;
 }
 
 }  // namespace test

@@ -62,6 +62,9 @@ private:
 
 // Loads DXF text through a temporary file.
 std::unique_ptr<Document> LoadText(const std::string &dxf);
+// A drawing of layer 0 (and the layers given) with these entities and blocks.
+std::unique_ptr<Document> Load(const std::string &entities, const std::string &blocks = "",
+                               const std::string &layers = "");
 
 // A BLOCK definition at the origin, an INSERT of it, a LINE with more groups.
 std::string Block(const std::string &name, const std::string &contents, const std::string &base = "0");
@@ -96,6 +99,9 @@ private:
   std::vector<uint8_t> pixels;
   Palette palette;
 };
+
+// The drawing on a Picture of its own through UnitView.
+Picture Draw(const Document &document);
 
 }  // namespace test
 }  // namespace zulan

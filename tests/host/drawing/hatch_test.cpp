@@ -21,6 +21,7 @@ using test::DxfFile;
 using test::Groups;
 using test::Hatch;
 using test::LayerEntry;
+using test::Load;
 using test::LoadText;
 using test::Picture;
 using test::Size;
@@ -78,11 +79,6 @@ std::string PatternGroups(const std::vector<PatternLine> &lines)
       groups.push_back({49, Num(dash)});
   }
   return Groups(groups);
-}
-
-std::unique_ptr<Document> Load(const std::string &entities, const std::string &blocks = "")
-{
-  return LoadText(DxfFile(LayerEntry("0", 7), blocks, entities));
 }
 
 int PatternRecords(const Document &document)

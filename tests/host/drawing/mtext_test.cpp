@@ -15,11 +15,13 @@ namespace
 {
 
 using test::Block;
+using test::Draw;
 using test::DxfFile;
 using test::Groups;
 using test::Insert;
 using test::LayerEntry;
 using test::Line;
+using test::Load;
 using test::LoadText;
 using test::Picture;
 using test::Size;
@@ -41,20 +43,7 @@ std::string MText(double x, double y, const std::string &contents, const GroupLi
   return Groups(groups);
 }
 
-std::unique_ptr<Document> Load(const std::string &entities, const std::string &blocks = "",
-                               const std::string &layers = "")
-{
-  return LoadText(DxfFile(LayerEntry("0", 7) + layers, blocks, entities));
-}
-
-Picture Draw(const Document &document)
-{
-  Picture picture;
-  picture.Draw(document, UnitView);
-  return picture;
-}
-
-std::vector<std::string> Texts(const Document &document)
+std::vector<std::string> EntityTexts(const Document &document)
 {
   std::vector<std::string> texts;
   for (const Entity &entity : document.Entities())
@@ -80,17 +69,17 @@ TEST(MTextTest, WrapsAtTheReferenceWidth)
 {
   // "HH" is about 21 wide at height 10: two words do not fit in 30.
   auto wrapped = Load(MText(5, 95, "HH HH HH", {{41, "30"}}));
-  EXPECT_EQ(Texts(*wrapped), (std::vector<std::string>{"HH", "HH", "HH"}));
+  EXPECT_EQ(EntityTexts(*wrapped), (std::vector<std::string>{"HH", "HH", "HH"}));
   const Picture picture = Draw(*wrapped);
   EXPECT_EQ(picture.InkIn(30, 0, Size, Size), 0);
   for (int row : {10, 27, 44})  // one line under another
     EXPECT_GT(picture.InkRow(row), 0) << "row " << row;
   // Without a width, and with a width wider than anything, one line.
-  EXPECT_EQ(Texts(*Load(MText(5, 95, "HH HH HH"))), (std::vector<std::string>{"HH HH HH"}));
-  EXPECT_EQ(Texts(*Load(MText(5, 95, "HH HH HH", {{41, "1e30"}}))).size(), 1u);
+  EXPECT_EQ(EntityTexts(*Load(MText(5, 95, "HH HH HH"))), (std::vector<std::string>{"HH HH HH"}));
+  EXPECT_EQ(EntityTexts(*Load(MText(5, 95, "HH HH HH", {{41, "1e30"}}))).size(), 1u);
   // A word wider than the width stands on its own line; a non-breaking
   // space does not break.
-  EXPECT_EQ(Texts(*Load(MText(5, 95, "HHHHHH HH H\\~H", {{41, "30"}}))),
+  EXPECT_EQ(EntityTexts(*Load(MText(5, 95, "HHHHHH HH H\\~H", {{41, "30"}}))),
             (std::vector<std::string>{"HHHHHH", "HH", "H\xC2\xA0H"}));
 }
 
@@ -146,13 +135,13 @@ TEST(MTextTest, InlineCodesBecomePlainText)
   auto document = Load(MText(5, 50,
                              "\\S1/2; \\S3^4; \\S5#6; \\\\ \\{x\\} %%d\\U+00E9\\U+0041 "
                              "\\Lu\\l{\\fArial|b1;F}\\pxqc;\\A1;\\W2;W\\T1.5;T\\Q10;Q"));
-  EXPECT_EQ(Texts(*document), (std::vector<std::string>{"1/2 3/4 5/6 \\ {x} \xC2\xB0\xC3\xA9"
-                                                        "A uFWTQ"}));
+  EXPECT_EQ(EntityTexts(*document), (std::vector<std::string>{"1/2 3/4 5/6 \\ {x} \xC2\xB0\xC3\xA9"
+                                                              "A uFWTQ"}));
   // Contents cut before a space (libdime drops the spaces a string starts
   // with) keep their words apart.
   auto pieces =
     Load(Groups({{0, "MTEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {3, "ab"}, {3, " cd"}, {1, "  ef"}}));
-  EXPECT_EQ(Texts(*pieces), (std::vector<std::string>{"ab cd  ef"}));
+  EXPECT_EQ(EntityTexts(*pieces), (std::vector<std::string>{"ab cd  ef"}));
   // A true colour (\c, 0xBBGGRR) takes the nearest ACI: pure blue is 5.
   auto blue = Load(MText(5, 50, "\\c16711680;B"));
   ASSERT_EQ(blue->Entities().size(), 1u);
