@@ -388,7 +388,15 @@ TEST(JpegThreads, LongEndOfBandRunsCrossShares)
   const uint32_t side = 2048;  // 65536 data units per component
   std::vector<BitmapImage> images;
   images.emplace_back(side, side, Rgb(200, 200, 200));
-  for (const uint32_t row : {0u, 1016u, 1024u, 1032u, 2040u})
+  // Under the sanitizers, which look for races and overruns rather than
+  // bytes, one run that crosses a share is enough; the plain build checks
+  // every position.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  const std::vector<uint32_t> rows = {1024u};
+#else
+  const std::vector<uint32_t> rows = {0u, 1016u, 1024u, 1032u, 2040u};
+#endif
+  for (const uint32_t row : rows)
   {
     BitmapImage image(side, side, Rgb(200, 200, 200));
     for (uint32_t x = 0; x < 5; ++x)
