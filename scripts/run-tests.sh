@@ -12,9 +12,10 @@ jobs=$(nproc)
 # Warnings are errors here: the code has none, and keeps it so. The
 # product's files are compiled one by one, as a user's build does, so a
 # missing include shows; the tests in batches (a unity build), which takes
-# about a third less time.
+# about a third less time. Without debug information, which took a third of
+# the compile time: the sanitizer build below has it for any report.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DRASTELLO_UNITY_TESTS=ON \
-  "${CCACHE_ARGS[@]}" >/dev/null
+  -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" "${CCACHE_ARGS[@]}" >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
