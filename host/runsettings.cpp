@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <utility>
 
 namespace zulan
 {
@@ -93,18 +94,26 @@ std::string FormatNumber(double value)
   return text;
 }
 
+// The positive numbers before and after the separator at position at.
+std::optional<std::pair<double, double>> PositivePair(const std::string &text, size_t at)
+{
+  if (at == std::string::npos)
+    return std::nullopt;
+  const std::optional<double> first = PositiveNumber(text.substr(0, at));
+  const std::optional<double> second = PositiveNumber(text.substr(at + 1));
+  if (!first || !second)
+    return std::nullopt;
+  return std::make_pair(*first, *second);
+}
+
 }  // namespace
 
 std::optional<double> ParseScale(const std::string &text)
 {
-  const size_t colon = text.find(':');
-  if (colon == std::string::npos)
+  const auto pair = PositivePair(text, text.find(':'));
+  if (!pair)
     return std::nullopt;
-  const std::optional<double> paper = PositiveNumber(text.substr(0, colon));
-  const std::optional<double> world = PositiveNumber(text.substr(colon + 1));
-  if (!paper || !world)
-    return std::nullopt;
-  return *world / *paper;
+  return pair->second / pair->first;
 }
 
 std::optional<PaperSize> ParsePaper(const std::string &text)
@@ -113,14 +122,10 @@ std::optional<PaperSize> ParsePaper(const std::string &text)
   for (const NamedPaper &paper : Papers)
     if (upper == paper.name)
       return PaperSize{text, paper.shortSide, paper.longSide};
-  const size_t cross = upper.find('X');
-  if (cross == std::string::npos)
+  const auto pair = PositivePair(text, upper.find('X'));
+  if (!pair)
     return std::nullopt;
-  const std::optional<double> width = PositiveNumber(text.substr(0, cross));
-  const std::optional<double> height = PositiveNumber(text.substr(cross + 1));
-  if (!width || !height)
-    return std::nullopt;
-  return PaperSize{text, std::min(*width, *height), std::max(*width, *height)};
+  return PaperSize{text, std::min(pair->first, pair->second), std::max(pair->first, pair->second)};
 }
 
 std::optional<uint32_t> ParseColour(const std::string &text)
