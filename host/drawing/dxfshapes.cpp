@@ -220,13 +220,22 @@ LocalConic EntityShapes::Conic(dimeEntity *entity, EntityKind kind)
     const double a1 = a0 + Sweep(arc->getStartAngle(), arc->getEndAngle(), 360);
     return {{c.x, c.y}, {r, 0}, {0, r}, a0 * Degrees, a1 * Degrees};
   }
+  // Centre and major axis are in the world; the minor axis is N x major
+  // times the ratio, so an extrusion (0, 0, -1) runs the parameter
+  // clockwise seen from above, and a tilted one leans the minor axis.
   auto *ellipse = static_cast<dimeEllipse *>(entity);
   const dimeVec3f &major = ellipse->getMajorAxisEndpoint();
   const double ratio = ellipse->getMinorMajorRatio();
   const double t0 = Normalized(ellipse->getStartParam(), 2 * Pi);
   const double t1 = t0 + Sweep(ellipse->getStartParam(), ellipse->getEndParam(), 2 * Pi);
-  return {
-    {ellipse->getCenter().x, ellipse->getCenter().y}, {major.x, major.y}, {-major.y * ratio, major.x * ratio}, t0, t1};
+  double nx = ellipse->getExtrusionDir().x, ny = ellipse->getExtrusionDir().y, nz = ellipse->getExtrusionDir().z;
+  const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+  if (length > 0 && std::isfinite(length))
+    nx /= length, ny /= length, nz /= length;
+  else
+    nx = 0, ny = 0, nz = 1;
+  const Point minor{(ny * major.z - nz * major.y) * ratio, (nz * major.x - nx * major.z) * ratio};
+  return {{ellipse->getCenter().x, ellipse->getCenter().y}, {major.x, major.y}, minor, t0, t1};
 }
 
 bool EntityShapes::MakesPoints(EntityKind kind)

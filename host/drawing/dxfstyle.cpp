@@ -45,7 +45,11 @@ bool Normalize(Vector3 *v)
   return true;
 }
 
-// Entities whose coordinates are in their object coordinate system.
+// Entities whose coordinates are in their object coordinate system. The
+// others (LINE, POINT, ELLIPSE, SPLINE, 3DFACE, LEADER, WIPEOUT, MTEXT, a
+// dimension's definition points, a table's insertion point) are in the
+// world whatever their extrusion: seen from above they stand where their
+// coordinates say.
 bool HasObjectCoordinates(EntityKind kind)
 {
   switch (kind)
@@ -66,7 +70,7 @@ bool HasObjectCoordinates(EntityKind kind)
 }
 
 // An entity's object coordinates seen from above, by the arbitrary axis
-// algorithm: the OCS x axis is Wy x N (Wz x N when N is near the z axis),
+// algorithm: the OCS x axis is Wz x N (Wy x N when N is near the z axis),
 // y is N x x, and the elevation (38, else the z of 10/30) moves along N.
 // An extrusion straight up or down keeps the plain rule, so those pictures
 // stay exactly as they were.
@@ -77,9 +81,9 @@ Affine EntityToWorld(const dimeEntity *entity, const Affine &toWorld)
   n.x = entity->getRecord(210, param) ? param.double_data : 0;
   n.y = entity->getRecord(220, param) ? param.double_data : 0;
   const EntityKind kind = KindOf(entity->getEntityName());
-  if (kind == EntityKind::MText)
-    return toWorld;  // its point is in the world; its own axes mirror it (dxfmtext.cpp)
-  if ((n.x == 0 && n.y == 0) || !HasObjectCoordinates(kind) || !Normalize(&n))
+  if (!HasObjectCoordinates(kind))
+    return toWorld;  // MTEXT's own axes and an ELLIPSE's minor axis follow N (dxfmtext.cpp, dxfshapes.cpp)
+  if ((n.x == 0 && n.y == 0) || !Normalize(&n))
     return Extruded(toWorld, n.z);
   const double nearZ = 1.0 / 64;
   Vector3 ax = std::fabs(n.x) < nearZ && std::fabs(n.y) < nearZ ? Cross({0, 1, 0}, n) : Cross({0, 0, 1}, n);

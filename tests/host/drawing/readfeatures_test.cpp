@@ -294,6 +294,44 @@ TEST(ExtrusionTest, TwoDPolylineAndCircleInTiltedObjectCoordinates)
   EXPECT_EQ(circle.InkIn(0, 0, 100, 14) + circle.InkIn(0, 67, 100, 100), 0);
 }
 
+struct DownwardCase
+{
+  const char *what;
+  int x0, y0, x1, y1;  // pixels: all its ink, and some of it
+  std::string groups;  // after its name, layer and extrusion
+};
+
+TEST(ExtrusionTest, DownwardExtrusionLeavesWorldCoordinatesWhereTheyAre)
+{
+  // Every entity with extrusion (0, 0, -1); mirrored in x its ink would be
+  // off the picture. Only the CIRCLE is in object coordinates.
+  const std::vector<DownwardCase> cases = {
+    {"LINE", 60, 29, 91, 31, Groups({{10, "60"}, {20, "70"}, {11, "90"}, {21, "70"}})},
+    {"POINT", 69, 29, 72, 32, Groups({{10, "70"}, {20, "70"}})},
+    {"ELLIPSE", 49, 39, 92, 62, Groups({{10, "70"}, {20, "50"}, {11, "20"}, {21, "0"}, {40, "0.5"}})},
+    // Its minor axis is N x major, pointing down: the first quarter lies
+    // below the major axis.
+    {"ELLIPSE", 49, 49, 82, 66,
+     Groups({{10, "50"}, {20, "50"}, {11, "30"}, {21, "0"}, {40, "0.5"}, {41, "0"}, {42, "1.5707963"}})},
+    {"SPLINE", 59, 59, 91, 81,
+     Groups({{70, "8"}, {71, "1"}, {72, "4"}, {73, "2"}, {40, "0"}, {40, "0"}, {40, "1"}, {40, "1"}})
+       + Groups({{10, "60"}, {20, "20"}, {30, "0"}, {10, "90"}, {20, "40"}, {30, "0"}})},
+    {"3DFACE", 59, 9, 91, 41,
+     Groups({{10, "60"}, {20, "60"}, {11, "90"}, {21, "60"}, {12, "90"}, {22, "90"}, {13, "60"}, {23, "90"}})},
+    {"LEADER", 59, 59, 91, 81, Groups({{71, "0"}, {76, "2"}, {10, "60"}, {20, "20"}, {10, "90"}, {20, "40"}})},
+    {"CIRCLE", 59, 59, 81, 81, Groups({{10, "-70"}, {20, "30"}, {40, "10"}})},
+  };
+  for (const DownwardCase &c : cases)
+  {
+    const std::string entity = Groups({{0, c.what}, {8, "0"}, {210, "0"}, {220, "0"}, {230, "-1"}}) + c.groups;
+    Picture picture;
+    picture.Draw(*LoadText(Entities(entity)), UnitView);
+    const int inside = picture.InkIn(c.x0, c.y0, c.x1, c.y1);
+    EXPECT_GT(inside, 0) << c.what << " at " << c.x0 << ", " << c.y0;
+    EXPECT_EQ(picture.InkIn(0, 0, test::Size, test::Size), inside) << c.what << " at " << c.x0 << ", " << c.y0;
+  }
+}
+
 TEST(WipeoutTest, HidesWhatLiesUnderItAndShowsItsFrameWhenTheHeaderSays)
 {
   // Lines at y 50 and 80 across, then a WIPEOUT over (20, 30)-(70, 60) as
