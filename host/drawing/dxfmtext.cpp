@@ -11,6 +11,7 @@
 
 #include "dxfbuild.h"
 #include "dxflimits.h"
+#include "dxfvalues.h"
 
 namespace zulan
 {
@@ -149,6 +150,9 @@ MTextPicture LabelMaker::MTextLabels(dimeEntity *entity)
     {
       if (r.code == 1070 || r.code == 1040)
         columnData.push_back(r);
+      // libdime keeps extended-data reals as their text.
+      if (r.code == 1040 && !r.text.empty() && !ParseReal(r.text, &columnData.back().number))
+        columnData.back().number = 0;
       continue;
     }
     // AutoCAD 2018 follows the entity's groups with an embedded object whose
