@@ -195,7 +195,10 @@ struct MTextFormat
   int columnCount = 0;
   double gutter = 0;
   std::vector<double> columnHeights;  // by column; the last one repeats
+  bool reversed = false;              // the columns run right to left
 };
+// The ACI whose default palette colour is nearest to a COLORREF 0x00BBGGRR.
+int NearestAci(uint32_t colorref);
 // Reads the inline codes of MTEXT contents (decoded to UTF-8 already) and
 // lays the paragraphs out. False when they make more than `limit` lines and
 // runs; nothing for a height that is not positive. Frames, when given, gets

@@ -177,6 +177,18 @@ private:
 // The LAYER table's entries into layers.
 void ReadLayers(dimeModel &model, LayerTable &layers);
 
+struct Vector3
+{
+  double x, y, z;
+};
+
+Vector3 Cross(Vector3 p, Vector3 q);
+
+// The object coordinate system's x and y axes for the extrusion n, by the
+// arbitrary axis algorithm; n is made a unit vector. False when n is no
+// direction.
+bool ObjectAxes(Vector3 *n, Vector3 *ax, Vector3 *ay);
+
 // How an entity's records look (dxfstyle.cpp).
 struct RecordStyle
 {

@@ -24,6 +24,7 @@ struct Columns
   int type = 0;  // 0 none, 1 static, 2 dynamic
   int count = 0;
   bool autoHeight = false;
+  bool reversed = false;  // flowing right to left
   double width = 0;
   double gutter = 0;
   double definedHeight = 0;
@@ -31,7 +32,7 @@ struct Columns
 };
 
 // One setting by the group code AutoCAD names it by (75 type, 76 count, 79
-// auto height, 48 width, 49 gutter, 46 the defined height).
+// auto height, 78 flow reversed, 48 width, 49 gutter, 46 the defined height).
 // A count or kind from any group: extended data may give it as a real.
 int Whole(double value)
 {
@@ -50,6 +51,9 @@ void SetColumn(Columns *columns, int code, double value)
     break;
   case 79:
     columns->autoHeight = value != 0;
+    break;
+  case 78:
+    columns->reversed = value != 0;
     break;
   case 48:
     columns->width = value;
@@ -91,10 +95,12 @@ void ReadColumnData(const std::vector<RawRecord> &data, Columns *columns)
 }
 
 // The embedded object of R2018: 71 type, 72 count, 44 width, 45 gutter, 73
-// auto height, 41 the defined height, 46 each column's height.
+// auto height, 74 flow reversed, 41 the defined height, 46 each column's
+// height.
 void ReadEmbeddedColumn(const RawRecord &r, Columns *columns)
 {
-  static const std::map<int, int> AsEntityGroup = {{71, 75}, {72, 76}, {44, 48}, {45, 49}, {73, 79}, {41, 46}};
+  static const std::map<int, int> AsEntityGroup = {{71, 75}, {72, 76}, {44, 48}, {45, 49},
+                                                   {73, 79}, {74, 78}, {41, 46}};
   const auto found = AsEntityGroup.find(r.code);
   if (found != AsEntityGroup.end())
     SetColumn(columns, found->second, r.number);
@@ -113,6 +119,7 @@ void ApplyColumns(const Columns &columns, MTextFormat *format)
     return;
   auto positive = [](double value) { return value > 0 && std::isfinite(value); };
   format->columnType = columns.type;
+  format->reversed = columns.reversed;
   format->gutter = positive(columns.gutter) ? columns.gutter : 0;
   if (positive(columns.width))
     format->width = columns.width;
@@ -144,15 +151,16 @@ MTextPicture LabelMaker::MTextLabels(dimeEntity *entity)
   Columns columns;
   std::vector<RawRecord> columnData;
   bool embedded = false, columnGroups = false;
-  for (const RawRecord &r : RawRecords(entity))
+  for (RawRecord r : RawRecords(entity))
   {
+    // libdime keeps the codes it does not know (421, extended-data reals)
+    // as their text.
+    if (r.code != 1 && r.code != 3 && !r.text.empty() && !ParseReal(r.text, &r.number))
+      r.number = 0;
     if (r.code >= 1000)
     {
       if (r.code == 1070 || r.code == 1040)
         columnData.push_back(r);
-      // libdime keeps extended-data reals as their text.
-      if (r.code == 1040 && !r.text.empty() && !ParseReal(r.text, &columnData.back().number))
-        columnData.back().number = 0;
       continue;
     }
     // AutoCAD 2018 follows the entity's groups with an embedded object whose
@@ -187,24 +195,33 @@ MTextPicture LabelMaker::MTextLabels(dimeEntity *entity)
   if (!LayoutMText(decoder.ToUtf8(text + tail), format, MaxTextRuns, &runs, &frames))
     ThrowLoadError(path, "an MTEXT has more than " + std::to_string(MaxTextRuns) + " lines and runs of text");
 
-  // The text's own axes: along the direction (11/21 in the world, else 50
-  // in the object coordinates), up as the extrusion turns from it. Seen
-  // from above, an MTEXT whose extrusion points down is mirrored: 50 runs
-  // from the object's x axis, which is the world's -x, and 11 keeps its
-  // direction with up turned over. A tilted one is drawn as if flat.
-  const double nz = first.count(230) && first[230] < 0 ? -1 : 1;
-  double radians = first.count(50) ? first[50] * Degrees : 0;
-  Point dir{nz * std::cos(radians), std::sin(radians)};
-  if (first.count(11) && first.count(21) && (first[11] != 0 || first[21] != 0))
+  // The text's own axes, seen from above: along the direction (11/21/31
+  // in the world, else 50 from the object x axis in the object plane), up
+  // as N x along. So an MTEXT whose extrusion points down is mirrored: 50
+  // runs from the object's x axis, which is the world's -x, and 11 keeps
+  // its direction with up turned over; a tilted one is foreshortened.
+  Vector3 n{first.count(210) ? first[210] : 0, first.count(220) ? first[220] : 0, first.count(230) ? first[230] : 1};
+  Vector3 ax, ay;
+  if (!ObjectAxes(&n, &ax, &ay))
   {
-    radians = std::atan2(first[21], first[11]);
-    dir = {std::cos(radians), std::sin(radians)};
+    n = {0, 0, 1};
+    ax = {1, 0, 0};
+    ay = {0, 1, 0};
   }
+  const double radians = first.count(50) ? first[50] * Degrees : 0;
+  Vector3 along{ax.x * std::cos(radians) + ay.x * std::sin(radians),
+                ax.y * std::cos(radians) + ay.y * std::sin(radians),
+                ax.z * std::cos(radians) + ay.z * std::sin(radians)};
+  Vector3 direction{first[11], first[21], first[31]};
+  const double length = std::sqrt(direction.x * direction.x + direction.y * direction.y + direction.z * direction.z);
+  if (length > 0 && std::isfinite(length))
+    along = {direction.x / length, direction.y / length, direction.z / length};
+  const Vector3 up = Cross(n, along);
   Affine frame;
-  frame.a = dir.x;
-  frame.b = dir.y;
-  frame.c = -nz * dir.y;
-  frame.d = nz * dir.x;
+  frame.a = along.x;
+  frame.b = along.y;
+  frame.c = up.x;
+  frame.d = up.y;
   frame.e = first[10];
   frame.f = first[20];
 
@@ -230,7 +247,13 @@ MTextPicture LabelMaker::MTextLabels(dimeEntity *entity)
   {
     const double factor = first.count(45) && first[45] >= 1 && first[45] <= 5 ? first[45] : 1.5;
     const double margin = (factor - 1) * format.height;
-    const int aci = first.count(63) ? int(first[63]) : 0;
+    int aci = first.count(63) ? int(first[63]) : 0;
+    if (first.count(421))
+    {
+      // A true colour (0x00RRGGBB) stands before the palette's: its nearest.
+      const uint32_t rgb = uint32_t(first[421]) & 0xFFFFFF;
+      aci = NearestAci((rgb & 0xFF) << 16 | (rgb & 0xFF00) | rgb >> 16);
+    }
     picture.backgroundAci = (fill & 2) || aci < 1 || aci > 255 ? 0 : aci;
     picture.filled = (fill & 3) != 0;
     picture.framed = (fill & 16) != 0;

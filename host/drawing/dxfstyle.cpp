@@ -26,16 +26,6 @@ Affine Extruded(const Affine &toWorld, double extrusionZ)
   return Compose(toWorld, mirror);
 }
 
-struct Vector3
-{
-  double x, y, z;
-};
-
-Vector3 Cross(Vector3 p, Vector3 q)
-{
-  return {p.y * q.z - p.z * q.y, p.z * q.x - p.x * q.z, p.x * q.y - p.y * q.x};
-}
-
 bool Normalize(Vector3 *v)
 {
   const double length = std::sqrt(v->x * v->x + v->y * v->y + v->z * v->z);
@@ -69,11 +59,33 @@ bool HasObjectCoordinates(EntityKind kind)
   }
 }
 
+}  // namespace
+
+Vector3 Cross(Vector3 p, Vector3 q)
+{
+  return {p.y * q.z - p.z * q.y, p.z * q.x - p.x * q.z, p.x * q.y - p.y * q.x};
+}
+
+// The OCS x axis is Wz x N (Wy x N when N is near the z axis), y is N x x.
+bool ObjectAxes(Vector3 *n, Vector3 *ax, Vector3 *ay)
+{
+  if (!Normalize(n))
+    return false;
+  const double nearZ = 1.0 / 64;
+  *ax = std::fabs(n->x) < nearZ && std::fabs(n->y) < nearZ ? Cross({0, 1, 0}, *n) : Cross({0, 0, 1}, *n);
+  if (!Normalize(ax))
+    return false;
+  *ay = Cross(*n, *ax);
+  return Normalize(ay);
+}
+
+namespace
+{
+
 // An entity's object coordinates seen from above, by the arbitrary axis
-// algorithm: the OCS x axis is Wz x N (Wy x N when N is near the z axis),
-// y is N x x, and the elevation (38, else the z of 10/30) moves along N.
-// An extrusion straight up or down keeps the plain rule, so those pictures
-// stay exactly as they were.
+// algorithm (ObjectAxes); the elevation (38, else the z of 10/30) moves
+// along N. An extrusion straight up or down keeps the plain rule, so those
+// pictures stay exactly as they were.
 Affine EntityToWorld(const dimeEntity *entity, const Affine &toWorld)
 {
   dimeParam param;
@@ -83,13 +95,11 @@ Affine EntityToWorld(const dimeEntity *entity, const Affine &toWorld)
   const EntityKind kind = KindOf(entity->getEntityName());
   if (!HasObjectCoordinates(kind))
     return toWorld;  // MTEXT's own axes and an ELLIPSE's minor axis follow N (dxfmtext.cpp, dxfshapes.cpp)
-  if ((n.x == 0 && n.y == 0) || !Normalize(&n))
+  if (n.x == 0 && n.y == 0)
     return Extruded(toWorld, n.z);
-  const double nearZ = 1.0 / 64;
-  Vector3 ax = std::fabs(n.x) < nearZ && std::fabs(n.y) < nearZ ? Cross({0, 1, 0}, n) : Cross({0, 0, 1}, n);
-  Vector3 ay{0, 0, 0};
-  if (!Normalize(&ax) || (ay = Cross(n, ax), !Normalize(&ay)))
-    return toWorld;
+  Vector3 ax, ay;
+  if (!ObjectAxes(&n, &ax, &ay))
+    return Extruded(toWorld, n.z);
   double elevation = 0;
   if (entity->getRecord(38, param))
     elevation = param.double_data;

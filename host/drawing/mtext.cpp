@@ -63,6 +63,8 @@ struct Paragraph
   bool newColumn;  // begun by a column break
 };
 
+}  // namespace
+
 // The ACI whose default palette colour is nearest to a COLORREF 0x00BBGGRR
 // (the byte order of \c values).
 int NearestAci(uint32_t colorref)
@@ -91,6 +93,9 @@ int NearestAci(uint32_t colorref)
   }
   return best;
 }
+
+namespace
+{
 
 class Parser
 {
@@ -498,11 +503,12 @@ private:
     }
     const double gutter = std::isfinite(format.gutter) ? std::max(format.gutter, 0.0) : 0;
     const double boxLeft = -boxWidth * column / 2;
+    const double pitch = (format.reversed ? -1 : 1) * (boxWidth + gutter);  // reversed: right to left
     for (size_t i = 0; i < lines.size(); ++i)
     {
       Line &line = lines[i];
       const int align = line.align == Attached ? column : line.align;
-      const double x0 = boxLeft + double(columnOf[i]) * (boxWidth + gutter);
+      const double x0 = boxLeft + double(columnOf[i]) * pitch;
       const bool stretch = align == AlignJustified && Wraps() && !line.last && line.spaces > 0;
       const double extra = stretch ? (boxWidth - line.width) / line.spaces : 0;
       const double shift = align == AlignJustified ? x0 : x0 + (boxWidth - line.width) * align / 2;
@@ -518,7 +524,7 @@ private:
     {
       for (size_t c = 0; c < bottoms.size(); ++c)
       {
-        const double x0 = boxLeft + double(c) * (boxWidth + gutter);
+        const double x0 = boxLeft + double(c) * pitch;
         frames->push_back({x0, bottoms[c] + lift, x0 + boxWidth, lift});
       }
     }

@@ -235,6 +235,19 @@ TEST(MTextColumnTest, TextFlowsIntoTheNextColumnAtItsHeight)
     Draw(*Load(MText(10, 95, "HHH\\NHHH", {{41, "40"}, {75, "1"}, {76, "2"}, {48, "40"}, {49, "5"}, {46, "60"}})));
   EXPECT_GT(broken.InkIn(55, 5, 95, 14), 0);
   EXPECT_EQ(broken.InkIn(0, 18, Size, Size), 0);
+  // Flow reversed (78, the embedded object's 74): the next column stands
+  // left of the first, which starts at x = 55.
+  const std::vector<std::string> reversed = {
+    MText(55, 95, words, {{41, "40"}, {75, "2"}, {76, "2"}, {48, "40"}, {49, "5"}, {46, "30"}, {78, "1"}}),
+    MText(55, 95, words, {{41, "40"}})
+      + Groups({{101, "Embedded Object"}, {71, "2"}, {72, "2"}, {44, "40"}, {45, "5"}, {41, "30"}, {74, "1"}})};
+  for (const std::string &entity : reversed)
+  {
+    const Picture picture = Draw(*Load(entity));
+    EXPECT_GT(picture.InkIn(55, 18, 95, 27), 0) << "the second line, in the first column";
+    EXPECT_GT(picture.InkIn(10, 5, 50, 14), 0) << "the third, atop the column on the left";
+    EXPECT_EQ(picture.InkIn(10, 18, 50, 30) + picture.InkIn(96, 0, Size, Size), 0);
+  }
 }
 
 TEST(MTextBackgroundTest, FillsBehindTheTextBeyondItsBoxByTheBorderFactor)
@@ -254,6 +267,7 @@ TEST(MTextBackgroundTest, FillsBehindTheTextBeyondItsBoxByTheBorderFactor)
     {"colour 2", {{90, "1"}, {63, "2"}, {45, "1.5"}}, 0xFFFF00, false},
     {"the drawing's background", {{90, "3"}, {63, "2"}}, 0xFFFFFF, false},
     {"background and frame", {{90, "18"}, {45, "1.5"}}, 0xFFFFFF, true},
+    {"a true colour, as the nearest ACI", {{90, "1"}, {63, "2"}, {421, "65280"}}, 0x00FF00, false},
   };
   for (const Case &c : cases)
   {
@@ -295,7 +309,7 @@ TEST(MTextAlignmentTest, ParagraphsStandInTheReferenceWidthAsTheySay)
   EXPECT_EQ(justified.InkIn(40, 36, Size, 46), 0) << "the last line does not";
 }
 
-TEST(MTextExtrusionTest, DownwardExtrusionMirrorsTheTextAboutItsPoint)
+TEST(MTextExtrusionTest, TheExtrusionTurnsAndMirrorsTheTextAboutItsPoint)
 {
   // "HHH" about 26 wide; point (50, 50), top-left attachment.
   struct Case
@@ -308,6 +322,9 @@ TEST(MTextExtrusionTest, DownwardExtrusionMirrorsTheTextAboutItsPoint)
     {"upright", {}, 50, 76, 50, 58},
     {"50 runs along the object's x, the world's -x", {{230, "-1"}}, 24, 50, 50, 58},
     {"11 keeps its direction; up turns down", {{11, "1"}, {21, "0"}, {230, "-1"}}, 50, 76, 42, 50},
+    // Extrusion (0.6, 0, 0.8): the object's x axis is the world's y, up
+    // (N x along) the world's -x foreshortened by 0.8.
+    {"tilted", {{210, "0.6"}, {220, "0"}, {230, "0.8"}}, 50, 57, 24, 50},
   };
   for (const Case &c : cases)
   {
