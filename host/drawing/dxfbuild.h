@@ -293,11 +293,12 @@ private:
 // coordinates of its block (dxfdimension.cpp).
 struct AnnotationNote
 {
-  Point at;              // the middle of the text
+  Point at;              // the middle of the text, unless attached otherwise
   double height;         // capital height
   double radians;        // direction of the baseline
   std::string measured;  // the measurement, UTF-8
   std::string raw;       // group 1 as in the file: replaces it, "<>" standing for it
+  int attachment = 5;    // which point of its box `at` is, 1-9 as MTEXT's 71
 };
 
 struct Annotation

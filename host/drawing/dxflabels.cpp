@@ -239,7 +239,9 @@ std::vector<LocalLabel> LabelMaker::Note(const AnnotationNote &note)
       text.replace(at, 2, note.measured);
   }
   std::vector<LocalLabel> out;
-  MakeLabel(note.at, note.height / CapHeightEms, 1, note.radians, text, TextAdvanceEms(text), 0.5, -CapHeightEms / 2,
+  const int attachment = note.attachment >= 1 && note.attachment <= 9 ? note.attachment - 1 : 4;
+  const double alongShare = (attachment % 3) / 2.0, upEms = -CapHeightEms * (2 - attachment / 3) / 2;
+  MakeLabel(note.at, note.height / CapHeightEms, 1, note.radians, text, TextAdvanceEms(text), alongShare, upEms,
             MTextEntityColour, &out);
   return out;
 }

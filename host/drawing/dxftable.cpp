@@ -20,6 +20,7 @@ struct Cell
 {
   int columns = 1, rows = 1;  // 175, 176: the span of a merged cell
   double height = 0;          // 140: text height
+  int alignment = 5;          // 170: 1-9, top left to bottom right
   std::string text;           // 2 chunks, then 1
   bool textDone = false;
 };
@@ -31,6 +32,7 @@ struct TableData
   std::vector<double> rowHeights;    // 141, top down
   std::vector<double> columnWidths;  // 142, left to right
   std::vector<Cell> cells;           // row by row
+  double margins[2] = {-1, -1};      // 40, 41: across and up, before the cells
 };
 
 // Far beyond a real table (a few thousand cells), as many as a MINSERT may
@@ -59,6 +61,8 @@ TableData ReadTable(dimeEntity *table)
       data.rowHeights.push_back(r.number);
     else if (r.code == 142 && data.columnWidths.size() < MaxTableCells)
       data.columnWidths.push_back(r.number);
+    else if (inTable && data.cells.empty() && (r.code == 40 || r.code == 41))
+      data.margins[r.code - 40] = r.number;
     else if (r.code == 171 && data.cells.size() < MaxTableCells)
       data.cells.emplace_back();
     else if (!data.cells.empty())
@@ -70,6 +74,8 @@ TableData ReadTable(dimeEntity *table)
         cell.rows = int(std::min(r.number, 1e6));
       else if (r.code == 140 && !(cell.height > 0))
         cell.height = r.number;
+      else if (r.code == 170 && r.number >= 1 && r.number <= 9)
+        cell.alignment = int(r.number);
       else if ((r.code == 2 || r.code == 1) && !cell.textDone)
       {
         cell.text += r.text;
@@ -155,7 +161,14 @@ Annotation TableAnnotation(dimeEntity *table)
     const std::string text = PlainCellText(cell.text);
     if (text.empty() || !(cell.height > 0))
       continue;
-    annotation.notes.push_back({m.Apply((x0 + x1) / 2, (y0 + y1) / 2), cell.height, radians, "", text});
+    // Where its alignment says, the cell margins in from the border (a
+    // third of the text height without them, as the standard style has).
+    const int across = (cell.alignment - 1) % 3, down = (cell.alignment - 1) / 3;
+    const double dx = data.margins[0] >= 0 ? data.margins[0] : cell.height / 3;
+    const double dy = data.margins[1] >= 0 ? data.margins[1] : cell.height / 3;
+    const double x = across == 0 ? x0 + dx : across == 1 ? (x0 + x1) / 2 : x1 - dx;
+    const double y = down == 0 ? y1 - dy : down == 1 ? (y0 + y1) / 2 : y0 + dy;
+    annotation.notes.push_back({m.Apply(x, y), cell.height, radians, "", text, cell.alignment});
   }
   return annotation;
 }

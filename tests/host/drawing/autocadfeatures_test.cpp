@@ -171,6 +171,28 @@ TEST(TableTest, WithoutItsBlockDrawsItsCells)
   EXPECT_EQ(Load(Table("*T9", 10, 90))->Entities().size(), document->Entities().size());
 }
 
+TEST(TableTest, WithoutItsBlockACellsTextStandsAsItsAlignmentSays)
+{
+  // One cell from (10, 90) to (70, 50), margins 2: an "H" 8 high (about 6
+  // wide) in its corners or its middle.
+  struct Case
+  {
+    const char *alignment;
+    int x0, y0, x1, y1;  // pixels holding all its ink
+  };
+  const std::vector<Case> cases = {{"1", 11, 11, 20, 21}, {"5", 35, 25, 45, 35}, {"9", 60, 39, 69, 49}};
+  for (const Case &c : cases)
+  {
+    const std::string table =
+      Groups({{0, "ACAD_TABLE"}, {8, "0"}, {10, "10"}, {20, "90"}, {100, "AcDbTable"}, {40, "2"}, {41, "2"}})
+      + Groups({{91, "1"}, {92, "1"}, {141, "40"}, {142, "60"}, {171, "1"}, {170, c.alignment}, {140, "8"}, {1, "H"}});
+    const Picture picture = Draw(*Load(table));
+    const int text = picture.InkIn(c.x0, c.y0, c.x1, c.y1);
+    EXPECT_GT(text, 10) << c.alignment;
+    EXPECT_EQ(picture.InkIn(11, 11, 70, 50), text) << c.alignment;
+  }
+}
+
 // An MTEXT 8 high at (x, y) with more groups.
 std::string MText(double x, double y, const std::string &contents, const std::vector<std::pair<int, std::string>> &more)
 {
