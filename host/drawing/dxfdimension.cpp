@@ -73,6 +73,7 @@ struct Definition
 Definition ReadDefinition(dimeEntity *entity)
 {
   Definition d;
+  bool down = false;
   for (const RawRecord &r : RawRecords(entity))
   {
     if (r.code >= 10 && r.code <= 16)
@@ -93,7 +94,14 @@ Definition ReadDefinition(dimeEntity *entity)
     }
     else if (r.code == 1)
       d.text = r.text;
+    else if (r.code == 230)
+      down = r.number < 0;
   }
+  // The text's point (11), 12 and the angular arc's point (16) are in the
+  // object's coordinates, the others in the world's: seen from above, a
+  // downward extrusion mirrors the first in x.
+  for (int i : {1, 2, 6})
+    d.p[i].x = down ? -d.p[i].x : d.p[i].x;
   return d;
 }
 

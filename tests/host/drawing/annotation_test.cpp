@@ -163,27 +163,34 @@ TEST(DimensionTest, WithoutItsBlockDrawnFromItsDefinitionPoints)
 
 TEST(DimensionTest, LinearLinesArrowsAndText)
 {
-  const std::string dimension = Groups({{0, "DIMENSION"},
-                                        {8, "0"},
-                                        {70, "0"},
-                                        {13, "20"},
-                                        {23, "20"},
-                                        {14, "80"},
-                                        {24, "20"},
-                                        {10, "80"},
-                                        {20, "40"},
-                                        {11, "50"},
-                                        {21, "50"}});
-  Picture picture;
-  picture.Draw(*LoadText(DxfFile("", "", dimension, Header)), UnitView);
-  EXPECT_GE(picture.InkRow(60), 55);             // the dimension line at y 40
-  EXPECT_GE(picture.InkIn(20, 57, 21, 79), 20);  // extension line from y 22 to 43
-  EXPECT_EQ(picture.InkIn(15, 79, 85, 100), 0);  // not at the object (y 20, 2 off)
-  EXPECT_EQ(picture.InkIn(0, 0, 100, 35), 0);    // not beyond y 43 ...
-  EXPECT_GT(picture.InkIn(40, 45, 60, 56), 20);  // ... but for the text at y 50
-  EXPECT_GE(picture.InkIn(21, 55, 30, 66), 15);  // arrowheads at both ends
-  EXPECT_GE(picture.InkIn(71, 55, 80, 66), 15);
-  EXPECT_LE(picture.InkIn(35, 55, 65, 66), 30);  // a plain line between them
+  // With a downward extrusion the text's point (11) is in object
+  // coordinates, mirrored in x; the definition points stay in the world.
+  for (const auto &[extrusion, textX] : {std::pair{"1", "50"}, {"-1", "-50"}})
+  {
+    SCOPED_TRACE(extrusion);
+    const std::string dimension = Groups({{0, "DIMENSION"},
+                                          {8, "0"},
+                                          {70, "0"},
+                                          {13, "20"},
+                                          {23, "20"},
+                                          {14, "80"},
+                                          {24, "20"},
+                                          {10, "80"},
+                                          {20, "40"},
+                                          {11, textX},
+                                          {21, "50"},
+                                          {230, extrusion}});
+    Picture picture;
+    picture.Draw(*LoadText(DxfFile("", "", dimension, Header)), UnitView);
+    EXPECT_GE(picture.InkRow(60), 55);             // the dimension line at y 40
+    EXPECT_GE(picture.InkIn(20, 57, 21, 79), 20);  // extension line from y 22 to 43
+    EXPECT_EQ(picture.InkIn(15, 79, 85, 100), 0);  // not at the object (y 20, 2 off)
+    EXPECT_EQ(picture.InkIn(0, 0, 100, 35), 0);    // not beyond y 43 ...
+    EXPECT_GT(picture.InkIn(40, 45, 60, 56), 20);  // ... but for the text at y 50
+    EXPECT_GE(picture.InkIn(21, 55, 30, 66), 15);  // arrowheads at both ends
+    EXPECT_GE(picture.InkIn(71, 55, 80, 66), 15);
+    EXPECT_LE(picture.InkIn(35, 55, 65, 66), 30);  // a plain line between them
+  }
 }
 
 TEST(DimensionTest, ItsBlockIsDrawnWhenItHasOne)
