@@ -17,10 +17,12 @@ void AppendBytes(std::string *key, const void *data, size_t size)
   key->append(static_cast<const char *>(data), size);
 }
 
-// Every field of the format, byte for byte, then the contents.
-std::string FormatKey(const std::string &utf8, const MTextFormat &format)
+// The limit and every field of the format, byte for byte, then the
+// contents.
+std::string FormatKey(const std::string &utf8, const MTextFormat &format, size_t limit)
 {
   std::string key;
+  AppendBytes(&key, &limit, sizeof limit);
   const double numbers[] = {format.height, format.width, format.spacing, format.gutter};
   const int whole[] = {format.attachment, format.columnType, format.columnCount};
   const size_t heights = format.columnHeights.size();
@@ -40,7 +42,7 @@ const MTextLayout *MTextLayouts::Get(const std::string &utf8, const MTextFormat 
   std::string key;
   if (keep || !kept.empty())
   {
-    key = FormatKey(utf8, format);
+    key = FormatKey(utf8, format, limit);
     const auto found = kept.find(key);
     if (found != kept.end())
       return &found->second;

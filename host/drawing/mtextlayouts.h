@@ -28,7 +28,7 @@ public:
   const MTextLayout *Get(const std::string &utf8, const MTextFormat &format, size_t limit);
 
 private:
-  std::unordered_map<std::string, MTextLayout> kept;  // by FormatKey + contents
+  std::unordered_map<std::string, MTextLayout> kept;  // by limit, format and contents
   MTextLayout fresh;                                  // one not kept: the store is full or it is large
 };
 
