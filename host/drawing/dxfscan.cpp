@@ -468,7 +468,7 @@ private:
   // libdime would keep them out of reach.
   bool TakeAttributeStart(std::string_view word)
   {
-    inInsert = inAttribute = false;
+    inInsert = inAttribute = inSeqend = false;
     if (!afterInsert)
       return false;
     if (word == "ATTRIB")
@@ -483,7 +483,8 @@ private:
       return true;
     }
     afterInsert = false;
-    return word == "SEQEND";
+    inSeqend = word == "SEQEND";
+    return inSeqend;
   }
 
   // The INSERT's own 66 (attributes follow) and 90 (its number here) are
@@ -492,6 +493,8 @@ private:
   {
     if (inInsert)
       return code == 66 || code == 90;
+    if (inSeqend)
+      return true;  // libdime would give its layer and handle to the INSERT
     if (!inAttribute)
       return false;
     Attribute &a = scan.attributes.back();
@@ -575,6 +578,7 @@ private:
   bool inInsert = false;                             // in an INSERT's own groups
   bool afterInsert = false;                          // ATTRIBs may follow
   bool inAttribute = false;
+  bool inSeqend = false;  // in the groups of the SEQEND that ends an INSERT's ATTRIBs
   bool embedded = false;  // in the embedded MTEXT of an ATTRIB (after group 101)
   std::string section;    // the name of the last section begun
   Checkpoint mark;

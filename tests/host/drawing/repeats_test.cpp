@@ -146,5 +146,37 @@ TEST(PlainEntitiesTest, HandlesOwnersAndSubclassMarkersChangeNoRecord)
   }
 }
 
+// The SEQEND that ends an insert's attributes has groups of its own (a
+// layer, a handle); the insert keeps its layer whatever they say.
+TEST(PlainEntitiesTest, TheSeqendAfterAttributesLeavesTheInsertItsLayer)
+{
+  const std::string block = "0\nBLOCK\n8\n0\n2\nP\n70\n2\n10\n0\n20\n0\n"
+                            + Groups({{0, "LINE"}, {8, "0"}, {10, "0"}, {20, "0"}, {11, "5"}, {21, "5"}})
+                            + "0\nENDBLK\n";
+  const std::string entities = Groups({{0, "INSERT"},
+                                       {8, "A"},
+                                       {66, "1"},
+                                       {2, "P"},
+                                       {10, "1"},
+                                       {20, "1"},
+                                       {0, "ATTRIB"},
+                                       {8, "A"},
+                                       {10, "1"},
+                                       {20, "1"},
+                                       {40, "1"},
+                                       {1, "x"},
+                                       {2, "T"},
+                                       {70, "0"},
+                                       {0, "SEQEND"},
+                                       {5, "3C"},
+                                       {330, "2F"},
+                                       {100, "AcDbEntity"},
+                                       {8, "B"}});
+  const auto document = Load(entities, block, test::LayerEntry("A", 1) + test::LayerEntry("B", 3));
+  ASSERT_EQ(document->Entities().size(), 2u);
+  for (const Entity &entity : document->Entities())
+    EXPECT_EQ(document->Layers()[entity.layer].name, "A") << "type " << int(entity.type);
+}
+
 }  // namespace
 }  // namespace zulan
