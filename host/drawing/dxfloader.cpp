@@ -531,10 +531,9 @@ std::unique_ptr<Document> Document::Load(const std::string &path)
   if (!text)
     ThrowLoadError(path, std::string("cannot read the drawing: ") + std::strerror(errno));
   dimeInput input;
-  // libdime's pool: records and strings come from large blocks instead of a
-  // malloc each, and go back with them, which saves most of the model's
-  // teardown and a tenth of a large drawing's load.
-  dimeModel model(true);
+  // Without libdime's memory pool, which would be quicker: it places records
+  // at addresses their alignment does not allow.
+  dimeModel model;
   bool read = false;
   std::string complaint;
   try
