@@ -17,6 +17,7 @@
 #include "drawinginternal.h"
 #include "dxfrecords.h"
 #include "dxfscan.h"
+#include "mtextlayouts.h"
 
 class dimeBlock;
 class dimeEntity;
@@ -368,6 +369,7 @@ private:
   std::vector<std::string> &texts;
   BlockCache<std::vector<LocalLabel>> labels;
   BlockCache<MTextPicture> mtexts;
+  MTextLayouts layouts;
 };
 
 // Throws, before anything is expanded, when the drawing's entities would

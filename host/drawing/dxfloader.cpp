@@ -531,6 +531,8 @@ std::unique_ptr<Document> Document::Load(const std::string &path)
   if (!text)
     ThrowLoadError(path, std::string("cannot read the drawing: ") + std::strerror(errno));
   dimeInput input;
+  // Without libdime's memory pool, which would be quicker: it places records
+  // at addresses their alignment does not allow.
   dimeModel model;
   bool read = false;
   std::string complaint;

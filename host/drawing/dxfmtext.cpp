@@ -190,10 +190,11 @@ MTextPicture LabelMaker::MTextLabels(dimeEntity *entity)
   format.spacing = first.count(44) ? first[44] : 1;
   format.attachment = first.count(71) ? int(first[71]) : 1;
   ApplyColumns(columns, &format);
-  std::vector<MTextRun> runs;
-  std::vector<Rect> frames;
-  if (!LayoutMText(decoder.ToUtf8(text + tail), format, MaxTextRuns, &runs, &frames))
+  const MTextLayout *layout = layouts.Get(decoder.ToUtf8(text + tail), format, MaxTextRuns);
+  if (!layout)
     ThrowLoadError(path, "an MTEXT has more than " + std::to_string(MaxTextRuns) + " lines and runs of text");
+  const std::vector<MTextRun> &runs = layout->runs;
+  const std::vector<Rect> &frames = layout->frames;
 
   // The text's own axes, seen from above: along the direction (11/21/31
   // in the world, else 50 from the object x axis in the object plane), up

@@ -164,6 +164,10 @@ public:
         continue;
       if (code == 0 ? TakeAttributeStart(Trim(value)) : TakeInsertGroup(code, value))
         continue;
+      if (code == 0)
+        plainEntity = IsPlainEntity(Trim(value));
+      else if (plainEntity && (code == 5 || code == 330 || code == 100))
+        continue;
       if (KeepsLeadingSpace(code, value))
         Emit(code, "\\U+0020" + std::string(value.substr(1)), codeLine);
       else
@@ -432,6 +436,18 @@ private:
     }
   }
 
+  // Entities whose handle (5), owner (330) and subclass markers (100) are
+  // read by nobody: in a large drawing they are a third of the bytes libdime
+  // would read character by character and keep as records, so they stay out
+  // of its text. Entities that are read group by group (hatches, MTEXT,
+  // tables, dimensions) keep them.
+  bool IsPlainEntity(std::string_view word) const
+  {
+    static constexpr std::string_view Plain[] = {"LINE", "CIRCLE", "ARC", "LWPOLYLINE", "TEXT", "INSERT", "POINT"};
+    return (section == "ENTITIES" || section == "BLOCKS")
+           && std::find(std::begin(Plain), std::end(Plain), word) != std::end(Plain);
+  }
+
   // libdime drops the spaces a string starts with. MTEXT contents come in
   // pieces cut anywhere, so a word would run into the one before it; the
   // first space goes to libdime as an escape the text decoder expands.
@@ -452,7 +468,7 @@ private:
   // libdime would keep them out of reach.
   bool TakeAttributeStart(std::string_view word)
   {
-    inInsert = inAttribute = false;
+    inInsert = inAttribute = inSeqend = false;
     if (!afterInsert)
       return false;
     if (word == "ATTRIB")
@@ -467,7 +483,8 @@ private:
       return true;
     }
     afterInsert = false;
-    return word == "SEQEND";
+    inSeqend = word == "SEQEND";
+    return inSeqend;
   }
 
   // The INSERT's own 66 (attributes follow) and 90 (its number here) are
@@ -476,6 +493,8 @@ private:
   {
     if (inInsert)
       return code == 66 || code == 90;
+    if (inSeqend)
+      return true;  // libdime would give its layer and handle to the INSERT
     if (!inAttribute)
       return false;
     Attribute &a = scan.attributes.back();
@@ -559,9 +578,11 @@ private:
   bool inInsert = false;                             // in an INSERT's own groups
   bool afterInsert = false;                          // ATTRIBs may follow
   bool inAttribute = false;
+  bool inSeqend = false;  // in the groups of the SEQEND that ends an INSERT's ATTRIBs
   bool embedded = false;  // in the embedded MTEXT of an ATTRIB (after group 101)
   std::string section;    // the name of the last section begun
   Checkpoint mark;
+  bool plainEntity = false;    // in one of IsPlainEntity's entities
   bool skipping = false;       // leaving out the current object
   bool skippingOwner = false;  // and what belongs to it up to its SEQEND
 };
