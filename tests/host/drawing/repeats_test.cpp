@@ -85,13 +85,13 @@ TEST(MTextLayoutsTest, EveryFieldOfTheFormatTellsLayoutsApart)
 // round each kind of plain entity, change none of its records.
 TEST(PlainEntitiesTest, HandlesOwnersAndSubclassMarkersChangeNoRecord)
 {
-  using GroupList = std::vector<std::pair<int, std::string>>;
-  const GroupList common = {{5, "2F"},   {102, "{ACAD_REACTORS"}, {330, "1A"}, {102, "}"},
-                            {330, "1F"}, {100, "AcDbEntity"}};
+  using PairList = std::vector<std::pair<int, std::string>>;
+  const PairList common = {{5, "2F"},   {102, "{ACAD_REACTORS"}, {330, "1A"}, {102, "}"},
+                           {330, "1F"}, {100, "AcDbEntity"}};
   struct Case
   {
     const char *kind, *subclass;
-    GroupList own;
+    PairList own;
   };
   const Case cases[] = {
     {"LINE", "AcDbLine", {{10, "1"}, {20, "2"}, {11, "30"}, {21, "40"}}},
@@ -121,7 +121,7 @@ TEST(PlainEntitiesTest, HandlesOwnersAndSubclassMarkersChangeNoRecord)
   for (const Case &c : cases)
   {
     SCOPED_TRACE(c.kind);
-    GroupList bare = {{0, c.kind}, {8, "0"}}, marked = {{0, c.kind}};
+    PairList bare = {{0, c.kind}, {8, "0"}}, marked = {{0, c.kind}};
     marked.insert(marked.end(), common.begin(), common.end());
     marked.insert(marked.end(), {{8, "0"}, {100, c.subclass}});
     for (const auto &group : c.own)
