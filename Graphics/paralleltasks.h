@@ -2,7 +2,8 @@
 // range into shares, and tasks that run beside the calling thread. A task's
 // exception reaches the caller from Wait; tasks still running when the
 // caller unwinds (a cancel, an error of its own) are waited for first, so
-// no task outlives the data it works on.
+// no task outlives the data it works on, when that data is declared before
+// the ParallelTasks.
 #ifndef VANTORUM_PARALLELTASKS_H
 #define VANTORUM_PARALLELTASKS_H
 

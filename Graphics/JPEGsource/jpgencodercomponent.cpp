@@ -309,11 +309,16 @@ void JpegEncoderComponent::ConvertAndTransform(JpegEncoder &encoder, const Bitma
     component->AllocateCoefficientGrid(mcuRows, component->sampleColumns / 8 / maxH);
   }
   const size_t stride = y.sampleColumns;
-  ParallelTasks helpers;
+  uint64_t units = 0;
+  for (JpegEncoderComponent *component : all)
+    units += static_cast<uint64_t>(component->dataUnitRows) * component->dataUnitColumns;
+  const WorkSplit split(mcuRows, UsefulShares(units, threads));
 
-  // MCU rows first .. last - 1 through the strips at planes.
-  auto sweep = [&](uint32_t first, uint32_t last, uint8_t *const planes[3], const std::function<void()> &rowDone) {
-    for (uint32_t mcuRow = first; mcuRow < last && !helpers.Stopping(); ++mcuRow)
+  // MCU rows first .. last - 1 through the strips at planes, until the
+  // calling thread unwinds.
+  auto sweep = [&](const ParallelTasks &tasks, uint32_t first, uint32_t last, uint8_t *const planes[3],
+                   const std::function<void()> &rowDone) {
+    for (uint32_t mcuRow = first; mcuRow < last && !tasks.Stopping(); ++mcuRow)
     {
       ConvertRows(image, mcuRow * mcuHeight, mcuHeight, planes, stride, rowDone);
       for (int p = 0; p < 3; ++p)
@@ -328,18 +333,17 @@ void JpegEncoderComponent::ConvertAndTransform(JpegEncoder &encoder, const Bitma
   RowProgress progress(height);
   const std::function<void()> report = [&encoder, &progress] { encoder.ReportProgress(progress.Row()); };
   uint8_t *const ownPlanes[3] = {y.samples, cb.samples, cr.samples};
-  uint64_t units = 0;
-  for (JpegEncoderComponent *component : all)
-    units += static_cast<uint64_t>(component->dataUnitRows) * component->dataUnitColumns;
-  const WorkSplit split(mcuRows, UsefulShares(units, threads));
+  // Declared after all its tasks use: a cancel unwinding from here waits
+  // for them while the split and the sweep still exist.
+  ParallelTasks helpers;
   for (uint32_t part = 1; part < split.Parts(); ++part)
     helpers.Run([&, part] {
       std::vector<uint8_t> strips(3 * stride * mcuHeight);
       uint8_t *const planes[3] = {strips.data(), strips.data() + stride * mcuHeight,
                                   strips.data() + 2 * stride * mcuHeight};
-      sweep(split.First(part), split.First(part + 1), planes, nullptr);
+      sweep(helpers, split.First(part), split.First(part + 1), planes, nullptr);
     });
-  sweep(0, split.First(1), ownPlanes, report);
+  sweep(helpers, 0, split.First(1), ownPlanes, report);
   helpers.Wait();
   for (uint32_t row = std::min(height, split.First(1) * mcuHeight); row < height; ++row)
     encoder.ReportProgress(progress.Row());

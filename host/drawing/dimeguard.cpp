@@ -18,7 +18,7 @@ namespace
 
 constexpr int FatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 struct sigaction previousActions[std::size(FatalSignals)];
-char note[1024];  // "<program>: <path>: the DXF reader crashed ... ("
+char noteText[1024];  // "<program>: <path>: the DXF reader crashed ... ("
 size_t noteLength = 0;
 std::mutex crashNoteMutex;
 std::mutex captureMutex;
@@ -69,7 +69,7 @@ void WriteAll(const char *text, size_t length)
 void NoteFatalSignal(int signal, siginfo_t *info, void *)
 {
   const int savedErrno = errno;
-  WriteAll(note, noteLength);
+  WriteAll(noteText, noteLength);
   const char *name = SignalName(signal);
   WriteAll(name, std::strlen(name));
   WriteAll(")\n", 2);
@@ -88,8 +88,8 @@ CrashNote::CrashNote(const std::string &path) : lock(crashNoteMutex)
 {
   const std::string text =
     std::string(program_invocation_short_name) + ": " + path + ": the DXF reader crashed while reading the drawing (";
-  noteLength = std::min(text.size(), sizeof note);
-  std::memcpy(note, text.data(), noteLength);
+  noteLength = std::min(text.size(), sizeof noteText);
+  std::memcpy(noteText, text.data(), noteLength);
   struct sigaction action = {};
   action.sa_sigaction = NoteFatalSignal;
   action.sa_flags = SA_SIGINFO | SA_ONSTACK;

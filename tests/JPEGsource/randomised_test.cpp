@@ -20,6 +20,7 @@
 #include "jpegencoder.h"
 #include "memorystream.h"
 #include "paralleltasks.h"
+#include "sanitizers.h"
 #include "simd.h"
 
 namespace
@@ -344,7 +345,7 @@ TEST(JpegRandomised, PrintDigests)
 // whole cross product.
 std::vector<Vantorum::InstructionSet> InstructionSetsFor(uint32_t threads)
 {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(RASTELLO_SANITIZED)
   if (threads > 1)
     return {Vantorum::BestInstructionSet()};
 #else
@@ -391,7 +392,7 @@ TEST(JpegThreads, LongEndOfBandRunsCrossShares)
   // Under the sanitizers, which look for races and overruns rather than
   // bytes, one run that crosses a share is enough; the plain build checks
   // every position.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(RASTELLO_SANITIZED)
   const std::vector<uint32_t> rows = {1024u};
 #else
   const std::vector<uint32_t> rows = {0u, 1016u, 1024u, 1032u, 2040u};

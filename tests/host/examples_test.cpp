@@ -182,9 +182,12 @@ TEST(DocumentedExamples, RunAsWrittenOnDefaultSettings)
   // The extraction itself: each file still shows its examples.
   for (const auto &[file, least] : std::vector<std::pair<std::string, size_t>>{
          {"README.md", 10}, {"host/README.md", 7}, {"zulan.1.in", 6}, {"rastello-encode.1.in", 2}, {"zulan --help", 8}})
-    EXPECT_GE(std::count_if(examples.begin(), examples.end(), [&](const Example &e) { return e.file == file; }),
+  {
+    const std::string &name = file;  // a lambda cannot capture a structured binding before C++20
+    EXPECT_GE(std::count_if(examples.begin(), examples.end(), [&](const Example &e) { return e.file == name; }),
               static_cast<std::ptrdiff_t>(least))
       << file;
+  }
 
   int index = 0;
   for (const Example &example : examples)

@@ -1,6 +1,7 @@
 // Exports and settings that cannot work are refused before anything is
 // drawn or stored, each with its cause and what to do about it, and leave
 // no file behind.
+#include "sanitizers.h"
 #include "testimages.h"
 #include "zulanrun.h"
 
@@ -90,7 +91,7 @@ TEST(ExportMessages, EachRefusalNamesItsCauseAndRemedy)
 
 TEST(ExportMessages, PictureBeyondMemoryIsRefusedBeforeDrawing)
 {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(RASTELLO_SANITIZED)
   GTEST_SKIP() << "address-space limits do not mix with the sanitizers";
 #endif
   // 40000 x 40000 needs 6 GB for the picture alone; with 3 GB of address

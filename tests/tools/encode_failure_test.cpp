@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "sanitizers.h"
 #include "testimages.h"
 #include "toolharness.h"
 
@@ -178,7 +179,7 @@ png('padded-interlaced.png', 1, 400000000, interlace=1, padding=1300000)
   ExpectFailure({folder + "/tall.png", folder + "/out.jpg"}, "1 x 500000000 pixels is too large for JPEG");
   // Memory follows the rows decoded, not the header: 1.6 GB claimed, a few
   // kilobytes there (address-space limits do not mix with the sanitizers).
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(RASTELLO_SANITIZED)
   const std::string memoryLimit;
 #else
   const std::string memoryLimit = "ulimit -v 300000";
@@ -192,7 +193,7 @@ png('padded-interlaced.png', 1, 400000000, interlace=1, padding=1300000)
 
 TEST_F(EncodeFailure, OutOfMemorySaysWhatWasNeeded)
 {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(RASTELLO_SANITIZED)
   GTEST_SKIP() << "address-space limits do not mix with the sanitizers";
 #endif
   // 6000 x 6000 pixels of zeros: 100 kB of file, 144 MB as an image.
