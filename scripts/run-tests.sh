@@ -31,13 +31,15 @@ plain_tests() {
 }
 
 # With clang, whose AddressSanitizer also finds a read of a variable whose
-# scope has ended in another thread, which GCC's misses. All of it a unity
-# build: the plain build has compiled the product's files one by one.
+# scope has ended in another thread, which GCC's misses; with line tables,
+# all a report needs. All of it a unity build: the plain build has compiled
+# the product's files one by one.
 # The external decoders (Pillow, ImageMagick, ffmpeg, djpeg) are other
 # programs: the plain pass has run them, here they would only be slow; the
 # style checks read only the sources.
 sanitizers() {
   CC=clang CXX=clang++ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_UNITY_BUILD=ON -DRASTELLO_SANITIZE=ON \
+    -DCMAKE_C_FLAGS_DEBUG=-gline-tables-only -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only \
     -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "${CCACHE_ARGS[@]}" >/dev/null
   cmake --build build-sanitize -j"$jobs"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -45,9 +47,11 @@ sanitizers() {
 }
 
 # The encoder's threads under ThreadSanitizer: the randomised comparison on
-# two threads, and the long end-of-band runs on up to four.
+# two threads, and the long end-of-band runs. Line tables (-g1) are all a
+# report needs.
 thread_sanitizer() {
   cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON -DRASTELLO_THREAD_SANITIZE=ON \
+    -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
     "${CCACHE_ARGS[@]}" >/dev/null
   cmake --build build-tsan -j"$jobs" --target jpeg_randomised_tests
   TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/JPEGsource/jpeg_randomised_tests --gtest_filter='Threads/*/1:JpegThreads.*'
@@ -65,6 +69,8 @@ trap 'rm -f "$lane_log"' EXIT
 (
   windows
   thread_sanitizer
+  # CI fuzzes too (RASTELLO_FUZZ_SECONDS a target), here beside the tests.
+  if [ -n "${RASTELLO_FUZZ_SECONDS:-}" ]; then bash scripts/run-fuzz.sh "$RASTELLO_FUZZ_SECONDS"; fi
 ) >"$lane_log" 2>&1 &
 lane=$!
 (
@@ -76,9 +82,9 @@ own_status=0
 wait "$own" || own_status=$?
 lane_status=0
 wait "$lane" || lane_status=$?
-echo "== The Windows build under Wine, then ThreadSanitizer (exit status $lane_status):"
+echo "== The Windows build under Wine, then ThreadSanitizer and any fuzzing (exit status $lane_status):"
 cat "$lane_log"
 if [ "$own_status" != 0 ] || [ "$lane_status" != 0 ]; then
-  echo "run-tests.sh: failed (the plain and sanitizer builds: $own_status; Windows and ThreadSanitizer: $lane_status)" >&2
+  echo "run-tests.sh: failed (the plain and sanitizer builds: $own_status; Windows, ThreadSanitizer and fuzzing: $lane_status)" >&2
   exit 1
 fi

@@ -379,7 +379,14 @@ TEST_P(JpegRandomisedOnThreads, EveryCaseMatchesTheEncoderBeforeTheSpeedWork)
   Vantorum::SetMinimumShareUnits(16384);
 }
 
+// Three threads split shares at other places than two: the plain build
+// proves their bytes; under the sanitizers two threads show a race or an
+// overrun as well.
+#if defined(RASTELLO_SANITIZED)
+INSTANTIATE_TEST_SUITE_P(Threads, JpegRandomisedOnThreads, testing::Values(1u, 2u));
+#else
 INSTANTIATE_TEST_SUITE_P(Threads, JpegRandomisedOnThreads, testing::Values(1u, 2u, 3u));
+#endif
 
 // Shares of a scan inherit end-of-band runs longer than one EOB14 symbol
 // carries (32767 bands), from shares that have no coefficient at all, and
@@ -394,8 +401,10 @@ TEST(JpegThreads, LongEndOfBandRunsCrossShares)
   // every position.
 #if defined(RASTELLO_SANITIZED)
   const std::vector<uint32_t> rows = {1024u};
+  const uint32_t mostThreads = 2;
 #else
   const std::vector<uint32_t> rows = {0u, 1016u, 1024u, 1032u, 2040u};
+  const uint32_t mostThreads = 4;
 #endif
   for (const uint32_t row : rows)
   {
@@ -408,7 +417,7 @@ TEST(JpegThreads, LongEndOfBandRunsCrossShares)
     for (const bool approximation : {false, true})
     {
       std::vector<uint8_t> expected;
-      for (uint32_t threads = 1; threads <= 4; ++threads)
+      for (uint32_t threads = 1; threads <= mostThreads; ++threads)
       {
         JpegEncoder encoder;
         encoder.SetProgressive(true);
