@@ -339,10 +339,11 @@ TEST(JpegRandomised, PrintDigests)
   }
 }
 
-// Under the sanitizers, ten times slower, the instruction sets are crossed
-// with one thread only: the bytes of each set are proven there, and the
-// split into shares does not depend on the set. The plain build runs the
-// whole cross product.
+// Under the sanitizers, ten times slower, the cases at one thread take the
+// instruction sets in turn, so that every case and every set runs there,
+// and more threads take the best set: the bytes of each set are proven by
+// the plain build, which runs the whole cross product, and the split into
+// shares does not depend on the set.
 std::vector<Vantorum::InstructionSet> InstructionSetsFor(uint32_t threads)
 {
 #if defined(RASTELLO_SANITIZED)
@@ -352,6 +353,16 @@ std::vector<Vantorum::InstructionSet> InstructionSetsFor(uint32_t threads)
   (void)threads;
 #endif
   return Vantorum::AvailableInstructionSets();
+}
+
+bool RunsCase(uint32_t index, size_t set, size_t sets)
+{
+#if defined(RASTELLO_SANITIZED)
+  return index % sets == set;
+#else
+  (void)index, (void)set, (void)sets;
+  return true;
+#endif
 }
 
 class JpegRandomisedOnThreads : public testing::TestWithParam<uint32_t>
@@ -364,11 +375,15 @@ TEST_P(JpegRandomisedOnThreads, EveryCaseMatchesTheEncoderBeforeTheSpeedWork)
   const uint32_t threads = GetParam();
   // Shares of a few data units, so that small pictures are split too.
   Vantorum::SetMinimumShareUnits(8);
-  for (const Vantorum::InstructionSet set : InstructionSetsFor(threads))
+  const std::vector<Vantorum::InstructionSet> sets = InstructionSetsFor(threads);
+  for (size_t s = 0; s < sets.size(); ++s)
   {
+    const Vantorum::InstructionSet set = sets[s];
     Vantorum::UseInstructionSet(set);
     for (uint32_t i = 0; i < CaseCount; ++i)
     {
+      if (!RunsCase(i, s, sets.size()))
+        continue;
       std::string description;
       EXPECT_EQ(RunCase(i, threads, description), Expected[i])
         << "case " << i << " (" << description << ") on " << Vantorum::InstructionSetName(set) << " with " << threads

@@ -18,10 +18,17 @@ namespace testing_support
 
 std::vector<uint8_t> DecodedImage::Rgb() const
 {
-  std::vector<uint8_t> rgb;
-  rgb.reserve(rgba.size() / 4 * 3);
-  for (size_t i = 0; i + 4 <= rgba.size(); i += 4)
-    rgb.insert(rgb.end(), rgba.begin() + static_cast<long>(i), rgba.begin() + static_cast<long>(i) + 3);
+  // Plain pointers: the sanitizer build runs this unoptimised on every
+  // decoded picture.
+  std::vector<uint8_t> rgb(rgba.size() / 4 * 3);
+  const uint8_t *from = rgba.data();
+  uint8_t *to = rgb.data();
+  for (size_t n = rgba.size() / 4; n > 0; --n, from += 4, to += 3)
+  {
+    to[0] = from[0];
+    to[1] = from[1];
+    to[2] = from[2];
+  }
   return rgb;
 }
 

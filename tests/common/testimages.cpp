@@ -92,8 +92,18 @@ void WriteNetpbm(const std::string &path, const Vantorum::BitmapImage &image, bo
 
 std::vector<uint8_t> ReadFileBytes(const std::string &path)
 {
-  std::ifstream file(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  // In one read, not byte by byte: decoded pictures are megabytes.
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file)
+    return {};
+  const std::streamoff size = file.tellg();
+  if (size <= 0)
+    return {};
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  file.seekg(0);
+  file.read(reinterpret_cast<char *>(bytes.data()), size);
+  bytes.resize(static_cast<size_t>(file.gcount()));
+  return bytes;
 }
 
 void WriteFileBytes(const std::string &path, const std::vector<uint8_t> &bytes)
