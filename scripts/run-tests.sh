@@ -67,19 +67,26 @@ windows() {
   RASTELLO_LINUX_BUILD=build bash scripts/run-windows-tests.sh
 }
 
-plain_build
+# Each step's wall time in the log, where a run's minutes go.
+timed() {
+  local start=$SECONDS
+  "$@"
+  echo "== $1: $((SECONDS - start)) s"
+}
+
+timed plain_build
 lane_log=$(mktemp "${TMPDIR:-/tmp}/rastello-lane.XXXXXX")
 trap 'rm -f "$lane_log"' EXIT
 (
-  windows
-  thread_sanitizer
+  timed windows
+  timed thread_sanitizer
   # CI fuzzes too (RASTELLO_FUZZ_SECONDS a target), here beside the tests.
-  if [ -n "${RASTELLO_FUZZ_SECONDS:-}" ]; then bash scripts/run-fuzz.sh "$RASTELLO_FUZZ_SECONDS"; fi
+  if [ -n "${RASTELLO_FUZZ_SECONDS:-}" ]; then timed bash scripts/run-fuzz.sh "$RASTELLO_FUZZ_SECONDS"; fi
 ) >"$lane_log" 2>&1 &
 lane=$!
 (
-  plain_tests
-  sanitizers
+  timed plain_tests
+  timed sanitizers
 ) &
 own=$!
 own_status=0
