@@ -67,6 +67,10 @@ windows() {
   RASTELLO_LINUX_BUILD=build bash scripts/run-windows-tests.sh
 }
 
+fuzz() {
+  bash scripts/run-fuzz.sh "$RASTELLO_FUZZ_SECONDS"
+}
+
 # Each step's wall time in the log, where a run's minutes go.
 timed() {
   local start=$SECONDS
@@ -81,7 +85,7 @@ trap 'rm -f "$lane_log"' EXIT
   timed windows
   timed thread_sanitizer
   # CI fuzzes too (RASTELLO_FUZZ_SECONDS a target), here beside the tests.
-  if [ -n "${RASTELLO_FUZZ_SECONDS:-}" ]; then timed bash scripts/run-fuzz.sh "$RASTELLO_FUZZ_SECONDS"; fi
+  if [ -n "${RASTELLO_FUZZ_SECONDS:-}" ]; then timed fuzz; fi
 ) >"$lane_log" 2>&1 &
 lane=$!
 (
