@@ -299,17 +299,21 @@ BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes, const 
   const uint8_t *source = reinterpret_cast<const uint8_t *>(bytes.data()) + at;
   uint8_t *target = reinterpret_cast<uint8_t *>(image.GetPixels());
   const uint64_t count = width * height;
-  for (uint64_t i = 0; i < count; ++i, target += 4)
-  {
-    const uint8_t red = source[0];
-    const uint8_t green = colour ? source[1] : red;
-    const uint8_t blue = colour ? source[2] : red;
-    target[0] = blue;
-    target[1] = green;
-    target[2] = red;
-    target[3] = 0;
-    source += channels;
-  }
+  // One loop for each kind, so that neither asks which it is per pixel.
+  if (colour)
+    for (uint64_t i = 0; i < count; ++i, target += 4, source += 3)
+    {
+      target[0] = source[2];
+      target[1] = source[1];
+      target[2] = source[0];
+      target[3] = 0;
+    }
+  else
+    for (uint64_t i = 0; i < count; ++i, target += 4, ++source)
+    {
+      target[0] = target[1] = target[2] = *source;
+      target[3] = 0;
+    }
   return image;
 }
 
