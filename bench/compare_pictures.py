@@ -10,8 +10,10 @@ registers zulan's picture with LibreCAD's and measures ink coverage.
       rasterises LibreCAD's PDF with pdftoppm (greyscale, no antialiasing)
       at the resolution that gives its ink box the host's size, so that
       line weights come out the same in pixels, cropped round the ink.
-  compare_pictures.py compare HOST.png REF.png
-      prints "host_covers_ref ref_covers_host scale dx dy".
+  compare_pictures.py compare HOST.png REF.png [--diff OUT.png]
+      prints "host_covers_ref ref_covers_host scale dx dy"; with --diff
+      also writes the registered pair over the host's frame: ink both
+      cover grey, the host's uncovered ink red, the reference's blue.
   compare_pictures.py report RESULTS.csv OUT.md
       the Markdown table with per-drawing figures and the means.
 
@@ -174,6 +176,28 @@ def compare(host, ref):
     s, d = reg.search()
     a, b = reg.coverage(s, d)
     return a, b, s, d
+
+
+def write_difference(host, ref, s, d, path):
+    """The reference's ink mapped onto the host's pixels by the
+    registration; uncovered ink of either side in colour."""
+    reg = Registration(host, ref)
+    h, w = host.shape
+    out = np.full((h, w, 3), 255, np.uint8)
+    hp = reg.levels[1][0].points
+    rp = reg.levels[1][1].points
+    ref_on_host = np.rint((rp - reg.rc) * s + reg.hc + np.asarray(d, float)).astype(np.int64)
+    inside = (ref_on_host[:, 0] >= 0) & (ref_on_host[:, 0] < w) & (ref_on_host[:, 1] >= 0) & (ref_on_host[:, 1] < h)
+    ref_on_host = ref_on_host[inside]
+    ref_mapped = np.zeros((h, w), bool)
+    ref_mapped[ref_on_host[:, 1], ref_on_host[:, 0]] = True
+    near_ref = ndimage.distance_transform_edt(~ref_mapped) <= RADIUS
+    near_host = ndimage.distance_transform_edt(~host) <= RADIUS
+    out[host & near_ref] = (150, 150, 150)
+    out[ref_mapped & near_host] = (150, 150, 150)
+    out[host & ~near_ref] = (220, 0, 0)
+    out[ref_mapped & ~near_host] = (0, 0, 220)
+    Image.fromarray(out).save(path)
 
 
 def page_points(pdf):
@@ -362,8 +386,11 @@ def main(argv):
         prepare(argv[2], argv[3], argv[4:] == ["--hairlines"])
     elif cmd == "rasterise" and len(argv) == 5:
         rasterise(argv[2], argv[3], argv[4])
-    elif cmd == "compare" and len(argv) == 4:
-        a, b, s, d = compare(ink_mask(argv[2]), ink_mask(argv[3]))
+    elif cmd == "compare" and (len(argv) == 4 or (len(argv) == 6 and argv[4] == "--diff")):
+        host, ref = ink_mask(argv[2]), ink_mask(argv[3])
+        a, b, s, d = compare(host, ref)
+        if len(argv) == 6 and not math.isnan(s):
+            write_difference(host, ref, s, d, argv[5])
         print("%.4f %.4f %.4f %.1f %.1f" % (a, b, s, d[0], d[1]))
     elif cmd == "report" and len(argv) == 4:
         report(argv[2], argv[3])

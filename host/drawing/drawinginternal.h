@@ -199,6 +199,12 @@ struct MTextFormat
 };
 // The ACI whose default palette colour is nearest to a COLORREF 0x00BBGGRR.
 int NearestAci(uint32_t colorref);
+// The same for a DXF true colour (groups 420-429, 0x00RRGGBB): the records
+// carry palette colours only.
+inline int NearestAciOfTrueColour(uint32_t rgb)
+{
+  return NearestAci((rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF));
+}
 // Reads the inline codes of MTEXT contents (decoded to UTF-8 already) and
 // lays the paragraphs out. False when they make more than `limit` lines and
 // runs; nothing for a height that is not positive. Frames, when given, gets

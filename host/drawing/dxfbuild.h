@@ -215,9 +215,11 @@ public:
   // What the contents of a block placed by something of this style take.
   static Context Inside(const RecordStyle &style, const Affine &toWorld, int depth);
 
-  // An entity's own line weight (370), line type (6) and its scale (48).
+  // An entity's own line weight (370), line type (6), its scale (48) and
+  // true colour (420, 0x00RRGGBB; -1 without).
   struct OwnStyle
   {
+    int trueColour = -1;
     int weight = WeightByLayer;
     std::string lineType = "BYLAYER";
     double lineTypeScale = 1;
@@ -225,7 +227,7 @@ public:
 
 private:
   int PlacedLayer(const char *name, const Context &context);
-  int Colour(int colour, int layer, const Context &context) const;
+  int Colour(int colour, int trueColour, int layer, const Context &context) const;
   int Weight(int weight, int layer, const Context &context) const;
   std::string LineType(const std::string &own, int layer, const Context &context) const;
   uint16_t Dashes(const std::string &lineType, double entityScale, const Affine &toWorld);

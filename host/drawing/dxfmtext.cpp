@@ -252,8 +252,7 @@ MTextPicture LabelMaker::MTextLabels(dimeEntity *entity)
     if (first.count(421))
     {
       // A true colour (0x00RRGGBB) stands before the palette's: its nearest.
-      const uint32_t rgb = uint32_t(first[421]) & 0xFFFFFF;
-      aci = NearestAci((rgb & 0xFF) << 16 | (rgb & 0xFF00) | rgb >> 16);
+      aci = NearestAciOfTrueColour(uint32_t(first[421]));
     }
     picture.backgroundAci = (fill & 2) || aci < 1 || aci > 255 ? 0 : aci;
     picture.filled = (fill & 3) != 0;

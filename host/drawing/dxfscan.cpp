@@ -533,6 +533,9 @@ private:
     case 62:
       a.color = int(integer);
       break;
+    case 420:
+      a.trueColour = int(integer & 0xFFFFFF);
+      break;
     case 70:
       a.flags = int(integer);
       break;

@@ -38,6 +38,7 @@ struct Attribute
   int vJust = 0;           // 74
   int flags = 0;           // 70: 1 invisible
   int color = 256;         // 62, BYLAYER when absent
+  int trueColour = -1;     // 420, 0x00RRGGBB; -1 when absent
   int weight = -1;         // 370, BYLAYER when absent
   double extrusionZ = 1;   // 230
   std::string layer = "0";

@@ -35,10 +35,11 @@ bool Normalize(Vector3 *v)
   return true;
 }
 
-// Entities whose coordinates are in their object coordinate system. The
-// others (LINE, POINT, ELLIPSE, SPLINE, 3DFACE, LEADER, WIPEOUT, MTEXT, a
-// dimension's definition points, a table's insertion point) are in the
-// world whatever their extrusion: seen from above they stand where their
+// Entities whose coordinates are in their object coordinate system; a
+// table is a block reference as an INSERT is, its block in its object
+// coordinates. The others (LINE, POINT, ELLIPSE, SPLINE, 3DFACE, LEADER,
+// WIPEOUT, MTEXT, a dimension's definition points) are in the world
+// whatever their extrusion: seen from above they stand where their
 // coordinates say.
 bool HasObjectCoordinates(EntityKind kind)
 {
@@ -53,6 +54,7 @@ bool HasObjectCoordinates(EntityKind kind)
   case EntityKind::AttDef:
   case EntityKind::Hatch:
   case EntityKind::Insert:
+  case EntityKind::Table:
     return true;
   default:
     return false;
@@ -119,9 +121,35 @@ Affine EntityToWorld(const dimeEntity *entity, const Affine &toWorld)
   return Compose(toWorld, ocs);
 }
 
+// The entity's own true colour: a 420 among its common groups, before the
+// subclass markers of its kind, whose 420s (if any) mean something else.
+int OwnTrueColour(const dimeEntity *entity)
+{
+  for (int i = 0; i < entity->getNumRecordsInRecordHolder(); ++i)
+  {
+    const dimeRecord *record = entity->getRecordInRecordHolder(i);
+    dimeParam param;
+    if (record->getGroupCode() == 100)
+    {
+      record->getValue(param);
+      if (record->typeId() != dimeBase::dimeStringRecordType || !param.string_data
+          || std::strcmp(param.string_data, "AcDbEntity") != 0)
+        return -1;
+    }
+    else if (record->getGroupCode() == 420)
+    {
+      int rgb = -1;
+      IntegerGroup(entity, 420, &rgb);
+      return rgb & 0xFFFFFF;
+    }
+  }
+  return -1;
+}
+
 StyleResolver::OwnStyle ReadOwnStyle(const dimeEntity *entity)
 {
   StyleResolver::OwnStyle style;
+  style.trueColour = OwnTrueColour(entity);
   IntegerGroup(entity, 370, &style.weight);
   dimeParam param;
   if (entity->getRecord(6, param) && param.string_data)
@@ -137,8 +165,8 @@ RecordStyle StyleResolver::Resolve(const dimeEntity *entity, const Context &cont
 {
   RecordStyle style;
   style.layer = PlacedLayer(entity->getLayerName(), context);
-  style.aci = Colour(entity->getColorNumber(), style.layer, context);
   const OwnStyle &own = ownStyles.Get(entity, context.depth > 0, [&](bool) { return ReadOwnStyle(entity); });
+  style.aci = Colour(entity->getColorNumber(), own.trueColour, style.layer, context);
   style.weight = Weight(own.weight, style.layer, context);
   style.toWorld = EntityToWorld(entity, context.toWorld);
   style.lineType = LineType(own.lineType, style.layer, context);
@@ -151,7 +179,7 @@ RecordStyle StyleResolver::Resolve(const Attribute &attribute, const Context &ow
   RecordStyle style;
   // The scan gives an absent layer as empty, where libdime gives null.
   style.layer = PlacedLayer(attribute.layer.empty() ? nullptr : attribute.layer.c_str(), owner);
-  style.aci = Colour(attribute.color, style.layer, owner);
+  style.aci = Colour(attribute.color, attribute.trueColour, style.layer, owner);
   style.weight = Weight(attribute.weight, style.layer, owner);
   style.toWorld = Extruded(owner.toWorld, attribute.extrusionZ);
   return style;
@@ -169,8 +197,12 @@ int StyleResolver::PlacedLayer(const char *name, const Context &context)
   return layers.IndexOfHeldName(name);
 }
 
-int StyleResolver::Colour(int colour, int layer, const Context &context) const
+// A true colour stands before the palette colour (which AutoCAD writes as
+// its nearest, and other programs leave BYLAYER).
+int StyleResolver::Colour(int colour, int trueColour, int layer, const Context &context) const
 {
+  if (trueColour >= 0)
+    return NearestAciOfTrueColour(uint32_t(trueColour));
   if (colour == 256)
     return layers[layer].aci;  // BYLAYER
   if (colour == 0)

@@ -202,6 +202,9 @@ void ReadLayers(dimeModel &model, LayerTable &layers)
     const int colour = layerEntry->getColorNumber();
     layer.off = colour < 0;
     layer.aci = int16_t(std::abs(colour) >= 1 && std::abs(colour) <= 255 ? std::abs(colour) : 7);
+    int trueColour;
+    if (IntegerGroup(layerEntry, 420, &trueColour))
+      layer.aci = int16_t(NearestAciOfTrueColour(uint32_t(trueColour) & 0xFFFFFF));
     dimeParam flags;
     layer.frozen = layerEntry->getRecord(70, flags) && (flags.int16_data & 1);
     int layerWeight;

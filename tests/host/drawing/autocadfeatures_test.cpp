@@ -151,6 +151,16 @@ TEST(TableTest, DrawsItsBlockWhereItStandsAlongItsDirection)
   const Picture turned = Draw(*Load(Table("*T1", 50, 10, "0,1"), block));
   EXPECT_EQ(turned.InkColumn(50), 40) << "from (50, 10) upwards";
   EXPECT_EQ(turned.InkIn(0, 0, 50, Size) + turned.InkIn(51, 0, Size, Size), 0);
+  // Seen from below (extrusion 0, 0, -1) the object's x is the world's -x:
+  // the table at (-60, 80) stands at (60, 80), its block running left, as
+  // an INSERT's would; its cells without the block likewise.
+  const Picture below = Draw(*Load(Table("*T1", -60, 80) + Groups({{230, "-1"}}), block));
+  EXPECT_EQ(below.InkIn(20, 20, 61, 21), 40) << "from (60, 80) to the left";
+  EXPECT_EQ(below.InkIn(0, 0, Size, Size), 40);
+  const Picture cells = Draw(*Load(Table("", -70, 90) + Groups({{230, "-1"}})));
+  EXPECT_GE(cells.InkIn(10, 10, 71, 11), 60) << "the top border from x = 70 to 10";
+  EXPECT_GE(cells.InkIn(10, 50, 71, 51), 60) << "the bottom border";
+  EXPECT_EQ(cells.InkIn(72, 0, Size, Size) + cells.InkIn(0, 0, 9, Size), 0);
 }
 
 TEST(TableTest, WithoutItsBlockDrawsItsCells)

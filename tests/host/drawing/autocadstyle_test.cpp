@@ -1,0 +1,129 @@
+// How AutoCAD's drawings look beyond their geometry: entities' and layers'
+// true colours (group 420).
+#include "drawing.h"
+#include "dxftestfiles.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zulan
+{
+namespace
+{
+
+using test::Block;
+using test::Draw;
+using test::Groups;
+using test::LayerEntry;
+using test::Load;
+using test::Picture;
+using test::Size;
+
+using GroupList = std::vector<std::pair<int, std::string>>;
+
+// Pixels of exactly this colour (0xRRGGBB).
+int PixelsOf(const Picture &picture, uint32_t colour)
+{
+  int count = 0;
+  for (int y = 0; y < Size; ++y)
+  {
+    for (int x = 0; x < Size; ++x)
+      count += picture.Colour(x, y) == colour;
+  }
+  return count;
+}
+
+constexpr uint32_t Red = 0xFF0000, Green = 0x00FF00, Blue = 0x0000FF, Black = 0;
+
+TEST(TrueColourTest, AnEntitysTrueColourStandsBeforeItsPaletteColour)
+{
+  // 420 = 0x00RRGGBB; drawn as the nearest palette colour.
+  const GroupList red = {{420, "16711680"}};
+  const GroupList hatchBoundary = {{92, "2"},  {72, "0"},  {73, "1"},  {93, "4"},  {10, "20"}, {20, "20"}, {10, "80"},
+                                   {20, "20"}, {10, "80"}, {20, "80"}, {10, "20"}, {20, "80"}, {97, "0"}};
+  struct Case
+  {
+    const char *what;
+    std::string entities, blocks, layers;
+    uint32_t colour;
+  };
+  const std::string line = "0\nLINE\n8\n0\n10\n10\n20\n50\n11\n90\n21\n50\n";
+  const std::vector<Case> cases = {
+    {"a line, BYLAYER otherwise", test::Line("0", 10, 50, 90, 50, red), "", "", Red},
+    {"its palette colour gives way", test::Line("0", 10, 50, 90, 50, {{62, "5"}, {420, "65280"}}), "", "", Green},
+    {"after the common groups' marker",
+     Groups({{0, "LINE"},
+             {100, "AcDbEntity"},
+             {8, "0"},
+             {420, "255"},
+             {100, "AcDbLine"},
+             {10, "10"},
+             {20, "50"},
+             {11, "90"},
+             {21, "50"}}),
+     "", "", Blue},
+    {"a 420 of the entity's own kind is not its colour",
+     Groups({{0, "MTEXT"},
+             {100, "AcDbEntity"},
+             {8, "0"},
+             {100, "AcDbMText"},
+             {10, "10"},
+             {20, "60"},
+             {40, "10"},
+             {420, "16711680"},
+             {1, "HHH"}}),
+     "", "", Black},
+    {"a circle", Groups({{0, "CIRCLE"}, {8, "0"}, {10, "50"}, {20, "50"}, {40, "30"}, {420, "16711680"}}), "", "", Red},
+    {"a lightweight polyline",
+     Groups(
+       {{0, "LWPOLYLINE"}, {8, "0"}, {420, "16711680"}, {90, "2"}, {10, "10"}, {20, "50"}, {10, "90"}, {20, "50"}}),
+     "", "", Red},
+    {"text", Groups({{0, "TEXT"}, {8, "0"}, {10, "10"}, {20, "40"}, {40, "20"}, {420, "16711680"}, {1, "HHH"}}), "", "",
+     Red},
+    {"multi-line text",
+     Groups({{0, "MTEXT"}, {8, "0"}, {420, "16711680"}, {10, "10"}, {20, "60"}, {40, "20"}, {1, "HHH"}}), "", "", Red},
+    {"a solid hatch", test::Hatch(1, Groups(hatchBoundary)) + Groups({{420, "16711680"}}), "", "", Red},
+    {"a block's BYBLOCK contents take the insert's",
+     Groups({{0, "INSERT"}, {8, "0"}, {2, "B"}, {10, "0"}, {20, "0"}, {420, "16711680"}}), Block("B", line + "62\n0\n"),
+     "", Red},
+    {"an attribute",
+     Groups({{0, "INSERT"},
+             {8, "0"},
+             {66, "1"},
+             {2, "B"},
+             {10, "0"},
+             {20, "0"},
+             {0, "ATTRIB"},
+             {8, "0"},
+             {420, "16711680"},
+             {10, "10"},
+             {20, "40"},
+             {40, "20"},
+             {1, "HHH"},
+             {2, "T"},
+             {70, "0"},
+             {0, "SEQEND"}}),
+     Block("B", ""), "", Red},
+    {"a layer's true colour for its BYLAYER entities", test::Line("L", 10, 50, 90, 50), "",
+     LayerEntry("L", 5) + Groups({{420, "65280"}}), Green},
+  };
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    const Picture picture = Draw(*Load(c.entities, c.blocks, c.layers));
+    EXPECT_GT(PixelsOf(picture, c.colour), 20);
+    for (uint32_t other : {Red, Green, Blue, Black})
+    {
+      if (other != c.colour)
+      {
+        EXPECT_EQ(PixelsOf(picture, other), 0) << std::hex << other;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zulan
