@@ -125,9 +125,11 @@ struct DimensionStyle
   double extensionOffset = 0.0625;  // $DIMEXO: gap between the object and an extension line
   double extensionBeyond = 0.18;    // $DIMEXE: extension past the dimension line
   double textHeight = 0.18;         // $DIMTXT
+  double gap = 0.09;                // $DIMGAP: between text and the line it stands on
   double scale = 1;                 // $DIMSCALE
   int decimals = 2;                 // $DIMDEC
   int angleDecimals = 0;            // $DIMADEC
+  bool textAbove = false;           // $DIMTAD: text stands above the line, not across it
 };
 
 // Header variables and line types (dxftables.cpp).

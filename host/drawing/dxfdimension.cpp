@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "dxfbuild.h"
+#include "dxfvalues.h"
 
 namespace zulan
 {
@@ -275,6 +276,26 @@ void Ordinate(Annotation *a, const Definition &d, const DimensionStyle &s)
     a->notes.push_back({at, s.textHeight * s.scale, radians, Measured(std::fabs(value), s.decimals), d.text});
 }
 
+// A leader's hook line ends at its last vertex (AutoCAD writes it as one).
+// With text above the line ($DIMTAD) the text stands on the line's
+// continuation: past the last vertex by the gap and the text's width (41),
+// along the horizontal direction (211) to the side the path runs to; a path
+// ending upright takes the side of 74 (1: along 211, 0: against it).
+void AddTextLine(std::vector<Point> *path, Point horizontal, bool alongHorizontal, double width,
+                 const DimensionStyle &style)
+{
+  Point along;
+  if (!Unit(horizontal, &along) || !(width > 0) || path->size() < 2)
+    return;
+  const Point last = path->back(), run = Minus(last, (*path)[path->size() - 2]);
+  const double side = Dot(run, along);
+  if (side < 0 || (side == 0 && !alongHorizontal))
+    along = Times(along, -1);
+  const Point end = Plus(last, Times(along, style.gap * style.scale + width));
+  if (Finite(end))
+    path->push_back(end);
+}
+
 }  // namespace
 
 Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
@@ -282,14 +303,32 @@ Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
   Annotation a;
   std::vector<Point> path;
   bool arrow = true;  // 71: AutoCAD's leaders have one unless it says not
-  for (const RawRecord &r : RawRecords(leader))
+  int annotation = 3, hook = 0, hookAlong = 1;
+  double textWidth = 0;
+  Point horizontal{1, 0};
+  for (RawRecord r : RawRecords(leader))
   {
+    // libdime keeps 211 and 221 as their text.
+    if (!r.text.empty() && !ParseReal(r.text, &r.number))
+      r.number = 0;
     if (r.code == 10)
       path.push_back({r.number, 0});
     else if (r.code == 20 && !path.empty())
       path.back().y = r.number;
     else if (r.code == 71)
       arrow = r.number == 1;
+    else if (r.code == 73)
+      annotation = int(r.number);
+    else if (r.code == 74)
+      hookAlong = int(r.number);
+    else if (r.code == 75)
+      hook = int(r.number);
+    else if (r.code == 41)
+      textWidth = r.number;
+    else if (r.code == 211)
+      horizontal.x = r.number;
+    else if (r.code == 221)
+      horizontal.y = r.number;
   }
   for (const Point &p : path)
   {
@@ -307,6 +346,9 @@ Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
       break;
     }
   }
+  // 73 = 0: the leader carries text; 75 = 1: it has a hook line.
+  if (annotation == 0 && hook == 1 && style.textAbove)
+    AddTextLine(&path, horizontal, hookAlong == 1, textWidth, style);
   a.lines.push_back(std::move(path));
   return a;
 }

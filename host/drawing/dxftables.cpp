@@ -84,6 +84,7 @@ void ReadDimensionVariables(dimeHeaderSection &header, DimensionStyle *style)
                                                      {"$DIMEXO", &style->extensionOffset},
                                                      {"$DIMEXE", &style->extensionBeyond},
                                                      {"$DIMTXT", &style->textHeight},
+                                                     {"$DIMGAP", &style->gap},
                                                      {"$DIMSCALE", &style->scale}};
   for (const auto &[name, size] : sizes)
   {
@@ -99,6 +100,8 @@ void ReadDimensionVariables(dimeHeaderSection &header, DimensionStyle *style)
   if (header.getVariable("$DIMADEC", codes, value, 1) == 1 && codes[0] == 70 && value[0].int16_data >= 0
       && value[0].int16_data <= 8)
     style->angleDecimals = value[0].int16_data;
+  if (header.getVariable("$DIMTAD", codes, value, 1) == 1 && codes[0] == 70)
+    style->textAbove = value[0].int16_data != 0;
 }
 
 void ReadHeader(dimeHeaderSection &header, DrawingTables *tables)

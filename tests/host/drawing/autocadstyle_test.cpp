@@ -1,5 +1,5 @@
 // How AutoCAD's drawings look beyond their geometry: entities' and layers'
-// true colours (group 420).
+// true colours (group 420), the line a leader's text stands on.
 #include "drawing.h"
 #include "dxftestfiles.h"
 
@@ -16,6 +16,7 @@ namespace
 
 using test::Block;
 using test::Draw;
+using test::DxfFile;
 using test::Groups;
 using test::LayerEntry;
 using test::Load;
@@ -123,6 +124,47 @@ TEST(TrueColourTest, AnEntitysTrueColourStandsBeforeItsPaletteColour)
       }
     }
   }
+}
+
+TEST(LeaderTest, TextAboveTheLineStandsOnTheHookLinesContinuation)
+{
+  // A leader from (10, 40) up to (30, 60) and a hook to (40, 60) (row 40),
+  // its text 40 wide; with $DIMTAD the line runs on under the text by the
+  // gap (2) and the width: to x = 82, or back from the hook's end when the
+  // path runs against 211.
+  struct Case
+  {
+    const char *what;
+    GroupList groups;
+    std::string header;
+    int inkFrom, inkTo;  // columns of row 40 with ink
+  };
+  const std::string above = Groups({{9, "$DIMTAD"}, {70, "1"}, {9, "$DIMGAP"}, {40, "2"}});
+  const GroupList text = {{73, "0"}, {75, "1"}, {41, "40"}};
+  const std::vector<Case> cases = {
+    {"text above", text, above, 30, 82},
+    {"text across the line ($DIMTAD 0)", text, "", 30, 40},
+    {"no hook line", {{73, "0"}, {75, "0"}, {41, "40"}}, above, 30, 40},
+    {"no text", {{73, "3"}, {75, "1"}, {41, "40"}}, above, 30, 40},
+    {"211 the other way: the path's side", {{73, "0"}, {75, "1"}, {41, "40"}, {211, "-1"}, {221, "0"}}, above, 30, 82},
+  };
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    GroupList groups = {{0, "LEADER"}, {8, "0"}, {71, "0"}};
+    groups.insert(groups.end(), c.groups.begin(), c.groups.end());
+    for (auto [x, y] : {std::pair{"10", "40"}, {"30", "60"}, {"40", "60"}})
+      groups.insert(groups.end(), {{10, x}, {20, y}});
+    const Picture picture = Draw(*test::LoadText(DxfFile("", "", Groups(groups), c.header)));
+    EXPECT_GE(picture.InkIn(c.inkFrom, 40, c.inkTo + 1, 41), c.inkTo - c.inkFrom);
+    EXPECT_EQ(picture.InkIn(c.inkTo + 2, 0, Size, Size), 0);
+  }
+  // A path ending upright takes 74's side: against 211 with 0.
+  GroupList upright = {{0, "LEADER"}, {8, "0"}, {71, "0"}, {73, "0"}, {75, "1"}, {74, "0"}, {41, "20"}};
+  upright.insert(upright.end(), {{10, "50"}, {20, "10"}, {10, "50"}, {20, "60"}});
+  const Picture against = Draw(*test::LoadText(DxfFile("", "", Groups(upright), above)));
+  EXPECT_GE(against.InkIn(28, 40, 51, 41), 22) << "from x = 50 back to 28";
+  EXPECT_EQ(against.InkIn(52, 0, Size, Size), 0);
 }
 
 }  // namespace
