@@ -132,6 +132,18 @@ struct DimensionStyle
   bool textAbove = false;           // $DIMTAD: text stands above the line, not across it
 };
 
+// What a TABLESTYLE object gives the tables drawn from their cells: which
+// way the rows run, and the borders' colours and visibility by kind of
+// border: top, horizontal inside, bottom, left, vertical inside, right.
+struct TableLook
+{
+  bool rowsUp = false;                                         // 70 = 1: rows run up from the insertion point
+  double margins[2] = {-1, -1};                                // 40, 41: across and up
+  int textAci = 0;                                             // 62: the cells' text colour
+  int borderAci[6] = {0, 0, 0, 0, 0, 0};                       // 64-69; 0 BYBLOCK, 256 BYLAYER
+  bool borderShown[6] = {true, true, true, true, true, true};  // 284-289
+};
+
 // Header variables and line types (dxftables.cpp).
 struct DrawingTables
 {
@@ -149,9 +161,10 @@ struct DrawingTables
   bool limitsChecked = false;                            // $LIMCHECK: the limits are marked
   bool wipeoutFrame = false;                             // $WIPEOUTFRAME: wipeouts show their frames
   double limits[4] = {0, 0, 0, 0};                       // min x, min y, max x, max y
+  std::map<std::string, TableLook> tableStyles;          // TABLESTYLE objects, by upper-case handle
 };
 
-DrawingTables ReadTables(dimeModel &model);
+DrawingTables ReadTables(dimeModel &model, const DxfScan &scan);
 
 // The document's layers by name, made as entities name them.
 class LayerTable
@@ -304,11 +317,13 @@ struct AnnotationNote
   std::string measured;  // the measurement, UTF-8
   std::string raw;       // group 1 as in the file: replaces it, "<>" standing for it
   int attachment = 5;    // which point of its box `at` is, 1-9 as MTEXT's 71
+  int aci = 0;           // its own colour, 0 the entity's (BYBLOCK), 256 its layer's
 };
 
 struct Annotation
 {
   std::vector<std::vector<Point>> lines;   // open paths
+  std::vector<int> lineAci;                // by line when not all the entity's colour, as AnnotationNote::aci
   std::vector<std::vector<Point>> arrows;  // filled triangles
   std::vector<AnnotationNote> notes;
 };
@@ -321,8 +336,11 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
 // (10/20) and direction (11/21) (dxftable.cpp).
 Affine TablePlacement(dimeEntity *table);
 // A table without its block, from its cells: each cell's borders and its
-// text centred in it.
-Annotation TableAnnotation(dimeEntity *table);
+// text where its alignment says, as its table style (342) and its own
+// overrides say.
+Annotation TableAnnotation(dimeEntity *table, const std::map<std::string, TableLook> &styles);
+// The TABLESTYLE objects the scan kept.
+std::map<std::string, TableLook> ReadTableStyles(const DxfScan &scan);
 
 // A line of text in object coordinates, its string in the document once
 // (dxflabels.cpp).

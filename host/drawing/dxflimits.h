@@ -18,6 +18,9 @@ constexpr size_t MaxAttributes = 4000000;
 // memory (see PointLimit), and of all LWPOLYLINE vertices in the file.
 constexpr size_t MaxPoints = 16000000;
 constexpr int MaxArrayCells = 100000;  // rows x columns of one MINSERT
+// Groups of TABLESTYLE objects kept (a style has about 70); the styles
+// beyond give their tables the standard look.
+constexpr size_t MaxTableStyleGroups = 100000;
 // Block placements and the entities in them visited while expanding inserts:
 // arrays of empty blocks, or of entities that draw nothing, add no records
 // but can still take forever.

@@ -57,7 +57,7 @@ class DocumentBuilder
 public:
   DocumentBuilder(const std::string &drawingPath, const DxfScan &drawingScan, dimeModel &drawingModel, Document &built)
     : path(drawingPath), scan(drawingScan), model(drawingModel), document(built), budget(MemoryBudget(path)),
-      tables(ReadTables(model)), layers(path, document.layers, tables.defaultWeight),
+      tables(ReadTables(model, scan)), layers(path, document.layers, tables.defaultWeight),
       styles(tables, layers, document.dashPatterns), shapes(path, scan, document.points, budget),
       labels(path, tables, document.texts)
   {
@@ -330,7 +330,8 @@ private:
     dimeBlock *block = PlacedBlock(model, table, EntityKind::Table);
     if (!block)
     {
-      AddAnnotation(style, annotations.Get(table, context.depth > 0, [&](bool) { return TableAnnotation(table); }));
+      AddAnnotation(style, annotations.Get(table, context.depth > 0,
+                                           [&](bool) { return TableAnnotation(table, tables.tableStyles); }));
       return;
     }
     if (context.depth >= MaxBlockDepth)
@@ -360,14 +361,27 @@ private:
     PlaceLabels(picture.labels, style);
   }
 
+  // A part of an entity in a colour of its own: 1-255, or 256 its layer's;
+  // 0 (BYBLOCK) and the rest the entity's.
+  RecordStyle Coloured(const RecordStyle &style, int aci) const
+  {
+    RecordStyle coloured = style;
+    if (aci >= 1 && aci <= 255)
+      coloured.aci = aci;
+    else if (aci == 256)
+      coloured.aci = layers[style.layer].aci;
+    return coloured;
+  }
+
   void AddAnnotation(const RecordStyle &style, const Annotation &annotation)
   {
-    for (const std::vector<Point> &line : annotation.lines)
-      AddPoints(TypePolyline, Shape::Path, style, line, 0);
+    for (size_t i = 0; i < annotation.lines.size(); ++i)
+      AddPoints(TypePolyline, Shape::Path, Coloured(style, i < annotation.lineAci.size() ? annotation.lineAci[i] : 0),
+                annotation.lines[i], 0);
     for (const std::vector<Point> &arrow : annotation.arrows)
       AddPoints(TypeSolid, Shape::Polygon, style, arrow, Closed);
     for (const AnnotationNote &note : annotation.notes)
-      PlaceLabels(labels.Note(note), style);
+      PlaceLabels(labels.Note(note), Coloured(style, note.aci));
   }
 
   void AddInsert(dimeInsert *insert, const RecordStyle &style, const Context &context)

@@ -160,6 +160,8 @@ public:
       }
       else
         CheckCount(code);
+      if (section == "OBJECTS" && object == "TABLESTYLE" && scan.tableStyles.size() < MaxTableStyleGroups)
+        scan.tableStyles.emplace_back(code, std::string(Trim(value)));
       if (inPolyline && TakeVertexGroup(code))
         continue;
       if (code == 0 ? TakeAttributeStart(Trim(value)) : TakeInsertGroup(code, value))

@@ -67,6 +67,9 @@ struct DxfScan
   // `insertStarts` instead.
   std::vector<Attribute> attributes;
   std::vector<size_t> insertStarts;  // first attribute of each INSERT
+  // The groups of the OBJECTS section's TABLESTYLEs, each begun by its 0
+  // (libdime keeps that section out of reach).
+  std::vector<std::pair<int, std::string>> tableStyles;
   // Entities left out for holding a value libdime cannot keep, and what the
   // first one was.
   size_t skippedEntities = 0;

@@ -5,11 +5,13 @@
 #include <dime/entities/Entity.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 
 #include "dxfbuild.h"
 #include "dxflimits.h"
+#include "dxfvalues.h"
 
 namespace zulan
 {
@@ -23,6 +25,9 @@ struct Cell
   int alignment = 5;          // 170: 1-9, top left to bottom right
   std::string text;           // 2 chunks, then 1
   bool textDone = false;
+  int textAci = -1;                     // 64, -1 when the style's
+  int borderAci[4] = {-1, -1, -1, -1};  // 69, 65, 66, 68: top, right, bottom, left
+  int shown[4] = {-1, -1, -1, -1};      // 289, 285, 286, 288
 };
 
 struct TableData
@@ -33,7 +38,26 @@ struct TableData
   std::vector<double> columnWidths;  // 142, left to right
   std::vector<Cell> cells;           // row by row
   double margins[2] = {-1, -1};      // 40, 41: across and up, before the cells
+  std::string style;                 // 342: the TABLESTYLE's handle
 };
+
+// A cell's own border groups, top, right, bottom, left, by their last digit.
+int CellSide(int code)
+{
+  switch (code % 10)
+  {
+  case 9:
+    return 0;
+  case 5:
+    return 1;
+  case 6:
+    return 2;
+  case 8:
+    return 3;
+  default:
+    return -1;
+  }
+}
 
 // Far beyond a real table (a few thousand cells), as many as a MINSERT may
 // have: a few thousand groups of a file cannot ask for millions of cells.
@@ -53,6 +77,8 @@ TableData ReadTable(dimeEntity *table)
       data.at.y = r.number;
     else if (r.code == 2 && !named)
       named = true;  // the block's name
+    else if (r.code == 342 && data.style.empty())
+      data.style = Upper(r.text.c_str());
     else if (r.code == 11)
       data.direction.x = r.number;
     else if (r.code == 21)
@@ -81,6 +107,12 @@ TableData ReadTable(dimeEntity *table)
         cell.text += r.text;
         cell.textDone = r.code == 1;
       }
+      else if (r.code == 64)
+        cell.textAci = int(r.number);
+      else if (r.code >= 65 && r.code <= 69 && CellSide(r.code) >= 0)
+        cell.borderAci[CellSide(r.code)] = int(r.number);
+      else if (r.code >= 285 && r.code <= 289 && CellSide(r.code) >= 0)
+        cell.shown[CellSide(r.code)] = r.number != 0;
     }
   }
   return data;
@@ -123,6 +155,64 @@ Affine Placement(const TableData &data)
   return Compose(Translation(data.at.x, data.at.y), RotationScale(radians / Degrees, 1, 1));
 }
 
+enum BorderKind
+{
+  TopBorder,
+  InsideHorizontal,
+  BottomBorder,
+  LeftBorder,
+  InsideVertical,
+  RightBorder
+};
+
+struct Box
+{
+  double x0, y0, x1, y1;
+};
+
+// The kind of each side of a cell, top, right, bottom, left as seen.
+std::array<int, 4> BorderKinds(bool firstRow, bool lastRow, bool firstColumn, bool lastColumn, bool rowsUp)
+{
+  const int first = firstRow ? TopBorder : InsideHorizontal, last = lastRow ? BottomBorder : InsideHorizontal;
+  return {rowsUp ? last : first, lastColumn ? RightBorder : InsideVertical, rowsUp ? first : last,
+          firstColumn ? LeftBorder : InsideVertical};
+}
+
+// The cell's four sides as one closed path when they look alike, else side
+// by side; hidden ones left out.
+void AddBorders(Annotation *annotation, const Affine &m, Box b, const std::array<int, 4> &kinds, const TableLook &look,
+                const Cell &cell)
+{
+  const Point corners[5] = {m.Apply(b.x0, b.y1), m.Apply(b.x1, b.y1), m.Apply(b.x1, b.y0), m.Apply(b.x0, b.y0),
+                            m.Apply(b.x0, b.y1)};
+  int aci[4];
+  bool shown[4], alike = true;
+  for (int side = 0; side < 4; ++side)
+  {
+    aci[side] = cell.borderAci[side] >= 0 ? cell.borderAci[side] : look.borderAci[kinds[size_t(side)]];
+    shown[side] = cell.shown[side] >= 0 ? cell.shown[side] != 0 : look.borderShown[kinds[size_t(side)]];
+    alike = alike && shown[side] && aci[side] == aci[0];
+  }
+  const bool ownColours = !annotation->lineAci.empty() || !alike || aci[0] != 0;
+  auto add = [&](std::vector<Point> line, int colour) {
+    if (ownColours && annotation->lineAci.empty())
+      annotation->lineAci.assign(annotation->lines.size(), 0);
+    annotation->lines.push_back(std::move(line));
+    if (ownColours)
+      annotation->lineAci.push_back(colour);
+  };
+  if (alike)
+  {
+    add({corners[3], corners[2], corners[1], corners[0], corners[3]}, aci[0]);
+    return;
+  }
+  for (int side = 0; side < 4; ++side)
+  {
+    if (shown[side])
+      add({corners[side], corners[side + 1]}, aci[side]);
+  }
+}
+
 }  // namespace
 
 Affine TablePlacement(dimeEntity *table)
@@ -130,18 +220,22 @@ Affine TablePlacement(dimeEntity *table)
   return Placement(ReadTable(table));
 }
 
-// Rows run down from the insertion point, columns to the right; a merged
-// cell covers the cells of its span, which draw nothing of their own.
-Annotation TableAnnotation(dimeEntity *table)
+// Rows run down from the insertion point (up when the style says so),
+// columns to the right; a merged cell covers the cells of its span, which
+// draw nothing of their own. A cell's borders are the style's kinds of
+// border where it stands, unless the cell says otherwise.
+Annotation TableAnnotation(dimeEntity *table, const std::map<std::string, TableLook> &styles)
 {
   const TableData data = ReadTable(table);
+  const auto found = styles.find(data.style);
+  const TableLook look = found != styles.end() ? found->second : TableLook();
   Annotation annotation;
   const size_t rows = data.rowHeights.size(), columns = data.columnWidths.size();
   if (rows == 0 || columns == 0 || rows > MaxTableCells / columns)
     return annotation;
   std::vector<double> top(rows + 1, 0), left(columns + 1, 0);
   for (size_t r = 0; r < rows; ++r)
-    top[r + 1] = top[r] - data.rowHeights[r];
+    top[r + 1] = look.rowsUp ? top[r] + data.rowHeights[r] : top[r] - data.rowHeights[r];
   for (size_t c = 0; c < columns; ++c)
     left[c + 1] = left[c] + data.columnWidths[c];
   const Affine m = Placement(data);
@@ -156,21 +250,83 @@ Annotation TableAnnotation(dimeEntity *table)
     const size_t r1 = std::min(rows, r + size_t(cell.rows)), c1 = std::min(columns, c + size_t(cell.columns));
     for (size_t rr = r; rr < r1; ++rr)
       std::fill(covered.begin() + long(rr * columns + c), covered.begin() + long(rr * columns + c1), 1);
-    const double x0 = left[c], x1 = left[c1], y0 = top[r1], y1 = top[r];
-    annotation.lines.push_back({m.Apply(x0, y0), m.Apply(x1, y0), m.Apply(x1, y1), m.Apply(x0, y1), m.Apply(x0, y0)});
+    const double x0 = left[c], x1 = left[c1], y0 = std::min(top[r], top[r1]), y1 = std::max(top[r], top[r1]);
+    AddBorders(&annotation, m, {x0, y0, x1, y1}, BorderKinds(r == 0, r1 == rows, c == 0, c1 == columns, look.rowsUp),
+               look, cell);
     const std::string text = PlainCellText(cell.text);
     if (text.empty() || !(cell.height > 0))
       continue;
     // Where its alignment says, the cell margins in from the border (a
     // third of the text height without them, as the standard style has).
     const int across = (cell.alignment - 1) % 3, down = (cell.alignment - 1) / 3;
-    const double dx = data.margins[0] >= 0 ? data.margins[0] : cell.height / 3;
-    const double dy = data.margins[1] >= 0 ? data.margins[1] : cell.height / 3;
+    const double *margins = data.margins[0] >= 0 ? data.margins : look.margins;
+    const double dx = margins[0] >= 0 ? margins[0] : cell.height / 3;
+    const double dy = margins[1] >= 0 ? margins[1] : cell.height / 3;
     const double x = across == 0 ? x0 + dx : across == 1 ? (x0 + x1) / 2 : x1 - dx;
     const double y = down == 0 ? y1 - dy : down == 1 ? (y0 + y1) / 2 : y0 + dy;
-    annotation.notes.push_back({m.Apply(x, y), cell.height, radians, "", text, cell.alignment});
+    annotation.notes.push_back(
+      {m.Apply(x, y), cell.height, radians, "", text, cell.alignment, cell.textAci >= 0 ? cell.textAci : look.textAci});
   }
   return annotation;
+}
+
+std::map<std::string, TableLook> ReadTableStyles(const DxfScan &scan)
+{
+  std::map<std::string, TableLook> styles;
+  std::string handle;
+  TableLook look;
+  bool inStyle = false, seen[6] = {}, seenShown[6] = {}, seenText = false, seenMargins[2] = {};
+  auto finish = [&] {
+    if (!handle.empty())
+      styles.emplace(handle, look);
+  };
+  // The first cell style, the data cells', stands for every row.
+  for (const auto &[code, text] : scan.tableStyles)
+  {
+    double number = 0;
+    if (code != 0 && code != 5 && code != 100 && !ParseReal(text, &number))
+      continue;
+    if (code == 0)
+    {
+      finish();
+      handle.clear();
+      look = TableLook();
+      inStyle = false;
+      std::fill(seen, seen + 6, false);
+      std::fill(seenShown, seenShown + 6, false);
+      seenText = seenMargins[0] = seenMargins[1] = false;
+    }
+    else if (code == 5 && handle.empty())
+      handle = Upper(text.c_str());
+    else if (code == 100)
+      inStyle = text == "AcDbTableStyle";
+    else if (!inStyle)
+      continue;
+    else if (code == 70)
+      look.rowsUp = number == 1;
+    else if ((code == 40 || code == 41) && !seenMargins[code - 40])
+    {
+      seenMargins[code - 40] = true;
+      look.margins[code - 40] = number;
+    }
+    else if (code == 62 && !seenText)
+    {
+      seenText = true;
+      look.textAci = int(number);
+    }
+    else if (code >= 64 && code <= 69 && !seen[code - 64])
+    {
+      seen[code - 64] = true;
+      look.borderAci[code - 64] = int(number);
+    }
+    else if (code >= 284 && code <= 289 && !seenShown[code - 284])
+    {
+      seenShown[code - 284] = true;
+      look.borderShown[code - 284] = number != 0;
+    }
+  }
+  finish();
+  return styles;
 }
 
 }  // namespace zulan

@@ -153,12 +153,13 @@ void ReadLineTypes(dimeModel &model, DrawingTables *tables)
 
 }  // namespace
 
-DrawingTables ReadTables(dimeModel &model)
+DrawingTables ReadTables(dimeModel &model, const DxfScan &scan)
 {
   DrawingTables tables;
   if (dimeHeaderSection *header = HeaderSection(model))
     ReadHeader(*header, &tables);
   ReadLineTypes(model, &tables);
+  tables.tableStyles = ReadTableStyles(scan);
   return tables;
 }
 

@@ -1,5 +1,6 @@
 // How AutoCAD's drawings look beyond their geometry: entities' and layers'
-// true colours (group 420), the line a leader's text stands on.
+// true colours (group 420), the line a leader's text stands on, the borders
+// and colours a table style gives tables drawn from their cells.
 #include "drawing.h"
 #include "dxftestfiles.h"
 
@@ -165,6 +166,100 @@ TEST(LeaderTest, TextAboveTheLineStandsOnTheHookLinesContinuation)
   const Picture against = Draw(*test::LoadText(DxfFile("", "", Groups(upright), above)));
   EXPECT_GE(against.InkIn(28, 40, 51, 41), 22) << "from x = 50 back to 28";
   EXPECT_EQ(against.InkIn(52, 0, Size, Size), 0);
+}
+
+// A table of one cell from (10, 90) to (70, 50) (two rows of 20 from
+// (10, 50) up when its style says so) with an "H" 8 high, its style A1.
+std::string StyledTable(const GroupList &style, const GroupList &cell, bool twoRows = false)
+{
+  std::string entities = Groups({{0, "ACAD_TABLE"},
+                                 {8, "0"},
+                                 {100, "AcDbEntity"},
+                                 {100, "AcDbBlockReference"},
+                                 {10, "10"},
+                                 {20, twoRows ? "10" : "90"},
+                                 {100, "AcDbTable"},
+                                 {342, "A1"},
+                                 {91, twoRows ? "2" : "1"},
+                                 {92, "1"}});
+  entities += twoRows ? Groups({{141, "20"}, {141, "20"}, {142, "60"}}) : Groups({{141, "40"}, {142, "60"}});
+  GroupList groups = {{171, "1"}, {175, "1"}, {176, "1"}, {140, "8"}, {1, "H"}};
+  groups.insert(groups.end(), cell.begin(), cell.end());
+  entities += Groups(groups);
+  GroupList styleGroups = {{0, "TABLESTYLE"}, {5, "A1"}, {100, "AcDbTableStyle"}};
+  styleGroups.insert(styleGroups.end(), style.begin(), style.end());
+  std::string file = DxfFile("", "", entities);
+  file.insert(file.rfind("0\nEOF"),
+              Groups({{0, "SECTION"}, {2, "OBJECTS"}}) + Groups(styleGroups) + Groups({{0, "ENDSEC"}}));
+  return file;
+}
+
+TEST(TableStyleTest, ACellsBordersAndTextAsItsStyleAndItsOwnGroupsSay)
+{
+  // Border kinds in the style by the last digit: 4 top, 5 inside
+  // horizontal, 6 bottom, 7 left, 8 inside vertical, 9 right (colours 64-69,
+  // shown 284-289); a cell's own: 9 top, 5 right, 6 bottom, 8 left.
+  struct Side
+  {
+    int x0, y0, x1, y1;  // pixels of one border, clear of the corners
+    uint32_t colour;     // its pixels' colour; Black with none
+    bool shown;
+  };
+  struct Case
+  {
+    const char *what;
+    GroupList style, cell;
+    Side top, right, bottom, left;
+    uint32_t text;
+  };
+  const Side top{12, 10, 69, 11, Black, true}, right{70, 12, 71, 49, Black, true}, bottom{12, 50, 69, 51, Black, true},
+    left{10, 12, 11, 49, Black, true};
+  auto hidden = [](Side s) { return Side{s.x0, s.y0, s.x1, s.y1, Black, false}; };
+  auto coloured = [](Side s, uint32_t c) { return Side{s.x0, s.y0, s.x1, s.y1, c, true}; };
+  const std::vector<Case> cases = {
+    {"the standard look", {}, {}, top, right, bottom, left, Black},
+    {"the style hides the left border", {{287, "0"}}, {}, top, right, bottom, hidden(left), Black},
+    {"the style colours the right border and the text",
+     {{62, "5"}, {69, "1"}},
+     {},
+     top,
+     coloured(right, Red),
+     bottom,
+     left,
+     Blue},
+    {"the first cell style stands", {{287, "0"}, {287, "1"}}, {}, top, right, bottom, hidden(left), Black},
+    {"the cell shows what its style hides and hides its top",
+     {{287, "0"}},
+     {{289, "0"}, {288, "1"}},
+     hidden(top),
+     right,
+     bottom,
+     left,
+     Black},
+    {"the cell's own colours", {{66, "1"}}, {{66, "3"}, {64, "1"}}, top, right, coloured(bottom, Green), left, Red},
+  };
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    const Picture picture = Draw(*test::LoadText(StyledTable(c.style, c.cell)));
+    for (const Side &s : {c.top, c.right, c.bottom, c.left})
+    {
+      const int length = (s.x1 - s.x0) * (s.y1 - s.y0);
+      EXPECT_EQ(picture.InkIn(s.x0, s.y0, s.x1, s.y1), s.shown ? length : 0) << s.x0 << ", " << s.y0;
+      if (s.shown)
+      {
+        EXPECT_EQ(picture.Colour((s.x0 + s.x1) / 2, (s.y0 + s.y1) / 2), s.colour) << s.x0 << ", " << s.y0;
+      }
+    }
+    EXPECT_GT(picture.InkIn(35, 25, 45, 35), 10) << "the text";
+    EXPECT_EQ(picture.Colour(40, 30), c.text) << "the middle of the H's bar";
+  }
+  // Rows up (70 = 1): the first row from y = 10 to 30, the second above it.
+  const Picture up = Draw(*test::LoadText(StyledTable({{70, "1"}}, {}, true)));
+  EXPECT_EQ(up.InkIn(12, 90, 69, 91), 57) << "the bottom border at y = 10";
+  EXPECT_EQ(up.InkIn(12, 50, 69, 51), 57) << "the top border at y = 50";
+  EXPECT_EQ(up.InkIn(0, 0, Size, 49), 0) << "nothing above";
+  EXPECT_GT(up.InkIn(35, 70, 45, 90), 10) << "the first cell's text in the bottom row";
 }
 
 }  // namespace
