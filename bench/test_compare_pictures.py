@@ -78,6 +78,23 @@ class Coverage(unittest.TestCase):
         self.assertEqual(a, 1.0)
         self.assertLess(b, 0.7)                # 9 px wide: four rows in nine are out
 
+    def test_difference_picture_colours_what_only_one_side_drew(self):
+        host, ref = drawing(skip=("strokes",)), drawing(1.05, (10, 5), size=(800, 600), skip=("circle",))
+        _, _, s, d = cp.compare(host, ref)
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "diff.png")
+            cp.write_difference(host, ref, s, d, path)
+            rgb = np.asarray(Image.open(path).convert("RGB"))
+        self.assertEqual(rgb.shape[:2], host.shape)
+        colours = {name: np.all(rgb == c, axis=2) for name, c in
+                   (("both", (150, 150, 150)), ("host", (220, 0, 0)), ("ref", (0, 0, 220)))}
+        self.assertTrue(colours["host"][80:240, 380:540].any())     # the circle, the host's alone
+        self.assertFalse(colours["ref"][80:240, 380:540].any())
+        self.assertTrue(colours["ref"][300:380, 80:250].any())      # the strokes, the reference's alone
+        self.assertFalse(colours["host"][300:380, 80:250].any())
+        self.assertTrue(colours["both"][40:45, 100:500].any())      # the frame's top, in both
+        self.assertFalse(colours["host"][40:45, 100:500].any())
+
     def test_blank_picture_gives_no_figures(self):
         a, b, _, _ = cp.compare(np.zeros((50, 50), bool), drawing())
         self.assertTrue(np.isnan(a) and np.isnan(b))
