@@ -12,9 +12,10 @@ mtext-columns-r2013.dxf  the same as R2000-R2013 write them (ACAD extended
 mtext-format.dxf   MTEXT background fills (a colour, the drawing's
                    background with a frame), paragraph alignment (\\pq),
                    and an MTEXT whose extrusion points down.
-annotations.dxf    LEADERs, dimensions without their blocks (as dxflib-based
-                   programs write them), an ATTDEF in model space and
-                   mirrored TEXT.
+annotations.dxf    LEADERs (one with text standing on its line), dimensions
+                   without their blocks (as dxflib-based programs write
+                   them), an ATTDEF in model space, mirrored TEXT and a
+                   line in a true colour.
 faces.dxf          3DFACEs with hidden edges, a WIPEOUT over lines, a 2D
                    POLYLINE with a tilted extrusion and a HATCH with a
                    clockwise arc edge.
@@ -192,6 +193,21 @@ def annotations():
     doc.header["$DIMEXO"] = 1.0
     doc.header["$DIMEXE"] = 1.5
     msp.add_leader([(20, 100), (40, 120), (60, 120)])
+    # Text above the line ($DIMTAD, and the leader's dimension style for
+    # ezdxf, which reads that): the line runs on under the text's width.
+    doc.header["$DIMTAD"] = 1
+    doc.header["$DIMGAP"] = 1.0
+    doc.dimstyles.new("LEADERTEXT", dxfattribs={"dimtad": 1, "dimgap": 1.0, "dimasz": 3.0,
+                                                 "dimtxsty": "Standard"})
+    msp.add_leader([(70, 95), (85, 110), (95, 110)], dimstyle="LEADERTEXT",
+                   dxfattribs={"annotation_type": 0, "has_hookline": 1,
+                               "hookline_direction": 0, "text_width": 11.4,
+                               "text_height": 3.5})
+    # The text as a TEXT: ezdxf sets an MTEXT's lines higher than AutoCAD's
+    # line spacing does (see host/drawing/README.md).
+    msp.add_text("Note", dxfattribs={"insert": (96, 111), "height": 3.5})
+    line = msp.add_line((100, 130), (125, 130))
+    line.rgb = (255, 0, 0)
     msp.add_line((10, 20), (90, 20))
     dim = msp.add_linear_dim(base=(50, 35), p1=(10, 20), p2=(90, 20))
     dim.render()

@@ -302,8 +302,8 @@ Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
 {
   Annotation a;
   std::vector<Point> path;
-  bool arrow = true;  // 71: AutoCAD's leaders have one unless it says not
-  int annotation = 3, hook = 0, hookAlong = 1;
+  bool arrow = true;                            // 71: AutoCAD's leaders have one unless it says not
+  int annotation = 3, hook = 1, hookAlong = 1;  // 75 absent: a hook line, as ezdxf writes it
   double textWidth = 0;
   Point horizontal{1, 0};
   for (RawRecord r : RawRecords(leader))

@@ -88,8 +88,12 @@ TEST(AutoCadFeatureTest, EachDrawingPutsInkWhereItsFeaturesAre)
       {9, 24, 11, 32, "its extension line"},
       {100, 70, 125, 75, "the ATTDEF's tag"},
       {5, 60, 19, 65, "the backward text, left of its point"},
-      {25, 40, 50, 44.5, "the upside-down text, below its baseline"}},
-     {{21, 60, 60, 65, "right of the backward text's point"}, {20, 46, 60, 52, "above the upside-down text"}}},
+      {25, 40, 50, 44.5, "the upside-down text, below its baseline"},
+      {99, 108.5, 107, 110.5, "the second leader's line under its text"},
+      {105, 129, 120, 131, "the line in a true colour"}},
+     {{21, 60, 60, 65, "right of the backward text's point"},
+      {20, 46, 60, 52, "above the upside-down text"},
+      {109, 105, 128, 112, "past the line under the leader's text"}}},
     {"faces.dxf",
      {{30, 99, 40, 101, "a 3DFACE's bottom edge"},
       {9, 110, 11, 120, "its left edge"},
@@ -116,6 +120,11 @@ TEST(AutoCadFeatureTest, EachDrawingPutsInkWhereItsFeaturesAre)
     for (const Area &a : c.blank)
       EXPECT_EQ(InkInArea(picture, a), 0) << a.what;
   }
+  // The true colour (255, 0, 0) as its nearest palette colour, red.
+  const auto annotations = Document::Load(std::string(ZULAN_EXAMPLES_DIR) + "/autocad/annotations.dxf");
+  Picture picture(Width, Height);
+  picture.Draw(*annotations, view, true);
+  EXPECT_EQ(picture.Colour(112 * Scale, Height - 130 * Scale), 0xFF0000u);
 }
 
 // An ACAD_TABLE at (x, y) of two rows 20 high and two columns 30 wide, its

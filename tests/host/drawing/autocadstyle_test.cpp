@@ -147,6 +147,7 @@ TEST(LeaderTest, TextAboveTheLineStandsOnTheHookLinesContinuation)
     {"text across the line ($DIMTAD 0)", text, "", 30, 40},
     {"no hook line", {{73, "0"}, {75, "0"}, {41, "40"}}, above, 30, 40},
     {"no text", {{73, "3"}, {75, "1"}, {41, "40"}}, above, 30, 40},
+    {"75 absent: a hook line", {{73, "0"}, {41, "40"}}, above, 30, 82},
     {"211 the other way: the path's side", {{73, "0"}, {75, "1"}, {41, "40"}, {211, "-1"}, {221, "0"}}, above, 30, 82},
   };
   for (const Case &c : cases)
