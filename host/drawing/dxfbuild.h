@@ -148,20 +148,23 @@ struct TableLook
 struct DrawingTables
 {
   DimensionStyle dimensions;
-  int defaultWeight = DefaultWeight;                     // $LWDEFAULT: what DEFAULT means
-  double unitsPerMillimetre = 1;                         // from $INSUNITS
-  int unitsCode = -1;                                    // $INSUNITS as written, -1 when absent
-  int pointMode = 0;                                     // $PDMODE
-  double pointSize = 0;                                  // $PDSIZE
-  double lineTypeScale = 1;                              // $LTSCALE
-  std::map<std::string, std::vector<double>> lineTypes;  // LTYPE table, by upper-case name
-  std::string version;                                   // $ACADVER
-  std::string codePage;                                  // $DWGCODEPAGE
-  bool hasLimits = false;                                // $LIMMIN and $LIMMAX
-  bool limitsChecked = false;                            // $LIMCHECK: the limits are marked
-  bool wipeoutFrame = false;                             // $WIPEOUTFRAME: wipeouts show their frames
-  double limits[4] = {0, 0, 0, 0};                       // min x, min y, max x, max y
-  std::map<std::string, TableLook> tableStyles;          // TABLESTYLE objects, by upper-case handle
+  int defaultWeight = DefaultWeight;                      // $LWDEFAULT: what DEFAULT means
+  double unitsPerMillimetre = 1;                          // from $INSUNITS
+  int unitsCode = -1;                                     // $INSUNITS as written, -1 when absent
+  int pointMode = 0;                                      // $PDMODE
+  double pointSize = 0;                                   // $PDSIZE
+  double lineTypeScale = 1;                               // $LTSCALE
+  std::map<std::string, std::vector<double>> lineTypes;   // LTYPE table, by upper-case name
+  std::string version;                                    // $ACADVER
+  std::string codePage;                                   // $DWGCODEPAGE
+  bool hasLimits = false;                                 // $LIMMIN and $LIMMAX
+  bool limitsChecked = false;                             // $LIMCHECK: the limits are marked
+  bool wipeoutFrame = false;                              // $WIPEOUTFRAME: wipeouts show their frames
+  double limits[4] = {0, 0, 0, 0};                        // min x, min y, max x, max y
+  std::map<std::string, TableLook> tableStyles;           // TABLESTYLE objects, by upper-case handle
+  std::map<std::string, DimensionStyle> dimensionStyles;  // DIMSTYLE table, by upper-case name
+  // The style a DIMENSION or LEADER names (3), else the header's.
+  const DimensionStyle &DimensionStyleOf(const dimeEntity *entity) const;
 };
 
 DrawingTables ReadTables(dimeModel &model, const DxfScan &scan);

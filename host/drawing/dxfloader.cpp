@@ -276,8 +276,9 @@ private:
         AddTable(entity, style, context);
       break;
     case EntityKind::Leader:
-      AddAnnotation(
-        style, annotations.Get(entity, withinBlock, [&](bool) { return LeaderAnnotation(entity, tables.dimensions); }));
+      AddAnnotation(style, annotations.Get(entity, withinBlock, [&](bool) {
+        return LeaderAnnotation(entity, tables.DimensionStyleOf(entity));
+      }));
       break;
     case EntityKind::Other:
       break;  // viewports: not drawn
@@ -314,8 +315,9 @@ private:
       // Drawn from its definition points instead, as dxflib-based programs
       // write it.
       const bool withinBlock = context.depth > 0;
-      AddAnnotation(style, annotations.Get(dimension, withinBlock,
-                                           [&](bool) { return DimensionAnnotation(dimension, tables.dimensions); }));
+      AddAnnotation(style, annotations.Get(dimension, withinBlock, [&](bool) {
+        return DimensionAnnotation(dimension, tables.DimensionStyleOf(dimension));
+      }));
       return;
     }
     if (context.depth >= MaxBlockDepth)

@@ -2,6 +2,7 @@
 // made as entities name them, so the table of them lives on while the
 // entities are read.
 #include <dime/Model.h>
+#include <dime/entities/Entity.h>
 #include <dime/sections/HeaderSection.h>
 #include <dime/sections/TablesSection.h>
 #include <dime/tables/LayerTable.h>
@@ -13,6 +14,7 @@
 #include <limits>
 
 #include "dxfbuild.h"
+#include "dxfvalues.h"
 
 namespace zulan
 {
@@ -151,7 +153,59 @@ void ReadLineTypes(dimeModel &model, DrawingTables *tables)
   });
 }
 
+// The DIMSTYLE table's entries over the header's values: AutoCAD draws a
+// dimension or leader by the style it names; the header's variables are
+// what new ones take.
+void ReadDimensionStyles(dimeModel &model, DrawingTables *tables)
+{
+  ForEachTableEntry(model, "DIMSTYLE", [&](dimeTableEntry *entry) {
+    std::string name;
+    DimensionStyle style = tables->dimensions;
+    for (RawRecord r : RawRecords(entry))
+    {
+      if (r.code == 2)
+      {
+        name = Upper(r.text.c_str());
+        continue;
+      }
+      // libdime keeps some of these codes as their text.
+      if (!r.text.empty() && !ParseReal(r.text, &r.number))
+        continue;
+      if (!std::isfinite(r.number))
+        continue;
+      const std::pair<int, double *> sizes[] = {{41, &style.arrow},
+                                                {42, &style.extensionOffset},
+                                                {44, &style.extensionBeyond},
+                                                {140, &style.textHeight},
+                                                {147, &style.gap},
+                                                {40, &style.scale}};
+      for (const auto &[code, size] : sizes)
+      {
+        if (r.code == code && r.number >= 0)
+          *size = r.number;
+      }
+      if (r.code == 77)
+        style.textAbove = r.number != 0;
+      else if ((r.code == 271 || r.code == 179) && r.number >= 0 && r.number <= 8)
+        (r.code == 271 ? style.decimals : style.angleDecimals) = int(r.number);
+    }
+    if (!(style.scale > 0))
+      style.scale = 1;
+    if (!name.empty())
+      tables->dimensionStyles.emplace(name, style);
+  });
+}
+
 }  // namespace
+
+const DimensionStyle &DrawingTables::DimensionStyleOf(const dimeEntity *entity) const
+{
+  dimeParam param;
+  if (dimensionStyles.empty() || !entity->getRecord(3, param) || param.string_data == nullptr)
+    return dimensions;
+  const auto found = dimensionStyles.find(Upper(param.string_data));
+  return found != dimensionStyles.end() ? found->second : dimensions;
+}
 
 DrawingTables ReadTables(dimeModel &model, const DxfScan &scan)
 {
@@ -160,6 +214,7 @@ DrawingTables ReadTables(dimeModel &model, const DxfScan &scan)
     ReadHeader(*header, &tables);
   ReadLineTypes(model, &tables);
   tables.tableStyles = ReadTableStyles(scan);
+  ReadDimensionStyles(model, &tables);
   return tables;
 }
 

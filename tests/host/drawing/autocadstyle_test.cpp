@@ -1,6 +1,7 @@
 // How AutoCAD's drawings look beyond their geometry: entities' and layers'
-// true colours (group 420), the line a leader's text stands on, the borders
-// and colours a table style gives tables drawn from their cells.
+// true colours (group 420), the line a leader's text stands on, the
+// dimension style a leader names, the borders and colours a table style
+// gives tables drawn from their cells.
 #include "drawing.h"
 #include "dxftestfiles.h"
 
@@ -167,6 +168,37 @@ TEST(LeaderTest, TextAboveTheLineStandsOnTheHookLinesContinuation)
   const Picture against = Draw(*test::LoadText(DxfFile("", "", Groups(upright), above)));
   EXPECT_GE(against.InkIn(28, 40, 51, 41), 22) << "from x = 50 back to 28";
   EXPECT_EQ(against.InkIn(52, 0, Size, Size), 0);
+}
+
+TEST(DimensionStyleTest, ALeaderTakesTheStyleItNamesElseTheHeaders)
+{
+  // A leader from (10, 50) to (90, 50), its arrowhead at (10, 50): $DIMASZ
+  // long and a third as wide. The header says 3; the style BIG 30.
+  const std::string header = Groups({{9, "$DIMASZ"}, {40, "3"}});
+  const std::string styles =
+    Groups({{0, "TABLE"}, {2, "DIMSTYLE"}, {70, "1"}, {0, "DIMSTYLE"}, {2, "BIG"}, {70, "0"}, {41, "30"}})
+    + Groups({{0, "ENDTAB"}});
+  struct Case
+  {
+    const char *what;
+    std::string style;  // group 3 of the leader, none when empty
+    bool big;
+  };
+  const std::vector<Case> cases = {{"the style it names", "BIG", true},
+                                   {"its name in any case", "big", true},
+                                   {"no style", "", false},
+                                   {"a style the table lacks", "SMALL", false}};
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    GroupList leader = {{0, "LEADER"}, {8, "0"}};
+    if (!c.style.empty())
+      leader.push_back({3, c.style});
+    leader.insert(leader.end(), {{71, "1"}, {10, "10"}, {20, "50"}, {10, "90"}, {20, "50"}});
+    const Picture picture = Draw(*test::LoadText(DxfFile("", "", Groups(leader), header, styles)));
+    EXPECT_EQ(picture.InkIn(30, 40, 40, 49) > 0, c.big) << "the big arrowhead's back, above the line";
+    EXPECT_GT(picture.InkIn(10, 48, 13, 53), 0) << "the tip";
+  }
 }
 
 // A table of one cell from (10, 90) to (70, 50) (two rows of 20 from
