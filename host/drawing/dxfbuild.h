@@ -118,7 +118,8 @@ private:
   T spare;
 };
 
-// The header's dimension variables, in drawing units before $DIMSCALE.
+// Dimension variables, the header's or a DIMSTYLE entry's, in drawing units
+// before $DIMSCALE.
 struct DimensionStyle
 {
   double arrow = 0.18;              // $DIMASZ
@@ -144,7 +145,8 @@ struct TableLook
   bool borderShown[6] = {true, true, true, true, true, true};  // 284-289
 };
 
-// Header variables and line types (dxftables.cpp).
+// Header variables, line types and the dimension and table styles
+// (dxftables.cpp).
 struct DrawingTables
 {
   DimensionStyle dimensions;
