@@ -39,7 +39,7 @@ int PixelsOf(const Picture &picture, uint32_t colour)
   return count;
 }
 
-constexpr uint32_t Red = 0xFF0000, Green = 0x00FF00, Blue = 0x0000FF, Black = 0;
+constexpr uint32_t RgbRed = 0xFF0000, RgbGreen = 0x00FF00, RgbBlue = 0x0000FF, RgbBlack = 0;
 
 TEST(TrueColourTest, AnEntitysTrueColourStandsBeforeItsPaletteColour)
 {
@@ -55,8 +55,8 @@ TEST(TrueColourTest, AnEntitysTrueColourStandsBeforeItsPaletteColour)
   };
   const std::string line = "0\nLINE\n8\n0\n10\n10\n20\n50\n11\n90\n21\n50\n";
   const std::vector<Case> cases = {
-    {"a line, BYLAYER otherwise", test::Line("0", 10, 50, 90, 50, red), "", "", Red},
-    {"its palette colour gives way", test::Line("0", 10, 50, 90, 50, {{62, "5"}, {420, "65280"}}), "", "", Green},
+    {"a line, BYLAYER otherwise", test::Line("0", 10, 50, 90, 50, red), "", "", RgbRed},
+    {"its palette colour gives way", test::Line("0", 10, 50, 90, 50, {{62, "5"}, {420, "65280"}}), "", "", RgbGreen},
     {"after the common groups' marker",
      Groups({{0, "LINE"},
              {100, "AcDbEntity"},
@@ -67,7 +67,7 @@ TEST(TrueColourTest, AnEntitysTrueColourStandsBeforeItsPaletteColour)
              {20, "50"},
              {11, "90"},
              {21, "50"}}),
-     "", "", Blue},
+     "", "", RgbBlue},
     {"a 420 of the entity's own kind is not its colour",
      Groups({{0, "MTEXT"},
              {100, "AcDbEntity"},
@@ -78,20 +78,22 @@ TEST(TrueColourTest, AnEntitysTrueColourStandsBeforeItsPaletteColour)
              {40, "10"},
              {420, "16711680"},
              {1, "HHH"}}),
-     "", "", Black},
-    {"a circle", Groups({{0, "CIRCLE"}, {8, "0"}, {10, "50"}, {20, "50"}, {40, "30"}, {420, "16711680"}}), "", "", Red},
+     "", "", RgbBlack},
+    {"a circle", Groups({{0, "CIRCLE"}, {8, "0"}, {10, "50"}, {20, "50"}, {40, "30"}, {420, "16711680"}}), "", "",
+     RgbRed},
     {"a lightweight polyline",
      Groups(
        {{0, "LWPOLYLINE"}, {8, "0"}, {420, "16711680"}, {90, "2"}, {10, "10"}, {20, "50"}, {10, "90"}, {20, "50"}}),
-     "", "", Red},
+     "", "", RgbRed},
     {"text", Groups({{0, "TEXT"}, {8, "0"}, {10, "10"}, {20, "40"}, {40, "20"}, {420, "16711680"}, {1, "HHH"}}), "", "",
-     Red},
+     RgbRed},
     {"multi-line text",
-     Groups({{0, "MTEXT"}, {8, "0"}, {420, "16711680"}, {10, "10"}, {20, "60"}, {40, "20"}, {1, "HHH"}}), "", "", Red},
-    {"a solid hatch", test::Hatch(1, Groups(hatchBoundary)) + Groups({{420, "16711680"}}), "", "", Red},
+     Groups({{0, "MTEXT"}, {8, "0"}, {420, "16711680"}, {10, "10"}, {20, "60"}, {40, "20"}, {1, "HHH"}}), "", "",
+     RgbRed},
+    {"a solid hatch", test::Hatch(1, Groups(hatchBoundary)) + Groups({{420, "16711680"}}), "", "", RgbRed},
     {"a block's BYBLOCK contents take the insert's",
      Groups({{0, "INSERT"}, {8, "0"}, {2, "B"}, {10, "0"}, {20, "0"}, {420, "16711680"}}), Block("B", line + "62\n0\n"),
-     "", Red},
+     "", RgbRed},
     {"an attribute",
      Groups({{0, "INSERT"},
              {8, "0"},
@@ -109,16 +111,16 @@ TEST(TrueColourTest, AnEntitysTrueColourStandsBeforeItsPaletteColour)
              {2, "T"},
              {70, "0"},
              {0, "SEQEND"}}),
-     Block("B", ""), "", Red},
+     Block("B", ""), "", RgbRed},
     {"a layer's true colour for its BYLAYER entities", test::Line("L", 10, 50, 90, 50), "",
-     LayerEntry("L", 5) + Groups({{420, "65280"}}), Green},
+     LayerEntry("L", 5) + Groups({{420, "65280"}}), RgbGreen},
   };
   for (const Case &c : cases)
   {
     SCOPED_TRACE(c.what);
     const Picture picture = Draw(*Load(c.entities, c.blocks, c.layers));
     EXPECT_GT(PixelsOf(picture, c.colour), 20);
-    for (uint32_t other : {Red, Green, Blue, Black})
+    for (uint32_t other : {RgbRed, RgbGreen, RgbBlue, RgbBlack})
     {
       if (other != c.colour)
       {
@@ -235,7 +237,7 @@ TEST(TableStyleTest, ACellsBordersAndTextAsItsStyleAndItsOwnGroupsSay)
   struct Side
   {
     int x0, y0, x1, y1;  // pixels of one border, clear of the corners
-    uint32_t colour;     // its pixels' colour; Black with none
+    uint32_t colour;     // its pixels' colour; RgbBlack with none
     bool shown;
   };
   struct Case
@@ -245,22 +247,22 @@ TEST(TableStyleTest, ACellsBordersAndTextAsItsStyleAndItsOwnGroupsSay)
     Side top, right, bottom, left;
     uint32_t text;
   };
-  const Side top{12, 10, 69, 11, Black, true}, right{70, 12, 71, 49, Black, true}, bottom{12, 50, 69, 51, Black, true},
-    left{10, 12, 11, 49, Black, true};
-  auto hidden = [](Side s) { return Side{s.x0, s.y0, s.x1, s.y1, Black, false}; };
+  const Side top{12, 10, 69, 11, RgbBlack, true}, right{70, 12, 71, 49, RgbBlack, true},
+    bottom{12, 50, 69, 51, RgbBlack, true}, left{10, 12, 11, 49, RgbBlack, true};
+  auto hidden = [](Side s) { return Side{s.x0, s.y0, s.x1, s.y1, RgbBlack, false}; };
   auto coloured = [](Side s, uint32_t c) { return Side{s.x0, s.y0, s.x1, s.y1, c, true}; };
   const std::vector<Case> cases = {
-    {"the standard look", {}, {}, top, right, bottom, left, Black},
-    {"the style hides the left border", {{287, "0"}}, {}, top, right, bottom, hidden(left), Black},
+    {"the standard look", {}, {}, top, right, bottom, left, RgbBlack},
+    {"the style hides the left border", {{287, "0"}}, {}, top, right, bottom, hidden(left), RgbBlack},
     {"the style colours the right border and the text",
      {{62, "5"}, {69, "1"}},
      {},
      top,
-     coloured(right, Red),
+     coloured(right, RgbRed),
      bottom,
      left,
-     Blue},
-    {"the first cell style stands", {{287, "0"}, {287, "1"}}, {}, top, right, bottom, hidden(left), Black},
+     RgbBlue},
+    {"the first cell style stands", {{287, "0"}, {287, "1"}}, {}, top, right, bottom, hidden(left), RgbBlack},
     {"the cell shows what its style hides and hides its top",
      {{287, "0"}},
      {{289, "0"}, {288, "1"}},
@@ -268,8 +270,15 @@ TEST(TableStyleTest, ACellsBordersAndTextAsItsStyleAndItsOwnGroupsSay)
      right,
      bottom,
      left,
-     Black},
-    {"the cell's own colours", {{66, "1"}}, {{66, "3"}, {64, "1"}}, top, right, coloured(bottom, Green), left, Red},
+     RgbBlack},
+    {"the cell's own colours",
+     {{66, "1"}},
+     {{66, "3"}, {64, "1"}},
+     top,
+     right,
+     coloured(bottom, RgbGreen),
+     left,
+     RgbRed},
   };
   for (const Case &c : cases)
   {
