@@ -46,6 +46,8 @@ enum class Shape : uint8_t
   Conic,    // centre (0,1) + u (2,3)·cos t + v (4,5)·sin t, t from [6] to [7]
   Path,     // points; flags & Closed joins the last to the first
   Polygon,  // filled; points, rings separated by a NaN point, even-odd rule
+            // (both: geometry[0..3] = the points' box, as None's, made with
+            // them, since every strip of an export asks for it)
   Dot,      // geometry[0..1]
   Label,    // baseline origin (0,1), em vectors along (2,3) and up (4,5),
             // advance width in ems [6]; the string is text

@@ -136,8 +136,15 @@ private:
     record.firstPoint = uint32_t(document.points.size());
     record.pointCount = uint32_t(local.size());
     record.flags = flags;
+    Box box;
     for (const Point &p : local)
-      document.points.push_back(std::isnan(p.x) ? p : style.toWorld.Apply(p.x, p.y));
+    {
+      const Point world = std::isnan(p.x) ? p : style.toWorld.Apply(p.x, p.y);
+      document.points.push_back(world);
+      box.Add(world.x, world.y);
+    }
+    const double edges[4] = {box.minX, box.minY, box.maxX, box.maxY};
+    std::copy(edges, edges + 4, record.geometry);
   }
 
   void AddConic(EntityType type, const RecordStyle &style, const LocalConic &conic)

@@ -168,15 +168,21 @@ dimeBlock *PlacedBlock(dimeModel &model, dimeEntity *entity, EntityKind kind)
     return static_cast<dimeInsert *>(entity)->getBlock();
   if (kind != EntityKind::Dimension && kind != EntityKind::Table)
     return nullptr;
+  // Read in place: a copy of all the groups for one name was a sizeable
+  // share of loading a drawing of many dimensions.
   std::string blockName;
-  for (const RawRecord &record : RawRecords(entity))
+  for (int i = 0; i < entity->getNumRecordsInRecordHolder(); ++i)
   {
-    if (record.code == 2)
-    {
-      blockName = record.text;
-      if (kind == EntityKind::Table)
-        break;  // the cells' text chunks are 2s too
-    }
+    const dimeRecord *record = entity->getRecordInRecordHolder(i);
+    if (record->getGroupCode() != 2)
+      continue;
+    const int type = record->typeId();
+    dimeParam param;
+    record->getValue(param);
+    const bool text = type == dimeBase::dimeStringRecordType || type == dimeBase::dimeHexRecordType;
+    blockName = text && param.string_data ? param.string_data : "";
+    if (kind == EntityKind::Table)
+      break;  // the cells' text chunks are 2s too
   }
   return blockName.empty() ? nullptr : model.findBlock(blockName.c_str());
 }

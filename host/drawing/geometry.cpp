@@ -121,15 +121,20 @@ Box EntityExtents(const Document &document, const Entity &entity)
     break;
   case Shape::Path:
   case Shape::Polygon:
-  {
-    uint32_t count;
-    const Point *points = document.Points(entity, &count);
-    for (uint32_t i = 0; i < count; ++i)
+    // Kept with the points (NaN ring breaks skipped): only a record whose
+    // points are all in the document has them.
     {
-      box.Add(points[i].x, points[i].y);  // NaN ring breaks are skipped
+      uint32_t count;
+      document.Points(entity, &count);
+      if (count > 0)
+      {
+        box.minX = g[0];
+        box.minY = g[1];
+        box.maxX = g[2];
+        box.maxY = g[3];
+      }
+      break;
     }
-    break;
-  }
   case Shape::Label:
     if (!document.Text(entity).empty())
       box = LabelBox(g);
