@@ -46,7 +46,7 @@ size_t Digits(std::string_view text, size_t at)
 }
 
 // Most coordinates have few digits and no exponent: their digits as an
-// integer below 2^53 and a power of ten up to 10^22 are both exact doubles,
+// integer below 2^53 and a power of ten up to 10^15 are both exact doubles,
 // so one division rounds as correctly as from_chars does, at a fraction of
 // its cost. text is a checked number: sign, whole digits, '.', fraction.
 bool ExactDecimal(std::string_view text, size_t whole, size_t fraction, double *value)

@@ -1,12 +1,13 @@
 // What the loader keeps or leaves out for speed must not change a drawing:
-// MTEXT layouts kept by contents and format, and the groups of plain
-// entities that libdime is not given.
+// MTEXT layouts kept by contents and format, the groups of plain entities
+// that libdime is not given, and the zeros left off its reals.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "drawing.h"
 #include "dxftestfiles.h"
+#include "dxfvalues.h"
 #include "mtextlayouts.h"
 
 namespace zulan
@@ -33,6 +34,22 @@ void ExpectSameLayout(const MTextLayout &kept, const std::vector<MTextRun> &runs
   ASSERT_EQ(kept.frames.size(), frames.size());
   for (size_t i = 0; i < frames.size(); ++i)
     EXPECT_EQ(0, std::memcmp(&kept.frames[i], &frames[i], sizeof(Rect)));
+}
+
+// Record for record, point for point, string for string.
+void ExpectSameRecords(const Document &first, const Document &second)
+{
+  ASSERT_EQ(first.Entities().size(), second.Entities().size());
+  for (size_t i = 0; i < first.Entities().size(); ++i)
+  {
+    const Entity &a = first.Entities()[i], &b = second.Entities()[i];
+    EXPECT_EQ(0, std::memcmp(&a, &b, sizeof(Entity))) << "record " << i;
+    uint32_t na, nb;
+    const Point *pa = first.Points(a, &na), *pb = second.Points(b, &nb);
+    ASSERT_EQ(na, nb);
+    EXPECT_TRUE(na == 0 || std::memcmp(pa, pb, na * sizeof(Point)) == 0);
+    EXPECT_EQ(first.Text(a), second.Text(b));
+  }
 }
 
 // Each format differs from the first in one field: a layout kept for the
@@ -130,19 +147,68 @@ TEST(PlainEntitiesTest, HandlesOwnersAndSubclassMarkersChangeNoRecord)
       if (group.first != 100)
         bare.push_back(group);
     }
-    const auto plain = Load(Groups(bare), block), full = Load(Groups(marked), block);
-    ASSERT_EQ(plain->Entities().size(), full->Entities().size());
-    ASSERT_FALSE(full->Entities().empty());
-    for (size_t i = 0; i < plain->Entities().size(); ++i)
+    ExpectSameRecords(*Load(Groups(bare), block), *Load(Groups(marked), block));
+  }
+}
+
+// Reals reach libdime without the zeros that end their fractions ("2.500"
+// as "2.5", "5.000" as "5"); spelt with an exponent they reach it as they
+// are. Both must read as the same numbers in every kind of entity, in
+// single precision and in double (the extrusion), and in the records that
+// are read group by group.
+TEST(PlainEntitiesTest, RealsWithoutTrailingZerosReadAsTheSameNumbers)
+{
+  using PairList = std::vector<std::pair<int, std::string>>;
+  const PairList entities[] = {
+    {{0, "LINE"}, {8, "0"}, {10, "0.1"}, {20, "-0"}, {30, "0"}, {11, "12.5"}, {21, "3"}, {31, "0"}},
+    {{0, "CIRCLE"}, {8, "0"}, {10, "50"}, {20, "-7.25"}, {40, "0.3"}, {210, "0"}, {220, "0"}, {230, "-1"}},
+    {{0, "ARC"}, {8, "0"}, {10, "5"}, {20, "5"}, {40, "2.75"}, {50, "10.5"}, {51, "200"}},
+    {{0, "ELLIPSE"}, {8, "0"}, {10, "1"}, {20, "2"}, {11, "4.5"}, {21, "0"}, {40, "0.25"}, {41, "0"}, {42, "3.1"}},
+    {{0, "LWPOLYLINE"},
+     {8, "0"},
+     {90, "2"},
+     {70, "0"},
+     {43, "0.5"},
+     {10, "0"},
+     {20, "0"},
+     {42, "0.4"},
+     {10, "40.1"},
+     {20, "2"}},
+    {{0, "TEXT"}, {8, "0"}, {10, "5"}, {20, "5.5"}, {40, "2.5"}, {50, "30"}, {41, "0.8"}, {1, "Plain"}},
+    {{0, "MTEXT"}, {8, "0"}, {10, "1.5"}, {20, "2"}, {40, "2.5"}, {41, "40"}, {71, "1"}, {1, "Two words"}},
+    {{0, "INSERT"}, {8, "0"}, {2, "PART"}, {10, "20.5"}, {20, "30"}, {41, "1.5"}, {42, "0.5"}, {50, "15"}},
+    {{0, "DIMENSION"},
+     {8, "0"},
+     {70, "0"},
+     {10, "0"},
+     {20, "10.5"},
+     {13, "0"},
+     {23, "0"},
+     {14, "30.25"},
+     {24, "0"},
+     {50, "0"}},
+    {{0, "HATCH"}, {8, "0"},  {10, "0"}, {20, "0"},    {30, "0"}, {210, "0"}, {220, "0"}, {230, "1"}, {2, "SOLID"},
+     {70, "1"},    {71, "0"}, {91, "1"}, {92, "2"},    {72, "0"}, {73, "1"},  {93, "3"},  {10, "0"},  {20, "0"},
+     {10, "10.5"}, {20, "0"}, {10, "0"}, {20, "7.75"}, {97, "0"}, {75, "1"},  {76, "1"},  {98, "0"}},
+  };
+  const std::string block = "0\nBLOCK\n8\n0\n2\nPART\n70\n0\n10\n0.5\n20\n0\n"
+                            + Groups({{0, "LINE"}, {8, "0"}, {10, "0"}, {20, "0"}, {11, "10"}, {21, "5"}})
+                            + "0\nENDBLK\n";
+  auto spelt = [](const PairList &pairs, bool zeros) {
+    PairList out = pairs;
+    for (auto &[code, value] : out)
     {
-      const Entity &a = plain->Entities()[i], &b = full->Entities()[i];
-      EXPECT_EQ(0, std::memcmp(&a, &b, sizeof(Entity))) << "record " << i;
-      uint32_t na, nb;
-      const Point *pa = plain->Points(a, &na), *pb = full->Points(b, &nb);
-      ASSERT_EQ(na, nb);
-      EXPECT_TRUE(na == 0 || std::memcmp(pa, pb, na * sizeof(Point)) == 0);
-      EXPECT_EQ(plain->Text(a), full->Text(b));
+      if (TypeOf(code) == ValueType::Real)
+        value += zeros ? (value.find('.') == std::string::npos ? ".000" : "000") : "E0";
     }
+    return Groups(out);
+  };
+  for (const PairList &entity : entities)
+  {
+    SCOPED_TRACE(entity[0].second);
+    const auto zeros = Load(spelt(entity, true), block), exponent = Load(spelt(entity, false), block);
+    ASSERT_FALSE(zeros->Entities().empty());
+    ExpectSameRecords(*zeros, *exponent);
   }
 }
 
