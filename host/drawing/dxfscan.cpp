@@ -187,8 +187,13 @@ public:
       if (code == 0 ? TakeAttributeStart(word) : TakeInsertGroup(code, value))
         continue;
       if (code == 0)
+      {
         plainEntity = IsPlainEntity(word);
+        flatEntity = plainEntity && (word == "LINE" || word == "POINT");
+      }
       else if (plainEntity && (code == 5 || code == 330 || code == 100))
+        continue;
+      else if (flatEntity && (code == 30 || code == 31 || code == 39 || code == 210 || code == 220 || code == 230))
         continue;
       if (KeepsLeadingSpace(code, value))
         Emit(code, "\\U+0020" + std::string(value.substr(1)), codeLine);
@@ -614,7 +619,10 @@ private:
   bool embedded = false;  // in the embedded MTEXT of an ATTRIB (after group 101)
   std::string section;    // the name of the last section begun
   Checkpoint mark;
-  bool plainEntity = false;    // in one of IsPlainEntity's entities
+  bool plainEntity = false;  // in one of IsPlainEntity's entities
+  // In a LINE or POINT, which stand where their x and y say whatever their
+  // heights, thickness and extrusion: those are left out of libdime's text.
+  bool flatEntity = false;
   bool skipping = false;       // leaving out the current object
   bool skippingOwner = false;  // and what belongs to it up to its SEQEND
 };
