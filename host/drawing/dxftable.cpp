@@ -165,7 +165,7 @@ enum BorderKind
   RightBorder
 };
 
-struct Box
+struct CellSides
 {
   double x0, y0, x1, y1;
 };
@@ -180,8 +180,8 @@ std::array<int, 4> BorderKinds(bool firstRow, bool lastRow, bool firstColumn, bo
 
 // The cell's four sides as one closed path when they look alike, else side
 // by side; hidden ones left out.
-void AddBorders(Annotation *annotation, const Affine &m, Box b, const std::array<int, 4> &kinds, const TableLook &look,
-                const Cell &cell)
+void AddBorders(Annotation *annotation, const Affine &m, CellSides b, const std::array<int, 4> &kinds,
+                const TableLook &look, const Cell &cell)
 {
   const Point corners[5] = {m.Apply(b.x0, b.y1), m.Apply(b.x1, b.y1), m.Apply(b.x1, b.y0), m.Apply(b.x0, b.y0),
                             m.Apply(b.x0, b.y1)};
