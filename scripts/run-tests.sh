@@ -4,11 +4,12 @@
 # and UndefinedBehaviorSanitizer, the encoder's threads under
 # ThreadSanitizer, and the Windows build under Wine against the plain one.
 #
-# Once the plain build is there, two lanes share the cores: the sanitizer
-# build and its tests, and beside them the Windows build with ThreadSanitizer
-# after it. Each alone leaves a core idle much of the time (tests winding
-# down, programs under Wine one after another). The second lane's output is
-# kept in a file and shown when it ends.
+# Two lanes share the cores from the start: the plain build, its tests and
+# the sanitizer build with its tests; and beside them ThreadSanitizer, any
+# fuzzing and the Windows build, whose tests wait for the plain build. Each
+# alone leaves a core idle much of the time (tests winding down, programs
+# under Wine one after another). The second lane's output is kept in a file
+# and shown when it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
@@ -78,28 +79,41 @@ timed() {
   echo "== $1: $((SECONDS - start)) s"
 }
 
-timed plain_build
-lane_log=$(mktemp "${TMPDIR:-/tmp}/rastello-lane.XXXXXX")
-trap 'rm -f "$lane_log"' EXIT
+work=$(mktemp -d "${TMPDIR:-/tmp}/rastello-tests.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+# The plain build, its tests and the sanitizers; "ok" in plain-build once
+# the plain build is there (moved into place whole), anything else if it
+# failed.
 (
-  timed windows
-  timed thread_sanitizer
-  # CI fuzzes too (RASTELLO_FUZZ_SECONDS a target), here beside the tests.
-  if [ -n "${RASTELLO_FUZZ_SECONDS:-}" ]; then timed fuzz; fi
-) >"$lane_log" 2>&1 &
-lane=$!
-(
+  trap '[ -e "$work/plain-build" ] || echo failed >"$work/plain-build"' EXIT
+  timed plain_build
+  echo ok >"$work/plain-build.new" && mv "$work/plain-build.new" "$work/plain-build"
   timed plain_tests
   timed sanitizers
 ) &
 own=$!
+# Beside it from the start: ThreadSanitizer and any fuzzing, which need no
+# other build, then the Windows build, whose tests compare with the plain
+# build's programs.
+(
+  timed thread_sanitizer
+  # CI fuzzes too (RASTELLO_FUZZ_SECONDS a target), here beside the tests.
+  if [ -n "${RASTELLO_FUZZ_SECONDS:-}" ]; then timed fuzz; fi
+  while [ ! -e "$work/plain-build" ]; do sleep 1; done
+  if [ "$(cat "$work/plain-build")" != ok ]; then
+    echo "the plain build failed: no Windows tests"
+    exit 1
+  fi
+  timed windows
+) >"$work/lane.log" 2>&1 &
+lane=$!
 own_status=0
 wait "$own" || own_status=$?
 lane_status=0
 wait "$lane" || lane_status=$?
-echo "== The Windows build under Wine, then ThreadSanitizer and any fuzzing (exit status $lane_status):"
-cat "$lane_log"
+echo "== ThreadSanitizer, any fuzzing, then the Windows build under Wine (exit status $lane_status):"
+cat "$work/lane.log"
 if [ "$own_status" != 0 ] || [ "$lane_status" != 0 ]; then
-  echo "run-tests.sh: failed (the plain and sanitizer builds: $own_status; Windows, ThreadSanitizer and fuzzing: $lane_status)" >&2
+  echo "run-tests.sh: failed (the plain and sanitizer builds: $own_status; ThreadSanitizer, fuzzing and Windows: $lane_status)" >&2
   exit 1
 fi
