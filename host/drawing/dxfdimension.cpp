@@ -8,7 +8,6 @@
 #include <cstdio>
 
 #include "dxfbuild.h"
-#include "dxfvalues.h"
 
 namespace zulan
 {
@@ -309,7 +308,7 @@ Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
   for (RawRecord r : RawRecords(leader))
   {
     // libdime keeps 211 and 221 as their text.
-    if (!r.text.empty() && !ParseReal(r.text, &r.number))
+    if (!ReadTextNumber(&r))
       r.number = 0;
     if (r.code == 10)
       path.push_back({r.number, 0});

@@ -11,7 +11,6 @@
 
 #include "dxfbuild.h"
 #include "dxflimits.h"
-#include "dxfvalues.h"
 
 namespace zulan
 {
@@ -155,7 +154,7 @@ MTextPicture LabelMaker::MTextLabels(dimeEntity *entity)
   {
     // libdime keeps the codes it does not know (421, extended-data reals)
     // as their text.
-    if (r.code != 1 && r.code != 3 && !r.text.empty() && !ParseReal(r.text, &r.number))
+    if (r.code != 1 && r.code != 3 && !ReadTextNumber(&r))
       r.number = 0;
     if (r.code >= 1000)
     {

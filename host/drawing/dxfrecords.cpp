@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "dxfrecords.h"
+#include "dxfvalues.h"
 #include "text.h"
 
 namespace zulan
@@ -122,6 +123,11 @@ std::vector<RawRecord> RawRecords(const dimeRecordHolder *entity)
     out.push_back(raw);
   }
   return out;
+}
+
+bool ReadTextNumber(RawRecord *record)
+{
+  return record->text.empty() || ParseReal(record->text, &record->number);
 }
 
 // An integer group kept in a record holder, whatever record type libdime

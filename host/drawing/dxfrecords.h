@@ -87,6 +87,11 @@ struct RawRecord
 
 std::vector<RawRecord> RawRecords(const dimeRecordHolder *entity);
 
+// A number group that libdime kept as its text (codes it does not know,
+// extended-data reals) read into number; false when the text is not a
+// number. Records without text keep their number.
+bool ReadTextNumber(RawRecord *record);
+
 // An integer group kept in a record holder, whatever record type libdime
 // read it into.
 bool IntegerGroup(const dimeRecordHolder *holder, int code, int *value);

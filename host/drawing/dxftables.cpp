@@ -14,7 +14,6 @@
 #include <limits>
 
 #include "dxfbuild.h"
-#include "dxfvalues.h"
 
 namespace zulan
 {
@@ -169,7 +168,7 @@ void ReadDimensionStyles(dimeModel &model, DrawingTables *tables)
         continue;
       }
       // libdime keeps some of these codes as their text.
-      if (!r.text.empty() && !ParseReal(r.text, &r.number))
+      if (!ReadTextNumber(&r))
         continue;
       if (!std::isfinite(r.number))
         continue;
