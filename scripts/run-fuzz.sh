@@ -15,9 +15,10 @@ jobs=$(nproc)
 source scripts/common.sh
 
 # Line tables are all a report needs, and compile in far less time than
-# full debug information.
+# full debug information; -O1, as libFuzzer's own guide builds, compiles in
+# less time than -O2 for what ten seconds of fuzzing gain from it.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON -DRASTELLO_FUZZ=ON \
-  -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -gline-tables-only -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -gline-tables-only -DNDEBUG" \
+  -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG" \
   -DRASTELLO_TESTS=OFF "${CCACHE_ARGS[@]}" >/dev/null
 targets=(dxf registry resourcescript menutext imagereader jpegencoder entityfile dialogwords settings)
 cmake --build build-fuzz -j"$jobs" --target $(printf 'fuzz_%s ' "${targets[@]}")
