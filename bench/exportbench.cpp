@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iomanip>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -416,6 +417,7 @@ int main(int argc, char **argv)
   int runsOverride = 0;
   std::string only;
   bool showStatus = false;
+  int threads = 0;
   app.add_option("DRAWING", drawing, "DXF drawing (default: the example with the most entities)");
   app.add_option("--size", sizeTexts, "WIDTHxHEIGHT, repeatable (default 800x600, 4000x3000, 10000x7500)");
   app
@@ -425,6 +427,8 @@ int main(int argc, char **argv)
   app.add_option("--only", only, "Only the formats whose name contains this (BMP, PNG, level 9, JPEG, ...)");
   app.add_option("--folder", folder, "Folder the files are written to");
   app.add_flag("--status", showStatus, "Leave the host's status lines on stderr");
+  app.add_option("--threads", threads, "JPEG threads, as the registry's \"Threads\" sets them (default: chosen)")
+    ->check(CLI::Range(1, 255));
   CLI11_PARSE(app, argc, argv);
 
   std::vector<Size> sizes;
@@ -447,7 +451,16 @@ int main(int argc, char **argv)
       size.runs = size.pngPairs = runsOverride;
 
   zulan::HostSettings settings;
-  settings.registryPath = folder + "/rastello-exportbench-registry-unused";
+  // A registry of the bench's own, holding the thread count if one is given.
+  settings.registryPath = folder + "/rastello-exportbench-registry";
+  {
+    std::ofstream registry(settings.registryPath, std::ios::trunc);
+    if (threads > 0)
+      registry << "[HKEY_CURRENT_USER\\Software\\Quorvel\\Tamblin\\XP\\Larnby\\Rastello (Tamblin)]\n"
+               << "\"Threads\"=hex:" << std::hex << std::setw(2) << std::setfill('0') << threads << ",00,00,00\n";
+    if (!registry)
+      Fail("cannot write the bench's registry " + settings.registryPath);
+  }
   zulan::Host host(settings);
   if (!showStatus)
     QuietHostStatus();

@@ -7,16 +7,13 @@
 #include "jpgquantizationtable.h"
 #include "jpgtransform.h"
 #include "paralleltasks.h"
+#include "hugepages.h"
 #include "simd.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <vector>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace Vantorum
 {
@@ -107,8 +104,6 @@ RowConverter SelectRowConverter()
   return ConvertRowPortable;
 }
 
-const size_t HugePage = 2 << 20;
-
 const char FrequencyAssertion[] =
   "Assertion Failure (Bad Parameter): value <= JPEGMAXSAMPLINGFREQUENCY && value >= JPEGMINSAMPLINGFREQUENCY "
   "Graphics\\JPEGsource\\jpgencodercomponent";
@@ -163,16 +158,7 @@ void JpegEncoderComponent::AllocateCoefficients(uint32_t rows, uint32_t columns)
   const size_t bytes = static_cast<size_t>(rows) * columns * 64 * sizeof(int16_t);
   coefficients = new int16_t[bytes / sizeof(int16_t)];
   dcValues = new int16_t[static_cast<size_t>(rows) * columns];
-#ifdef MADV_HUGEPAGE
-  // A grid of tens of megabytes is touched once, in order: in 4 KiB pages
-  // the faults cost about as much as the transform that fills them, so the
-  // whole 2 MiB pages inside a large grid ask for huge pages.
-  const uintptr_t start = reinterpret_cast<uintptr_t>(coefficients);
-  const uintptr_t first = (start + HugePage - 1) & ~(HugePage - 1);
-  const uintptr_t end = (start + bytes) & ~(HugePage - 1);
-  if (end > first)
-    madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE);
-#endif
+  AdviseHugePages(coefficients, bytes);
 }
 
 void JpegEncoderComponent::AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH, uint32_t maxV,
