@@ -1,7 +1,5 @@
 #include "bitmapimage.h"
 
-#include "hugepages.h"
-
 #include <algorithm>
 #include <cstddef>
 #include <limits>
@@ -69,14 +67,10 @@ BitmapImage::~BitmapImage() = default;
 void BitmapImage::SetSize(uint32_t newWidth, uint32_t newHeight)
 {
   const size_t count = CheckedPixelCount(newWidth, newHeight);
-  // Allocated before the old buffer goes, so a failed allocation keeps it;
-  // cleared after the advice, so that clearing faults in huge pages.
-  std::unique_ptr<uint32_t[]> fresh(count == 0 ? nullptr : new uint32_t[count]);
-  if (fresh)
-  {
-    AdviseHugePages(fresh.get(), count * sizeof(uint32_t));
-    std::fill_n(fresh.get(), count, 0u);
-  }
+  // Allocated before the old buffer goes, so a failed allocation keeps it.
+  std::unique_ptr<uint32_t[], LargeBufferDeleter> fresh(
+    count == 0 ? nullptr : static_cast<uint32_t *>(AllocateLarge(count * sizeof(uint32_t))));
+  std::fill_n(fresh.get(), count, 0u);
   pixels = std::move(fresh);
   width = newWidth;
   height = newHeight;

@@ -8,6 +8,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "largebuffer.h"
+
 namespace Vantorum
 {
 
@@ -47,7 +49,7 @@ public:
 private:
   uint32_t width = 0;
   uint32_t height = 0;
-  std::unique_ptr<uint32_t[]> pixels;  // width x height words, null while there are none
+  std::unique_ptr<uint32_t[], LargeBufferDeleter> pixels;  // width x height words, null while there are none
 };
 
 }  // namespace Vantorum

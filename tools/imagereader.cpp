@@ -268,37 +268,49 @@ bool ReadHeaderNumber(const std::string &bytes, size_t &at, uint64_t &value)
   return true;
 }
 
-}  // namespace
+// Where a P5 or P6 raster starts and what it holds.
+struct NetpbmRaster
+{
+  bool colour = false;
+  uint64_t width = 0, height = 0;
+  size_t at = 0;  // offset of the first pixel byte
+  uint64_t Channels() const { return colour ? 3 : 1; }
+  uint64_t Bytes() const { return width * height * Channels(); }  // both below 2^32, so no overflow
+};
 
-BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes, const ImageLimits &limits)
+NetpbmRaster ParseNetpbmHeader(const std::string &name, const std::string &bytes, const ImageLimits &limits)
 {
   if (bytes.size() < 2 || bytes[0] != 'P' || (bytes[1] != '5' && bytes[1] != '6'))
     throw ImageReadError(Text::Quoted(name, '\'') + ": not a binary PGM (P5) or PPM (P6) file");
-  const bool colour = bytes[1] == '6';
+  NetpbmRaster raster;
+  raster.colour = bytes[1] == '6';
   size_t at = 2;
-  uint64_t width = 0, height = 0, maxval = 0;
-  if (!ReadHeaderNumber(bytes, at, width) || !ReadHeaderNumber(bytes, at, height)
+  uint64_t maxval = 0;
+  if (!ReadHeaderNumber(bytes, at, raster.width) || !ReadHeaderNumber(bytes, at, raster.height)
       || !ReadHeaderNumber(bytes, at, maxval) || at >= bytes.size() || std::strchr(" \t\r\n\v\f", bytes[at]) == nullptr)
-    throw ImageReadError(Text::Quoted(name, '\'') + ": malformed " + (colour ? "PPM" : "PGM") + " header");
-  ++at;  // exactly one whitespace byte before the raster
-  if (width == 0 || height == 0)
-    throw ImageReadError(Text::Quoted(name, '\'') + ": empty image (" + std::to_string(width) + " x "
-                         + std::to_string(height) + ")");
+    throw ImageReadError(Text::Quoted(name, '\'') + ": malformed " + (raster.colour ? "PPM" : "PGM") + " header");
+  raster.at = at + 1;  // exactly one whitespace byte before the raster
+  if (raster.width == 0 || raster.height == 0)
+    throw ImageReadError(Text::Quoted(name, '\'') + ": empty image (" + std::to_string(raster.width) + " x "
+                         + std::to_string(raster.height) + ")");
   if (maxval != 255)
     throw ImageReadError(Text::Quoted(name, '\'') + ": maxval " + std::to_string(maxval)
                          + " is not supported (only 255)");
-  CheckClaim(name, width, height, limits);
-  const uint64_t channels = colour ? 3 : 1;
-  const uint64_t needed = width * height * channels;  // both below 2^32, so no overflow
-  if (bytes.size() - at < needed)
-    throw ImageReadError(Text::Quoted(name, '\'') + ": truncated: " + std::to_string(width) + " x "
-                         + std::to_string(height) + " needs " + std::to_string(needed) + " bytes of pixels, found "
-                         + std::to_string(bytes.size() - at));
-  BitmapImage image;
-  SizeImage(image, name, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
-  const uint8_t *source = reinterpret_cast<const uint8_t *>(bytes.data()) + at;
-  uint8_t *target = reinterpret_cast<uint8_t *>(image.GetPixels());
-  const uint64_t count = width * height;
+  CheckClaim(name, raster.width, raster.height, limits);
+  return raster;
+}
+
+void CheckRasterLength(const std::string &name, const NetpbmRaster &raster, uint64_t available)
+{
+  if (available < raster.Bytes())
+    throw ImageReadError(Text::Quoted(name, '\'') + ": truncated: " + std::to_string(raster.width) + " x "
+                         + std::to_string(raster.height) + " needs " + std::to_string(raster.Bytes())
+                         + " bytes of pixels, found " + std::to_string(available));
+}
+
+// count pixels from source to target; returns the target's end.
+uint8_t *ConvertNetpbm(const uint8_t *source, uint8_t *target, uint64_t count, bool colour)
+{
   // One loop for each kind, so that neither asks which it is per pixel.
   if (colour)
     for (uint64_t i = 0; i < count; ++i, target += 4, source += 3)
@@ -314,6 +326,85 @@ BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes, const 
       target[0] = target[1] = target[2] = *source;
       target[3] = 0;
     }
+  return target;
+}
+
+BitmapImage ReadWholeNetpbm(const std::string &path, FILE *file, const ImageLimits &limits)
+{
+  std::string bytes;
+  char chunk[65536];
+  size_t count;
+  while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+    bytes.append(chunk, count);
+  if (std::ferror(file))
+    throw ImageReadError("cannot read " + Text::Quoted(path, '\'') + ": " + std::strerror(errno));
+  return ReadNetpbm(path, bytes, limits);
+}
+
+// A regular file is converted as it is read, a block at a time: holding
+// the whole raster first would touch its size again in fresh pages, which
+// costs an 800 x 600 image about a tenth of encoding it. Its size stands in
+// for the raster's length, so a truncated file is refused before the image
+// is allocated.
+BitmapImage ReadNetpbmFile(const std::string &path, FILE *file, const ImageLimits &limits)
+{
+  struct stat status;
+  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0)
+    return ReadWholeNetpbm(path, file, limits);
+  const uint64_t size = static_cast<uint64_t>(status.st_size);
+  const size_t Block = 3 * 21845;  // whole pixels of both kinds
+  std::string head(static_cast<size_t>(std::min<uint64_t>(size, Block)), '\0');
+  head.resize(std::fread(head.data(), 1, head.size(), file));
+  if (std::ferror(file))
+    throw ImageReadError("cannot read " + Text::Quoted(path, '\'') + ": " + std::strerror(errno));
+  NetpbmRaster raster;
+  try
+  {
+    raster = ParseNetpbmHeader(path, head, limits);
+  }
+  catch (const ImageReadError &)
+  {
+    if (head.size() == size)
+      throw;
+    // A header longer than the block (comments): read it all.
+    std::rewind(file);
+    return ReadWholeNetpbm(path, file, limits);
+  }
+  CheckRasterLength(path, raster, size - std::min<uint64_t>(size, raster.at));
+  BitmapImage image;
+  SizeImage(image, path, static_cast<uint32_t>(raster.width), static_cast<uint32_t>(raster.height));
+  const uint64_t needed = raster.Bytes(), channels = raster.Channels();
+  uint64_t done = std::min<uint64_t>(head.size() - raster.at, needed);
+  done -= done % channels;
+  uint8_t *target = ConvertNetpbm(reinterpret_cast<const uint8_t *>(head.data()) + raster.at,
+                                  reinterpret_cast<uint8_t *>(image.GetPixels()), done / channels, raster.colour);
+  if (done < needed && std::fseek(file, static_cast<long>(raster.at + done), SEEK_SET) != 0)
+    throw ImageReadError("cannot read " + Text::Quoted(path, '\'') + ": " + std::strerror(errno));
+  std::vector<uint8_t> block(Block);
+  while (done < needed)
+  {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(Block, needed - done));
+    const size_t got = std::fread(block.data(), 1, want, file);
+    if (std::ferror(file))
+      throw ImageReadError("cannot read " + Text::Quoted(path, '\'') + ": " + std::strerror(errno));
+    if (got < want)  // the file shrank while being read
+      CheckRasterLength(path, raster, done + got);
+    target = ConvertNetpbm(block.data(), target, want / channels, raster.colour);
+    done += want;
+  }
+  return image;
+}
+
+}  // namespace
+
+BitmapImage ReadNetpbm(const std::string &name, const std::string &bytes, const ImageLimits &limits)
+{
+  const NetpbmRaster raster = ParseNetpbmHeader(name, bytes, limits);
+  CheckRasterLength(name, raster, bytes.size() - raster.at);
+  BitmapImage image;
+  SizeImage(image, name, static_cast<uint32_t>(raster.width), static_cast<uint32_t>(raster.height));
+  ConvertNetpbm(reinterpret_cast<const uint8_t *>(bytes.data()) + raster.at,
+                reinterpret_cast<uint8_t *>(image.GetPixels()), raster.width * raster.height, raster.colour);
   return image;
 }
 
@@ -336,23 +427,7 @@ BitmapImage ReadImage(const std::string &path, const ImageLimits &limits)
   if (got >= 2 && signature[0] == 'P' && (signature[1] == '5' || signature[1] == '6'))
   {
     std::rewind(file.get());
-    // Read in one piece when the size is known: growing the buffer by halves
-    // would copy the pixels and touch twice their size in fresh pages, which
-    // costs an 800 x 600 image more than encoding it.
-    std::string bytes;
-    struct stat status;
-    if (fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0)
-    {
-      bytes.resize(static_cast<size_t>(status.st_size));
-      bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
-    }
-    char chunk[65536];
-    size_t count;
-    while ((count = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-      bytes.append(chunk, count);
-    if (std::ferror(file.get()))
-      throw ImageReadError("cannot read " + Text::Quoted(path, '\'') + ": " + std::strerror(errno));
-    return ReadNetpbm(path, bytes, limits);
+    return ReadNetpbmFile(path, file.get(), limits);
   }
   if (got == 0)
     throw ImageReadError(Text::Quoted(path, '\'') + ": file is empty");

@@ -7,7 +7,7 @@
 #include "jpgquantizationtable.h"
 #include "jpgtransform.h"
 #include "paralleltasks.h"
-#include "hugepages.h"
+#include "largebuffer.h"
 #include "simd.h"
 
 #include <algorithm>
@@ -140,7 +140,7 @@ void JpegEncoderComponent::FreeCoefficients()
 {
   delete[] dcValues;
   dcValues = nullptr;
-  delete[] coefficients;
+  FreeLarge(coefficients);
   coefficients = nullptr;
 }
 
@@ -156,9 +156,8 @@ void JpegEncoderComponent::AllocateCoefficients(uint32_t rows, uint32_t columns)
   dataUnitRows = rows;
   dataUnitColumns = columns;
   const size_t bytes = static_cast<size_t>(rows) * columns * 64 * sizeof(int16_t);
-  coefficients = new int16_t[bytes / sizeof(int16_t)];
+  coefficients = static_cast<int16_t *>(AllocateLarge(bytes));
   dcValues = new int16_t[static_cast<size_t>(rows) * columns];
-  AdviseHugePages(coefficients, bytes);
 }
 
 void JpegEncoderComponent::AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH, uint32_t maxV,

@@ -122,6 +122,41 @@ TEST(NetpbmInput, PpmAndPgmWithHeaderComments)
   EXPECT_EQ(PixelsSeenByEncoder(pgm, 3, 1), (std::vector<Bgra>{{10, 10, 10, 0}, {0, 0, 0, 0}, {255, 255, 255, 0}}));
 }
 
+// Files are converted a block at a time: rasters over several blocks, the
+// first block ending inside a pixel, and a header longer than a block.
+TEST(NetpbmInput, LargeFilesReadAsTheirBytesSay)
+{
+  struct Case
+  {
+    const char *name;
+    std::string header;
+    bool colour;
+    uint32_t width, height;
+  };
+  const Case cases[] = {
+    {"blocks.ppm", "P6 301  200 255\n", true, 301, 200},
+    {"blocks.pgm", "P5 401  300 255\n", false, 401, 300},
+    {"comment.ppm", "P6\n# " + std::string(70000, 'c') + "\n7 5\n255\n", true, 7, 5},
+  };
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    const uint32_t channels = c.colour ? 3 : 1;
+    std::string raster(size_t(c.width) * c.height * channels, '\0');
+    for (size_t i = 0; i < raster.size(); ++i)
+      raster[i] = char((i * 7 + i / 3 * 13) & 255);
+    const std::string path = TempPath(c.name);
+    std::ofstream(path, std::ios::binary) << c.header << raster;
+    std::vector<Bgra> expected;
+    for (size_t p = 0; p < size_t(c.width) * c.height; ++p)
+    {
+      const uint8_t *pixel = reinterpret_cast<const uint8_t *>(raster.data()) + p * channels;
+      expected.push_back(c.colour ? Bgra{pixel[2], pixel[1], pixel[0], 0} : Bgra{pixel[0], pixel[0], pixel[0], 0});
+    }
+    EXPECT_EQ(PixelsSeenByEncoder(path, c.width, c.height), expected);
+  }
+}
+
 TEST(NetpbmInput, TwentyFourBitBmpIsBottomUp)
 {
   // The letter F through PPM and a 24-bit BMP: the BMP's first row is the

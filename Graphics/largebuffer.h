@@ -1,0 +1,24 @@
+// Buffers of a megabyte and more, filled once front to back (a picture, a
+// grid of coefficients). On Linux they start on a 2 MiB boundary, span whole
+// 2 MiB pages and ask for huge pages: faulting such a buffer in 4 KiB pages
+// costs about as much as the work that fills it.
+#ifndef VANTORUM_LARGEBUFFER_H
+#define VANTORUM_LARGEBUFFER_H
+
+#include <cstddef>
+
+namespace Vantorum
+{
+
+// Uninitialised bytes; throws std::bad_alloc when there is no memory.
+void *AllocateLarge(size_t bytes);
+void FreeLarge(void *block) noexcept;
+
+struct LargeBufferDeleter
+{
+  void operator()(void *block) const noexcept { FreeLarge(block); }
+};
+
+}  // namespace Vantorum
+
+#endif
