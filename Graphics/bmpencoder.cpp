@@ -94,7 +94,7 @@ __attribute__((target("avx2"))) void PackRow24Avx2(const uint8_t *__restrict sou
 void PackRow24(const uint8_t *source, uint8_t *target, uint32_t width)
 {
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-  if (CurrentInstructionSet() == InstructionSet::Avx2)
+  if (CurrentInstructionSet() != InstructionSet::Portable)  // AVX-512 processors take the AVX2 path
     return PackRow24Avx2(source, target, width);
 #endif
   PackRow24Portable(source, target, width);

@@ -13,6 +13,7 @@ enum class InstructionSet
 {
   Portable,  // plain C++: any processor, the compiler's baseline only
   Avx2,      // x86 AVX2 (never FMA: the DCT's doubles must stay those of the definition)
+  Avx512,    // 64-bit x86 AVX-512 F, BW and VL where they pay, AVX2 elsewhere (no FMA either)
 };
 
 // Portable first, then every path this processor can run.

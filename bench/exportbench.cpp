@@ -217,6 +217,7 @@ int64_t StripBitmapBytes(int32_t width, int32_t height)
 
 void SetOptions(const Format &format)
 {
+  FormatKeyPath();  // where the writers look up "Threads", as loading the options sets it
   exportOptions.blackAndWhite = 0;
   exportOptions.unusedArea = UnusedNormal;
   exportOptions.quality = JpegQuality;

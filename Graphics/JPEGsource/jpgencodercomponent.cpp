@@ -98,7 +98,7 @@ VANTORUM_VECTORISE __attribute__((target("avx2"))) void ConvertRowAvx2(const uin
 RowConverter SelectRowConverter()
 {
 #if VANTORUM_HAVE_AVX2_CLONES
-  if (CurrentInstructionSet() == InstructionSet::Avx2)
+  if (CurrentInstructionSet() != InstructionSet::Portable)  // AVX-512 processors take the AVX2 path
     return ConvertRowAvx2;
 #endif
   return ConvertRowPortable;

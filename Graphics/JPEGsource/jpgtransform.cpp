@@ -17,9 +17,22 @@
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #define VANTORUM_HAVE_AVX2 1
+// GCC 12's AVX-512 intrinsics start their results from a self-initialised
+// "undefined" vector, which -Wuninitialized reports where they are inlined.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #include <immintrin.h>
+#pragma GCC diagnostic pop
 #else
 #define VANTORUM_HAVE_AVX2 0
+#endif
+
+// 64-bit x86 only: 32-bit targets keep no 64-byte stack alignment for zmm
+// spills.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VANTORUM_HAVE_AVX512 1
+#else
+#define VANTORUM_HAVE_AVX512 0
 #endif
 
 namespace Vantorum
@@ -243,6 +256,92 @@ __attribute__((target("avx2"))) void TransformAvx2(const uint8_t *samples, size_
 
 #endif
 
+#if VANTORUM_HAVE_AVX512
+
+// Eight doubles, one lane each.
+typedef __m512d Octet;
+
+// Transposes rows r[0..7] (lanes x) into columns (lanes y).
+__attribute__((target("avx2,avx512f,avx512bw,avx512vl"), always_inline)) inline void Transpose8(Octet (&r)[8])
+{
+  Octet t[8], u[8];
+  for (int i = 0; i < 4; ++i)
+  {
+    t[2 * i] = _mm512_unpacklo_pd(r[2 * i], r[2 * i + 1]);      // pairs (r2i[x], r2i+1[x]) for even x
+    t[2 * i + 1] = _mm512_unpackhi_pd(r[2 * i], r[2 * i + 1]);  // and for odd x
+  }
+  for (int half = 0; half < 2; ++half)  // rows 0..3, rows 4..7
+  {
+    const int b = 4 * half;
+    u[b] = _mm512_shuffle_f64x2(t[b], t[b + 2], 0x88);          // x 0, 4
+    u[b + 1] = _mm512_shuffle_f64x2(t[b], t[b + 2], 0xDD);      // x 2, 6
+    u[b + 2] = _mm512_shuffle_f64x2(t[b + 1], t[b + 3], 0x88);  // x 1, 5
+    u[b + 3] = _mm512_shuffle_f64x2(t[b + 1], t[b + 3], 0xDD);  // x 3, 7
+  }
+  r[0] = _mm512_shuffle_f64x2(u[0], u[4], 0x88);
+  r[4] = _mm512_shuffle_f64x2(u[0], u[4], 0xDD);
+  r[2] = _mm512_shuffle_f64x2(u[1], u[5], 0x88);
+  r[6] = _mm512_shuffle_f64x2(u[1], u[5], 0xDD);
+  r[1] = _mm512_shuffle_f64x2(u[2], u[6], 0x88);
+  r[5] = _mm512_shuffle_f64x2(u[2], u[6], 0xDD);
+  r[3] = _mm512_shuffle_f64x2(u[3], u[7], 0x88);
+  r[7] = _mm512_shuffle_f64x2(u[3], u[7], 0xDD);
+}
+
+// The same transform, eight lanes per register, straight to zigzag order:
+// the column pass on lanes x, a transpose, the row pass on lanes v, and
+// one two-register permutation of the 64 results.
+__attribute__((target("avx2,avx512f,avx512bw,avx512vl"))) void TransformZigZagAvx512(const uint8_t *samples,
+                                                                                     size_t stride, const double *scale,
+                                                                                     const uint16_t *source,
+                                                                                     int16_t *zigzag)
+{
+  const Octet c4 = _mm512_set1_pd(C4), k2 = _mm512_set1_pd(K2), k3 = _mm512_set1_pd(K3);
+  __m256i row[8];
+  for (int y = 0; y < 8; ++y)
+    row[y] = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(samples + stride * y)));
+  const __m256i bias = _mm256_set1_epi32(256);
+  // Sums of mirrored rows less the level shift, then their differences.
+  // clang-format off
+  const Octet in[8] = {
+    _mm512_cvtepi32_pd(_mm256_sub_epi32(_mm256_add_epi32(row[0], row[7]), bias)),
+    _mm512_cvtepi32_pd(_mm256_sub_epi32(_mm256_add_epi32(row[1], row[6]), bias)),
+    _mm512_cvtepi32_pd(_mm256_sub_epi32(_mm256_add_epi32(row[2], row[5]), bias)),
+    _mm512_cvtepi32_pd(_mm256_sub_epi32(_mm256_add_epi32(row[3], row[4]), bias)),
+    _mm512_cvtepi32_pd(_mm256_sub_epi32(row[3], row[4])), _mm512_cvtepi32_pd(_mm256_sub_epi32(row[2], row[5])),
+    _mm512_cvtepi32_pd(_mm256_sub_epi32(row[1], row[6])), _mm512_cvtepi32_pd(_mm256_sub_epi32(row[0], row[7]))};
+  // clang-format on
+  Octet work[8];  // work[v]: vertical frequency v, lanes x
+  Butterfly(in, work, c4, k2, k3);
+  Transpose8(work);  // work[x]: column x, lanes v
+  const Octet sums[8] = {work[0] + work[7], work[1] + work[6], work[2] + work[5], work[3] + work[4],
+                         work[3] - work[4], work[2] - work[5], work[1] - work[6], work[0] - work[7]};
+  Octet out[8];  // out[u]: lanes v
+  Butterfly(sums, out, c4, k2, k3);
+  const __m512i sign = _mm512_set1_epi64(INT64_MIN);
+  const __m512i half = _mm512_castpd_si512(_mm512_set1_pd(0.5));
+  __m128i words[8];
+  for (int u = 0; u < 8; ++u)
+  {
+    const __m512d product = _mm512_mul_pd(out[u], _mm512_loadu_pd(scale + u * 8));
+    const __m512i away = _mm512_or_si512(_mm512_and_si512(_mm512_castpd_si512(product), sign), half);
+    const __m512d rounded = _mm512_add_pd(product, _mm512_castsi512_pd(away));
+    // The low 16 bits of each, as the scalar cast to int16_t keeps them.
+    words[u] = _mm256_cvtepi32_epi16(_mm512_cvttpd_epi32(rounded));
+  }
+  const __m512i low =
+    _mm512_inserti64x4(_mm512_inserti64x4(_mm512_setzero_si512(), _mm256_set_m128i(words[1], words[0]), 0),
+                       _mm256_set_m128i(words[3], words[2]), 1);
+  const __m512i high =
+    _mm512_inserti64x4(_mm512_inserti64x4(_mm512_setzero_si512(), _mm256_set_m128i(words[5], words[4]), 0),
+                       _mm256_set_m128i(words[7], words[6]), 1);
+  const __m512i first = _mm512_loadu_si512(source), second = _mm512_loadu_si512(source + 32);
+  _mm512_storeu_si512(zigzag, _mm512_permutex2var_epi16(low, first, high));
+  _mm512_storeu_si512(zigzag + 32, _mm512_permutex2var_epi16(low, second, high));
+}
+
+#endif
+
 // Zigzag position of lane entry u * 8 + v.
 struct LaneToZigZag
 {
@@ -252,9 +351,11 @@ struct LaneToZigZag
     {
       const int natural = JpegZigZagToNatural[k];
       position[(natural % 8) * 8 + natural / 8] = static_cast<uint8_t>(k);
+      source[k] = static_cast<uint16_t>((natural % 8) * 8 + natural / 8);
     }
   }
   uint8_t position[64];
+  uint16_t source[64];  // the lane entry zigzag position k comes from
 };
 
 }  // namespace
@@ -266,14 +367,23 @@ BlockTransform::BlockTransform(const QuantizationTable &table) : transform(Trans
     for (int v = 0; v < 8; ++v)
       laneScales[u * 8 + v] = natural[v * 8 + u];
 #if VANTORUM_HAVE_AVX2
-  if (CurrentInstructionSet() == InstructionSet::Avx2)
+  if (CurrentInstructionSet() != InstructionSet::Portable)
     transform = TransformAvx2;
+#endif
+#if VANTORUM_HAVE_AVX512
+  if (CurrentInstructionSet() == InstructionSet::Avx512)
+    zigzagTransform = TransformZigZagAvx512;
 #endif
 }
 
 void BlockTransform::ToZigZag(const uint8_t *samples, size_t stride, int16_t zigzag[64]) const
 {
   static const LaneToZigZag order;
+  if (zigzagTransform != nullptr)
+  {
+    zigzagTransform(samples, stride, laneScales, order.source, zigzag);
+    return;
+  }
   alignas(32) int16_t lanes[64];
   transform(samples, stride, laneScales, lanes);
   for (int i = 0; i < 64; ++i)

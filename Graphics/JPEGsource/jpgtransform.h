@@ -1,6 +1,7 @@
-// The forward DCT and quantisation of 8 x 8 blocks, with a portable and an
-// AVX2 implementation that give the same doubles, hence the same
-// coefficients: the same IEEE operations in the same order on every lane.
+// The forward DCT and quantisation of 8 x 8 blocks, with a portable, an
+// AVX2 and an AVX-512 implementation that give the same doubles, hence the
+// same coefficients: the same IEEE operations in the same order on every
+// lane.
 #ifndef VANTORUM_JPGTRANSFORM_H
 #define VANTORUM_JPGTRANSFORM_H
 
@@ -15,6 +16,9 @@ class QuantizationTable;
 // One block's coefficients in lane order: entry u * 8 + v is the natural
 // coefficient v * 8 + u (horizontal frequency u, vertical v).
 typedef void (*LaneTransform)(const uint8_t *samples, size_t stride, const double *laneScales, int16_t *lanes);
+// The same straight to zigzag order; source[k] is the lane entry of position k.
+typedef void (*ZigZagTransform)(const uint8_t *samples, size_t stride, const double *laneScales, const uint16_t *source,
+                                int16_t *zigzag);
 
 // Blocks of one quantisation table to zigzag-ordered coefficients, on the
 // instruction set in force when it was made.
@@ -29,6 +33,7 @@ public:
 private:
   alignas(32) double laneScales[64];
   LaneTransform transform;
+  ZigZagTransform zigzagTransform = nullptr;  // where the instruction set has one
 };
 
 }  // namespace Vantorum

@@ -2,6 +2,8 @@
 #include "jpgencodercomponent.h"
 #include "testimages.h"
 #include "expecterror.h"
+#include "memorystream.h"
+#include "simd.h"
 
 #include <gtest/gtest.h>
 
@@ -197,6 +199,46 @@ TEST(ForwardDct, MatchesTheDirectFormulaOnRandomBlocks)
       for (int u = 0; u < 8; ++u)
         ASSERT_NEAR(output[v * 8 + u], DirectDct(block, v, u), 0.5 + 1e-9) << v << "," << u;
   }
+}
+
+// Every instruction set's transform must give the portable one's
+// coefficients, also where they are largest (quality 100 quantises by 1):
+// flat black and white, the checkerboard, stripes both ways, a ramp, noise.
+TEST(ForwardDct, EveryInstructionSetWritesThePortableBytesOnExtremeBlocks)
+{
+  const uint32_t kinds = 8;
+  BitmapImage image(8 * kinds, 8, 0);
+  std::mt19937 random(11);
+  for (uint32_t kind = 0; kind < kinds; ++kind)
+    for (uint32_t y = 0; y < 8; ++y)
+      for (uint32_t x = 0; x < 8; ++x)
+      {
+        const uint32_t patterns[kinds] = {0u,
+                                          255u,
+                                          (x + y) % 2 * 255u,
+                                          x % 2 * 255u,
+                                          y % 2 * 255u,
+                                          (x * 8 + y) * 4u,
+                                          x < 4 ? 255u : 0u,
+                                          static_cast<uint32_t>(random() % 256)};
+        const uint32_t grey = patterns[kind];
+        // Channels differ, so that chroma is extreme too.
+        *image.PixelAddress(y * image.GetWidth() + kind * 8 + x) = grey | (255 - grey) << 8 | (grey ^ 0x5A) << 16;
+      }
+  std::vector<uint8_t> portable;
+  for (const InstructionSet set : AvailableInstructionSets())
+  {
+    UseInstructionSet(set);
+    JpegEncoder encoder;
+    encoder.SetQuality(100);
+    MemoryStream stream;
+    encoder.WriteImage(stream, image);
+    if (set == InstructionSet::Portable)
+      portable = stream.Bytes();
+    else
+      EXPECT_EQ(stream.Bytes(), portable) << InstructionSetName(set);
+  }
+  UseInstructionSet(BestInstructionSet());
 }
 
 TEST(JpegEncoderComponent, FrequenciesOutsideOneToFourAreAssertions)
