@@ -1,6 +1,10 @@
 // Both passes of a Huffman-coded scan in shares of rows on several threads,
 // with the bytes and reports of one thread.
 //
+// There are a few shares per thread, taken in turn by whichever thread is
+// free: rows cost what their coefficients cost, so equal shares of rows
+// would leave a thread idle where the picture is busy on one side.
+//
 // Each share starts from the state the serial coder would have there, read
 // off the stored coefficients: the DC predictions are the DC values of the
 // unit before it, the end-of-band run is the number of empty bands before
@@ -18,6 +22,7 @@
 #include "jpgprogress.h"
 #include "paralleltasks.h"
 
+#include <atomic>
 #include <vector>
 
 namespace Vantorum
@@ -46,8 +51,11 @@ struct ShareState
 class ShareStream : public JpegOutputStream
 {
 public:
-  explicit ShareStream(uint32_t phase) : buffer(1 << 16)
+  // expected: the share's length, so that its bytes are not copied as they
+  // grow (and their pages not faulted in twice, which serialises threads).
+  ShareStream(uint32_t phase, size_t expected) : buffer(1 << 16)
   {
+    bytes.reserve(expected);
     current = buffer.data();
     bufferEnd = buffer.data() + buffer.size();
     EnterBitMode(static_cast<int32_t>(8 - phase));
@@ -118,7 +126,11 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
   const JpegEncoderComponent &first = *scanComponents[0];
   const uint32_t rows = interleaved ? mcuRows : first.GetNoninterleavedRows();
   const uint32_t columns = interleaved ? mcuColumns : first.GetNoninterleavedColumns();
-  const WorkSplit split(rows, UsefulShares(static_cast<uint64_t>(rows) * columns, threadCount));
+  const uint32_t workers = UsefulShares(static_cast<uint64_t>(rows) * columns, threadCount);
+  if (workers < 2)
+    return false;
+  const uint32_t SharesPerWorker = 4;
+  const WorkSplit split(rows, workers * SharesPerWorker);
   const uint32_t shares = split.Parts();
   if (shares < 2)
     return false;
@@ -231,13 +243,25 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
       if (share + 1 == shares && lastFlushes)
         FlushEobRun(state.eobRun, acSinks[0]);
     };
+    // The calling thread reports each row it counts, whichever share it is
+    // in, and the rest once all are counted: the same figures in the same
+    // order as one thread's.
     RowProgress progress = PassProgress(false, progressRows);
+    uint32_t reported = 0;
+    std::atomic<uint32_t> next{0};
     ParallelTasks helpers;
-    for (uint32_t share = 1; share < shares; ++share)
-      helpers.Run([&, share] { count(share, [](uint32_t) {}); });
-    count(0, [&](uint32_t) { ReportProgress(progress.Row()); });
+    for (uint32_t helper = 1; helper < workers; ++helper)
+      helpers.Run([&] {
+        for (uint32_t share = next++; share < shares; share = next++)
+          count(share, [](uint32_t) {});
+      });
+    for (uint32_t share = next++; share < shares; share = next++)
+      count(share, [&](uint32_t) {
+        ++reported;
+        ReportProgress(progress.Row());
+      });
     helpers.Wait();
-    for (uint32_t row = split.First(1); row < rows; ++row)
+    for (; reported < rows; ++reported)
       ReportProgress(progress.Row());
     ReportProgress(progress.End());
   }
@@ -276,9 +300,11 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
 
   // Each share's bits, hence the phase each one starts at.
   std::vector<uint32_t> phases(shares, 0);
+  std::vector<uint64_t> shareBits(shares, 0);
   uint64_t bits = 0;
-  for (uint32_t share = 0; share + 1 < shares; ++share)
+  for (uint32_t share = 0; share < shares; ++share)
   {
+    const uint64_t before = bits;
     for (int t = 0; t < 2; ++t)
       for (int symbol = 0; symbol < 256; ++symbol)
       {
@@ -286,7 +312,9 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
         bits += static_cast<uint64_t>(counts[share].ac[t][symbol])
                 * (acOf[t]->CodeSizes()[symbol] + AcExtraBits(symbol, progressive));
       }
-    phases[share + 1] = static_cast<uint32_t>(bits % 8);
+    shareBits[share] = bits - before;
+    if (share + 1 < shares)
+      phases[share + 1] = static_cast<uint32_t>(bits % 8);
   }
 
   // Output pass.
@@ -301,25 +329,34 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
   std::vector<std::vector<uint8_t>> coded(shares);
   std::vector<std::vector<RowMark>> marks(shares);
   RowProgress progress = PassProgress(true, progressRows);
+  // Shares after the first are coded apart, by any thread, and spliced in
+  // order below.
+  auto codeApart = [&](uint32_t share) {
+    // Its bytes, a 1/64 allowance for stuffing and the last buffer's.
+    const uint64_t bytes = shareBits[share] / 8;
+    ShareStream stream(phases[share], static_cast<size_t>(bytes + bytes / 64 + (1 << 16)));
+    JpegBitWriter writer(stream);
+    Writer dcSinks[3], acSinks[3];
+    sinksFor(writer, dcSinks, acSinks);
+    ShareState state = states[share];
+    auto mark = [&](uint32_t) {
+      writer.Sync();
+      marks[share].push_back({stream.Complete(), stream.Pending()});
+    };
+    codeShare(split.First(share), split.First(share + 1), state, dcSinks, acSinks, mark);
+    if (share + 1 == shares && lastFlushes)
+    {
+      FlushEobRun(state.eobRun, acSinks[0]);
+      mark(0);
+    }
+    coded[share] = stream.Take();
+  };
+  std::atomic<uint32_t> next{1};
   ParallelTasks helpers;
-  for (uint32_t share = 1; share < shares; ++share)
-    helpers.Run([&, share] {
-      ShareStream stream(phases[share]);
-      JpegBitWriter writer(stream);
-      Writer dcSinks[3], acSinks[3];
-      sinksFor(writer, dcSinks, acSinks);
-      ShareState state = states[share];
-      auto mark = [&](uint32_t) {
-        writer.Sync();
-        marks[share].push_back({stream.Complete(), stream.Pending()});
-      };
-      codeShare(split.First(share), split.First(share + 1), state, dcSinks, acSinks, mark);
-      if (share + 1 == shares && lastFlushes)
-      {
-        FlushEobRun(state.eobRun, acSinks[0]);
-        mark(0);
-      }
-      coded[share] = stream.Take();
+  for (uint32_t helper = 1; helper < workers; ++helper)
+    helpers.Run([&] {
+      for (uint32_t share = next++; share < shares; share = next++)
+        codeApart(share);
     });
 
   JpegBitWriter writer(*outputStream);
@@ -332,6 +369,8 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
       ReportProgress(progress.Row());
     });
   }
+  for (uint32_t share = next++; share < shares; share = next++)
+    codeApart(share);
   helpers.Wait();
   for (uint32_t share = 1; share < shares; ++share)
   {
