@@ -68,8 +68,9 @@ void BitmapImage::SetSize(uint32_t newWidth, uint32_t newHeight)
 {
   const size_t count = CheckedPixelCount(newWidth, newHeight);
   // Allocated before the old buffer goes, so a failed allocation keeps it.
+  const size_t bytes = count * sizeof(uint32_t);
   std::unique_ptr<uint32_t[], LargeBufferDeleter> fresh(
-    count == 0 ? nullptr : static_cast<uint32_t *>(AllocateLarge(count * sizeof(uint32_t))));
+    count == 0 ? nullptr : static_cast<uint32_t *>(AllocateLarge(bytes)), LargeBufferDeleter(bytes));
   std::fill_n(fresh.get(), count, 0u);
   pixels = std::move(fresh);
   width = newWidth;

@@ -1,7 +1,6 @@
 #include "largebuffer.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <new>
 
 #if defined(__linux__)
@@ -11,31 +10,48 @@
 namespace Vantorum
 {
 
+namespace
+{
+
+#ifdef MADV_HUGEPAGE
+const size_t HugePage = size_t(2) << 20;
+const size_t Large = size_t(1) << 20;  // smaller buffers gain less than a huge page costs to clear
+
+bool InHugePages(size_t bytes)
+{
+  return bytes >= Large && bytes <= SIZE_MAX - HugePage;
+}
+#endif
+
+}  // namespace
+
 void *AllocateLarge(size_t bytes)
 {
 #ifdef MADV_HUGEPAGE
-  const size_t HugePage = size_t(2) << 20;
-  const size_t Large = size_t(1) << 20;  // smaller buffers gain less than a huge page costs to clear
-  if (bytes >= Large && bytes <= SIZE_MAX - HugePage)
+  if (InHugePages(bytes))
   {
     const size_t whole = (bytes + HugePage - 1) & ~(HugePage - 1);
-    void *block = nullptr;
-    if (posix_memalign(&block, HugePage, whole) != 0)
-      throw std::bad_alloc();
+    void *block = ::operator new(whole, std::align_val_t(HugePage));
     // Only advice: where the kernel has no huge pages the buffer works alike.
     madvise(block, whole, MADV_HUGEPAGE);
     return block;
   }
 #endif
-  void *block = std::malloc(bytes == 0 ? 1 : bytes);
-  if (block == nullptr)
-    throw std::bad_alloc();
-  return block;
+  return ::operator new(bytes == 0 ? 1 : bytes);
 }
 
-void FreeLarge(void *block) noexcept
+void FreeLarge(void *block, size_t bytes) noexcept
 {
-  std::free(block);
+#ifdef MADV_HUGEPAGE
+  if (InHugePages(bytes))
+  {
+    ::operator delete(block, std::align_val_t(HugePage));
+    return;
+  }
+#else
+  (void)bytes;
+#endif
+  ::operator delete(block);
 }
 
 }  // namespace Vantorum

@@ -10,13 +10,20 @@
 namespace Vantorum
 {
 
-// Uninitialised bytes; throws std::bad_alloc when there is no memory.
+// Uninitialised bytes from operator new (so heap accounting sees them);
+// throws std::bad_alloc when there is no memory. Freed with the same count.
 void *AllocateLarge(size_t bytes);
-void FreeLarge(void *block) noexcept;
+void FreeLarge(void *block, size_t bytes) noexcept;
 
-struct LargeBufferDeleter
+class LargeBufferDeleter
 {
-  void operator()(void *block) const noexcept { FreeLarge(block); }
+public:
+  LargeBufferDeleter() = default;
+  explicit LargeBufferDeleter(size_t count) : bytes(count) {}
+  void operator()(void *block) const noexcept { FreeLarge(block, bytes); }
+
+private:
+  size_t bytes = 0;
 };
 
 }  // namespace Vantorum

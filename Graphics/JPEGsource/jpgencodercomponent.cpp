@@ -140,7 +140,8 @@ void JpegEncoderComponent::FreeCoefficients()
 {
   delete[] dcValues;
   dcValues = nullptr;
-  FreeLarge(coefficients);
+  if (coefficients != nullptr)
+    FreeLarge(coefficients, static_cast<size_t>(dataUnitRows) * dataUnitColumns * 64 * sizeof(int16_t));
   coefficients = nullptr;
 }
 
