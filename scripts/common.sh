@@ -11,7 +11,15 @@ export DEBIAN_FRONTEND=noninteractive
 
 apt_update() {
   if [ "${RASTELLO_APT_UPDATED:-}" != 1 ]; then
-    $SUDO apt-get update -qq
+    # A mirror caught mid-sync serves lists that fail their checks for a
+    # minute or two: try again before giving up.
+    local attempt
+    for attempt in 1 2 3 4; do
+      if $SUDO apt-get update -qq; then break; fi
+      if [ "$attempt" = 4 ]; then return 1; fi
+      echo "apt-get update failed (attempt $attempt of 4); trying again in 30 s" >&2
+      sleep 30
+    done
     export RASTELLO_APT_UPDATED=1
   fi
 }
