@@ -3,7 +3,8 @@
 #   source scripts/common.sh
 # Packages and apt: root needs no sudo. apt's lists are fetched at most once
 # for a run (.ci/run and the scripts it starts): RASTELLO_APT_UPDATED is 1
-# once fetched, 0 when a source was added since, unset when not known.
+# once fetched, 0 when a source was added since, unset when not known;
+# RASTELLO_APT_LISTS_FAILED is 1 when some lists could not be fetched.
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
@@ -12,13 +13,19 @@ export DEBIAN_FRONTEND=noninteractive
 apt_update() {
   if [ "${RASTELLO_APT_UPDATED:-}" != 1 ]; then
     # A mirror caught mid-sync serves lists that fail their checks for a
-    # minute or two: try again before giving up.
+    # minute or two: try again. A list that still fails is left out (apt
+    # keeps the others); whether what is needed can be installed without it
+    # is for apt-get install to say.
     local attempt
-    for attempt in 1 2 3 4; do
+    for attempt in 1 2 3; do
       if $SUDO apt-get update -qq; then break; fi
-      if [ "$attempt" = 4 ]; then return 1; fi
-      echo "apt-get update failed (attempt $attempt of 4); trying again in 30 s" >&2
-      sleep 30
+      if [ "$attempt" = 3 ]; then
+        echo "apt-get update: some lists failed three times; going on with the others" >&2
+        export RASTELLO_APT_LISTS_FAILED=1
+        break
+      fi
+      echo "apt-get update failed (attempt $attempt of 3); trying again in 20 s" >&2
+      sleep 20
     done
     export RASTELLO_APT_UPDATED=1
   fi
