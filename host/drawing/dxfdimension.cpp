@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "dxfbuild.h"
+#include "textmetrics.h"
 
 namespace zulan
 {
@@ -41,21 +42,166 @@ void AddLine(Annotation *a, Point p, Point q)
     a->lines.push_back({p, q});
 }
 
-// A closed filled arrowhead, its tip at `tip`, pointing along `direction`
-// (a unit vector), a third as wide as it is long.
-void AddArrow(Annotation *a, Point tip, Point direction, double size)
+// A polygon or path is left out whole when a point is beyond double range.
+void AddFilled(Annotation *a, std::vector<Point> polygon)
 {
-  if (!(size > 0))
-    return;
-  const Point back = Minus(tip, Times(direction, size));
-  const Point side = Times({-direction.y, direction.x}, size / 6);
-  const std::vector<Point> arrow = {tip, Plus(back, side), Minus(back, side)};
-  for (const Point &p : arrow)
+  if (std::all_of(polygon.begin(), polygon.end(), Finite))
+    a->arrows.push_back(std::move(polygon));
+}
+
+void AddPath(Annotation *a, std::vector<Point> path)
+{
+  if (std::all_of(path.begin(), path.end(), Finite))
+    a->lines.push_back(std::move(path));
+}
+
+// An arrowhead's own frame: x along the way it points (its tip at 0, its
+// body at negative x), y to its left, in arrow sizes.
+struct ArrowFrame
+{
+  Point tip, along, left;
+  Point operator()(double x, double y) const { return Plus(tip, Plus(Times(along, x), Times(left, y))); }
+};
+
+// A circle of radius r about (cx, 0) in the frame; whole or from a0 to a1.
+std::vector<Point> FrameArc(const ArrowFrame &f, double cx, double r, double a0 = 0, double a1 = 2 * Pi)
+{
+  std::vector<Point> arc;
+  const int steps = 24;
+  for (int i = 0; i <= steps; ++i)
   {
-    if (!Finite(p))
-      return;
+    const double t = a0 + (a1 - a0) * i / steps;
+    arc.push_back(f(cx + r * std::cos(t), r * std::sin(t)));
   }
-  a->arrows.push_back(arrow);
+  return arc;
+}
+
+bool IsStroke(ArrowKind kind)
+{
+  return kind == ArrowKind::Oblique || kind == ArrowKind::ArchTick || kind == ArrowKind::Integral
+         || kind == ArrowKind::None;
+}
+
+// How far short of the tip a line to a blank arrowhead stops, so the
+// arrowhead stays empty; in arrow sizes.
+double Setback(ArrowKind kind)
+{
+  switch (kind)
+  {
+  case ArrowKind::ClosedBlank:
+  case ArrowKind::DatumBlank:
+    return 1;
+  case ArrowKind::DotBlank:
+  case ArrowKind::BoxBlank:
+  case ArrowKind::Origin2:
+    return 0.5;
+  case ArrowKind::Small:
+    return 0.25;
+  default:
+    return 0;
+  }
+}
+
+// The arrowhead of that kind, its tip at `tip`, pointing along `direction`
+// (a unit vector), `size` long; a block's arrowheads are placed by the loader.
+void AddArrow(Annotation *a, const ArrowStyle &arrow, Point tip, Point direction, double size)
+{
+  if (!(size > 0) || !Finite(tip) || !std::isfinite(size))
+    return;
+  const ArrowFrame f{tip, Times(direction, size), Times({-direction.y, direction.x}, size)};
+  const double h = 1.0 / 6;              // half the width of the closed ones
+  const double datum = 0.5773502691896;  // tan 30°: the datum triangle's half side
+  switch (arrow.kind)
+  {
+  case ArrowKind::ClosedFilled:
+    AddFilled(a, {f(0, 0), f(-1, h), f(-1, -h)});
+    break;
+  case ArrowKind::Closed:
+  case ArrowKind::ClosedBlank:
+    AddPath(a, {f(0, 0), f(-1, h), f(-1, -h), f(0, 0)});
+    break;
+  case ArrowKind::Open:
+  case ArrowKind::Open30:
+  {
+    const double side = arrow.kind == ArrowKind::Open ? h : std::tan(15 * Degrees);
+    AddPath(a, {f(-1, side), f(0, 0), f(-1, -side)});
+    break;
+  }
+  case ArrowKind::Open90:
+    AddPath(a, {f(-0.5, 0.5), f(0, 0), f(-0.5, -0.5)});
+    break;
+  case ArrowKind::Dot:
+    AddFilled(a, FrameArc(f, 0, 0.5));
+    break;
+  case ArrowKind::DotSmall:
+    AddFilled(a, FrameArc(f, 0, 0.25));
+    break;
+  case ArrowKind::DotBlank:
+  case ArrowKind::Origin:
+    AddPath(a, FrameArc(f, 0, 0.5));
+    break;
+  case ArrowKind::Origin2:
+    AddPath(a, FrameArc(f, 0, 0.5));
+    AddPath(a, FrameArc(f, 0, 0.25));
+    break;
+  case ArrowKind::Small:
+    AddPath(a, FrameArc(f, 0, 0.25));
+    break;
+  case ArrowKind::Oblique:
+    AddPath(a, {f(-0.5, -0.5), f(0.5, 0.5)});
+    break;
+  case ArrowKind::ArchTick:  // the oblique stroke, drawn thick
+  {
+    const double w = 0.075;
+    AddFilled(a, {f(-0.5 + w, -0.5 - w), f(0.5 + w, 0.5 - w), f(0.5 - w, 0.5 + w), f(-0.5 - w, -0.5 + w)});
+    break;
+  }
+  case ArrowKind::Integral:  // two quarter circles meeting at the tip
+  {
+    const double r = 0.3535534;
+    AddPath(a, FrameArc(f, -r, r, -Pi / 2, 0));
+    AddPath(a, FrameArc(f, r, r, Pi / 2, Pi));
+    break;
+  }
+  case ArrowKind::BoxFilled:
+    AddFilled(a, {f(-0.5, -0.5), f(0.5, -0.5), f(0.5, 0.5), f(-0.5, 0.5)});
+    break;
+  case ArrowKind::BoxBlank:
+    AddPath(a, {f(-0.5, -0.5), f(0.5, -0.5), f(0.5, 0.5), f(-0.5, 0.5), f(-0.5, -0.5)});
+    break;
+  case ArrowKind::DatumFilled:
+    AddFilled(a, {f(0, datum), f(-1, 0), f(0, -datum)});
+    break;
+  case ArrowKind::DatumBlank:
+    AddPath(a, {f(0, datum), f(-1, 0), f(0, -datum), f(0, datum)});
+    break;
+  case ArrowKind::Block:
+    a->blocks.push_back({arrow.block, tip, std::atan2(direction.y, direction.x), size});
+    break;
+  case ArrowKind::None:
+    break;
+  }
+}
+
+// A dimension's arrowhead at its first (0) or second (1) end: the ticks
+// $DIMTSZ asks for (a stroke from -DIMTSZ to DIMTSZ each way), else the
+// arrowhead its style names.
+void AddDimensionArrow(Annotation *a, const DimensionStyle &s, int end, Point tip, Point direction)
+{
+  if (s.tickSize > 0)
+    AddArrow(a, {ArrowKind::Oblique, {}}, tip, direction, 2 * s.tickSize * s.scale);
+  else
+    AddArrow(a, s.ArrowAt(end), tip, direction, s.arrow * s.scale);
+}
+
+// How far the dimension line stops short of its end (negative: reaches
+// past it, $DIMDLE, where the end is a stroke).
+double DimensionLineSetback(const DimensionStyle &s, int end)
+{
+  const ArrowKind kind = s.tickSize > 0 ? ArrowKind::Oblique : s.ArrowAt(end).kind;
+  if (IsStroke(kind))
+    return -s.lineBeyond * s.scale;
+  return Setback(kind) * s.arrow * s.scale;
 }
 
 // Points of group 10 + i (x) and 20 + i (y), in the order given.
@@ -121,29 +267,130 @@ double Upright(Point along)
   return radians;
 }
 
-// The dimension line from e1 to e2 with arrows at both ends pointing out,
-// and the text at 11 (the line's middle when absent).
-void DimensionLine(Annotation *a, const Definition &d, Point e1, Point e2, const DimensionStyle &s,
-                   const std::string &measured)
+// The text's box, its gap round it: where a dimension line whose text
+// stands across it ($DIMTAD 0) is broken.
+struct TextBox
 {
-  const double k = s.scale;
-  AddLine(a, e1, e2);
-  Point along{1, 0};
-  if (Unit(Minus(e2, e1), &along))
+  Point centre, along, up;
+  double halfWidth, halfHeight;
+};
+
+TextBox BoxOf(const AnnotationNote &note, const DimensionStyle &s, const DxfTextDecoder &decoder)
+{
+  const double gap = s.gap * s.scale;
+  const double width = TextAdvanceEms(NoteText(note, decoder)) * note.height / CapHeightEms;
+  const Point along{std::cos(note.radians), std::sin(note.radians)};
+  return {note.at, along, {-along.y, along.x}, width / 2 + gap, note.height / 2 + gap};
+}
+
+// The part of the segment p-q inside the box, as parameters from p; false
+// when it misses the box.
+bool Within(const TextBox &box, Point p, Point q, double *t0, double *t1)
+{
+  double low = 0, high = 1;
+  for (const auto &[axis, half] : {std::make_pair(box.along, box.halfWidth), std::make_pair(box.up, box.halfHeight)})
   {
-    AddArrow(a, e1, Times(along, -1), s.arrow * k);
-    AddArrow(a, e2, along, s.arrow * k);
+    const double at = Dot(Minus(p, box.centre), axis), run = Dot(Minus(q, p), axis);
+    if (std::fabs(run) < 1e-12 * (std::fabs(at) + half + 1))
+    {
+      if (std::fabs(at) >= half)
+        return false;
+      continue;
+    }
+    double enter = (-half - at) / run, leave = (half - at) / run;
+    if (enter > leave)
+      std::swap(enter, leave);
+    low = std::max(low, enter);
+    high = std::min(high, leave);
   }
-  const Point at = d.has[1] ? d.p[1] : Times(Plus(e1, e2), 0.5);
+  *t0 = low;
+  *t1 = high;
+  return low < high;
+}
+
+// The path with what lies inside the box taken out, as the pieces left.
+void AddBroken(Annotation *a, const std::vector<Point> &path, const TextBox &box)
+{
+  std::vector<Point> piece;
+  auto finish = [&] {
+    if (piece.size() >= 2)
+      AddPath(a, std::move(piece));
+    piece.clear();
+  };
+  for (size_t i = 0; i + 1 < path.size(); ++i)
+  {
+    const Point p = path[i], q = path[i + 1];
+    if (piece.empty())
+      piece.push_back(p);
+    double t0, t1;
+    if (!Within(box, p, q, &t0, &t1))
+    {
+      piece.push_back(q);
+      continue;
+    }
+    if (t0 > 0)
+      piece.push_back(Plus(p, Times(Minus(q, p), t0)));
+    finish();
+    if (t1 < 1)
+      piece = {Plus(p, Times(Minus(q, p), t1)), q};
+  }
+  finish();
+}
+
+// The dimension line (or arc) as its text leaves it: whole under text above
+// or below it, broken round text across it.
+void AddDimensionPath(Annotation *a, std::vector<Point> path, const DimensionStyle &s, const DxfTextDecoder &decoder)
+{
+  if (s.textAbove || a->notes.empty())
+    AddPath(a, std::move(path));
+  else
+    AddBroken(a, path, BoxOf(a->notes.back(), s, decoder));
+}
+
+// Where text stands without a point of its own (11): on the line at `on`,
+// or off it by the gap ($DIMTAD), above it (along `up`) or below.
+Point DefaultTextPoint(Point on, Point up, const DimensionStyle &s)
+{
+  if (!s.textAbove)
+    return on;
+  const double off = s.textHeight * s.scale / 2 + s.gap * s.scale;
+  return Plus(on, Times(up, s.textBelow ? -off : off));
+}
+
+// The dimension line from e1 to e2 with arrowheads at both ends pointing
+// out, and the text at 11 (about the line's middle when absent).
+void DimensionLine(Annotation *a, const Definition &d, Point e1, Point e2, const DimensionStyle &s,
+                   const std::string &measured, const DxfTextDecoder &decoder)
+{
+  Point along{1, 0};
+  const bool hasLength = Unit(Minus(e2, e1), &along);
+  if (hasLength)
+  {
+    AddDimensionArrow(a, s, 0, e1, Times(along, -1));
+    AddDimensionArrow(a, s, 1, e2, along);
+  }
   const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(along);
+  const Point up{-std::sin(radians), std::cos(radians)};
+  const Point at = d.has[1] ? d.p[1] : DefaultTextPoint(Times(Plus(e1, e2), 0.5), up, s);
   if (Finite(at))
-    a->notes.push_back({at, s.textHeight * k, radians, measured, d.text});
+    a->notes.push_back({at, s.textHeight * s.scale, radians, measured, d.text});
+  // Short of blank arrowheads, or on past strokes; whole when too short
+  // to stop short.
+  const double back1 = DimensionLineSetback(s, 0), back2 = DimensionLineSetback(s, 1);
+  const double length = std::hypot(e2.x - e1.x, e2.y - e1.y);
+  if (hasLength && back1 + back2 < length)
+  {
+    e1 = Plus(e1, Times(along, back1));
+    e2 = Minus(e2, Times(along, back2));
+  }
+  if (Finite(e1) && Finite(e2))
+    AddDimensionPath(a, {e1, e2}, s, decoder);
 }
 
 // Linear (rotated by 50) and aligned: extension lines from 13 and 14 to the
 // dimension line through 10, leaving $DIMEXO at the object and reaching
 // $DIMEXE beyond.
-void Linear(Annotation *a, const Definition &d, const DimensionStyle &s)
+void Linear(Annotation *a, const Definition &d, const DimensionStyle &s, const DxfTextDecoder &decoder)
 {
   const Point p1 = d.p[3], p2 = d.p[4], on = d.p[0];
   Point u;
@@ -163,7 +410,7 @@ void Linear(Annotation *a, const Definition &d, const DimensionStyle &s)
       AddLine(a, Plus(from, Times(out, s.extensionOffset * s.scale)),
               Plus(to, Times(out, s.extensionBeyond * s.scale)));
   }
-  DimensionLine(a, d, e1, e2, s, Measured(std::fabs(Dot(Minus(p2, p1), u)), s.decimals));
+  DimensionLine(a, d, e1, e2, s, Measured(std::fabs(Dot(Minus(p2, p1), u)), s.decimals), decoder);
 }
 
 // The counter-clockwise angle from a to b, 0 to 2π.
@@ -198,7 +445,7 @@ struct Leg
 // between the legs that holds it; extension lines out to the arc where it
 // lies beyond a leg's points; the angle in degrees with $DIMADEC decimals.
 void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point vertex, const Leg (&legs)[2],
-             Point through)
+             Point through, const DxfTextDecoder &decoder)
 {
   const double radius = std::hypot(through.x - vertex.x, through.y - vertex.y);
   const Point toThrough = Minus(through, vertex);
@@ -233,8 +480,8 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
     const double t = start + sweep * i / steps;
     arc.push_back(Plus(vertex, Times({std::cos(t), std::sin(t)}, radius)));
   }
-  AddArrow(a, arc.front(), {from.y, -from.x}, s.arrow * s.scale);
-  AddArrow(a, arc.back(), {-to.y, to.x}, s.arrow * s.scale);
+  AddDimensionArrow(a, s, 0, arc.front(), {from.y, -from.x});
+  AddDimensionArrow(a, s, 1, arc.back(), {-to.y, to.x});
   for (const Point &side : {from, to})
   {
     double reach = 0;  // of the leg's points along this side
@@ -250,14 +497,14 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
               Plus(vertex, Times(side, radius + s.extensionBeyond * s.scale)));
   }
   const double middle = start + sweep / 2;
-  const Point at = d.has[1] ? d.p[1] : Plus(vertex, Times({std::cos(middle), std::sin(middle)}, radius));
+  const Point outward{std::cos(middle), std::sin(middle)};  // text above the arc stands outside it
+  const Point at = d.has[1] ? d.p[1] : DefaultTextPoint(Plus(vertex, Times(outward, radius)), outward, s);
   const double radians =
     std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright({-std::sin(middle), std::cos(middle)});
   if (Finite(at))
     a->notes.push_back(
       {at, s.textHeight * s.scale, radians, Measured(sweep / Degrees, s.angleDecimals) + "\u00B0", d.text});
-  if (std::all_of(arc.begin(), arc.end(), Finite))
-    a->lines.push_back(std::move(arc));
+  AddDimensionPath(a, std::move(arc), s, decoder);
 }
 
 // Ordinate: the leader from the feature (13, $DIMEXO off it) to 14 and the
@@ -336,12 +583,17 @@ Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
   }
   if (path.size() < 2)
     return a;
+  const double size = style.arrow * style.scale;
   for (size_t i = 1; arrow && i < path.size(); ++i)
   {
     Point direction;
     if (Unit(Minus(path[0], path[i]), &direction))
     {
-      AddArrow(&a, path[0], direction, style.arrow * style.scale);
+      AddArrow(&a, style.leaderArrow, path[0], direction, size);
+      // A blank arrowhead stays empty, the path stopping at its back.
+      const double back = Setback(style.leaderArrow.kind) * size;
+      if (i == 1 && back < std::hypot(path[1].x - path[0].x, path[1].y - path[0].y))
+        path[0] = Minus(path[0], Times(direction, back));
       break;
     }
   }
@@ -352,16 +604,26 @@ Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
   return a;
 }
 
-Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &style)
+std::string NoteText(const AnnotationNote &note, const DxfTextDecoder &decoder)
+{
+  if (note.raw.empty())
+    return note.measured;
+  std::string text = decoder.ToUtf8(note.raw);
+  const size_t at = text.find("<>");
+  if (at != std::string::npos)
+    text.replace(at, 2, note.measured);
+  return text;
+}
+
+Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &style, const DxfTextDecoder &decoder)
 {
   Annotation a;
   const Definition d = ReadDefinition(dimension);
-  const double k = style.scale;
   switch (d.type)
   {
   case 0:
   case 1:
-    Linear(&a, d, style);
+    Linear(&a, d, style, decoder);
     break;
   case 3:  // diameter: 15 and 10 opposite on the circle
   case 4:  // radius: 10 the centre, 15 on the circle
@@ -371,17 +633,22 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
     const std::string measured = (d.type == 3 ? "\u2300" : "R") + Measured(length, style.decimals);
     if (d.type == 3)
     {
-      DimensionLine(&a, d, from, to, style, measured);
+      DimensionLine(&a, d, from, to, style, measured, decoder);
       break;
     }
-    AddLine(&a, to, from);
     Point out{1, 0};
-    if (Unit(Minus(from, to), &out))
-      AddArrow(&a, from, out, style.arrow * k);
-    const Point at = d.has[1] ? d.p[1] : Times(Plus(from, to), 0.5);
+    const bool hasLength = Unit(Minus(from, to), &out);
+    if (hasLength)
+      AddDimensionArrow(&a, style, 0, from, out);
     const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(out);
+    const Point at =
+      d.has[1] ? d.p[1] : DefaultTextPoint(Times(Plus(from, to), 0.5), {-std::sin(radians), std::cos(radians)}, style);
     if (Finite(at))
-      a.notes.push_back({at, style.textHeight * k, radians, measured, d.text});
+      a.notes.push_back({at, style.textHeight * style.scale, radians, measured, d.text});
+    const double back = DimensionLineSetback(style, 0);
+    const Point end = hasLength && back < length ? Minus(from, Times(out, back)) : from;
+    if (Finite(to) && Finite(end))
+      AddDimensionPath(&a, {to, end}, style, decoder);
     break;
   }
   case 2:  // two lines, 13-14 and 15-10, the arc through 16
@@ -391,14 +658,14 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
       break;
     Leg legs[2] = {{{0, 0}, {d.p[3], d.p[4]}, true}, {{0, 0}, {d.p[5], d.p[0]}, true}};
     if (Unit(Minus(d.p[4], d.p[3]), &legs[0].direction) && Unit(Minus(d.p[0], d.p[5]), &legs[1].direction))
-      Angular(&a, d, style, vertex, legs, d.p[6]);
+      Angular(&a, d, style, vertex, legs, d.p[6], decoder);
     break;
   }
   case 5:  // three points: the vertex 15, the legs to 13 and 14, the arc through 10
   {
     Leg legs[2] = {{{0, 0}, {d.p[3], d.p[3]}, false}, {{0, 0}, {d.p[4], d.p[4]}, false}};
     if (Unit(Minus(d.p[3], d.p[5]), &legs[0].direction) && Unit(Minus(d.p[4], d.p[5]), &legs[1].direction))
-      Angular(&a, d, style, d.p[5], legs, d.p[0]);
+      Angular(&a, d, style, d.p[5], legs, d.p[0], decoder);
     break;
   }
   case 6:

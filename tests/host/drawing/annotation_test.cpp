@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zulan
@@ -190,6 +192,89 @@ TEST(DimensionTest, LinearLinesArrowsAndText)
     EXPECT_GE(picture.InkIn(21, 55, 30, 66), 15);  // arrowheads at both ends
     EXPECT_GE(picture.InkIn(71, 55, 80, 66), 15);
     EXPECT_LE(picture.InkIn(35, 55, 65, 66), 30);  // a plain line between them
+  }
+}
+
+TEST(DimensionTest, TextAcrossTheLineBreaksItTextAboveStandsOffIt)
+{
+  // A linear dimension from x = 20 to 80 on y = 40 (row 60): the text
+  // "60.0" is 6 high and about 18 wide, the gap ($DIMGAP 2) 4. Across the
+  // line ($DIMTAD 0) it is centred on the line, which is broken from about
+  // x = 37 to 63; above or below, it stands off the line by the gap, which
+  // runs whole.
+  const std::string gap = Groups({{9, "$DIMGAP"}, {40, "2"}});
+  const std::string styles =
+    Groups({{0, "TABLE"}, {2, "DIMSTYLE"}, {70, "1"}, {0, "DIMSTYLE"}, {2, "ABOVE"}, {70, "0"}, {77, "1"}})
+    + Groups({{0, "ENDTAB"}});
+  struct Case
+  {
+    const char *what;
+    std::string header;
+    std::vector<std::pair<int, std::string>> more;  // of the dimension
+    bool broken;
+    int textFrom, textTo;  // rows the text's ink lies in
+  };
+  const std::string above = Groups({{9, "$DIMTAD"}, {70, "1"}});
+  const std::vector<Case> cases = {
+    {"across", "", {}, true, 56, 64},
+    {"above, by the header", above, {}, false, 46, 59},
+    {"above, by the style it names", "", {{3, "ABOVE"}}, false, 46, 59},
+    {"below", Groups({{9, "$DIMTAD"}, {70, "4"}}), {}, false, 61, 74},
+    {"across, its text put off the line", "", {{11, "50"}, {21, "50"}}, false, 45, 56},
+    {"above, its text put on the line", above, {{11, "50"}, {21, "40"}}, false, 56, 64},
+  };
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    std::vector<std::pair<int, std::string>> groups = {{0, "DIMENSION"}, {8, "0"},   {70, "0"},  {13, "20"}, {23, "20"},
+                                                       {14, "80"},       {24, "20"}, {10, "80"}, {20, "40"}};
+    groups.insert(groups.end(), c.more.begin(), c.more.end());
+    Picture picture;
+    picture.Draw(*LoadText(DxfFile("", "", Groups(groups), Header + gap + c.header, styles)), UnitView);
+    if (!c.broken)
+    {
+      EXPECT_EQ(picture.InkIn(31, 60, 69, 61), 38) << "the dimension line between the arrowheads";
+    }
+    else
+    {
+      EXPECT_EQ(picture.InkIn(31, 60, 36, 61), 5) << "up to the break";
+      EXPECT_EQ(picture.InkIn(38, 55, 40, 66), 0) << "the gap before the text";
+      EXPECT_EQ(picture.InkIn(61, 55, 63, 66), 0) << "and after it";
+    }
+    EXPECT_GT(picture.InkIn(40, c.textFrom, 60, c.textTo), 20) << "the text";
+    int elsewhere = 0;  // ink off the text's rows and the line's
+    for (int row = 30; row < 79; ++row)
+      elsewhere += row == 60 || (row >= c.textFrom && row < c.textTo) ? 0 : picture.InkIn(40, row, 60, row + 1);
+    EXPECT_EQ(elsewhere, 0);
+  }
+}
+
+TEST(DimensionTest, AnAngularArcIsBrokenForItsText)
+{
+  // Legs from (20, 20) to the right and up, the arc of radius 40 through
+  // (48.3, 48.3), where the text "90°" (about 13 wide) stands; gap 8, so
+  // the arc breaks from about 24° to 66°.
+  for (const auto &[tad, broken] : {std::pair{"0", true}, {"1", false}})
+  {
+    SCOPED_TRACE(tad);
+    const std::string dimension = Groups({{0, "DIMENSION"},
+                                          {8, "0"},
+                                          {70, "5"},
+                                          {15, "20"},
+                                          {25, "20"},
+                                          {13, "80"},
+                                          {23, "20"},
+                                          {14, "20"},
+                                          {24, "80"},
+                                          {10, "48.28"},
+                                          {20, "48.28"},
+                                          {11, "48.28"},
+                                          {21, "48.28"}});
+    const std::string header = Header + Groups({{9, "$DIMGAP"}, {40, "4"}, {9, "$DIMTAD"}, {70, tad}});
+    Picture picture;
+    picture.Draw(*LoadText(DxfFile("", "", dimension, header)), UnitView);
+    EXPECT_EQ(picture.InkIn(53, 58, 57, 62) > 0, !broken) << "the arc at 30°, beside the text";
+    EXPECT_GT(picture.InkIn(58, 75, 62, 78), 0) << "the arc near its start";
   }
 }
 
