@@ -164,8 +164,12 @@ struct DimensionStyle
   double scale = 1;                 // $DIMSCALE
   double tickSize = 0;              // $DIMTSZ: ticks of this size instead of arrowheads when positive
   double lineBeyond = 0;            // $DIMDLE: the dimension line past the extension lines, with ticks
+  double lengthFactor = 1;          // $DIMLFAC: lengths are measured times this
   int decimals = 2;                 // $DIMDEC
   int angleDecimals = 0;            // $DIMADEC
+  int zeros = 0;                    // $DIMZIN: 4 leading zeros dropped, 8 trailing ones
+  int angleZeros = 0;               // $DIMAZIN: 1 leading, 2 trailing
+  char separator = '.';             // $DIMDSEP: the decimal separator
   bool textAbove = false;           // $DIMTAD not 0: text stands off the line, not across it
   bool textBelow = false;           // $DIMTAD 4: below it
   bool separateArrows = false;      // $DIMSAH: the first and second arrowheads as DIMBLK1 and 2 say

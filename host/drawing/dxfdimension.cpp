@@ -251,11 +251,35 @@ Definition ReadDefinition(dimeEntity *entity)
   return d;
 }
 
-std::string Measured(double value, int decimals)
+// A measurement with its decimals; zeros bit 4 drops a leading zero ("0.5"
+// as ".5"), bit 8 trailing ones ("2.50" as "2.5", "2.00" as "2"), as
+// $DIMZIN (and $DIMAZIN for angles, bits 1 and 2) say; the decimal
+// separator $DIMDSEP's.
+std::string Measured(double value, int decimals, int zeros, char separator)
 {
-  char digits[64];
+  char digits[400];
   std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
-  return digits;
+  std::string text = digits;
+  const size_t point = text.find('.');
+  if (point != std::string::npos && (zeros & 8))
+  {
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.')
+      text.pop_back();
+  }
+  if ((zeros & 4) && text.size() > 2 && text.compare(0, 2, "0.") == 0)
+    text.erase(0, 1);
+  else if ((zeros & 4) && text.size() > 3 && text.compare(0, 3, "-0.") == 0)
+    text.erase(1, 1);
+  const size_t at = text.find('.');
+  if (at != std::string::npos)
+    text[at] = separator;
+  return text;
+}
+
+std::string Length(double value, const DimensionStyle &s)
+{
+  return Measured(value * s.lengthFactor, s.decimals, s.zeros, s.separator);
 }
 
 // Text along a line reads from the left or from below, as CAD programs turn it.
@@ -410,7 +434,7 @@ void Linear(Annotation *a, const Definition &d, const DimensionStyle &s, const D
       AddLine(a, Plus(from, Times(out, s.extensionOffset * s.scale)),
               Plus(to, Times(out, s.extensionBeyond * s.scale)));
   }
-  DimensionLine(a, d, e1, e2, s, Measured(std::fabs(Dot(Minus(p2, p1), u)), s.decimals), decoder);
+  DimensionLine(a, d, e1, e2, s, Length(std::fabs(Dot(Minus(p2, p1), u)), s), decoder);
 }
 
 // The counter-clockwise angle from a to b, 0 to 2π.
@@ -502,8 +526,8 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
   const double radians =
     std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright({-std::sin(middle), std::cos(middle)});
   if (Finite(at))
-    a->notes.push_back(
-      {at, s.textHeight * s.scale, radians, Measured(sweep / Degrees, s.angleDecimals) + "\u00B0", d.text});
+    a->notes.push_back({at, s.textHeight * s.scale, radians,
+                        Measured(sweep / Degrees, s.angleDecimals, s.angleZeros * 4, s.separator) + "\u00B0", d.text});
   AddDimensionPath(a, std::move(arc), s, decoder);
 }
 
@@ -519,7 +543,7 @@ void Ordinate(Annotation *a, const Definition &d, const DimensionStyle &s)
   const Point at = d.has[1] ? d.p[1] : end;
   const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(along);
   if (Finite(at))
-    a->notes.push_back({at, s.textHeight * s.scale, radians, Measured(std::fabs(value), s.decimals), d.text});
+    a->notes.push_back({at, s.textHeight * s.scale, radians, Length(std::fabs(value), s), d.text});
 }
 
 // A leader's hook line ends at its last vertex (AutoCAD writes it as one).
@@ -630,7 +654,7 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
   {
     const Point from = d.p[5], to = d.p[0];
     const double length = std::hypot(to.x - from.x, to.y - from.y);
-    const std::string measured = (d.type == 3 ? "\u2300" : "R") + Measured(length, style.decimals);
+    const std::string measured = (d.type == 3 ? "\u2300" : "R") + Length(length, style);
     if (d.type == 3)
     {
       DimensionLine(&a, d, from, to, style, measured, decoder);

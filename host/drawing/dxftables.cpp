@@ -113,6 +113,15 @@ void ReadDimensionVariables(dimeHeaderSection &header, DrawingTables *tables)
   }
   if (header.getVariable("$DIMSAH", codes, value, 1) == 1 && codes[0] == 70)
     style->separateArrows = value[0].int16_data != 0;
+  // Variables read as a style's are: by their DIMSTYLE group codes.
+  const std::pair<const char *, int> more[] = {{"$DIMLFAC", 144}, {"$DIMZIN", 78}, {"$DIMAZIN", 79}, {"$DIMDSEP", 278}};
+  for (const auto &[name, code] : more)
+  {
+    if (header.getVariable(name, codes, value, 1) != 1)
+      continue;
+    const double number = codes[0] == 40 ? value[0].double_data : value[0].int16_data;
+    tables->SetDimensionVariable(style, RawRecord{code, number, {}});
+  }
   // The header names its arrowheads' blocks.
   const std::pair<const char *, ArrowStyle *> arrows[] = {{"$DIMBLK", &style->arrows[0]},
                                                           {"$DIMBLK1", &style->arrows[1]},
@@ -333,6 +342,18 @@ bool DrawingTables::SetDimensionVariable(DimensionStyle *style, const RawRecord 
     return true;
   case 173:
     style->separateArrows = r.number != 0;
+    return true;
+  case 144:  // negative: for paper space only, so not for model space's pictures
+    style->lengthFactor = r.number > 0 ? r.number : 1;
+    return true;
+  case 78:
+  case 79:
+    (r.code == 78 ? style->zeros : style->angleZeros) = int(std::fmod(r.number, 65536));
+    return true;
+  case 278:  // a character code; AutoCAD takes printable ones
+    if (!(r.number >= 33 && r.number <= 126))
+      return false;
+    style->separator = char(r.number);
     return true;
   case 271:
   case 179:

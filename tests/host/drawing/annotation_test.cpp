@@ -163,6 +163,47 @@ TEST(DimensionTest, WithoutItsBlockDrawnFromItsDefinitionPoints)
   }
 }
 
+TEST(DimensionTest, MeasurementsAsTheStyleWritesThem)
+{
+  // A linear dimension 60.5 long and an angle of 90°, two decimals each.
+  struct Case
+  {
+    const char *what;
+    std::string header;
+    std::vector<std::string> texts;
+  };
+  auto variable = [](const char *name, int code, const char *value) { return Groups({{9, name}, {code, value}}); };
+  const std::string decimals = variable("$DIMDEC", 70, "2") + variable("$DIMADEC", 70, "2");
+  const std::vector<Case> cases = {
+    {"plain", "", {"60.50", "90.00\u00B0"}},
+    {"trailing zeros dropped", variable("$DIMZIN", 70, "8") + variable("$DIMAZIN", 70, "2"), {"60.5", "90\u00B0"}},
+    {"times the length factor, no leading zero",
+     variable("$DIMLFAC", 40, "0.004") + variable("$DIMZIN", 70, "12"),
+     {".24", "90.00\u00B0"}},
+    {"a comma", variable("$DIMDSEP", 70, "44"), {"60,50", "90,00\u00B0"}},
+    {"a negative factor is for paper space", variable("$DIMLFAC", 40, "-2"), {"60.50", "90.00\u00B0"}},
+  };
+  const std::string dimensions =
+    Groups(
+      {{0, "DIMENSION"}, {8, "0"}, {70, "0"}, {13, "20"}, {23, "20"}, {14, "80.5"}, {24, "20"}, {10, "80"}, {20, "40"}})
+    + Groups({{0, "DIMENSION"},
+              {8, "0"},
+              {70, "5"},
+              {15, "50"},
+              {25, "50"},
+              {13, "80"},
+              {23, "50"},
+              {14, "50"},
+              {24, "80"},
+              {10, "70"},
+              {20, "70"}});
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Texts(*LoadText(DxfFile("", "", dimensions, decimals + c.header))), c.texts);
+  }
+}
+
 TEST(DimensionTest, LinearLinesArrowsAndText)
 {
   // With a downward extrusion the text's point (11) is in object
