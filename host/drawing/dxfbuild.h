@@ -179,16 +179,33 @@ struct DimensionStyle
   const ArrowStyle &ArrowAt(int end) const { return separateArrows ? arrows[1 + end] : arrows[0]; }
 };
 
-// What a TABLESTYLE object gives the tables drawn from their cells: which
-// way the rows run, and the borders' colours and visibility by kind of
-// border: top, horizontal inside, bottom, left, vertical inside, right.
-struct TableLook
+// What one cell style of a TABLESTYLE gives its cells: the text's height
+// and colour, the borders' colours and visibility by kind of border: top,
+// horizontal inside, bottom, left, vertical inside, right.
+struct CellLook
 {
-  bool rowsUp = false;                                         // 70 = 1: rows run up from the insertion point
-  double margins[2] = {-1, -1};                                // 40, 41: across and up
+  double textHeight = 0;                                       // 140; 0 none
   int textAci = 0;                                             // 62: the cells' text colour
   int borderAci[6] = {0, 0, 0, 0, 0, 0};                       // 64-69; 0 BYBLOCK, 256 BYLAYER
   bool borderShown[6] = {true, true, true, true, true, true};  // 284-289
+};
+
+// What a TABLESTYLE object gives the tables drawn from their cells: which
+// way the rows run, the margins, and a cell style for the data rows, the
+// title row and the header row (in the order the object holds them).
+struct TableLook
+{
+  enum CellKind
+  {
+    Data,
+    Title,
+    Header
+  };
+  bool rowsUp = false;           // 70 = 1: rows run up from the insertion point
+  double margins[2] = {-1, -1};  // 40, 41: across and up
+  bool titleShown = true;        // 280 = 0: the first row is the title
+  bool headerShown = true;       // 281 = 0: the row after it the column headers
+  CellLook cells[3];             // by CellKind
 };
 
 // Header variables, line types and the dimension and table styles
@@ -399,6 +416,16 @@ struct Annotation
   std::vector<AnnotationNote> notes;
   std::vector<AnnotationBlock> blocks;
 };
+
+// The arrowhead of that kind, its tip at `tip`, pointing along `direction`
+// (a unit vector), `size` long (dxfarrows.cpp).
+void AddArrow(Annotation *a, const ArrowStyle &arrow, Point tip, Point direction, double size);
+// How far short of the tip a line to a blank arrowhead stops, so the
+// arrowhead stays empty; in arrow sizes.
+double ArrowSetback(ArrowKind kind);
+// Strokes across the line's end (oblique, ticks) and none: the dimension
+// line runs on past them by DIMDLE.
+bool IsStrokeArrow(ArrowKind kind);
 
 Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style);
 // Linear, aligned, angular, diameter, radius and ordinate dimensions; the

@@ -1,6 +1,6 @@
 // LEADERs, and DIMENSIONs whose block is missing (dxflib-based programs
-// write none), drawn from their definition points as the header's
-// dimension variables size them: lines, filled arrowheads, the measurement.
+// write none), drawn from their definition points as their dimension
+// style and its overrides say: lines, arrowheads, the measurement.
 #include <dime/entities/Entity.h>
 
 #include <algorithm>
@@ -42,145 +42,11 @@ void AddLine(Annotation *a, Point p, Point q)
     a->lines.push_back({p, q});
 }
 
-// A polygon or path is left out whole when a point is beyond double range.
-void AddFilled(Annotation *a, std::vector<Point> polygon)
-{
-  if (std::all_of(polygon.begin(), polygon.end(), Finite))
-    a->arrows.push_back(std::move(polygon));
-}
-
+// A path is left out whole when a point is beyond double range.
 void AddPath(Annotation *a, std::vector<Point> path)
 {
   if (std::all_of(path.begin(), path.end(), Finite))
     a->lines.push_back(std::move(path));
-}
-
-// An arrowhead's own frame: x along the way it points (its tip at 0, its
-// body at negative x), y to its left, in arrow sizes.
-struct ArrowFrame
-{
-  Point tip, along, left;
-  Point operator()(double x, double y) const { return Plus(tip, Plus(Times(along, x), Times(left, y))); }
-};
-
-// A circle of radius r about (cx, 0) in the frame; whole or from a0 to a1.
-std::vector<Point> FrameArc(const ArrowFrame &f, double cx, double r, double a0 = 0, double a1 = 2 * Pi)
-{
-  std::vector<Point> arc;
-  const int steps = 24;
-  for (int i = 0; i <= steps; ++i)
-  {
-    const double t = a0 + (a1 - a0) * i / steps;
-    arc.push_back(f(cx + r * std::cos(t), r * std::sin(t)));
-  }
-  return arc;
-}
-
-bool IsStroke(ArrowKind kind)
-{
-  return kind == ArrowKind::Oblique || kind == ArrowKind::ArchTick || kind == ArrowKind::Integral
-         || kind == ArrowKind::None;
-}
-
-// How far short of the tip a line to a blank arrowhead stops, so the
-// arrowhead stays empty; in arrow sizes.
-double Setback(ArrowKind kind)
-{
-  switch (kind)
-  {
-  case ArrowKind::ClosedBlank:
-  case ArrowKind::DatumBlank:
-    return 1;
-  case ArrowKind::DotBlank:
-  case ArrowKind::BoxBlank:
-  case ArrowKind::Origin2:
-    return 0.5;
-  case ArrowKind::Small:
-    return 0.25;
-  default:
-    return 0;
-  }
-}
-
-// The arrowhead of that kind, its tip at `tip`, pointing along `direction`
-// (a unit vector), `size` long; a block's arrowheads are placed by the loader.
-void AddArrow(Annotation *a, const ArrowStyle &arrow, Point tip, Point direction, double size)
-{
-  if (!(size > 0) || !Finite(tip) || !std::isfinite(size))
-    return;
-  const ArrowFrame f{tip, Times(direction, size), Times({-direction.y, direction.x}, size)};
-  const double h = 1.0 / 6;              // half the width of the closed ones
-  const double datum = 0.5773502691896;  // tan 30°: the datum triangle's half side
-  switch (arrow.kind)
-  {
-  case ArrowKind::ClosedFilled:
-    AddFilled(a, {f(0, 0), f(-1, h), f(-1, -h)});
-    break;
-  case ArrowKind::Closed:
-  case ArrowKind::ClosedBlank:
-    AddPath(a, {f(0, 0), f(-1, h), f(-1, -h), f(0, 0)});
-    break;
-  case ArrowKind::Open:
-  case ArrowKind::Open30:
-  {
-    const double side = arrow.kind == ArrowKind::Open ? h : std::tan(15 * Degrees);
-    AddPath(a, {f(-1, side), f(0, 0), f(-1, -side)});
-    break;
-  }
-  case ArrowKind::Open90:
-    AddPath(a, {f(-0.5, 0.5), f(0, 0), f(-0.5, -0.5)});
-    break;
-  case ArrowKind::Dot:
-    AddFilled(a, FrameArc(f, 0, 0.5));
-    break;
-  case ArrowKind::DotSmall:
-    AddFilled(a, FrameArc(f, 0, 0.25));
-    break;
-  case ArrowKind::DotBlank:
-  case ArrowKind::Origin:
-    AddPath(a, FrameArc(f, 0, 0.5));
-    break;
-  case ArrowKind::Origin2:
-    AddPath(a, FrameArc(f, 0, 0.5));
-    AddPath(a, FrameArc(f, 0, 0.25));
-    break;
-  case ArrowKind::Small:
-    AddPath(a, FrameArc(f, 0, 0.25));
-    break;
-  case ArrowKind::Oblique:
-    AddPath(a, {f(-0.5, -0.5), f(0.5, 0.5)});
-    break;
-  case ArrowKind::ArchTick:  // the oblique stroke, drawn thick
-  {
-    const double w = 0.075;
-    AddFilled(a, {f(-0.5 + w, -0.5 - w), f(0.5 + w, 0.5 - w), f(0.5 - w, 0.5 + w), f(-0.5 - w, -0.5 + w)});
-    break;
-  }
-  case ArrowKind::Integral:  // two quarter circles meeting at the tip
-  {
-    const double r = 0.3535534;
-    AddPath(a, FrameArc(f, -r, r, -Pi / 2, 0));
-    AddPath(a, FrameArc(f, r, r, Pi / 2, Pi));
-    break;
-  }
-  case ArrowKind::BoxFilled:
-    AddFilled(a, {f(-0.5, -0.5), f(0.5, -0.5), f(0.5, 0.5), f(-0.5, 0.5)});
-    break;
-  case ArrowKind::BoxBlank:
-    AddPath(a, {f(-0.5, -0.5), f(0.5, -0.5), f(0.5, 0.5), f(-0.5, 0.5), f(-0.5, -0.5)});
-    break;
-  case ArrowKind::DatumFilled:
-    AddFilled(a, {f(0, datum), f(-1, 0), f(0, -datum)});
-    break;
-  case ArrowKind::DatumBlank:
-    AddPath(a, {f(0, datum), f(-1, 0), f(0, -datum), f(0, datum)});
-    break;
-  case ArrowKind::Block:
-    a->blocks.push_back({arrow.block, tip, std::atan2(direction.y, direction.x), size});
-    break;
-  case ArrowKind::None:
-    break;
-  }
 }
 
 // A dimension's arrowhead at its first (0) or second (1) end: the ticks
@@ -199,9 +65,9 @@ void AddDimensionArrow(Annotation *a, const DimensionStyle &s, int end, Point ti
 double DimensionLineSetback(const DimensionStyle &s, int end)
 {
   const ArrowKind kind = s.tickSize > 0 ? ArrowKind::Oblique : s.ArrowAt(end).kind;
-  if (IsStroke(kind))
+  if (IsStrokeArrow(kind))
     return -s.lineBeyond * s.scale;
-  return Setback(kind) * s.arrow * s.scale;
+  return ArrowSetback(kind) * s.arrow * s.scale;
 }
 
 // Points of group 10 + i (x) and 20 + i (y), in the order given.
@@ -615,7 +481,7 @@ Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
     {
       AddArrow(&a, style.leaderArrow, path[0], direction, size);
       // A blank arrowhead stays empty, the path stopping at its back.
-      const double back = Setback(style.leaderArrow.kind) * size;
+      const double back = ArrowSetback(style.leaderArrow.kind) * size;
       if (i == 1 && back < std::hypot(path[1].x - path[0].x, path[1].y - path[0].y))
         path[0] = Minus(path[0], Times(direction, back));
       break;
