@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -302,6 +304,89 @@ TEST(TableStyleTest, ACellsBordersAndTextAsItsStyleAndItsOwnGroupsSay)
   EXPECT_EQ(up.InkIn(12, 50, 69, 51), 57) << "the top border at y = 50";
   EXPECT_EQ(up.InkIn(0, 0, Size, 49), 0) << "nothing above";
   EXPECT_GT(up.InkIn(35, 70, 45, 90), 10) << "the first cell's text in the bottom row";
+}
+
+TEST(TableStyleTest, TitleHeaderAndDataRowsTakeTheirOwnCellStyles)
+{
+  // Three rows of 20 from (10, 90) down to (70, 30), an "H" in each without
+  // a height of its own. The style's cell styles, each begun by its 7: the
+  // data cells' text 6 high in red, the title's 10 in green with no left
+  // border, the header's 8 in blue.
+  const GroupList cellStyles = {{7, "Standard"}, {140, "6"}, {62, "1"},       {7, "Standard"}, {140, "10"},
+                                {62, "3"},       {287, "0"}, {7, "Standard"}, {140, "8"},      {62, "5"}};
+  struct Case
+  {
+    const char *what;
+    GroupList before;  // the style's groups before its cell styles
+    uint32_t colours[3];
+    int heights[3];  // of each row's H, in pixels
+    bool leftBorder[3];
+  };
+  const std::vector<Case> cases = {
+    {"title, header, data", {{40, "1"}}, {RgbGreen, RgbBlue, RgbRed}, {10, 8, 6}, {false, true, true}},
+    {"the version before the description",
+     {{280, "1"}, {3, "T"}, {40, "1"}},
+     {RgbGreen, RgbBlue, RgbRed},
+     {10, 8, 6},
+     {false, true, true}},
+    {"no title", {{40, "1"}, {280, "1"}}, {RgbBlue, RgbRed, RgbRed}, {8, 6, 6}, {true, true, true}},
+    {"no title, no header",
+     {{40, "1"}, {280, "1"}, {281, "1"}},
+     {RgbRed, RgbRed, RgbRed},
+     {6, 6, 6},
+     {true, true, true}},
+  };
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    std::string entities = Groups({{0, "ACAD_TABLE"},
+                                   {8, "0"},
+                                   {100, "AcDbEntity"},
+                                   {100, "AcDbBlockReference"},
+                                   {10, "10"},
+                                   {20, "90"},
+                                   {100, "AcDbTable"},
+                                   {342, "A1"},
+                                   {91, "3"},
+                                   {92, "1"},
+                                   {141, "20"},
+                                   {141, "20"},
+                                   {141, "20"},
+                                   {142, "60"}});
+    for (int row = 0; row < 3; ++row)
+      entities += Groups({{171, "1"}, {175, "1"}, {176, "1"}, {1, "H"}});
+    GroupList style = {{0, "TABLESTYLE"}, {5, "A1"}, {100, "AcDbTableStyle"}};
+    style.insert(style.end(), c.before.begin(), c.before.end());
+    style.insert(style.end(), cellStyles.begin(), cellStyles.end());
+    std::string file = DxfFile("", "", entities);
+    file.insert(file.rfind("0\nEOF"),
+                Groups({{0, "SECTION"}, {2, "OBJECTS"}}) + Groups(style) + Groups({{0, "ENDSEC"}}));
+    const Picture picture = Draw(*test::LoadText(file));
+    for (int row = 0; row < 3; ++row)
+    {
+      SCOPED_TRACE(row);
+      const int top = 10 + 20 * row;  // pixel row of the row's top border
+      int first = Size, last = -1;    // the H's ink rows
+      for (int y = top + 2; y < top + 19; ++y)
+      {
+        if (picture.InkIn(20, y, 60, y + 1) > 0)
+        {
+          first = std::min(first, y);
+          last = std::max(last, y);
+        }
+      }
+      EXPECT_NEAR(last - first + 1, c.heights[row], 1) << "the H's height";
+      std::map<uint32_t, int> colours;  // of the H's pixels
+      for (int y = first; y <= last; ++y)
+      {
+        for (int x = 20; x < 60; ++x)
+          colours[picture.Colour(x, y)] += picture.Ink(x, y);
+      }
+      EXPECT_GT(colours[c.colours[row]], 8) << "the H in its colour";
+      EXPECT_EQ(colours[c.colours[row]], picture.InkIn(20, first, 60, last + 1)) << "and in no other";
+      EXPECT_EQ(picture.InkIn(10, top + 2, 11, top + 18), c.leftBorder[row] ? 16 : 0) << "the left border";
+    }
+  }
 }
 
 // Pixels [x0, x1) x [y0, y1) with between least and most inked.
