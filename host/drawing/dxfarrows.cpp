@@ -11,21 +11,21 @@ namespace zulan
 namespace
 {
 
-bool Finite(Point p)
+bool FinitePoint(Point p)
 {
   return std::isfinite(p.x) && std::isfinite(p.y);
 }
 
 // A polygon or path is left out whole when a point is beyond double range.
-void AddFilled(Annotation *a, std::vector<Point> polygon)
+void AddFill(Annotation *a, std::vector<Point> polygon)
 {
-  if (std::all_of(polygon.begin(), polygon.end(), Finite))
+  if (std::all_of(polygon.begin(), polygon.end(), FinitePoint))
     a->arrows.push_back(std::move(polygon));
 }
 
-void AddPath(Annotation *a, std::vector<Point> path)
+void AddOutline(Annotation *a, std::vector<Point> path)
 {
-  if (std::all_of(path.begin(), path.end(), Finite))
+  if (std::all_of(path.begin(), path.end(), FinitePoint))
     a->lines.push_back(std::move(path));
 }
 
@@ -78,7 +78,7 @@ double ArrowSetback(ArrowKind kind)
 
 void AddArrow(Annotation *a, const ArrowStyle &arrow, Point tip, Point direction, double size)
 {
-  if (!(size > 0) || !Finite(tip) || !std::isfinite(size))
+  if (!(size > 0) || !FinitePoint(tip) || !std::isfinite(size))
     return;
   const ArrowFrame f{tip, Times(direction, size), Times({-direction.y, direction.x}, size)};
   const double h = 1.0 / 6;              // half the width of the closed ones
@@ -86,66 +86,66 @@ void AddArrow(Annotation *a, const ArrowStyle &arrow, Point tip, Point direction
   switch (arrow.kind)
   {
   case ArrowKind::ClosedFilled:
-    AddFilled(a, {f(0, 0), f(-1, h), f(-1, -h)});
+    AddFill(a, {f(0, 0), f(-1, h), f(-1, -h)});
     break;
   case ArrowKind::Closed:
   case ArrowKind::ClosedBlank:
-    AddPath(a, {f(0, 0), f(-1, h), f(-1, -h), f(0, 0)});
+    AddOutline(a, {f(0, 0), f(-1, h), f(-1, -h), f(0, 0)});
     break;
   case ArrowKind::Open:
   case ArrowKind::Open30:
   {
     const double side = arrow.kind == ArrowKind::Open ? h : std::tan(15 * Degrees);
-    AddPath(a, {f(-1, side), f(0, 0), f(-1, -side)});
+    AddOutline(a, {f(-1, side), f(0, 0), f(-1, -side)});
     break;
   }
   case ArrowKind::Open90:
-    AddPath(a, {f(-0.5, 0.5), f(0, 0), f(-0.5, -0.5)});
+    AddOutline(a, {f(-0.5, 0.5), f(0, 0), f(-0.5, -0.5)});
     break;
   case ArrowKind::Dot:
-    AddFilled(a, FrameArc(f, 0, 0.5));
+    AddFill(a, FrameArc(f, 0, 0.5));
     break;
   case ArrowKind::DotSmall:
-    AddFilled(a, FrameArc(f, 0, 0.25));
+    AddFill(a, FrameArc(f, 0, 0.25));
     break;
   case ArrowKind::DotBlank:
   case ArrowKind::Origin:
-    AddPath(a, FrameArc(f, 0, 0.5));
+    AddOutline(a, FrameArc(f, 0, 0.5));
     break;
   case ArrowKind::Origin2:
-    AddPath(a, FrameArc(f, 0, 0.5));
-    AddPath(a, FrameArc(f, 0, 0.25));
+    AddOutline(a, FrameArc(f, 0, 0.5));
+    AddOutline(a, FrameArc(f, 0, 0.25));
     break;
   case ArrowKind::Small:
-    AddPath(a, FrameArc(f, 0, 0.25));
+    AddOutline(a, FrameArc(f, 0, 0.25));
     break;
   case ArrowKind::Oblique:
-    AddPath(a, {f(-0.5, -0.5), f(0.5, 0.5)});
+    AddOutline(a, {f(-0.5, -0.5), f(0.5, 0.5)});
     break;
   case ArrowKind::ArchTick:  // the oblique stroke, drawn thick
   {
     const double w = 0.075;
-    AddFilled(a, {f(-0.5 + w, -0.5 - w), f(0.5 + w, 0.5 - w), f(0.5 - w, 0.5 + w), f(-0.5 - w, -0.5 + w)});
+    AddFill(a, {f(-0.5 + w, -0.5 - w), f(0.5 + w, 0.5 - w), f(0.5 - w, 0.5 + w), f(-0.5 - w, -0.5 + w)});
     break;
   }
   case ArrowKind::Integral:  // two quarter circles meeting at the tip
   {
     const double r = 0.3535534;
-    AddPath(a, FrameArc(f, -r, r, -Pi / 2, 0));
-    AddPath(a, FrameArc(f, r, r, Pi / 2, Pi));
+    AddOutline(a, FrameArc(f, -r, r, -Pi / 2, 0));
+    AddOutline(a, FrameArc(f, r, r, Pi / 2, Pi));
     break;
   }
   case ArrowKind::BoxFilled:
-    AddFilled(a, {f(-0.5, -0.5), f(0.5, -0.5), f(0.5, 0.5), f(-0.5, 0.5)});
+    AddFill(a, {f(-0.5, -0.5), f(0.5, -0.5), f(0.5, 0.5), f(-0.5, 0.5)});
     break;
   case ArrowKind::BoxBlank:
-    AddPath(a, {f(-0.5, -0.5), f(0.5, -0.5), f(0.5, 0.5), f(-0.5, 0.5), f(-0.5, -0.5)});
+    AddOutline(a, {f(-0.5, -0.5), f(0.5, -0.5), f(0.5, 0.5), f(-0.5, 0.5), f(-0.5, -0.5)});
     break;
   case ArrowKind::DatumFilled:
-    AddFilled(a, {f(0, datum), f(-1, 0), f(0, -datum)});
+    AddFill(a, {f(0, datum), f(-1, 0), f(0, -datum)});
     break;
   case ArrowKind::DatumBlank:
-    AddPath(a, {f(0, datum), f(-1, 0), f(0, -datum), f(0, datum)});
+    AddOutline(a, {f(0, datum), f(-1, 0), f(0, -datum), f(0, datum)});
     break;
   case ArrowKind::Block:
     a->blocks.push_back({arrow.block, tip, std::atan2(direction.y, direction.x), size});

@@ -197,9 +197,9 @@ struct TableLook
 {
   enum CellKind
   {
-    Data,
-    Title,
-    Header
+    DataCells,
+    TitleCells,
+    HeaderCells
   };
   bool rowsUp = false;           // 70 = 1: rows run up from the insertion point
   double margins[2] = {-1, -1};  // 40, 41: across and up

@@ -245,8 +245,8 @@ Annotation TableAnnotation(dimeEntity *table, const std::map<std::string, TableL
   auto rowLook = [&](size_t r) -> const CellLook & {
     const size_t header = look.titleShown ? 1 : 0;
     if (look.titleShown && r == 0)
-      return look.cells[TableLook::Title];
-    return look.cells[look.headerShown && r == header ? TableLook::Header : TableLook::Data];
+      return look.cells[TableLook::TitleCells];
+    return look.cells[look.headerShown && r == header ? TableLook::HeaderCells : TableLook::DataCells];
   };
   std::vector<char> covered(rows * columns, 0);
   for (size_t i = 0; i < rows * columns; ++i)
@@ -293,8 +293,8 @@ struct CellSeen
 
 void TakeDataLook(TableLook *look, const CellSeen (&seen)[3])
 {
-  const CellLook &data = look->cells[TableLook::Data];
-  for (int kind : {TableLook::Title, TableLook::Header})
+  const CellLook &data = look->cells[TableLook::DataCells];
+  for (int kind : {TableLook::TitleCells, TableLook::HeaderCells})
   {
     CellLook &cell = look->cells[kind];
     const CellSeen &own = seen[kind];

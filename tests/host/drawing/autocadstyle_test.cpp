@@ -526,8 +526,9 @@ TEST(ArrowheadTest, ADimensionsArrowheadsAsItsStyleAndOverridesSay)
     const Picture picture = Draw(*test::LoadText(DxfFile("", "", Groups(dimension), header, records + Groups(style))));
     // Windows at the first end; the second's mirror them about x = 50, but
     // for the tick's, which slants the same way at both ends.
-    for (const auto &[end, second] : {std::pair{c.first, false}, {c.second, true}})
+    for (const bool second : {false, true})
     {
+      const End end = second ? c.second : c.first;
       auto at = [&](int x0, int y0, int x1, int y1, bool inked) {
         const Window w = inked ? Inked(x0, y0, x1, y1) : Clear(x0, y0, x1, y1);
         return second ? Window{100 - w.x1, w.y0, 100 - w.x0, w.y1, w.least, w.most} : w;
