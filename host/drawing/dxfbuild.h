@@ -173,6 +173,12 @@ struct DimensionStyle
   bool textAbove = false;           // $DIMTAD not 0: text stands off the line, not across it
   bool textBelow = false;           // $DIMTAD 4: below it
   bool separateArrows = false;      // $DIMSAH: the first and second arrowheads as DIMBLK1 and 2 say
+  bool extensionHidden[2] = {};     // $DIMSE1, $DIMSE2: the first or second extension line left out
+  bool insideHorizontal = false;    // $DIMTIH: text between the extension lines stands level
+  bool outsideHorizontal = false;   // $DIMTOH: and text outside them
+  int lineColour = 0;               // $DIMCLRD: of dimension lines, leaders and arrowheads; 0 BYBLOCK
+  int extensionColour = 0;          // $DIMCLRE: of extension lines
+  int textColour = 0;               // $DIMCLRT: of the text
   ArrowStyle arrows[3];             // $DIMBLK, $DIMBLK1, $DIMBLK2
   ArrowStyle leaderArrow;           // $DIMLDRBLK
   // The arrowhead at a dimension's first (0) or second (1) end.
@@ -406,6 +412,7 @@ struct AnnotationBlock
   Point at;
   double radians;
   double scale;
+  int aci = 0;  // as AnnotationNote::aci
 };
 
 struct Annotation
@@ -413,6 +420,7 @@ struct Annotation
   std::vector<std::vector<Point>> lines;   // open paths
   std::vector<int> lineAci;                // by line when not all the entity's colour, as AnnotationNote::aci
   std::vector<std::vector<Point>> arrows;  // filled polygons
+  std::vector<int> arrowAci;               // by arrow, as lineAci
   std::vector<AnnotationNote> notes;
   std::vector<AnnotationBlock> blocks;
 };

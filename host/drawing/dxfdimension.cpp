@@ -70,6 +70,41 @@ double DimensionLineSetback(const DimensionStyle &s, int end)
   return ArrowSetback(kind) * s.arrow * s.scale;
 }
 
+// An extension line unless the style leaves the first (0) or second (1)
+// out; in its own colour, the rest taking the dimension line's (Paint).
+void AddExtensionLine(Annotation *a, const DimensionStyle &s, int which, Point p, Point q)
+{
+  const size_t before = a->lines.size();
+  if (!s.extensionHidden[which])
+    AddLine(a, p, q);
+  if (a->lines.size() == before)
+    return;
+  a->lineAci.resize(before, -1);
+  a->lineAci.push_back(s.extensionColour);
+}
+
+// The style's colours ($DIMCLRD, $DIMCLRE, $DIMCLRT), none kept when all
+// are the entity's.
+void Paint(Annotation *a, const DimensionStyle &s)
+{
+  a->lineAci.resize(a->lines.size(), -1);
+  bool own = false;
+  for (int &aci : a->lineAci)
+  {
+    aci = aci == -1 ? s.lineColour : aci;
+    own = own || aci != 0;
+  }
+  a->arrowAci.assign(a->arrows.size(), s.lineColour);
+  for (AnnotationNote &note : a->notes)
+    note.aci = s.textColour;
+  for (AnnotationBlock &block : a->blocks)
+    block.aci = s.lineColour;
+  if (!own)
+    a->lineAci.clear();
+  if (s.lineColour == 0)
+    a->arrowAci.clear();
+}
+
 // Points of group 10 + i (x) and 20 + i (y), in the order given.
 struct Definition
 {
@@ -259,7 +294,11 @@ void DimensionLine(Annotation *a, const Definition &d, Point e1, Point e2, const
     AddDimensionArrow(a, s, 0, e1, Times(along, -1));
     AddDimensionArrow(a, s, 1, e2, along);
   }
-  const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(along);
+  // Level text ($DIMTIH between the extension lines, $DIMTOH outside).
+  const double length = std::hypot(e2.x - e1.x, e2.y - e1.y);
+  const double share = d.has[1] && length > 0 ? Dot(Minus(d.p[1], e1), along) / length : 0.5;
+  const bool level = share >= 0 && share <= 1 ? s.insideHorizontal : s.outsideHorizontal;
+  const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : level ? 0 : Upright(along);
   const Point up{-std::sin(radians), std::cos(radians)};
   const Point at = d.has[1] ? d.p[1] : DefaultTextPoint(Times(Plus(e1, e2), 0.5), up, s);
   if (Finite(at))
@@ -267,7 +306,6 @@ void DimensionLine(Annotation *a, const Definition &d, Point e1, Point e2, const
   // Short of blank arrowheads, or on past strokes; whole when too short
   // to stop short.
   const double back1 = DimensionLineSetback(s, 0), back2 = DimensionLineSetback(s, 1);
-  const double length = std::hypot(e2.x - e1.x, e2.y - e1.y);
   if (hasLength && back1 + back2 < length)
   {
     e1 = Plus(e1, Times(along, back1));
@@ -293,12 +331,14 @@ void Linear(Annotation *a, const Definition &d, const DimensionStyle &s, const D
     u = {std::cos(d.degrees * Degrees), std::sin(d.degrees * Degrees)};
   const Point e1 = Plus(on, Times(u, Dot(Minus(p1, on), u)));
   const Point e2 = Plus(on, Times(u, Dot(Minus(p2, on), u)));
-  for (const auto &[from, to] : {std::make_pair(p1, e1), std::make_pair(p2, e2)})
+  const std::pair<Point, Point> extensions[2] = {{p1, e1}, {p2, e2}};
+  for (int which = 0; which < 2; ++which)
   {
+    const auto &[from, to] = extensions[which];
     Point out;
     if (Unit(Minus(to, from), &out))
-      AddLine(a, Plus(from, Times(out, s.extensionOffset * s.scale)),
-              Plus(to, Times(out, s.extensionBeyond * s.scale)));
+      AddExtensionLine(a, s, which, Plus(from, Times(out, s.extensionOffset * s.scale)),
+                       Plus(to, Times(out, s.extensionBeyond * s.scale)));
   }
   DimensionLine(a, d, e1, e2, s, Length(std::fabs(Dot(Minus(p2, p1), u)), s), decoder);
 }
@@ -372,8 +412,9 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
   }
   AddDimensionArrow(a, s, 0, arc.front(), {from.y, -from.x});
   AddDimensionArrow(a, s, 1, arc.back(), {-to.y, to.x});
-  for (const Point &side : {from, to})
+  for (int which = 0; which < 2; ++which)
   {
+    const Point side = which == 0 ? from : to;
     double reach = 0;  // of the leg's points along this side
     for (const Leg &leg : legs)
     {
@@ -383,8 +424,8 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
         reach = std::max(reach, Dot(Minus(p, vertex), side));
     }
     if (radius > reach + s.extensionOffset * s.scale)
-      AddLine(a, Plus(vertex, Times(side, reach + s.extensionOffset * s.scale)),
-              Plus(vertex, Times(side, radius + s.extensionBeyond * s.scale)));
+      AddExtensionLine(a, s, which, Plus(vertex, Times(side, reach + s.extensionOffset * s.scale)),
+                       Plus(vertex, Times(side, radius + s.extensionBeyond * s.scale)));
   }
   const double middle = start + sweep / 2;
   const Point outward{std::cos(middle), std::sin(middle)};  // text above the arc stands outside it
@@ -491,6 +532,7 @@ Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
   if (annotation == 0 && hook == 1 && style.textAbove)
     AddTextLine(&path, horizontal, hookAlong == 1, textWidth, style);
   a.lines.push_back(std::move(path));
+  Paint(&a, style);
   return a;
 }
 
@@ -530,7 +572,9 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
     const bool hasLength = Unit(Minus(from, to), &out);
     if (hasLength)
       AddDimensionArrow(&a, style, 0, from, out);
-    const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(out);
+    const bool inside = !d.has[1] || Dot(Minus(d.p[1], to), out) <= length;
+    const bool level = inside ? style.insideHorizontal : style.outsideHorizontal;
+    const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : level ? 0 : Upright(out);
     const Point at =
       d.has[1] ? d.p[1] : DefaultTextPoint(Times(Plus(from, to), 0.5), {-std::sin(radians), std::cos(radians)}, style);
     if (Finite(at))
@@ -564,6 +608,7 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
   default:
     break;
   }
+  Paint(&a, style);
   return a;
 }
 

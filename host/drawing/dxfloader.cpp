@@ -350,7 +350,8 @@ private:
         Compose(Translation(arrow.at.x, arrow.at.y), RotationScale(arrow.radians / Degrees, arrow.scale, arrow.scale)),
         Translation(-base.x, -base.y));
       CountVisit();
-      AddBlock(block, StyleResolver::Inside(style, Compose(style.toWorld, placed), context.depth + 1));
+      const RecordStyle coloured = Coloured(style, arrow.aci);
+      AddBlock(block, StyleResolver::Inside(coloured, Compose(style.toWorld, placed), context.depth + 1));
     }
   }
 
@@ -409,8 +410,9 @@ private:
     for (size_t i = 0; i < annotation.lines.size(); ++i)
       AddPoints(TypePolyline, Shape::Path, Coloured(style, i < annotation.lineAci.size() ? annotation.lineAci[i] : 0),
                 annotation.lines[i], 0);
-    for (const std::vector<Point> &arrow : annotation.arrows)
-      AddPoints(TypeSolid, Shape::Polygon, style, arrow, Closed);
+    for (size_t i = 0; i < annotation.arrows.size(); ++i)
+      AddPoints(TypeSolid, Shape::Polygon, Coloured(style, i < annotation.arrowAci.size() ? annotation.arrowAci[i] : 0),
+                annotation.arrows[i], Closed);
     for (const AnnotationNote &note : annotation.notes)
       PlaceLabels(labels.Note(note), Coloured(style, note.aci));
   }

@@ -114,7 +114,9 @@ void ReadDimensionVariables(dimeHeaderSection &header, DrawingTables *tables)
   if (header.getVariable("$DIMSAH", codes, value, 1) == 1 && codes[0] == 70)
     style->separateArrows = value[0].int16_data != 0;
   // Variables read as a style's are: by their DIMSTYLE group codes.
-  const std::pair<const char *, int> more[] = {{"$DIMLFAC", 144}, {"$DIMZIN", 78}, {"$DIMAZIN", 79}, {"$DIMDSEP", 278}};
+  const std::pair<const char *, int> more[] = {
+    {"$DIMLFAC", 144}, {"$DIMZIN", 78}, {"$DIMAZIN", 79},  {"$DIMDSEP", 278}, {"$DIMSE1", 75},  {"$DIMSE2", 76},
+    {"$DIMTIH", 73},   {"$DIMTOH", 74}, {"$DIMCLRD", 176}, {"$DIMCLRE", 177}, {"$DIMCLRT", 178}};
   for (const auto &[name, code] : more)
   {
     if (header.getVariable(name, codes, value, 1) != 1)
@@ -342,6 +344,21 @@ bool DrawingTables::SetDimensionVariable(DimensionStyle *style, const RawRecord 
     return true;
   case 173:
     style->separateArrows = r.number != 0;
+    return true;
+  case 75:
+  case 76:
+    style->extensionHidden[r.code - 75] = r.number != 0;
+    return true;
+  case 73:
+  case 74:
+    (r.code == 73 ? style->insideHorizontal : style->outsideHorizontal) = r.number != 0;
+    return true;
+  case 176:
+  case 177:
+  case 178:
+    if (!(r.number >= 0 && r.number <= 256))
+      return false;
+    (r.code == 176 ? style->lineColour : r.code == 177 ? style->extensionColour : style->textColour) = int(r.number);
     return true;
   case 144:  // negative: for paper space only, so not for model space's pictures
     style->lengthFactor = r.number > 0 ? r.number : 1;

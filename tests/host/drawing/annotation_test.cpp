@@ -290,6 +290,78 @@ TEST(DimensionTest, TextAcrossTheLineBreaksItTextAboveStandsOffIt)
   }
 }
 
+TEST(DimensionTest, ExtensionLinesColoursAndLevelTextAsTheStyleSays)
+{
+  // The linear dimension from x = 20 to 80 on y = 40 (row 60), its
+  // extension lines at x = 20 and 80 from y = 22 to 43, its text at (50, 50).
+  const std::string linear = Groups({{0, "DIMENSION"},
+                                     {8, "0"},
+                                     {70, "0"},
+                                     {13, "20"},
+                                     {23, "20"},
+                                     {14, "80"},
+                                     {24, "20"},
+                                     {10, "80"},
+                                     {20, "40"},
+                                     {11, "50"},
+                                     {21, "50"}});
+  auto variable = [](const char *name, const char *value) { return Groups({{9, name}, {70, value}}); };
+  Picture hidden;
+  hidden.Draw(*LoadText(DxfFile("", "", linear, Header + variable("$DIMSE1", "1"))), UnitView);
+  EXPECT_EQ(hidden.InkIn(19, 66, 22, 78), 0) << "no first extension line";
+  EXPECT_GE(hidden.InkIn(79, 66, 82, 78), 12) << "the second";
+  Picture painted;
+  const std::string colours = variable("$DIMCLRD", "1") + variable("$DIMCLRE", "3") + variable("$DIMCLRT", "5");
+  painted.Draw(*LoadText(DxfFile("", "", linear, Header + colours)), UnitView);
+  EXPECT_EQ(painted.Colour(50, 60), 0xFF0000u) << "the dimension line";
+  EXPECT_EQ(painted.Colour(28, 59), 0xFF0000u) << "an arrowhead";
+  EXPECT_EQ(painted.Colour(20, 70), 0x00FF00u) << "an extension line";
+  int text = 0, blue = 0;
+  for (int y = 45; y < 56; ++y)
+  {
+    for (int x = 35; x < 65; ++x)
+    {
+      text += painted.Ink(x, y);
+      blue += painted.Ink(x, y) && painted.Colour(x, y) == 0x0000FFu;
+    }
+  }
+  EXPECT_GT(text, 20);
+  EXPECT_EQ(blue, text) << "the text";
+  // Upright: the dimension line on x = 40 from y = 20 to 80, the text on
+  // its middle along it, or level with $DIMTIH.
+  const std::string upright = Groups({{0, "DIMENSION"},
+                                      {8, "0"},
+                                      {70, "0"},
+                                      {50, "90"},
+                                      {13, "20"},
+                                      {23, "20"},
+                                      {14, "20"},
+                                      {24, "80"},
+                                      {10, "40"},
+                                      {20, "80"}});
+  for (const auto &[tih, level] : {std::pair{"0", false}, {"1", true}})
+  {
+    SCOPED_TRACE(tih);
+    Picture picture;
+    picture.Draw(*LoadText(DxfFile("", "", upright, Header + variable("$DIMTIH", tih))), UnitView);
+    int left = test::Size, right = -1, top = test::Size, bottom = -1;  // the text's ink, off the line
+    for (int y = 30; y < 70; ++y)
+    {
+      for (int x = 25; x < 56; ++x)
+      {
+        if (x != 40 && picture.Ink(x, y))
+        {
+          left = std::min(left, x);
+          right = std::max(right, x);
+          top = std::min(top, y);
+          bottom = std::max(bottom, y);
+        }
+      }
+    }
+    EXPECT_EQ(right - left > bottom - top, level) << left << "-" << right << " by " << top << "-" << bottom;
+  }
+}
+
 TEST(DimensionTest, AnAngularArcIsBrokenForItsText)
 {
   // Legs from (20, 20) to the right and up, the arc of radius 40 through
