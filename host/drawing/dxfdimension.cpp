@@ -403,15 +403,20 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
   if (sweep > 2 * Pi)
     return;
   const double start = std::atan2(from.y, from.x);
-  const int steps = std::max(2, int(std::ceil(sweep / (2 * Degrees))));
+  AddDimensionArrow(a, s, 0, Plus(vertex, Times(from, radius)), {from.y, -from.x});
+  AddDimensionArrow(a, s, 1, Plus(vertex, Times(to, radius)), {-to.y, to.x});
+  // Short of blank arrowheads at either end, when the arc is long enough.
+  const double back1 = std::max(0.0, DimensionLineSetback(s, 0)) / radius;
+  const double back2 = std::max(0.0, DimensionLineSetback(s, 1)) / radius;
+  const double drawn = back1 + back2 < sweep ? sweep - back1 - back2 : sweep;
+  const double first = back1 + back2 < sweep ? start + back1 : start;
+  const int steps = std::max(2, int(std::ceil(drawn / (2 * Degrees))));
   std::vector<Point> arc;
   for (int i = 0; i <= steps; ++i)
   {
-    const double t = start + sweep * i / steps;
+    const double t = first + drawn * i / steps;
     arc.push_back(Plus(vertex, Times({std::cos(t), std::sin(t)}, radius)));
   }
-  AddDimensionArrow(a, s, 0, arc.front(), {from.y, -from.x});
-  AddDimensionArrow(a, s, 1, arc.back(), {-to.y, to.x});
   for (int which = 0; which < 2; ++which)
   {
     const Point side = which == 0 ? from : to;

@@ -388,6 +388,16 @@ TEST(DimensionTest, AnAngularArcIsBrokenForItsText)
     picture.Draw(*LoadText(DxfFile("", "", dimension, header)), UnitView);
     EXPECT_EQ(picture.InkIn(53, 58, 57, 62) > 0, !broken) << "the arc at 30°, beside the text";
     EXPECT_GT(picture.InkIn(58, 75, 62, 78), 0) << "the arc near its start";
+    // Inside its first arrowhead (10 long from (60, 20) up), at 12°: the
+    // arc runs through an outlined one, not through a blank one.
+    for (const auto &[arrow, through] : {std::pair{"_Closed", true}, {"_ClosedBlank", false}})
+    {
+      SCOPED_TRACE(arrow);
+      Picture outlined;
+      outlined.Draw(*LoadText(DxfFile("", "", dimension, header + Groups({{9, "$DIMBLK"}, {1, arrow}}))), UnitView);
+      EXPECT_EQ(outlined.InkIn(59, 71, 60, 72) > 0, through);
+      EXPECT_GT(outlined.InkIn(57, 69, 63, 71), 0) << "the arrowhead's back";
+    }
   }
 }
 
