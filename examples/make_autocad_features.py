@@ -14,8 +14,10 @@ mtext-format.dxf   MTEXT background fills (a colour, the drawing's
                    and an MTEXT whose extrusion points down.
 annotations.dxf    LEADERs (one with text standing on its line), dimensions
                    without their blocks (as dxflib-based programs write
-                   them), an ATTDEF in model space, mirrored TEXT and a
-                   line in a true colour.
+                   them: text above and across the line, dots, open and
+                   box arrowheads, an override in extended data), an
+                   ATTDEF in model space, mirrored TEXT and a line in a
+                   true colour.
 faces.dxf          3DFACEs with hidden edges, a WIPEOUT over lines, a 2D
                    POLYLINE with a tilted extrusion and a HATCH with a
                    clockwise arc edge.
@@ -215,6 +217,21 @@ def annotations():
     dim.render()
     msp.add_circle((150, 110), 20)
     dim = msp.add_radius_dim((150, 110), radius=20, angle=30)
+    dim.render()
+    # Dimension styles drawn as AutoCAD draws them: text above the line
+    # (DIMTAD 1) between dots; text across the line (DIMTAD 0), which is
+    # broken for it, between open arrowheads; and the second style with
+    # extended data (DSTYLE) overriding it: text above, boxes for arrowheads.
+    looks = {"dimgap": 1.0, "dimasz": 3.0, "dimtxt": 3.5, "dimexo": 1.0, "dimexe": 1.5,
+             "dimdec": 1, "dimtxsty": "Standard"}
+    doc.dimstyles.new("ABOVEDOTS", dxfattribs=dict(looks, dimtad=1)).set_arrows(blk="DOT")
+    doc.dimstyles.new("ACROSS", dxfattribs=dict(looks, dimtad=0)).set_arrows(blk="OPEN")
+    dim = msp.add_linear_dim(base=(25, 82), p1=(10, 72), p2=(45, 72), dimstyle="ABOVEDOTS")
+    dim.render()
+    dim = msp.add_linear_dim(base=(160, 78), p1=(135, 65), p2=(190, 65), dimstyle="ACROSS")
+    dim.render()
+    dim = msp.add_linear_dim(base=(75, 82), p1=(55, 72), p2=(95, 72), dimstyle="ACROSS",
+                             override={"dimtad": 1, "dimblk": "BOXFILLED"})
     dim.render()
     msp.add_attdef("PARTNO", (100, 70), dxfattribs={"height": 5})
     msp.add_text("Backward", dxfattribs={"height": 5, "insert": (20, 60),

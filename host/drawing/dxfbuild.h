@@ -8,6 +8,7 @@
 #define ZULAN_DRAWING_DXFBUILD_H
 
 #include <map>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -118,6 +119,39 @@ private:
   T spare;
 };
 
+// AutoCAD's built-in arrowheads (the names of their blocks, "_Open30"
+// and so on, without the underscore), and a block of the drawing's own.
+enum class ArrowKind
+{
+  ClosedFilled,
+  Closed,
+  ClosedBlank,
+  Dot,
+  DotSmall,
+  DotBlank,
+  Small,  // a small blank dot
+  ArchTick,
+  Oblique,
+  Open,
+  Open30,
+  Open90,
+  Origin,
+  Origin2,
+  Integral,
+  None,
+  BoxFilled,
+  BoxBlank,
+  DatumFilled,
+  DatumBlank,
+  Block
+};
+
+struct ArrowStyle
+{
+  ArrowKind kind = ArrowKind::ClosedFilled;
+  std::string block;  // the block drawn for ArrowKind::Block
+};
+
 // Dimension variables, the header's or a DIMSTYLE entry's, in drawing units
 // before $DIMSCALE.
 struct DimensionStyle
@@ -128,21 +162,56 @@ struct DimensionStyle
   double textHeight = 0.18;         // $DIMTXT
   double gap = 0.09;                // $DIMGAP: between text and the line it stands on
   double scale = 1;                 // $DIMSCALE
+  double tickSize = 0;              // $DIMTSZ: ticks of this size instead of arrowheads when positive
+  double lineBeyond = 0;            // $DIMDLE: the dimension line past the extension lines, with ticks
+  double lengthFactor = 1;          // $DIMLFAC: lengths are measured times this
   int decimals = 2;                 // $DIMDEC
   int angleDecimals = 0;            // $DIMADEC
-  bool textAbove = false;           // $DIMTAD: text stands above the line, not across it
+  int zeros = 0;                    // $DIMZIN: 4 leading zeros dropped, 8 trailing ones
+  int angleZeros = 0;               // $DIMAZIN: 1 leading, 2 trailing
+  char separator = '.';             // $DIMDSEP: the decimal separator
+  bool textAbove = false;           // $DIMTAD not 0: text stands off the line, not across it
+  bool textBelow = false;           // $DIMTAD 4: below it
+  bool separateArrows = false;      // $DIMSAH: the first and second arrowheads as DIMBLK1 and 2 say
+  bool extensionHidden[2] = {};     // $DIMSE1, $DIMSE2: the first or second extension line left out
+  bool insideHorizontal = false;    // $DIMTIH: text between the extension lines stands level
+  bool outsideHorizontal = false;   // $DIMTOH: and text outside them
+  int lineColour = 0;               // $DIMCLRD: of dimension lines, leaders and arrowheads; 0 BYBLOCK
+  int extensionColour = 0;          // $DIMCLRE: of extension lines
+  int textColour = 0;               // $DIMCLRT: of the text
+  ArrowStyle arrows[3];             // $DIMBLK, $DIMBLK1, $DIMBLK2
+  ArrowStyle leaderArrow;           // $DIMLDRBLK
+  // The arrowhead at a dimension's first (0) or second (1) end.
+  const ArrowStyle &ArrowAt(int end) const { return separateArrows ? arrows[1 + end] : arrows[0]; }
 };
 
-// What a TABLESTYLE object gives the tables drawn from their cells: which
-// way the rows run, and the borders' colours and visibility by kind of
-// border: top, horizontal inside, bottom, left, vertical inside, right.
-struct TableLook
+// What one cell style of a TABLESTYLE gives its cells: the text's height
+// and colour, the borders' colours and visibility by kind of border: top,
+// horizontal inside, bottom, left, vertical inside, right.
+struct CellLook
 {
-  bool rowsUp = false;                                         // 70 = 1: rows run up from the insertion point
-  double margins[2] = {-1, -1};                                // 40, 41: across and up
+  double textHeight = 0;                                       // 140; 0 none
   int textAci = 0;                                             // 62: the cells' text colour
   int borderAci[6] = {0, 0, 0, 0, 0, 0};                       // 64-69; 0 BYBLOCK, 256 BYLAYER
   bool borderShown[6] = {true, true, true, true, true, true};  // 284-289
+};
+
+// What a TABLESTYLE object gives the tables drawn from their cells: which
+// way the rows run, the margins, and a cell style for the data rows, the
+// title row and the header row (in the order the object holds them).
+struct TableLook
+{
+  enum CellKind
+  {
+    DataCells,
+    TitleCells,
+    HeaderCells
+  };
+  bool rowsUp = false;           // 70 = 1: rows run up from the insertion point
+  double margins[2] = {-1, -1};  // 40, 41: across and up
+  bool titleShown = true;        // 280 = 0: the first row is the title
+  bool headerShown = true;       // 281 = 0: the row after it the column headers
+  CellLook cells[3];             // by CellKind
 };
 
 // Header variables, line types and the dimension and table styles
@@ -165,8 +234,18 @@ struct DrawingTables
   double limits[4] = {0, 0, 0, 0};                        // min x, min y, max x, max y
   std::map<std::string, TableLook> tableStyles;           // TABLESTYLE objects, by upper-case handle
   std::map<std::string, DimensionStyle> dimensionStyles;  // DIMSTYLE table, by upper-case name
-  // The style a DIMENSION or LEADER names (3), else the header's.
-  const DimensionStyle &DimensionStyleOf(const dimeEntity *entity) const;
+  std::map<std::string, std::string> blockNames;          // BLOCK_RECORD names by upper-case handle
+  std::set<std::string> blocks;                           // the drawing's blocks, by upper-case name
+  // The arrowhead of that name: AutoCAD's own (any case, with or without
+  // the underscore; empty for the closed filled one), else the block of
+  // that name when the drawing has it, else the closed filled one.
+  ArrowStyle Arrow(const std::string &name) const;
+  // The style a DIMENSION or LEADER names (3), else the header's, with the
+  // entity's own overrides (its ACAD extended data, DSTYLE) over it.
+  DimensionStyle DimensionStyleOf(const dimeEntity *entity) const;
+  // A dimension variable by its DIMSTYLE group code; false for codes not
+  // read or a value that makes no sense, which leave the style as it was.
+  bool SetDimensionVariable(DimensionStyle *style, const RawRecord &value) const;
 };
 
 DrawingTables ReadTables(dimeModel &model, const DxfScan &scan);
@@ -325,17 +404,44 @@ struct AnnotationNote
   int aci = 0;           // its own colour, 0 the entity's (BYBLOCK), 256 its layer's
 };
 
+// An arrowhead drawn by a block of the drawing: its tip the block's base
+// point, its direction the block's x axis, scaled by the arrow size.
+struct AnnotationBlock
+{
+  std::string name;
+  Point at;
+  double radians;
+  double scale;
+  int aci = 0;  // as AnnotationNote::aci
+};
+
 struct Annotation
 {
   std::vector<std::vector<Point>> lines;   // open paths
   std::vector<int> lineAci;                // by line when not all the entity's colour, as AnnotationNote::aci
-  std::vector<std::vector<Point>> arrows;  // filled triangles
+  std::vector<std::vector<Point>> arrows;  // filled polygons
+  std::vector<int> arrowAci;               // by arrow, as lineAci
   std::vector<AnnotationNote> notes;
+  std::vector<AnnotationBlock> blocks;
 };
 
+// The arrowhead of that kind, its tip at `tip`, pointing along `direction`
+// (a unit vector), `size` long (dxfarrows.cpp).
+void AddArrow(Annotation *a, const ArrowStyle &arrow, Point tip, Point direction, double size);
+// How far short of the tip a line to a blank arrowhead stops, so the
+// arrowhead stays empty; in arrow sizes.
+double ArrowSetback(ArrowKind kind);
+// Strokes across the line's end (oblique, ticks) and none: the dimension
+// line runs on past them by DIMDLE.
+bool IsStrokeArrow(ArrowKind kind);
+
 Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style);
-// Linear, aligned, angular, diameter, radius and ordinate dimensions.
-Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &style);
+// Linear, aligned, angular, diameter, radius and ordinate dimensions; the
+// decoder gives the text's width, which the dimension line is broken for.
+Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &style, const DxfTextDecoder &decoder);
+// A note's text in UTF-8: its own (group 1, "<>" standing for the
+// measurement) or the measurement.
+std::string NoteText(const AnnotationNote &note, const DxfTextDecoder &decoder);
 
 // An ACAD_TABLE's block coordinates to its parent's: its insertion point
 // (10/20) and direction (11/21) (dxftable.cpp).
@@ -383,6 +489,7 @@ public:
   const std::vector<LocalLabel> &AttDefTag(dimeEntity *entity);
   // A dimension's text, centred on its point; made afresh each time.
   std::vector<LocalLabel> Note(const AnnotationNote &note);
+  const DxfTextDecoder &Decoder() const { return decoder; }
 
 private:
   struct TextLine;

@@ -1,6 +1,6 @@
 // LEADERs, and DIMENSIONs whose block is missing (dxflib-based programs
-// write none), drawn from their definition points as the header's
-// dimension variables size them: lines, filled arrowheads, the measurement.
+// write none), drawn from their definition points as their dimension
+// style and its overrides say: lines, arrowheads, the measurement.
 #include <dime/entities/Entity.h>
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "dxfbuild.h"
+#include "textmetrics.h"
 
 namespace zulan
 {
@@ -41,21 +42,67 @@ void AddLine(Annotation *a, Point p, Point q)
     a->lines.push_back({p, q});
 }
 
-// A closed filled arrowhead, its tip at `tip`, pointing along `direction`
-// (a unit vector), a third as wide as it is long.
-void AddArrow(Annotation *a, Point tip, Point direction, double size)
+// A path is left out whole when a point is beyond double range.
+void AddPath(Annotation *a, std::vector<Point> path)
 {
-  if (!(size > 0))
+  if (std::all_of(path.begin(), path.end(), Finite))
+    a->lines.push_back(std::move(path));
+}
+
+// A dimension's arrowhead at its first (0) or second (1) end: the ticks
+// $DIMTSZ asks for (a stroke from -DIMTSZ to DIMTSZ each way), else the
+// arrowhead its style names.
+void AddDimensionArrow(Annotation *a, const DimensionStyle &s, int end, Point tip, Point direction)
+{
+  if (s.tickSize > 0)
+    AddArrow(a, {ArrowKind::Oblique, {}}, tip, direction, 2 * s.tickSize * s.scale);
+  else
+    AddArrow(a, s.ArrowAt(end), tip, direction, s.arrow * s.scale);
+}
+
+// How far the dimension line stops short of its end (negative: reaches
+// past it, $DIMDLE, where the end is a stroke).
+double DimensionLineSetback(const DimensionStyle &s, int end)
+{
+  const ArrowKind kind = s.tickSize > 0 ? ArrowKind::Oblique : s.ArrowAt(end).kind;
+  if (IsStrokeArrow(kind))
+    return -s.lineBeyond * s.scale;
+  return ArrowSetback(kind) * s.arrow * s.scale;
+}
+
+// An extension line unless the style leaves the first (0) or second (1)
+// out; in its own colour, the rest taking the dimension line's (Paint).
+void AddExtensionLine(Annotation *a, const DimensionStyle &s, int which, Point p, Point q)
+{
+  const size_t before = a->lines.size();
+  if (!s.extensionHidden[which])
+    AddLine(a, p, q);
+  if (a->lines.size() == before)
     return;
-  const Point back = Minus(tip, Times(direction, size));
-  const Point side = Times({-direction.y, direction.x}, size / 6);
-  const std::vector<Point> arrow = {tip, Plus(back, side), Minus(back, side)};
-  for (const Point &p : arrow)
+  a->lineAci.resize(before, -1);
+  a->lineAci.push_back(s.extensionColour);
+}
+
+// The style's colours ($DIMCLRD, $DIMCLRE, $DIMCLRT), none kept when all
+// are the entity's.
+void Paint(Annotation *a, const DimensionStyle &s)
+{
+  a->lineAci.resize(a->lines.size(), -1);
+  bool own = false;
+  for (int &aci : a->lineAci)
   {
-    if (!Finite(p))
-      return;
+    aci = aci == -1 ? s.lineColour : aci;
+    own = own || aci != 0;
   }
-  a->arrows.push_back(arrow);
+  a->arrowAci.assign(a->arrows.size(), s.lineColour);
+  for (AnnotationNote &note : a->notes)
+    note.aci = s.textColour;
+  for (AnnotationBlock &block : a->blocks)
+    block.aci = s.lineColour;
+  if (!own)
+    a->lineAci.clear();
+  if (s.lineColour == 0)
+    a->arrowAci.clear();
 }
 
 // Points of group 10 + i (x) and 20 + i (y), in the order given.
@@ -105,11 +152,35 @@ Definition ReadDefinition(dimeEntity *entity)
   return d;
 }
 
-std::string Measured(double value, int decimals)
+// A measurement with its decimals; zeros bit 4 drops a leading zero ("0.5"
+// as ".5"), bit 8 trailing ones ("2.50" as "2.5", "2.00" as "2"), as
+// $DIMZIN (and $DIMAZIN for angles, bits 1 and 2) say; the decimal
+// separator $DIMDSEP's.
+std::string Measured(double value, int decimals, int zeros, char separator)
 {
-  char digits[64];
+  char digits[400];
   std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
-  return digits;
+  std::string text = digits;
+  const size_t point = text.find('.');
+  if (point != std::string::npos && (zeros & 8))
+  {
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.')
+      text.pop_back();
+  }
+  if ((zeros & 4) && text.size() > 2 && text.compare(0, 2, "0.") == 0)
+    text.erase(0, 1);
+  else if ((zeros & 4) && text.size() > 3 && text.compare(0, 3, "-0.") == 0)
+    text.erase(1, 1);
+  const size_t at = text.find('.');
+  if (at != std::string::npos)
+    text[at] = separator;
+  return text;
+}
+
+std::string Length(double value, const DimensionStyle &s)
+{
+  return Measured(value * s.lengthFactor, s.decimals, s.zeros, s.separator);
 }
 
 // Text along a line reads from the left or from below, as CAD programs turn it.
@@ -121,29 +192,133 @@ double Upright(Point along)
   return radians;
 }
 
-// The dimension line from e1 to e2 with arrows at both ends pointing out,
-// and the text at 11 (the line's middle when absent).
-void DimensionLine(Annotation *a, const Definition &d, Point e1, Point e2, const DimensionStyle &s,
-                   const std::string &measured)
+// The text's box, its gap round it: where a dimension line whose text
+// stands across it ($DIMTAD 0) is broken.
+struct TextBox
 {
-  const double k = s.scale;
-  AddLine(a, e1, e2);
-  Point along{1, 0};
-  if (Unit(Minus(e2, e1), &along))
+  Point centre, along, up;
+  double halfWidth, halfHeight;
+};
+
+TextBox BoxOf(const AnnotationNote &note, const DimensionStyle &s, const DxfTextDecoder &decoder)
+{
+  const double gap = s.gap * s.scale;
+  const double width = TextAdvanceEms(NoteText(note, decoder)) * note.height / CapHeightEms;
+  const Point along{std::cos(note.radians), std::sin(note.radians)};
+  return {note.at, along, {-along.y, along.x}, width / 2 + gap, note.height / 2 + gap};
+}
+
+// The part of the segment p-q inside the box, as parameters from p; false
+// when it misses the box.
+bool Within(const TextBox &box, Point p, Point q, double *t0, double *t1)
+{
+  double low = 0, high = 1;
+  for (const auto &[axis, half] : {std::make_pair(box.along, box.halfWidth), std::make_pair(box.up, box.halfHeight)})
   {
-    AddArrow(a, e1, Times(along, -1), s.arrow * k);
-    AddArrow(a, e2, along, s.arrow * k);
+    const double at = Dot(Minus(p, box.centre), axis), run = Dot(Minus(q, p), axis);
+    if (std::fabs(run) < 1e-12 * (std::fabs(at) + half + 1))
+    {
+      if (std::fabs(at) >= half)
+        return false;
+      continue;
+    }
+    double enter = (-half - at) / run, leave = (half - at) / run;
+    if (enter > leave)
+      std::swap(enter, leave);
+    low = std::max(low, enter);
+    high = std::min(high, leave);
   }
-  const Point at = d.has[1] ? d.p[1] : Times(Plus(e1, e2), 0.5);
-  const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(along);
+  *t0 = low;
+  *t1 = high;
+  return low < high;
+}
+
+// The path with what lies inside the box taken out, as the pieces left.
+void AddBroken(Annotation *a, const std::vector<Point> &path, const TextBox &box)
+{
+  std::vector<Point> piece;
+  auto finish = [&] {
+    if (piece.size() >= 2)
+      AddPath(a, std::move(piece));
+    piece.clear();
+  };
+  for (size_t i = 0; i + 1 < path.size(); ++i)
+  {
+    const Point p = path[i], q = path[i + 1];
+    if (piece.empty())
+      piece.push_back(p);
+    double t0, t1;
+    if (!Within(box, p, q, &t0, &t1))
+    {
+      piece.push_back(q);
+      continue;
+    }
+    if (t0 > 0)
+      piece.push_back(Plus(p, Times(Minus(q, p), t0)));
+    finish();
+    if (t1 < 1)
+      piece = {Plus(p, Times(Minus(q, p), t1)), q};
+  }
+  finish();
+}
+
+// The dimension line (or arc) as its text leaves it: whole under text above
+// or below it, broken round text across it.
+void AddDimensionPath(Annotation *a, std::vector<Point> path, const DimensionStyle &s, const DxfTextDecoder &decoder)
+{
+  if (s.textAbove || a->notes.empty())
+    AddPath(a, std::move(path));
+  else
+    AddBroken(a, path, BoxOf(a->notes.back(), s, decoder));
+}
+
+// Where text stands without a point of its own (11): on the line at `on`,
+// or off it by the gap ($DIMTAD), above it (along `up`) or below.
+Point DefaultTextPoint(Point on, Point up, const DimensionStyle &s)
+{
+  if (!s.textAbove)
+    return on;
+  const double off = s.textHeight * s.scale / 2 + s.gap * s.scale;
+  return Plus(on, Times(up, s.textBelow ? -off : off));
+}
+
+// The dimension line from e1 to e2 with arrowheads at both ends pointing
+// out, and the text at 11 (about the line's middle when absent).
+void DimensionLine(Annotation *a, const Definition &d, Point e1, Point e2, const DimensionStyle &s,
+                   const std::string &measured, const DxfTextDecoder &decoder)
+{
+  Point along{1, 0};
+  const bool hasLength = Unit(Minus(e2, e1), &along);
+  if (hasLength)
+  {
+    AddDimensionArrow(a, s, 0, e1, Times(along, -1));
+    AddDimensionArrow(a, s, 1, e2, along);
+  }
+  // Level text ($DIMTIH between the extension lines, $DIMTOH outside).
+  const double length = std::hypot(e2.x - e1.x, e2.y - e1.y);
+  const double share = d.has[1] && length > 0 ? Dot(Minus(d.p[1], e1), along) / length : 0.5;
+  const bool level = share >= 0 && share <= 1 ? s.insideHorizontal : s.outsideHorizontal;
+  const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : level ? 0 : Upright(along);
+  const Point up{-std::sin(radians), std::cos(radians)};
+  const Point at = d.has[1] ? d.p[1] : DefaultTextPoint(Times(Plus(e1, e2), 0.5), up, s);
   if (Finite(at))
-    a->notes.push_back({at, s.textHeight * k, radians, measured, d.text});
+    a->notes.push_back({at, s.textHeight * s.scale, radians, measured, d.text});
+  // Short of blank arrowheads, or on past strokes; whole when too short
+  // to stop short.
+  const double back1 = DimensionLineSetback(s, 0), back2 = DimensionLineSetback(s, 1);
+  if (hasLength && back1 + back2 < length)
+  {
+    e1 = Plus(e1, Times(along, back1));
+    e2 = Minus(e2, Times(along, back2));
+  }
+  if (Finite(e1) && Finite(e2))
+    AddDimensionPath(a, {e1, e2}, s, decoder);
 }
 
 // Linear (rotated by 50) and aligned: extension lines from 13 and 14 to the
 // dimension line through 10, leaving $DIMEXO at the object and reaching
 // $DIMEXE beyond.
-void Linear(Annotation *a, const Definition &d, const DimensionStyle &s)
+void Linear(Annotation *a, const Definition &d, const DimensionStyle &s, const DxfTextDecoder &decoder)
 {
   const Point p1 = d.p[3], p2 = d.p[4], on = d.p[0];
   Point u;
@@ -156,14 +331,16 @@ void Linear(Annotation *a, const Definition &d, const DimensionStyle &s)
     u = {std::cos(d.degrees * Degrees), std::sin(d.degrees * Degrees)};
   const Point e1 = Plus(on, Times(u, Dot(Minus(p1, on), u)));
   const Point e2 = Plus(on, Times(u, Dot(Minus(p2, on), u)));
-  for (const auto &[from, to] : {std::make_pair(p1, e1), std::make_pair(p2, e2)})
+  const std::pair<Point, Point> extensions[2] = {{p1, e1}, {p2, e2}};
+  for (int which = 0; which < 2; ++which)
   {
+    const auto &[from, to] = extensions[which];
     Point out;
     if (Unit(Minus(to, from), &out))
-      AddLine(a, Plus(from, Times(out, s.extensionOffset * s.scale)),
-              Plus(to, Times(out, s.extensionBeyond * s.scale)));
+      AddExtensionLine(a, s, which, Plus(from, Times(out, s.extensionOffset * s.scale)),
+                       Plus(to, Times(out, s.extensionBeyond * s.scale)));
   }
-  DimensionLine(a, d, e1, e2, s, Measured(std::fabs(Dot(Minus(p2, p1), u)), s.decimals));
+  DimensionLine(a, d, e1, e2, s, Length(std::fabs(Dot(Minus(p2, p1), u)), s), decoder);
 }
 
 // The counter-clockwise angle from a to b, 0 to 2π.
@@ -198,7 +375,7 @@ struct Leg
 // between the legs that holds it; extension lines out to the arc where it
 // lies beyond a leg's points; the angle in degrees with $DIMADEC decimals.
 void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point vertex, const Leg (&legs)[2],
-             Point through)
+             Point through, const DxfTextDecoder &decoder)
 {
   const double radius = std::hypot(through.x - vertex.x, through.y - vertex.y);
   const Point toThrough = Minus(through, vertex);
@@ -226,17 +403,23 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
   if (sweep > 2 * Pi)
     return;
   const double start = std::atan2(from.y, from.x);
-  const int steps = std::max(2, int(std::ceil(sweep / (2 * Degrees))));
+  AddDimensionArrow(a, s, 0, Plus(vertex, Times(from, radius)), {from.y, -from.x});
+  AddDimensionArrow(a, s, 1, Plus(vertex, Times(to, radius)), {-to.y, to.x});
+  // Short of blank arrowheads at either end, when the arc is long enough.
+  const double back1 = std::max(0.0, DimensionLineSetback(s, 0)) / radius;
+  const double back2 = std::max(0.0, DimensionLineSetback(s, 1)) / radius;
+  const double drawn = back1 + back2 < sweep ? sweep - back1 - back2 : sweep;
+  const double first = back1 + back2 < sweep ? start + back1 : start;
+  const int steps = std::max(2, int(std::ceil(drawn / (2 * Degrees))));
   std::vector<Point> arc;
   for (int i = 0; i <= steps; ++i)
   {
-    const double t = start + sweep * i / steps;
+    const double t = first + drawn * i / steps;
     arc.push_back(Plus(vertex, Times({std::cos(t), std::sin(t)}, radius)));
   }
-  AddArrow(a, arc.front(), {from.y, -from.x}, s.arrow * s.scale);
-  AddArrow(a, arc.back(), {-to.y, to.x}, s.arrow * s.scale);
-  for (const Point &side : {from, to})
+  for (int which = 0; which < 2; ++which)
   {
+    const Point side = which == 0 ? from : to;
     double reach = 0;  // of the leg's points along this side
     for (const Leg &leg : legs)
     {
@@ -246,18 +429,18 @@ void Angular(Annotation *a, const Definition &d, const DimensionStyle &s, Point 
         reach = std::max(reach, Dot(Minus(p, vertex), side));
     }
     if (radius > reach + s.extensionOffset * s.scale)
-      AddLine(a, Plus(vertex, Times(side, reach + s.extensionOffset * s.scale)),
-              Plus(vertex, Times(side, radius + s.extensionBeyond * s.scale)));
+      AddExtensionLine(a, s, which, Plus(vertex, Times(side, reach + s.extensionOffset * s.scale)),
+                       Plus(vertex, Times(side, radius + s.extensionBeyond * s.scale)));
   }
   const double middle = start + sweep / 2;
-  const Point at = d.has[1] ? d.p[1] : Plus(vertex, Times({std::cos(middle), std::sin(middle)}, radius));
+  const Point outward{std::cos(middle), std::sin(middle)};  // text above the arc stands outside it
+  const Point at = d.has[1] ? d.p[1] : DefaultTextPoint(Plus(vertex, Times(outward, radius)), outward, s);
   const double radians =
     std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright({-std::sin(middle), std::cos(middle)});
   if (Finite(at))
-    a->notes.push_back(
-      {at, s.textHeight * s.scale, radians, Measured(sweep / Degrees, s.angleDecimals) + "\u00B0", d.text});
-  if (std::all_of(arc.begin(), arc.end(), Finite))
-    a->lines.push_back(std::move(arc));
+    a->notes.push_back({at, s.textHeight * s.scale, radians,
+                        Measured(sweep / Degrees, s.angleDecimals, s.angleZeros * 4, s.separator) + "\u00B0", d.text});
+  AddDimensionPath(a, std::move(arc), s, decoder);
 }
 
 // Ordinate: the leader from the feature (13, $DIMEXO off it) to 14 and the
@@ -272,7 +455,7 @@ void Ordinate(Annotation *a, const Definition &d, const DimensionStyle &s)
   const Point at = d.has[1] ? d.p[1] : end;
   const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(along);
   if (Finite(at))
-    a->notes.push_back({at, s.textHeight * s.scale, radians, Measured(std::fabs(value), s.decimals), d.text});
+    a->notes.push_back({at, s.textHeight * s.scale, radians, Length(std::fabs(value), s), d.text});
 }
 
 // A leader's hook line ends at its last vertex (AutoCAD writes it as one).
@@ -336,12 +519,17 @@ Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
   }
   if (path.size() < 2)
     return a;
+  const double size = style.arrow * style.scale;
   for (size_t i = 1; arrow && i < path.size(); ++i)
   {
     Point direction;
     if (Unit(Minus(path[0], path[i]), &direction))
     {
-      AddArrow(&a, path[0], direction, style.arrow * style.scale);
+      AddArrow(&a, style.leaderArrow, path[0], direction, size);
+      // A blank arrowhead stays empty, the path stopping at its back.
+      const double back = ArrowSetback(style.leaderArrow.kind) * size;
+      if (i == 1 && back < std::hypot(path[1].x - path[0].x, path[1].y - path[0].y))
+        path[0] = Minus(path[0], Times(direction, back));
       break;
     }
   }
@@ -349,39 +537,57 @@ Annotation LeaderAnnotation(dimeEntity *leader, const DimensionStyle &style)
   if (annotation == 0 && hook == 1 && style.textAbove)
     AddTextLine(&path, horizontal, hookAlong == 1, textWidth, style);
   a.lines.push_back(std::move(path));
+  Paint(&a, style);
   return a;
 }
 
-Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &style)
+std::string NoteText(const AnnotationNote &note, const DxfTextDecoder &decoder)
+{
+  if (note.raw.empty())
+    return note.measured;
+  std::string text = decoder.ToUtf8(note.raw);
+  const size_t at = text.find("<>");
+  if (at != std::string::npos)
+    text.replace(at, 2, note.measured);
+  return text;
+}
+
+Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &style, const DxfTextDecoder &decoder)
 {
   Annotation a;
   const Definition d = ReadDefinition(dimension);
-  const double k = style.scale;
   switch (d.type)
   {
   case 0:
   case 1:
-    Linear(&a, d, style);
+    Linear(&a, d, style, decoder);
     break;
   case 3:  // diameter: 15 and 10 opposite on the circle
   case 4:  // radius: 10 the centre, 15 on the circle
   {
     const Point from = d.p[5], to = d.p[0];
     const double length = std::hypot(to.x - from.x, to.y - from.y);
-    const std::string measured = (d.type == 3 ? "\u2300" : "R") + Measured(length, style.decimals);
+    const std::string measured = (d.type == 3 ? "\u2300" : "R") + Length(length, style);
     if (d.type == 3)
     {
-      DimensionLine(&a, d, from, to, style, measured);
+      DimensionLine(&a, d, from, to, style, measured, decoder);
       break;
     }
-    AddLine(&a, to, from);
     Point out{1, 0};
-    if (Unit(Minus(from, to), &out))
-      AddArrow(&a, from, out, style.arrow * k);
-    const Point at = d.has[1] ? d.p[1] : Times(Plus(from, to), 0.5);
-    const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : Upright(out);
+    const bool hasLength = Unit(Minus(from, to), &out);
+    if (hasLength)
+      AddDimensionArrow(&a, style, 0, from, out);
+    const bool inside = !d.has[1] || Dot(Minus(d.p[1], to), out) <= length;
+    const bool level = inside ? style.insideHorizontal : style.outsideHorizontal;
+    const double radians = std::isfinite(d.textDegrees) ? d.textDegrees * Degrees : level ? 0 : Upright(out);
+    const Point at =
+      d.has[1] ? d.p[1] : DefaultTextPoint(Times(Plus(from, to), 0.5), {-std::sin(radians), std::cos(radians)}, style);
     if (Finite(at))
-      a.notes.push_back({at, style.textHeight * k, radians, measured, d.text});
+      a.notes.push_back({at, style.textHeight * style.scale, radians, measured, d.text});
+    const double back = DimensionLineSetback(style, 0);
+    const Point end = hasLength && back < length ? Minus(from, Times(out, back)) : from;
+    if (Finite(to) && Finite(end))
+      AddDimensionPath(&a, {to, end}, style, decoder);
     break;
   }
   case 2:  // two lines, 13-14 and 15-10, the arc through 16
@@ -391,14 +597,14 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
       break;
     Leg legs[2] = {{{0, 0}, {d.p[3], d.p[4]}, true}, {{0, 0}, {d.p[5], d.p[0]}, true}};
     if (Unit(Minus(d.p[4], d.p[3]), &legs[0].direction) && Unit(Minus(d.p[0], d.p[5]), &legs[1].direction))
-      Angular(&a, d, style, vertex, legs, d.p[6]);
+      Angular(&a, d, style, vertex, legs, d.p[6], decoder);
     break;
   }
   case 5:  // three points: the vertex 15, the legs to 13 and 14, the arc through 10
   {
     Leg legs[2] = {{{0, 0}, {d.p[3], d.p[3]}, false}, {{0, 0}, {d.p[4], d.p[4]}, false}};
     if (Unit(Minus(d.p[3], d.p[5]), &legs[0].direction) && Unit(Minus(d.p[4], d.p[5]), &legs[1].direction))
-      Angular(&a, d, style, d.p[5], legs, d.p[0]);
+      Angular(&a, d, style, d.p[5], legs, d.p[0], decoder);
     break;
   }
   case 6:
@@ -407,6 +613,7 @@ Annotation DimensionAnnotation(dimeEntity *dimension, const DimensionStyle &styl
   default:
     break;
   }
+  Paint(&a, style);
   return a;
 }
 

@@ -283,7 +283,7 @@ private:
         AddTable(entity, style, context);
       break;
     case EntityKind::Leader:
-      AddAnnotation(style, annotations.Get(entity, withinBlock, [&](bool) {
+      AddArrowedAnnotation(style, context, annotations.Get(entity, withinBlock, [&](bool) {
         return LeaderAnnotation(entity, tables.DimensionStyleOf(entity));
       }));
       break;
@@ -322,14 +322,37 @@ private:
       // Drawn from its definition points instead, as dxflib-based programs
       // write it.
       const bool withinBlock = context.depth > 0;
-      AddAnnotation(style, annotations.Get(dimension, withinBlock, [&](bool) {
-        return DimensionAnnotation(dimension, tables.DimensionStyleOf(dimension));
+      AddArrowedAnnotation(style, context, annotations.Get(dimension, withinBlock, [&](bool) {
+        return DimensionAnnotation(dimension, tables.DimensionStyleOf(dimension), labels.Decoder());
       }));
       return;
     }
     if (context.depth >= MaxBlockDepth)
       TooDeep(path, block->getName());
     AddBlock(block, StyleResolver::Inside(style, context.toWorld, context.depth + 1));
+  }
+
+  // A leader's or dimension's picture, and the blocks its style draws its
+  // arrowheads with, placed as inserts are: the block's base point at the
+  // tip, turned and scaled by the arrowhead.
+  void AddArrowedAnnotation(const RecordStyle &style, const Context &context, const Annotation &annotation)
+  {
+    AddAnnotation(style, annotation);
+    for (const AnnotationBlock &arrow : annotation.blocks)
+    {
+      dimeBlock *block = model.findBlock(arrow.name.c_str());
+      if (!block)
+        continue;
+      if (context.depth >= MaxBlockDepth)
+        TooDeep(path, block->getName());
+      const dimeVec3f &base = block->getBasePoint();
+      const Affine placed = Compose(
+        Compose(Translation(arrow.at.x, arrow.at.y), RotationScale(arrow.radians / Degrees, arrow.scale, arrow.scale)),
+        Translation(-base.x, -base.y));
+      CountVisit();
+      const RecordStyle coloured = Coloured(style, arrow.aci);
+      AddBlock(block, StyleResolver::Inside(coloured, Compose(style.toWorld, placed), context.depth + 1));
+    }
   }
 
   // A table's picture is its anonymous block, placed at its insertion
@@ -387,8 +410,9 @@ private:
     for (size_t i = 0; i < annotation.lines.size(); ++i)
       AddPoints(TypePolyline, Shape::Path, Coloured(style, i < annotation.lineAci.size() ? annotation.lineAci[i] : 0),
                 annotation.lines[i], 0);
-    for (const std::vector<Point> &arrow : annotation.arrows)
-      AddPoints(TypeSolid, Shape::Polygon, style, arrow, Closed);
+    for (size_t i = 0; i < annotation.arrows.size(); ++i)
+      AddPoints(TypeSolid, Shape::Polygon, Coloured(style, i < annotation.arrowAci.size() ? annotation.arrowAci[i] : 0),
+                annotation.arrows[i], Closed);
     for (const AnnotationNote &note : annotation.notes)
       PlaceLabels(labels.Note(note), Coloured(style, note.aci));
   }

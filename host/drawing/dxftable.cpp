@@ -181,7 +181,7 @@ std::array<int, 4> BorderKinds(bool firstRow, bool lastRow, bool firstColumn, bo
 // The cell's four sides as one closed path when they look alike, else side
 // by side; hidden ones left out.
 void AddBorders(Annotation *annotation, const Affine &m, CellSides b, const std::array<int, 4> &kinds,
-                const TableLook &look, const Cell &cell)
+                const CellLook &look, const Cell &cell)
 {
   const Point corners[5] = {m.Apply(b.x0, b.y1), m.Apply(b.x1, b.y1), m.Apply(b.x1, b.y0), m.Apply(b.x0, b.y0),
                             m.Apply(b.x0, b.y1)};
@@ -240,6 +240,14 @@ Annotation TableAnnotation(dimeEntity *table, const std::map<std::string, TableL
     left[c + 1] = left[c] + data.columnWidths[c];
   const Affine m = Placement(data);
   const double radians = std::atan2(m.b, m.a);
+  // The title first, then the column headers, unless the style leaves
+  // them out; the rest are data rows.
+  auto rowLook = [&](size_t r) -> const CellLook & {
+    const size_t header = look.titleShown ? 1 : 0;
+    if (look.titleShown && r == 0)
+      return look.cells[TableLook::TitleCells];
+    return look.cells[look.headerShown && r == header ? TableLook::HeaderCells : TableLook::DataCells];
+  };
   std::vector<char> covered(rows * columns, 0);
   for (size_t i = 0; i < rows * columns; ++i)
   {
@@ -251,50 +259,87 @@ Annotation TableAnnotation(dimeEntity *table, const std::map<std::string, TableL
     for (size_t rr = r; rr < r1; ++rr)
       std::fill(covered.begin() + long(rr * columns + c), covered.begin() + long(rr * columns + c1), 1);
     const double x0 = left[c], x1 = left[c1], y0 = std::min(top[r], top[r1]), y1 = std::max(top[r], top[r1]);
+    const CellLook &cellLook = rowLook(r);
     AddBorders(&annotation, m, {x0, y0, x1, y1}, BorderKinds(r == 0, r1 == rows, c == 0, c1 == columns, look.rowsUp),
-               look, cell);
+               cellLook, cell);
     const std::string text = PlainCellText(cell.text);
-    if (text.empty() || !(cell.height > 0))
+    const double height = cell.height > 0 ? cell.height : cellLook.textHeight;
+    if (text.empty() || !(height > 0) || !std::isfinite(height))
       continue;
     // Where its alignment says, the cell margins in from the border (a
     // third of the text height without them, as the standard style has).
     const int across = (cell.alignment - 1) % 3, down = (cell.alignment - 1) / 3;
     const double *margins = data.margins[0] >= 0 ? data.margins : look.margins;
-    const double dx = margins[0] >= 0 ? margins[0] : cell.height / 3;
-    const double dy = margins[1] >= 0 ? margins[1] : cell.height / 3;
+    const double dx = margins[0] >= 0 ? margins[0] : height / 3;
+    const double dy = margins[1] >= 0 ? margins[1] : height / 3;
     const double x = across == 0 ? x0 + dx : across == 1 ? (x0 + x1) / 2 : x1 - dx;
     const double y = down == 0 ? y1 - dy : down == 1 ? (y0 + y1) / 2 : y0 + dy;
     annotation.notes.push_back(
-      {m.Apply(x, y), cell.height, radians, "", text, cell.alignment, cell.textAci >= 0 ? cell.textAci : look.textAci});
+      {m.Apply(x, y), height, radians, "", text, cell.alignment, cell.textAci >= 0 ? cell.textAci : cellLook.textAci});
   }
   return annotation;
 }
+
+namespace
+{
+
+// Which of a cell style's groups the object gave: the first of each
+// counts, and a title's or header's style takes the data cells' for the
+// rest.
+struct CellSeen
+{
+  bool height = false, text = false, colour[6] = {}, shown[6] = {};
+};
+
+void TakeDataLook(TableLook *look, const CellSeen (&seen)[3])
+{
+  const CellLook &data = look->cells[TableLook::DataCells];
+  for (int kind : {TableLook::TitleCells, TableLook::HeaderCells})
+  {
+    CellLook &cell = look->cells[kind];
+    const CellSeen &own = seen[kind];
+    cell.textHeight = own.height ? cell.textHeight : data.textHeight;
+    cell.textAci = own.text ? cell.textAci : data.textAci;
+    for (int i = 0; i < 6; ++i)
+    {
+      cell.borderAci[i] = own.colour[i] ? cell.borderAci[i] : data.borderAci[i];
+      cell.borderShown[i] = own.shown[i] ? cell.borderShown[i] : data.borderShown[i];
+    }
+  }
+}
+
+}  // namespace
 
 std::map<std::string, TableLook> ReadTableStyles(const DxfScan &scan)
 {
   std::map<std::string, TableLook> styles;
   std::string handle;
   TableLook look;
-  bool inStyle = false, seen[6] = {}, seenShown[6] = {}, seenText = false, seenMargins[2] = {};
+  CellSeen seen[3];
+  bool inStyle = false, seenMargins[2] = {}, pastVersion = false;
+  int cellStyle = 0, textStyles = 0;  // the cell style the groups are of: each begins with its 7
   auto finish = [&] {
+    TakeDataLook(&look, seen);
     if (!handle.empty())
       styles.emplace(handle, look);
   };
-  // The first cell style, the data cells', stands for every row.
   for (const auto &[code, text] : scan.tableStyles)
   {
     double number = 0;
-    if (code != 0 && code != 5 && code != 100 && !ParseReal(text, &number))
+    if (code != 0 && code != 5 && code != 100 && code != 7 && code != 3 && !ParseReal(text, &number))
       continue;
+    // A 280 before the description, the flow direction and the margins is
+    // the object's version (AutoCAD 2010's and on), not the title's flag.
+    pastVersion = pastVersion || code == 3 || code == 70 || code == 40 || code == 41;
     if (code == 0)
     {
       finish();
       handle.clear();
       look = TableLook();
       inStyle = false;
-      std::fill(seen, seen + 6, false);
-      std::fill(seenShown, seenShown + 6, false);
-      seenText = seenMargins[0] = seenMargins[1] = false;
+      std::fill(std::begin(seen), std::end(seen), CellSeen());
+      seenMargins[0] = seenMargins[1] = pastVersion = false;
+      cellStyle = textStyles = 0;
     }
     else if (code == 5 && handle.empty())
       handle = Upper(text.c_str());
@@ -302,27 +347,40 @@ std::map<std::string, TableLook> ReadTableStyles(const DxfScan &scan)
       inStyle = text == "AcDbTableStyle";
     else if (!inStyle)
       continue;
+    else if (code == 7)
+      cellStyle = textStyles++;  // 3 and on: no cell style read
     else if (code == 70)
       look.rowsUp = number == 1;
+    else if (code == 280 && !pastVersion)
+      continue;  // the object's version, where later ones begin
+    else if (code == 280 || code == 281)
+      (code == 280 ? look.titleShown : look.headerShown) = number == 0;
     else if ((code == 40 || code == 41) && !seenMargins[code - 40])
     {
       seenMargins[code - 40] = true;
       look.margins[code - 40] = number;
     }
-    else if (code == 62 && !seenText)
+    else if (cellStyle > 2)
+      continue;
+    else if (code == 140 && !seen[cellStyle].height)
     {
-      seenText = true;
-      look.textAci = int(number);
+      seen[cellStyle].height = true;
+      look.cells[cellStyle].textHeight = number;
     }
-    else if (code >= 64 && code <= 69 && !seen[code - 64])
+    else if (code == 62 && !seen[cellStyle].text)
     {
-      seen[code - 64] = true;
-      look.borderAci[code - 64] = int(number);
+      seen[cellStyle].text = true;
+      look.cells[cellStyle].textAci = int(number);
     }
-    else if (code >= 284 && code <= 289 && !seenShown[code - 284])
+    else if (code >= 64 && code <= 69 && !seen[cellStyle].colour[code - 64])
     {
-      seenShown[code - 284] = true;
-      look.borderShown[code - 284] = number != 0;
+      seen[cellStyle].colour[code - 64] = true;
+      look.cells[cellStyle].borderAci[code - 64] = int(number);
+    }
+    else if (code >= 284 && code <= 289 && !seen[cellStyle].shown[code - 284])
+    {
+      seen[cellStyle].shown[code - 284] = true;
+      look.cells[cellStyle].borderShown[code - 284] = number != 0;
     }
   }
   finish();

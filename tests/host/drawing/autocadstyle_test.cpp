@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -302,6 +304,290 @@ TEST(TableStyleTest, ACellsBordersAndTextAsItsStyleAndItsOwnGroupsSay)
   EXPECT_EQ(up.InkIn(12, 50, 69, 51), 57) << "the top border at y = 50";
   EXPECT_EQ(up.InkIn(0, 0, Size, 49), 0) << "nothing above";
   EXPECT_GT(up.InkIn(35, 70, 45, 90), 10) << "the first cell's text in the bottom row";
+}
+
+TEST(TableStyleTest, TitleHeaderAndDataRowsTakeTheirOwnCellStyles)
+{
+  // Three rows of 20 from (10, 90) down to (70, 30), an "H" in each without
+  // a height of its own. The style's cell styles, each begun by its 7: the
+  // data cells' text 6 high in red, the title's 10 in green with no left
+  // border, the header's 8 in blue.
+  const GroupList cellStyles = {{7, "Standard"}, {140, "6"}, {62, "1"},       {7, "Standard"}, {140, "10"},
+                                {62, "3"},       {287, "0"}, {7, "Standard"}, {140, "8"},      {62, "5"}};
+  struct Case
+  {
+    const char *what;
+    GroupList before;  // the style's groups before its cell styles
+    uint32_t colours[3];
+    int heights[3];  // of each row's H, in pixels
+    bool leftBorder[3];
+  };
+  const std::vector<Case> cases = {
+    {"title, header, data", {{40, "1"}}, {RgbGreen, RgbBlue, RgbRed}, {10, 8, 6}, {false, true, true}},
+    {"the version before the description",
+     {{280, "1"}, {3, "T"}, {40, "1"}},
+     {RgbGreen, RgbBlue, RgbRed},
+     {10, 8, 6},
+     {false, true, true}},
+    {"no title", {{40, "1"}, {280, "1"}}, {RgbBlue, RgbRed, RgbRed}, {8, 6, 6}, {true, true, true}},
+    {"no title, no header",
+     {{40, "1"}, {280, "1"}, {281, "1"}},
+     {RgbRed, RgbRed, RgbRed},
+     {6, 6, 6},
+     {true, true, true}},
+  };
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    std::string entities = Groups({{0, "ACAD_TABLE"},
+                                   {8, "0"},
+                                   {100, "AcDbEntity"},
+                                   {100, "AcDbBlockReference"},
+                                   {10, "10"},
+                                   {20, "90"},
+                                   {100, "AcDbTable"},
+                                   {342, "A1"},
+                                   {91, "3"},
+                                   {92, "1"},
+                                   {141, "20"},
+                                   {141, "20"},
+                                   {141, "20"},
+                                   {142, "60"}});
+    for (int row = 0; row < 3; ++row)
+      entities += Groups({{171, "1"}, {175, "1"}, {176, "1"}, {1, "H"}});
+    GroupList style = {{0, "TABLESTYLE"}, {5, "A1"}, {100, "AcDbTableStyle"}};
+    style.insert(style.end(), c.before.begin(), c.before.end());
+    style.insert(style.end(), cellStyles.begin(), cellStyles.end());
+    std::string file = DxfFile("", "", entities);
+    file.insert(file.rfind("0\nEOF"),
+                Groups({{0, "SECTION"}, {2, "OBJECTS"}}) + Groups(style) + Groups({{0, "ENDSEC"}}));
+    const Picture picture = Draw(*test::LoadText(file));
+    for (int row = 0; row < 3; ++row)
+    {
+      SCOPED_TRACE(row);
+      const int top = 10 + 20 * row;  // pixel row of the row's top border
+      int first = Size, last = -1;    // the H's ink rows
+      for (int y = top + 2; y < top + 19; ++y)
+      {
+        if (picture.InkIn(20, y, 60, y + 1) > 0)
+        {
+          first = std::min(first, y);
+          last = std::max(last, y);
+        }
+      }
+      EXPECT_NEAR(last - first + 1, c.heights[row], 1) << "the H's height";
+      std::map<uint32_t, int> colours;  // of the H's pixels
+      for (int y = first; y <= last; ++y)
+      {
+        for (int x = 20; x < 60; ++x)
+          colours[picture.Colour(x, y)] += picture.Ink(x, y);
+      }
+      EXPECT_GT(colours[c.colours[row]], 8) << "the H in its colour";
+      EXPECT_EQ(colours[c.colours[row]], picture.InkIn(20, first, 60, last + 1)) << "and in no other";
+      EXPECT_EQ(picture.InkIn(10, top + 2, 11, top + 18), c.leftBorder[row] ? 16 : 0) << "the left border";
+    }
+  }
+}
+
+// Pixels [x0, x1) x [y0, y1) with between least and most inked.
+struct Window
+{
+  int x0, y0, x1, y1;
+  int least, most;
+};
+
+Window Inked(int x0, int y0, int x1, int y1, int least = 1)
+{
+  return {x0, y0, x1, y1, least, (x1 - x0) * (y1 - y0)};
+}
+
+Window Clear(int x0, int y0, int x1, int y1)
+{
+  return {x0, y0, x1, y1, 0, 0};
+}
+
+void ExpectWindows(const Picture &picture, const std::vector<Window> &windows)
+{
+  for (const Window &w : windows)
+  {
+    const int ink = picture.InkIn(w.x0, w.y0, w.x1, w.y1);
+    EXPECT_TRUE(ink >= w.least && ink <= w.most) << ink << " at " << w.x0 << ", " << w.y0;
+  }
+}
+
+TEST(ArrowheadTest, EveryKindAsItsNameSays)
+{
+  // A leader from its tip at (20, 50) (pixel row 50) to (95, 50), its
+  // arrowhead 30 long pointing left; in pixels, world (x, y) is (x, 100 - y).
+  // A block of the drawing is drawn at the tip, turned to point left and
+  // scaled by 30: MYARROW's line to (-1, 1) reaches (50, 20).
+  const Window insideClosed = Clear(43, 47, 47, 49), path = Inked(30, 50, 34, 51, 4);
+  const Window closedEdge = Inked(43, 44, 47, 47), obliqueEnd = Inked(8, 58, 12, 62);
+  struct Case
+  {
+    const char *name;
+    std::vector<Window> windows;
+  };
+  const std::vector<Case> cases = {
+    {"", {Inked(43, 47, 47, 49, 8), path}},
+    {"_ClosedFilled", {Inked(43, 47, 47, 49, 8), path}},
+    {"closed", {closedEdge, insideClosed, path}},
+    {"_ClosedBlank", {closedEdge, insideClosed, Clear(30, 50, 34, 51)}},
+    {"_Dot", {Inked(17, 37, 23, 41, 24), path}},
+    {"_DotSmall", {Inked(19, 45, 22, 48, 9), Clear(17, 37, 23, 41), path}},
+    {"_DotBlank", {Inked(18, 34, 23, 37), Clear(17, 40, 23, 45), Clear(30, 50, 34, 51)}},
+    {"_Small", {Inked(18, 41, 23, 44), Clear(17, 45, 23, 48), path}},
+    {"_Origin", {Inked(18, 34, 23, 37), Clear(17, 40, 23, 45), path}},
+    {"_Oblique", {obliqueEnd, Inked(28, 38, 32, 42, 3), Clear(28, 58, 32, 62), insideClosed}},
+    {"_ArchTick", {obliqueEnd, Inked(28, 38, 32, 42, 12), insideClosed}},
+    {"_Open", {Inked(34, 46, 37, 49), insideClosed, path}},
+    {"_Open30", {Inked(43, 41, 47, 46), insideClosed, path}},
+    {"_Open90", {Inked(28, 38, 32, 42), Inked(28, 58, 32, 62), Clear(8, 58, 12, 62), path}},
+    {"_BoxFilled", {Inked(8, 38, 13, 43, 25), path}},
+    {"_BoxBlank", {Inked(4, 44, 7, 49), Clear(8, 38, 13, 43), Clear(30, 50, 34, 51)}},
+    {"_DatumFilled", {Inked(23, 42, 28, 47, 25), path}},
+    {"_DatumBlank", {Inked(18, 36, 22, 44), Clear(23, 42, 28, 47), Clear(30, 50, 34, 51)}},
+    {"_None", {Clear(0, 25, 100, 50), Clear(0, 51, 100, 75), path}},
+    {"MYARROW", {Inked(33, 63, 37, 67), insideClosed, path}},
+    {"ABSENT", {Inked(43, 47, 47, 49, 8), path}},
+  };
+  const std::string block = Block("MYARROW", test::Line("0", 0, 0, -1, 1));
+  const std::string leader =
+    Groups({{0, "LEADER"}, {8, "0"}, {71, "1"}, {10, "20"}, {20, "50"}, {10, "95"}, {20, "50"}});
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    const std::string header = Groups({{9, "$DIMASZ"}, {40, "30"}, {9, "$DIMLDRBLK"}, {1, c.name}});
+    const Picture picture = Draw(*test::LoadText(DxfFile("", block, leader, header)));
+    ExpectWindows(picture, c.windows);
+  }
+}
+
+TEST(ArrowheadTest, ADimensionsArrowheadsAsItsStyleAndOverridesSay)
+{
+  // A linear dimension from (20, 40) to (80, 40) (row 60), arrowheads 12
+  // long. The style S names its blocks by BLOCK_RECORD handles: 1A is the
+  // dot (6 round), 1B the closed filled arrowhead.
+  const std::string records = Groups({{0, "TABLE"},
+                                      {2, "BLOCK_RECORD"},
+                                      {70, "2"},
+                                      {0, "BLOCK_RECORD"},
+                                      {5, "1A"},
+                                      {2, "_Dot"},
+                                      {0, "BLOCK_RECORD"},
+                                      {5, "1B"},
+                                      {2, "_ClosedFilled"},
+                                      {0, "ENDTAB"}});
+  enum End
+  {
+    Arrow,
+    Dot,
+    Tick
+  };
+  struct Case
+  {
+    const char *what;
+    GroupList style, overrides;
+    std::string header;
+    End first, second;
+  };
+  const std::string dotHeader = Groups({{9, "$DIMBLK"}, {1, "_DOT"}});
+  const std::vector<Case> cases = {
+    {"the style's arrowhead at both ends", {{342, "1A"}}, {}, "", Dot, Dot},
+    {"separate arrowheads", {{173, "1"}, {343, "1A"}}, {}, "", Dot, Arrow},
+    {"the first arrowhead without separate ones", {{343, "1A"}}, {}, "", Arrow, Arrow},
+    {"ticks", {{142, "3"}}, {}, "", Tick, Tick},
+    {"the header's, by name", {}, {}, dotHeader, Dot, Dot},
+    {"a handle of no block record", {{342, "99"}}, {}, dotHeader, Arrow, Arrow},
+    {"overridden by handle", {{342, "1A"}}, {{1070, "342"}, {1005, "1B"}}, "", Arrow, Arrow},
+    {"overridden: separate, the second a dot",
+     {},
+     {{1070, "173"}, {1070, "1"}, {1070, "344"}, {1005, "1A"}},
+     "",
+     Arrow,
+     Dot},
+    {"overridden: ticks", {{342, "1A"}}, {{1070, "142"}, {1040, "3"}}, "", Tick, Tick},
+  };
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    GroupList style = {{0, "TABLE"}, {2, "DIMSTYLE"}, {70, "1"}, {0, "DIMSTYLE"}, {2, "S"}, {70, "0"}};
+    style.insert(style.end(), c.style.begin(), c.style.end());
+    style.push_back({0, "ENDTAB"});
+    GroupList dimension = {{0, "DIMENSION"}, {8, "0"},   {3, "S"},   {70, "0"},  {13, "20"}, {23, "20"},
+                           {14, "80"},       {24, "20"}, {10, "80"}, {20, "40"}, {11, "50"}, {21, "70"}};
+    if (!c.overrides.empty())
+    {
+      dimension.insert(dimension.end(), {{1001, "ACAD"}, {1000, "DSTYLE"}, {1002, "{"}});
+      dimension.insert(dimension.end(), c.overrides.begin(), c.overrides.end());
+      dimension.push_back({1002, "}"});
+    }
+    const std::string header = Groups({{9, "$DIMASZ"}, {40, "12"}}) + c.header;
+    const Picture picture = Draw(*test::LoadText(DxfFile("", "", Groups(dimension), header, records + Groups(style))));
+    // Windows at the first end; the second's mirror them about x = 50, but
+    // for the tick's, which slants the same way at both ends.
+    for (const bool second : {false, true})
+    {
+      const End end = second ? c.second : c.first;
+      auto at = [&](int x0, int y0, int x1, int y1, bool inked) {
+        const Window w = inked ? Inked(x0, y0, x1, y1) : Clear(x0, y0, x1, y1);
+        return second ? Window{100 - w.x1, w.y0, 100 - w.x0, w.y1, w.least, w.most} : w;
+      };
+      const int tick = second ? 81 : 21;
+      ExpectWindows(picture, {at(27, 58, 31, 60, end == Arrow), at(17, 55, 20, 58, end == Dot),
+                              end == Arrow ? Clear(tick, 56, tick + 3, 59) : Inked(tick, 56, tick + 3, 59)});
+    }
+  }
+}
+
+TEST(DimensionStyleTest, OverridesInExtendedDataStandBeforeTheStyle)
+{
+  // A leader from (10, 50) to (90, 50), its arrowhead 3 long by the header
+  // ($DIMASZ), 30 by the style BIG or an override of 41.
+  const std::string header = Groups({{9, "$DIMASZ"}, {40, "3"}});
+  const std::string styles =
+    Groups({{0, "TABLE"}, {2, "DIMSTYLE"}, {70, "1"}, {0, "DIMSTYLE"}, {2, "BIG"}, {70, "0"}, {41, "30"}})
+    + Groups({{0, "ENDTAB"}});
+  const GroupList begin = {{1001, "ACAD"}, {1000, "DSTYLE"}, {1002, "{"}};
+  auto with = [](GroupList groups, const GroupList &more) {
+    groups.insert(groups.end(), more.begin(), more.end());
+    return groups;
+  };
+  struct Case
+  {
+    const char *what;
+    std::string style;
+    GroupList xdata;
+    bool big;
+  };
+  const std::vector<Case> cases = {
+    {"an override", "", with(begin, {{1070, "41"}, {1040, "30"}, {1002, "}"}}), true},
+    {"among others", "", with(begin, {{1070, "140"}, {1040, "5"}, {1070, "41"}, {1040, "30"}, {1002, "}"}}), true},
+    {"over the style", "BIG", with(begin, {{1070, "41"}, {1040, "3"}, {1002, "}"}}), false},
+    {"without its closing brace", "", with(begin, {{1070, "41"}, {1040, "30"}}), true},
+    {"of another application",
+     "",
+     {{1001, "OTHER"}, {1000, "DSTYLE"}, {1002, "{"}, {1070, "41"}, {1040, "30"}, {1002, "}"}},
+     false},
+    {"after another application's data", "",
+     with({{1001, "OTHER"}, {1000, "X"}}, with(begin, {{1070, "41"}, {1040, "30"}, {1002, "}"}})), true},
+    {"without its opening brace", "", {{1001, "ACAD"}, {1000, "DSTYLE"}, {1070, "41"}, {1040, "30"}}, false},
+    {"a value that is no number", "", with(begin, {{1070, "41"}, {1000, "big"}, {1002, "}"}}), false},
+    {"a variable without its value", "", with(begin, {{1070, "41"}, {1002, "}"}}), false},
+    {"a negative size", "BIG", with(begin, {{1070, "41"}, {1040, "-3"}, {1002, "}"}}), true},
+  };
+  for (const Case &c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    GroupList leader = {{0, "LEADER"}, {8, "0"}};
+    if (!c.style.empty())
+      leader.push_back({3, c.style});
+    leader.insert(leader.end(), {{71, "1"}, {10, "10"}, {20, "50"}, {10, "90"}, {20, "50"}});
+    leader.insert(leader.end(), c.xdata.begin(), c.xdata.end());
+    const Picture picture = Draw(*test::LoadText(DxfFile("", "", Groups(leader), header, styles)));
+    EXPECT_EQ(picture.InkIn(30, 40, 40, 49) > 0, c.big) << "the big arrowhead's back, above the line";
+    EXPECT_GT(picture.InkIn(10, 48, 13, 53), 0) << "the tip";
+  }
 }
 
 }  // namespace
