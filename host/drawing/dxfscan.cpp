@@ -3,19 +3,15 @@
 #include "dxfscan.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <map>
-#include <sstream>
 #include <string_view>
 
 #include "drawing.h"
-#include "dxfbinary.h"
 #include "dxflimits.h"
 #include "dxfvalues.h"
 #include "text.h"
@@ -100,62 +96,6 @@ private:
   size_t number = 0;
 };
 
-// Whether a 0/EOF pair starts before byte `end`.
-bool EndsBefore(const std::string &bytes, size_t end)
-{
-  Lines lines(bytes);
-  std::string_view line, previous = "x";
-  while (lines.Next(&line) && size_t(line.data() - bytes.data()) + line.size() <= end)
-  {
-    if (Trim(line) == "EOF" && Trim(previous) == "0")
-      return true;
-    previous = line;
-  }
-  return false;
-}
-
-std::string ReadDrawingFile(const std::string &path)
-{
-  // Folders, FIFOs and devices would fail or block while being read.
-  std::error_code status;
-  if (std::filesystem::exists(path, status) && !std::filesystem::is_regular_file(path, status))
-    ThrowLoadError(path, "not a drawing file (a folder or a special file)");
-  std::ifstream file(path, std::ios::binary);
-  if (!file)
-    ThrowLoadError(path, std::string("cannot open the drawing: ") + std::strerror(errno));
-  // In one read when the size is known (a stream into a growing string
-  // copies a large drawing three times over), then whatever is beyond it.
-  std::string bytes;
-  const uintmax_t size = std::filesystem::file_size(path, status);
-  if (!status && size > 0 && size <= MaxDxfTextBytes)
-  {
-    bytes.resize(size_t(size));
-    file.read(bytes.data(), std::streamsize(size));
-    bytes.resize(size_t(file.gcount()));
-  }
-  if (file)
-  {
-    std::ostringstream rest;
-    rest << file.rdbuf();
-    bytes += std::move(rest).str();
-  }
-  if (file.bad())
-    ThrowLoadError(path, "cannot read the drawing");
-  if (bytes.empty())
-    ThrowLoadError(path, "the drawing file is empty (0 bytes)");
-  if (IsBinaryDxf(bytes))
-    return BinaryDxfToText(path, bytes);
-  // Padding or junk after 0/EOF is not read; binary data before it is no DXF.
-  const size_t nul = bytes.find('\0');
-  if (nul != std::string::npos)
-  {
-    if (!EndsBefore(bytes, nul))
-      ThrowLoadError(path, "not a DXF file (it contains binary data)");
-    bytes.resize(nul);
-  }
-  return bytes;
-}
-
 class Scanner
 {
 public:
@@ -176,11 +116,18 @@ public:
       if (code == 0)
       {
         EndPolyline();
+        EndSpline();
         Mark();
         object = word;
+        splineCounts = {};
+        splineValues = {};
       }
       else
+      {
         CheckCount(code);
+        if (object == "SPLINE")
+          CountSplineGroup(code);
+      }
       if (section == "OBJECTS" && object == "TABLESTYLE" && scan.tableStyles.size() < MaxTableStyleGroups)
         scan.tableStyles.emplace_back(code, std::string(Trim(value)));
       if (inPolyline && TakeVertexGroup(code))
@@ -325,6 +272,8 @@ private:
       Refuse(line, problem);
     if (skipping)
       return;
+    splineCounts = {};  // a left-out SPLINE is not checked again at its end
+    splineValues = {};
     if (scan.skippedEntities++ == 0)
       scan.firstSkipped = "a " + object + " at line " + std::to_string(mark.line) + ": " + problem;
     scan.text.resize(mark.text);
@@ -353,6 +302,56 @@ private:
     }
     skipping = skippingOwner = false;
     return false;
+  }
+
+  // libdime keeps a SPLINE's knots, control points, weights and fit points
+  // in arrays of the sizes 72, 73 and 74 give, made at their first value:
+  // a count without its values leaves an array it then reads unmade, and
+  // more values than the count run past its end. Such a spline is left out.
+  void CountSplineGroup(int code)
+  {
+    switch (code)
+    {
+    case 72:
+    case 73:
+    case 74:
+      splineCounts[size_t(code - 72)] = integer;
+      break;
+    case 40:
+      ++splineValues[0];
+      break;
+    case 10:
+      ++splineValues[1];
+      break;
+    case 11:
+      ++splineValues[2];
+      break;
+    case 41:
+      ++splineValues[3];
+      break;
+    default:
+      break;
+    }
+  }
+
+  void EndSpline()
+  {
+    if (object != "SPLINE" || skipping)
+      return;
+    static const char *const Names[] = {"knots (group code 72)", "control points (group code 73)",
+                                        "fit points (group code 74)"};
+    std::string problem;
+    for (size_t i = 0; i < 3 && problem.empty(); ++i)
+      if (splineValues[i] != uint64_t(splineCounts[i]))
+        problem = "it gives " + std::to_string(splineCounts[i]) + " " + Names[i] + " and has "
+                  + std::to_string(splineValues[i]);
+    if (problem.empty() && splineValues[3] != 0 && splineValues[3] != uint64_t(splineCounts[1]))
+      problem = "it has " + std::to_string(splineValues[3]) + " weights for " + std::to_string(splineCounts[1])
+                + " control points";
+    if (problem.empty())
+      return;
+    OutOfRange(codeLine, problem);
+    skipping = skippingOwner = false;  // the pair at hand starts the next object
   }
 
   void CheckCount(int code)
@@ -604,10 +603,12 @@ private:
   size_t emitted = 0;   // pairs in scan.text
   size_t codeLine = 0;  // line of the current pair's group code
   bool sawPair = false;
-  double real = 0;          // the current value, when it is a real number
-  long long integer = 0;    // the current value, when it is an integer
-  std::string object;       // the value of the last group 0: what the pairs describe
-  size_t sectionStart = 0;  // line of a 0/SECTION waiting for its name
+  double real = 0;                         // the current value, when it is a real number
+  long long integer = 0;                   // the current value, when it is an integer
+  std::string object;                      // the value of the last group 0: what the pairs describe
+  std::array<int64_t, 3> splineCounts{};   // a SPLINE's 72, 73 and 74
+  std::array<uint64_t, 4> splineValues{};  // and its 40, 10, 11 and 41 groups
+  size_t sectionStart = 0;                 // line of a 0/SECTION waiting for its name
   std::map<std::string, size_t> sections;
   bool inPolyline = false;
   size_t polylineLine = 0;

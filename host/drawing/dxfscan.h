@@ -85,6 +85,10 @@ DxfScan ScanDxf(const std::string &path);
 
 [[noreturn]] void ThrowLoadError(const std::string &path, const std::string &problem);
 
+// The file's bytes as DXF text: binary DXF converted, anything after a NUL
+// that follows 0/EOF cut off; throws Document::LoadError.
+std::string ReadDrawingFile(const std::string &path);
+
 }  // namespace zulan
 
 #endif

@@ -112,6 +112,58 @@ TEST(HostileDxfTest, NegativeCountsLibdimeAllocatesByAreRefused)
   }
 }
 
+TEST(HostileDxfTest, SplineCountsMustMatchTheirValues)
+{
+  // libdime makes a spline's arrays by its counts at their first value: a
+  // count without values left one unmade, which it then read.
+  struct Case
+  {
+    std::vector<std::pair<int, std::string>> groups;
+    const char *problem;  // nullptr: the spline is drawn
+  };
+  const std::pair<int, std::string> point[] = {{10, "0"}, {20, "0"}, {30, "0"}};
+  auto knots = [](int n) {
+    std::vector<std::pair<int, std::string>> groups = {{72, std::to_string(n)}};
+    for (int i = 0; i < n; ++i)
+      groups.push_back({40, i < n / 2 ? "0" : "1"});
+    return groups;
+  };
+  auto with = [&](std::vector<std::pair<int, std::string>> groups, std::vector<std::pair<int, std::string>> more) {
+    groups.insert(groups.end(), more.begin(), more.end());
+    return groups;
+  };
+  const std::vector<std::pair<int, std::string>> twoPoints = {{73, "2"}, point[0],  point[1], point[2],
+                                                              {10, "5"}, {20, "5"}, {30, "0"}};
+  const Case cases[] = {
+    {with(knots(4), twoPoints), nullptr},
+    {with(knots(4), with(twoPoints, {{41, "1"}, {41, "2"}})), nullptr},
+    {with(knots(4), {{73, "2"}, {74, "1"}}), "it gives 2 control points (group code 73) and has 0"},
+    {with(knots(4), with(twoPoints, {{74, "1"}})), "it gives 1 fit points (group code 74) and has 0"},
+    {with({{72, "3"}}, twoPoints), "it gives 3 knots (group code 72) and has 0"},
+    {with(knots(4), {{73, "1"}, point[0], point[1], point[2], {10, "5"}, {20, "5"}}),
+     "it gives 1 control points (group code 73) and has 2"},
+    {with(knots(4), with(twoPoints, {{41, "1"}})), "it has 1 weights for 2 control points"},
+  };
+  for (const Case &c : cases)
+  {
+    std::vector<std::pair<int, std::string>> groups = {{0, "SPLINE"}, {8, "0"}, {70, "8"}, {71, "1"}};
+    groups.insert(groups.end(), c.groups.begin(), c.groups.end());
+    const std::string text = Entities(Groups({{0, "LINE"}, {8, "0"}, {11, "9"}, {21, "9"}}) + Groups(groups));
+    const auto document = LoadText(text);
+    const std::vector<std::string> warnings = document->Warnings();
+    if (c.problem == nullptr)
+    {
+      EXPECT_EQ(document->Entities().size(), 2u);
+      EXPECT_TRUE(warnings.empty());
+      continue;
+    }
+    EXPECT_EQ(document->Entities().size(), 1u) << c.problem << ": the line stays, the spline goes";
+    ASSERT_EQ(warnings.size(), 1u) << c.problem;
+    EXPECT_NE(warnings[0].find("a SPLINE at line 13: "), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find(c.problem), std::string::npos) << warnings[0];
+  }
+}
+
 TEST(HostileDxfTest, AnglesBeyondOneTurnAreReducedToIt)
 {
   const std::string hatchArc = Groups({{0, "HATCH"},
@@ -305,7 +357,8 @@ INSTANTIATE_TEST_SUITE_P(
                   std::make_pair("dxf-number-beyond-double.dxf", "(loaded)"),  // the line left out
                   std::make_pair("dxf-number-of-1000-digits.dxf", "a number of 1000 characters"),
                   std::make_pair("dxf-second-entities-section.dxf", "line 19: a second ENTITIES section"),
-                  std::make_pair("dxf-table-negative-count.dxf", "line 10: a TABLE gives -1 as a count")),
+                  std::make_pair("dxf-table-negative-count.dxf", "line 10: a TABLE gives -1 as a count"),
+                  std::make_pair("dxf-spline-fit-count-without-points.dxf", "(loaded)")),  // the spline left out
   [](const testing::TestParamInfo<std::pair<std::string, std::string>> &param) {
     std::string name;
     for (char ch : param.param.first.substr(0, param.param.first.size() - 4))
