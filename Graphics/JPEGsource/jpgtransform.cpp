@@ -18,9 +18,13 @@
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #define VANTORUM_HAVE_AVX2 1
 // GCC 12's AVX-512 intrinsics start their results from a self-initialised
-// "undefined" vector, which -Wuninitialized reports where they are inlined.
+// "undefined" vector, which -W(maybe-)uninitialized reports where they are
+// inlined.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 #pragma GCC diagnostic pop
 #else
