@@ -6,8 +6,8 @@
 #include "jpgprogress.h"
 #include "jpgquantizationtable.h"
 #include "jpgtransform.h"
-#include "paralleltasks.h"
 #include "largebuffer.h"
+#include "paralleltasks.h"
 #include "simd.h"
 
 #include <algorithm>
