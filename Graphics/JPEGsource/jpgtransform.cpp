@@ -199,24 +199,30 @@ __attribute__((target("avx2"), always_inline)) inline void Transpose4(Quad &a, Q
   d = _mm256_permute2f128_pd(t1, t3, 0x31);
 }
 
+// The column pass's inputs, in 32-bit integers, lane x: the sums of mirrored
+// rows less the level shift of both samples, then their differences.
+__attribute__((target("avx2"), always_inline)) inline void MirroredRows(const uint8_t *samples, size_t stride,
+                                                                        __m256i (&sums)[8])
+{
+  __m256i row[8];
+  for (int y = 0; y < 8; ++y)
+    row[y] = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(samples + stride * y)));
+  const __m256i bias = _mm256_set1_epi32(256);
+  for (int i = 0; i < 4; ++i)
+  {
+    sums[i] = _mm256_sub_epi32(_mm256_add_epi32(row[i], row[7 - i]), bias);
+    sums[7 - i] = _mm256_sub_epi32(row[i], row[7 - i]);
+  }
+}
+
 // The same transform, four lanes per register: the column pass on lanes
 // x 0..3 and 4..7, a transpose, the row pass on lanes v 0..3 and 4..7.
 __attribute__((target("avx2"))) void TransformAvx2(const uint8_t *samples, size_t stride, const double *scale,
                                                    int16_t *lanes)
 {
   const Quad c4 = _mm256_set1_pd(C4), k2 = _mm256_set1_pd(K2), k3 = _mm256_set1_pd(K3);
-  __m256i row[8];
-  for (int y = 0; y < 8; ++y)
-    row[y] = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(samples + stride * y)));
-  const __m256i bias = _mm256_set1_epi32(256);
-  // Sums of mirrored rows less the level shift, then their differences.
-  // clang-format off
-  const __m256i sums[8] = {
-    _mm256_sub_epi32(_mm256_add_epi32(row[0], row[7]), bias), _mm256_sub_epi32(_mm256_add_epi32(row[1], row[6]), bias),
-    _mm256_sub_epi32(_mm256_add_epi32(row[2], row[5]), bias), _mm256_sub_epi32(_mm256_add_epi32(row[3], row[4]), bias),
-    _mm256_sub_epi32(row[3], row[4]),                         _mm256_sub_epi32(row[2], row[5]),
-    _mm256_sub_epi32(row[1], row[6]),                         _mm256_sub_epi32(row[0], row[7])};
-  // clang-format on
+  __m256i sums[8];
+  MirroredRows(samples, stride, sums);
   Quad work[2][8];  // [half of x][v]
   for (int half = 0; half < 2; ++half)
   {
@@ -301,20 +307,11 @@ __attribute__((target("avx2,avx512f,avx512bw,avx512vl"))) void TransformZigZagAv
                                                                                      int16_t *zigzag)
 {
   const Octet c4 = _mm512_set1_pd(C4), k2 = _mm512_set1_pd(K2), k3 = _mm512_set1_pd(K3);
-  __m256i row[8];
-  for (int y = 0; y < 8; ++y)
-    row[y] = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(samples + stride * y)));
-  const __m256i bias = _mm256_set1_epi32(256);
-  // Sums of mirrored rows less the level shift, then their differences.
-  // clang-format off
-  const Octet in[8] = {
-    _mm512_cvtepi32_pd(_mm256_sub_epi32(_mm256_add_epi32(row[0], row[7]), bias)),
-    _mm512_cvtepi32_pd(_mm256_sub_epi32(_mm256_add_epi32(row[1], row[6]), bias)),
-    _mm512_cvtepi32_pd(_mm256_sub_epi32(_mm256_add_epi32(row[2], row[5]), bias)),
-    _mm512_cvtepi32_pd(_mm256_sub_epi32(_mm256_add_epi32(row[3], row[4]), bias)),
-    _mm512_cvtepi32_pd(_mm256_sub_epi32(row[3], row[4])), _mm512_cvtepi32_pd(_mm256_sub_epi32(row[2], row[5])),
-    _mm512_cvtepi32_pd(_mm256_sub_epi32(row[1], row[6])), _mm512_cvtepi32_pd(_mm256_sub_epi32(row[0], row[7]))};
-  // clang-format on
+  __m256i mirrored[8];
+  MirroredRows(samples, stride, mirrored);
+  Octet in[8];
+  for (int i = 0; i < 8; ++i)
+    in[i] = _mm512_cvtepi32_pd(mirrored[i]);
   Octet work[8];  // work[v]: vertical frequency v, lanes x
   Butterfly(in, work, c4, k2, k3);
   Transpose8(work);  // work[x]: column x, lanes v
