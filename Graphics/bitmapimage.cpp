@@ -29,7 +29,7 @@ size_t CheckedPixelCount(uint32_t width, uint32_t height)
 
 BitmapImage::BitmapImage(uint32_t newWidth, uint32_t newHeight, uint32_t fill)
 {
-  SetSize(newWidth, newHeight);
+  SetSizeForOverwrite(newWidth, newHeight);
   std::fill_n(pixels.get(), static_cast<size_t>(width) * height, fill);
 }
 
@@ -42,7 +42,7 @@ BitmapImage &BitmapImage::operator=(const BitmapImage &other)
 {
   if (this == &other)
     return *this;
-  SetSize(other.width, other.height);
+  SetSizeForOverwrite(other.width, other.height);
   std::copy_n(other.pixels.get(), static_cast<size_t>(width) * height, pixels.get());
   return *this;
 }
@@ -66,12 +66,17 @@ BitmapImage::~BitmapImage() = default;
 
 void BitmapImage::SetSize(uint32_t newWidth, uint32_t newHeight)
 {
+  SetSizeForOverwrite(newWidth, newHeight);
+  std::fill_n(pixels.get(), static_cast<size_t>(width) * height, 0u);
+}
+
+void BitmapImage::SetSizeForOverwrite(uint32_t newWidth, uint32_t newHeight)
+{
   const size_t count = CheckedPixelCount(newWidth, newHeight);
   // Allocated before the old buffer goes, so a failed allocation keeps it.
   const size_t bytes = count * sizeof(uint32_t);
   std::unique_ptr<uint32_t[], LargeBufferDeleter> fresh(
     count == 0 ? nullptr : static_cast<uint32_t *>(AllocateLarge(bytes)), LargeBufferDeleter(bytes));
-  std::fill_n(fresh.get(), count, 0u);
   pixels = std::move(fresh);
   width = newWidth;
   height = newHeight;

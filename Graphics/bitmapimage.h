@@ -36,6 +36,10 @@ public:
   // Discards the old pixels; the new ones are all 0. Checks the size before
   // touching the old buffer, so a rejected size leaves the image as it was.
   void SetSize(uint32_t width, uint32_t height);
+  // SetSize without clearing the new pixels, for a caller that writes every
+  // one before any is read: clearing a large picture costs about as much
+  // as drawing it.
+  void SetSizeForOverwrite(uint32_t width, uint32_t height);
 
   uint32_t GetWidth() const { return width; }
   uint32_t GetHeight() const { return height; }

@@ -194,7 +194,7 @@ void CropSizeToSection(const SectionRect &section)
 }
 
 int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, SectionRect &section,
-                   const char **problem)
+                   const char **problem, CaptureRows *filling)
 {
   const char *ignored = nullptr;
   const char *&reason = problem != nullptr ? *problem : ignored;
@@ -210,7 +210,21 @@ int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, 
   const int64_t stripLimit = std::max<int64_t>(captureStripPixels, 1);
   const int32_t strips = int32_t(int64_t(width) * height / stripLimit + 1);
   const int32_t stripRows = (height + strips - 1) / strips;  // s
-  image.SetSize(uint32_t(width), uint32_t(height));
+  // Every row is written by GetDIBits, so the picture is not cleared first;
+  // rows a failure leaves unwritten are cleared on the way out.
+  image.SetSizeForOverwrite(uint32_t(width), uint32_t(height));
+  struct ClearUnwritten
+  {
+    Vantorum::BitmapImage &image;
+    int32_t written;
+    ~ClearUnwritten()
+    {
+      const size_t width = image.GetWidth();
+      std::fill(image.GetPixels() + size_t(written) * width, image.GetPixels() + image.GetHeight() * width, 0u);
+    }
+  } unwritten{image, 0};
+  if (filling != nullptr)
+    filling->Sized(image);
 
   // Aspect fit over the pixel-centre spans the host maps the window onto.
   const double spanX = std::max(width - 1, 1), spanY = std::max(height - 1, 1);
@@ -303,6 +317,7 @@ int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, 
     const int copied = GetDIBits(memory, bitmap, 0, UINT(rows),
                                  image.PixelAddress(uint32_t(firstRow) * uint32_t(width)), &info, DIB_RGB_COLORS);
     DeleteObject(bitmap);
+    unwritten.written = firstRow + std::clamp(copied, 0, rows);
     // Fewer rows than asked would leave black rows in a picture reported as
     // good.
     if (copied != rows)
@@ -311,6 +326,8 @@ int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, 
       result = 0;
       break;
     }
+    if (filling != nullptr)
+      filling->Filled(firstRow + rows);
   }
   DeleteDC(memory);
   DeleteDC(display);

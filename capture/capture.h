@@ -48,11 +48,26 @@ const char *CheckSection(const SectionRect &section);
 
 // Shrinks exportOptions.width or .height to the section's aspect (Crop).
 void CropSizeToSection(const SectionRect &section);
+// Told of the picture's rows as a capture fills them, so that a writer can
+// start on the top strips while the later ones are drawn.
+class CaptureRows
+{
+public:
+  // The picture has its size; nothing is drawn yet.
+  virtual void Sized(const Vantorum::BitmapImage &image) = 0;
+  // Rows 0 .. rows - 1 hold their final pixels.
+  virtual void Filled(int32_t rows) = 0;
+
+protected:
+  ~CaptureRows() = default;
+};
+
 // Draws the section into image at width x height pixels, in strips; widens
 // section in place to the bitmap's aspect. Returns 1 on success, 0 on
-// failure, with the reason in *problem when problem is not null.
+// failure, with the reason in *problem when problem is not null. filling,
+// when not null, is told of each strip.
 int CaptureSection(Vantorum::BitmapImage &image, int32_t width, int32_t height, SectionRect &section,
-                   const char **problem = nullptr);
+                   const char **problem = nullptr, CaptureRows *filling = nullptr);
 // The extents of the drawing's visible entities.
 SectionRect DrawingExtents();
 // What the whole-drawing exports draw: the extents, or, when they have no

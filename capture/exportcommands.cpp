@@ -18,6 +18,7 @@
 #include <cctype>
 #include <cstring>
 #include <exception>
+#include <optional>
 
 namespace
 {
@@ -180,13 +181,20 @@ void CaptureAndWrite(SectionRect section, Writer writer, const char *name)
     return;
   }
   Vantorum::BitmapImage image;
+  // After the picture: its helpers stop before the picture goes.
+  std::optional<JpegFileWrite> jpeg;
+  if (writer == SaveJpeg)
+    jpeg.emplace();
   const char *problem = nullptr;
-  if (CaptureSection(image, exportOptions.width, exportOptions.height, section, &problem) == 0)
+  if (CaptureSection(image, exportOptions.width, exportOptions.height, section, &problem, jpeg ? &*jpeg : nullptr) == 0)
   {
     ErrorBox(problem != nullptr ? problem : ErrorCouldNotCreateBitmap);
     return;
   }
-  writer(image, name);
+  if (jpeg)
+    jpeg->Save(image, name);
+  else
+    writer(image, name);
 }
 
 // The first step of a picked section, once the name is known (WBSM) or

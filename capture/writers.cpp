@@ -176,18 +176,40 @@ uint32_t JpegThreads(const Vantorum::BitmapImage &image)
   return std::clamp(std::thread::hardware_concurrency(), 1u, most);
 }
 
-void SaveJpeg(const Vantorum::BitmapImage &image, const char *name)
+void JpegFileWrite::SetUp(const Vantorum::BitmapImage &image)
 {
-  Vantorum::JpegEncoder encoder;
   encoder.SetThreadCount(JpegThreads(image));
   // The quality was checked with the other settings before drawing.
   encoder.SetQuality(uint32_t(exportOptions.quality));
   encoder.SetGreyscale((exportOptions.flags & FlagGreyscale) != 0);
   encoder.SetProgressive((exportOptions.flags & FlagProgressive) != 0);
   encoder.SetProgressCallback(JpegProgress, nullptr);
+  setUp = true;
+}
+
+void JpegFileWrite::Sized(const Vantorum::BitmapImage &image)
+{
+  SetUp(image);
+  encoder.BeginImage(image);
+}
+
+void JpegFileWrite::Filled(int32_t rows)
+{
+  encoder.RowsFilled(uint32_t(std::max(rows, 0)));
+}
+
+void JpegFileWrite::Save(const Vantorum::BitmapImage &image, const char *name)
+{
+  if (!setUp)
+    SetUp(image);
   StatusMsg("Saving JPG file...");
   WriteThrough(name, [&](const char *path) { encoder.WriteImageFile(path, image); });
   StatusMsg(nullptr);
+}
+
+void SaveJpeg(const Vantorum::BitmapImage &image, const char *name)
+{
+  JpegFileWrite().Save(image, name);
 }
 
 void BmpProgress(Vantorum::ImageEncoder &, void *, uint32_t currentPass, uint32_t passCount, uint32_t percent, bool &)

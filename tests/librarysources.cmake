@@ -9,7 +9,8 @@ set(RASTELLO_JPEG_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/JPEGsource/entropy_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/JPEGsource/scanplan_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/JPEGsource/stream_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/JPEGsource/golden_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/JPEGsource/golden_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/JPEGsource/earlyconversion_test.cpp)
 set(RASTELLO_GRAPHICS_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Graphics/bitmapimage_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Graphics/outputbytestream_test.cpp

@@ -2,6 +2,8 @@
 // frequencies and scan plan that runs before any byte of a write.
 #include "jpegencoder.h"
 
+#include "jpgstagedconversion.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -81,10 +83,13 @@ JpegEncoder::JpegEncoder(const JpegEncoder &other) : JpegEncoder()
   *this = other;
 }
 
+JpegEncoder::~JpegEncoder() = default;
+
 JpegEncoder &JpegEncoder::operator=(const JpegEncoder &other)
 {
   if (this == &other)
     return *this;
+  AbandonStagedConversion();
   ProgressReporter::operator=(other);
   greyscale = other.greyscale;
   restartRows = other.restartRows;
@@ -103,6 +108,7 @@ void JpegEncoder::SetQuality(uint32_t value)
 {
   if (value < 1 || value > 100)
     throw JpegError("Value Out of Range");
+  AbandonStagedConversion();
   const int32_t *luminance = JpegLuminanceTables[QualityToLevel(value, JpegLuminanceLevels)];
   const int32_t *chrominance = JpegChrominanceTables[QualityToLevel(value, JpegChrominanceLevels)];
   quantizationTables[0].SetValues(luminance);
@@ -117,7 +123,19 @@ void JpegEncoder::SetThreadCount(uint32_t value)
   if (value < 1 || value > MaxThreads)
     throw JpegError("Thread count out of range: " + std::to_string(value) + " (1 to " + std::to_string(MaxThreads)
                     + ")");
+  AbandonStagedConversion();
   threadCount = value;
+}
+
+void JpegEncoder::SetGreyscale(bool value)
+{
+  AbandonStagedConversion();
+  greyscale = value;
+}
+
+void JpegEncoder::AbandonStagedConversion()
+{
+  staged.reset();
 }
 
 void JpegEncoder::SetProgressive(bool value)
@@ -151,6 +169,7 @@ void JpegEncoder::SetSamplingFrequency(uint32_t componentId, uint32_t horizontal
     throw JpegError("Invalid Horizontal Sampling Frequency");
   if (vertical < JPEGMINSAMPLINGFREQUENCY || vertical > JPEGMAXSAMPLINGFREQUENCY)
     throw JpegError("Invalid Vertical Sampling Frequency");
+  AbandonStagedConversion();
   components[componentId].SetHorizontalFrequency(horizontal);
   components[componentId].SetVerticalFrequency(vertical);
 }

@@ -6,6 +6,7 @@
 #define VANTORUM_JPEGENCODER_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "imageencoder.h"
@@ -18,6 +19,7 @@ namespace Vantorum
 
 class JpegBitWriter;
 class JpegOutputStream;
+class StagedConversion;
 
 // One entry of the scan plan. Components are named by a mask in which
 // component id n is bit value 2^n (Y 2, Cb 4, Cr 8).
@@ -52,14 +54,14 @@ public:
   // 1 x 1 everywhere, an assigned encoder keeps its own).
   JpegEncoder(const JpegEncoder &other);
   JpegEncoder &operator=(const JpegEncoder &other);
-  ~JpegEncoder() override = default;
+  ~JpegEncoder() override;
 
   void SetQuality(uint32_t value);
   uint32_t GetQuality() const { return quality; }
   // Installs the new mode's default plan, but only when the mode changes.
   void SetProgressive(bool value);
   bool GetProgressive() const { return progressive; }
-  void SetGreyscale(bool value) { greyscale = value; }
+  void SetGreyscale(bool value);
   bool GetGreyscale() const { return greyscale; }
   // Rows of MCUs (or data units) per restart interval; 0 = no restart markers.
   void SetRestartRows(uint32_t value) { restartRows = value; }
@@ -86,6 +88,17 @@ public:
   uint32_t GetScanCount() const { return scanCount; }
   uint32_t GetPassCount() const { return passCount; }
 
+  // Lets the colour conversion and transform of image start while the
+  // caller is still filling it, on the threads beyond the caller's: after
+  // BeginImage, RowsFilled(n) says that image rows 0 .. n - 1 hold their
+  // final pixels. The next write of the image takes over what is left; its
+  // bytes and progress reports are those of a write without. The image
+  // must keep its size until then. Nothing starts on one thread, in
+  // greyscale, or for a picture too small to share; a change to the
+  // quality, sampling, greyscale or threads abandons what was done.
+  void BeginImage(const BitmapImage &image);
+  void RowsFilled(uint32_t rows);
+
   // A write error throws OutputByteStream::StreamError naming the file.
   void WriteImageFile(const std::string &fileName, const BitmapImage &image) override;
   virtual void WriteImage(JpegOutputStream &stream, const BitmapImage &image);
@@ -111,6 +124,8 @@ private:
   // the scan is better run on one (restart markers, few data units).
   bool WriteScanInShares(const ScanJob &job);
 
+  void AbandonStagedConversion();
+  void PrepareQuantizationTables();
   void InstallDefaultPlan();
   void ComputeMcuLayout();
   void CheckScanPlan();
@@ -183,6 +198,9 @@ private:
   uint32_t scanComponentCount = 0;
   JpegEncoderComponent *scanComponents[3] = {};
   JpegOutputStream *outputStream = nullptr;
+  // Started by BeginImage; last, so that its threads stop before the
+  // components they fill are destroyed.
+  std::unique_ptr<StagedConversion> staged;
 };
 
 }  // namespace Vantorum

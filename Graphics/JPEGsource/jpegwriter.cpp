@@ -1,6 +1,7 @@
 // The JPEG stream: marker segments, sequential and progressive frames, the
 // two passes of each Huffman-coded scan, restart intervals and progress.
 #include "jpegencoder.h"
+#include "jpgstagedconversion.h"
 
 #include "jpeg/jpgoutputstream.h"
 #include "jpgprogress.h"
@@ -48,12 +49,8 @@ void JpegEncoder::WriteImageFile(const std::string &fileName, const BitmapImage 
   stream.Close();
 }
 
-void JpegEncoder::WriteImage(JpegOutputStream &stream, const BitmapImage &image)
+void JpegEncoder::PrepareQuantizationTables()
 {
-  outputStream = &stream;
-  for (int id = 1; id <= 3; ++id)
-    components[id].SetOutputStream(stream);
-
   for (QuantizationTable &table : quantizationTables)
     table.SetInUse(false);
   quantizationTables[quantizationSelectors[0]].SetInUse(true);
@@ -65,6 +62,62 @@ void JpegEncoder::WriteImage(JpegOutputStream &stream, const BitmapImage &image)
   for (QuantizationTable &table : quantizationTables)
     if (table.IsInUse())
       table.PrepareScaleFactors();
+}
+
+void JpegEncoder::BeginImage(const BitmapImage &image)
+{
+  AbandonStagedConversion();
+  if (greyscale || threadCount < 2)
+    return;
+  // A plan or picture the write will refuse gets no early work: the write
+  // reports the problem as before.
+  try
+  {
+    imageHeight = image.GetHeight();
+    imageWidth = image.GetWidth();
+    ComputeMcuLayout();
+    CheckScanPlan();
+    CheckImageLimits(image);
+    PrepareQuantizationTables();
+    staged = std::make_unique<StagedConversion>(image, maxHorizontalFrequency, maxVerticalFrequency, components[1],
+                                                components[2], components[3], threadCount);
+  }
+  catch (const std::exception &)
+  {
+    AbandonStagedConversion();
+  }
+}
+
+void JpegEncoder::RowsFilled(uint32_t rows)
+{
+  if (staged)
+    staged->Filled(rows);
+}
+
+void JpegEncoder::WriteImage(JpegOutputStream &stream, const BitmapImage &image)
+{
+  // The grids are released also when the write is abandoned, after any
+  // thread still filling them has stopped.
+  struct Release
+  {
+    JpegEncoder *encoder;
+    ~Release()
+    {
+      encoder->AbandonStagedConversion();
+      for (int id = 1; id <= 3; ++id)
+        encoder->components[id].FreeCoefficients();
+    }
+  } release{this};
+  if (staged
+      && (&staged->Image() != &image || staged->Width() != image.GetWidth() || staged->Height() != image.GetHeight()))
+    AbandonStagedConversion();
+
+  outputStream = &stream;
+  for (int id = 1; id <= 3; ++id)
+    components[id].SetOutputStream(stream);
+  // Early work has prepared them, and its threads read them.
+  if (!staged)
+    PrepareQuantizationTables();
 
   imageHeight = image.GetHeight();
   imageWidth = image.GetWidth();
@@ -82,17 +135,6 @@ void JpegEncoder::WriteImage(JpegOutputStream &stream, const BitmapImage &image)
   if (!comment.empty())
     WriteComment(comment);
   WriteComment(LibraryComment);
-
-  // The coefficient grids are released also when the write is abandoned.
-  struct Release
-  {
-    JpegEncoderComponent *components;
-    ~Release()
-    {
-      for (int id = 1; id <= 3; ++id)
-        components[id].FreeCoefficients();
-    }
-  } release{components};
 
   if (progressive)
     WriteProgressiveFrame(image);
@@ -364,8 +406,13 @@ void JpegEncoder::ConvertImage(const BitmapImage &image)
     JpegEncoderComponent::ConvertGreyscale(*this, image, components[1]);
     return;
   }
-  JpegEncoderComponent::ConvertAndTransform(*this, image, maxHorizontalFrequency, maxVerticalFrequency, components[1],
-                                            components[2], components[3], threadCount);
+  std::unique_ptr<StagedConversion> conversion = std::move(staged);
+  if (!conversion)
+    conversion = std::make_unique<StagedConversion>(image, maxHorizontalFrequency, maxVerticalFrequency, components[1],
+                                                    components[2], components[3], threadCount);
+  RowProgress progress(imageHeight);
+  conversion->Finish([this, &progress] { ReportProgress(progress.Row()); });
+  ReportProgress(progress.End());
   for (int id = 1; id <= 3; ++id)
   {
     ++currentPass;

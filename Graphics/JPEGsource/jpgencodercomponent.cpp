@@ -7,7 +7,6 @@
 #include "jpgquantizationtable.h"
 #include "jpgtransform.h"
 #include "largebuffer.h"
-#include "paralleltasks.h"
 #include "simd.h"
 
 #include <algorithm>
@@ -296,64 +295,6 @@ void JpegEncoderComponent::ReportTransformProgress(JpegEncoder &encoder) const
   for (uint32_t r = 0; r < dataUnitRows; ++r)
     encoder.ReportProgress(progress.Row());
   encoder.ReportProgress(progress.End());
-}
-
-void JpegEncoderComponent::ConvertAndTransform(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH,
-                                               uint32_t maxV, JpegEncoderComponent &y, JpegEncoderComponent &cb,
-                                               JpegEncoderComponent &cr, uint32_t threads)
-{
-  const uint32_t width = image.GetWidth();
-  const uint32_t height = image.GetHeight();
-  const uint32_t mcuHeight = 8 * maxV;
-  const uint32_t mcuRows = CeilDivide(height, mcuHeight);
-  JpegEncoderComponent *const all[3] = {&y, &cb, &cr};
-  for (JpegEncoderComponent *component : all)
-  {
-    component->AllocateSampleBuffer(width, height, maxH, maxV, mcuHeight);
-    component->AllocateCoefficientGrid(mcuRows, component->sampleColumns / 8 / maxH);
-  }
-  const size_t stride = y.sampleColumns;
-  uint64_t units = 0;
-  for (JpegEncoderComponent *component : all)
-    units += static_cast<uint64_t>(component->dataUnitRows) * component->dataUnitColumns;
-  const WorkSplit split(mcuRows, UsefulShares(units, threads));
-
-  // MCU rows first .. last - 1 through the strips at planes, until the
-  // calling thread unwinds.
-  auto sweep = [&](const ParallelTasks &tasks, uint32_t first, uint32_t last, uint8_t *const planes[3],
-                   const std::function<void()> &rowDone) {
-    for (uint32_t mcuRow = first; mcuRow < last && !tasks.Stopping(); ++mcuRow)
-    {
-      ConvertRows(image, mcuRow * mcuHeight, mcuHeight, planes, stride, rowDone);
-      for (int p = 0; p < 3; ++p)
-        all[p]->TransformRows(planes[p], mcuRow * all[p]->verticalFrequency, all[p]->verticalFrequency, maxH, maxV);
-    }
-  };
-
-  // The calling thread takes the first share of MCU rows and reports each
-  // image row as it goes; helpers take the later shares with strips of
-  // their own, and the rows they did are reported once they are done, so
-  // the reports are those of one thread.
-  RowProgress progress(height);
-  const std::function<void()> report = [&encoder, &progress] { encoder.ReportProgress(progress.Row()); };
-  uint8_t *const ownPlanes[3] = {y.samples, cb.samples, cr.samples};
-  // Declared after all its tasks use: a cancel unwinding from here waits
-  // for them while the split and the sweep still exist.
-  ParallelTasks helpers;
-  for (uint32_t part = 1; part < split.Parts(); ++part)
-    helpers.Run([&, part] {
-      std::vector<uint8_t> strips(3 * stride * mcuHeight);
-      uint8_t *const planes[3] = {strips.data(), strips.data() + stride * mcuHeight,
-                                  strips.data() + 2 * stride * mcuHeight};
-      sweep(helpers, split.First(part), split.First(part + 1), planes, nullptr);
-    });
-  sweep(helpers, 0, split.First(1), ownPlanes, report);
-  helpers.Wait();
-  for (uint32_t row = std::min(height, split.First(1) * mcuHeight); row < height; ++row)
-    encoder.ReportProgress(progress.Row());
-  encoder.ReportProgress(progress.End());
-  for (JpegEncoderComponent *component : all)
-    component->FreeSamples();
 }
 
 void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapImage &image, JpegEncoderComponent &y)

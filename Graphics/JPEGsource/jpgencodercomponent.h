@@ -69,13 +69,9 @@ public:
   // Plane to coefficient grid, downsampling by truncated means; frees the plane.
   void SampleAndTransform(JpegEncoder &encoder, uint32_t maxH, uint32_t maxV);
   // ConvertRgb and SampleAndTransform of all three components in one sweep
-  // of MCU-high strips, so the planes never exist in full. Reports the
-  // conversion's progress as it goes; the transforms' reports, which the
-  // separate steps would make, follow from ReportTransformProgress.
-  // With threads above 1, that many threads share the MCU rows.
-  static void ConvertAndTransform(JpegEncoder &encoder, const BitmapImage &image, uint32_t maxH, uint32_t maxV,
-                                  JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr,
-                                  uint32_t threads = 1);
+  // of MCU-high strips, so that the planes never exist in full, are done by
+  // a StagedConversion; the transforms' reports, which the separate steps
+  // would make, follow from ReportTransformProgress.
   void ReportTransformProgress(JpegEncoder &encoder) const;
   // Pixels straight to Y coefficients; padding is mid-grey, not replication.
   static void ConvertGreyscale(JpegEncoder &encoder, const BitmapImage &image, JpegEncoderComponent &y);
@@ -133,6 +129,8 @@ public:
   void WriteAc(int symbol, int extraBits, int bitCount);
 
 private:
+  friend class StagedConversion;
+
   void FreeSamples();
   static void ConvertRows(const BitmapImage &image, uint32_t first, uint32_t count, uint8_t *const planes[3],
                           size_t stride, const std::function<void()> &rowDone);

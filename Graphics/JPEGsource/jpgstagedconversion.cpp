@@ -1,0 +1,109 @@
+// MCU rows are handed out one at a time to whichever thread is free, so a
+// picture busier on one side keeps every thread working, and a helper can
+// start on the top of a picture whose bottom is still being drawn.
+#include "jpgstagedconversion.h"
+
+#include "jpgencodercomponent.h"
+
+namespace Vantorum
+{
+
+StagedConversion::StagedConversion(const BitmapImage &source, uint32_t maxHorizontal, uint32_t maxVertical,
+                                   JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr,
+                                   uint32_t threads)
+  : image(source), width(source.GetWidth()), height(source.GetHeight()), maxH(maxHorizontal), maxV(maxVertical),
+    mcuHeight(8 * maxVertical),
+    mcuRows((source.GetHeight() + 8 * maxVertical - 1) / (8 * maxVertical)), components{&y, &cb, &cr}
+{
+  uint64_t units = 0;
+  for (JpegEncoderComponent *component : components)
+  {
+    component->AllocateSampleBuffer(image.GetWidth(), image.GetHeight(), maxH, maxV, mcuHeight);
+    component->AllocateCoefficientGrid(mcuRows, component->sampleColumns / 8 / maxH);
+    units += static_cast<uint64_t>(component->dataUnitRows) * component->dataUnitColumns;
+  }
+  const size_t stride = y.sampleColumns;
+  try
+  {
+    for (uint32_t helper = 1; helper < UsefulShares(units, threads); ++helper)
+      helpers.Run([this, stride] {
+        std::vector<uint8_t> strips(3 * stride * mcuHeight);
+        uint8_t *const planes[3] = {strips.data(), strips.data() + stride * mcuHeight,
+                                    strips.data() + 2 * stride * mcuHeight};
+        uint32_t mcuRow;
+        while (Take(mcuRow))
+          Convert(mcuRow, planes, nullptr);
+      });
+  }
+  catch (...)
+  {
+    // The helpers already running wait for rows: release them before the
+    // members are destroyed (the destructor body does not run).
+    Stop();
+    throw;
+  }
+}
+
+StagedConversion::~StagedConversion()
+{
+  Stop();
+}
+
+void StagedConversion::Stop()
+{
+  std::lock_guard<std::mutex> lock(mutex);
+  stopping = true;
+  filledMore.notify_all();
+}
+
+void StagedConversion::Filled(uint32_t rows)
+{
+  const uint32_t complete = rows >= image.GetHeight() ? mcuRows : rows / mcuHeight;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (complete <= filledRows)
+    return;
+  filledRows = complete;
+  filledMore.notify_all();
+}
+
+bool StagedConversion::Take(uint32_t &mcuRow)
+{
+  std::unique_lock<std::mutex> lock(mutex);
+  filledMore.wait(lock, [this] { return stopping || nextRow < filledRows || nextRow >= mcuRows; });
+  if (stopping || nextRow >= mcuRows)
+    return false;
+  mcuRow = nextRow++;
+  return true;
+}
+
+void StagedConversion::Convert(uint32_t mcuRow, uint8_t *const planes[3], const std::function<void()> &rowDone)
+{
+  JpegEncoderComponent::ConvertRows(image, mcuRow * mcuHeight, mcuHeight, planes, components[0]->sampleColumns,
+                                    rowDone);
+  for (int p = 0; p < 3; ++p)
+  {
+    const uint32_t rows = components[p]->verticalFrequency;
+    components[p]->TransformRows(planes[p], mcuRow * rows, rows, maxH, maxV);
+  }
+}
+
+void StagedConversion::Finish(const std::function<void()> &rowDone)
+{
+  Filled(height);
+  uint32_t reported = 0;
+  const std::function<void()> counted = [&reported, &rowDone] {
+    ++reported;
+    rowDone();
+  };
+  uint8_t *const planes[3] = {components[0]->samples, components[1]->samples, components[2]->samples};
+  uint32_t mcuRow;
+  while (Take(mcuRow))
+    Convert(mcuRow, planes, counted);
+  helpers.Wait();
+  for (; reported < height; ++reported)
+    rowDone();
+  for (JpegEncoderComponent *component : components)
+    component->FreeSamples();
+}
+
+}  // namespace Vantorum

@@ -1,0 +1,68 @@
+// The colour conversion and transform of a picture, an MCU row at a time,
+// on helper threads and the calling thread. Rows can be handed over while
+// the caller is still filling the picture: a helper converts an MCU row as
+// soon as its image rows are final. Internal to the library.
+#ifndef VANTORUM_JPGSTAGEDCONVERSION_H
+#define VANTORUM_JPGSTAGEDCONVERSION_H
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "bitmapimage.h"
+#include "paralleltasks.h"
+
+namespace Vantorum
+{
+
+class JpegEncoderComponent;
+
+class StagedConversion
+{
+public:
+  // Allocates the grids of the three components for image, whose size must
+  // not change until Finish, and starts the helpers: one fewer than the
+  // threads the picture's size makes worth it, at most threads.
+  StagedConversion(const BitmapImage &image, uint32_t maxH, uint32_t maxV, JpegEncoderComponent &y,
+                   JpegEncoderComponent &cb, JpegEncoderComponent &cr, uint32_t threads);
+  StagedConversion(const StagedConversion &) = delete;
+  StagedConversion &operator=(const StagedConversion &) = delete;
+  // Stops the helpers: a conversion left unfinished leaves its grids unset.
+  ~StagedConversion();
+
+  const BitmapImage &Image() const { return image; }
+  uint32_t Width() const { return width; }
+  uint32_t Height() const { return height; }
+  // Image rows 0 .. rows - 1 hold their final pixels.
+  void Filled(uint32_t rows);
+  // Every row is final: converts, with the helpers, the MCU rows they have
+  // not. rowDone follows each image row, height times in all, always on the
+  // calling thread (the rows the helpers did are reported at the end).
+  // Rethrows a helper's failure.
+  void Finish(const std::function<void()> &rowDone);
+
+private:
+  // The next MCU row, once its image rows are final; false when none is
+  // left or the conversion stops.
+  bool Take(uint32_t &mcuRow);
+  void Stop();
+  void Convert(uint32_t mcuRow, uint8_t *const planes[3], const std::function<void()> &rowDone);
+
+  const BitmapImage &image;
+  const uint32_t width, height;  // the image's at the start
+  const uint32_t maxH, maxV, mcuHeight, mcuRows;
+  JpegEncoderComponent *const components[3];
+  std::mutex mutex;
+  std::condition_variable filledMore;
+  uint32_t nextRow = 0;     // MCU rows below it are taken
+  uint32_t filledRows = 0;  // MCU rows whose image rows are all final
+  bool stopping = false;
+  // Last: destroyed first, so that no helper outlives what it works on.
+  ParallelTasks helpers;
+};
+
+}  // namespace Vantorum
+
+#endif
