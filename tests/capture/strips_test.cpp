@@ -6,11 +6,13 @@
 #include "exportoptions.h"
 #include "hostdrawing.h"
 #include "testimages.h"
+#include "writers.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -131,6 +133,52 @@ TEST_F(StripsTest, LinesCrossingStripJoinsStayContinuous)
     EXPECT_EQ(at(x, 0), Green) << "top edge, column " << x;
     EXPECT_EQ(at(x, height - 1), Green) << "bottom edge, column " << x;
   }
+}
+
+// What a writer is told while the capture draws: the picture's size first,
+// then each strip once it is read back, in order, ending with the last row.
+struct FillLog final : CaptureRows
+{
+  void Sized(const Vantorum::BitmapImage &image) override { events.push_back(-int32_t(image.GetHeight())); }
+  void Filled(int32_t rows) override { events.push_back(rows); }
+  std::vector<int32_t> events;
+};
+
+std::string FileBytes(const std::string &path)
+{
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+TEST_F(StripsTest, AJpegStartedDuringTheCaptureIsTheFileOfOneWrittenAfterIt)
+{
+  Open(std::string(RASTELLO_EXAMPLES) + "/floorplan.dxf");
+  const int32_t width = 2000, height = 1001;
+  SectionRect section = DrawingExtents();
+  captureStripPixels = int64_t(width) * height / 7;
+  FillLog log;
+  Vantorum::BitmapImage image;
+  ASSERT_EQ(CaptureSection(image, width, height, section, nullptr, &log), 1);
+  EXPECT_EQ(log.events, (std::vector<int32_t>{-1001, 126, 252, 378, 504, 630, 756, 882, 1001}));
+
+  // A picture large enough for the encoder to choose every core, so that a
+  // helper converts the strips as they come.
+  for (const bool progressive : {false, true})
+  {
+    exportOptions.flags = progressive ? FlagProgressive : 0;
+    const std::string early = TempPath("early.jpg"), after = TempPath("after.jpg");
+    SectionRect again = DrawingExtents();
+    Vantorum::BitmapImage drawn;
+    {
+      JpegFileWrite jpeg;
+      ASSERT_EQ(CaptureSection(drawn, width, height, again, nullptr, &jpeg), 1);
+      jpeg.Save(drawn, early.c_str());
+    }
+    SaveJpeg(image, after.c_str());
+    EXPECT_FALSE(FileBytes(early).empty());
+    EXPECT_EQ(FileBytes(early), FileBytes(after)) << (progressive ? "progressive" : "baseline");
+  }
+  captureStripPixels = 4000000;
 }
 
 }  // namespace
