@@ -52,14 +52,16 @@ sanitizers() {
 }
 
 # The encoder's threads under ThreadSanitizer: the randomised comparison on
-# two threads, and the long end-of-band runs. Line tables (-g1) are all a
-# report needs.
+# two threads, the long end-of-band runs, and a conversion started while
+# the picture is still being filled. Line tables (-g1) are all a report
+# needs.
 thread_sanitizer() {
   cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON -DRASTELLO_THREAD_SANITIZE=ON \
     -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
     "${CCACHE_ARGS[@]}" >/dev/null
-  cmake --build build-tsan -j"$jobs" --target jpeg_randomised_tests
+  cmake --build build-tsan -j"$jobs" --target jpeg_randomised_tests jpeg_tests
   TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/JPEGsource/jpeg_randomised_tests --gtest_filter='Threads/*/1:JpegThreads.*'
+  TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/JPEGsource/jpeg_tests --gtest_filter='EarlyConversion.*'
 }
 
 # The module on its home platform, 32-bit Windows: the library's tests, the
