@@ -6,6 +6,8 @@
 #include "jpgencodercomponent.h"
 #include "largebuffer.h"
 
+#include <algorithm>
+
 namespace Vantorum
 {
 
@@ -26,7 +28,8 @@ StagedConversion::StagedConversion(const BitmapImage &source, uint32_t maxHorizo
   const size_t stride = y.sampleColumns;
   try
   {
-    for (uint32_t helper = 1; helper < UsefulShares(units, threads); ++helper)
+    sharing = UsefulShares(units, threads);
+    for (uint32_t helper = 1; helper < sharing; ++helper)
       helpers.Run([this, stride, prefault = early && helper == 1] {
         // Until the first rows are final, the first helper faults in the
         // grids and the picture, which the caller would otherwise do.
@@ -40,9 +43,10 @@ StagedConversion::StagedConversion(const BitmapImage &source, uint32_t maxHorizo
         std::vector<uint8_t> strips(3 * stride * mcuHeight);
         uint8_t *const planes[3] = {strips.data(), strips.data() + stride * mcuHeight,
                                     strips.data() + 2 * stride * mcuHeight};
-        uint32_t mcuRow;
-        while (Take(mcuRow))
-          Convert(mcuRow, planes, nullptr);
+        uint32_t first, count;
+        while (Take(first, count))
+          for (uint32_t mcuRow = first; mcuRow < first + count; ++mcuRow)
+            Convert(mcuRow, planes, nullptr);
       });
   }
   catch (...)
@@ -76,13 +80,19 @@ void StagedConversion::Filled(uint32_t rows)
   filledMore.notify_all();
 }
 
-bool StagedConversion::Take(uint32_t &mcuRow)
+bool StagedConversion::Take(uint32_t &first, uint32_t &count)
 {
   std::unique_lock<std::mutex> lock(mutex);
   filledMore.wait(lock, [this] { return stopping || nextRow < filledRows || nextRow >= mcuRows; });
   if (stopping || nextRow >= mcuRows)
     return false;
-  mcuRow = nextRow++;
+  // Long runs while much is left, so that each thread streams through the
+  // picture, shorter ones towards the end, so that the threads end
+  // together.
+  const uint32_t left = mcuRows - nextRow;
+  count = std::min(filledRows - nextRow, (left + 2 * sharing - 1) / (2 * sharing));
+  first = nextRow;
+  nextRow += count;
   return true;
 }
 
@@ -106,9 +116,10 @@ void StagedConversion::Finish(const std::function<void()> &rowDone)
     rowDone();
   };
   uint8_t *const planes[3] = {components[0]->samples, components[1]->samples, components[2]->samples};
-  uint32_t mcuRow;
-  while (Take(mcuRow))
-    Convert(mcuRow, planes, counted);
+  uint32_t first, count;
+  while (Take(first, count))
+    for (uint32_t mcuRow = first; mcuRow < first + count; ++mcuRow)
+      Convert(mcuRow, planes, counted);
   helpers.Wait();
   for (; reported < height; ++reported)
     rowDone();

@@ -45,9 +45,9 @@ public:
   void Finish(const std::function<void()> &rowDone);
 
 private:
-  // The next MCU row, once its image rows are final; false when none is
-  // left or the conversion stops.
-  bool Take(uint32_t &mcuRow);
+  // The next count MCU rows from first, once their image rows are final;
+  // false when none is left or the conversion stops.
+  bool Take(uint32_t &first, uint32_t &count);
   void Stop();
   void Convert(uint32_t mcuRow, uint8_t *const planes[3], const std::function<void()> &rowDone);
 
@@ -59,6 +59,7 @@ private:
   std::condition_variable filledMore;
   uint32_t nextRow = 0;     // MCU rows below it are taken
   uint32_t filledRows = 0;  // MCU rows whose image rows are all final
+  uint32_t sharing = 1;     // threads converting, the caller's included
   bool stopping = false;
   // Last: destroyed first, so that no helper outlives what it works on.
   ParallelTasks helpers;
