@@ -133,6 +133,8 @@ const uint8_t JpegZigZagToNatural[64] = {
   30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
 };
 
+JpegEncoderComponent::JpegEncoderComponent() = default;
+
 JpegEncoderComponent::~JpegEncoderComponent()
 {
   FreeCoefficients();
@@ -247,7 +249,7 @@ void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, 
   const uint32_t hf = maxH / horizontalFrequency;
   const uint32_t divisor = vf * hf;
   const size_t stride = sampleColumns;
-  const BlockTransform transform(*quantizationTable);
+  const BlockTransform &transform = *blockTransform;
   uint8_t block[8][8];
   for (uint32_t r = 0; r < count; ++r)
     for (uint32_t c = 0; c < dataUnitColumns; ++c)
@@ -276,9 +278,16 @@ void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, 
     }
 }
 
+void JpegEncoderComponent::PrepareTransform()
+{
+  blockTransform = std::make_unique<BlockTransform>(*quantizationTable);
+  blockTransform->PrepareFlatBlocks();
+}
+
 void JpegEncoderComponent::SampleAndTransform(JpegEncoder &encoder, uint32_t maxH, uint32_t maxV)
 {
   AllocateCoefficientGrid(sampleRows / 8 / maxV, sampleColumns / 8 / maxH);
+  PrepareTransform();
   RowProgress progress(dataUnitRows);
   for (uint32_t r = 0; r < dataUnitRows; ++r)
   {
@@ -304,7 +313,8 @@ void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapIm
   y.AllocateCoefficients(CeilDivide(height, 8), CeilDivide(width, 8));
   y.noninterleavedRows = y.dataUnitRows;
   y.noninterleavedColumns = y.dataUnitColumns;
-  const BlockTransform transform(*y.quantizationTable);
+  BlockTransform transform(*y.quantizationTable);
+  transform.PrepareFlatBlocks();
   RowProgress progress(y.dataUnitRows);
   uint8_t block[8][8];
   for (uint32_t r = 0; r < y.dataUnitRows; ++r)

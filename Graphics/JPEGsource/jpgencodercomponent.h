@@ -8,12 +8,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "bitmapimage.h"
 
 namespace Vantorum
 {
 
+class BlockTransform;
 class JpegBitWriter;
 class JpegEncoder;
 class JpegHuffmanTable;
@@ -36,7 +38,7 @@ public:
   // symbol -1: raw bits only (correction bits).
   typedef void (JpegEncoderComponent::*AcSink)(int symbol, int extraBits, int bitCount);
 
-  JpegEncoderComponent() = default;
+  JpegEncoderComponent();
   JpegEncoderComponent(const JpegEncoderComponent &) = delete;
   JpegEncoderComponent &operator=(const JpegEncoderComponent &) = delete;
   virtual ~JpegEncoderComponent();
@@ -139,6 +141,9 @@ private:
   {
     dcValues[static_cast<size_t>(row) * dataUnitColumns + column] = DataUnit(row, column)[0];
   }
+  // Makes the transform TransformRows uses for the write, from the
+  // quantisation table as prepared now.
+  void PrepareTransform();
   void TransformRows(const uint8_t *origin, uint32_t first, uint32_t count, uint32_t maxH, uint32_t maxV);
   void CorrectionBits(const int16_t *block, int from, int to, AcSink acSink, int Al);
 
@@ -153,6 +158,7 @@ private:
   JpegHuffmanTable *acTable = nullptr;
   JpegHuffmanTable *dcTable = nullptr;
   QuantizationTable *quantizationTable = nullptr;
+  std::unique_ptr<BlockTransform> blockTransform;  // of the write in progress
   JpegOutputStream *outputStream = nullptr;
   int32_t lastDc = 0;          // DC prediction of the scan being coded
   uint8_t *samples = nullptr;  // padded plane, between conversion and transform

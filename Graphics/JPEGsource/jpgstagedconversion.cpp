@@ -23,6 +23,7 @@ StagedConversion::StagedConversion(const BitmapImage &source, uint32_t maxHorizo
   {
     component->AllocateSampleBuffer(image.GetWidth(), image.GetHeight(), maxH, maxV, mcuHeight);
     component->AllocateCoefficientGrid(mcuRows, component->sampleColumns / 8 / maxH);
+    component->PrepareTransform();
     units += static_cast<uint64_t>(component->dataUnitRows) * component->dataUnitColumns;
   }
   const size_t stride = y.sampleColumns;

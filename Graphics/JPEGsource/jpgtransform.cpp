@@ -377,9 +377,38 @@ BlockTransform::BlockTransform(const QuantizationTable &table) : transform(Trans
 #endif
 }
 
+void BlockTransform::PrepareFlatBlocks()
+{
+  std::vector<int16_t> flat(256 * 64);
+  flatBlocks.clear();  // computed, not copied
+  uint8_t block[64];
+  for (int value = 0; value < 256; ++value)
+  {
+    std::memset(block, value, sizeof block);
+    ToZigZag(block, 8, &flat[static_cast<size_t>(value) * 64]);
+  }
+  flatBlocks = std::move(flat);
+}
+
 void BlockTransform::ToZigZag(const uint8_t *samples, size_t stride, int16_t zigzag[64]) const
 {
   static const LaneToZigZag order;
+  if (!flatBlocks.empty())
+  {
+    uint64_t row, first;
+    std::memcpy(&first, samples, 8);
+    bool flat = first == samples[0] * 0x0101010101010101ull;
+    for (int i = 1; flat && i < 8; ++i)
+    {
+      std::memcpy(&row, samples + stride * i, 8);
+      flat = row == first;
+    }
+    if (flat)
+    {
+      std::memcpy(zigzag, &flatBlocks[static_cast<size_t>(samples[0]) * 64], 64 * sizeof(int16_t));
+      return;
+    }
+  }
   if (zigzagTransform != nullptr)
   {
     zigzagTransform(samples, stride, laneScales, order.source, zigzag);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace Vantorum
 {
@@ -26,6 +27,11 @@ class BlockTransform
 {
 public:
   explicit BlockTransform(const QuantizationTable &table);
+  // Transforms the 256 flat blocks (64 samples alike) once, after which
+  // ToZigZag copies a flat block's coefficients instead of computing them:
+  // most blocks of a drawing are paper. A block's coefficients depend on
+  // its samples alone, so the copies are what the transform would give.
+  void PrepareFlatBlocks();
   // samples: 8 rows of 8, stride bytes apart.
   void ToZigZag(const uint8_t *samples, size_t stride, int16_t zigzag[64]) const;
   void ToNatural(const uint8_t *samples, size_t stride, int16_t natural[64]) const;
@@ -34,6 +40,7 @@ private:
   alignas(32) double laneScales[64];
   LaneTransform transform;
   ZigZagTransform zigzagTransform = nullptr;  // where the instruction set has one
+  std::vector<int16_t> flatBlocks;            // 256 x 64 in zigzag order, once prepared
 };
 
 }  // namespace Vantorum

@@ -1,5 +1,7 @@
 #include "jpegencoder.h"
 #include "jpgencodercomponent.h"
+#include "jpgquantizationtable.h"
+#include "jpgtransform.h"
 #include "testimages.h"
 #include "expecterror.h"
 #include "memorystream.h"
@@ -238,6 +240,40 @@ TEST(ForwardDct, EveryInstructionSetWritesThePortableBytesOnExtremeBlocks)
     else
       EXPECT_EQ(stream.Bytes(), portable) << InstructionSetName(set);
   }
+  UseInstructionSet(BestInstructionSet());
+}
+
+// Flat blocks are copied from a table made by the transform itself: on
+// every instruction set and table, each of the 256 must get the computed
+// coefficients, and a block that differs in any one sample must be
+// computed, not copied.
+TEST(ForwardDct, FlatBlocksGetTheComputedCoefficients)
+{
+  const size_t stride = 24;  // blocks inside wider rows, as in a plane
+  std::vector<uint8_t> plane(8 * stride);
+  for (const InstructionSet set : AvailableInstructionSets())
+    for (const uint32_t quality : {1u, 75u, 100u})
+    {
+      QuantizationTable table;
+      table.SetValues(JpegLuminanceTables[QualityToLevel(quality, JpegLuminanceLevels)]);
+      table.PrepareScaleFactors();
+      UseInstructionSet(set);
+      const BlockTransform computed(table);
+      BlockTransform copied(table);
+      copied.PrepareFlatBlocks();
+      for (int value = 0; value < 256; ++value)
+        for (int odd = -1; odd < 64; ++odd)  // -1: flat; else that sample differs
+        {
+          std::fill(plane.begin(), plane.end(), static_cast<uint8_t>(value));
+          if (odd >= 0)
+            plane[odd / 8 * stride + odd % 8] = static_cast<uint8_t>(value ^ 0x80);
+          int16_t expected[64], actual[64];
+          computed.ToZigZag(plane.data(), stride, expected);
+          copied.ToZigZag(plane.data(), stride, actual);
+          ASSERT_EQ(0, std::memcmp(expected, actual, sizeof actual))
+            << InstructionSetName(set) << ", quality " << quality << ", value " << value << ", odd sample " << odd;
+        }
+    }
   UseInstructionSet(BestInstructionSet());
 }
 
