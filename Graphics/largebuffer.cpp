@@ -5,7 +5,6 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
-#include <unistd.h>
 #endif
 
 namespace Vantorum
@@ -53,21 +52,6 @@ void FreeLarge(void *block, size_t bytes) noexcept
   (void)bytes;
 #endif
   ::operator delete(block);
-}
-
-void PrefaultLarge(const void *block, size_t bytes) noexcept
-{
-#ifdef MADV_POPULATE_WRITE
-  // madvise takes whole pages: the ones inside the buffer.
-  const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
-  const uintptr_t start = (uintptr_t(block) + page - 1) & ~(page - 1);
-  const uintptr_t end = (uintptr_t(block) + bytes) & ~(page - 1);
-  if (block != nullptr && end > start)
-    madvise(reinterpret_cast<void *>(start), end - start, MADV_POPULATE_WRITE);
-#else
-  (void)block;
-  (void)bytes;
-#endif
 }
 
 }  // namespace Vantorum

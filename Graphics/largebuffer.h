@@ -14,11 +14,6 @@ namespace Vantorum
 // throws std::bad_alloc when there is no memory. Freed with the same count.
 void *AllocateLarge(size_t bytes);
 void FreeLarge(void *block, size_t bytes) noexcept;
-// Faults the pages of bytes at block in now, on the calling thread, without
-// changing a byte: a thread with nothing else to do yet can take that cost
-// off the one that will fill them. Only a hint; nothing where the system
-// cannot.
-void PrefaultLarge(const void *block, size_t bytes) noexcept;
 
 class LargeBufferDeleter
 {

@@ -80,7 +80,7 @@ void JpegEncoder::BeginImage(const BitmapImage &image)
     CheckImageLimits(image);
     PrepareQuantizationTables();
     staged = std::make_unique<StagedConversion>(image, maxHorizontalFrequency, maxVerticalFrequency, components[1],
-                                                components[2], components[3], threadCount, true);
+                                                components[2], components[3], threadCount);
   }
   catch (const std::exception &)
   {
@@ -409,7 +409,7 @@ void JpegEncoder::ConvertImage(const BitmapImage &image)
   std::unique_ptr<StagedConversion> conversion = std::move(staged);
   if (!conversion)
     conversion = std::make_unique<StagedConversion>(image, maxHorizontalFrequency, maxVerticalFrequency, components[1],
-                                                    components[2], components[3], threadCount, false);
+                                                    components[2], components[3], threadCount);
   RowProgress progress(imageHeight);
   conversion->Finish([this, &progress] { ReportProgress(progress.Row()); });
   ReportProgress(progress.End());

@@ -4,7 +4,6 @@
 #include "jpgstagedconversion.h"
 
 #include "jpgencodercomponent.h"
-#include "largebuffer.h"
 
 #include <algorithm>
 
@@ -13,7 +12,7 @@ namespace Vantorum
 
 StagedConversion::StagedConversion(const BitmapImage &source, uint32_t maxHorizontal, uint32_t maxVertical,
                                    JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr,
-                                   uint32_t threads, bool early)
+                                   uint32_t threads)
   : image(source), width(source.GetWidth()), height(source.GetHeight()), maxH(maxHorizontal), maxV(maxVertical),
     mcuHeight(8 * maxVertical),
     mcuRows((source.GetHeight() + 8 * maxVertical - 1) / (8 * maxVertical)), components{&y, &cb, &cr}
@@ -31,16 +30,7 @@ StagedConversion::StagedConversion(const BitmapImage &source, uint32_t maxHorizo
   {
     sharing = UsefulShares(units, threads);
     for (uint32_t helper = 1; helper < sharing; ++helper)
-      helpers.Run([this, stride, prefault = early && helper == 1] {
-        // Until the first rows are final, the first helper faults in the
-        // grids and the picture, which the caller would otherwise do.
-        if (prefault)
-        {
-          for (const JpegEncoderComponent *component : components)
-            PrefaultLarge(component->coefficients, static_cast<size_t>(component->dataUnitRows)
-                                                     * component->dataUnitColumns * 64 * sizeof(int16_t));
-          PrefaultLarge(image.GetPixels(), static_cast<size_t>(width) * height * sizeof(uint32_t));
-        }
+      helpers.Run([this, stride] {
         std::vector<uint8_t> strips(3 * stride * mcuHeight);
         uint8_t *const planes[3] = {strips.data(), strips.data() + stride * mcuHeight,
                                     strips.data() + 2 * stride * mcuHeight};

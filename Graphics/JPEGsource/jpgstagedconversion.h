@@ -24,10 +24,9 @@ class StagedConversion
 public:
   // Allocates the grids of the three components for image, whose size must
   // not change until Finish, and starts the helpers: one fewer than the
-  // threads the picture's size makes worth it, at most threads. early: the
-  // picture is still being filled.
+  // threads the picture's size makes worth it, at most threads.
   StagedConversion(const BitmapImage &image, uint32_t maxH, uint32_t maxV, JpegEncoderComponent &y,
-                   JpegEncoderComponent &cb, JpegEncoderComponent &cr, uint32_t threads, bool early);
+                   JpegEncoderComponent &cb, JpegEncoderComponent &cr, uint32_t threads);
   StagedConversion(const StagedConversion &) = delete;
   StagedConversion &operator=(const StagedConversion &) = delete;
   // Stops the helpers: a conversion left unfinished leaves its grids unset.
