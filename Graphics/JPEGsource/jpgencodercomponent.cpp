@@ -155,13 +155,28 @@ void JpegEncoderComponent::SetVerticalFrequency(uint32_t value)
   verticalFrequency = value;
 }
 
+namespace
+{
+
+const uint32_t FlatValues = 256;
+
+size_t GridBytes(uint32_t rows, uint32_t columns)
+{
+  return (static_cast<size_t>(rows) * columns + FlatValues) * 64 * sizeof(int16_t);
+}
+
+}  // namespace
+
 void JpegEncoderComponent::FreeCoefficients()
 {
   delete[] dcValues;
   dcValues = nullptr;
+  delete[] blockSlots;
+  blockSlots = nullptr;
   if (coefficients != nullptr)
-    FreeLarge(coefficients, static_cast<size_t>(dataUnitRows) * dataUnitColumns * 64 * sizeof(int16_t));
+    FreeLarge(coefficients, GridBytes(dataUnitRows, dataUnitColumns));
   coefficients = nullptr;
+  blockTransform.reset();  // its flat blocks are the grid's
 }
 
 void JpegEncoderComponent::FreeSamples()
@@ -173,11 +188,15 @@ void JpegEncoderComponent::FreeSamples()
 void JpegEncoderComponent::AllocateCoefficients(uint32_t rows, uint32_t columns)
 {
   FreeCoefficients();
+  const size_t units = static_cast<size_t>(rows) * columns;
+  coefficients = static_cast<int16_t *>(AllocateLarge(GridBytes(rows, columns)));
   dataUnitRows = rows;
   dataUnitColumns = columns;
-  const size_t bytes = static_cast<size_t>(rows) * columns * 64 * sizeof(int16_t);
-  coefficients = static_cast<int16_t *>(AllocateLarge(bytes));
-  dcValues = new int16_t[static_cast<size_t>(rows) * columns];
+  blockSlots = new uint32_t[units];
+  for (size_t unit = 0; unit < units; ++unit)
+    blockSlots[unit] = static_cast<uint32_t>(unit);
+  dcValues = new int16_t[units];
+  packedBlocks = 0;
 }
 
 void JpegEncoderComponent::AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH, uint32_t maxV,
@@ -241,7 +260,7 @@ void JpegEncoderComponent::AllocateCoefficientGrid(uint32_t mcuRows, uint32_t mc
 }
 
 // Data-unit rows first .. first + count - 1 from the plane rows starting at
-// origin (the first plane row of data-unit row first).
+// origin (the first plane row of data-unit row first), packed.
 void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, uint32_t count, uint32_t maxH,
                                          uint32_t maxV)
 {
@@ -250,16 +269,38 @@ void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, 
   const uint32_t divisor = vf * hf;
   const size_t stride = sampleColumns;
   const BlockTransform &transform = *blockTransform;
+  const uint32_t flatSlots = dataUnitRows * dataUnitColumns;  // about a 64th of the pixels: far below 2^32
+  const uint32_t Computed = UINT32_MAX;
   uint8_t block[8][8];
   for (uint32_t r = 0; r < count; ++r)
+  {
+    const uint32_t row = first + r;
+    uint32_t *slots = blockSlots + static_cast<size_t>(row) * dataUnitColumns;
+    if (divisor == 1)
+    {
+      // The row's computed blocks take consecutive slots, reserved at once.
+      const uint8_t *samplesRow = origin + stride * 8 * r;
+      uint32_t computed = 0;
+      for (uint32_t c = 0; c < dataUnitColumns; ++c)
+      {
+        const int flat = transform.FlatValue(samplesRow + 8 * c, stride);
+        slots[c] = flat >= 0 ? flatSlots + static_cast<uint32_t>(flat) : Computed;
+        computed += flat < 0;
+      }
+      uint32_t next = packedBlocks.fetch_add(computed, std::memory_order_relaxed);
+      for (uint32_t c = 0; c < dataUnitColumns; ++c)
+      {
+        if (slots[c] == Computed)
+        {
+          slots[c] = next++;
+          transform.Compute(samplesRow + 8 * c, stride, DataUnit(row, c));
+        }
+        KeepDc(row, c);
+      }
+      continue;
+    }
     for (uint32_t c = 0; c < dataUnitColumns; ++c)
     {
-      if (divisor == 1)
-      {
-        transform.ToZigZag(origin + stride * 8 * r + 8 * c, stride, DataUnit(first + r, c));
-        KeepDc(first + r, c);
-        continue;
-      }
       // Downsampling by truncated means.
       for (uint32_t i = 0; i < 8; ++i)
         for (uint32_t k = 0; k < 8; ++k)
@@ -273,15 +314,27 @@ void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, 
           }
           block[i][k] = static_cast<uint8_t>(sum / divisor);
         }
-      transform.ToZigZag(&block[0][0], 8, DataUnit(first + r, c));
-      KeepDc(first + r, c);
+      const int flat = transform.FlatValue(&block[0][0], 8);
+      if (flat >= 0)
+      {
+        slots[c] = flatSlots + static_cast<uint32_t>(flat);
+      }
+      else
+      {
+        slots[c] = packedBlocks.fetch_add(1, std::memory_order_relaxed);
+        transform.Compute(&block[0][0], 8, DataUnit(row, c));
+      }
+      KeepDc(row, c);
     }
+  }
 }
 
 void JpegEncoderComponent::PrepareTransform()
 {
   blockTransform = std::make_unique<BlockTransform>(*quantizationTable);
   blockTransform->PrepareFlatBlocks();
+  std::memcpy(coefficients + static_cast<size_t>(dataUnitRows) * dataUnitColumns * 64, blockTransform->FlatBlock(0),
+              FlatValues * 64 * sizeof(int16_t));
 }
 
 void JpegEncoderComponent::SampleAndTransform(JpegEncoder &encoder, uint32_t maxH, uint32_t maxV)

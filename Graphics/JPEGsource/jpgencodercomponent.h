@@ -5,6 +5,7 @@
 #ifndef VANTORUM_JPGENCODERCOMPONENT_H
 #define VANTORUM_JPGENCODERCOMPONENT_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -87,11 +88,11 @@ public:
   // every coder reads them in.
   const int16_t *DataUnit(uint32_t row, uint32_t column) const
   {
-    return coefficients + (static_cast<size_t>(row) * dataUnitColumns + column) * 64;
+    return coefficients + static_cast<size_t>(blockSlots[static_cast<size_t>(row) * dataUnitColumns + column]) * 64;
   }
   int16_t *DataUnit(uint32_t row, uint32_t column)
   {
-    return coefficients + (static_cast<size_t>(row) * dataUnitColumns + column) * 64;
+    return coefficients + static_cast<size_t>(blockSlots[static_cast<size_t>(row) * dataUnitColumns + column]) * 64;
   }
   // The DC coefficient of data unit (row, column) as the transform left it,
   // from a grid of its own: a DC scan reads it without touching the blocks.
@@ -149,7 +150,15 @@ private:
 
   uint32_t dataUnitRows = 0;
   uint32_t dataUnitColumns = 0;
-  int16_t *coefficients = nullptr;                      // rows x columns blocks of 64, zigzag order
+  // Blocks of 64 coefficients in zigzag order: rows x columns slots, then
+  // one for each flat block. AllocateCoefficients gives each data unit its
+  // own slot, in grid order. The transform instead packs the blocks it
+  // computes from the first slot on, in the order it makes them, and points
+  // a flat block at the slot of its value: a picture mostly of paper then
+  // touches a fraction of the grid's memory.
+  int16_t *coefficients = nullptr;
+  uint32_t *blockSlots = nullptr;                       // rows x columns: the slot of each data unit
+  std::atomic<uint32_t> packedBlocks{0};                // slots the transform has taken
   int16_t *dcValues = nullptr;                          // rows x columns: coefficient 0 of each block
   uint32_t eobRun = 0;                                  // data units whose end-of-band is still owed
   uint32_t bandRow = 0, bandColumn = 0, bandStart = 0;  // first unit and position of a pending refinement run

@@ -380,35 +380,44 @@ BlockTransform::BlockTransform(const QuantizationTable &table) : transform(Trans
 void BlockTransform::PrepareFlatBlocks()
 {
   std::vector<int16_t> flat(256 * 64);
-  flatBlocks.clear();  // computed, not copied
   uint8_t block[64];
   for (int value = 0; value < 256; ++value)
   {
     std::memset(block, value, sizeof block);
-    ToZigZag(block, 8, &flat[static_cast<size_t>(value) * 64]);
+    Compute(block, 8, &flat[static_cast<size_t>(value) * 64]);
   }
   flatBlocks = std::move(flat);
 }
 
+int BlockTransform::FlatValue(const uint8_t *samples, size_t stride) const
+{
+  if (flatBlocks.empty())
+    return -1;
+  uint64_t row, first;
+  std::memcpy(&first, samples, 8);
+  if (first != samples[0] * 0x0101010101010101ull)
+    return -1;
+  for (int i = 1; i < 8; ++i)
+  {
+    std::memcpy(&row, samples + stride * i, 8);
+    if (row != first)
+      return -1;
+  }
+  return samples[0];
+}
+
 void BlockTransform::ToZigZag(const uint8_t *samples, size_t stride, int16_t zigzag[64]) const
 {
+  const int flat = FlatValue(samples, stride);
+  if (flat >= 0)
+    std::memcpy(zigzag, FlatBlock(flat), 64 * sizeof(int16_t));
+  else
+    Compute(samples, stride, zigzag);
+}
+
+void BlockTransform::Compute(const uint8_t *samples, size_t stride, int16_t zigzag[64]) const
+{
   static const LaneToZigZag order;
-  if (!flatBlocks.empty())
-  {
-    uint64_t row, first;
-    std::memcpy(&first, samples, 8);
-    bool flat = first == samples[0] * 0x0101010101010101ull;
-    for (int i = 1; flat && i < 8; ++i)
-    {
-      std::memcpy(&row, samples + stride * i, 8);
-      flat = row == first;
-    }
-    if (flat)
-    {
-      std::memcpy(zigzag, &flatBlocks[static_cast<size_t>(samples[0]) * 64], 64 * sizeof(int16_t));
-      return;
-    }
-  }
   if (zigzagTransform != nullptr)
   {
     zigzagTransform(samples, stride, laneScales, order.source, zigzag);

@@ -32,8 +32,14 @@ public:
   // most blocks of a drawing are paper. A block's coefficients depend on
   // its samples alone, so the copies are what the transform would give.
   void PrepareFlatBlocks();
+  // The sample of a flat block, or -1 (also before PrepareFlatBlocks).
+  int FlatValue(const uint8_t *samples, size_t stride) const;
+  // The prepared coefficients of the flat block of value.
+  const int16_t *FlatBlock(int value) const { return &flatBlocks[static_cast<size_t>(value) * 64]; }
   // samples: 8 rows of 8, stride bytes apart.
   void ToZigZag(const uint8_t *samples, size_t stride, int16_t zigzag[64]) const;
+  // ToZigZag without looking for a flat block.
+  void Compute(const uint8_t *samples, size_t stride, int16_t zigzag[64]) const;
   void ToNatural(const uint8_t *samples, size_t stride, int16_t natural[64]) const;
 
 private:
