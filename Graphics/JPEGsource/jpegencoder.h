@@ -126,6 +126,8 @@ private:
 
   void AbandonStagedConversion();
   void PrepareQuantizationTables();
+  // The image's size, MCU layout and the checks of plan and limits.
+  void LayOutImage(const BitmapImage &image);
   void InstallDefaultPlan();
   void ComputeMcuLayout();
   void CheckScanPlan();

@@ -64,6 +64,15 @@ void JpegEncoder::PrepareQuantizationTables()
       table.PrepareScaleFactors();
 }
 
+void JpegEncoder::LayOutImage(const BitmapImage &image)
+{
+  imageHeight = image.GetHeight();
+  imageWidth = image.GetWidth();
+  ComputeMcuLayout();
+  CheckScanPlan();
+  CheckImageLimits(image);
+}
+
 void JpegEncoder::BeginImage(const BitmapImage &image)
 {
   AbandonStagedConversion();
@@ -73,11 +82,7 @@ void JpegEncoder::BeginImage(const BitmapImage &image)
   // reports the problem as before.
   try
   {
-    imageHeight = image.GetHeight();
-    imageWidth = image.GetWidth();
-    ComputeMcuLayout();
-    CheckScanPlan();
-    CheckImageLimits(image);
+    LayOutImage(image);
     PrepareQuantizationTables();
     staged = std::make_unique<StagedConversion>(image, maxHorizontalFrequency, maxVerticalFrequency, components[1],
                                                 components[2], components[3], threadCount);
@@ -119,11 +124,7 @@ void JpegEncoder::WriteImage(JpegOutputStream &stream, const BitmapImage &image)
   if (!staged)
     PrepareQuantizationTables();
 
-  imageHeight = image.GetHeight();
-  imageWidth = image.GetWidth();
-  ComputeMcuLayout();
-  CheckScanPlan();
-  CheckImageLimits(image);
+  LayOutImage(image);
   CountProgressPasses();
   currentPass = 0;
   lastRestartInterval = 0;
