@@ -160,6 +160,14 @@ namespace
 
 const uint32_t FlatValues = 256;
 
+// Whether the 256 transforms of the flat blocks can pay for themselves: in
+// a small picture they cost more than the picture's own (a thumbnail, an
+// icon), and such pictures are transformed block by block as before.
+bool FlatBlocksPay(uint32_t rows, uint32_t columns)
+{
+  return static_cast<uint64_t>(rows) * columns >= 4 * FlatValues;
+}
+
 size_t GridBytes(uint32_t rows, uint32_t columns)
 {
   return (static_cast<size_t>(rows) * columns + FlatValues) * 64 * sizeof(int16_t);
@@ -332,6 +340,8 @@ void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, 
 void JpegEncoderComponent::PrepareTransform()
 {
   blockTransform = std::make_unique<BlockTransform>(*quantizationTable);
+  if (!FlatBlocksPay(dataUnitRows, dataUnitColumns))
+    return;
   blockTransform->PrepareFlatBlocks();
   std::memcpy(coefficients + static_cast<size_t>(dataUnitRows) * dataUnitColumns * 64, blockTransform->FlatBlock(0),
               FlatValues * 64 * sizeof(int16_t));
@@ -367,7 +377,8 @@ void JpegEncoderComponent::ConvertGreyscale(JpegEncoder &encoder, const BitmapIm
   y.noninterleavedRows = y.dataUnitRows;
   y.noninterleavedColumns = y.dataUnitColumns;
   BlockTransform transform(*y.quantizationTable);
-  transform.PrepareFlatBlocks();
+  if (FlatBlocksPay(y.dataUnitRows, y.dataUnitColumns))
+    transform.PrepareFlatBlocks();
   RowProgress progress(y.dataUnitRows);
   uint8_t block[8][8];
   for (uint32_t r = 0; r < y.dataUnitRows; ++r)

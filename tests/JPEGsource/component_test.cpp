@@ -277,6 +277,54 @@ TEST(ForwardDct, FlatBlocksGetTheComputedCoefficients)
   UseInstructionSet(BestInstructionSet());
 }
 
+// A picture large enough for the flat-block table, mostly paper with lines
+// and a grey field: every data unit, packed or flat, in 4:4:4 and with a
+// downsampled component, holds the block's own transform.
+TEST(ForwardDct, PackedAndFlatDataUnitsHoldEachBlocksTransform)
+{
+  BitmapImage image(640, 528, PixelWord({255, 255, 255}));
+  for (uint32_t x = 0; x < 640; ++x)
+  {
+    SetPixel(image, x, 37, {0, 0, 0});
+    SetPixel(image, x, (x * 3) % 528, {200, 0, 30});
+  }
+  for (uint32_t y = 400; y < 528; ++y)
+    for (uint32_t x = 128; x < 256; ++x)
+      SetPixel(image, x, y, {90, 90, 90});
+  // Full size Y, then Cb at half size each way (means of 2 x 2 samples).
+  for (const uint32_t half : {1u, 2u})
+  {
+    Planes planes;
+    planes.Convert(image, half, half);
+    JpegEncoderComponent &component = half == 1 ? planes.y : planes.cb;
+    const uint32_t stride = component.GetSampleColumns();
+    const std::vector<uint8_t> plane(component.GetSamples(),
+                                     component.GetSamples() + component.GetSampleRows() * stride);
+    component.SampleAndTransform(planes.encoder, half, half);
+    ASSERT_GE(component.GetDataUnitRows() * component.GetDataUnitColumns(), 1024u);
+    for (uint32_t r = 0; r < component.GetDataUnitRows(); ++r)
+      for (uint32_t c = 0; c < component.GetDataUnitColumns(); ++c)
+      {
+        uint8_t block[8][8];
+        for (uint32_t i = 0; i < 8; ++i)
+          for (uint32_t k = 0; k < 8; ++k)
+          {
+            uint32_t sum = 0;
+            for (uint32_t a = 0; a < half; ++a)
+              for (uint32_t b = 0; b < half; ++b)
+                sum += plane[(half * (8 * r + i) + a) * stride + half * (8 * c + k) + b];
+            block[i][k] = static_cast<uint8_t>(sum / (half * half));
+          }
+        int16_t natural[64];
+        JpegEncoderComponent::ForwardDct(block, planes.table, natural);
+        for (int k = 0; k < 64; ++k)
+          ASSERT_EQ(component.DataUnit(r, c)[k], natural[JpegZigZagToNatural[k]])
+            << "half " << half << ", unit " << r << "," << c << ", position " << k;
+        ASSERT_EQ(component.DcValue(r, c), natural[0]);
+      }
+  }
+}
+
 TEST(JpegEncoderComponent, FrequenciesOutsideOneToFourAreAssertions)
 {
   JpegEncoderComponent component;
