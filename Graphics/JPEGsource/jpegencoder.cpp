@@ -2,6 +2,7 @@
 // frequencies and scan plan that runs before any byte of a write.
 #include "jpegencoder.h"
 
+#include "jpgcoders.h"
 #include "jpgstagedconversion.h"
 
 #include <algorithm>
@@ -136,6 +137,20 @@ void JpegEncoder::SetGreyscale(bool value)
 void JpegEncoder::AbandonStagedConversion()
 {
   staged.reset();
+  std::vector<Coders::SymbolCounts>().swap(rowCounts);
+}
+
+bool JpegEncoder::CountsWhileConverting() const
+{
+  return !progressive && !greyscale && threadCount >= 2 && restartRows == 0 && scans[0].componentMask == MaskAll;
+}
+
+std::unique_ptr<StagedConversion> JpegEncoder::StartConversion(const BitmapImage &image)
+{
+  rowCounts.assign(CountsWhileConverting() ? mcuRows : 0, Coders::SymbolCounts());
+  return std::make_unique<StagedConversion>(image, maxHorizontalFrequency, maxVerticalFrequency, components[1],
+                                            components[2], components[3], threadCount,
+                                            rowCounts.empty() ? nullptr : rowCounts.data());
 }
 
 void JpegEncoder::SetProgressive(bool value)

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imageencoder.h"
 #include "jpgencodercomponent.h"
@@ -20,6 +21,10 @@ namespace Vantorum
 class JpegBitWriter;
 class JpegOutputStream;
 class StagedConversion;
+namespace Coders
+{
+struct SymbolCounts;
+}
 
 // One entry of the scan plan. Components are named by a mask in which
 // component id n is bit value 2^n (Y 2, Cb 4, Cr 8).
@@ -125,6 +130,11 @@ private:
   bool WriteScanInShares(const ScanJob &job);
 
   void AbandonStagedConversion();
+  // Whether the conversion also counts the symbols of the baseline scan of
+  // all three components, row by row, for its statistics pass.
+  bool CountsWhileConverting() const;
+  // A conversion of image with its threads, counting rows if so.
+  std::unique_ptr<StagedConversion> StartConversion(const BitmapImage &image);
   void PrepareQuantizationTables();
   // The image's size, MCU layout and the checks of plan and limits.
   void LayOutImage(const BitmapImage &image);
@@ -200,8 +210,11 @@ private:
   uint32_t scanComponentCount = 0;
   JpegEncoderComponent *scanComponents[3] = {};
   JpegOutputStream *outputStream = nullptr;
+  // Each MCU row's counts, while the conversion fills them and until the
+  // write ends.
+  std::vector<Coders::SymbolCounts> rowCounts;
   // Started by BeginImage; last, so that its threads stop before the
-  // components they fill are destroyed.
+  // components and counts they fill are destroyed.
   std::unique_ptr<StagedConversion> staged;
 };
 

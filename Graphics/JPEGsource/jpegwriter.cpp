@@ -84,8 +84,7 @@ void JpegEncoder::BeginImage(const BitmapImage &image)
   {
     LayOutImage(image);
     PrepareQuantizationTables();
-    staged = std::make_unique<StagedConversion>(image, maxHorizontalFrequency, maxVerticalFrequency, components[1],
-                                                components[2], components[3], threadCount);
+    staged = StartConversion(image);
   }
   catch (const std::exception &)
   {
@@ -409,8 +408,7 @@ void JpegEncoder::ConvertImage(const BitmapImage &image)
   }
   std::unique_ptr<StagedConversion> conversion = std::move(staged);
   if (!conversion)
-    conversion = std::make_unique<StagedConversion>(image, maxHorizontalFrequency, maxVerticalFrequency, components[1],
-                                                    components[2], components[3], threadCount);
+    conversion = StartConversion(image);
   RowProgress progress(imageHeight);
   conversion->Finish([this, &progress] { ReportProgress(progress.Row()); });
   ReportProgress(progress.End());

@@ -84,6 +84,14 @@ inline uint32_t Masked(int32_t extraBits, int size)
   return static_cast<uint32_t>(extraBits) & ((1u << size) - 1);
 }
 
+// A statistics pass's symbol counts by table (0: Y, 1: Cb and Cr); counts
+// of rows or shares of a scan add up to the scan's.
+struct SymbolCounts
+{
+  uint32_t dc[2][257] = {};
+  uint32_t ac[2][257] = {};
+};
+
 // Sinks of the hot paths: counts go straight into a table's frequencies;
 // a code and its extra bits go out in one Put.
 struct Counter
@@ -104,15 +112,21 @@ struct Writer
   }
 };
 
+// The DC difference of a sequential scan.
+template <class DcEmit> inline void CodeDcDifference(int32_t dc, int32_t &lastDc, DcEmit emit)
+{
+  const int32_t diff = dc - lastDc;
+  lastDc = dc;
+  const int size = SizeOf(diff);
+  emit(size, ExtraBits(diff), size);
+}
+
 // T.81 F.1.2: DC difference, then (run, size) symbols with ZRL for runs of
 // 16 and EOB when the block ends in zeros.
 template <class DcEmit, class AcEmit>
 inline void CodeSequential(const int16_t *block, int32_t &lastDc, DcEmit dc, AcEmit ac)
 {
-  const int32_t diff = block[0] - lastDc;
-  lastDc = block[0];
-  const int dcSize = SizeOf(diff);
-  dc(dcSize, ExtraBits(diff), dcSize);
+  CodeDcDifference(block[0], lastDc, dc);
 
   uint64_t nonzero = NonzeroAcMask(block);
   int previous = 0;  // zigzag position of the last coefficient sent

@@ -33,13 +33,6 @@ using namespace Coders;
 namespace
 {
 
-// One share's symbol counts, by table index (0: Y, 1: Cb and Cr).
-struct ShareCounts
-{
-  uint32_t dc[2][257] = {};
-  uint32_t ac[2][257] = {};
-};
-
 // Coder state at the start of a share.
 struct ShareState
 {
@@ -209,11 +202,42 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
   const bool ac = job.kind != ScanJob::DcFirst;
   const bool lastFlushes = job.kind == ScanJob::AcFirst;
 
-  // Statistics pass.
-  std::vector<ShareCounts> counts(shares);
+  // Statistics pass. The baseline scan of all three components may have been
+  // counted row by row as the rows were transformed, all but the DC
+  // difference each row starts with; that one follows from the DC values.
+  std::vector<SymbolCounts> counts(shares);
   std::vector<RunSummary> runs(shares);
+  const bool precounted =
+    job.kind == ScanJob::Sequential && interleaved && scanComponentCount == 3 && rowCounts.size() == mcuRows;
+  auto addPrecounted = [&](uint32_t share, const std::function<void(uint32_t)> &rowDone) {
+    SymbolCounts &total = counts[share];
+    for (uint32_t mcuRow = split.First(share); mcuRow < split.First(share + 1); ++mcuRow)
+    {
+      const SymbolCounts &row = rowCounts[mcuRow];
+      for (int t = 0; t < 2; ++t)
+        for (int symbol = 0; symbol < 256; ++symbol)
+        {
+          total.dc[t][symbol] += row.dc[t][symbol];
+          total.ac[t][symbol] += row.ac[t][symbol];
+        }
+      for (uint32_t i = 0; i < scanComponentCount; ++i)
+      {
+        const JpegEncoderComponent &component = *scanComponents[i];
+        const uint32_t v = component.GetVerticalFrequency(), h = component.GetHorizontalFrequency();
+        int32_t lastDc = mcuRow == 0 ? 0 : component.DcValue(mcuRow * v - 1, mcuColumns * h - 1);
+        Counter dcSink{total.dc[HuffmanTableIndex(component)]};
+        CodeDcDifference(component.DcValue(mcuRow * v, 0), lastDc, dcSink);
+      }
+      rowDone(mcuRow);
+    }
+  };
   {
     auto count = [&](uint32_t share, const std::function<void(uint32_t)> &rowDone) {
+      if (precounted)
+      {
+        addPrecounted(share, rowDone);
+        return;
+      }
       // End-of-band runs are counted from 0 here and mended below, once the
       // runs each share inherits are known.
       ShareState state = states[share];
@@ -285,7 +309,7 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
       CountRunSymbols(inherited + own.leadingEmpty, flushed, shareCounts, +1);
     }
   }
-  for (const ShareCounts &share : counts)
+  for (const SymbolCounts &share : counts)
     for (int t = 0; t < 2; ++t)
       for (int symbol = 0; symbol < 256; ++symbol)
       {

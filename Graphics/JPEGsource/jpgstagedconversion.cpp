@@ -3,6 +3,7 @@
 // start on the top of a picture whose bottom is still being drawn.
 #include "jpgstagedconversion.h"
 
+#include "jpgcoders.h"
 #include "jpgencodercomponent.h"
 
 #include <algorithm>
@@ -12,10 +13,10 @@ namespace Vantorum
 
 StagedConversion::StagedConversion(const BitmapImage &source, uint32_t maxHorizontal, uint32_t maxVertical,
                                    JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr,
-                                   uint32_t threads)
+                                   uint32_t threads, Coders::SymbolCounts *counts)
   : image(source), width(source.GetWidth()), height(source.GetHeight()), maxH(maxHorizontal), maxV(maxVertical),
     mcuHeight(8 * maxVertical),
-    mcuRows((source.GetHeight() + 8 * maxVertical - 1) / (8 * maxVertical)), components{&y, &cb, &cr}
+    mcuRows((source.GetHeight() + 8 * maxVertical - 1) / (8 * maxVertical)), components{&y, &cb, &cr}, rowCounts(counts)
 {
   uint64_t units = 0;
   for (JpegEncoderComponent *component : components)
@@ -95,6 +96,35 @@ void StagedConversion::Convert(uint32_t mcuRow, uint8_t *const planes[3], const 
   {
     const uint32_t rows = components[p]->verticalFrequency;
     components[p]->TransformRows(planes[p], mcuRow * rows, rows, maxH, maxV);
+  }
+  if (rowCounts != nullptr)
+    CountRow(mcuRow);
+}
+
+void StagedConversion::CountRow(uint32_t mcuRow) const
+{
+  using namespace Coders;
+  SymbolCounts &counts = rowCounts[mcuRow];
+  const auto ignore = [](int, int32_t, int) {};
+  const uint32_t mcuColumns = components[0]->GetDataUnitColumns() / components[0]->GetHorizontalFrequency();
+  for (int p = 0; p < 3; ++p)
+  {
+    const JpegEncoderComponent &component = *components[p];
+    const int table = p == 0 ? 0 : 1;
+    const Counter dc{counts.dc[table]}, ac{counts.ac[table]};
+    const uint32_t v = component.GetVerticalFrequency(), h = component.GetHorizontalFrequency();
+    // The component's units in scan order: a row of MCUs, each v x h.
+    int32_t lastDc = 0;
+    for (uint32_t mcuColumn = 0; mcuColumn < mcuColumns; ++mcuColumn)
+      for (uint32_t row = 0; row < v; ++row)
+        for (uint32_t column = 0; column < h; ++column)
+        {
+          const int16_t *block = component.DataUnit(mcuRow * v + row, mcuColumn * h + column);
+          if (mcuColumn == 0 && row == 0 && column == 0)
+            CodeSequential(block, lastDc, ignore, ac);
+          else
+            CodeSequential(block, lastDc, dc, ac);
+        }
   }
 }
 

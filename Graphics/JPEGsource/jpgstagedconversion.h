@@ -18,15 +18,24 @@ namespace Vantorum
 {
 
 class JpegEncoderComponent;
+namespace Coders
+{
+struct SymbolCounts;
+}
 
 class StagedConversion
 {
 public:
   // Allocates the grids of the three components for image, whose size must
   // not change until Finish, and starts the helpers: one fewer than the
-  // threads the picture's size makes worth it, at most threads.
+  // threads the picture's size makes worth it, at most threads. rowCounts,
+  // when not null, receives for each MCU row the symbols a baseline scan of
+  // the three components codes there (tables: Y 0, Cb and Cr 1), all but
+  // the DC differences of the row's first units, whose predecessors may be
+  // converted later.
   StagedConversion(const BitmapImage &image, uint32_t maxH, uint32_t maxV, JpegEncoderComponent &y,
-                   JpegEncoderComponent &cb, JpegEncoderComponent &cr, uint32_t threads);
+                   JpegEncoderComponent &cb, JpegEncoderComponent &cr, uint32_t threads,
+                   Coders::SymbolCounts *rowCounts);
   StagedConversion(const StagedConversion &) = delete;
   StagedConversion &operator=(const StagedConversion &) = delete;
   // Stops the helpers: a conversion left unfinished leaves its grids unset.
@@ -49,11 +58,13 @@ private:
   bool Take(uint32_t &first, uint32_t &count);
   void Stop();
   void Convert(uint32_t mcuRow, uint8_t *const planes[3], const std::function<void()> &rowDone);
+  void CountRow(uint32_t mcuRow) const;
 
   const BitmapImage &image;
   const uint32_t width, height;  // the image's at the start
   const uint32_t maxH, maxV, mcuHeight, mcuRows;
   JpegEncoderComponent *const components[3];
+  Coders::SymbolCounts *const rowCounts;
   std::mutex mutex;
   std::condition_variable filledMore;
   uint32_t nextRow = 0;     // MCU rows below it are taken
