@@ -1,6 +1,6 @@
-// MCU rows are handed out one at a time to whichever thread is free, so a
-// picture busier on one side keeps every thread working, and a helper can
-// start on the top of a picture whose bottom is still being drawn.
+// Runs of MCU rows are handed out to whichever thread is free, so a picture
+// busier on one side keeps every thread working, and a helper can start on
+// the top of a picture whose bottom is still being drawn.
 #include "jpgstagedconversion.h"
 
 #include "jpgcoders.h"
@@ -15,13 +15,13 @@ StagedConversion::StagedConversion(const BitmapImage &source, uint32_t maxHorizo
                                    JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr,
                                    uint32_t threads, Coders::SymbolCounts *counts)
   : image(source), width(source.GetWidth()), height(source.GetHeight()), maxH(maxHorizontal), maxV(maxVertical),
-    mcuHeight(8 * maxVertical),
-    mcuRows((source.GetHeight() + 8 * maxVertical - 1) / (8 * maxVertical)), components{&y, &cb, &cr}, rowCounts(counts)
+    mcuHeight(8 * maxVertical), mcuRows((height + mcuHeight - 1) / mcuHeight), components{&y, &cb, &cr},
+    rowCounts(counts)
 {
   uint64_t units = 0;
   for (JpegEncoderComponent *component : components)
   {
-    component->AllocateSampleBuffer(image.GetWidth(), image.GetHeight(), maxH, maxV, mcuHeight);
+    component->AllocateSampleBuffer(width, height, maxH, maxV, mcuHeight);
     component->AllocateCoefficientGrid(mcuRows, component->sampleColumns / 8 / maxH);
     component->PrepareTransform();
     units += static_cast<uint64_t>(component->dataUnitRows) * component->dataUnitColumns;
@@ -64,7 +64,7 @@ void StagedConversion::Stop()
 
 void StagedConversion::Filled(uint32_t rows)
 {
-  const uint32_t complete = rows >= image.GetHeight() ? mcuRows : rows / mcuHeight;
+  const uint32_t complete = rows >= height ? mcuRows : rows / mcuHeight;
   std::lock_guard<std::mutex> lock(mutex);
   if (complete <= filledRows)
     return;
