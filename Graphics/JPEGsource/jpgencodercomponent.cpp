@@ -14,6 +14,18 @@
 #include <cstring>
 #include <vector>
 
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+// GCC 12's AVX-512 intrinsics start their results from a self-initialised
+// "undefined" vector, which -W(maybe-)uninitialized reports where inlined.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+#endif
+
 namespace Vantorum
 {
 
@@ -94,15 +106,49 @@ VANTORUM_VECTORISE __attribute__((target("avx2"))) void ConvertRowAvx2(const uin
 }
 #endif
 
-// And for AVX-512 on 64-bit x86, twice the lanes (32-bit targets keep no
-// 64-byte stack alignment for its registers).
+// And for AVX-512 on 64-bit x86 (32-bit targets keep no 64-byte stack
+// alignment for its registers), written out: the compiler's version spends
+// most of its time taking the pixels' bytes apart. Here each pixel's blue
+// and red, and its green and fourth byte, are pairs of 16-bit words, and one
+// multiply-add per pair and plane gives the scalar code's sums exactly (the
+// fourth byte's weight is 0). The sums are never negative, so the unsigned
+// narrowing is the clamp.
 #if VANTORUM_HAVE_AVX2_CLONES && defined(__x86_64__)
 #define VANTORUM_HAVE_AVX512_CLONES 1
-VANTORUM_VECTORISE __attribute__((target("avx2,avx512f,avx512bw,avx512vl"))) void
-ConvertRowAvx512(const uint8_t *__restrict pixels, uint8_t *__restrict y, uint8_t *__restrict cb,
-                 uint8_t *__restrict cr, size_t width)
+#define VANTORUM_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
+VANTORUM_AVX512 inline __m512i WordPairs(int32_t low, int32_t high)
 {
-  ConvertRowBody(pixels, y, cb, cr, width);
+  return _mm512_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(high) << 16) | (low & 0xFFFF)));
+}
+
+// Sixteen samples of one plane.
+VANTORUM_AVX512 inline void StorePlane(__m512i blueRed, __m512i greenX, __m512i blueRedWeights, __m512i greenWeights,
+                                       __m512i round, uint8_t *out)
+{
+  const __m512i sum = _mm512_add_epi32(_mm512_madd_epi16(blueRed, blueRedWeights),
+                                       _mm512_add_epi32(_mm512_madd_epi16(greenX, greenWeights), round));
+  _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm512_cvtusepi32_epi8(_mm512_srai_epi32(sum, 12)));
+}
+
+VANTORUM_AVX512 void ConvertRowAvx512(const uint8_t *__restrict pixels, uint8_t *__restrict y, uint8_t *__restrict cb,
+                                      uint8_t *__restrict cr, size_t width)
+{
+  const __m512i bytes02 = _mm512_set1_epi32(0x00FF00FF);
+  const __m512i yBlueRed = WordPairs(466, 1224), yGreen = WordPairs(2404, 0);
+  const __m512i cbBlueRed = WordPairs(2048, -690), cbGreen = WordPairs(-1357, 0);
+  const __m512i crBlueRed = WordPairs(-333, 2048), crGreen = WordPairs(-1714, 0);
+  const __m512i yRound = _mm512_set1_epi32(2048), chromaRound = _mm512_set1_epi32(0x80800);
+  size_t x = 0;
+  for (; x + 16 <= width; x += 16)
+  {
+    const __m512i bgrx = _mm512_loadu_si512(pixels + 4 * x);
+    const __m512i blueRed = _mm512_and_si512(bgrx, bytes02);
+    const __m512i greenX = _mm512_and_si512(_mm512_srli_epi32(bgrx, 8), bytes02);
+    StorePlane(blueRed, greenX, yBlueRed, yGreen, yRound, y + x);
+    StorePlane(blueRed, greenX, cbBlueRed, cbGreen, chromaRound, cb + x);
+    StorePlane(blueRed, greenX, crBlueRed, crGreen, chromaRound, cr + x);
+  }
+  ConvertRowBody(pixels + 4 * x, y + x, cb + x, cr + x, width - x);
 }
 #else
 #define VANTORUM_HAVE_AVX512_CLONES 0

@@ -21,11 +21,13 @@ constexpr uint32_t ColourBytes = 0x00FFFFFFu;
 
 struct DeviceContext;
 
+typedef std::unique_ptr<uint8_t, decltype(&std::free)> Pixels;
+
 struct Bitmap
 {
   int width;
   int height;
-  std::unique_ptr<uint8_t, decltype(&std::free)> pixels{nullptr, &std::free};
+  Pixels pixels{nullptr, &std::free};
   DeviceContext *selectedInto = nullptr;
 };
 
@@ -39,6 +41,34 @@ struct DeviceContext
 std::mutex gdiMutex;
 std::unordered_set<DeviceContext *> contexts;
 std::unordered_set<Bitmap *> bitmaps;
+
+// A capture makes and deletes one strip bitmap after another, all of one
+// size. Faulting in a fresh 12 MB strip costs 3,000 page faults, more than
+// clearing a used one: the last large buffer deleted is kept for the next
+// bitmap of its size while a memory context lives.
+constexpr size_t LargeBitmapBytes = size_t(1) << 20;
+Pixels sparePixels{nullptr, &std::free};
+size_t spareBytes = 0;
+
+uint8_t *NewPixels(size_t bytes)
+{
+  if (bytes >= LargeBitmapBytes && sparePixels && spareBytes == bytes)
+  {
+    spareBytes = 0;
+    return static_cast<uint8_t *>(std::memset(sparePixels.release(), 0, bytes));
+  }
+  return static_cast<uint8_t *>(std::calloc(bytes, 1));
+}
+
+void KeepPixels(Bitmap &bitmap)
+{
+  const size_t bytes = size_t(bitmap.width) * size_t(bitmap.height) * 4;
+  if (bytes >= LargeBitmapBytes && bitmap.pixels)
+  {
+    sparePixels = std::move(bitmap.pixels);
+    spareBytes = bytes;
+  }
+}
 
 DeviceContext *FindContext(HDC hdc)
 {
@@ -71,7 +101,7 @@ bool AllocatePixels(Bitmap *bitmap, int width, int height)
   {
     return false;
   }
-  bitmap->pixels.reset(static_cast<uint8_t *>(std::calloc(size_t(bytes), 1)));
+  bitmap->pixels.reset(NewPixels(size_t(bytes)));
   bitmap->width = width;
   bitmap->height = height;
   return bitmap->pixels != nullptr;
@@ -236,6 +266,7 @@ extern "C"
       return FALSE;
     }
     bitmaps.erase(bitmap);
+    KeepPixels(*bitmap);
     delete bitmap;
     return TRUE;
   }
@@ -255,6 +286,11 @@ extern "C"
     }
     contexts.erase(dc);
     delete dc;
+    if (std::none_of(contexts.begin(), contexts.end(), [](const DeviceContext *left) { return left->memory; }))
+    {
+      sparePixels.reset();
+      spareBytes = 0;
+    }
     return TRUE;
   }
 

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <vector>
 
 using namespace Vantorum;
 using namespace testing_support;
@@ -82,6 +83,38 @@ TEST(ColourConversion, GreyStaysNeutralAndPrimariesClamp)
     EXPECT_EQ(Sample(planes.cb, 0, 0), c.cb);
     EXPECT_EQ(Sample(planes.cr, 0, 0), c.cr);
   }
+}
+
+TEST(ColourConversion, EveryColourGivesTheSameSamplesOnEveryInstructionSet)
+{
+  // All 2^24 colours, each with some fourth byte, in rows whose width leaves
+  // a tail after every vector width.
+  const uint32_t Width = 4093, Rows = 256, Colours = 1u << 24;
+  BitmapImage image(Width, Rows, 0);
+  for (uint32_t firstColour = 0; firstColour < Colours; firstColour += Width * Rows)
+  {
+    for (uint32_t i = 0; i < Width * Rows; ++i)
+      image.GetPixels()[i] = ((firstColour + i) & 0xFFFFFF) | (i * 37u) << 24;
+    std::vector<uint8_t> expected[3];
+    for (const InstructionSet set : AvailableInstructionSets())
+    {
+      UseInstructionSet(set);
+      Planes planes;
+      planes.Convert(image);
+      const JpegEncoderComponent *components[3] = {&planes.y, &planes.cb, &planes.cr};
+      for (int p = 0; p < 3; ++p)
+      {
+        const uint8_t *samples = components[p]->GetSamples();
+        const std::vector<uint8_t> plane(samples, samples + size_t(components[p]->GetSampleColumns()) * Rows);
+        if (set == InstructionSet::Portable)
+          expected[p] = plane;
+        else
+          ASSERT_EQ(plane, expected[p]) << InstructionSetName(set) << ", plane " << p << ", colours from "
+                                        << firstColour;
+      }
+    }
+  }
+  UseInstructionSet(BestInstructionSet());
 }
 
 TEST(ColourConversion, PlanesCoverWholeMcusByReplicatingEdges)

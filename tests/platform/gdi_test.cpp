@@ -215,5 +215,39 @@ TEST(GdiObjectsTest, LifetimesAndRefusals)
   EXPECT_TRUE(DeleteDC(display));
 }
 
+// Strip bitmaps of a megabyte and more reuse the memory of the last one
+// deleted: each still starts black, whatever was drawn before and whatever
+// its size.
+TEST(GdiObjectsTest, LargeBitmapsStartBlackAfterOthersWereDrawnOn)
+{
+  HDC display = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
+  ASSERT_NE(display, nullptr);
+  const struct
+  {
+    int width, height;
+  } sizes[] = {{1000, 300}, {1000, 300}, {1000, 301}, {1000, 300}, {3, 3}, {1000, 300}};
+  for (int round = 0; round < 2; ++round)  // the second after the last memory context went
+  {
+    HDC memory = CreateCompatibleDC(display);
+    ASSERT_NE(memory, nullptr);
+    for (const auto &size : sizes)
+    {
+      HBITMAP bitmap = CreateCompatibleBitmap(display, size.width, size.height);
+      ASSERT_NE(bitmap, nullptr);
+      HGDIOBJ initial = SelectObject(memory, bitmap);
+      BitmapPixels buffer;
+      ASSERT_TRUE(GetSelectedBitmap(memory, &buffer));
+      const size_t bytes = size_t(size.width) * size.height * 4;
+      for (size_t i = 0; i < bytes; ++i)
+        ASSERT_EQ(buffer.pixels[i], 0) << size.width << " x " << size.height << ", byte " << i;
+      std::memset(buffer.pixels, 0xA5, bytes);
+      SelectObject(memory, initial);
+      ASSERT_TRUE(DeleteObject(bitmap));
+    }
+    ASSERT_TRUE(DeleteDC(memory));
+  }
+  EXPECT_TRUE(DeleteDC(display));
+}
+
 }  // namespace
 }  // namespace zulan
