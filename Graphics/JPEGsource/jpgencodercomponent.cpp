@@ -97,7 +97,64 @@ VANTORUM_VECTORISE void ConvertRowPortable(const uint8_t *__restrict pixels, uin
   ConvertRowBody(pixels, y, cb, cr, width);
 }
 
-#if VANTORUM_HAVE_AVX2_CLONES
+// On 64-bit x86 the AVX2 and AVX-512 conversions are written out (32-bit
+// targets keep no 32- or 64-byte stack alignment for the registers they
+// would spill): the compiler's version spends most of its time taking the
+// pixels' bytes apart. Here each pixel's blue and red, and its green and
+// fourth byte, are pairs of 16-bit words, and one multiply-add per pair and
+// plane gives the scalar code's sums exactly (the fourth byte's weight is
+// 0). The sums are never negative, so the unsigned narrowing is the clamp.
+#if VANTORUM_HAVE_AVX2_CLONES && defined(__x86_64__)
+#define VANTORUM_AVX2 __attribute__((target("avx2")))
+VANTORUM_AVX2 inline __m256i WordPairs256(int32_t low, int32_t high)
+{
+  return _mm256_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(high) << 16) | (low & 0xFFFF)));
+}
+
+// Eight samples of one plane, in 32-bit lanes.
+VANTORUM_AVX2 inline __m256i PlaneSums(__m256i blueRed, __m256i greenX, __m256i blueRedWeights, __m256i greenWeights,
+                                       __m256i round)
+{
+  const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(blueRed, blueRedWeights),
+                                       _mm256_add_epi32(_mm256_madd_epi16(greenX, greenWeights), round));
+  return _mm256_srai_epi32(sum, 12);
+}
+
+VANTORUM_AVX2 void ConvertRowAvx2(const uint8_t *__restrict pixels, uint8_t *__restrict y, uint8_t *__restrict cb,
+                                  uint8_t *__restrict cr, size_t width)
+{
+  const __m256i bytes02 = _mm256_set1_epi32(0x00FF00FF);
+  const __m256i weights[3][2] = {{WordPairs256(466, 1224), WordPairs256(2404, 0)},
+                                 {WordPairs256(2048, -690), WordPairs256(-1357, 0)},
+                                 {WordPairs256(-333, 2048), WordPairs256(-1714, 0)}};
+  const __m256i rounds[3] = {_mm256_set1_epi32(2048), _mm256_set1_epi32(0x80800), _mm256_set1_epi32(0x80800)};
+  // The two packs interleave the 128-bit lanes: groups of four pixels come
+  // out as 0, 2, 4, 6, 1, 3, 5, 7.
+  const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  uint8_t *const planes[3] = {y, cb, cr};
+  size_t x = 0;
+  for (; x + 32 <= width; x += 32)
+  {
+    __m256i blueRed[4], greenX[4];
+    for (int i = 0; i < 4; ++i)
+    {
+      const __m256i bgrx = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pixels + 4 * (x + 8 * i)));
+      blueRed[i] = _mm256_and_si256(bgrx, bytes02);
+      greenX[i] = _mm256_and_si256(_mm256_srli_epi32(bgrx, 8), bytes02);
+    }
+    for (int p = 0; p < 3; ++p)
+    {
+      __m256i sums[4];
+      for (int i = 0; i < 4; ++i)
+        sums[i] = PlaneSums(blueRed[i], greenX[i], weights[p][0], weights[p][1], rounds[p]);
+      const __m256i words =
+        _mm256_packus_epi16(_mm256_packus_epi32(sums[0], sums[1]), _mm256_packus_epi32(sums[2], sums[3]));
+      _mm256_storeu_si256(reinterpret_cast<__m256i *>(planes[p] + x), _mm256_permutevar8x32_epi32(words, order));
+    }
+  }
+  ConvertRowBody(pixels + 4 * x, y + x, cb + x, cr + x, width - x);
+}
+#elif VANTORUM_HAVE_AVX2_CLONES
 VANTORUM_VECTORISE __attribute__((target("avx2"))) void ConvertRowAvx2(const uint8_t *__restrict pixels,
                                                                        uint8_t *__restrict y, uint8_t *__restrict cb,
                                                                        uint8_t *__restrict cr, size_t width)
@@ -106,13 +163,6 @@ VANTORUM_VECTORISE __attribute__((target("avx2"))) void ConvertRowAvx2(const uin
 }
 #endif
 
-// And for AVX-512 on 64-bit x86 (32-bit targets keep no 64-byte stack
-// alignment for its registers), written out: the compiler's version spends
-// most of its time taking the pixels' bytes apart. Here each pixel's blue
-// and red, and its green and fourth byte, are pairs of 16-bit words, and one
-// multiply-add per pair and plane gives the scalar code's sums exactly (the
-// fourth byte's weight is 0). The sums are never negative, so the unsigned
-// narrowing is the clamp.
 #if VANTORUM_HAVE_AVX2_CLONES && defined(__x86_64__)
 #define VANTORUM_HAVE_AVX512_CLONES 1
 #define VANTORUM_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
