@@ -121,13 +121,11 @@ template <class DcEmit> inline void CodeDcDifference(int32_t dc, int32_t &lastDc
   emit(size, ExtraBits(diff), size);
 }
 
-// T.81 F.1.2: DC difference, then (run, size) symbols with ZRL for runs of
-// 16 and EOB when the block ends in zeros.
-template <class DcEmit, class AcEmit>
-inline void CodeSequential(const int16_t *block, int32_t &lastDc, DcEmit dc, AcEmit ac)
+// T.81 F.1.2: (run, size) symbols with ZRL for runs of 16 and EOB when the
+// block ends in zeros. The AC part alone does not depend on the blocks
+// before, so it can be counted in any order.
+template <class AcEmit> inline void CodeSequentialAc(const int16_t *block, AcEmit ac)
 {
-  CodeDcDifference(block[0], lastDc, dc);
-
   uint64_t nonzero = NonzeroAcMask(block);
   int previous = 0;  // zigzag position of the last coefficient sent
   while (nonzero != 0)
@@ -144,6 +142,14 @@ inline void CodeSequential(const int16_t *block, int32_t &lastDc, DcEmit dc, AcE
   }
   if (previous < 63)
     ac(0x00, 0, 0);
+}
+
+// A whole block: the DC difference, then the AC symbols.
+template <class DcEmit, class AcEmit>
+inline void CodeSequential(const int16_t *block, int32_t &lastDc, DcEmit dc, AcEmit ac)
+{
+  CodeDcDifference(block[0], lastDc, dc);
+  CodeSequentialAc(block, ac);
 }
 
 // T.81 G.1.2.2: the band Ss..Se of a first AC scan, point-transformed by Al;

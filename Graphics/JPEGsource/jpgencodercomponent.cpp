@@ -3,6 +3,7 @@
 #include "jpgencodercomponent.h"
 
 #include "jpegencoder.h"
+#include "jpgcoders.h"
 #include "jpgprogress.h"
 #include "jpgquantizationtable.h"
 #include "jpgtransform.h"
@@ -364,10 +365,15 @@ void JpegEncoderComponent::AllocateCoefficientGrid(uint32_t mcuRows, uint32_t mc
 }
 
 // Data-unit rows first .. first + count - 1 from the plane rows starting at
-// origin (the first plane row of data-unit row first), packed.
+// origin (the first plane row of data-unit row first), packed. Counted
+// here, each block is still in the cache.
 void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, uint32_t count, uint32_t maxH,
-                                         uint32_t maxV)
+                                         uint32_t maxV, uint32_t *acCounts)
 {
+  const auto countAc = [acCounts](const int16_t *block) {
+    if (acCounts != nullptr)
+      Coders::CodeSequentialAc(block, Coders::Counter{acCounts});
+  };
   const uint32_t vf = maxV / verticalFrequency;
   const uint32_t hf = maxH / horizontalFrequency;
   const uint32_t divisor = vf * hf;
@@ -400,6 +406,7 @@ void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, 
           transform.Compute(samplesRow + 8 * c, stride, DataUnit(row, c));
         }
         KeepDc(row, c);
+        countAc(DataUnit(row, c));
       }
       continue;
     }
@@ -429,6 +436,7 @@ void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, 
         transform.Compute(&block[0][0], 8, DataUnit(row, c));
       }
       KeepDc(row, c);
+      countAc(DataUnit(row, c));
     }
   }
 }

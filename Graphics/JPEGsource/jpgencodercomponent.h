@@ -145,7 +145,10 @@ private:
   // Makes the transform TransformRows uses for the write, from the
   // quantisation table as prepared now.
   void PrepareTransform();
-  void TransformRows(const uint8_t *origin, uint32_t first, uint32_t count, uint32_t maxH, uint32_t maxV);
+  // acCounts, when not null, receives the AC symbols of a sequential scan
+  // of every block transformed (its table's 256 frequencies).
+  void TransformRows(const uint8_t *origin, uint32_t first, uint32_t count, uint32_t maxH, uint32_t maxV,
+                     uint32_t *acCounts = nullptr);
   void CorrectionBits(const int16_t *block, int from, int to, AcSink acSink, int Al);
 
   uint32_t dataUnitRows = 0;

@@ -95,36 +95,31 @@ void StagedConversion::Convert(uint32_t mcuRow, uint8_t *const planes[3], const 
   for (int p = 0; p < 3; ++p)
   {
     const uint32_t rows = components[p]->verticalFrequency;
-    components[p]->TransformRows(planes[p], mcuRow * rows, rows, maxH, maxV);
+    uint32_t *acCounts = rowCounts != nullptr ? rowCounts[mcuRow].ac[p == 0 ? 0 : 1] : nullptr;
+    components[p]->TransformRows(planes[p], mcuRow * rows, rows, maxH, maxV, acCounts);
   }
   if (rowCounts != nullptr)
-    CountRow(mcuRow);
+    CountDcDifferences(mcuRow);
 }
 
-void StagedConversion::CountRow(uint32_t mcuRow) const
+// The AC symbols were counted as the blocks were made; the DC differences
+// follow the scan's order of units, a row of MCUs each v x h.
+void StagedConversion::CountDcDifferences(uint32_t mcuRow) const
 {
   using namespace Coders;
   SymbolCounts &counts = rowCounts[mcuRow];
-  const auto ignore = [](int, int32_t, int) {};
   const uint32_t mcuColumns = components[0]->GetDataUnitColumns() / components[0]->GetHorizontalFrequency();
   for (int p = 0; p < 3; ++p)
   {
     const JpegEncoderComponent &component = *components[p];
-    const int table = p == 0 ? 0 : 1;
-    const Counter dc{counts.dc[table]}, ac{counts.ac[table]};
+    const Counter dc{counts.dc[p == 0 ? 0 : 1]};
     const uint32_t v = component.GetVerticalFrequency(), h = component.GetHorizontalFrequency();
-    // The component's units in scan order: a row of MCUs, each v x h.
-    int32_t lastDc = 0;
+    int32_t lastDc = component.DcValue(mcuRow * v, 0);  // the row's first difference is left out
     for (uint32_t mcuColumn = 0; mcuColumn < mcuColumns; ++mcuColumn)
       for (uint32_t row = 0; row < v; ++row)
         for (uint32_t column = 0; column < h; ++column)
-        {
-          const int16_t *block = component.DataUnit(mcuRow * v + row, mcuColumn * h + column);
-          if (mcuColumn == 0 && row == 0 && column == 0)
-            CodeSequential(block, lastDc, ignore, ac);
-          else
-            CodeSequential(block, lastDc, dc, ac);
-        }
+          if (mcuColumn != 0 || row != 0 || column != 0)
+            CodeDcDifference(component.DcValue(mcuRow * v + row, mcuColumn * h + column), lastDc, dc);
   }
 }
 

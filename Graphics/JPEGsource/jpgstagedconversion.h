@@ -58,7 +58,7 @@ private:
   bool Take(uint32_t &first, uint32_t &count);
   void Stop();
   void Convert(uint32_t mcuRow, uint8_t *const planes[3], const std::function<void()> &rowDone);
-  void CountRow(uint32_t mcuRow) const;
+  void CountDcDifferences(uint32_t mcuRow) const;
 
   const BitmapImage &image;
   const uint32_t width, height;  // the image's at the start
