@@ -54,4 +54,18 @@ void FreeLarge(void *block, size_t bytes) noexcept
   ::operator delete(block);
 }
 
+void DiscardLarge(void *start, size_t bytes) noexcept
+{
+#if defined(__linux__)
+  const uintptr_t Whole = uintptr_t(2) << 20;
+  const uintptr_t first = (reinterpret_cast<uintptr_t>(start) + Whole - 1) & ~(Whole - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(start) + bytes) & ~(Whole - 1);
+  if (first < end)
+    madvise(reinterpret_cast<void *>(first), end - first, MADV_DONTNEED);
+#else
+  (void)start;
+  (void)bytes;
+#endif
+}
+
 }  // namespace Vantorum

@@ -14,6 +14,10 @@ namespace Vantorum
 // throws std::bad_alloc when there is no memory. Freed with the same count.
 void *AllocateLarge(size_t bytes);
 void FreeLarge(void *block, size_t bytes) noexcept;
+// Gives the memory of the whole 2 MiB pages inside [start, start + bytes)
+// back to the system, keeping the addresses: they read as zeros
+// afterwards. Where the system cannot, nothing changes.
+void DiscardLarge(void *start, size_t bytes) noexcept;
 
 class LargeBufferDeleter
 {

@@ -181,10 +181,13 @@ void CaptureAndWrite(SectionRect section, Writer writer, const char *name)
     return;
   }
   Vantorum::BitmapImage image;
-  // After the picture: its helpers stop before the picture goes.
+  // After the picture: its helpers stop before the picture goes. The
+  // picture is written once, so the encoder gives back the memory of the
+  // rows it has converted: a large export needs the picture and the
+  // coefficients together only for a few rows.
   std::optional<JpegFileWrite> jpeg;
   if (writer == SaveJpeg)
-    jpeg.emplace();
+    jpeg.emplace(true);
   const char *problem = nullptr;
   if (CaptureSection(image, exportOptions.width, exportOptions.height, section, &problem, jpeg ? &*jpeg : nullptr) == 0)
   {

@@ -176,6 +176,11 @@ uint32_t JpegThreads(const Vantorum::BitmapImage &image)
   return std::clamp(std::thread::hardware_concurrency(), 1u, most);
 }
 
+JpegFileWrite::JpegFileWrite(bool consume)
+{
+  encoder.SetConsumeImage(consume);
+}
+
 void JpegFileWrite::SetUp(const Vantorum::BitmapImage &image)
 {
   encoder.SetThreadCount(JpegThreads(image));

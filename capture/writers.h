@@ -20,6 +20,9 @@ void SaveJpeg(const Vantorum::BitmapImage &image, const char *name);
 class JpegFileWrite final : public CaptureRows
 {
 public:
+  // consume: the picture is written once and dropped, so the encoder gives
+  // its rows' memory back as it converts them (they read as black after).
+  explicit JpegFileWrite(bool consume = false);
   void Sized(const Vantorum::BitmapImage &image) override;
   void Filled(int32_t rows) override;
   // SaveJpeg with this encoder.

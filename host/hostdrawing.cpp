@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "conic.h"
 
@@ -65,6 +68,12 @@ std::string HostDrawing::Open(const std::string &path)
   try
   {
     document = Document::Load(path);
+#if defined(__GLIBC__)
+    // Loading freed libdime's whole model, scattered over the heap; glibc
+    // keeps such memory unless asked, and an export's large buffers are
+    // mapped apart and cannot reuse it.
+    malloc_trim(0);
+#endif
   }
   catch (const Document::LoadError &error)
   {

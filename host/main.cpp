@@ -9,6 +9,9 @@
 #include "hostmain.h"
 #include "text.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -115,6 +118,14 @@ std::string CheckBatch(const MainOptions &options, const std::vector<std::string
 
 int main(int argc, char **argv)
 {
+#if defined(__GLIBC__)
+  // Blocks of a megabyte and more (a strip bitmap, a drawing's points) are
+  // mapped apart and go back to the system when freed. By default glibc
+  // raises that threshold as such blocks are freed and then keeps the next
+  // ones in its heap after use, where an export's picture, mapped apart,
+  // cannot reuse them.
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
   CLI::App app{std::string(ProgramName) + ": a replacement host for Quorvel/Tamblin modules (XPs) such as Rastello."};
   app.footer(std::string(HelpExporting) + ExamplesHelp + HelpRest);
   // Options are --long and -s everywhere, so that one script serves both

@@ -100,6 +100,7 @@ JpegEncoder &JpegEncoder::operator=(const JpegEncoder &other)
   for (int i = 0; i < 4; ++i)
     quantizationTables[i] = other.quantizationTables[i];
   progressive = other.progressive;
+  consumeImage = other.consumeImage;
   std::copy(other.scans, other.scans + MaxScans, scans);
   std::copy(other.quantizationSelectors, other.quantizationSelectors + 3, quantizationSelectors);
   return *this;
@@ -136,6 +137,8 @@ void JpegEncoder::SetGreyscale(bool value)
 
 void JpegEncoder::AbandonStagedConversion()
 {
+  if (staged && staged->GaveBack())
+    imageSpent = true;
   staged.reset();
   std::vector<Coders::SymbolCounts>().swap(rowCounts);
 }
@@ -150,7 +153,7 @@ std::unique_ptr<StagedConversion> JpegEncoder::StartConversion(const BitmapImage
   rowCounts.assign(CountsWhileConverting() ? mcuRows : 0, Coders::SymbolCounts());
   return std::make_unique<StagedConversion>(image, maxHorizontalFrequency, maxVerticalFrequency, components[1],
                                             components[2], components[3], threadCount,
-                                            rowCounts.empty() ? nullptr : rowCounts.data());
+                                            rowCounts.empty() ? nullptr : rowCounts.data(), consumeImage);
 }
 
 void JpegEncoder::SetProgressive(bool value)

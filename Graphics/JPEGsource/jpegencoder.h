@@ -103,6 +103,12 @@ public:
   // quality, sampling, greyscale or threads abandons what was done.
   void BeginImage(const BitmapImage &image);
   void RowsFilled(uint32_t rows);
+  // For a caller that writes each picture once and then drops it: the
+  // write, and the work BeginImage starts, give the memory of the image
+  // rows they have converted back to the system, and those rows read as
+  // black afterwards. Early work abandoned after that makes the next write
+  // throw, until BeginImage starts again.
+  void SetConsumeImage(bool value) { consumeImage = value; }
 
   // A write error throws OutputByteStream::StreamError naming the file.
   void WriteImageFile(const std::string &fileName, const BitmapImage &image) override;
@@ -213,6 +219,8 @@ private:
   // Each MCU row's counts, while the conversion fills them and until the
   // write ends.
   std::vector<Coders::SymbolCounts> rowCounts;
+  bool consumeImage = false;
+  bool imageSpent = false;  // rows given back by early work that was abandoned
   // Started by BeginImage; last, so that its threads stop before the
   // components and counts they fill are destroyed.
   std::unique_ptr<StagedConversion> staged;

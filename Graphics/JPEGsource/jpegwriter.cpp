@@ -76,6 +76,7 @@ void JpegEncoder::LayOutImage(const BitmapImage &image)
 void JpegEncoder::BeginImage(const BitmapImage &image)
 {
   AbandonStagedConversion();
+  imageSpent = false;
   if (greyscale || threadCount < 2)
     return;
   // A plan or picture the write will refuse gets no early work: the write
@@ -115,6 +116,8 @@ void JpegEncoder::WriteImage(JpegOutputStream &stream, const BitmapImage &image)
   if (staged
       && (&staged->Image() != &image || staged->Width() != image.GetWidth() || staged->Height() != image.GetHeight()))
     AbandonStagedConversion();
+  if (imageSpent)
+    throw JpegError("Image Given Back Before The Write");
 
   outputStream = &stream;
   for (int id = 1; id <= 3; ++id)

@@ -265,6 +265,9 @@ bool FlatBlocksPay(uint32_t rows, uint32_t columns)
   return static_cast<uint64_t>(rows) * columns >= 4 * FlatValues;
 }
 
+// The grid: the 256 flat blocks first, then the blocks computed, packed
+// from the front, so that a mostly flat picture touches only its first
+// pages.
 size_t GridBytes(uint32_t rows, uint32_t columns)
 {
   return (static_cast<size_t>(rows) * columns + FlatValues) * 64 * sizeof(int16_t);
@@ -299,9 +302,9 @@ void JpegEncoderComponent::AllocateCoefficients(uint32_t rows, uint32_t columns)
   dataUnitColumns = columns;
   blockSlots = new uint32_t[units];
   for (size_t unit = 0; unit < units; ++unit)
-    blockSlots[unit] = static_cast<uint32_t>(unit);
+    blockSlots[unit] = static_cast<uint32_t>(FlatValues + unit);
   dcValues = new int16_t[units];
-  packedBlocks = 0;
+  packedBlocks = FlatValues;
 }
 
 void JpegEncoderComponent::AllocateSampleBuffer(uint32_t imageWidth, uint32_t imageHeight, uint32_t maxH, uint32_t maxV,
@@ -379,7 +382,6 @@ void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, 
   const uint32_t divisor = vf * hf;
   const size_t stride = sampleColumns;
   const BlockTransform &transform = *blockTransform;
-  const uint32_t flatSlots = dataUnitRows * dataUnitColumns;  // about a 64th of the pixels: far below 2^32
   const uint32_t Computed = UINT32_MAX;
   uint8_t block[8][8];
   for (uint32_t r = 0; r < count; ++r)
@@ -394,7 +396,7 @@ void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, 
       for (uint32_t c = 0; c < dataUnitColumns; ++c)
       {
         const int flat = transform.FlatValue(samplesRow + 8 * c, stride);
-        slots[c] = flat >= 0 ? flatSlots + static_cast<uint32_t>(flat) : Computed;
+        slots[c] = flat >= 0 ? static_cast<uint32_t>(flat) : Computed;
         computed += flat < 0;
       }
       uint32_t next = packedBlocks.fetch_add(computed, std::memory_order_relaxed);
@@ -428,7 +430,7 @@ void JpegEncoderComponent::TransformRows(const uint8_t *origin, uint32_t first, 
       const int flat = transform.FlatValue(&block[0][0], 8);
       if (flat >= 0)
       {
-        slots[c] = flatSlots + static_cast<uint32_t>(flat);
+        slots[c] = static_cast<uint32_t>(flat);
       }
       else
       {
@@ -447,8 +449,7 @@ void JpegEncoderComponent::PrepareTransform()
   if (!FlatBlocksPay(dataUnitRows, dataUnitColumns))
     return;
   blockTransform->PrepareFlatBlocks();
-  std::memcpy(coefficients + static_cast<size_t>(dataUnitRows) * dataUnitColumns * 64, blockTransform->FlatBlock(0),
-              FlatValues * 64 * sizeof(int16_t));
+  std::memcpy(coefficients, blockTransform->FlatBlock(0), FlatValues * 64 * sizeof(int16_t));
 }
 
 void JpegEncoderComponent::SampleAndTransform(JpegEncoder &encoder, uint32_t maxH, uint32_t maxV)

@@ -161,7 +161,7 @@ private:
   // touches a fraction of the grid's memory.
   int16_t *coefficients = nullptr;
   uint32_t *blockSlots = nullptr;                       // rows x columns: the slot of each data unit
-  std::atomic<uint32_t> packedBlocks{0};                // slots the transform has taken
+  std::atomic<uint32_t> packedBlocks{0};                // slots taken: the flat blocks', then the computed
   int16_t *dcValues = nullptr;                          // rows x columns: coefficient 0 of each block
   uint32_t eobRun = 0;                                  // data units whose end-of-band is still owed
   uint32_t bandRow = 0, bandColumn = 0, bandStart = 0;  // first unit and position of a pending refinement run

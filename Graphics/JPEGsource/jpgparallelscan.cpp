@@ -23,6 +23,7 @@
 #include "paralleltasks.h"
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 namespace Vantorum
@@ -352,6 +353,9 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
   };
   std::vector<std::vector<uint8_t>> coded(shares);
   std::vector<std::vector<RowMark>> marks(shares);
+  std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[shares]);
+  for (uint32_t share = 0; share < shares; ++share)
+    done[share].store(false, std::memory_order_relaxed);
   RowProgress progress = PassProgress(true, progressRows);
   // Shares after the first are coded apart, by any thread, and spliced in
   // order below.
@@ -374,6 +378,7 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
       mark(0);
     }
     coded[share] = stream.Take();
+    done[share].store(true, std::memory_order_release);
   };
   std::atomic<uint32_t> next{1};
   ParallelTasks helpers;
@@ -384,6 +389,30 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
     });
 
   JpegBitWriter writer(*outputStream);
+  // The calling thread splices the shares in order as they are done, and
+  // each share's bytes go once spliced: the scan is not held in memory
+  // whole. The reports follow the rows in order, as on one thread.
+  uint32_t spliced = 1;
+  auto spliceDone = [&] {
+    for (; spliced < shares && done[spliced].load(std::memory_order_acquire); ++spliced)
+    {
+      const uint32_t share = spliced;
+      if (writer.Phase() != phases[share])
+        throw JpegError("INTERNAL ERROR - Share Length");
+      size_t from = 0;
+      for (size_t m = 0; m < marks[share].size(); ++m)
+      {
+        const RowMark &row = marks[share][m];
+        writer.Splice(coded[share].data(), from, row.complete, row.pending, from == 0 ? phases[share] : 0);
+        from = row.complete;
+        const bool flushMark = share + 1 == shares && lastFlushes && m + 1 == marks[share].size();
+        if (!flushMark)
+          ReportProgress(progress.Row());
+      }
+      std::vector<uint8_t>().swap(coded[share]);
+      std::vector<RowMark>().swap(marks[share]);
+    }
+  };
   {
     Writer dcSinks[3], acSinks[3];
     sinksFor(writer, dcSinks, acSinks);
@@ -393,24 +422,16 @@ bool JpegEncoder::WriteScanInShares(const ScanJob &job)
       ReportProgress(progress.Row());
     });
   }
+  spliceDone();
   for (uint32_t share = next++; share < shares; share = next++)
-    codeApart(share);
-  helpers.Wait();
-  for (uint32_t share = 1; share < shares; ++share)
   {
-    if (writer.Phase() != phases[share])
-      throw JpegError("INTERNAL ERROR - Share Length");
-    size_t from = 0;
-    for (size_t m = 0; m < marks[share].size(); ++m)
-    {
-      const RowMark &row = marks[share][m];
-      writer.Splice(coded[share].data(), from, row.complete, row.pending, from == 0 ? phases[share] : 0);
-      from = row.complete;
-      const bool flushMark = share + 1 == shares && lastFlushes && m + 1 == marks[share].size();
-      if (!flushMark)
-        ReportProgress(progress.Row());
-    }
+    codeApart(share);
+    spliceDone();
   }
+  helpers.Wait();
+  spliceDone();
+  if (spliced != shares)
+    throw JpegError("INTERNAL ERROR - Share Missing");
   writer.Sync();
   ReportProgress(progress.End());
   outputStream->ExitBitMode();

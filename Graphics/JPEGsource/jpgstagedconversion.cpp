@@ -5,6 +5,7 @@
 
 #include "jpgcoders.h"
 #include "jpgencodercomponent.h"
+#include "largebuffer.h"
 
 #include <algorithm>
 
@@ -13,11 +14,16 @@ namespace Vantorum
 
 StagedConversion::StagedConversion(const BitmapImage &source, uint32_t maxHorizontal, uint32_t maxVertical,
                                    JpegEncoderComponent &y, JpegEncoderComponent &cb, JpegEncoderComponent &cr,
-                                   uint32_t threads, Coders::SymbolCounts *counts)
+                                   uint32_t threads, Coders::SymbolCounts *counts, bool giveBack)
   : image(source), width(source.GetWidth()), height(source.GetHeight()), maxH(maxHorizontal), maxV(maxVertical),
     mcuHeight(8 * maxVertical), mcuRows((height + mcuHeight - 1) / mcuHeight), components{&y, &cb, &cr},
     rowCounts(counts)
 {
+  if (giveBack)
+  {
+    converted.assign(mcuRows, false);
+    givenBackFrom = givenBackTo = reinterpret_cast<uintptr_t>(image.GetPixels());
+  }
   uint64_t units = 0;
   for (JpegEncoderComponent *component : components)
   {
@@ -37,8 +43,11 @@ StagedConversion::StagedConversion(const BitmapImage &source, uint32_t maxHorizo
                                     strips.data() + 2 * stride * mcuHeight};
         uint32_t first, count;
         while (Take(first, count))
+        {
           for (uint32_t mcuRow = first; mcuRow < first + count; ++mcuRow)
             Convert(mcuRow, planes, nullptr);
+          Converted(first, count);
+        }
       });
   }
   catch (...)
@@ -72,6 +81,11 @@ void StagedConversion::Filled(uint32_t rows)
   filledMore.notify_all();
 }
 
+namespace
+{
+const uint32_t GiveBackRun = 8;  // MCU rows: a megabyte or two of a wide picture
+}
+
 bool StagedConversion::Take(uint32_t &first, uint32_t &count)
 {
   std::unique_lock<std::mutex> lock(mutex);
@@ -80,9 +94,12 @@ bool StagedConversion::Take(uint32_t &first, uint32_t &count)
     return false;
   // Long runs while much is left, so that each thread streams through the
   // picture, shorter ones towards the end, so that the threads end
-  // together.
+  // together. Rows given back go after each run: then runs stay short, so
+  // that the picture shrinks while the coefficients grow.
   const uint32_t left = mcuRows - nextRow;
   count = std::min(filledRows - nextRow, (left + 2 * sharing - 1) / (2 * sharing));
+  if (!converted.empty())
+    count = std::min(count, GiveBackRun);
   first = nextRow;
   nextRow += count;
   return true;
@@ -100,6 +117,33 @@ void StagedConversion::Convert(uint32_t mcuRow, uint8_t *const planes[3], const 
   }
   if (rowCounts != nullptr)
     CountDcDifferences(mcuRow);
+}
+
+void StagedConversion::Converted(uint32_t first, uint32_t count)
+{
+  if (converted.empty())
+    return;
+  uintptr_t from, to;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    std::fill(converted.begin() + first, converted.begin() + first + count, true);
+    while (convertedRows < mcuRows && converted[convertedRows])
+      ++convertedRows;
+    const size_t rows = std::min(size_t(convertedRows) * mcuHeight, size_t(height));
+    // Whole pages only, so that a page is not left behind between two runs.
+    const uintptr_t Whole = uintptr_t(2) << 20;
+    from = givenBackTo;
+    to = std::max(from, (givenBackFrom + rows * width * sizeof(uint32_t)) & ~(Whole - 1));
+    givenBackTo = to;
+  }
+  // No thread reads these rows again; the caller agreed that they go.
+  DiscardLarge(reinterpret_cast<void *>(from), to - from);
+}
+
+bool StagedConversion::GaveBack()
+{
+  std::lock_guard<std::mutex> lock(mutex);
+  return givenBackTo > givenBackFrom;
 }
 
 // The AC symbols were counted as the blocks were made; the DC differences
@@ -134,8 +178,11 @@ void StagedConversion::Finish(const std::function<void()> &rowDone)
   uint8_t *const planes[3] = {components[0]->samples, components[1]->samples, components[2]->samples};
   uint32_t first, count;
   while (Take(first, count))
+  {
     for (uint32_t mcuRow = first; mcuRow < first + count; ++mcuRow)
       Convert(mcuRow, planes, counted);
+    Converted(first, count);
+  }
   helpers.Wait();
   for (; reported < height; ++reported)
     rowDone();

@@ -33,15 +33,20 @@ public:
   // the three components codes there (tables: Y 0, Cb and Cr 1), all but
   // the DC differences of the row's first units, whose predecessors may be
   // converted later.
+  // With giveBack, the memory of image rows all of whose MCU rows are
+  // converted goes back to the system, in whole 2 MiB pages: the rows read
+  // as black afterwards.
   StagedConversion(const BitmapImage &image, uint32_t maxH, uint32_t maxV, JpegEncoderComponent &y,
                    JpegEncoderComponent &cb, JpegEncoderComponent &cr, uint32_t threads,
-                   Coders::SymbolCounts *rowCounts);
+                   Coders::SymbolCounts *rowCounts, bool giveBack);
   StagedConversion(const StagedConversion &) = delete;
   StagedConversion &operator=(const StagedConversion &) = delete;
   // Stops the helpers: a conversion left unfinished leaves its grids unset.
   ~StagedConversion();
 
   const BitmapImage &Image() const { return image; }
+  // Whether any image rows were given back.
+  bool GaveBack();
   uint32_t Width() const { return width; }
   uint32_t Height() const { return height; }
   // Image rows 0 .. rows - 1 hold their final pixels.
@@ -59,6 +64,8 @@ private:
   void Stop();
   void Convert(uint32_t mcuRow, uint8_t *const planes[3], const std::function<void()> &rowDone);
   void CountDcDifferences(uint32_t mcuRow) const;
+  // MCU rows first .. first + count - 1 are converted.
+  void Converted(uint32_t first, uint32_t count);
 
   const BitmapImage &image;
   const uint32_t width, height;  // the image's at the start
@@ -71,6 +78,11 @@ private:
   uint32_t filledRows = 0;  // MCU rows whose image rows are all final
   uint32_t sharing = 1;     // threads converting, the caller's included
   bool stopping = false;
+  // Given back: every MCU row below convertedRows is converted, and the
+  // image's memory below givenBackTo went back (both 0 without giveBack).
+  std::vector<bool> converted;
+  uint32_t convertedRows = 0;
+  uintptr_t givenBackFrom = 0, givenBackTo = 0;
   // Last: destroyed first, so that no helper outlives what it works on.
   ParallelTasks helpers;
 };

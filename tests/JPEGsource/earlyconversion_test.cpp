@@ -183,4 +183,67 @@ TEST_F(EarlyConversion, ChangesAndAbandonsBetweenStartAndWriteLeaveCorrectFiles)
   }
 }
 
+// A picture written once may give its rows back as they are converted,
+// on one thread or several, started early or not: the file is the same.
+// Early work that gave rows back and was then abandoned leaves nothing to
+// write from, and the write says so instead of writing black rows.
+TEST_F(EarlyConversion, ConsumedPicturesGiveTheSameFileAndCannotBeWrittenAfterAnAbandon)
+{
+  // Several 2 MiB pages of rows, so that some really go back.
+  const uint32_t width = 1024, height = 1024;
+  const BitmapImage finished = NoiseImage(width, height, 5);
+  for (const bool progressive : {false, true})
+    for (const uint32_t threads : {1u, 2u, 3u})
+    {
+      const std::string name =
+        std::string(progressive ? "progressive" : "baseline") + " on " + std::to_string(threads) + " threads";
+      const Written expected = Plain(finished, progressive, 1);
+      BitmapImage image(width, height, 0);
+      JpegEncoder encoder;
+      Configure(encoder, progressive, 1, 75);
+      encoder.SetThreadCount(threads);
+      encoder.SetConsumeImage(true);
+      Written written;
+      encoder.SetProgressCallback(Record, &written);
+      encoder.BeginImage(image);
+      for (uint32_t row = 0; row < height; row += 256)
+      {
+        CopyRows(finished, image, row, row + 256);
+        encoder.RowsFilled(row + 256);
+      }
+      MemoryStream stream(0x10000);
+      encoder.WriteImage(stream, image);
+      EXPECT_EQ(stream.Bytes(), expected.bytes) << name;
+      EXPECT_EQ(written.reports, expected.reports) << name;
+#if defined(__linux__)
+      // The rows went back to the system: the top of the picture reads black.
+      EXPECT_EQ(image.GetPixels()[0], 0u) << name;
+      EXPECT_EQ(image.GetPixels()[size_t(width) * 256], 0u) << name;
+#endif
+    }
+
+#if defined(__linux__)
+  BitmapImage image(width, height, 0);
+  JpegEncoder encoder;
+  encoder.SetThreadCount(2);
+  encoder.SetConsumeImage(true);
+  encoder.BeginImage(image);
+  CopyRows(finished, image, 0, height);
+  encoder.RowsFilled(height);
+  // Until the helper has given some rows back.
+  for (int wait = 0; wait < 5000 && image.GetPixels()[0] != 0; ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(image.GetPixels()[0], 0u) << "no rows given back";
+  encoder.SetQuality(60);
+  MemoryStream stream(0x10000);
+  EXPECT_THROW(encoder.WriteImage(stream, image), JpegEncoder::JpegError);
+  CopyRows(finished, image, 0, height);
+  encoder.BeginImage(image);
+  encoder.RowsFilled(height);
+  MemoryStream again(0x10000);
+  encoder.WriteImage(again, image);
+  EXPECT_EQ(again.Bytes(), Plain(finished, false, 1, 60).bytes);
+#endif
+}
+
 }  // namespace
