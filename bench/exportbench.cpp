@@ -241,10 +241,11 @@ Figures Export(const Format &format, const Size &size, const std::string &path, 
   if (const char *problem = CheckSection(section))
     Fail(problem);
   // As the export filter does: a JPEG's encoder converts the strips already
-  // drawn while the later ones are.
+  // drawn while the later ones are, and gives the converted rows back (the
+  // image then holds black rows, which only the heap count below reads).
   std::optional<JpegFileWrite> jpeg;
   if (format.writer == SaveJpeg)
-    jpeg.emplace();
+    jpeg.emplace(true);
   const Clock::time_point captureStart = Clock::now();
   if (CaptureSection(image, size.width, size.height, section, nullptr, jpeg ? &*jpeg : nullptr) == 0
       || host.ErrorBoxShown())
