@@ -14,7 +14,7 @@ namespace
 {
 
 #ifdef MADV_HUGEPAGE
-const size_t HugePage = size_t(2) << 20;
+const size_t HugePage = LargePage;
 const size_t Large = size_t(1) << 20;  // smaller buffers gain less than a huge page costs to clear
 
 bool InHugePages(size_t bytes)
@@ -57,9 +57,8 @@ void FreeLarge(void *block, size_t bytes) noexcept
 void DiscardLarge(void *start, size_t bytes) noexcept
 {
 #if defined(__linux__)
-  const uintptr_t Whole = uintptr_t(2) << 20;
-  const uintptr_t first = (reinterpret_cast<uintptr_t>(start) + Whole - 1) & ~(Whole - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(start) + bytes) & ~(Whole - 1);
+  const uintptr_t first = (reinterpret_cast<uintptr_t>(start) + LargePage - 1) & ~uintptr_t(LargePage - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(start) + bytes) & ~uintptr_t(LargePage - 1);
   if (first < end)
     madvise(reinterpret_cast<void *>(first), end - first, MADV_DONTNEED);
 #else

@@ -14,7 +14,9 @@ namespace Vantorum
 // throws std::bad_alloc when there is no memory. Freed with the same count.
 void *AllocateLarge(size_t bytes);
 void FreeLarge(void *block, size_t bytes) noexcept;
-// Gives the memory of the whole 2 MiB pages inside [start, start + bytes)
+// The pages large buffers are laid out in, and given back in.
+const size_t LargePage = size_t(2) << 20;
+// Gives the memory of the whole large pages inside [start, start + bytes)
 // back to the system, keeping the addresses: they read as zeros
 // afterwards. Where the system cannot, nothing changes.
 void DiscardLarge(void *start, size_t bytes) noexcept;

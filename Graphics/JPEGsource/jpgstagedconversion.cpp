@@ -131,9 +131,8 @@ void StagedConversion::Converted(uint32_t first, uint32_t count)
       ++convertedRows;
     const size_t rows = std::min(size_t(convertedRows) * mcuHeight, size_t(height));
     // Whole pages only, so that a page is not left behind between two runs.
-    const uintptr_t Whole = uintptr_t(2) << 20;
     from = givenBackTo;
-    to = std::max(from, (givenBackFrom + rows * width * sizeof(uint32_t)) & ~(Whole - 1));
+    to = std::max(from, (givenBackFrom + rows * width * sizeof(uint32_t)) & ~uintptr_t(LargePage - 1));
     givenBackTo = to;
   }
   // No thread reads these rows again; the caller agreed that they go.

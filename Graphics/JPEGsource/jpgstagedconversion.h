@@ -34,7 +34,7 @@ public:
   // the DC differences of the row's first units, whose predecessors may be
   // converted later.
   // With giveBack, the memory of image rows all of whose MCU rows are
-  // converted goes back to the system, in whole 2 MiB pages: the rows read
+  // converted goes back to the system, in whole large pages: the rows read
   // as black afterwards.
   StagedConversion(const BitmapImage &image, uint32_t maxH, uint32_t maxV, JpegEncoderComponent &y,
                    JpegEncoderComponent &cb, JpegEncoderComponent &cr, uint32_t threads,
