@@ -48,10 +48,21 @@ uint8_t Clamp(int32_t value)
   return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
 }
 
-// YCbCr weights x 4096, truncated; 2048 rounds, 0x80800 = 128 x 4096 + 2048.
+// YCbCr weights x 4096, truncated, of red, green and blue for Y, Cb and
+// Cr, and what each plane adds before the shift: 2048 rounds, 0x80800 =
+// 128 x 4096 + 2048. Every conversion below reads them from here.
+constexpr int32_t PlaneWeights[3][3] = {{1224, 2404, 466}, {-690, -1357, 2048}, {2048, -1714, -333}};
+constexpr int32_t PlaneRounding[3] = {2048, 0x80800, 0x80800};
+
+inline int32_t PlaneSum(int plane, int32_t red, int32_t green, int32_t blue)
+{
+  const int32_t *w = PlaneWeights[plane];
+  return (w[0] * red + w[1] * green + w[2] * blue + PlaneRounding[plane]) >> 12;
+}
+
 inline uint8_t LuminanceOf(int32_t red, int32_t green, int32_t blue)
 {
-  return Clamp((1224 * red + 2404 * green + 466 * blue + 2048) >> 12);
+  return Clamp(PlaneSum(0, red, green, blue));
 }
 
 // GCC's default -O2 cost model leaves the colour conversion scalar; asking
@@ -85,8 +96,8 @@ VANTORUM_ALWAYS_INLINE void ConvertRowBody(const uint8_t *__restrict pixels, uin
   {
     const int32_t blue = pixels[4 * x], green = pixels[4 * x + 1], red = pixels[4 * x + 2];
     y[x] = LuminanceOf(red, green, blue);
-    cb[x] = Clamp((-690 * red - 1357 * green + 2048 * blue + 0x80800) >> 12);
-    cr[x] = Clamp((2048 * red - 1714 * green - 333 * blue + 0x80800) >> 12);
+    cb[x] = Clamp(PlaneSum(1, red, green, blue));
+    cr[x] = Clamp(PlaneSum(2, red, green, blue));
   }
 }
 
@@ -125,10 +136,13 @@ VANTORUM_AVX2 void ConvertRowAvx2(const uint8_t *__restrict pixels, uint8_t *__r
                                   uint8_t *__restrict cr, size_t width)
 {
   const __m256i bytes02 = _mm256_set1_epi32(0x00FF00FF);
-  const __m256i weights[3][2] = {{WordPairs256(466, 1224), WordPairs256(2404, 0)},
-                                 {WordPairs256(2048, -690), WordPairs256(-1357, 0)},
-                                 {WordPairs256(-333, 2048), WordPairs256(-1714, 0)}};
-  const __m256i rounds[3] = {_mm256_set1_epi32(2048), _mm256_set1_epi32(0x80800), _mm256_set1_epi32(0x80800)};
+  __m256i weights[3][2], rounds[3];
+  for (int p = 0; p < 3; ++p)
+  {
+    weights[p][0] = WordPairs256(PlaneWeights[p][2], PlaneWeights[p][0]);  // blue, red
+    weights[p][1] = WordPairs256(PlaneWeights[p][1], 0);                   // green, the fourth byte
+    rounds[p] = _mm256_set1_epi32(PlaneRounding[p]);
+  }
   // The two packs interleave the 128-bit lanes: groups of four pixels come
   // out as 0, 2, 4, 6, 1, 3, 5, 7.
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
@@ -185,19 +199,22 @@ VANTORUM_AVX512 void ConvertRowAvx512(const uint8_t *__restrict pixels, uint8_t 
                                       uint8_t *__restrict cr, size_t width)
 {
   const __m512i bytes02 = _mm512_set1_epi32(0x00FF00FF);
-  const __m512i yBlueRed = WordPairs(466, 1224), yGreen = WordPairs(2404, 0);
-  const __m512i cbBlueRed = WordPairs(2048, -690), cbGreen = WordPairs(-1357, 0);
-  const __m512i crBlueRed = WordPairs(-333, 2048), crGreen = WordPairs(-1714, 0);
-  const __m512i yRound = _mm512_set1_epi32(2048), chromaRound = _mm512_set1_epi32(0x80800);
+  __m512i weights[3][2], rounds[3];
+  for (int p = 0; p < 3; ++p)
+  {
+    weights[p][0] = WordPairs(PlaneWeights[p][2], PlaneWeights[p][0]);  // blue, red
+    weights[p][1] = WordPairs(PlaneWeights[p][1], 0);                   // green, the fourth byte
+    rounds[p] = _mm512_set1_epi32(PlaneRounding[p]);
+  }
+  uint8_t *const planes[3] = {y, cb, cr};
   size_t x = 0;
   for (; x + 16 <= width; x += 16)
   {
     const __m512i bgrx = _mm512_loadu_si512(pixels + 4 * x);
     const __m512i blueRed = _mm512_and_si512(bgrx, bytes02);
     const __m512i greenX = _mm512_and_si512(_mm512_srli_epi32(bgrx, 8), bytes02);
-    StorePlane(blueRed, greenX, yBlueRed, yGreen, yRound, y + x);
-    StorePlane(blueRed, greenX, cbBlueRed, cbGreen, chromaRound, cb + x);
-    StorePlane(blueRed, greenX, crBlueRed, crGreen, chromaRound, cr + x);
+    for (int p = 0; p < 3; ++p)
+      StorePlane(blueRed, greenX, weights[p][0], weights[p][1], rounds[p], planes[p] + x);
   }
   ConvertRowBody(pixels + 4 * x, y + x, cb + x, cr + x, width - x);
 }
